@@ -1,0 +1,41 @@
+#!/usr/bin/env bash
+# Palvex developer entry point: installs what the build needs, configures,
+# builds, then runs the program or the tests.
+#
+#   ./build.sh run [PORT]   run Palvex (default port SIM, the built-in simulated modem)
+#   ./build.sh test         run the whole test suite through ctest
+#   ./build.sh build        only build
+set -euo pipefail
+cd "$(dirname "$0")"
+
+build_dir=${PALVEX_BUILD_DIR:-build}
+jobs=${PALVEX_JOBS:-$(nproc)}
+
+setup() {
+  bash scripts/install-deps.sh
+  cmake -S . -B "$build_dir" -G Ninja
+  cmake --build "$build_dir" -j "$jobs"
+}
+
+cmd=${1:-build}
+shift || true
+case "$cmd" in
+  build)
+    setup
+    ;;
+  run)
+    setup
+    port=${1:-SIM}
+    [ $# -gt 0 ] && shift
+    exec "$build_dir/app/palvex" "$port" "$@"
+    ;;
+  test)
+    setup
+    cd "$build_dir"
+    exec ctest --output-on-failure -j "$jobs" --timeout 600
+    ;;
+  *)
+    echo "usage: $0 {run [PORT]|test|build}" >&2
+    exit 2
+    ;;
+esac

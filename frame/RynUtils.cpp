@@ -1,0 +1,133 @@
+#include "RynUtils.h"
+
+#include <algorithm>
+#include <atomic>
+#include <charconv>
+
+namespace {
+
+std::atomic<bool> g_debugSwitch{true};
+
+bool IsBlankOrTab(char c) { return c == ' ' || c == '\t'; }
+bool IsDigit(char c) { return c >= '0' && c <= '9'; }
+
+// First reading of CutSpaces: a search for the first other character.
+std::size_t LeadingSpacesBySearch(const std::string &s)
+{
+    const std::size_t p = s.find_first_not_of(" \t");
+    return p == std::string::npos ? s.size() : p;
+}
+
+// Second reading: a walk with a predicate.
+std::size_t LeadingSpacesByWalk(const std::string &s)
+{
+    return static_cast<std::size_t>(
+        std::find_if_not(s.begin(), s.end(), IsBlankOrTab) - s.begin());
+}
+
+struct IntegerReading {
+    bool found = false;
+    std::int32_t value = 0;
+    std::size_t consumed = 0;
+};
+
+// First reading of CutInteger: accumulate digit by digit.
+IntegerReading ReadIntegerByDigits(const std::string &s)
+{
+    IntegerReading r;
+    std::size_t i = 0;
+    const bool negative = !s.empty() && s[0] == '-';
+    if (negative)
+        i = 1;
+    std::int64_t value = 0;
+    int digits = 0;
+    while (i < s.size() && IsDigit(s[i]) && digits < kCutIntegerMaxDigits) {
+        value = value * 10 + (s[i] - '0');
+        ++i;
+        ++digits;
+    }
+    if (digits == 0)
+        return r;
+    r.found = true;
+    r.value = static_cast<std::int32_t>(negative ? -value : value);
+    r.consumed = i;
+    return r;
+}
+
+// Second reading: measure the digit run, then let from_chars convert it.
+IntegerReading ReadIntegerByCharconv(const std::string &s)
+{
+    IntegerReading r;
+    const std::size_t sign = (!s.empty() && s.front() == '-') ? 1 : 0;
+    std::size_t end = s.find_first_not_of("0123456789", sign);
+    if (end == std::string::npos)
+        end = s.size();
+    const std::size_t run = std::min<std::size_t>(end - sign, kCutIntegerMaxDigits);
+    if (run == 0)
+        return r;
+    std::int32_t magnitude = 0;
+    const char *first = s.data() + sign;
+    const auto [ptr, ec] = std::from_chars(first, first + run, magnitude);
+    if (ec != std::errc() || ptr != first + run)
+        return r;
+    r.found = true;
+    r.value = sign ? -magnitude : magnitude;
+    r.consumed = sign + run;
+    return r;
+}
+
+} // namespace
+
+void CutSpaces(std::string &s)
+{
+    const std::size_t bySearch = LeadingSpacesBySearch(s);
+    const std::size_t byWalk = LeadingSpacesByWalk(s);
+    if (bySearch != byWalk)
+        throw RynException("error in CutSpaces(" + s + ")");
+    s.erase(0, bySearch);
+}
+
+std::int32_t CutInteger(std::string &s, std::int32_t defaultValue)
+{
+    const IntegerReading a = ReadIntegerByDigits(s);
+    const IntegerReading b = ReadIntegerByCharconv(s);
+    if (a.found != b.found || (a.found && (a.value != b.value || a.consumed != b.consumed)))
+        throw RynException("error in CutInteger(" + s + ")");
+    if (!a.found)
+        return defaultValue;
+    s.erase(0, a.consumed);
+    return a.value;
+}
+
+void CutWord(std::string &s, std::string &word)
+{
+    const std::size_t p = s.find_first_of(" ,\t");
+    const std::size_t n = p == std::string::npos ? s.size() : p;
+    word = s.substr(0, n);
+    s.erase(0, n);
+}
+
+bool CutSeparator(std::string &s, const std::string &separator)
+{
+    if (separator.empty() || s.compare(0, separator.size(), separator) != 0)
+        return false;
+    s.erase(0, separator.size());
+    return true;
+}
+
+std::string TrimControl(const std::string &s)
+{
+    auto isControl = [](char c) { return static_cast<unsigned char>(c) <= 32; };
+    const auto first = std::find_if_not(s.begin(), s.end(), isControl);
+    const auto last = std::find_if_not(s.rbegin(), std::string::const_reverse_iterator(first), isControl).base();
+    return std::string(first, last);
+}
+
+bool RynDebugSwitch() { return g_debugSwitch.load(); }
+void SetRynDebugSwitch(bool on) { g_debugSwitch.store(on); }
+
+void RynDebugCheck(const std::string &message)
+{
+    if (RynDebugSwitch())
+        throw RynException(message);
+}
