@@ -1,0 +1,89 @@
+#pragma once
+// The measurement record of one poll cycle and the parsers that fill it from
+// the modem's answer lines.
+//
+// Parsers are pure functions from one answer line to the record: no I/O, no
+// Qt. They never report errors. A line without the shape a parser needs
+// leaves the record as it was; a field that is present but not a number gives
+// the parser's default (documented per parser), so the value is still marked
+// valid. The cutters underneath (CutInteger, CutSpaces) check themselves and
+// may throw RynException; the parsers do not catch it.
+
+#include <array>
+#include <cstdint>
+#include <string>
+
+// One row of the cell grid: row 0 is the serving cell (or the first
+// "AT^SMONP" line), rows 1 to 6 neighbour cells.
+struct TCellRow {
+    bool valid = false;
+    std::int32_t channel = 0; // ARFCN
+    std::int32_t rssi = 0;    // the modem's raw level, 0 to 63
+    std::int32_t dbm = 0;     // received level in dBm
+    std::int32_t c1 = 0;      // path-loss criterion; may be kMissingInteger
+    std::int32_t mcc = 0;
+    std::int32_t mnc = 0;
+
+    bool operator==(const TCellRow &) const = default;
+};
+
+inline constexpr int kNetStateCellCount = 7;
+
+struct TNetState {
+    std::int32_t signal = 0; // percent, 0 to 96
+    bool signalValid = false;
+    std::int32_t ber = 0; // bit error rate, 0 to 7
+    bool berValid = false;
+    std::int32_t registration = 0; // +CREG stat 0 to 5, or -1
+    bool registrationValid = false;
+    std::int32_t activity = 0; // +CPAS 0, 3 or 4, or -1
+    bool activityValid = false;
+    std::string operatorName; // long alphanumeric form
+    bool operatorNameValid = false;
+    std::string operatorCode; // numeric form, MCC and MNC digits
+    bool operatorCodeValid = false;
+    std::array<TCellRow, kNetStateCellCount> cells{};
+
+    // Clears the six valid flags and every row's valid flag; values and
+    // strings stay as they are.
+    void MarkAllInvalid();
+
+    // Copying is the ordinary member-wise copy, strings included.
+    bool operator==(const TNetState &) const = default;
+};
+
+// Default of the cell-monitor integer cuts; a value equal to it counts as
+// missing.
+inline constexpr std::int32_t kMissingInteger = -9999;
+
+// The whole of text as a decimal integer (an optional "+" or "-", then one or
+// more digits, nothing else, within 32 bits); any other text, including an
+// empty one or one with blanks, gives defaultValue.
+std::int32_t integerOrDefault(const std::string &text, std::int32_t defaultValue);
+
+// "+CSQ: <rssi>,<ber>" -> signal and bit error rate.
+void parseCsqExec(const std::string &line, TNetState &state);
+
+// "+COPS: <mode>[,<format>,\"<oper>\"...]" -> operator name (format 0) or
+// operator code (format 2).
+void parseCopsRead(const std::string &line, TNetState &state);
+
+// "+CREG: <n>,<stat>" -> registration.
+void parseCregRead(const std::string &line, TNetState &state);
+
+// "+CPAS: <pas>" -> activity.
+void parseCpasExec(const std::string &line, TNetState &state);
+
+// One data line of "AT^MONI" (the serving cell) -> row 0.
+void parseMoniServing(const std::string &line, TNetState &state);
+
+// Data line number index (0-based) of "AT^MONP" -> row index + 1. An index
+// outside 0 to 5 marks rows 1 to 6 invalid instead.
+void parseMonpNeighbour(const std::string &line, int index, TNetState &state);
+
+// Data line number index (0-based) of "AT^SMONP" -> row index. An index
+// outside 0 to 6 marks rows 1 to 6 invalid instead (row 0 is kept).
+void parseSmonpNeighbour(const std::string &line, int index, TNetState &state);
+
+// "900", "1800" or "?" for an ARFCN.
+std::string BandOfChannel(std::int32_t channel);
