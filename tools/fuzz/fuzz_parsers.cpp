@@ -1,0 +1,327 @@
+// libFuzzer target: feeds arbitrary bytes, as one answer line, to every AT
+// answer parser and to the text cutters beneath them, and checks what each
+// may and may not change. A sanitizer report, a failed check (abort) or any
+// exception — the cutters' self-check RynException included — is a finding.
+//
+// Built by clang++ straight from frame/RynUtils.cpp, app/NetState.cpp and
+// this file; no Qt is involved.
+
+#include "NetState.h"
+#include "RynUtils.h"
+
+#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+#include <exception>
+#include <limits>
+#include <string>
+
+namespace {
+
+[[noreturn]] void Fail(const char *what, const std::string &input)
+{
+    std::fprintf(stderr, "fuzz_parsers: %s (input of %zu bytes)\n", what, input.size());
+    std::abort();
+}
+
+void Check(bool ok, const char *what, const std::string &input)
+{
+    if (!ok)
+        Fail(what, input);
+}
+
+bool IsDigit(char c) { return c >= '0' && c <= '9'; }
+bool EndsWith(const std::string &s, const std::string &tail)
+{
+    return tail.size() <= s.size() && s.compare(s.size() - tail.size(), tail.size(), tail) == 0;
+}
+
+// A default no nine-digit reading can produce, so "nothing read" is certain.
+constexpr std::int32_t kNoValue = std::numeric_limits<std::int32_t>::min();
+
+void CheckCutSpaces(const std::string &input)
+{
+    std::string s = input;
+    CutSpaces(s);
+    Check(EndsWith(input, s), "CutSpaces: rest is not a tail of the input", input);
+    Check(s.empty() || (s[0] != ' ' && s[0] != '\t'), "CutSpaces: a blank or TAB is left at the head", input);
+    for (std::size_t i = 0; i < input.size() - s.size(); ++i)
+        Check(input[i] == ' ' || input[i] == '\t', "CutSpaces: removed something other than blanks", input);
+}
+
+void CheckCutInteger(const std::string &input)
+{
+    std::string s = input;
+    const std::int32_t v = CutInteger(s, kNoValue);
+    Check(EndsWith(input, s), "CutInteger: rest is not a tail of the input", input);
+    const std::size_t consumed = input.size() - s.size();
+    if (v == kNoValue) {
+        Check(consumed == 0, "CutInteger: default returned but text removed", input);
+        const std::size_t sign = (!input.empty() && input[0] == '-') ? 1 : 0;
+        Check(input.size() <= sign || !IsDigit(input[sign]), "CutInteger: digits present but default returned",
+              input);
+        return;
+    }
+    // Reference reading of what was removed: "-"? then 1 to 9 digits.
+    const bool negative = input[0] == '-';
+    const std::size_t first = negative ? 1 : 0;
+    Check(consumed > first && consumed - first <= static_cast<std::size_t>(kCutIntegerMaxDigits),
+          "CutInteger: removed length out of range", input);
+    std::int64_t value = 0;
+    for (std::size_t i = first; i < consumed; ++i) {
+        Check(IsDigit(input[i]), "CutInteger: removed a non-digit", input);
+        value = value * 10 + (input[i] - '0');
+    }
+    Check((negative ? -value : value) == v, "CutInteger: wrong value", input);
+    if (consumed - first < static_cast<std::size_t>(kCutIntegerMaxDigits))
+        Check(s.empty() || !IsDigit(s[0]), "CutInteger: stopped before the end of the digits", input);
+}
+
+void CheckCutWord(const std::string &input)
+{
+    std::string s = input;
+    std::string word;
+    CutWord(s, word);
+    Check(word + s == input, "CutWord: word and rest do not make the input", input);
+    Check(word.find_first_of(" ,\t") == std::string::npos, "CutWord: delimiter inside the word", input);
+    Check(s.empty() || s[0] == ' ' || s[0] == ',' || s[0] == '\t', "CutWord: stopped before a delimiter", input);
+}
+
+void CheckCutSeparator(const std::string &input, const std::string &separator)
+{
+    std::string s = input;
+    const bool cut = CutSeparator(s, separator);
+    const bool present = !separator.empty() && input.compare(0, separator.size(), separator) == 0;
+    Check(cut == present, "CutSeparator: wrong answer", input);
+    Check(s == (present ? input.substr(separator.size()) : input), "CutSeparator: wrong rest", input);
+}
+
+void CheckTrimControl(const std::string &input)
+{
+    const std::string t = TrimControl(input);
+    Check(input.find(t) != std::string::npos, "TrimControl: result is not part of the input", input);
+    auto isControl = [](char c) { return static_cast<unsigned char>(c) <= 32; };
+    Check(t.empty() || (!isControl(t.front()) && !isControl(t.back())), "TrimControl: control code left at an end",
+          input);
+}
+
+void CheckIntegerOrDefault(const std::string &input)
+{
+    const std::int32_t v = integerOrDefault(input, kNoValue);
+    // Reference: optional sign, at least one digit, nothing else, in range.
+    std::size_t i = 0;
+    bool negative = false;
+    if (i < input.size() && (input[i] == '+' || input[i] == '-')) {
+        negative = input[i] == '-';
+        ++i;
+    }
+    bool ok = i < input.size();
+    std::int64_t value = 0;
+    for (; ok && i < input.size(); ++i) {
+        if (!IsDigit(input[i])) {
+            ok = false;
+            break;
+        }
+        value = value * 10 + (input[i] - '0');
+        if (value > std::int64_t{1} << 32)
+            value = std::int64_t{1} << 32; // saturate: far out of range either way
+    }
+    if (negative)
+        value = -value;
+    ok = ok && value >= std::numeric_limits<std::int32_t>::min() && value <= std::numeric_limits<std::int32_t>::max();
+    Check(v == (ok ? static_cast<std::int32_t>(value) : kNoValue), "integerOrDefault: differs from reference", input);
+}
+
+// Walks the whole input the way the cell-monitor parsers do, so the cutters
+// meet every remainder a line can leave.
+void WalkColumns(const std::string &input)
+{
+    std::string s = input;
+    std::string word;
+    while (!s.empty()) {
+        const std::size_t before = s.size();
+        CutInteger(s, kMissingInteger);
+        CutSpaces(s);
+        CutSeparator(s, ",");
+        CutWord(s, word);
+        CutSpaces(s);
+        if (s.size() == before)
+            s.erase(0, 1);
+    }
+}
+
+// A record with values no parser would produce by accident and with valid
+// flags taken from the input, so flag changes in both directions show.
+TNetState StartRecord(std::uint32_t flags)
+{
+    TNetState st;
+    st.signal = 77;
+    st.ber = 66;
+    st.registration = 55;
+    st.activity = 44;
+    st.operatorName = "old name";
+    st.operatorCode = "old code";
+    for (int i = 0; i < kNetStateCellCount; ++i)
+        st.cells[i] = TCellRow{false, 1000 + i, 100 + i, -200 - i, 300 + i, 400 + i, 500 + i};
+    st.signalValid = flags & 1u;
+    st.berValid = flags & 2u;
+    st.registrationValid = flags & 4u;
+    st.activityValid = flags & 8u;
+    st.operatorNameValid = flags & 16u;
+    st.operatorCodeValid = flags & 32u;
+    for (int i = 0; i < kNetStateCellCount; ++i)
+        st.cells[i].valid = flags & (64u << i);
+    return st;
+}
+
+void CheckCellRow(const TCellRow &after, const TCellRow &before, const std::string &input)
+{
+    if (after.valid) {
+        for (const std::int32_t v : {after.channel, after.rssi, after.dbm, after.mcc, after.mnc})
+            Check(v != kMissingInteger, "cell row valid with a missing number", input);
+    } else {
+        TCellRow expected = before;
+        expected.valid = false;
+        Check(after == expected, "invalid cell row changed its values", input);
+    }
+}
+
+void CheckParsers(const std::string &line, std::uint32_t flags)
+{
+    const TNetState start = StartRecord(flags);
+
+    {
+        TNetState st = start;
+        parseCsqExec(line, st);
+        TNetState rest = st;
+        rest.signal = start.signal;
+        rest.signalValid = start.signalValid;
+        rest.ber = start.ber;
+        rest.berValid = start.berValid;
+        Check(rest == start, "+CSQ changed a field it does not own", line);
+        if (st != start) {
+            Check(st.signalValid && st.berValid, "+CSQ changed values without marking them valid", line);
+            Check(st.signal >= 0 && st.signal <= 96 && st.ber >= 0 && st.ber <= 7, "+CSQ value out of range", line);
+        }
+    }
+    {
+        TNetState st = start;
+        parseCopsRead(line, st);
+        TNetState rest = st;
+        rest.operatorName = start.operatorName;
+        rest.operatorNameValid = start.operatorNameValid;
+        rest.operatorCode = start.operatorCode;
+        rest.operatorCodeValid = start.operatorCodeValid;
+        Check(rest == start, "+COPS changed a field it does not own", line);
+        // A changed name or code is "?" or text taken from the line.
+        Check(st.operatorName == start.operatorName || st.operatorName == "?" ||
+                  line.find(st.operatorName) != std::string::npos,
+              "+COPS name not taken from the line", line);
+        Check(st.operatorCode == start.operatorCode || st.operatorCode == "?" ||
+                  line.find(st.operatorCode) != std::string::npos,
+              "+COPS code not taken from the line", line);
+    }
+    {
+        TNetState st = start;
+        parseCregRead(line, st);
+        TNetState rest = st;
+        rest.registration = start.registration;
+        rest.registrationValid = start.registrationValid;
+        Check(rest == start, "+CREG changed a field it does not own", line);
+        if (st != start)
+            Check(st.registrationValid && st.registration >= -1 && st.registration <= 5, "+CREG value out of range",
+                  line);
+    }
+    {
+        TNetState st = start;
+        parseCpasExec(line, st);
+        TNetState rest = st;
+        rest.activity = start.activity;
+        rest.activityValid = start.activityValid;
+        Check(rest == start, "+CPAS changed a field it does not own", line);
+        if (st != start)
+            Check(st.activityValid && (st.activity == -1 || st.activity == 0 || st.activity == 3 || st.activity == 4),
+                  "+CPAS value out of range", line);
+    }
+    {
+        TNetState st = start;
+        parseMoniServing(line, st);
+        TNetState rest = st;
+        rest.cells[0] = start.cells[0];
+        Check(rest == start, "^MONI changed more than row 0", line);
+        CheckCellRow(st.cells[0], start.cells[0], line);
+    }
+
+    // The index comes from the line length so every case, the out-of-range
+    // ones included, is reached; index 0 is always tried as well.
+    const int indices[] = {0, static_cast<int>(line.size() % 10) - 1};
+    for (const int index : indices) {
+        {
+            TNetState st = start;
+            parseMonpNeighbour(line, index, st);
+            TNetState expected = start;
+            if (index < 0 || index >= kNetStateCellCount - 1) {
+                for (int row = 1; row < kNetStateCellCount; ++row)
+                    expected.cells[row].valid = false;
+                Check(st == expected, "^MONP out-of-range index did not just mark rows 1 to 6 invalid", line);
+            } else {
+                TNetState rest = st;
+                rest.cells[index + 1] = start.cells[index + 1];
+                Check(rest == start, "^MONP changed another row", line);
+                CheckCellRow(st.cells[index + 1], start.cells[index + 1], line);
+            }
+        }
+        {
+            TNetState st = start;
+            parseSmonpNeighbour(line, index, st);
+            TNetState expected = start;
+            if (index < 0 || index >= kNetStateCellCount) {
+                for (int row = 1; row < kNetStateCellCount; ++row)
+                    expected.cells[row].valid = false;
+                Check(st == expected, "^SMONP out-of-range index did not just mark rows 1 to 6 invalid", line);
+            } else {
+                TNetState rest = st;
+                rest.cells[index] = start.cells[index];
+                Check(rest == start, "^SMONP changed another row", line);
+                CheckCellRow(st.cells[index], start.cells[index], line);
+            }
+        }
+    }
+
+    // A served channel goes to BandOfChannel; any integer must give a band.
+    TNetState st = start;
+    parseMoniServing(line, st);
+    const std::string band = BandOfChannel(st.cells[0].channel);
+    Check(band == "900" || band == "1800" || band == "?", "BandOfChannel: unknown band", line);
+}
+
+} // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size)
+{
+    const std::string line(reinterpret_cast<const char *>(data), size);
+    try {
+        CheckCutSpaces(line);
+        CheckCutInteger(line);
+        CheckCutWord(line);
+        CheckCutSeparator(line, ",");
+        CheckCutSeparator(line, line.substr(0, size % 4));
+        CheckTrimControl(line);
+        CheckIntegerOrDefault(line);
+        CheckIntegerOrDefault(TrimControl(line));
+        WalkColumns(line);
+
+        std::uint32_t flags = 0;
+        for (std::size_t i = 0; i < size && i < 4; ++i)
+            flags = (flags << 8) | data[i];
+        CheckParsers(line, flags);
+        CheckParsers(line, ~flags);
+    } catch (const RynException &e) {
+        std::fprintf(stderr, "fuzz_parsers: self-check exception: %s\n", e.what());
+        std::abort();
+    } catch (const std::exception &e) {
+        std::fprintf(stderr, "fuzz_parsers: exception: %s\n", e.what());
+        std::abort();
+    }
+    return 0;
+}
