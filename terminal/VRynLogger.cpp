@@ -1,0 +1,213 @@
+#include "VRynLogger.h"
+
+#include "VRynTerminalLineType.h"
+
+#include <QDateTime>
+#include <QDir>
+#include <QFileInfo>
+
+namespace {
+
+// True for code points that would break a line or reorder what is shown
+// around them, although they are valid text.
+bool isUnsafeCodePoint(char32_t cp)
+{
+    if (cp < 0x20 || cp == 0x7F)
+        return true;
+    if (cp >= 0x80 && cp <= 0x9F) // C1 controls
+        return true;
+    if (cp == 0x2028 || cp == 0x2029) // line and paragraph separators
+        return true;
+    if (cp == 0x200E || cp == 0x200F || (cp >= 0x202A && cp <= 0x202E) || (cp >= 0x2066 && cp <= 0x2069))
+        return true; // bidirectional marks, embeddings, overrides, isolates
+    if (cp >= 0xD800 && cp <= 0xDFFF) // unpaired surrogate (only reachable from QString)
+        return true;
+    return false;
+}
+
+void appendHexByte(QString &out, unsigned byte)
+{
+    out += QStringLiteral("\\x");
+    out += QStringLiteral("%1").arg(byte & 0xFF, 2, 16, QLatin1Char('0')).toUpper();
+}
+
+void appendCodePoint(QString &out, char32_t cp)
+{
+    if (!isUnsafeCodePoint(cp)) {
+        out += QString::fromUcs4(&cp, 1);
+        return;
+    }
+    switch (cp) {
+    case '\r': out += QStringLiteral("<CR>"); return;
+    case '\n': out += QStringLiteral("<LF>"); return;
+    case '\t': out += QStringLiteral("<TAB>"); return;
+    default: break;
+    }
+    if (cp < 0x80) {
+        appendHexByte(out, unsigned(cp));
+        return;
+    }
+    out += QStringLiteral("<U+%1>").arg(unsigned(cp), 4, 16, QLatin1Char('0')).toUpper();
+}
+
+// Length of the valid UTF-8 sequence starting at s[i] and its code point, or 0
+// when the byte there does not start one. Strict: no overlong forms, no
+// surrogates, nothing beyond U+10FFFF.
+std::size_t decodeUtf8(const std::string &s, std::size_t i, char32_t &cp)
+{
+    const auto byte = [&](std::size_t k) { return static_cast<unsigned char>(s[k]); };
+    const unsigned char b0 = byte(i);
+    std::size_t length = 0;
+    char32_t minimum = 0;
+    if (b0 < 0x80) {
+        cp = b0;
+        return 1;
+    } else if (b0 >= 0xC2 && b0 <= 0xDF) {
+        length = 2;
+        cp = b0 & 0x1F;
+        minimum = 0x80;
+    } else if (b0 >= 0xE0 && b0 <= 0xEF) {
+        length = 3;
+        cp = b0 & 0x0F;
+        minimum = 0x800;
+    } else if (b0 >= 0xF0 && b0 <= 0xF4) {
+        length = 4;
+        cp = b0 & 0x07;
+        minimum = 0x10000;
+    } else {
+        return 0;
+    }
+    if (s.size() - i < length)
+        return 0;
+    for (std::size_t k = 1; k < length; ++k) {
+        const unsigned char b = byte(i + k);
+        if ((b & 0xC0) != 0x80)
+            return 0;
+        cp = (cp << 6) | (b & 0x3F);
+    }
+    if (cp < minimum || cp > 0x10FFFF || (cp >= 0xD800 && cp <= 0xDFFF))
+        return 0;
+    return length;
+}
+
+} // namespace
+
+QString VRynSafeText(const std::string &bytes)
+{
+    QString out;
+    out.reserve(qsizetype(bytes.size()));
+    for (std::size_t i = 0; i < bytes.size();) {
+        char32_t cp = 0;
+        const std::size_t length = decodeUtf8(bytes, i, cp);
+        if (length == 0) {
+            appendHexByte(out, static_cast<unsigned char>(bytes[i]));
+            ++i;
+            continue;
+        }
+        appendCodePoint(out, cp);
+        i += length;
+    }
+    return out;
+}
+
+QString VRynSafeText(const QString &text)
+{
+    QString out;
+    out.reserve(text.size());
+    for (qsizetype i = 0; i < text.size(); ++i) {
+        const QChar c = text.at(i);
+        char32_t cp = c.unicode();
+        if (c.isHighSurrogate() && i + 1 < text.size() && text.at(i + 1).isLowSurrogate()) {
+            cp = QChar::surrogateToUcs4(c, text.at(i + 1));
+            ++i;
+        }
+        appendCodePoint(out, cp);
+    }
+    return out;
+}
+
+QString VRynLineTypeTag(int lineType)
+{
+    switch (lineType) {
+    case VRynTerminal_ltInText: return QStringLiteral("in");
+    case VRynTerminal_ltInHex: return QStringLiteral("hex");
+    case VRynTerminal_ltInfo: return QStringLiteral("info");
+    case VRynTerminal_ltError: return QStringLiteral("error");
+    case VRynTerminal_ltWarning: return QStringLiteral("warn");
+    case VRynTerminal_ltOutText: return QStringLiteral("out");
+    case VRynTerminal_ltExtra: return QStringLiteral("extra");
+    default: return QString::number(lineType);
+    }
+}
+
+VRynLogger::~VRynLogger()
+{
+    close();
+}
+
+VRynLoggerResult VRynLogger::open(const QString &path, std::uint32_t flags)
+{
+    close();
+    m_errorText.clear();
+    if (path.isEmpty()) {
+        m_errorText = QStringLiteral("No log file name given");
+        return {false, m_errorText};
+    }
+    const QFileInfo info(path);
+    if (!QDir().mkpath(info.absolutePath())) {
+        m_errorText = QStringLiteral("Cannot open log file \"%1\": the folder \"%2\" cannot be created")
+                          .arg(QDir::toNativeSeparators(path), QDir::toNativeSeparators(info.absolutePath()));
+        return {false, m_errorText};
+    }
+    m_file.setFileName(path);
+    QIODevice::OpenMode mode = QIODevice::WriteOnly;
+    mode |= (flags & vrloAppend) ? QIODevice::Append : QIODevice::Truncate;
+    if (!m_file.open(mode)) {
+        m_errorText = QStringLiteral("Cannot open log file \"%1\": %2")
+                          .arg(QDir::toNativeSeparators(path), m_file.errorString());
+        return {false, m_errorText};
+    }
+    return {true, QString()};
+}
+
+void VRynLogger::close()
+{
+    if (m_file.isOpen())
+        m_file.close();
+}
+
+QString VRynLogger::FormatEntry(const QString &text, int lineType, const QDateTime &time)
+{
+    // The tag is padded so the texts of all types start in one column.
+    const QString tag = QLatin1Char('[') + VRynLineTypeTag(lineType) + QLatin1Char(']');
+    return time.toString(QStringLiteral("yyyy-MM-dd hh:mm:ss.zzz")) + QLatin1Char(' ')
+        + tag.leftJustified(8) + VRynSafeText(text);
+}
+
+bool VRynLogger::write(const QString &text, int lineType, const QDateTime &time)
+{
+    return writeEntry(FormatEntry(text, lineType, time));
+}
+
+bool VRynLogger::write(const std::string &bytes, int lineType, const QDateTime &time)
+{
+    // The bytes are made safe first; the second pass in FormatEntry leaves safe
+    // text unchanged.
+    return writeEntry(FormatEntry(VRynSafeText(bytes), lineType, time));
+}
+
+bool VRynLogger::writeEntry(const QString &entry)
+{
+    if (!m_file.isOpen()) {
+        m_errorText = QStringLiteral("No log file is open");
+        return false;
+    }
+    const QByteArray data = entry.toUtf8() + '\n';
+    if (m_file.write(data) != data.size() || !m_file.flush()) {
+        m_errorText = QStringLiteral("Cannot write log file \"%1\": %2")
+                          .arg(QDir::toNativeSeparators(m_file.fileName()), m_file.errorString());
+        return false;
+    }
+    m_errorText.clear();
+    return true;
+}

@@ -1,0 +1,80 @@
+#pragma once
+// Log-file writer of the debug terminal. Needs Qt Core only, so a headless run
+// without any window (or without any application object) can write the
+// terminal's lines with their times too.
+//
+// Each entry is one line of UTF-8 text:
+//   2026-12-08 01:09:41.123 [out]   AT+CSQ<CR>
+// Control characters and bytes that are not valid UTF-8 are escaped (see
+// VRynSafeText), so whatever a modem sends can never split or corrupt an entry.
+// Every entry is flushed to the operating system as soon as it is written: a
+// crash of the program loses nothing that was written.
+
+#include <QFile>
+#include <QString>
+
+#include <cstdint>
+#include <string>
+
+class QDateTime;
+
+// Flags of VRynLogger::open.
+enum VRynLoggerOpenFlag : std::uint32_t {
+    vrloTruncate = 0,           // start the file empty
+    vrloAppend = 0x80000000u,   // keep what the file holds and append to it
+};
+
+struct VRynLoggerResult {
+    bool ok = false;
+    QString errorText; // empty when ok; a sentence naming the file otherwise
+};
+
+class VRynLogger {
+public:
+    VRynLogger() = default;
+    ~VRynLogger();
+    VRynLogger(const VRynLogger &) = delete;
+    VRynLogger &operator=(const VRynLogger &) = delete;
+
+    // Opens (creating the folder when needed) the file for writing; a file
+    // already open is closed first. On failure nothing is open.
+    VRynLoggerResult open(const QString &path, std::uint32_t flags = vrloAppend);
+    void close();
+    bool isOpen() const { return m_file.isOpen(); }
+    QString path() const { return m_file.fileName(); }
+
+    // Appends one entry and flushes it. False when no file is open or the write
+    // failed (disk full, file gone); errorText() then says why.
+    bool write(const QString &text, int lineType, const QDateTime &time);
+    // The same for bytes, taken as UTF-8.
+    bool write(const std::string &bytes, int lineType, const QDateTime &time);
+
+    // Why the last open or write failed; empty after a success.
+    QString errorText() const { return m_errorText; }
+
+    // The entry exactly as write() puts it in the file, without the newline.
+    static QString FormatEntry(const QString &text, int lineType, const QDateTime &time);
+
+private:
+    bool writeEntry(const QString &entry);
+
+    QFile m_file;
+    QString m_errorText;
+};
+
+// Makes text safe to show on one line and to write to a line-oriented file.
+// Valid UTF-8 stays as it is, except:
+//   CR, LF, TAB               -> <CR>, <LF>, <TAB>
+//   other C0 controls and DEL -> \xNN
+//   C1 controls, line and paragraph separators, bidirectional overrides
+//                             -> <U+XXXX>
+//   a byte that is not part of a valid UTF-8 sequence (overlong, surrogate,
+//   beyond U+10FFFF, cut short) -> \xNN, byte by byte
+// The result contains no control characters, so applying it twice changes
+// nothing.
+QString VRynSafeText(const std::string &bytes);
+// The same for text already decoded; an unpaired surrogate -> <U+XXXX>.
+QString VRynSafeText(const QString &text);
+
+// Short tag of a line type as the log shows it ("in", "out", "error", ...).
+QString VRynLineTypeTag(int lineType);

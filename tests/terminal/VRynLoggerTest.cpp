@@ -1,0 +1,175 @@
+// Runs with a QCoreApplication only: the logger must not need widgets.
+#include "VRynLogger.h"
+#include "VRynTerminalLineType.h"
+
+#include <QDateTime>
+#include <QDir>
+#include <QFile>
+#include <QTemporaryDir>
+#include <QtTest>
+
+#include <string>
+
+namespace {
+
+QStringList readLines(const QString &path)
+{
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        return {};
+    QStringList lines = QString::fromUtf8(file.readAll()).split(QLatin1Char('\n'));
+    if (!lines.isEmpty() && lines.constLast().isEmpty())
+        lines.removeLast();
+    return lines;
+}
+
+const QDateTime kTime(QDate(2026, 12, 8), QTime(1, 9, 41, 123));
+
+} // namespace
+
+class VRynLoggerTest : public QObject {
+    Q_OBJECT
+private slots:
+    void safeBytes_data()
+    {
+        QTest::addColumn<QByteArray>("bytes");
+        QTest::addColumn<QString>("shown");
+        QTest::newRow("plain answer") << QByteArray("+CSQ: 17,99") << QString("+CSQ: 17,99");
+        QTest::newRow("line ends") << QByteArray("OK\r\n") << QString("OK<CR><LF>");
+        QTest::newRow("tab and NUL") << QByteArray("a\tb\0c", 5) << QString("a<TAB>b\\x00c");
+        QTest::newRow("escape sequence") << QByteArray("\x1b[31mred") << QString("\\x1B[31mred");
+        QTest::newRow("DEL") << QByteArray("x\x7f") << QString("x\\x7F");
+        QTest::newRow("valid two-byte") << QByteArray("Telef\xc3\xb3nica") << QString::fromUtf8("Telef\xc3\xb3nica");
+        QTest::newRow("valid four-byte") << QByteArray("\xf0\x9f\x93\xb6") << QString::fromUtf8("\xf0\x9f\x93\xb6");
+        QTest::newRow("stray bytes") << QByteArray("\xff\xfe" "A") << QString("\\xFF\\xFEA");
+        QTest::newRow("overlong slash") << QByteArray("\xc0\xaf") << QString("\\xC0\\xAF");
+        QTest::newRow("overlong three-byte") << QByteArray("\xe0\x80\xaf") << QString("\\xE0\\x80\\xAF");
+        QTest::newRow("encoded surrogate") << QByteArray("\xed\xa0\x80") << QString("\\xED\\xA0\\x80");
+        QTest::newRow("beyond U+10FFFF") << QByteArray("\xf4\x90\x80\x80") << QString("\\xF4\\x90\\x80\\x80");
+        QTest::newRow("cut short at end") << QByteArray("ab\xe2\x82") << QString("ab\\xE2\\x82");
+        QTest::newRow("cut short before ASCII") << QByteArray("\xe2\x82" "OK") << QString("\\xE2\\x82OK");
+        QTest::newRow("C1 control") << QByteArray("\xc2\x85") << QString("<U+0085>");
+        QTest::newRow("line separator") << QByteArray("a\xe2\x80\xa8" "b") << QString("a<U+2028>b");
+        QTest::newRow("bidi override") << QByteArray("\xe2\x80\xae" "cba") << QString("<U+202E>cba");
+    }
+
+    void safeBytes()
+    {
+        QFETCH(QByteArray, bytes);
+        QFETCH(QString, shown);
+        const QString safe = VRynSafeText(bytes.toStdString());
+        QCOMPARE(safe, shown);
+        QCOMPARE(VRynSafeText(safe), safe); // safe text passes through unchanged
+    }
+
+    void safeDecodedText()
+    {
+        const QChar lone[] = {QChar(0xD800), QChar('x')};
+        QCOMPARE(VRynSafeText(QString(lone, 2)), QString("<U+D800>x"));
+        const QString pair = QString::fromUtf8("\xf0\x9f\x93\xb6");
+        QCOMPARE(VRynSafeText(pair), pair);
+        QCOMPARE(VRynSafeText(QString("AT\r\n\x01")), QString("AT<CR><LF>\\x01"));
+    }
+
+    void writesEveryEntryAtOnce()
+    {
+        QTemporaryDir dir;
+        QVERIFY(dir.isValid());
+        const QString path = dir.filePath("terminal.log");
+        VRynLogger logger;
+        const VRynLoggerResult result = logger.open(path);
+        QVERIFY2(result.ok, qPrintable(result.errorText));
+        QVERIFY(result.errorText.isEmpty());
+
+        QVERIFY(logger.write(QString("AT+CSQ\r"), VRynTerminal_ltOutText, kTime));
+        QVERIFY(logger.write(std::string("+CSQ: 17,99\r\n\xff"), VRynTerminal_ltExtra, kTime.addMSecs(7)));
+        QVERIFY(logger.write(QString("machine: OPEN"), VRynTerminal_ltExtra, kTime.addSecs(3600)));
+
+        // Read back while the logger still holds the file: nothing may wait in a buffer.
+        const QStringList lines = readLines(path);
+        QCOMPARE(lines, (QStringList{
+                            "2026-12-08 01:09:41.123 [out]   AT+CSQ<CR>",
+                            "2026-12-08 01:09:41.130 [extra] +CSQ: 17,99<CR><LF>\\xFF",
+                            "2026-12-08 02:09:41.123 [extra] machine: OPEN",
+                        }));
+    }
+
+    void appendKeepsEarlierEntriesTruncateDoesNot()
+    {
+        QTemporaryDir dir;
+        const QString path = dir.filePath("terminal.log");
+        VRynLogger logger;
+        QVERIFY(logger.open(path).ok);
+        QVERIFY(logger.write(QString("first"), VRynTerminal_ltInfo, kTime));
+        logger.close();
+
+        QVERIFY(logger.open(path, vrloAppend).ok);
+        QVERIFY(logger.write(QString("second"), VRynTerminal_ltInfo, kTime));
+        logger.close();
+        QCOMPARE(readLines(path).size(), 2);
+        QVERIFY(readLines(path).at(0).endsWith("first"));
+
+        QVERIFY(logger.open(path, vrloTruncate).ok);
+        QVERIFY(logger.write(QString("third"), VRynTerminal_ltInfo, kTime));
+        QCOMPARE(readLines(path).size(), 1);
+        QVERIFY(readLines(path).at(0).endsWith("third"));
+    }
+
+    void createsMissingFolders()
+    {
+        QTemporaryDir dir;
+        const QString path = dir.filePath("a/b/terminal.log");
+        VRynLogger logger;
+        const VRynLoggerResult result = logger.open(path);
+        QVERIFY2(result.ok, qPrintable(result.errorText));
+        QVERIFY(logger.write(QString("x"), VRynTerminal_ltInfo, kTime));
+        QCOMPARE(readLines(path).size(), 1);
+    }
+
+    void unwritablePathIsReported_data()
+    {
+        QTest::addColumn<QString>("relative");
+        QTest::newRow("path is a folder") << QString("folder");
+        QTest::newRow("folder is a file") << QString("plain.txt/terminal.log");
+        QTest::newRow("empty name") << QString();
+    }
+
+    void unwritablePathIsReported()
+    {
+        QFETCH(QString, relative);
+        // Made of files and folders, not permissions, so it fails for root too.
+        QTemporaryDir dir;
+        QVERIFY(QDir(dir.path()).mkdir("folder"));
+        QFile plain(dir.filePath("plain.txt"));
+        QVERIFY(plain.open(QIODevice::WriteOnly));
+        plain.close();
+        const QString path = relative.isEmpty() ? QString() : dir.filePath(relative);
+
+        VRynLogger logger;
+        const VRynLoggerResult result = logger.open(path);
+        QVERIFY(!result.ok);
+        QVERIFY(!logger.isOpen());
+        QCOMPARE(logger.errorText(), result.errorText);
+        if (path.isEmpty())
+            QCOMPARE(result.errorText, QString("No log file name given"));
+        else
+            QVERIFY2(result.errorText.startsWith("Cannot open log file \"" + QDir::toNativeSeparators(path) + "\": "),
+                     qPrintable(result.errorText));
+
+        QVERIFY(!logger.write(QString("lost"), VRynTerminal_ltInfo, kTime));
+        QCOMPARE(logger.errorText(), QString("No log file is open"));
+    }
+
+    void failedReopenLeavesNothingOpen()
+    {
+        QTemporaryDir dir;
+        VRynLogger logger;
+        QVERIFY(logger.open(dir.filePath("good.log")).ok);
+        QVERIFY(!logger.open(dir.path()).ok); // a folder
+        QVERIFY(!logger.isOpen());
+        QVERIFY(!logger.write(QString("lost"), VRynTerminal_ltInfo, kTime));
+    }
+};
+
+QTEST_GUILESS_MAIN(VRynLoggerTest)
+#include "VRynLoggerTest.moc"
