@@ -1,0 +1,471 @@
+#include "VRSComm32.h"
+
+#include "RynSimModem.h"
+
+#include <QMetaObject>
+#include <QSerialPortInfo>
+#include <QTimer>
+
+#include <algorithm>
+#include <cctype>
+#include <cstring>
+#include <exception>
+#include <stdexcept>
+
+namespace {
+
+std::string Lower(std::string s)
+{
+    for (char &c : s)
+        c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    return s;
+}
+
+std::string Trim(const std::string &s)
+{
+    const auto b = s.find_first_not_of(" \t");
+    if (b == std::string::npos)
+        return {};
+    const auto e = s.find_last_not_of(" \t");
+    return s.substr(b, e - b + 1);
+}
+
+QSerialPort::Parity ToQt(TVRSComm32::TParity p)
+{
+    switch (p) {
+    case TVRSComm32::TParity::None: return QSerialPort::NoParity;
+    case TVRSComm32::TParity::Even: return QSerialPort::EvenParity;
+    case TVRSComm32::TParity::Odd: return QSerialPort::OddParity;
+    case TVRSComm32::TParity::Mark: return QSerialPort::MarkParity;
+    case TVRSComm32::TParity::Space: return QSerialPort::SpaceParity;
+    }
+    return QSerialPort::NoParity;
+}
+
+QSerialPort::StopBits ToQt(TVRSComm32::TStopBits s)
+{
+    switch (s) {
+    case TVRSComm32::TStopBits::One: return QSerialPort::OneStop;
+    case TVRSComm32::TStopBits::OneAndHalf: return QSerialPort::OneAndHalfStop;
+    case TVRSComm32::TStopBits::Two: return QSerialPort::TwoStop;
+    }
+    return QSerialPort::OneStop;
+}
+
+QSerialPort::FlowControl ToQt(TVRSComm32::TFlowControl f)
+{
+    switch (f) {
+    case TVRSComm32::TFlowControl::None: return QSerialPort::NoFlowControl;
+    case TVRSComm32::TFlowControl::Hardware: return QSerialPort::HardwareControl;
+    case TVRSComm32::TFlowControl::Software: return QSerialPort::SoftwareControl;
+    }
+    return QSerialPort::NoFlowControl;
+}
+
+constexpr const char *kConfigHint = "expected BAUD,DATABITS,PARITY,STOPBITS,FLOW such as \"115200,8,N,1,none\"";
+
+[[noreturn]] void ConfigError(const std::string &config, const std::string &why)
+{
+    throw std::invalid_argument("invalid serial settings \"" + config + "\": " + why + "; " + kConfigHint);
+}
+
+} // namespace
+
+TVRSComm32::TVRSComm32(QObject *owner)
+    : VRynPortComponent(owner)
+    , m_port(new QSerialPort(this))
+    , m_simulator(new TRynSimModem(this))
+    , m_reconnectTimer(new QTimer(this))
+{
+    connect(m_port, &QSerialPort::readyRead, this, &TVRSComm32::OnReadyRead);
+    connect(m_port, &QSerialPort::errorOccurred, this, &TVRSComm32::OnErrorOccurred);
+    m_reconnectTimer->setInterval(kReconnectInterval);
+    connect(m_reconnectTimer, &QTimer::timeout, this, &TVRSComm32::TryReconnect);
+
+    // The simulator's data and state become this channel's while it is the
+    // open channel. Its own report of the present state (posted when these
+    // handlers are attached) is not a change and is dropped.
+    m_simulator->SetOnReceiveData([this](VRynCommunicationComponent *, const std::uint8_t *b, std::uint16_t n) {
+        if (m_simulatorOpen)
+            DeliverData(b, n);
+    });
+    m_simulator->SetOnStateChange([this](QObject *, TCommState state) {
+        if (m_simulatorOpen && state != m_state)
+            ChangeState(state);
+    });
+}
+
+TVRSComm32::~TVRSComm32()
+{
+    m_simulatorOpen = false;
+    m_portOpen = false;
+    m_simulator->SetOnReceiveData({});
+    m_simulator->SetOnStateChange({});
+    if (m_port->isOpen())
+        m_port->close();
+}
+
+template <class F> void TVRSComm32::Guarded(const char *what, F &&f)
+{
+    // Callbacks run from Qt's event loop here: nothing may escape into it.
+    try {
+        f();
+    } catch (const std::exception &e) {
+        qCritical("serial port %s: %s handler failed: %s", m_commPort.c_str(), what, e.what());
+    } catch (...) {
+        qCritical("serial port %s: %s handler failed", m_commPort.c_str(), what);
+    }
+}
+
+bool TVRSComm32::IsSimulatedPort(const std::string &port) { return Lower(Trim(port)) == "sim"; }
+
+void TVRSComm32::SetCommPort(const std::string &port)
+{
+    if (port == m_commPort)
+        return;
+    const bool reopen = Active();
+    if (reopen)
+        StopComm();
+    m_commPort = port;
+    if (reopen)
+        StartComm();
+}
+
+void TVRSComm32::SetBaudRate(std::int32_t baud)
+{
+    if (baud <= 0)
+        throw std::invalid_argument("invalid baud rate " + std::to_string(baud));
+    m_baudRate = baud;
+    ApplySettings();
+}
+
+void TVRSComm32::SetDataBits(int bits)
+{
+    if (bits < 5 || bits > 8)
+        throw std::invalid_argument("invalid data bits " + std::to_string(bits) + " (5 to 8)");
+    m_dataBits = bits;
+    ApplySettings();
+}
+
+void TVRSComm32::SetParity(TParity parity)
+{
+    m_parity = parity;
+    ApplySettings();
+}
+
+void TVRSComm32::SetStopBits(TStopBits stopBits)
+{
+    m_stopBits = stopBits;
+    ApplySettings();
+}
+
+void TVRSComm32::SetFlowControl(TFlowControl flow)
+{
+    m_flowControl = flow;
+    ApplySettings();
+}
+
+void TVRSComm32::SetAutoReconnect(bool on)
+{
+    m_autoReconnect = on;
+    if (!on)
+        m_reconnectTimer->stop();
+}
+
+void TVRSComm32::ApplySettings()
+{
+    // Before an open these are only stored; QSerialPort applies them when it
+    // opens. On an open port they are set at once.
+    m_port->setBaudRate(m_baudRate);
+    m_port->setDataBits(static_cast<QSerialPort::DataBits>(m_dataBits));
+    m_port->setParity(ToQt(m_parity));
+    m_port->setStopBits(ToQt(m_stopBits));
+    m_port->setFlowControl(ToQt(m_flowControl));
+}
+
+std::string TVRSComm32::GetConfigAsString() const
+{
+    static constexpr const char parity[] = {'N', 'E', 'O', 'M', 'S'};
+    static constexpr const char *stop[] = {"1", "1.5", "2"};
+    static constexpr const char *flow[] = {"none", "hardware", "software"};
+    return std::to_string(m_baudRate) + "," + std::to_string(m_dataBits) + "," +
+           parity[static_cast<int>(m_parity)] + "," + stop[static_cast<int>(m_stopBits)] + "," +
+           flow[static_cast<int>(m_flowControl)];
+}
+
+void TVRSComm32::SetConfigAsString(const std::string &config)
+{
+    std::vector<std::string> fields;
+    std::size_t start = 0;
+    for (;;) {
+        const std::size_t comma = config.find(',', start);
+        fields.push_back(Lower(Trim(config.substr(start, comma == std::string::npos ? comma : comma - start))));
+        if (comma == std::string::npos)
+            break;
+        start = comma + 1;
+    }
+    if (fields.size() != 5)
+        ConfigError(config, std::to_string(fields.size()) + " fields instead of 5");
+
+    const std::string &b = fields[0];
+    if (b.empty() || b.size() > 9 || !std::all_of(b.begin(), b.end(), [](char c) { return c >= '0' && c <= '9'; }) ||
+        std::stol(b) <= 0)
+        ConfigError(config, "baud rate \"" + b + "\" is not a positive number");
+    const auto baud = static_cast<std::int32_t>(std::stol(b));
+
+    const std::string &d = fields[1];
+    if (d.size() != 1 || d[0] < '5' || d[0] > '8')
+        ConfigError(config, "data bits \"" + d + "\" are not 5 to 8");
+
+    const std::string &p = fields[2];
+    static constexpr const char *parityNames = "neoms";
+    const char *pp = p.size() == 1 ? std::strchr(parityNames, p[0]) : nullptr;
+    if (pp == nullptr || p[0] == '\0')
+        ConfigError(config, "parity \"" + p + "\" is not N, E, O, M or S");
+    const auto parity = static_cast<TParity>(pp - parityNames);
+
+    const std::string &s = fields[3];
+    TStopBits stop;
+    if (s == "1")
+        stop = TStopBits::One;
+    else if (s == "1.5")
+        stop = TStopBits::OneAndHalf;
+    else if (s == "2")
+        stop = TStopBits::Two;
+    else
+        ConfigError(config, "stop bits \"" + s + "\" are not 1, 1.5 or 2");
+
+    const std::string &f = fields[4];
+    TFlowControl flow;
+    if (f == "none")
+        flow = TFlowControl::None;
+    else if (f == "hardware" || f == "rts/cts")
+        flow = TFlowControl::Hardware;
+    else if (f == "software" || f == "xon/xoff")
+        flow = TFlowControl::Software;
+    else
+        ConfigError(config, "flow control \"" + f + "\" is not none, hardware or software");
+
+    // All parsed: only now is anything changed.
+    m_baudRate = baud;
+    m_dataBits = d[0] - '0';
+    m_parity = parity;
+    m_stopBits = stop;
+    m_flowControl = flow;
+    ApplySettings();
+}
+
+bool TVRSComm32::Active() const
+{
+    return m_simulatorOpen ? m_simulator->Active() : m_portOpen;
+}
+
+bool TVRSComm32::StartComm()
+{
+    if (Active())
+        return true;
+    m_reconnectTimer->stop();
+    SetLastErrorCode(0);
+    m_lastErrorText.clear();
+    if (IsSimulated()) {
+        ++m_session;
+        m_simulatorOpen = true;
+        return m_simulator->StartComm();
+    }
+    if (OpenPort())
+        return true;
+    ChangeState(TCommState::CommStateFailed);
+    return false;
+}
+
+bool TVRSComm32::OpenPort()
+{
+    ++m_session;
+    m_lossPending = false;
+    m_ringWarningShown = false;
+    if (m_port->isOpen())
+        m_port->close();
+    // A name starting with '/' is used as the device path as it is, which is
+    // how pseudo-terminals and symlinks open: they are never in the list of
+    // available ports.
+    m_port->setPortName(QString::fromStdString(Trim(m_commPort)));
+    ApplySettings();
+    if (!m_port->open(QIODevice::ReadWrite)) {
+        SetLastErrorCode(static_cast<std::uint32_t>(m_port->error()));
+        m_lastErrorText = m_port->errorString().toStdString();
+        m_port->clearError();
+        return false;
+    }
+    m_port->clearError();
+    m_portOpen = true;
+    ChangeState(TCommState::CommStateConnected);
+    return true;
+}
+
+void TVRSComm32::StopComm()
+{
+    m_reconnectTimer->stop();
+    ++m_session;
+    if (m_simulatorOpen) {
+        m_simulator->StopComm();
+        m_simulatorOpen = false;
+        return;
+    }
+    const bool wasOpen = m_portOpen;
+    m_portOpen = false;
+    m_lossPending = false;
+    if (m_port->isOpen())
+        m_port->close();
+    if (wasOpen)
+        ChangeState(TCommState::CommStateDisconnected);
+}
+
+bool TVRSComm32::Send(const std::uint8_t *buffer, std::size_t length)
+{
+    if (m_simulatorOpen)
+        return m_simulator->Send(buffer, length);
+    if (!m_portOpen)
+        return false;
+    if (length == 0)
+        return true;
+    const qint64 written = m_port->write(reinterpret_cast<const char *>(buffer), static_cast<qint64>(length));
+    if (written != static_cast<qint64>(length)) {
+        // QSerialPort buffers every write; a short one means the device is gone.
+        ConnectionLost(m_port->errorString());
+        return false;
+    }
+    return true;
+}
+
+void TVRSComm32::OnReadyRead()
+{
+    const QByteArray data = m_port->readAll();
+    if (!m_portOpen || data.isEmpty())
+        return;
+    Guarded("receive", [&] { DeliverData(reinterpret_cast<const std::uint8_t *>(data.constData()), data.size()); });
+}
+
+void TVRSComm32::OnErrorOccurred(QSerialPort::SerialPortError error)
+{
+    switch (error) {
+    case QSerialPort::ReadError:
+    case QSerialPort::WriteError:
+    case QSerialPort::ResourceError:
+        // A pseudo-terminal whose master closed raises ReadError on every
+        // turn of the event loop with the port still open, and ResourceError
+        // only after a write: the first one of either is the loss.
+        if (m_portOpen)
+            ConnectionLost(m_port->errorString());
+        break;
+    default:
+        // NoError (on open and clearError), UnsupportedOperationError (line
+        // signals on a pty) and time-outs are not a lost port.
+        break;
+    }
+}
+
+void TVRSComm32::ConnectionLost(const QString &reason)
+{
+    if (!m_portOpen || m_lossPending)
+        return;
+    m_portOpen = false;
+    m_lossPending = true;
+    m_lastErrorText = reason.toStdString();
+    // The close runs from the event loop, not from inside QSerialPort's own
+    // notification that reported the error, whose notifier the close deletes.
+    const std::uint64_t session = m_session;
+    QMetaObject::invokeMethod(this, [this, session] { HandleLoss(session); }, Qt::QueuedConnection);
+}
+
+void TVRSComm32::HandleLoss(std::uint64_t session)
+{
+    if (session != m_session || !m_lossPending)
+        return; // closed or reopened by the owner meanwhile
+    m_lossPending = false;
+    if (m_port->isOpen())
+        m_port->close();
+    qWarning("serial port %s lost: %s", m_commPort.c_str(), m_lastErrorText.c_str());
+    Guarded("state", [&] { ChangeState(TCommState::CommStateFailed); });
+    if (m_autoReconnect && !Active() && session == m_session)
+        m_reconnectTimer->start();
+}
+
+void TVRSComm32::TryReconnect()
+{
+    if (Active() || !m_autoReconnect) {
+        m_reconnectTimer->stop();
+        return;
+    }
+    // Quiet attempts: the state is already Failed; success reports Connected.
+    Guarded("state", [&] {
+        if (OpenPort())
+            m_reconnectTimer->stop();
+    });
+}
+
+void TVRSComm32::ChangeState(TCommState state)
+{
+    m_state = state;
+    DeliverState(nullptr, state);
+}
+
+void TVRSComm32::SetOnStateChange(TEventChangeState handler)
+{
+    VRynCommunicationComponent::SetOnStateChange(std::move(handler));
+    PostPresentState();
+}
+
+void TVRSComm32::SetOnAdvancedStateChange(TAdvancedEventChangeState handler)
+{
+    VRynCommunicationComponent::SetOnAdvancedStateChange(std::move(handler));
+    PostPresentState();
+}
+
+void TVRSComm32::PostPresentState()
+{
+    // A request to report the present state: the newly attached handler
+    // hears it from the event loop, after the caller has finished wiring.
+    QMetaObject::invokeMethod(
+        this, [this] { Guarded("state", [&] { DeliverState(nullptr, m_state); }); }, Qt::QueuedConnection);
+}
+
+bool TVRSComm32::RingIndicator()
+{
+    if (m_simulatorOpen)
+        return m_simulator->RingIndicator();
+    if (!m_portOpen)
+        return false;
+    m_port->clearError();
+    const QSerialPort::PinoutSignals pins = m_port->pinoutSignals();
+    if (m_port->error() == QSerialPort::UnsupportedOperationError) {
+        // Pseudo-terminals and some USB adapters cannot report their lines
+        // ("Inappropriate ioctl for device"): the ring reads as off.
+        if (!m_ringWarningShown) {
+            m_ringWarningShown = true;
+            qWarning("serial port %s cannot report its ring indicator (%s); it reads as off", m_commPort.c_str(),
+                     qPrintable(m_port->errorString()));
+        }
+        m_port->clearError();
+        return false;
+    }
+    return pins.testFlag(QSerialPort::RingIndicatorSignal);
+}
+
+bool TVRSComm32::ConfigurationDialog()
+{
+    return m_dialogHandler ? m_dialogHandler(*this) : false;
+}
+
+std::vector<std::string> TVRSComm32::PortList(const std::string &filter)
+{
+    std::vector<std::string> names;
+    for (const QSerialPortInfo &info : QSerialPortInfo::availablePorts()) {
+        std::string name = info.portName().toStdString();
+        if (filter.empty() || Lower(name).find(Lower(filter)) != std::string::npos)
+            names.push_back(std::move(name));
+    }
+    std::sort(names.begin(), names.end());
+    names.erase(std::unique(names.begin(), names.end()), names.end());
+    names.emplace_back("SIM");
+    return names;
+}

@@ -1,0 +1,122 @@
+#pragma once
+// The serial channel: one QSerialPort driven by Qt's own asynchronous I/O on
+// the owner's (GUI) thread. The port name "SIM" (any case) selects the
+// built-in simulated modem instead, so one component serves a real modem
+// and the simulator alike.
+
+#include "VRynCommunicationComponent.h"
+
+#include <QSerialPort>
+
+#include <chrono>
+#include <cstdint>
+#include <functional>
+#include <string>
+#include <vector>
+
+class QTimer;
+class TRynSimModem;
+
+class TVRSComm32 : public VRynPortComponent {
+    Q_OBJECT
+public:
+    enum class TParity : std::uint8_t { None, Even, Odd, Mark, Space };
+    enum class TStopBits : std::uint8_t { One, OneAndHalf, Two };
+    enum class TFlowControl : std::uint8_t { None, Hardware, Software };
+
+    static constexpr std::int32_t kDefaultBaudRate = 115200;
+    static constexpr std::chrono::milliseconds kReconnectInterval{1000};
+
+    explicit TVRSComm32(QObject *owner = nullptr);
+    // Closes the port without reporting: the handlers' owners may be gone.
+    ~TVRSComm32() override;
+
+    // A name such as "ttyUSB0" or "COM3", a device path such as
+    // "/dev/pts/4" (symlinks too), or "SIM". Changing it while open reopens.
+    std::string CommPort() const override { return m_commPort; }
+    void SetCommPort(const std::string &port) override;
+    static bool IsSimulatedPort(const std::string &port);
+    bool IsSimulated() const { return IsSimulatedPort(m_commPort); }
+
+    // Settings take effect at once on an open port.
+    std::int32_t BaudRate() const { return m_baudRate; }
+    void SetBaudRate(std::int32_t baud);
+    int DataBits() const { return m_dataBits; } // 5 to 8
+    void SetDataBits(int bits);
+    TParity Parity() const { return m_parity; }
+    void SetParity(TParity parity);
+    TStopBits StopBits() const { return m_stopBits; }
+    void SetStopBits(TStopBits stopBits);
+    TFlowControl FlowControl() const { return m_flowControl; }
+    void SetFlowControl(TFlowControl flow);
+    // After a lost connection, try to open the port again every second.
+    bool AutoReconnect() const { return m_autoReconnect; }
+    void SetAutoReconnect(bool on);
+
+    // "115200,8,N,1,none": baud, data bits, parity N/E/O/M/S, stop bits
+    // 1/1.5/2, flow none/hardware/software.
+    std::string GetConfigAsString() const override;
+    void SetConfigAsString(const std::string &config) override;
+
+    bool StartComm() override;
+    void StopComm() override;
+    using VRynCommunicationComponent::Send;
+    bool Send(const std::uint8_t *buffer, std::size_t length) override;
+    bool Active() const override;
+    TCommState GetState() const override { return m_state; }
+    void SetOnStateChange(TEventChangeState handler) override;
+    void SetOnAdvancedStateChange(TAdvancedEventChangeState handler) override;
+
+    // Ring line of the modem. Where the device cannot report its lines (a
+    // pseudo-terminal, some USB adapters) it reads as off.
+    bool RingIndicator() override;
+    std::string LastErrorText() const override { return m_lastErrorText; }
+
+    // Shows the settings dialog installed by the widgets layer; false when
+    // none is installed or the user cancelled.
+    bool ConfigurationDialog() override;
+    void SetConfigurationDialogHandler(std::function<bool(TVRSComm32 &)> handler)
+    {
+        m_dialogHandler = std::move(handler);
+    }
+
+    // The system's serial ports by the names users know (ttyUSB0, COM3),
+    // sorted, those containing filter (empty: all), then "SIM".
+    static std::vector<std::string> PortList(const std::string &filter = {});
+
+    // The built-in simulated modem used for "SIM" (model, latency, seed, call).
+    TRynSimModem &Simulator() { return *m_simulator; }
+
+private:
+    void OnReadyRead();
+    void OnErrorOccurred(QSerialPort::SerialPortError error);
+    void ConnectionLost(const QString &reason);
+    void HandleLoss(std::uint64_t session);
+    void ChangeState(TCommState state);
+    void PostPresentState();
+    void ApplySettings();
+    bool OpenPort();
+    void TryReconnect();
+    template <class F> void Guarded(const char *what, F &&f);
+
+    std::string m_commPort = "COM1";
+    std::int32_t m_baudRate = kDefaultBaudRate;
+    int m_dataBits = 8;
+    TParity m_parity = TParity::None;
+    TStopBits m_stopBits = TStopBits::One;
+    TFlowControl m_flowControl = TFlowControl::None;
+    bool m_autoReconnect = false;
+
+    QSerialPort *m_port = nullptr;
+    TRynSimModem *m_simulator = nullptr;
+    QTimer *m_reconnectTimer = nullptr;
+    std::function<bool(TVRSComm32 &)> m_dialogHandler;
+
+    TCommState m_state = TCommState::CommStateDisconnected;
+    bool m_portOpen = false;      // the real port is open and healthy
+    bool m_simulatorOpen = false; // the simulated modem is the open channel
+    bool m_lossPending = false;   // a loss was seen; the close is on its way
+    bool m_ringWarningShown = false;
+    std::uint64_t m_session = 0; // bumped by every open and close
+    std::string m_lastErrorText;
+};

@@ -1,0 +1,304 @@
+// palvex-modemsim: a simulated GSM modem on a pseudo-terminal.
+//
+// Prints the device path of the terminal side as its first line of standard
+// output and answers AT commands on it with the same engine as the
+// program's built-in "SIM" port. Later lines report "unplugged" and, after
+// a replug, the new device path. It exits when standard input closes (when
+// stdin is a pipe or a terminal) or after --exit-after seconds.
+
+#include "RynSimModem.h"
+
+#include <QCommandLineParser>
+#include <QCoreApplication>
+#include <QSocketNotifier>
+#include <QTimer>
+
+#include <cerrno>
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <deque>
+#include <string>
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <termios.h>
+#include <unistd.h>
+
+namespace {
+
+class PtyModem : public QObject {
+public:
+    PtyModem(std::string link, std::chrono::milliseconds latency, std::uint32_t seed)
+        : m_link(std::move(link))
+        , m_latency(latency)
+        , m_seed(seed)
+        , m_engine(seed)
+    {
+    }
+    ~PtyModem() override
+    {
+        Unplug();
+        if (!m_link.empty())
+            ::unlink(m_link.c_str());
+    }
+
+    TRynSimModemEngine &Engine() { return m_engine; }
+
+    // Opens a new pseudo-terminal; returns its device path or an empty text.
+    std::string Plug(std::string &error)
+    {
+        const int master = ::posix_openpt(O_RDWR | O_NOCTTY);
+        if (master < 0 || ::grantpt(master) != 0 || ::unlockpt(master) != 0) {
+            error = std::string("cannot open a pseudo-terminal: ") + std::strerror(errno);
+            if (master >= 0)
+                ::close(master);
+            return {};
+        }
+        const char *name = ::ptsname(master);
+        const std::string path = name ? name : "";
+        // The program keeps the terminal side open itself: with no slave open
+        // the master reports a hang-up on every poll, and the line settings
+        // would fall back to cooked mode (with echo) between clients.
+        const int slave = path.empty() ? -1 : ::open(path.c_str(), O_RDWR | O_NOCTTY);
+        if (slave < 0) {
+            error = "cannot open " + path + ": " + std::strerror(errno);
+            ::close(master);
+            return {};
+        }
+        termios raw{};
+        if (::tcgetattr(slave, &raw) == 0) {
+            ::cfmakeraw(&raw);
+            ::tcsetattr(slave, TCSANOW, &raw);
+        }
+        ::fcntl(master, F_SETFL, ::fcntl(master, F_GETFL) | O_NONBLOCK);
+        m_master = master;
+        m_slave = slave;
+        m_path = path;
+        m_readNotifier = new QSocketNotifier(master, QSocketNotifier::Read, this);
+        connect(m_readNotifier, &QSocketNotifier::activated, this, [this] { OnReadable(); });
+        m_writeNotifier = new QSocketNotifier(master, QSocketNotifier::Write, this);
+        m_writeNotifier->setEnabled(false);
+        connect(m_writeNotifier, &QSocketNotifier::activated, this, [this] { Flush(); });
+        if (!m_link.empty() && !Relink(error)) {
+            Unplug();
+            return {};
+        }
+        return path;
+    }
+
+    // Closes both sides, as a pulled USB cable takes the device away.
+    void Unplug()
+    {
+        ++m_generation;
+        delete m_readNotifier;
+        delete m_writeNotifier;
+        m_readNotifier = nullptr;
+        m_writeNotifier = nullptr;
+        m_out.clear();
+        if (m_master >= 0)
+            ::close(m_master);
+        if (m_slave >= 0)
+            ::close(m_slave);
+        m_master = m_slave = -1;
+    }
+
+    void PowerCycle() { m_engine.Reset(m_seed); }
+
+private:
+    bool Relink(std::string &error)
+    {
+        struct stat st {};
+        if (::lstat(m_link.c_str(), &st) == 0 && !S_ISLNK(st.st_mode)) {
+            error = m_link + " exists and is not a symbolic link";
+            return false;
+        }
+        // Re-pointed through a temporary name so that the link never
+        // disappears for a client that opens it at the wrong moment.
+        const std::string temporary = m_link + ".new";
+        ::unlink(temporary.c_str());
+        if (::symlink(m_path.c_str(), temporary.c_str()) != 0 || ::rename(temporary.c_str(), m_link.c_str()) != 0) {
+            error = "cannot link " + m_link + ": " + std::strerror(errno);
+            return false;
+        }
+        return true;
+    }
+
+    void OnReadable()
+    {
+        char buffer[512];
+        const ssize_t n = ::read(m_master, buffer, sizeof buffer);
+        if (n <= 0) {
+            if (n < 0 && (errno == EAGAIN || errno == EINTR))
+                return;
+            // Cannot happen while the program holds the terminal side open;
+            // stop listening rather than spin.
+            m_readNotifier->setEnabled(false);
+            return;
+        }
+        std::string answer = m_engine.Feed(std::string(buffer, static_cast<std::size_t>(n)));
+        answer += m_engine.TakeUnsolicited();
+        if (answer.empty())
+            return;
+        const std::uint64_t generation = m_generation;
+        QTimer::singleShot(m_latency, this, [this, generation, answer = std::move(answer)] {
+            if (generation == m_generation)
+                Write(answer);
+        });
+    }
+
+    void Write(const std::string &bytes)
+    {
+        m_out.insert(m_out.end(), bytes.begin(), bytes.end());
+        Flush();
+    }
+
+    void Flush()
+    {
+        while (!m_out.empty() && m_master >= 0) {
+            char chunk[512];
+            const std::size_t n = std::min(m_out.size(), sizeof chunk);
+            std::copy_n(m_out.begin(), n, chunk);
+            const ssize_t written = ::write(m_master, chunk, n);
+            if (written <= 0)
+                break;
+            m_out.erase(m_out.begin(), m_out.begin() + written);
+        }
+        if (m_writeNotifier)
+            m_writeNotifier->setEnabled(!m_out.empty());
+    }
+
+    std::string m_link;
+    std::chrono::milliseconds m_latency;
+    std::uint32_t m_seed;
+    TRynSimModemEngine m_engine;
+    int m_master = -1;
+    int m_slave = -1;
+    std::string m_path;
+    QSocketNotifier *m_readNotifier = nullptr;
+    QSocketNotifier *m_writeNotifier = nullptr;
+    std::deque<char> m_out;
+    std::uint64_t m_generation = 0;
+};
+
+std::chrono::milliseconds Seconds(const QString &text, bool &ok)
+{
+    const double s = text.toDouble(&ok);
+    ok = ok && s >= 0;
+    return std::chrono::milliseconds(static_cast<long long>(s * 1000.0));
+}
+
+void PrintLine(const std::string &line)
+{
+    std::fputs((line + "\n").c_str(), stdout);
+    std::fflush(stdout);
+}
+
+bool StdinCanClose()
+{
+    struct stat st {};
+    return ::fstat(STDIN_FILENO, &st) == 0 && (S_ISFIFO(st.st_mode) || S_ISSOCK(st.st_mode) || ::isatty(STDIN_FILENO));
+}
+
+} // namespace
+
+int main(int argc, char *argv[])
+{
+    QCoreApplication app(argc, argv);
+    QCoreApplication::setApplicationName("palvex-modemsim");
+
+    QCommandLineParser parser;
+    parser.setApplicationDescription("Simulated GSM modem on a pseudo-terminal. Prints the device path first.");
+    parser.addHelpOption();
+    const QCommandLineOption linkOption("link", "Also make PATH a symbolic link to the device.", "PATH");
+    const QCommandLineOption modelOption("model", "Model answered to AT+CGMM (BGS5 answers AT^SMONP).", "TEXT",
+                                         TRynSimModemEngine::kDefaultModel);
+    const QCommandLineOption latencyOption("latency", "Answer latency in milliseconds.", "MS", "20");
+    const QCommandLineOption seedOption("seed", "Seed of the simulation.", "N", "1");
+    const QCommandLineOption callOption("call-after-polls", "Ring after N polls (0: never).", "N", "0");
+    const QCommandLineOption ringOption("ring-text", "Send the unsolicited RING line when a call starts.");
+    const QCommandLineOption unplugOption("unplug-after", "Close the terminal after SECONDS.", "SECONDS");
+    const QCommandLineOption replugOption("replug-after", "Open a new terminal SECONDS after the unplug.", "SECONDS");
+    const QCommandLineOption exitOption("exit-after", "Exit after SECONDS.", "SECONDS");
+    parser.addOptions({linkOption, modelOption, latencyOption, seedOption, callOption, ringOption, unplugOption,
+                       replugOption, exitOption});
+    parser.process(app);
+
+    bool ok = true;
+    const int latency = parser.value(latencyOption).toInt(&ok);
+    if (!ok || latency < 0) {
+        std::fprintf(stderr, "palvex-modemsim: --latency needs a number of milliseconds\n");
+        return 2;
+    }
+    const uint seed = parser.value(seedOption).toUInt(&ok);
+    if (!ok) {
+        std::fprintf(stderr, "palvex-modemsim: --seed needs a number\n");
+        return 2;
+    }
+    const int callAfter = parser.value(callOption).toInt(&ok);
+    if (!ok || callAfter < 0) {
+        std::fprintf(stderr, "palvex-modemsim: --call-after-polls needs a number\n");
+        return 2;
+    }
+    std::chrono::milliseconds unplugAfter{-1}, replugAfter{-1}, exitAfter{-1};
+    for (auto [option, target] : {std::pair{&unplugOption, &unplugAfter}, std::pair{&replugOption, &replugAfter},
+                                  std::pair{&exitOption, &exitAfter}}) {
+        if (!parser.isSet(*option))
+            continue;
+        *target = Seconds(parser.value(*option), ok);
+        if (!ok) {
+            std::fprintf(stderr, "palvex-modemsim: --%s needs a number of seconds\n",
+                         qPrintable(option->names().constFirst()));
+            return 2;
+        }
+    }
+
+    PtyModem modem(parser.value(linkOption).toStdString(), std::chrono::milliseconds(latency), seed);
+    modem.Engine().SetModel(parser.value(modelOption).toStdString());
+    modem.Engine().SetCallAfterPolls(callAfter);
+    modem.Engine().SetUnsolicitedRing(parser.isSet(ringOption));
+
+    std::string error;
+    const std::string path = modem.Plug(error);
+    if (path.empty()) {
+        std::fprintf(stderr, "palvex-modemsim: %s\n", error.c_str());
+        return 1;
+    }
+    PrintLine(path);
+
+    if (unplugAfter.count() >= 0) {
+        QTimer::singleShot(unplugAfter, &modem, [&] {
+            modem.Unplug();
+            PrintLine("unplugged");
+            if (replugAfter.count() < 0)
+                return;
+            QTimer::singleShot(replugAfter, &modem, [&] {
+                modem.PowerCycle();
+                std::string replugError;
+                const std::string again = modem.Plug(replugError);
+                if (again.empty()) {
+                    std::fprintf(stderr, "palvex-modemsim: %s\n", replugError.c_str());
+                    QCoreApplication::exit(1);
+                    return;
+                }
+                PrintLine(again);
+            });
+        });
+    }
+    if (exitAfter.count() >= 0)
+        QTimer::singleShot(exitAfter, &app, &QCoreApplication::quit);
+
+    if (StdinCanClose()) {
+        auto *input = new QSocketNotifier(STDIN_FILENO, QSocketNotifier::Read, &app);
+        QObject::connect(input, &QSocketNotifier::activated, &app, [input] {
+            char buffer[256];
+            const ssize_t n = ::read(STDIN_FILENO, buffer, sizeof buffer);
+            if (n == 0 || (n < 0 && errno != EINTR && errno != EAGAIN)) {
+                input->setEnabled(false);
+                QCoreApplication::quit();
+            }
+        });
+    }
+    return app.exec();
+}
