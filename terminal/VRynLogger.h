@@ -48,6 +48,11 @@ public:
     bool write(const QString &text, int lineType, const QDateTime &time);
     // The same for bytes, taken as UTF-8.
     bool write(const std::string &bytes, int lineType, const QDateTime &time);
+    // A literal, UTF-8 (so write("...", ...) is not ambiguous).
+    bool write(const char *text, int lineType, const QDateTime &time)
+    {
+        return write(std::string(text ? text : ""), lineType, time);
+    }
 
     // Why the last open or write failed; empty after a success.
     QString errorText() const { return m_errorText; }

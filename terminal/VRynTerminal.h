@@ -61,11 +61,13 @@ public:
     explicit VRynTerminal(QWidget *parent = nullptr);
     ~VRynTerminal() override;
 
-    // Adds a line of the given type (VRynTerminalLineType). Control characters
-    // and invalid bytes are shown escaped (VRynSafeText).
+    // Adds a line of the given type (VRynTerminalLineType); GUI thread only.
+    // Control characters and invalid bytes are shown escaped (VRynSafeText).
     void AddLine(const QString &text, int lineType);
     // Bytes taken as UTF-8.
     void AddLine(const std::string &text, int lineType);
+    // A literal, UTF-8 (so AddLine("machine: INIT", ...) is not ambiguous).
+    void AddLine(const char *text, int lineType) { AddLine(std::string(text ? text : ""), lineType); }
     // Puts the collected lines on screen now instead of at the next tick.
     void Flush();
     // Removes every line from the screen (not from the log).

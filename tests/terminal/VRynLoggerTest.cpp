@@ -83,7 +83,7 @@ private slots:
 
         QVERIFY(logger.write(QString("AT+CSQ\r"), VRynTerminal_ltOutText, kTime));
         QVERIFY(logger.write(std::string("+CSQ: 17,99\r\n\xff"), VRynTerminal_ltExtra, kTime.addMSecs(7)));
-        QVERIFY(logger.write(QString("machine: OPEN"), VRynTerminal_ltExtra, kTime.addSecs(3600)));
+        QVERIFY(logger.write("machine: OPEN", VRynTerminal_ltExtra, kTime.addSecs(3600)));
 
         // Read back while the logger still holds the file: nothing may wait in a buffer.
         const QStringList lines = readLines(path);

@@ -90,21 +90,6 @@ private slots:
 
     void cleanup() { term.reset(); }
 
-    void defaults()
-    {
-        QCOMPARE(term->Caption(), QString("Terminal"));
-        QCOMPARE(term->windowTitle(), QString("Terminal"));
-        QCOMPARE(term->CloseAction(), trmcaHide);
-        QCOMPARE(term->ModeIndex(), -1);
-        QVERIFY(term->isWindow());
-        QVERIFY(!term->IsLogging());
-        QVERIFY(term->LogFile().endsWith("/Palvex/terminal.log"));
-        // With a parent it is still a window of its own.
-        QWidget owner;
-        auto *child = new VRynTerminal(&owner);
-        QVERIFY(child->isWindow());
-    }
-
     void linesTakeTheColourOfTheirType_data()
     {
         QTest::addColumn<int>("lineType");
@@ -152,7 +137,7 @@ private slots:
 
     void timesShownOnlyWithTheOption()
     {
-        term->AddLine(QString("machine: INIT"), VRynTerminal_ltExtra);
+        term->AddLine("machine: INIT", VRynTerminal_ltExtra);
         term->SetShowOptions({});
         term->AddLine(QString("machine: OPEN"), VRynTerminal_ltExtra);
         term->Flush();
@@ -283,6 +268,8 @@ private slots:
         // Owned by a parent as the main window owns it.
         QWidget owner;
         QPointer<VRynTerminal> window = new VRynTerminal(&owner);
+        QVERIFY(window->isWindow());
+        QCOMPARE(window->CloseAction(), trmcaHide);
         window->SetCloseAction(action);
         window->AddLine(QString("kept"), VRynTerminal_ltExtra);
         window->show();
@@ -400,6 +387,8 @@ private slots:
 
     void logActionSwitchesLoggingAndNamesTheFile()
     {
+        QVERIFY(term->LogFile().endsWith("/Palvex/terminal.log"));
+        QVERIFY(!term->IsLogging());
         QTemporaryDir dir;
         const QString path = dir.filePath("t.log");
         term->SetLogFile(path);
