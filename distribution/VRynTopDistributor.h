@@ -1,0 +1,151 @@
+#pragma once
+// Head of a distributor chain: holds the byte buffers of every channel and
+// direction, hooks itself to a communication handler and a periodic timer,
+// and runs the pipeline that hands the data to every distributor.
+//
+// One pipeline pass drains its buffer: it repeats decode, transfer and poll
+// while a decoder claims a complete message, so a burst of messages is
+// delivered at once. A direction in which no distributor decodes passes its
+// bytes through as they come.
+
+#include "VRynGeneralDistributor.h"
+
+#include <QPointer>
+
+#include <chrono>
+#include <cstdint>
+#include <functional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+class QTimer;
+class VRynCommunicationComponent;
+
+// Interval of the timer that Loaded creates when none is set.
+inline constexpr std::chrono::milliseconds kDistributionTimerInterval{20};
+
+class VRynTopDistributor : public VRynGeneralDistributor {
+    Q_OBJECT
+public:
+    using TickCountSource = std::function<std::uint32_t()>;
+
+    explicit VRynTopDistributor(QObject *owner = nullptr);
+    ~VRynTopDistributor() override;
+
+    VRynTopDistributor *TopDistributor() override { return this; }
+
+    // With AutomaticCreate: creates and starts an owned timer when none is set.
+    void Loaded();
+    bool AutomaticCreate() const { return m_automaticCreate; }
+    void SetAutomaticCreate(bool on) { m_automaticCreate = on; }
+
+    // The timer's timeout runs TimerTick. The top does not start a timer it
+    // was given; it frees one it created. A destroyed timer is forgotten.
+    QTimer *Timer() const { return m_timer; }
+    void SetTimer(QTimer *timer);
+    // Hooks the handler's advanced receive-data event; releases channel 0 on
+    // every change. A destroyed handler is forgotten.
+    VRynCommunicationComponent *ComHandler() const { return m_comHandler; }
+    void SetComHandler(VRynCommunicationComponent *handler);
+
+    bool TimerEnabled() const { return m_timerEnabled; }
+    void SetTimerEnabled(bool on) { m_timerEnabled = on; }
+    bool ComHandlerEnabled() const { return m_comHandlerEnabled; }
+    void SetComHandlerEnabled(bool on) { m_comHandlerEnabled = on; }
+    bool DoTimerAfterData() const { return m_doTimerAfterData; }
+    void SetDoTimerAfterData(bool on) { m_doTimerAfterData = on; }
+
+    // May replace the handler and channel of SendComData(Channel, ...).
+    TDistributorUpdateComHandlerProc OnUpdateHandler() const { return m_onUpdateHandler; }
+    void SetOnUpdateHandler(TDistributorUpdateComHandlerProc f) { m_onUpdateHandler = std::move(f); }
+    // Called with (handler, channel) before received bytes are filed; may
+    // replace the channel object the bytes are filed under.
+    TDistributorUpdateComSendRecvProc OnUpdateComReceive() const { return m_onUpdateComReceive; }
+    void SetOnUpdateComReceive(TDistributorUpdateComSendRecvProc f) { m_onUpdateComReceive = std::move(f); }
+    // Called with (handler, channel) in SendComData(Channel, ...) after
+    // OnUpdateHandler; may replace both.
+    TDistributorUpdateComSendRecvProc OnUpdateComSend() const { return m_onUpdateComSend; }
+    void SetOnUpdateComSend(TDistributorUpdateComSendRecvProc f) { m_onUpdateComSend = std::move(f); }
+
+    // The clock: monotonic milliseconds by default; tests set their own.
+    void SetTickCountSource(TickCountSource source) { m_tickSource = std::move(source); }
+    std::uint32_t TickCount() const { return m_tickSource ? m_tickSource() : MonotonicTickCount(); }
+    static std::uint32_t MonotonicTickCount();
+
+    // One timer tick: pipelines of indexes 0 and 1, then timer poll,
+    // time-outs and registered timers over the chain. Exceptions go to the
+    // caller (the timer's slot catches and reports them).
+    void TimerTick();
+
+    // The number of Channel, adding it (two records, receive and send) when
+    // it is new.
+    int AddChannel(QObject *Channel);
+    // nullptr: empties the buffers of channel 0 and marks it released.
+    // Another channel: false when unknown; removed at once, or, while a
+    // pipeline pass runs, marked released and removed when the pass ends.
+    bool DeleteChannel(QObject *Channel);
+    // -1 when Channel is not registered.
+    int FindChannel(QObject *Channel) const;
+    int ChannelCount() const { return int(m_records.size() / 2); }
+    QObject *ChannelObject(int number) const;
+    bool IsChannelReleased(int number) const;
+    bool IsPassRunning() const { return m_passDepth > 0; }
+
+    // Cuts count bytes from the head of the buffer of index; -1 cuts
+    // everything, below -1 throws RynException.
+    void CutComBuffer(int index, int count);
+
+    // The handler's advanced receive-data event: files the bytes under
+    // Channel, runs the pipeline of that receive index, then (with
+    // DoTimerAfterData) a tick. Exceptions go to the caller.
+    void ReceiveHook(VRynCommunicationComponent *Sender, QObject *Channel, const std::uint8_t *Buffer,
+                     std::uint16_t BufferLength);
+
+    using VRynGeneralDistributor::SendComData;
+    // Sends through the handler, then appends to the send buffer (index 1)
+    // and runs its pipeline.
+    void SendComData(std::uint32_t &TheTime, const std::string &Data) override;
+    void SendComData(QObject *Channel, std::uint32_t &TheTime, const std::string &Data) override;
+
+private slots:
+    void OnTimerTimeout();
+    void OnTimerDestroyed(QObject *timer);
+    void OnComHandlerDestroyed(QObject *handler);
+
+private:
+    friend class VRynGeneralDistributor;
+    struct ReceiveHookFn;
+
+    std::string_view TopBuffer(int index);
+    bool CheckIndex(int index) const;
+    void Append(int index, const char *bytes, std::size_t count);
+    void CutHead(VRynDistributor_TopDataRecord &record, std::size_t count);
+    void RunPipeline(int index, std::uint32_t &TheTime);
+    // One decode-transfer-poll round; false when no message was cut.
+    bool PipelineRound(int index, std::uint32_t &TheTime, std::vector<QPointer<VRynGeneralDistributor>> &chain);
+    void RemoveChannelNumber(int number);
+    void ApplyDeferredDeletions();
+    bool IsHookInstalled() const;
+
+    bool m_automaticCreate = true;
+    QTimer *m_timer = nullptr;
+    bool m_timerOwned = false;
+    VRynCommunicationComponent *m_comHandler = nullptr;
+    bool m_comHandlerOwned = false;
+    bool m_timerEnabled = true;
+    bool m_comHandlerEnabled = true;
+    bool m_doTimerAfterData = true;
+    bool m_destroying = false;
+    // Set while a timer-driven pass runs; a tick arriving meanwhile skips
+    // the pipelines.
+    bool m_busy = false;
+    // Nesting depth of pipeline passes over all indexes.
+    int m_passDepth = 0;
+    std::vector<VRynDistributor_TopDataRecord> m_records;
+    std::vector<QObject *> m_deferredDeletions;
+    TickCountSource m_tickSource;
+    TDistributorUpdateComHandlerProc m_onUpdateHandler;
+    TDistributorUpdateComSendRecvProc m_onUpdateComReceive;
+    TDistributorUpdateComSendRecvProc m_onUpdateComSend;
+};
