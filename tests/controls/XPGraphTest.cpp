@@ -163,13 +163,6 @@ private slots:
         QTEST(int(zef::SegmentBand(i, n, lit)), "band");
     }
 
-    void segmentRectsLeaveGap()
-    {
-        const auto rects = zef::SegmentRects(zef::TzefBarBox{10, 4, 50, 99}, 3);
-        QCOMPARE(rects[0], QRect(10, 13, 19, 2)); // x 10..28, mid is 30
-        QCOMPARE(rects[1], QRect(31, 13, 19, 2)); // x 31..49
-    }
-
     void gridLines()
     {
         QCOMPARE(zef::GridRows(25), (std::vector<int>{25, 13, 1}));
@@ -236,27 +229,27 @@ private slots:
 
     // --- properties and sampling ---------------------------------------------
 
+    // Colour defaults are checked by the rendered tests, which never set them.
     void initialProperties()
     {
-        QCOMPARE(m_graph->UsageValue(), 0);
         QCOMPARE(m_graph->MaxValue(), 100);
         QCOMPARE(m_graph->RefreshInterval(), 1000u);
-        QCOMPARE(m_graph->BackGround(), kBlack);
-        QCOMPARE(m_graph->ColorHalf(), kLime);
-        QCOMPARE(m_graph->Color75(), kYellow);
-        QCOMPARE(m_graph->ColorMax(), kRed);
-        QCOMPARE(m_graph->ColorUsageBarBack(), kDarkGreen);
-        QCOMPARE(m_graph->ColorHistoryGrid(), kGreen);
-        QCOMPARE(m_graph->ColorHistoryGridLine(), kLime);
-        QCOMPARE(m_graph->GraphFontColor(), kLime);
         QCOMPARE(m_graph->UsageLabel(), QString("%"));
         QCOMPARE(m_graph->UsageCaption(), QString("Usage"));
         QCOMPARE(m_graph->HistoryCaption(), QString("Usage History"));
-        QVERIFY(!m_graph->Active());
-        QVERIFY(!m_graph->DisplayStat());
         QCOMPARE(m_graph->size(), QSize(400, 150));
         QCOMPARE(m_graph->minimumSize(), QSize(200, 66));
         QCOMPARE(m_graph->Color(), RynFromQColor(m_host->palette().color(QPalette::Window)));
+    }
+
+    void backgroundClickIsOneStep()
+    {
+        const std::size_t before = m_graph->Samples().size();
+        QTest::mouseClick(m_graph, Qt::LeftButton, {}, QPoint(2, 2));
+        QCOMPARE(m_graph->Samples().size(), before + 1);
+        QTest::mouseClick(Surface("historySurface"), Qt::LeftButton, {}, QPoint(20, 20));
+        QTest::mouseClick(m_graph, Qt::RightButton, {}, QPoint(2, 2));
+        QCOMPARE(m_graph->Samples().size(), before + 1);
     }
 
     void clampsValueAndAveragesStoredValue()
