@@ -198,13 +198,17 @@ void TRynSimModemEngine::Poll()
 {
     ++m_polls;
     if (m_truth.registration != 0) {
-        Wander(m_truth.cells[0], -100, -55);
+        Wander(m_truth.cells[0], -110, -55);
         for (int i = 1; i < m_truth.cellCount; ++i)
             Wander(m_truth.cells[static_cast<std::size_t>(i)], -110, -70);
-        // Now and then the modem reselects: a neighbour becomes the
-        // serving cell and the old serving cell a neighbour.
-        if (m_truth.cellCount > 1 && Random(0, 24) == 0)
-            std::swap(m_truth.cells[0], m_truth.cells[static_cast<std::size_t>(Random(1, m_truth.cellCount - 1))]);
+        // Now and then the modem reselects: the strongest neighbour becomes
+        // the serving cell and the old serving cell a neighbour.
+        if (m_truth.cellCount > 1 && Random(0, 24) == 0) {
+            const auto first = m_truth.cells.begin() + 1;
+            const auto strongest = std::max_element(first, m_truth.cells.begin() + m_truth.cellCount,
+                                                    [](const auto &a, const auto &b) { return a.dbm < b.dbm; });
+            std::swap(m_truth.cells[0], *strongest);
+        }
         m_truth.ber = Random(0, 7) == 0 ? Random(1, 4) : 0;
     }
     RefreshLevels();

@@ -331,7 +331,7 @@ bool TVRSComm32::Send(const std::uint8_t *buffer, std::size_t length)
     const qint64 written = m_port->write(reinterpret_cast<const char *>(buffer), static_cast<qint64>(length));
     if (written != static_cast<qint64>(length)) {
         // QSerialPort buffers every write; a short one means the device is gone.
-        ConnectionLost(m_port->errorString());
+        ConnectionLost(QString("write failed (%1)").arg(m_port->errorString()));
         return false;
     }
     return true;
@@ -354,8 +354,12 @@ void TVRSComm32::OnErrorOccurred(QSerialPort::SerialPortError error)
         // A pseudo-terminal whose master closed raises ReadError on every
         // turn of the event loop with the port still open, and ResourceError
         // only after a write: the first one of either is the loss.
-        if (m_portOpen)
-            ConnectionLost(m_port->errorString());
+        if (m_portOpen) {
+            const char *kind = error == QSerialPort::ReadError    ? "read error"
+                               : error == QSerialPort::WriteError ? "write error"
+                                                                  : "device removed or failed";
+            ConnectionLost(QString("%1 (%2)").arg(kind, m_port->errorString()));
+        }
         break;
     default:
         // NoError (on open and clearError), UnsupportedOperationError (line
@@ -370,7 +374,7 @@ void TVRSComm32::ConnectionLost(const QString &reason)
         return;
     m_portOpen = false;
     m_lossPending = true;
-    m_lastErrorText = reason.toStdString();
+    m_lastErrorText = "connection lost: " + reason.toStdString();
     // The close runs from the event loop, not from inside QSerialPort's own
     // notification that reported the error, whose notifier the close deletes.
     const std::uint64_t session = m_session;
@@ -384,7 +388,7 @@ void TVRSComm32::HandleLoss(std::uint64_t session)
     m_lossPending = false;
     if (m_port->isOpen())
         m_port->close();
-    qWarning("serial port %s lost: %s", m_commPort.c_str(), m_lastErrorText.c_str());
+    qWarning("serial port %s: %s", m_commPort.c_str(), m_lastErrorText.c_str());
     Guarded("state", [&] { ChangeState(TCommState::CommStateFailed); });
     if (m_autoReconnect && !Active() && session == m_session)
         m_reconnectTimer->start();

@@ -1,0 +1,134 @@
+#include "SerialParametersDialog.h"
+
+#include "VRSComm32.h"
+
+#include <QComboBox>
+#include <QDialogButtonBox>
+#include <QFormLayout>
+#include <QIntValidator>
+#include <QLabel>
+#include <QVBoxLayout>
+
+#include <limits>
+#include <stdexcept>
+
+namespace {
+
+void AddItems(QComboBox *box, const QList<QPair<QString, QString>> &items)
+{
+    for (const auto &[text, value] : items)
+        box->addItem(text, value);
+}
+
+void SelectValue(QComboBox *box, const QString &value)
+{
+    const int index = box->findData(value);
+    box->setCurrentIndex(index >= 0 ? index : 0);
+}
+
+} // namespace
+
+SerialParametersDialog::SerialParametersDialog(QWidget *parent)
+    : QDialog(parent)
+    , m_baud(new QComboBox(this))
+    , m_dataBits(new QComboBox(this))
+    , m_parity(new QComboBox(this))
+    , m_stopBits(new QComboBox(this))
+    , m_flow(new QComboBox(this))
+    , m_error(new QLabel(this))
+{
+    setWindowTitle(tr("Port parameters"));
+    m_baud->setEditable(true);
+    m_baud->setInsertPolicy(QComboBox::NoInsert);
+    m_baud->setValidator(new QIntValidator(1, std::numeric_limits<int>::max(), m_baud));
+    for (int rate : {1200, 2400, 4800, 9600, 19200, 38400, 57600, 115200, 230400, 460800, 921600})
+        m_baud->addItem(QString::number(rate));
+    for (int bits = 5; bits <= 8; ++bits)
+        m_dataBits->addItem(QString::number(bits), QString::number(bits));
+    AddItems(m_parity, {{tr("None"), "N"}, {tr("Even"), "E"}, {tr("Odd"), "O"}, {tr("Mark"), "M"}, {tr("Space"), "S"}});
+    AddItems(m_stopBits, {{"1", "1"}, {"1.5", "1.5"}, {"2", "2"}});
+    AddItems(m_flow, {{tr("None"), "none"}, {tr("Hardware (RTS/CTS)"), "hardware"}, {tr("Software (XON/XOFF)"), "software"}});
+    m_error->setStyleSheet("color: red");
+    m_error->setWordWrap(true);
+    m_error->hide();
+
+    auto *form = new QFormLayout;
+    form->addRow(tr("&Baud rate:"), m_baud);
+    form->addRow(tr("&Data bits:"), m_dataBits);
+    form->addRow(tr("&Parity:"), m_parity);
+    form->addRow(tr("&Stop bits:"), m_stopBits);
+    form->addRow(tr("&Flow control:"), m_flow);
+    auto *buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, this);
+    connect(buttons, &QDialogButtonBox::accepted, this, &SerialParametersDialog::accept);
+    connect(buttons, &QDialogButtonBox::rejected, this, &SerialParametersDialog::reject);
+    auto *layout = new QVBoxLayout(this);
+    layout->addLayout(form);
+    layout->addWidget(m_error);
+    layout->addWidget(buttons);
+}
+
+void SerialParametersDialog::Load(const TVRSComm32 &comm)
+{
+    // The settings text is the one format both sides agree on.
+    const QStringList fields = QString::fromStdString(comm.GetConfigAsString()).split(',');
+    if (fields.size() != 5)
+        return;
+    m_baud->setCurrentText(fields[0]);
+    SelectValue(m_dataBits, fields[1]);
+    SelectValue(m_parity, fields[2]);
+    SelectValue(m_stopBits, fields[3]);
+    SelectValue(m_flow, fields[4]);
+}
+
+std::string SerialParametersDialog::ConfigText() const
+{
+    return QStringList{m_baud->currentText().trimmed(), m_dataBits->currentData().toString(),
+                       m_parity->currentData().toString(), m_stopBits->currentData().toString(),
+                       m_flow->currentData().toString()}
+        .join(',')
+        .toStdString();
+}
+
+void SerialParametersDialog::Store(TVRSComm32 &comm) const { comm.SetConfigAsString(ConfigText()); }
+
+QString SerialParametersDialog::ErrorText() const { return m_error->isVisible() ? m_error->text() : QString(); }
+
+void SerialParametersDialog::accept()
+{
+    if (m_target) {
+        try {
+            Store(*m_target);
+        } catch (const std::invalid_argument &e) {
+            // Stays open: the user corrects the value or cancels.
+            m_error->setText(QString::fromStdString(e.what()));
+            m_error->show();
+            return;
+        }
+    }
+    m_error->hide();
+    QDialog::accept();
+}
+
+bool SerialParametersDialog::Edit(TVRSComm32 &comm, QWidget *parent)
+{
+    SerialParametersDialog dialog(parent);
+    dialog.Load(comm);
+    dialog.m_target = &comm;
+    return dialog.exec() == QDialog::Accepted;
+}
+
+void InstallSerialParametersDialog(TVRSComm32 &comm, QWidget *parent)
+{
+    comm.SetConfigurationDialogHandler([parent](TVRSComm32 &c) { return SerialParametersDialog::Edit(c, parent); });
+}
+
+void FillPortList(QComboBox *combo, const std::string &filter)
+{
+    const QString typed = combo->isEditable() ? combo->currentText() : QString();
+    const QSignalBlocker blocker(combo);
+    combo->clear();
+    for (const std::string &name : TVRSComm32::PortList(filter))
+        combo->addItem(QString::fromStdString(name));
+    if (!typed.isEmpty())
+        combo->setCurrentText(typed);
+}

@@ -1,0 +1,52 @@
+#pragma once
+// The "&Parameters" dialog of the serial channel (baud rate, data bits,
+// parity, stop bits, flow control) and the port list for a combo box.
+
+#include <QDialog>
+
+#include <string>
+
+class QComboBox;
+class QLabel;
+class TVRSComm32;
+
+class SerialParametersDialog : public QDialog {
+    Q_OBJECT
+public:
+    explicit SerialParametersDialog(QWidget *parent = nullptr);
+
+    void Load(const TVRSComm32 &comm);
+    // Throws std::invalid_argument for a baud rate that is not a positive number.
+    void Store(TVRSComm32 &comm) const;
+
+    // Modal: shows comm's settings; true when the user accepted and the settings were applied.
+    static bool Edit(TVRSComm32 &comm, QWidget *parent = nullptr);
+
+    QComboBox *BaudRateBox() const { return m_baud; }
+    QComboBox *DataBitsBox() const { return m_dataBits; }
+    QComboBox *ParityBox() const { return m_parity; }
+    QComboBox *StopBitsBox() const { return m_stopBits; }
+    QComboBox *FlowControlBox() const { return m_flow; }
+    // Why the last OK was refused; empty when it was not.
+    QString ErrorText() const;
+
+private:
+    void accept() override;
+    std::string ConfigText() const;
+
+    TVRSComm32 *m_target = nullptr; // set by Edit: accept applies to it
+
+    QComboBox *m_baud = nullptr; // editable: any positive rate
+    QComboBox *m_dataBits = nullptr;
+    QComboBox *m_parity = nullptr;
+    QComboBox *m_stopBits = nullptr;
+    QComboBox *m_flow = nullptr;
+    QLabel *m_error = nullptr;
+};
+
+// Makes comm's ConfigurationDialog show the dialog above, parented to parent.
+void InstallSerialParametersDialog(TVRSComm32 &comm, QWidget *parent);
+
+// Fills combo with the system's serial ports and "SIM" last (TVRSComm32::PortList).
+// An editable combo keeps the text the user typed (a device path, say).
+void FillPortList(QComboBox *combo, const std::string &filter = {});

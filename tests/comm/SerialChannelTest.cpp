@@ -1,0 +1,375 @@
+// TVRSComm32 end to end: against palvex-modemsim on a pseudo-terminal (open,
+// answers, state order, open failure, unplug and replug, the ring line), and
+// on its built-in simulated modem.
+#include "RynSimModem.h"
+#include "VRSComm32.h"
+
+#include <QDir>
+#include <QElapsedTimer>
+#include <QFileInfo>
+#include <QProcess>
+#include <QRegularExpression>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include <algorithm>
+#include <atomic>
+#include <memory>
+#include <stdexcept>
+#include <string>
+#include <vector>
+
+#ifndef PALVEX_MODEMSIM_PATH
+#error "PALVEX_MODEMSIM_PATH must name the palvex-modemsim executable"
+#endif
+
+namespace {
+
+using namespace std::chrono_literals;
+
+constexpr int kWaitMs = 5000;
+
+// One palvex-modemsim run, ended by this handle: stdin closed (the program
+// exits by itself), then killed if it still runs.
+class ModemSimProcess {
+public:
+    explicit ModemSimProcess(QStringList arguments)
+    {
+        arguments << "--exit-after" << "60";
+        m_process.setProgram(QStringLiteral(PALVEX_MODEMSIM_PATH));
+        m_process.setArguments(arguments);
+        m_process.setProcessChannelMode(QProcess::SeparateChannels);
+        m_process.start();
+    }
+    ~ModemSimProcess()
+    {
+        m_process.closeWriteChannel();
+        if (!m_process.waitForFinished(2000)) {
+            m_process.kill();
+            m_process.waitForFinished(2000);
+        }
+    }
+    // The next line of standard output, or empty after the wait.
+    QString NextLine(int waitMs = kWaitMs)
+    {
+        QElapsedTimer timer;
+        timer.start();
+        while (!m_process.canReadLine() && timer.elapsed() < waitMs)
+            m_process.waitForReadyRead(100);
+        return m_process.canReadLine() ? QString::fromLocal8Bit(m_process.readLine()).trimmed() : QString();
+    }
+    QProcess &Process() { return m_process; }
+
+private:
+    QProcess m_process;
+};
+
+struct Recorder {
+    std::vector<TCommState> states;
+    std::string received;
+
+    void Attach(TVRSComm32 &comm)
+    {
+        comm.SetOnStateChange([this](QObject *, TCommState s) { states.push_back(s); });
+        comm.SetOnReceiveData([this](VRynCommunicationComponent *, const std::uint8_t *b, std::uint16_t n) {
+            received.append(reinterpret_cast<const char *>(b), n);
+        });
+    }
+    int Count(TCommState s) const { return static_cast<int>(std::count(states.begin(), states.end(), s)); }
+};
+
+// Whether this process still has a descriptor open on the device.
+bool HoldsDevice(const QString &device)
+{
+    const QString target = QFileInfo(device).canonicalFilePath().isEmpty() ? device
+                                                                            : QFileInfo(device).canonicalFilePath();
+    for (const QFileInfo &fd : QDir("/proc/self/fd").entryInfoList(QDir::System | QDir::NoDotAndDotDot))
+        if (fd.symLinkTarget() == target || fd.symLinkTarget() == device)
+            return true;
+    return false;
+}
+
+std::atomic<int> g_ringWarnings{0};
+QtMessageHandler g_previousHandler = nullptr;
+
+void CountingHandler(QtMsgType type, const QMessageLogContext &context, const QString &message)
+{
+    if (type == QtWarningMsg && message.contains("ring indicator"))
+        ++g_ringWarnings;
+    g_previousHandler(type, context, message);
+}
+
+} // namespace
+
+class SerialChannelTest : public QObject {
+    Q_OBJECT
+private slots:
+    void defaultsOfTheWindowComponent();
+    void attachedHandlerHearsPresentStatePosted();
+    void opensPtyThroughLinkAnswersAndReportsStatesInOrder();
+    void missingDeviceFailsWithOsErrorText();
+    void unplugReportsFailedOnceAndClosesThePort();
+    void autoReconnectOpensTheRepluggedDevice();
+    void ringIndicatorOnPtyReadsOffWithOneWarning();
+    void throwingHandlerDoesNotReachTheEventLoop();
+    void simPortRunsBuiltInModemAsynchronously();
+    void simulatedModemHonoursLatencyAndDropsAnswersOnClose();
+    void portListEndsWithSim();
+};
+
+void SerialChannelTest::defaultsOfTheWindowComponent()
+{
+    TVRSComm32 comm;
+    QCOMPARE(comm.CommPort(), std::string("COM1"));
+    QCOMPARE(comm.BaudRate(), 115200);
+    QCOMPARE(comm.GetConfigAsString(), std::string("115200,8,N,1,none"));
+    QVERIFY(!comm.AutoReconnect());
+    QVERIFY(!comm.Active());
+    QCOMPARE(comm.GetState(), TCommState::CommStateDisconnected);
+    QVERIFY(!comm.RingIndicator());
+    QVERIFY2(!comm.Send("AT\r"), "closed ports accept nothing");
+    QVERIFY2(!comm.ConfigurationDialog(), "no dialog installed");
+}
+
+void SerialChannelTest::attachedHandlerHearsPresentStatePosted()
+{
+    TVRSComm32 comm;
+    std::vector<TCommState> plain, advanced;
+    comm.SetOnStateChange([&](QObject *sender, TCommState s) {
+        QCOMPARE(sender, &comm);
+        plain.push_back(s);
+    });
+    QVERIFY(plain.empty()); // posted, not called from inside the setter
+    QTRY_COMPARE_WITH_TIMEOUT(plain.size(), std::size_t{1}, kWaitMs);
+    QCOMPARE(plain.front(), TCommState::CommStateDisconnected);
+    comm.SetOnAdvancedStateChange([&](VRynCommunicationComponent *, QObject *, TCommState s) { advanced.push_back(s); });
+    QTRY_COMPARE_WITH_TIMEOUT(advanced.size(), std::size_t{1}, kWaitMs);
+    QCOMPARE(advanced.front(), TCommState::CommStateDisconnected);
+}
+
+void SerialChannelTest::opensPtyThroughLinkAnswersAndReportsStatesInOrder()
+{
+    QTemporaryDir dir;
+    const QString link = dir.filePath("modem");
+    ModemSimProcess sim({"--link", link, "--model", "PX-2G", "--latency", "0"});
+    const QString device = sim.NextLine();
+    QVERIFY2(device.startsWith("/dev/"), qPrintable("modemsim said: " + device));
+    QCOMPARE(QFileInfo(link).symLinkTarget(), device);
+
+    TVRSComm32 comm;
+    Recorder rec;
+    rec.Attach(comm);
+    QTRY_COMPARE_WITH_TIMEOUT(rec.states.size(), std::size_t{1}, kWaitMs);
+    comm.SetCommPort(link.toStdString()); // not in the system's port list, opens all the same
+    QVERIFY2(comm.StartComm(), comm.LastErrorText().c_str());
+    QVERIFY(comm.Active());
+    QCOMPARE(comm.GetState(), TCommState::CommStateConnected);
+    QVERIFY(comm.LastErrorText().empty());
+
+    QVERIFY(comm.Send("ATE0+COPS=0\r"));
+    QTRY_VERIFY_WITH_TIMEOUT(rec.received.find("\r\nOK\r\n") != std::string::npos, kWaitMs);
+    rec.received.clear();
+    QVERIFY(comm.Send("AT+CGMM\r"));
+    QTRY_COMPARE_WITH_TIMEOUT(rec.received, std::string("\r\nPX-2G\r\n\r\nOK\r\n"), kWaitMs);
+
+    comm.StopComm();
+    QVERIFY(!comm.Active());
+    QVERIFY(!HoldsDevice(device));
+    QTest::qWait(50); // nothing more arrives after the close
+    const std::vector<TCommState> expected = {TCommState::CommStateDisconnected, TCommState::CommStateConnected,
+                                              TCommState::CommStateDisconnected};
+    QCOMPARE(rec.states, expected);
+}
+
+void SerialChannelTest::missingDeviceFailsWithOsErrorText()
+{
+    QTemporaryDir dir;
+    TVRSComm32 comm;
+    Recorder rec;
+    rec.Attach(comm);
+    QTRY_COMPARE_WITH_TIMEOUT(rec.states.size(), std::size_t{1}, kWaitMs);
+    comm.SetCommPort(dir.filePath("no-such-modem").toStdString());
+    QVERIFY(!comm.StartComm());
+    QVERIFY(!comm.Active());
+    QCOMPARE(comm.GetState(), TCommState::CommStateFailed);
+    QCOMPARE(rec.states.back(), TCommState::CommStateFailed);
+    QVERIFY2(comm.LastErrorText().find("No such file or directory") != std::string::npos, comm.LastErrorText().c_str());
+    QVERIFY(comm.LastErrorCode() != 0);
+    QVERIFY(!comm.Send("AT\r"));
+}
+
+void SerialChannelTest::unplugReportsFailedOnceAndClosesThePort()
+{
+    ModemSimProcess sim({"--unplug-after", "0.4", "--latency", "0"});
+    const QString device = sim.NextLine();
+    QVERIFY(device.startsWith("/dev/"));
+
+    TVRSComm32 comm;
+    Recorder rec;
+    rec.Attach(comm);
+    comm.SetCommPort(device.toStdString());
+    QVERIFY2(comm.StartComm(), comm.LastErrorText().c_str());
+    QVERIFY(HoldsDevice(device));
+    QCOMPARE(sim.NextLine(), QString("unplugged"));
+    QTRY_VERIFY_WITH_TIMEOUT(rec.Count(TCommState::CommStateFailed) == 1, kWaitMs);
+    QVERIFY(!comm.Active());
+    QCOMPARE(comm.GetState(), TCommState::CommStateFailed);
+    QVERIFY(!HoldsDevice(device)); // no dead handle kept open
+    QVERIFY2(comm.LastErrorText().rfind("connection lost: ", 0) == 0, comm.LastErrorText().c_str());
+    QVERIFY(!comm.Send("AT\r"));
+    QTest::qWait(300);
+    QCOMPARE(rec.Count(TCommState::CommStateFailed), 1); // reported once, not a stream
+    QCOMPARE(rec.states.back(), TCommState::CommStateFailed);
+
+    comm.StopComm(); // the owner's orderly close after a loss reports nothing more
+    QCOMPARE(rec.states.back(), TCommState::CommStateFailed);
+}
+
+void SerialChannelTest::autoReconnectOpensTheRepluggedDevice()
+{
+    QTemporaryDir dir;
+    const QString link = dir.filePath("usbmodem");
+    ModemSimProcess sim({"--link", link, "--unplug-after", "0.3", "--replug-after", "0.5", "--latency", "0"});
+    const QString first = sim.NextLine();
+    QVERIFY(first.startsWith("/dev/"));
+
+    TVRSComm32 comm;
+    comm.SetAutoReconnect(true);
+    Recorder rec;
+    rec.Attach(comm);
+    QTRY_COMPARE_WITH_TIMEOUT(rec.states.size(), std::size_t{1}, kWaitMs);
+    comm.SetCommPort(link.toStdString());
+    QVERIFY(comm.StartComm());
+    QCOMPARE(sim.NextLine(), QString("unplugged"));
+    QTRY_VERIFY_WITH_TIMEOUT(rec.Count(TCommState::CommStateFailed) == 1, kWaitMs);
+    const QString second = sim.NextLine();
+    QVERIFY(second.startsWith("/dev/"));
+    QTRY_VERIFY_WITH_TIMEOUT(comm.Active(), kWaitMs);
+    QCOMPARE(rec.states.back(), TCommState::CommStateConnected);
+    QCOMPARE(rec.Count(TCommState::CommStateConnected), 2);
+    rec.received.clear();
+    QVERIFY(comm.Send("AT\r"));
+    QTRY_VERIFY_WITH_TIMEOUT(rec.received.find("OK\r\n") != std::string::npos, kWaitMs);
+    QVERIFY(!HoldsDevice(first) || first == second);
+}
+
+void SerialChannelTest::ringIndicatorOnPtyReadsOffWithOneWarning()
+{
+    ModemSimProcess sim({"--latency", "0", "--model", "BGS5"});
+    const QString device = sim.NextLine();
+    TVRSComm32 comm;
+    Recorder rec;
+    rec.Attach(comm);
+    comm.SetCommPort(device.toStdString());
+    QVERIFY(comm.StartComm());
+    QTest::qWait(20);
+    const std::size_t statesBefore = rec.states.size();
+
+    g_ringWarnings = 0;
+    g_previousHandler = qInstallMessageHandler(CountingHandler);
+    bool anyOn = false;
+    for (int i = 0; i < 5; ++i)
+        anyOn = comm.RingIndicator() || anyOn;
+    QTest::qWait(50);
+    qInstallMessageHandler(g_previousHandler);
+
+    QVERIFY(!anyOn);
+    QCOMPARE(g_ringWarnings.load(), 1);
+    QVERIFY(comm.Active()); // not taken for a lost port
+    QCOMPARE(rec.states.size(), statesBefore);
+    QVERIFY(comm.Send("AT+CGMM\r"));
+    QTRY_VERIFY_WITH_TIMEOUT(rec.received.find("BGS5") != std::string::npos, kWaitMs);
+}
+
+void SerialChannelTest::throwingHandlerDoesNotReachTheEventLoop()
+{
+    ModemSimProcess sim({"--latency", "0"});
+    const QString device = sim.NextLine();
+    TVRSComm32 comm;
+    comm.SetCommPort(device.toStdString());
+    int calls = 0;
+    comm.SetOnReceiveData([&](VRynCommunicationComponent *, const std::uint8_t *, std::uint16_t) {
+        ++calls;
+        throw std::runtime_error("handler broke");
+    });
+    QVERIFY(comm.StartComm());
+    QTest::ignoreMessage(QtCriticalMsg, QRegularExpression("receive handler failed: handler broke"));
+    QVERIFY(comm.Send("AT\r"));
+    QTRY_VERIFY_WITH_TIMEOUT(calls >= 1, kWaitMs);
+    QVERIFY(comm.Active());
+}
+
+void SerialChannelTest::simPortRunsBuiltInModemAsynchronously()
+{
+    TVRSComm32 comm;
+    comm.Simulator().SetLatency(0ms);
+    comm.Simulator().Engine().SetModel("PX-2G");
+    Recorder rec;
+    rec.Attach(comm);
+    QTRY_COMPARE_WITH_TIMEOUT(rec.states.size(), std::size_t{1}, kWaitMs);
+    comm.SetCommPort("sim");
+    QVERIFY(comm.IsSimulated());
+    QVERIFY(comm.StartComm());
+    QVERIFY(comm.Active());
+    QCOMPARE(comm.GetState(), TCommState::CommStateConnected);
+    QVERIFY(comm.Send("ATE0;+CGMM\r"));
+    QVERIFY(rec.received.empty()); // never from inside Send, even at latency 0
+    QTRY_VERIFY_WITH_TIMEOUT(rec.received.find("\r\nPX-2G\r\n\r\nOK\r\n") != std::string::npos, kWaitMs);
+
+    QVERIFY(!comm.RingIndicator());
+    comm.Simulator().StartIncomingCall();
+    QVERIFY(comm.RingIndicator());
+    rec.received.clear();
+    comm.Send("ATA\r");
+    QTRY_COMPARE_WITH_TIMEOUT(rec.received, std::string("\r\nOK\r\n"), kWaitMs);
+    QVERIFY(!comm.RingIndicator());
+
+    comm.StopComm();
+    QVERIFY(!comm.Active());
+    QVERIFY(!comm.RingIndicator());
+    QTest::qWait(20);
+    const std::vector<TCommState> expected = {TCommState::CommStateDisconnected, TCommState::CommStateConnected,
+                                              TCommState::CommStateDisconnected};
+    QCOMPARE(rec.states, expected);
+}
+
+void SerialChannelTest::simulatedModemHonoursLatencyAndDropsAnswersOnClose()
+{
+    TRynSimModem modem;
+    std::string received;
+    modem.SetOnReceiveData([&](VRynCommunicationComponent *, const std::uint8_t *b, std::uint16_t n) {
+        received.append(reinterpret_cast<const char *>(b), n);
+    });
+    QVERIFY(!modem.Send("AT\r")); // closed
+    modem.SetConfigAsString("latency=150, model=BGS5, seed=3");
+    QCOMPARE(modem.GetConfigAsString(), std::string("model=BGS5,latency=150,seed=3"));
+    QVERIFY(modem.StartComm());
+    QElapsedTimer timer;
+    timer.start();
+    QVERIFY(modem.Send("ATE0\r"));
+    QTRY_VERIFY_WITH_TIMEOUT(received.find("OK") != std::string::npos, kWaitMs);
+    QVERIFY(timer.elapsed() >= 140);
+
+    received.clear();
+    modem.Send("AT+CGMM\r");
+    modem.StopComm();
+    QTest::qWait(250);
+    QVERIFY(received.empty()); // the closed session's answer is dropped
+
+    QVERIFY_THROWS_EXCEPTION(std::invalid_argument, modem.SetConfigAsString("latency=fast"));
+    QVERIFY_THROWS_EXCEPTION(std::invalid_argument, modem.SetConfigAsString("colour=red"));
+    QCOMPARE(modem.Latency(), 150ms); // a refused text changes nothing
+}
+
+void SerialChannelTest::portListEndsWithSim()
+{
+    const std::vector<std::string> ports = TVRSComm32::PortList();
+    QVERIFY(!ports.empty());
+    QCOMPARE(ports.back(), std::string("SIM"));
+    QCOMPARE(std::count(ports.begin(), ports.end(), "SIM"), 1);
+    const std::vector<std::string> filtered = TVRSComm32::PortList("no-port-has-this-name");
+    QCOMPARE(filtered, std::vector<std::string>{"SIM"});
+}
+
+QTEST_GUILESS_MAIN(SerialChannelTest)
+#include "SerialChannelTest.moc"

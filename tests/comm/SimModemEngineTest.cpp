@@ -1,0 +1,351 @@
+// The simulated modem's AT answers: formats the session's parsers accept,
+// values that agree with the modem's reported truth, both model variants,
+// the incoming call and operator switches.
+#include "RynSimModem.h"
+
+#include <gtest/gtest.h>
+
+#include <regex>
+#include <sstream>
+#include <string>
+#include <vector>
+
+namespace {
+
+constexpr const char *kPollCommand = "AT+CSQ;+COPS=3,0;+COPS?;+COPS=3,2;+COPS?;+CREG?;+CPAS\r";
+
+// The non-empty lines of an answer; fails the test when a line end is not CR LF.
+std::vector<std::string> Lines(const std::string &answer)
+{
+    std::vector<std::string> lines;
+    std::string current;
+    for (std::size_t i = 0; i < answer.size(); ++i) {
+        if (answer[i] == '\r') {
+            EXPECT_TRUE(i + 1 < answer.size() && answer[i + 1] == '\n') << "bare CR in " << answer;
+            if (!current.empty())
+                lines.push_back(current);
+            current.clear();
+            ++i;
+        } else {
+            EXPECT_NE(answer[i], '\n') << "bare LF in " << answer;
+            current += answer[i];
+        }
+    }
+    EXPECT_TRUE(current.empty()) << "unterminated line \"" << current << "\"";
+    return lines;
+}
+
+std::vector<std::string> Split(const std::string &line, char separator)
+{
+    std::vector<std::string> parts;
+    if (separator == ' ') {
+        std::istringstream in(line);
+        for (std::string word; in >> word;)
+            parts.push_back(word);
+        return parts;
+    }
+    std::string part;
+    std::istringstream in(line);
+    while (std::getline(in, part, separator))
+        parts.push_back(part);
+    return parts;
+}
+
+TRynSimModemEngine QuietEngine(const std::string &model, std::uint32_t seed = 7)
+{
+    TRynSimModemEngine engine(seed);
+    engine.SetModel(model);
+    engine.Feed("ATE0\r");
+    return engine;
+}
+
+struct ModelCase {
+    const char *model;
+    bool bgs5;
+};
+
+class SimModemModel : public ::testing::TestWithParam<ModelCase> {};
+
+TEST_P(SimModemModel, IdentifiesManufacturerAndModel)
+{
+    TRynSimModemEngine engine = QuietEngine(GetParam().model);
+    EXPECT_EQ(engine.Feed("AT+CGMI\r"), std::string("\r\n") + TRynSimModemEngine::kManufacturer + "\r\n\r\nOK\r\n");
+    EXPECT_EQ(engine.Feed("AT+CGMM\r"), std::string("\r\n") + GetParam().model + "\r\n\r\nOK\r\n");
+}
+
+TEST_P(SimModemModel, AnswersOnlyTheCellMonitorOfItsFamily)
+{
+    TRynSimModemEngine engine = QuietEngine(GetParam().model);
+    const bool bgs5 = GetParam().bgs5;
+    EXPECT_EQ(Lines(engine.Feed("AT^MONI\r")).back(), bgs5 ? "ERROR" : "OK");
+    EXPECT_EQ(Lines(engine.Feed("AT^MONP\r")).back(), bgs5 ? "ERROR" : "OK");
+    EXPECT_EQ(Lines(engine.Feed("AT^SMONP\r")).back(), bgs5 ? "OK" : "ERROR");
+}
+
+INSTANTIATE_TEST_SUITE_P(Models, SimModemModel, ::testing::Values(ModelCase{"BGS5", true}, ModelCase{"PX-2G", false}),
+                         [](const auto &info) { return info.param.bgs5 ? "BGS5" : "Other"; });
+
+TEST(SimModemEngine, EchoesUntilEchoIsSwitchedOff)
+{
+    TRynSimModemEngine engine;
+    EXPECT_TRUE(engine.Echo());
+    // The line that switches echo off is still echoed as it is typed.
+    EXPECT_EQ(engine.Feed("ATE0+COPS=0\r"), "ATE0+COPS=0\r\r\nOK\r\n");
+    EXPECT_FALSE(engine.Echo());
+    EXPECT_EQ(engine.Feed("AT\r"), "\r\nOK\r\n");
+    EXPECT_EQ(engine.Feed("ATE1\r"), "\r\nOK\r\n");
+    EXPECT_EQ(engine.Feed("AT\r"), "AT\r\r\nOK\r\n");
+}
+
+TEST(SimModemEngine, PollCommandGivesOneLinePerPartAndAFinalOk)
+{
+    TRynSimModemEngine engine = QuietEngine("BGS5");
+    const std::vector<std::string> lines = Lines(engine.Feed(kPollCommand));
+    const TRynSimTruth &truth = engine.Truth();
+    ASSERT_EQ(lines.size(), 6U);
+    EXPECT_EQ(lines[0], "+CSQ: " + std::to_string(truth.rssi) + "," + std::to_string(truth.ber));
+    EXPECT_EQ(lines[1], "+COPS: 0,0,\"T-Mobile CZ\"");
+    EXPECT_EQ(lines[2], "+COPS: 0,2,\"23001\"");
+    EXPECT_EQ(lines[3], "+CREG: 0,1");
+    EXPECT_EQ(lines[4], "+CPAS: 0");
+    EXPECT_EQ(lines[5], "OK");
+    EXPECT_GE(truth.rssi, 0);
+    EXPECT_LE(truth.rssi, 31);
+    EXPECT_EQ(truth.operatorName, "T-Mobile CZ");
+    EXPECT_EQ(truth.operatorCode, "23001");
+}
+
+TEST(SimModemEngine, ServingCellLineHasTwelveColumnsMatchingTheTruth)
+{
+    TRynSimModemEngine engine = QuietEngine("PX-2G", 11);
+    engine.Feed(kPollCommand);
+    const std::vector<std::string> lines = Lines(engine.Feed("AT^MONI\r"));
+    ASSERT_EQ(lines.size(), 3U);
+    EXPECT_EQ(lines[0].rfind("chann", 0), 0U);
+    const std::vector<std::string> columns = Split(lines[1], ' ');
+    ASSERT_EQ(columns.size(), 12U) << lines[1];
+    const TRynSimCell &serving = engine.Truth().cells[0];
+    EXPECT_EQ(std::stoi(columns[0]), serving.channel);
+    EXPECT_EQ(std::stoi(columns[1]), serving.rssi);
+    EXPECT_EQ(std::stoi(columns[2]), serving.dbm);
+    EXPECT_EQ(std::stoi(columns[3]), serving.mcc);
+    EXPECT_EQ(std::stoi(columns[4]), serving.mnc);
+    EXPECT_EQ(std::stoi(columns[11]), serving.c1);
+    EXPECT_EQ(serving.mcc, 230);
+    EXPECT_EQ(serving.mnc, 1);
+    EXPECT_EQ(serving.rssi, serving.dbm + 110);
+    EXPECT_EQ(lines[2], "OK");
+}
+
+TEST(SimModemEngine, NeighbourLinesListEveryNeighbourInOrder)
+{
+    TRynSimModemEngine engine = QuietEngine("PX-2G", 3);
+    engine.Feed(kPollCommand);
+    const std::vector<std::string> lines = Lines(engine.Feed("AT^MONP\r"));
+    const TRynSimTruth &truth = engine.Truth();
+    ASSERT_GE(truth.cellCount, 2);
+    ASSERT_EQ(lines.size(), static_cast<std::size_t>(truth.cellCount) + 1) << "header, neighbours, OK";
+    EXPECT_EQ(lines[0].rfind("chann", 0), 0U);
+    for (int i = 1; i < truth.cellCount; ++i) {
+        SCOPED_TRACE(lines[static_cast<std::size_t>(i)]);
+        const std::vector<std::string> c = Split(lines[static_cast<std::size_t>(i)], ' ');
+        ASSERT_EQ(c.size(), 8U);
+        const TRynSimCell &cell = truth.cells[static_cast<std::size_t>(i)];
+        EXPECT_EQ(std::stoi(c[0]), cell.channel);
+        EXPECT_EQ(std::stoi(c[1]), cell.rssi);
+        EXPECT_EQ(std::stoi(c[2]), cell.dbm);
+        EXPECT_EQ(std::stoi(c[3]), cell.mcc);
+        EXPECT_EQ(std::stoi(c[4]), cell.mnc);
+        EXPECT_EQ(std::stoi(c[6]), cell.c1);
+    }
+    EXPECT_LE(truth.cellCount - 1, 6);
+    EXPECT_EQ(lines.back(), "OK");
+}
+
+TEST(SimModemEngine, SmonpListsServingCellFirstWithC1AsEighthValue)
+{
+    TRynSimModemEngine engine = QuietEngine("BGS5", 5);
+    engine.Feed(kPollCommand);
+    const std::vector<std::string> lines = Lines(engine.Feed("AT^SMONP\r"));
+    const TRynSimTruth &truth = engine.Truth();
+    ASSERT_EQ(lines.size(), static_cast<std::size_t>(truth.cellCount) + 2) << "header, cells, OK";
+    EXPECT_EQ(lines[0], "2G:");
+    for (int i = 0; i < truth.cellCount; ++i) {
+        const std::string &line = lines[static_cast<std::size_t>(i) + 1];
+        SCOPED_TRACE(line);
+        EXPECT_EQ(line.find(' '), std::string::npos) << "the parser skips no blanks";
+        const std::vector<std::string> v = Split(line, ',');
+        ASSERT_GE(v.size(), 8U);
+        const TRynSimCell &cell = truth.cells[static_cast<std::size_t>(i)];
+        EXPECT_EQ(std::stoi(v[0]), cell.channel);
+        EXPECT_EQ(std::stoi(v[1]), cell.rssi);
+        EXPECT_EQ(std::stoi(v[2]), cell.dbm);
+        EXPECT_EQ(std::stoi(v[3]), cell.mcc);
+        EXPECT_EQ(std::stoi(v[4]), cell.mnc);
+        EXPECT_EQ(std::stoi(v[7]), cell.c1);
+    }
+}
+
+TEST(SimModemEngine, OperatorSwitchChangesWhatCopsReportsAndBack)
+{
+    TRynSimModemEngine engine = QuietEngine("PX-2G");
+    EXPECT_EQ(engine.Feed("AT+COPS=1,2,\"23003\"\r"), "\r\nOK\r\n");
+    std::vector<std::string> lines = Lines(engine.Feed(kPollCommand));
+    ASSERT_EQ(lines.size(), 6U);
+    EXPECT_EQ(lines[1], "+COPS: 1,0,\"Vodafone CZ\"");
+    EXPECT_EQ(lines[2], "+COPS: 1,2,\"23003\"");
+    EXPECT_EQ(engine.Truth().operatorCode, "23003");
+    EXPECT_EQ(engine.Truth().cells[0].mnc, 3) << "the cells belong to the new network";
+
+    EXPECT_EQ(engine.Feed("AT+COPS=0\r"), "\r\nOK\r\n");
+    lines = Lines(engine.Feed(kPollCommand));
+    EXPECT_EQ(lines[1], "+COPS: 0,0,\"T-Mobile CZ\"");
+    EXPECT_EQ(lines[2], "+COPS: 0,2,\"23001\"");
+    EXPECT_EQ(engine.Truth().cells[0].mnc, 1);
+}
+
+TEST(SimModemEngine, SwitchToUnknownOperatorFailsAndKeepsTheOldOne)
+{
+    TRynSimModemEngine engine = QuietEngine("PX-2G");
+    EXPECT_EQ(engine.Feed("AT+COPS=1,2,\"99999\"\r"), "\r\nERROR\r\n");
+    EXPECT_EQ(engine.Truth().operatorCode, "23001");
+    engine.Feed("AT+CMEE=1\r");
+    EXPECT_EQ(engine.Feed("AT+COPS=1,2,\"99999\"\r"), "\r\n+CME ERROR: 30\r\n");
+    EXPECT_EQ(engine.Feed("AT+COPS=1,0,\"O2 - CZ\"\r"), "\r\nOK\r\n") << "by long name";
+    EXPECT_EQ(engine.Truth().operatorCode, "23002");
+}
+
+TEST(SimModemEngine, DeregistrationReportsModeOnly)
+{
+    TRynSimModemEngine engine = QuietEngine("PX-2G");
+    engine.Feed("AT+COPS=2\r");
+    const std::vector<std::string> lines = Lines(engine.Feed(kPollCommand));
+    ASSERT_EQ(lines.size(), 6U);
+    EXPECT_EQ(lines[0], "+CSQ: 99,99");
+    EXPECT_EQ(lines[1], "+COPS: 2");
+    EXPECT_EQ(lines[3], "+CREG: 0,0");
+}
+
+TEST(SimModemEngine, IncomingCallRingsUntilAnsweredThenEnds)
+{
+    TRynSimModemEngine engine = QuietEngine("BGS5");
+    EXPECT_EQ(engine.Feed("ATA\r"), "\r\nNO CARRIER\r\n") << "nothing to answer";
+    engine.StartIncomingCall();
+    EXPECT_TRUE(engine.RingIndicator());
+    EXPECT_EQ(Lines(engine.Feed(kPollCommand))[4], "+CPAS: 3");
+    EXPECT_TRUE(engine.RingIndicator()) << "rings until ATA";
+    EXPECT_EQ(engine.Feed("ATA\r"), "\r\nOK\r\n");
+    EXPECT_FALSE(engine.RingIndicator());
+    for (int i = 1; i < TRynSimModemEngine::kCallPolls; ++i)
+        EXPECT_EQ(Lines(engine.Feed(kPollCommand))[4], "+CPAS: 4") << "poll " << i;
+    EXPECT_EQ(Lines(engine.Feed(kPollCommand))[4], "+CPAS: 0");
+    EXPECT_EQ(engine.Truth().activity, 0);
+}
+
+TEST(SimModemEngine, CallAfterPollsRingsAtThatPoll)
+{
+    TRynSimModemEngine engine = QuietEngine("PX-2G");
+    engine.SetCallAfterPolls(3);
+    engine.Feed(kPollCommand);
+    engine.Feed(kPollCommand);
+    EXPECT_FALSE(engine.RingIndicator());
+    engine.Feed(kPollCommand);
+    EXPECT_TRUE(engine.RingIndicator());
+    EXPECT_EQ(engine.Feed("ATH\r"), "\r\nOK\r\n");
+    EXPECT_FALSE(engine.RingIndicator());
+    EXPECT_TRUE(engine.TakeUnsolicited().empty()) << "no RING line unless asked for";
+}
+
+TEST(SimModemEngine, UnsolicitedRingOnlyWhenEnabled)
+{
+    TRynSimModemEngine engine = QuietEngine("PX-2G");
+    engine.SetUnsolicitedRing(true);
+    engine.StartIncomingCall();
+    EXPECT_EQ(engine.TakeUnsolicited(), "\r\nRING\r\n");
+    EXPECT_EQ(engine.TakeUnsolicited(), "");
+}
+
+struct ErrorCase {
+    const char *name;
+    const char *input;
+    const char *answer;
+};
+
+class SimModemErrors : public ::testing::TestWithParam<ErrorCase> {};
+
+TEST_P(SimModemErrors, Answers)
+{
+    TRynSimModemEngine engine = QuietEngine("PX-2G");
+    EXPECT_EQ(engine.Feed(GetParam().input), GetParam().answer);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Typed, SimModemErrors,
+    ::testing::Values(ErrorCase{"UnknownExtended", "AT+FOO\r", "\r\nERROR\r\n"},
+                      ErrorCase{"NotAnAtCommand", "hello\r", "\r\nERROR\r\n"},
+                      ErrorCase{"UnknownBasic", "ATK\r", "\r\nERROR\r\n"},
+                      ErrorCase{"EmptyLineIsIgnored", "\r", ""},
+                      ErrorCase{"LowerCase", "at+cgmm\r", "\r\nPX-2G\r\n\r\nOK\r\n"},
+                      ErrorCase{"CrLfFromATerminal", "AT\r\nAT\r\n", "\r\nOK\r\n\r\nOK\r\n"},
+                      ErrorCase{"BackspaceEditsTheLine", "AT+CGMX\bM\r", "\r\nPX-2G\r\n\r\nOK\r\n"},
+                      ErrorCase{"ErrorStopsTheRestOfTheLine", "AT+CPAS;+FOO;+CGMM\r", "\r\n+CPAS: 0\r\n\r\nERROR\r\n"},
+                      ErrorCase{"UnterminatedQuote", "AT+COPS=1,2,\"23003\r", "\r\nERROR\r\n"},
+                      ErrorCase{"CsqTest", "AT+CSQ=?\r", "\r\n+CSQ: (0-31,99),(0-7,99)\r\n\r\nOK\r\n"}),
+    [](const auto &info) { return std::string(info.param.name); });
+
+TEST(SimModemEngine, CommandSplitAcrossFeedsIsAnsweredAtItsCarriageReturn)
+{
+    TRynSimModemEngine engine = QuietEngine("BGS5");
+    EXPECT_EQ(engine.Feed("AT+CG"), "");
+    EXPECT_EQ(engine.Feed("MM"), "");
+    EXPECT_EQ(engine.Feed("\rAT\r"), "\r\nBGS5\r\n\r\nOK\r\n\r\nOK\r\n");
+}
+
+std::string Script(TRynSimModemEngine &engine, int polls)
+{
+    std::string out;
+    for (int i = 0; i < polls; ++i)
+        out += engine.Feed(kPollCommand) + engine.Feed("AT^MONI\r") + engine.Feed("AT^MONP\r");
+    return out;
+}
+
+TEST(SimModemEngine, SameSeedSameModemOtherSeedOtherModem)
+{
+    TRynSimModemEngine a(42), b(42), c(43);
+    for (auto *e : {&a, &b, &c})
+        e->SetModel("PX-2G");
+    const std::string first = Script(a, 30);
+    EXPECT_EQ(first, Script(b, 30));
+    EXPECT_NE(first, Script(c, 30));
+    a.Reset(42);
+    EXPECT_EQ(Script(a, 30), first) << "Reset replays the seed";
+}
+
+TEST(SimModemEngine, SignalWandersWithinRangeAndServingCellChangesNowAndThen)
+{
+    TRynSimModemEngine engine = QuietEngine("BGS5", 9);
+    const int firstChannel = engine.Truth().cells[0].channel;
+    int minRssi = 99, maxRssi = -1, changes = 0, previousDbm = engine.Truth().cells[0].dbm;
+    int previousChannel = firstChannel;
+    for (int i = 0; i < 400; ++i) {
+        engine.Feed(kPollCommand);
+        const TRynSimTruth &t = engine.Truth();
+        ASSERT_GE(t.rssi, 0);
+        ASSERT_LE(t.rssi, 31);
+        ASSERT_GE(t.ber, 0);
+        ASSERT_LE(t.ber, 7);
+        if (t.cells[0].channel == previousChannel) {
+            ASSERT_LE(std::abs(t.cells[0].dbm - previousDbm), 2) << "wanders, does not jump";
+        }
+        minRssi = std::min(minRssi, t.rssi);
+        maxRssi = std::max(maxRssi, t.rssi);
+        changes += t.cells[0].channel != previousChannel;
+        previousDbm = t.cells[0].dbm;
+        previousChannel = t.cells[0].channel;
+    }
+    EXPECT_GT(maxRssi - minRssi, 2) << "the signal moves";
+    EXPECT_GT(changes, 0) << "the serving cell changes now and then";
+    EXPECT_LT(changes, 100) << "but not on most polls";
+}
+
+} // namespace
