@@ -1,0 +1,48 @@
+#pragma once
+// The record of one completed poll cycle as the headless monitor and the
+// window's record log write it: one JSON object per line, or one CSV row.
+// Pure formatting, no I/O; a value whose valid flag is false is written as
+// null (JSON) or as an empty field (CSV).
+
+#include "NetState.h"
+
+#include <QByteArray>
+#include <QDateTime>
+
+#include <cstdint>
+#include <string>
+
+class ModemSession;
+
+struct CycleRecord {
+    std::uint64_t cycle = 0;
+    QDateTime time; // written as UTC with milliseconds
+    std::string port;
+    std::string manufacturer;
+    std::string model;
+    TNetState state;
+};
+
+enum class RecordFormat : std::uint8_t { Json, Csv };
+
+// The display record and identity of session right after a cycle ended.
+CycleRecord CycleRecordFromSession(ModemSession &session, const std::string &port, const QDateTime &time);
+
+// One JSON object without a trailing newline; keys in a fixed order:
+// cycle, time, port, manufacturer, model, signal, ber, registration,
+// activity, operator_name, operator_code, cells (always 7 entries, each null
+// or {channel, band, rssi, dbm, c1, mcc, mnc}).
+QByteArray CycleRecordJson(const CycleRecord &record);
+
+// The CSV header and one row, without a trailing newline. The serving cell
+// and the neighbours are the numbered columns cell0_ to cell6_.
+QByteArray CsvHeader();
+QByteArray CycleRecordCsv(const CycleRecord &record);
+
+// One line in the given format, newline included.
+QByteArray CycleRecordLine(const CycleRecord &record, RecordFormat format);
+
+// A CSV field: quoted when it holds a comma, a double quote or a blank at
+// either end, with quotes doubled; control characters are escaped first so
+// that a row always stays on one line.
+QByteArray CsvField(const std::string &text);

@@ -1,0 +1,463 @@
+#include "HeadlessMain.h"
+
+#include "MetricsExporter.h"
+#include "ModemSession.h"
+#include "RecordLog.h"
+#include "VRSComm32.h"
+#include "VRynLogger.h"
+#include "VRynTerminalLineType.h"
+#include "VRynTopDistributor.h"
+
+#include <QCommandLineParser>
+#include <QCoreApplication>
+#include <QDateTime>
+#include <QFileInfo>
+#include <QSerialPortInfo>
+#include <QSocketNotifier>
+#include <QTimer>
+
+#include <csignal>
+#include <cstdio>
+#include <exception>
+#include <memory>
+
+#include <fcntl.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+namespace {
+
+constexpr int kExitOk = 0;
+constexpr int kExitFailure = 1;
+constexpr int kExitUsage = 2;
+
+void ErrorLine(const QString &text)
+{
+    std::fprintf(stderr, "palvex: %s\n", qPrintable(text));
+    std::fflush(stderr);
+}
+
+// Self-pipe: the signal handler only writes one byte; the event loop reads
+// it and quits.
+int g_signalPipe[2] = {-1, -1};
+
+extern "C" void OnStopSignal(int)
+{
+    const char byte = 1;
+    [[maybe_unused]] const ssize_t n = ::write(g_signalPipe[1], &byte, 1);
+}
+
+bool InstallStopSignals(QObject *owner, std::function<void()> onStop)
+{
+    if (g_signalPipe[0] < 0 && ::socketpair(AF_UNIX, SOCK_STREAM, 0, g_signalPipe) != 0)
+        return false;
+    for (int fd : g_signalPipe) {
+        ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) | O_NONBLOCK);
+        ::fcntl(fd, F_SETFD, FD_CLOEXEC);
+    }
+    auto *notifier = new QSocketNotifier(g_signalPipe[0], QSocketNotifier::Read, owner);
+    QObject::connect(notifier, &QSocketNotifier::activated, owner, [onStop = std::move(onStop)] {
+        char buffer[16];
+        while (::read(g_signalPipe[0], buffer, sizeof buffer) > 0) {
+        }
+        onStop();
+    });
+    struct sigaction action {};
+    action.sa_handler = OnStopSignal;
+    sigemptyset(&action.sa_mask);
+    action.sa_flags = SA_RESTART;
+    ::sigaction(SIGINT, &action, nullptr);
+    ::sigaction(SIGTERM, &action, nullptr);
+    return true;
+}
+
+// The session's view without a window: the port comes from the command
+// line, the machine's texts go to the terminal log, the cycle records to
+// standard output, the record log and the metrics.
+class HeadlessMonitor : public QObject, public ModemSessionView {
+public:
+    HeadlessMonitor(const HeadlessOptions &options, RecordLog *log, VRynLogger *terminal, MetricsExporter *metrics)
+        : m_options(options)
+        , m_port(options.port.toStdString())
+        , m_log(log)
+        , m_terminal(terminal)
+        , m_metrics(metrics)
+    {
+        m_channel = new TVRSComm32(this);
+        if (options.baud > 0)
+            m_channel->SetBaudRate(options.baud);
+        m_top = new VRynTopDistributor(this);
+        m_top->SetComHandler(m_channel);
+        m_timer = new QTimer(this);
+        m_timer->setInterval(50);
+        m_top->SetTimer(m_timer);
+        m_session = std::make_unique<ModemSession>(*m_top, *m_channel, *this);
+
+        // Reconnects are counted from the channel's own state reports, ahead
+        // of the session's handler.
+        TEventChangeState sessionHandler = m_channel->OnStateChange();
+        m_channel->SetOnStateChange([this, sessionHandler](QObject *sender, TCommState state) {
+            if (state == TCommState::CommStateConnected && m_lastReported != TCommState::CommStateConnected) {
+                if (m_everConnected && m_metrics)
+                    m_metrics->CountReconnect();
+                m_everConnected = true;
+            }
+            m_lastReported = state;
+            if (sessionHandler)
+                sessionHandler(sender, state);
+        });
+    }
+
+    ~HeadlessMonitor() override { Shutdown(); }
+
+    void Start()
+    {
+        m_timer->start();
+        Guarded([this] {
+            m_top->TimerTick();
+            m_session->SetState(ModemSession::State::Init);
+            m_session->Run();
+        });
+        if (m_options.durationSeconds)
+            QTimer::singleShot(static_cast<int>(*m_options.durationSeconds * 1000.0), this,
+                               [this] { Stop(kExitOk); });
+    }
+
+    void Stop(int code)
+    {
+        if (m_stopping)
+            return;
+        m_stopping = true;
+        m_exitCode = code;
+        QCoreApplication::exit(code);
+    }
+
+    // Stops polling and closes the port; safe to call twice.
+    void Shutdown()
+    {
+        if (!m_session)
+            return;
+        m_timer->stop();
+        m_session.reset();
+        m_channel->SetOnStateChange({});
+        m_channel->StopComm();
+        std::fflush(stdout);
+    }
+
+    int ExitCode() const { return m_exitCode; }
+
+    // ModemSessionView
+    std::string PortText() const override { return m_port; }
+    void SetStatusPanel(int, const std::string &) override {}
+    void SetOperatorsEnabled(bool) override {}
+    void SetGraphUsageValue(int) override {}
+    void RefreshDisplay() override {}
+    // Nothing to paint; running the event loop inside the machine would only
+    // add re-entrance.
+    void ProcessPendingMessages() override {}
+    void SetPortColor(std::uint32_t) override {}
+
+    void WriteTerminal(const std::string &line, int lineType) override
+    {
+        if (m_terminal && m_terminal->isOpen() && !m_terminal->write(line, lineType, QDateTime::currentDateTime()))
+            Fail(m_terminal->errorText());
+        if (!m_options.quiet && lineType == VRynTerminal_ltExtra)
+            StatusLine(line);
+    }
+
+    void CycleCompleted() override
+    {
+        if (m_stopping)
+            return;
+        const CycleRecord record = CycleRecordFromSession(*m_session, m_port, QDateTime::currentDateTimeUtc());
+        if (m_options.format == RecordFormat::Csv && !m_headerWritten) {
+            WriteStdout(CsvHeader() + '\n');
+            m_headerWritten = true;
+        }
+        WriteStdout(CycleRecordLine(record, m_options.format));
+        if (m_log && !m_log->Append(record))
+            return Fail(m_log->ErrorText());
+        if (m_metrics) {
+            m_metrics->Update(record.state, record.manufacturer, record.model);
+            m_metrics->CountCycle();
+        }
+        if (m_options.cycles > 0 && record.cycle >= m_options.cycles)
+            Stop(kExitOk);
+    }
+
+    void CommandTimedOut() override
+    {
+        // The pause at the start of a poll cycle and the wait between two
+        // open attempts end in a time-out too; neither is a command the
+        // modem left unanswered.
+        const auto state = m_session ? m_session->CurrentState() : ModemSession::State::Init;
+        const auto step = m_session ? m_session->Step() : 0;
+        if ((state == ModemSession::State::Poll && step == 1) || state == ModemSession::State::Open)
+            return;
+        if (m_metrics)
+            m_metrics->CountTimeout();
+    }
+
+    void WriteHeaderNow()
+    {
+        if (m_options.format == RecordFormat::Csv && !m_headerWritten) {
+            WriteStdout(CsvHeader() + '\n');
+            m_headerWritten = true;
+        }
+    }
+
+private:
+    template <class F> void Guarded(F &&f)
+    {
+        try {
+            f();
+        } catch (const std::exception &e) {
+            Fail(QString::fromUtf8(e.what()));
+        } catch (...) {
+            Fail(QStringLiteral("unexpected error"));
+        }
+    }
+
+    void Fail(const QString &text)
+    {
+        if (m_stopping)
+            return;
+        ErrorLine(text);
+        Stop(kExitFailure);
+    }
+
+    void WriteStdout(const QByteArray &bytes)
+    {
+        if (std::fwrite(bytes.constData(), 1, static_cast<std::size_t>(bytes.size()), stdout) !=
+                static_cast<std::size_t>(bytes.size()) ||
+            std::fflush(stdout) != 0)
+            Fail(QStringLiteral("cannot write to standard output"));
+    }
+
+    // The machine's own progress texts (not the modem's lines) go to
+    // standard error; repeated open failures are reported once.
+    void StatusLine(const std::string &line)
+    {
+        const bool machine = line.rfind("machine: ", 0) == 0;
+        const bool success = line.rfind("  Success.", 0) == 0;
+        const bool failure = line.rfind("  Error while opening", 0) == 0;
+        if (success)
+            m_openFailureShown = false;
+        if (failure) {
+            if (m_openFailureShown)
+                return;
+            m_openFailureShown = true;
+        }
+        if (machine || success || failure) {
+            std::fprintf(stderr, "%s\n", line.c_str());
+            std::fflush(stderr);
+        }
+    }
+
+    HeadlessOptions m_options;
+    std::string m_port;
+    RecordLog *m_log;
+    VRynLogger *m_terminal;
+    MetricsExporter *m_metrics;
+    TVRSComm32 *m_channel = nullptr;
+    VRynTopDistributor *m_top = nullptr;
+    QTimer *m_timer = nullptr;
+    std::unique_ptr<ModemSession> m_session;
+    TCommState m_lastReported = TCommState::CommStateFirst;
+    bool m_everConnected = false;
+    bool m_stopping = false;
+    bool m_headerWritten = false;
+    bool m_openFailureShown = false;
+    int m_exitCode = kExitOk;
+};
+
+bool PositiveInteger(const QString &text, std::uint64_t &value)
+{
+    bool ok = false;
+    value = text.toULongLong(&ok);
+    return ok && value > 0;
+}
+
+} // namespace
+
+HeadlessParse ParseHeadlessOptions(const QStringList &arguments, HeadlessOptions &options, QString &text)
+{
+    QCommandLineParser parser;
+    parser.setApplicationDescription(
+        QStringLiteral("Monitors a GSM modem without a window and writes one record per poll cycle."));
+    parser.setSingleDashWordOptionMode(QCommandLineParser::ParseAsLongOptions);
+    const QCommandLineOption helpOption({"h", "help"}, "Shows this help.");
+    const QCommandLineOption headlessOption("headless", "Runs without a window (this mode).");
+    const QCommandLineOption baudOption("baud", "Baud rate of the serial port.", "N");
+    const QCommandLineOption cyclesOption("cycles", "Stops after N completed poll cycles.", "N");
+    const QCommandLineOption durationOption("duration", "Stops after SECONDS.", "SECONDS");
+    const QCommandLineOption jsonOption("json", "Writes one JSON object per cycle (the default).");
+    const QCommandLineOption csvOption("csv", "Writes a CSV header and one row per cycle.");
+    const QCommandLineOption logOption("log", "Appends the records to FILE too, flushed after each.", "FILE");
+    const QCommandLineOption terminalOption("terminal", "Writes the terminal lines, with times, to FILE.", "FILE");
+    const QCommandLineOption metricsOption("metrics", "Serves Prometheus metrics at http://HOST:PORT/metrics.",
+                                           "HOST:PORT");
+    const QCommandLineOption quietOption("quiet", "No progress lines on standard error.");
+    parser.addOptions({helpOption, headlessOption, baudOption, cyclesOption, durationOption, jsonOption, csvOption,
+                       logOption, terminalOption, metricsOption, quietOption});
+    parser.addPositionalArgument("PORT", "Serial port (ttyUSB0, /dev/ttyACM0, COM3) or SIM for the simulated modem.");
+
+    if (!parser.parse(arguments)) {
+        text = parser.errorText();
+        return HeadlessParse::Error;
+    }
+    if (parser.isSet(helpOption)) {
+        text = parser.helpText();
+        return HeadlessParse::Help;
+    }
+    const QStringList positional = parser.positionalArguments();
+    if (positional.size() != 1) {
+        text = positional.isEmpty() ? QStringLiteral("no port given (try --help)")
+                                    : QStringLiteral("one port only, got: %1").arg(positional.join(' '));
+        return HeadlessParse::Error;
+    }
+    options = HeadlessOptions{};
+    options.port = positional.front();
+    if (options.port.trimmed().isEmpty()) {
+        text = QStringLiteral("the port name is empty");
+        return HeadlessParse::Error;
+    }
+    std::uint64_t value = 0;
+    if (parser.isSet(baudOption)) {
+        if (!PositiveInteger(parser.value(baudOption), value) || value > 4000000) {
+            text = QStringLiteral("--baud needs a positive number, got \"%1\"").arg(parser.value(baudOption));
+            return HeadlessParse::Error;
+        }
+        options.baud = static_cast<std::int32_t>(value);
+    }
+    if (parser.isSet(cyclesOption)) {
+        if (!PositiveInteger(parser.value(cyclesOption), value)) {
+            text = QStringLiteral("--cycles needs a positive number, got \"%1\"").arg(parser.value(cyclesOption));
+            return HeadlessParse::Error;
+        }
+        options.cycles = value;
+    }
+    if (parser.isSet(durationOption)) {
+        bool ok = false;
+        const double seconds = parser.value(durationOption).toDouble(&ok);
+        // QTimer takes an int of milliseconds.
+        if (!ok || !(seconds > 0) || seconds > 2000000.0) {
+            text = QStringLiteral("--duration needs a positive number of seconds, got \"%1\"")
+                       .arg(parser.value(durationOption));
+            return HeadlessParse::Error;
+        }
+        options.durationSeconds = seconds;
+    }
+    if (parser.isSet(jsonOption) && parser.isSet(csvOption)) {
+        text = QStringLiteral("--json and --csv exclude each other");
+        return HeadlessParse::Error;
+    }
+    options.format = parser.isSet(csvOption) ? RecordFormat::Csv : RecordFormat::Json;
+    for (auto [option, target] : {std::pair{&logOption, &options.logFile}, std::pair{&terminalOption, &options.terminalFile}}) {
+        if (parser.isSet(*option) && parser.value(*option).isEmpty()) {
+            text = QStringLiteral("--%1 needs a file name").arg(option->names().constFirst());
+            return HeadlessParse::Error;
+        }
+        *target = parser.value(*option);
+    }
+    if (parser.isSet(metricsOption)) {
+        options.metricsAddress = parser.value(metricsOption);
+        if (!MetricsExporter::ValidAddress(options.metricsAddress.toStdString())) {
+            text = QStringLiteral("--metrics needs HOST:PORT, got \"%1\"").arg(options.metricsAddress);
+            return HeadlessParse::Error;
+        }
+    }
+    options.quiet = parser.isSet(quietOption);
+    return HeadlessParse::Run;
+}
+
+bool HeadlessPortExists(const QString &port)
+{
+    if (TVRSComm32::IsSimulatedPort(port.toStdString()))
+        return true;
+    const QString name = port.trimmed();
+    if (name.startsWith('/'))
+        return QFileInfo::exists(name);
+    if (QFileInfo::exists(QStringLiteral("/dev/") + name))
+        return true;
+    for (const QSerialPortInfo &info : QSerialPortInfo::availablePorts())
+        if (info.portName() == name || info.systemLocation() == name)
+            return true;
+    return false;
+}
+
+int RunHeadless(int argc, char **argv)
+{
+    std::unique_ptr<QCoreApplication> ownApp;
+    if (!QCoreApplication::instance())
+        ownApp = std::make_unique<QCoreApplication>(argc, argv);
+    QCoreApplication::setApplicationName(QStringLiteral("palvex"));
+    // A closed reader of standard output shows as a failed write, not as a
+    // silent death.
+    std::signal(SIGPIPE, SIG_IGN);
+
+    HeadlessOptions options;
+    QString text;
+    switch (ParseHeadlessOptions(QCoreApplication::arguments(), options, text)) {
+    case HeadlessParse::Help:
+        std::fputs(qPrintable(text), stdout);
+        std::fflush(stdout);
+        return kExitOk;
+    case HeadlessParse::Error:
+        ErrorLine(text);
+        return kExitUsage;
+    case HeadlessParse::Run:
+        break;
+    }
+    if (!HeadlessPortExists(options.port)) {
+        ErrorLine(QStringLiteral("unknown port \"%1\": no such device (use SIM for the simulated modem)")
+                      .arg(options.port));
+        return kExitFailure;
+    }
+
+    RecordLog log;
+    if (!options.logFile.isEmpty() && !log.Open(options.logFile, options.format)) {
+        ErrorLine(log.ErrorText());
+        return kExitFailure;
+    }
+    VRynLogger terminal;
+    if (!options.terminalFile.isEmpty()) {
+        const VRynLoggerResult result = terminal.open(options.terminalFile, vrloAppend);
+        if (!result.ok) {
+            ErrorLine(result.errorText);
+            return kExitFailure;
+        }
+    }
+    std::unique_ptr<MetricsExporter> metrics;
+    if (!options.metricsAddress.isEmpty()) {
+        metrics = std::make_unique<MetricsExporter>(options.port.toStdString());
+        std::string error;
+        if (!metrics->Listen(options.metricsAddress.toStdString(), error)) {
+            ErrorLine(QString::fromStdString(error));
+            return kExitFailure;
+        }
+    }
+
+    int code = kExitFailure;
+    try {
+        HeadlessMonitor monitor(options, log.IsOpen() ? &log : nullptr, terminal.isOpen() ? &terminal : nullptr,
+                                metrics.get());
+        if (!InstallStopSignals(&monitor, [&monitor] { monitor.Stop(kExitOk); })) {
+            ErrorLine(QStringLiteral("cannot install the signal handlers"));
+            return kExitFailure;
+        }
+        monitor.WriteHeaderNow();
+        QTimer::singleShot(0, &monitor, [&monitor] { monitor.Start(); });
+        QCoreApplication::exec();
+        monitor.Shutdown();
+        code = monitor.ExitCode();
+    } catch (const std::exception &e) {
+        ErrorLine(QString::fromUtf8(e.what()));
+        code = kExitFailure;
+    }
+    ::signal(SIGINT, SIG_DFL);
+    ::signal(SIGTERM, SIG_DFL);
+    log.Close();
+    terminal.close();
+    return code;
+}

@@ -1,0 +1,41 @@
+#pragma once
+// palvex --headless PORT: the session machine without a window. Records of
+// every poll cycle go to standard output (JSON lines or CSV), optionally to a
+// record log and a terminal log, and to Prometheus metrics.
+
+#include "CycleRecord.h"
+
+#include <QString>
+#include <QStringList>
+
+#include <cstdint>
+#include <optional>
+
+struct HeadlessOptions {
+    QString port;
+    std::int32_t baud = 0; // 0: the channel's default
+    std::uint64_t cycles = 0; // 0: no limit
+    std::optional<double> durationSeconds;
+    RecordFormat format = RecordFormat::Json;
+    QString logFile;
+    QString terminalFile;
+    QString metricsAddress;
+    bool quiet = false;
+};
+
+enum class HeadlessParse : std::uint8_t { Run, Help, Error };
+
+// Parses the arguments (program name first). "--headless" itself is accepted
+// and ignored, so the same arguments serve "palvex --headless" and
+// "palvex-headless". On Help, text holds the help; on Error, one line saying
+// what is wrong.
+HeadlessParse ParseHeadlessOptions(const QStringList &arguments, HeadlessOptions &options, QString &text);
+
+// True when port names the simulated modem or a device that exists (a path,
+// or a name found under /dev or in the system's port list).
+bool HeadlessPortExists(const QString &port);
+
+// The whole headless run: creates the QCoreApplication when there is none,
+// returns the process exit code (0 after --cycles, --duration, SIGINT or
+// SIGTERM; 2 for bad options; 1 for other errors).
+int RunHeadless(int argc, char **argv);

@@ -1,0 +1,55 @@
+#include "RecordLog.h"
+
+RecordLog::~RecordLog() { Close(); }
+
+bool RecordLog::Open(const QString &path, RecordFormat format)
+{
+    Close();
+    m_errorText.clear();
+    m_format = format;
+    if (path.isEmpty()) {
+        m_errorText = QStringLiteral("no record log file given");
+        return false;
+    }
+    m_file.setFileName(path);
+    if (!m_file.open(QIODevice::WriteOnly | QIODevice::Append)) {
+        m_errorText = QStringLiteral("cannot open record log \"%1\": %2").arg(path, m_file.errorString());
+        return false;
+    }
+    if (format == RecordFormat::Csv && m_file.size() == 0 && !WriteLine(CsvHeader() + '\n')) {
+        const QString reason = m_errorText;
+        Close();
+        m_errorText = reason;
+        return false;
+    }
+    return true;
+}
+
+void RecordLog::Close()
+{
+    if (m_file.isOpen()) {
+        m_file.flush();
+        m_file.close();
+    }
+}
+
+bool RecordLog::Append(const CycleRecord &record)
+{
+    if (!m_file.isOpen()) {
+        m_errorText = QStringLiteral("no record log is open");
+        return false;
+    }
+    if (!WriteLine(CycleRecordLine(record, m_format)))
+        return false;
+    m_errorText.clear();
+    return true;
+}
+
+bool RecordLog::WriteLine(const QByteArray &line)
+{
+    if (m_file.write(line) != line.size() || !m_file.flush()) {
+        m_errorText = QStringLiteral("cannot write record log \"%1\": %2").arg(m_file.fileName(), m_file.errorString());
+        return false;
+    }
+    return true;
+}

@@ -1,0 +1,43 @@
+#pragma once
+// Appends cycle records to a file, one line each, flushed to the operating
+// system after every record, so a crash of the program loses nothing already
+// written. Used by the headless monitor's --log and by the window's record
+// log alike. Needs Qt Core only.
+
+#include "CycleRecord.h"
+
+#include <QFile>
+#include <QString>
+
+class RecordLog {
+public:
+    RecordLog() = default;
+    ~RecordLog();
+    RecordLog(const RecordLog &) = delete;
+    RecordLog &operator=(const RecordLog &) = delete;
+
+    // Opens path for appending, creating it (but not its folder). A CSV log
+    // that starts empty gets the header line first. A log already open is
+    // closed first. False, with ErrorText() naming the file and the reason,
+    // when the file cannot be opened or the header cannot be written; nothing
+    // is open then.
+    bool Open(const QString &path, RecordFormat format);
+    void Close();
+    bool IsOpen() const { return m_file.isOpen(); }
+    QString Path() const { return m_file.fileName(); }
+    RecordFormat Format() const { return m_format; }
+
+    // Writes one record line and flushes it. False when no file is open or
+    // the write failed (disk full, file gone); ErrorText() says why.
+    bool Append(const CycleRecord &record);
+
+    // Why the last Open or Append failed; empty after a success.
+    QString ErrorText() const { return m_errorText; }
+
+private:
+    bool WriteLine(const QByteArray &line);
+
+    QFile m_file;
+    RecordFormat m_format = RecordFormat::Json;
+    QString m_errorText;
+};
