@@ -115,6 +115,7 @@ private slots:
     void simPortRunsBuiltInModemAsynchronously();
     void simulatedModemHonoursLatencyAndDropsAnswersOnClose();
     void portListEndsWithSim();
+    void modemsimExitsWhenStdinClosesAndRemovesItsLink();
 };
 
 void SerialChannelTest::defaultsOfTheWindowComponent()
@@ -369,6 +370,20 @@ void SerialChannelTest::portListEndsWithSim()
     QCOMPARE(std::count(ports.begin(), ports.end(), "SIM"), 1);
     const std::vector<std::string> filtered = TVRSComm32::PortList("no-port-has-this-name");
     QCOMPARE(filtered, std::vector<std::string>{"SIM"});
+}
+
+void SerialChannelTest::modemsimExitsWhenStdinClosesAndRemovesItsLink()
+{
+    QTemporaryDir dir;
+    const QString link = dir.filePath("modem");
+    ModemSimProcess sim({"--link", link});
+    QVERIFY(sim.NextLine().startsWith("/dev/"));
+    QVERIFY(QFileInfo(link).isSymLink());
+    sim.Process().closeWriteChannel();
+    QVERIFY(sim.Process().waitForFinished(kWaitMs));
+    QCOMPARE(sim.Process().exitStatus(), QProcess::NormalExit);
+    QCOMPARE(sim.Process().exitCode(), 0);
+    QVERIFY(!QFileInfo(link).isSymLink());
 }
 
 QTEST_GUILESS_MAIN(SerialChannelTest)

@@ -1,0 +1,116 @@
+// The "&Parameters" dialog edits the channel's settings; the port list fills
+// a combo box with "SIM" last and keeps a typed device path.
+#include "SerialParametersDialog.h"
+#include "VRSComm32.h"
+
+#include <QComboBox>
+#include <QDialogButtonBox>
+#include <QPushButton>
+#include <QTest>
+#include <QTimer>
+
+class SerialParametersDialogTest : public QObject {
+    Q_OBJECT
+private slots:
+    void showsTheComponentsSettings();
+    void acceptedEditsReachTheComponent();
+    void invalidBaudKeepsTheDialogOpenAndChangesNothing();
+    void cancelChangesNothing();
+    void portListPutsSimLastAndKeepsTypedText();
+};
+
+namespace {
+
+// Runs f on the dialog once it is shown by exec().
+template <class F> void WhenShown(F f)
+{
+    QTimer::singleShot(0, [f] {
+        for (QWidget *w : QApplication::topLevelWidgets())
+            if (auto *dialog = qobject_cast<SerialParametersDialog *>(w); dialog && dialog->isVisible())
+                return f(*dialog);
+        QFAIL("dialog not shown");
+    });
+}
+
+QPushButton *Button(SerialParametersDialog &dialog, QDialogButtonBox::StandardButton which)
+{
+    return dialog.findChild<QDialogButtonBox *>()->button(which);
+}
+
+} // namespace
+
+void SerialParametersDialogTest::showsTheComponentsSettings()
+{
+    TVRSComm32 comm;
+    comm.SetConfigAsString("9600,7,E,2,hardware");
+    SerialParametersDialog dialog;
+    dialog.Load(comm);
+    QCOMPARE(dialog.BaudRateBox()->currentText(), QString("9600"));
+    QCOMPARE(dialog.DataBitsBox()->currentText(), QString("7"));
+    QCOMPARE(dialog.ParityBox()->currentData().toString(), QString("E"));
+    QCOMPARE(dialog.StopBitsBox()->currentText(), QString("2"));
+    QCOMPARE(dialog.FlowControlBox()->currentData().toString(), QString("hardware"));
+}
+
+void SerialParametersDialogTest::acceptedEditsReachTheComponent()
+{
+    TVRSComm32 comm;
+    InstallSerialParametersDialog(comm, nullptr);
+    WhenShown([](SerialParametersDialog &d) {
+        d.BaudRateBox()->setCurrentText("250000"); // not in the list: any positive rate
+        d.ParityBox()->setCurrentIndex(d.ParityBox()->findData("O"));
+        d.StopBitsBox()->setCurrentIndex(d.StopBitsBox()->findData("1.5"));
+        d.FlowControlBox()->setCurrentIndex(d.FlowControlBox()->findData("software"));
+        d.DataBitsBox()->setCurrentIndex(d.DataBitsBox()->findData("6"));
+        Button(d, QDialogButtonBox::Ok)->click();
+    });
+    QVERIFY(comm.ConfigurationDialog());
+    QCOMPARE(comm.GetConfigAsString(), std::string("250000,6,O,1.5,software"));
+}
+
+void SerialParametersDialogTest::invalidBaudKeepsTheDialogOpenAndChangesNothing()
+{
+    TVRSComm32 comm;
+    QString shownError;
+    bool stillOpen = false;
+    WhenShown([&](SerialParametersDialog &d) {
+        d.BaudRateBox()->setCurrentText("");
+        Button(d, QDialogButtonBox::Ok)->click();
+        stillOpen = d.isVisible();
+        shownError = d.ErrorText();
+        Button(d, QDialogButtonBox::Cancel)->click();
+    });
+    QVERIFY(!SerialParametersDialog::Edit(comm));
+    QVERIFY(stillOpen);
+    QVERIFY2(shownError.contains("baud rate"), qPrintable(shownError));
+    QCOMPARE(comm.GetConfigAsString(), std::string("115200,8,N,1,none"));
+}
+
+void SerialParametersDialogTest::cancelChangesNothing()
+{
+    TVRSComm32 comm;
+    WhenShown([](SerialParametersDialog &d) {
+        d.BaudRateBox()->setCurrentText("1200");
+        Button(d, QDialogButtonBox::Cancel)->click();
+    });
+    QVERIFY(!SerialParametersDialog::Edit(comm));
+    QCOMPARE(comm.BaudRate(), 115200);
+}
+
+void SerialParametersDialogTest::portListPutsSimLastAndKeepsTypedText()
+{
+    QComboBox combo;
+    combo.setEditable(true);
+    FillPortList(&combo);
+    QVERIFY(combo.count() >= 1);
+    QCOMPARE(combo.itemText(combo.count() - 1), QString("SIM"));
+    QCOMPARE(combo.currentText(), combo.itemText(0)); // the first port is selected
+
+    combo.setCurrentText("/dev/pts/7");
+    FillPortList(&combo);
+    QCOMPARE(combo.currentText(), QString("/dev/pts/7"));
+    QCOMPARE(combo.findText("SIM"), combo.count() - 1);
+}
+
+QTEST_MAIN(SerialParametersDialogTest)
+#include "SerialParametersDialogTest.moc"
