@@ -1,0 +1,269 @@
+#include "DistributorFixture.h"
+
+#include "VRynDistributor.h"
+
+#include <QElapsedTimer>
+#include <QPointer>
+#include <QTimer>
+
+#include <stdexcept>
+
+namespace {
+
+class Timers : public TopFixture {
+protected:
+    Timers()
+    {
+        a.setObjectName("a");
+        b.setObjectName("b");
+        a.SetDistributor(&top);
+        b.SetDistributor(&a);
+    }
+    ~Timers() override
+    {
+        b.SetDistributor(nullptr);
+        a.SetDistributor(nullptr);
+    }
+    TDistributorPollProc Record(const char *who)
+    {
+        return [this, who](VRynGeneralDistributor *, std::uint32_t &) { calls.push_back(who); };
+    }
+    VRynDistributor a, b;
+    std::vector<std::string> calls;
+};
+
+TEST_F(Timers, ChildrenPollBeforeParentsThenTimeoutsThenRegisteredTimers)
+{
+    top.SetOnTimerPoll(Record("poll:top"));
+    a.SetOnTimerPoll(Record("poll:a"));
+    b.SetOnTimerPoll(Record("poll:b"));
+    top.SetOnTimeout(Record("timeout:top"));
+    b.SetOnTimeout(Record("timeout:b"));
+    top.TimerTick();
+    top.SetTimeout(10);
+    b.SetTimeout(10);
+    a.RegisterTimer(this, [this](VRynGeneralDistributor *) { calls.push_back("timer:a"); }, 10, false);
+    calls.clear();
+    now += 11;
+    top.TimerTick();
+    EXPECT_EQ(calls, (std::vector<std::string>{"poll:b", "poll:a", "poll:top", "timeout:b", "timeout:top", "timer:a"}));
+}
+
+TEST_F(Timers, GlobalEnabledOffSkipsPollAndTimeoutOfTheSubChainButNotRegisteredTimers)
+{
+    a.SetOnTimerPoll(Record("poll:a"));
+    b.SetOnTimerPoll(Record("poll:b"));
+    b.SetOnTimeout(Record("timeout:b"));
+    top.TimerTick();
+    b.SetTimeout(0);
+    b.RegisterTimer(this, [this](VRynGeneralDistributor *) { calls.push_back("timer:b"); }, 0, true);
+    a.SetGlobalEnabled(false);
+    calls.clear();
+    now += 5;
+    top.TimerTick();
+    EXPECT_EQ(calls, (std::vector<std::string>{"timer:b"}));
+    a.SetGlobalEnabled(true);
+    now += 5;
+    top.TimerTick();
+    EXPECT_EQ(calls, (std::vector<std::string>{"timer:b", "poll:b", "poll:a", "timeout:b", "timer:b"}));
+}
+
+// A callback that pumps events lets a second tick in: the tick must not
+// call it again, and after it returns the tick reads the clock afresh.
+TEST_F(Timers, ReentryDuringAPollRefreshesTheTimeAndDoesNotRecurse)
+{
+    int polls = 0;
+    int timeouts = 0;
+    top.TimerTick();
+    top.SetTimeout(200); // start 1000
+    top.SetOnTimeout([&](auto *, std::uint32_t &) { ++timeouts; });
+    top.SetOnTimerPoll([&](VRynGeneralDistributor *, std::uint32_t &) {
+        ++polls;
+        now = 1500;
+        top.TimerTick(); // the nested tick meets the polling flag
+    });
+    top.TimerTick();
+    EXPECT_EQ(polls, 1);
+    EXPECT_EQ(top.CurrentTime(), 1500u);
+    EXPECT_EQ(timeouts, 1) << "checked with the refreshed time, 500 ms after the start";
+}
+
+TEST_F(Timers, TimeoutDueWhilePollingIsKeptForTheNextTick)
+{
+    int timeouts = 0;
+    top.TimerTick();
+    top.SetTimeout(50);
+    top.SetOnTimeout([&](auto *, std::uint32_t &) { ++timeouts; });
+    top.SetOnTimerPoll([&](VRynGeneralDistributor *, std::uint32_t &) {
+        if (now == 2000)
+            top.TimerTick(); // nested: its time-out check finds us polling
+    });
+    now = 2000;
+    top.TimerTick();
+    EXPECT_EQ(timeouts, 1) << "fired once, by the outer tick after the poll";
+}
+
+TEST_F(Timers, SendFromATimeoutReachesChannelAndTransfer)
+{
+    std::vector<std::string> sent;
+    top.SetOnComSendTransfer([&](auto *, std::uint32_t, const std::string &d, auto *, bool) { sent.push_back(d); });
+    b.SetOnTimeout([](VRynGeneralDistributor *sender, std::uint32_t &t) { sender->SendComData(t, "AT\r"); });
+    top.TimerTick();
+    b.SetTimeout(30);
+    now += 31;
+    top.TimerTick();
+    EXPECT_EQ(channel.Written(), "AT\r");
+    EXPECT_EQ(sent, (std::vector<std::string>{"AT\r"}));
+    EXPECT_TRUE(top.GetComBuffer(1).empty());
+}
+
+TEST_F(Timers, SingleTimersRunOnceRepeatingOnesRestartFromTheTick)
+{
+    int single = 0, repeating = 0;
+    const int keyA = 0, keyB = 0;
+    top.TimerTick();
+    top.RegisterTimer(&keyA, [&](auto *) { ++single; }, 100, false);
+    top.RegisterTimer(&keyB, [&](auto *) { ++repeating; }, 100, true);
+    for (std::uint32_t t : {1050u, 1101u, 1150u, 1202u, 1300u}) {
+        now = t;
+        top.TimerTick();
+    }
+    EXPECT_EQ(single, 1);
+    EXPECT_EQ(repeating, 2) << "due at 1101 and 1202, not at 1150 or 1300";
+    EXPECT_EQ(top.RegisteredTimerCount(), 1);
+}
+
+TEST_F(Timers, RegisteringAKnownKeyUpdatesItAndAListChangeEndsThePass)
+{
+    int first = 0, second = 0;
+    const int keyA = 0, keyB = 0;
+    top.TimerTick();
+    top.RegisterTimer(&keyA, [&](VRynGeneralDistributor *sender) {
+        ++first;
+        sender->UnregisterTimer(&keyA);
+        sender->RegisterTimer(&keyA, [&](auto *) { ++first; }, 10000, true);
+    }, 10, true);
+    top.RegisterTimer(&keyB, [&](auto *) { ++second; }, 10, true);
+    EXPECT_EQ(top.RegisteredTimerCount(), 2);
+    now += 11;
+    top.TimerTick();
+    EXPECT_EQ(first, 1);
+    EXPECT_EQ(second, 0) << "the pass ended when the list changed";
+    now += 1;
+    top.TimerTick();
+    EXPECT_EQ(second, 1);
+    EXPECT_EQ(first, 1);
+}
+
+TEST_F(Timers, TimerDisabledRunsOnlyRegisteredTimers)
+{
+    DecodeLines();
+    top.SetDoTimerAfterData(false);
+    top.SetOnTimerPoll(Record("poll"));
+    top.RegisterTimer(this, [this](auto *) { calls.push_back("timer"); }, 0, true);
+    top.SetTimerEnabled(false);
+    top.SetComHandlerEnabled(false);
+    channel.Inject("ignored\r");
+    top.SetComHandlerEnabled(true);
+    now += 1;
+    top.TimerTick();
+    EXPECT_EQ(calls, (std::vector<std::string>{"timer"}));
+    EXPECT_TRUE(polled.empty());
+    EXPECT_TRUE(top.GetComBuffer(0).empty());
+}
+
+TEST_F(Timers, TimeoutExceptionHandledOrPassedOn)
+{
+    top.SetOnTimeout([](auto *, std::uint32_t &) { throw std::runtime_error("late"); });
+    top.TimerTick();
+    top.SetTimeout(0);
+    now += 1;
+    EXPECT_THROW(top.TimerTick(), std::runtime_error);
+    int id = 0;
+    top.SetOnCallbackException([&](auto *, const std::exception &, int cbackid, bool &handled) {
+        id = cbackid;
+        handled = true;
+    });
+    top.SetTimeout(0);
+    now += 1;
+    EXPECT_NO_THROW(top.TimerTick());
+    EXPECT_EQ(id, dcbTimeout);
+}
+
+class TimerComponents : public ::testing::Test {
+protected:
+    TimerComponents() { TestApplication(); }
+};
+
+TEST_F(TimerComponents, LoadedCreatesARunningOwnedTimer)
+{
+    VRynTopDistributor top;
+    top.Loaded();
+    QPointer<QTimer> created = top.Timer();
+    ASSERT_FALSE(created.isNull());
+    EXPECT_EQ(created->objectName(), "VRynDistributionTimer");
+    EXPECT_EQ(created->interval(), 20);
+    EXPECT_TRUE(created->isActive());
+    QTimer mine;
+    top.SetTimer(&mine);
+    EXPECT_TRUE(created.isNull()) << "an owned timer is freed when replaced";
+    top.SetTimer(nullptr);
+}
+
+TEST_F(TimerComponents, NoExceptionFromATickReachesTheEventLoop)
+{
+    MessageCapture capture;
+    VRynTopDistributor top;
+    top.setObjectName("distTop");
+    QTimer timer;
+    timer.setInterval(1);
+    top.SetTimer(&timer);
+    int polls = 0;
+    top.SetOnTimerPoll([&](auto *, std::uint32_t &) {
+        ++polls;
+        throw std::runtime_error("poll failed");
+    });
+    timer.start();
+    QElapsedTimer waited;
+    waited.start();
+    while (polls < 2 && waited.elapsed() < 5000)
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 50);
+    timer.stop();
+    ASSERT_GE(polls, 2);
+    ASSERT_FALSE(capture.messages.empty());
+    EXPECT_EQ(capture.messages.front(), "VRynTopDistributor(distTop): timer tick failed: poll failed");
+}
+
+TEST_F(TimerComponents, DestroyedTimerAndHandlerAreForgotten)
+{
+    VRynTopDistributor top;
+    auto *timer = new QTimer;
+    auto *handler = new FakeChannel;
+    top.SetTimer(timer);
+    top.SetComHandler(handler);
+    top.SetOnComRecvDecode([](auto *, std::uint32_t &) {}); // holds the bytes
+    handler->Inject("pending");
+    ASSERT_EQ(top.GetComBuffer(0), "pending");
+    delete timer;
+    delete handler;
+    EXPECT_EQ(top.Timer(), nullptr);
+    EXPECT_EQ(top.ComHandler(), nullptr);
+    EXPECT_TRUE(top.GetComBuffer(0).empty());
+}
+
+TEST_F(TimerComponents, ReplacingTheHandlerUnhooksTheOldOne)
+{
+    VRynTopDistributor top;
+    FakeChannel first, second;
+    top.SetComHandler(&first);
+    EXPECT_TRUE(bool(first.OnAdvancedReceiveData()));
+    top.SetComHandler(&second);
+    EXPECT_FALSE(bool(first.OnAdvancedReceiveData()));
+    top.SetOnComRecvDecode([](auto *, std::uint32_t &) {});
+    first.Inject("old");
+    second.Inject("new");
+    EXPECT_EQ(top.GetComBuffer(0), "new");
+    top.SetComHandler(nullptr);
+}
+
+} // namespace
