@@ -1,0 +1,419 @@
+// Cycle record formatting, the record log and the option parser.
+#include "CycleRecord.h"
+#include "HeadlessMain.h"
+#include "RecordLog.h"
+
+#include <QFile>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QTemporaryDir>
+#include <QTimeZone>
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+namespace {
+
+CycleRecord FullRecord()
+{
+    CycleRecord r;
+    r.cycle = 7;
+    r.time = QDateTime::fromString("2026-12-08T10:15:02.123Z", Qt::ISODateWithMs);
+    r.port = "/dev/ttyUSB0";
+    r.manufacturer = "Maker";
+    r.model = "BGS5";
+    TNetState &s = r.state;
+    s.signal = 53, s.signalValid = true;
+    s.ber = 0, s.berValid = true;
+    s.registration = 1, s.registrationValid = true;
+    s.activity = 0, s.activityValid = true;
+    s.operatorName = "Carrier", s.operatorNameValid = true;
+    s.operatorCode = "23001", s.operatorCodeValid = true;
+    s.cells[0] = {true, 62, 40, -73, 25, 230, 1};
+    s.cells[3] = {true, 700, 20, -90, kMissingInteger, 230, 3};
+    return r;
+}
+
+QJsonObject Parse(const QByteArray &line)
+{
+    QJsonParseError error{};
+    const QJsonDocument doc = QJsonDocument::fromJson(line, &error);
+    EXPECT_EQ(error.error, QJsonParseError::NoError) << error.errorString().toStdString() << " in " << line.toStdString();
+    return doc.object();
+}
+
+// Keys of the top-level object in the order they appear in the text.
+std::vector<std::string> KeyOrder(const QByteArray &line)
+{
+    std::vector<std::string> keys;
+    const QJsonObject object = Parse(line);
+    std::vector<std::pair<qsizetype, std::string>> found;
+    for (const QString &key : object.keys())
+        found.emplace_back(line.indexOf("\"" + key.toUtf8() + "\":"), key.toStdString());
+    std::sort(found.begin(), found.end());
+    for (const auto &f : found)
+        keys.push_back(f.second);
+    return keys;
+}
+
+const std::vector<std::string> kKeys{"cycle", "time", "port", "manufacturer", "model", "signal", "ber",
+                                     "registration", "activity", "operator_name", "operator_code", "cells"};
+
+} // namespace
+
+TEST(CycleRecordJson, FullRecordHasEveryKeyInOrderAndTheValues)
+{
+    const QByteArray line = CycleRecordJson(FullRecord());
+    EXPECT_FALSE(line.contains('\n'));
+    EXPECT_EQ(KeyOrder(line), kKeys);
+    const QJsonObject o = Parse(line);
+    EXPECT_EQ(o["cycle"].toInteger(), 7);
+    EXPECT_EQ(o["time"].toString(), "2026-12-08T10:15:02.123Z");
+    EXPECT_EQ(o["port"].toString(), "/dev/ttyUSB0");
+    EXPECT_EQ(o["signal"].toInt(), 53);
+    EXPECT_EQ(o["operator_code"].toString(), "23001");
+    const QJsonArray cells = o["cells"].toArray();
+    ASSERT_EQ(cells.size(), 7);
+    EXPECT_EQ(QJsonDocument(cells[0].toObject()).toJson(QJsonDocument::Compact).toStdString(),
+              R"({"band":"900","c1":25,"channel":62,"dbm":-73,"mcc":230,"mnc":1,"rssi":40})");
+    EXPECT_TRUE(line.contains(R"({"channel":62,"band":"900","rssi":40,"dbm":-73,"c1":25,"mcc":230,"mnc":1})"));
+    EXPECT_EQ(cells[3].toObject()["band"].toString(), "1800");
+    EXPECT_TRUE(cells[3].toObject()["c1"].isNull()) << "a missing C1 is null, not -9999";
+    for (int i : {1, 2, 4, 5, 6})
+        EXPECT_TRUE(cells[i].isNull()) << "row " << i;
+}
+
+TEST(CycleRecordJson, LocalTimeIsWrittenAsUtc)
+{
+    CycleRecord r = FullRecord();
+    r.time = QDateTime(QDate(2026, 12, 8), QTime(12, 15, 2, 5), QTimeZone(7200));
+    EXPECT_EQ(Parse(CycleRecordJson(r))["time"].toString(), "2026-12-08T10:15:02.005Z");
+}
+
+struct InvalidFieldCase {
+    const char *name;
+    bool TNetState::*flag;
+    const char *key;
+};
+
+class CycleRecordJsonInvalid : public ::testing::TestWithParam<InvalidFieldCase> {};
+
+TEST_P(CycleRecordJsonInvalid, InvalidFlagGivesNullAndOnlyThere)
+{
+    CycleRecord r = FullRecord();
+    r.state.*GetParam().flag = false;
+    const QByteArray line = CycleRecordJson(r);
+    EXPECT_EQ(KeyOrder(line), kKeys);
+    const QJsonObject o = Parse(line);
+    for (const std::string &key : kKeys) {
+        const bool shouldBeNull = key == GetParam().key;
+        EXPECT_EQ(o[QString::fromStdString(key)].isNull(), shouldBeNull) << key;
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(Fields, CycleRecordJsonInvalid,
+                         ::testing::Values(InvalidFieldCase{"signal", &TNetState::signalValid, "signal"},
+                                           InvalidFieldCase{"ber", &TNetState::berValid, "ber"},
+                                           InvalidFieldCase{"registration", &TNetState::registrationValid,
+                                                            "registration"},
+                                           InvalidFieldCase{"activity", &TNetState::activityValid, "activity"},
+                                           InvalidFieldCase{"operator_name", &TNetState::operatorNameValid,
+                                                            "operator_name"},
+                                           InvalidFieldCase{"operator_code", &TNetState::operatorCodeValid,
+                                                            "operator_code"}),
+                         [](const auto &info) { return std::string(info.param.name); });
+
+TEST(CycleRecordJson, AllInvalidRecordStillHasSevenNullCells)
+{
+    CycleRecord r = FullRecord();
+    r.state.MarkAllInvalid();
+    const QJsonObject o = Parse(CycleRecordJson(r));
+    const QJsonArray cells = o["cells"].toArray();
+    ASSERT_EQ(cells.size(), 7);
+    for (const auto &cell : cells)
+        EXPECT_TRUE(cell.isNull());
+    EXPECT_EQ(o["manufacturer"].toString(), "Maker") << "identity has no valid flag";
+}
+
+struct TextCase {
+    const char *name;
+    std::string text;
+    QString decoded; // what a JSON parser must read back
+};
+
+class CycleRecordJsonText : public ::testing::TestWithParam<TextCase> {};
+
+TEST_P(CycleRecordJsonText, StringsSurviveARoundTripOnOneLine)
+{
+    CycleRecord r = FullRecord();
+    r.state.operatorName = GetParam().text;
+    r.model = GetParam().text;
+    const QByteArray line = CycleRecordJson(r);
+    EXPECT_FALSE(line.contains('\n'));
+    EXPECT_FALSE(line.contains('\r'));
+    const QJsonObject o = Parse(line);
+    EXPECT_EQ(o["operator_name"].toString(), GetParam().decoded);
+    EXPECT_EQ(o["model"].toString(), GetParam().decoded);
+    EXPECT_EQ(KeyOrder(line), kKeys);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Texts, CycleRecordJsonText,
+    ::testing::Values(TextCase{"quote", "Say \"hi\"", "Say \"hi\""}, TextCase{"backslash", "a\\b", "a\\b"},
+                      TextCase{"newline", "two\nlines\r", "two\nlines\r"}, TextCase{"tab", "a\tb", "a\tb"},
+                      TextCase{"utf8", "O\xC2\xB2 \xC4\x8C" "esko", QString::fromUtf8("O\xC2\xB2 \xC4\x8C" "esko")},
+                      TextCase{"key_lookalike", "\",\"cycle\":9,\"x\":\"", "\",\"cycle\":9,\"x\":\""},
+                      TextCase{"empty", "", ""}),
+    [](const auto &info) { return std::string(info.param.name); });
+
+// ------------------------------------------------------------------ CSV
+
+namespace {
+
+// Splits one CSV row (RFC 4180 quoting) into fields.
+std::vector<std::string> SplitCsv(const QByteArray &row)
+{
+    std::vector<std::string> fields(1);
+    bool quoted = false;
+    for (qsizetype i = 0; i < row.size(); ++i) {
+        const char c = row[i];
+        if (quoted) {
+            if (c == '"' && i + 1 < row.size() && row[i + 1] == '"') {
+                fields.back() += '"';
+                ++i;
+            } else if (c == '"') {
+                quoted = false;
+            } else {
+                fields.back() += c;
+            }
+        } else if (c == '"') {
+            quoted = true;
+        } else if (c == ',') {
+            fields.emplace_back();
+        } else {
+            fields.back() += c;
+        }
+    }
+    return fields;
+}
+
+} // namespace
+
+TEST(CycleRecordCsv, RowMatchesTheHeaderColumnByColumn)
+{
+    const std::vector<std::string> header = SplitCsv(CsvHeader());
+    ASSERT_EQ(header.size(), 11u + 7u * 7u);
+    const std::vector<std::string> row = SplitCsv(CycleRecordCsv(FullRecord()));
+    ASSERT_EQ(row.size(), header.size());
+    auto at = [&](const std::string &column) {
+        const auto it = std::find(header.begin(), header.end(), column);
+        EXPECT_NE(it, header.end()) << column;
+        return it == header.end() ? std::string("?") : row[static_cast<std::size_t>(it - header.begin())];
+    };
+    EXPECT_EQ(at("cycle"), "7");
+    EXPECT_EQ(at("time"), "2026-12-08T10:15:02.123Z");
+    EXPECT_EQ(at("signal"), "53");
+    EXPECT_EQ(at("operator_code"), "23001");
+    EXPECT_EQ(at("cell0_channel"), "62");
+    EXPECT_EQ(at("cell0_band"), "900");
+    EXPECT_EQ(at("cell0_dbm"), "-73");
+    EXPECT_EQ(at("cell0_mnc"), "1");
+    EXPECT_EQ(at("cell3_c1"), "");
+    EXPECT_EQ(at("cell3_band"), "1800");
+    EXPECT_EQ(at("cell1_channel"), "");
+    EXPECT_EQ(at("cell6_mnc"), "");
+}
+
+TEST(CycleRecordCsv, InvalidValuesAreEmptyFieldsAndTheCountStays)
+{
+    CycleRecord r = FullRecord();
+    r.state.MarkAllInvalid();
+    const std::vector<std::string> row = SplitCsv(CycleRecordCsv(r));
+    ASSERT_EQ(row.size(), SplitCsv(CsvHeader()).size());
+    for (std::size_t i = 5; i < row.size(); ++i)
+        EXPECT_EQ(row[i], "") << "column " << i;
+}
+
+struct CsvCase {
+    const char *name;
+    std::string text;
+    std::string field; // as written
+    std::string read;  // as a CSV reader gets it back
+};
+
+class CsvFieldCase : public ::testing::TestWithParam<CsvCase> {};
+
+TEST_P(CsvFieldCase, QuotedWhenNeededAndReadBack)
+{
+    const QByteArray field = CsvField(GetParam().text);
+    EXPECT_EQ(field.toStdString(), GetParam().field);
+    CycleRecord r = FullRecord();
+    r.state.operatorName = GetParam().text;
+    const QByteArray row = CycleRecordCsv(r);
+    EXPECT_FALSE(row.contains('\n'));
+    const std::vector<std::string> fields = SplitCsv(row);
+    ASSERT_EQ(fields.size(), SplitCsv(CsvHeader()).size());
+    EXPECT_EQ(fields[9], GetParam().read);
+}
+
+INSTANTIATE_TEST_SUITE_P(Fields, CsvFieldCase,
+                         ::testing::Values(CsvCase{"plain", "Carrier", "Carrier", "Carrier"},
+                                           CsvCase{"comma", "A,B", "\"A,B\"", "A,B"},
+                                           CsvCase{"quote", "Say \"hi\"", "\"Say \"\"hi\"\"\"", "Say \"hi\""},
+                                           CsvCase{"outer_blank", " A ", "\" A \"", " A "},
+                                           CsvCase{"newline", "A\nB", "A<LF>B", "A<LF>B"},
+                                           CsvCase{"empty", "", "", ""}),
+                         [](const auto &info) { return std::string(info.param.name); });
+
+// ------------------------------------------------------------ RecordLog
+
+namespace {
+
+QList<QByteArray> FileLines(const QString &path)
+{
+    QFile f(path);
+    if (!f.open(QIODevice::ReadOnly))
+        return {};
+    QList<QByteArray> lines = f.readAll().split('\n');
+    if (!lines.isEmpty() && lines.back().isEmpty())
+        lines.removeLast();
+    return lines;
+}
+
+} // namespace
+
+TEST(RecordLog, EveryRecordIsInTheFileBeforeTheNextIsWritten)
+{
+    QTemporaryDir dir;
+    const QString path = dir.filePath("records.jsonl");
+    RecordLog log;
+    ASSERT_TRUE(log.Open(path, RecordFormat::Json)) << log.ErrorText().toStdString();
+    CycleRecord r = FullRecord();
+    for (std::uint64_t i = 1; i <= 3; ++i) {
+        r.cycle = i;
+        ASSERT_TRUE(log.Append(r));
+        // Read while the log is still open: nothing waits in a buffer.
+        const QList<QByteArray> lines = FileLines(path);
+        ASSERT_EQ(lines.size(), static_cast<qsizetype>(i));
+        EXPECT_EQ(Parse(lines.back())["cycle"].toInteger(), static_cast<qint64>(i));
+    }
+}
+
+TEST(RecordLog, CsvHeaderOnlyWhenTheFileStartsEmpty)
+{
+    QTemporaryDir dir;
+    const QString path = dir.filePath("records.csv");
+    for (int run = 0; run < 2; ++run) {
+        RecordLog log;
+        ASSERT_TRUE(log.Open(path, RecordFormat::Csv));
+        ASSERT_TRUE(log.Append(FullRecord()));
+    }
+    const QList<QByteArray> lines = FileLines(path);
+    ASSERT_EQ(lines.size(), 3);
+    EXPECT_EQ(lines[0], CsvHeader());
+    EXPECT_EQ(lines[1], CycleRecordCsv(FullRecord()));
+    EXPECT_EQ(lines[2], lines[1]);
+}
+
+TEST(RecordLog, UnwritablePathGivesAClearErrorAndNothingOpen)
+{
+    QTemporaryDir dir;
+    for (const QString &path : {dir.filePath("missing/folder/records.jsonl"), dir.path(), QString()}) {
+        SCOPED_TRACE(path.toStdString());
+        RecordLog log;
+        EXPECT_FALSE(log.Open(path, RecordFormat::Json));
+        EXPECT_FALSE(log.IsOpen());
+        EXPECT_FALSE(log.ErrorText().isEmpty());
+        EXPECT_FALSE(log.Append(FullRecord()));
+    }
+}
+
+TEST(RecordLog, WriteFailureIsReported)
+{
+    if (!QFile::exists("/dev/full"))
+        GTEST_SKIP() << "no /dev/full on this system";
+    RecordLog log;
+    ASSERT_TRUE(log.Open("/dev/full", RecordFormat::Json));
+    EXPECT_FALSE(log.Append(FullRecord()));
+    EXPECT_TRUE(log.ErrorText().contains("/dev/full")) << log.ErrorText().toStdString();
+}
+
+// -------------------------------------------------------------- options
+
+struct OptionCase {
+    const char *name;
+    QStringList arguments;
+    HeadlessParse result;
+    const char *errorPart; // for Error: a piece of the message
+};
+
+class HeadlessOptionsCase : public ::testing::TestWithParam<OptionCase> {};
+
+TEST_P(HeadlessOptionsCase, Parses)
+{
+    HeadlessOptions options;
+    QString text;
+    const HeadlessParse result = ParseHeadlessOptions(QStringList{"palvex"} + GetParam().arguments, options, text);
+    EXPECT_EQ(result, GetParam().result) << text.toStdString();
+    if (result == HeadlessParse::Error) {
+        EXPECT_TRUE(text.contains(GetParam().errorPart)) << text.toStdString();
+        EXPECT_FALSE(text.contains('\n')) << "one line";
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Arguments, HeadlessOptionsCase,
+    ::testing::Values(OptionCase{"port_only", {"SIM"}, HeadlessParse::Run, ""},
+                      OptionCase{"with_headless", {"--headless", "SIM", "--cycles", "5"}, HeadlessParse::Run, ""},
+                      OptionCase{"help", {"--help"}, HeadlessParse::Help, ""},
+                      OptionCase{"no_port", {"--csv"}, HeadlessParse::Error, "no port"},
+                      OptionCase{"two_ports", {"SIM", "COM3"}, HeadlessParse::Error, "one port"},
+                      OptionCase{"unknown", {"SIM", "--colour"}, HeadlessParse::Error, "colour"},
+                      OptionCase{"cycles_zero", {"SIM", "--cycles", "0"}, HeadlessParse::Error, "--cycles"},
+                      OptionCase{"cycles_text", {"SIM", "--cycles", "five"}, HeadlessParse::Error, "--cycles"},
+                      OptionCase{"baud_negative", {"SIM", "--baud", "-9600"}, HeadlessParse::Error, "--baud"},
+                      OptionCase{"duration_zero", {"SIM", "--duration", "0"}, HeadlessParse::Error, "--duration"},
+                      OptionCase{"duration_nan", {"SIM", "--duration", "nan"}, HeadlessParse::Error, "--duration"},
+                      OptionCase{"both_formats", {"SIM", "--json", "--csv"}, HeadlessParse::Error, "--csv"},
+                      OptionCase{"log_empty", {"SIM", "--log", ""}, HeadlessParse::Error, "--log"},
+                      OptionCase{"metrics_no_port", {"SIM", "--metrics", "127.0.0.1"}, HeadlessParse::Error, "--metrics"},
+                      OptionCase{"metrics_no_host", {"SIM", "--metrics", ":9464"}, HeadlessParse::Error, "--metrics"},
+                      OptionCase{"metrics_big_port", {"SIM", "--metrics", "127.0.0.1:70000"}, HeadlessParse::Error,
+                                 "--metrics"},
+                      OptionCase{"metrics_v6", {"SIM", "--metrics", "[::1]:9464"}, HeadlessParse::Run, ""}),
+    [](const auto &info) { return std::string(info.param.name); });
+
+TEST(HeadlessOptions, ValuesAreTaken)
+{
+    HeadlessOptions o;
+    QString text;
+    ASSERT_EQ(ParseHeadlessOptions({"palvex", "--headless", "/dev/ttyUSB0", "--baud", "9600", "--cycles", "3",
+                                    "--duration", "1.5", "--csv", "--log", "a.csv", "--terminal", "t.log",
+                                    "--metrics", "127.0.0.1:9464", "--quiet"},
+                                   o, text),
+              HeadlessParse::Run)
+        << text.toStdString();
+    EXPECT_EQ(o.port, "/dev/ttyUSB0");
+    EXPECT_EQ(o.baud, 9600);
+    EXPECT_EQ(o.cycles, 3u);
+    ASSERT_TRUE(o.durationSeconds.has_value());
+    EXPECT_DOUBLE_EQ(*o.durationSeconds, 1.5);
+    EXPECT_EQ(o.format, RecordFormat::Csv);
+    EXPECT_EQ(o.logFile, "a.csv");
+    EXPECT_EQ(o.terminalFile, "t.log");
+    EXPECT_EQ(o.metricsAddress, "127.0.0.1:9464");
+    EXPECT_TRUE(o.quiet);
+}
+
+TEST(HeadlessOptions, HelpListsEveryOption)
+{
+    HeadlessOptions o;
+    QString text;
+    ASSERT_EQ(ParseHeadlessOptions({"palvex", "--help"}, o, text), HeadlessParse::Help);
+    for (const char *option : {"--baud", "--cycles", "--duration", "--json", "--csv", "--log", "--terminal",
+                               "--metrics", "--quiet"})
+        EXPECT_TRUE(text.contains(option)) << option;
+}

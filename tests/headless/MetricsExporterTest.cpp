@@ -1,0 +1,164 @@
+// The metrics registry as a scrape sees it, without HTTP.
+#include "MetricsExporter.h"
+
+#include <gtest/gtest.h>
+
+#include <regex>
+#include <sstream>
+#include <string>
+
+namespace {
+
+TNetState State()
+{
+    TNetState s;
+    s.signal = 53, s.signalValid = true;
+    s.ber = 2, s.berValid = true;
+    s.registration = 5, s.registrationValid = true;
+    s.activity = 0, s.activityValid = true;
+    s.operatorName = "Carrier \"One\"", s.operatorNameValid = true;
+    s.operatorCode = "23001", s.operatorCodeValid = true;
+    s.cells[0] = {true, 62, 40, -73, 25, 230, 1};
+    s.cells[2] = {true, 600, 12, -98, 4, 230, 1};
+    return s;
+}
+
+// Lines of the exposition that start with name{ or name followed by a blank.
+std::vector<std::string> Series(const std::string &text, const std::string &name)
+{
+    std::vector<std::string> out;
+    std::istringstream in(text);
+    for (std::string line; std::getline(in, line);)
+        if (line.rfind(name + "{", 0) == 0 || line.rfind(name + " ", 0) == 0)
+            out.push_back(line);
+    return out;
+}
+
+double Value(const std::string &line) { return std::stod(line.substr(line.rfind(' ') + 1)); }
+
+} // namespace
+
+TEST(MetricsExporter, GaugesCarryTheLastCycleAndThePort)
+{
+    MetricsExporter m("/dev/ttyUSB0");
+    m.Update(State(), "Maker", "BGS5");
+    const std::string text = m.Text();
+    struct Expect {
+        const char *name;
+        double value;
+    };
+    for (const Expect &e : {Expect{"palvex_signal_percent", 53}, Expect{"palvex_signal_dbm", -79},
+                            Expect{"palvex_bit_error_rate", 2}, Expect{"palvex_registration_state", 5},
+                            Expect{"palvex_activity", 0}}) {
+        SCOPED_TRACE(e.name);
+        const auto lines = Series(text, e.name);
+        ASSERT_EQ(lines.size(), 1u) << text;
+        EXPECT_NE(lines[0].find("port=\"/dev/ttyUSB0\""), std::string::npos);
+        EXPECT_DOUBLE_EQ(Value(lines[0]), e.value);
+    }
+    const auto cells = Series(text, "palvex_cell_dbm");
+    ASSERT_EQ(cells.size(), 2u);
+    EXPECT_NE(text.find(R"(palvex_cell_dbm{band="900",channel="62",port="/dev/ttyUSB0",row="0"} -73)"),
+              std::string::npos)
+        << text;
+    EXPECT_NE(text.find(R"(palvex_cell_rssi{band="1800",channel="600",port="/dev/ttyUSB0",row="2"} 12)"),
+              std::string::npos)
+        << text;
+    const auto info = Series(text, "palvex_modem_info");
+    ASSERT_EQ(info.size(), 1u);
+    EXPECT_NE(info[0].find(R"(operator_name="Carrier \"One\"")"), std::string::npos) << info[0];
+    EXPECT_NE(info[0].find(R"(operator_code="23001")"), std::string::npos);
+    EXPECT_NE(info[0].find(R"(manufacturer="Maker")"), std::string::npos);
+    EXPECT_NE(info[0].find(R"(model="BGS5")"), std::string::npos);
+}
+
+TEST(MetricsExporter, InvalidValuesAndRowsLeaveTheExposition)
+{
+    MetricsExporter m("SIM");
+    m.Update(State(), "Maker", "BGS5");
+    TNetState s = State();
+    s.signalValid = false;
+    s.cells[2].valid = false;
+    m.Update(s, "Maker", "BGS5");
+    const std::string text = m.Text();
+    EXPECT_TRUE(Series(text, "palvex_signal_percent").empty()) << text;
+    EXPECT_TRUE(Series(text, "palvex_signal_dbm").empty());
+    EXPECT_EQ(Series(text, "palvex_bit_error_rate").size(), 1u);
+    EXPECT_EQ(Series(text, "palvex_cell_dbm").size(), 1u);
+    EXPECT_EQ(Series(text, "palvex_cell_rssi").size(), 1u);
+
+    s.signalValid = true;
+    s.signal = 96;
+    m.Update(s, "Maker", "BGS5");
+    const auto back = Series(m.Text(), "palvex_signal_dbm");
+    ASSERT_EQ(back.size(), 1u);
+    EXPECT_DOUBLE_EQ(Value(back[0]), -51);
+}
+
+TEST(MetricsExporter, ChangedCellOrOperatorReplacesTheOldSeries)
+{
+    MetricsExporter m("SIM");
+    m.Update(State(), "Maker", "BGS5");
+    TNetState s = State();
+    s.cells[0].channel = 700; // handover to a 1800 cell
+    s.operatorName = "Other";
+    m.Update(s, "Maker", "BGS5");
+    const std::string text = m.Text();
+    const auto cells = Series(text, "palvex_cell_dbm");
+    ASSERT_EQ(cells.size(), 2u) << text;
+    EXPECT_EQ(text.find("channel=\"62\""), std::string::npos) << "stale series of the old serving cell";
+    EXPECT_NE(text.find(R"(band="1800",channel="700")"), std::string::npos);
+    const auto info = Series(text, "palvex_modem_info");
+    ASSERT_EQ(info.size(), 1u);
+    EXPECT_NE(info[0].find(R"(operator_name="Other")"), std::string::npos);
+}
+
+TEST(MetricsExporter, CountersCount)
+{
+    MetricsExporter m("SIM");
+    for (int i = 0; i < 3; ++i)
+        m.CountCycle();
+    m.CountTimeout();
+    for (int i = 0; i < 2; ++i)
+        m.CountReconnect();
+    const std::string text = m.Text();
+    struct Expect {
+        const char *name;
+        double value;
+    };
+    for (const Expect &e : {Expect{"palvex_cycles_total", 3}, Expect{"palvex_timeouts_total", 1},
+                            Expect{"palvex_reconnects_total", 2}}) {
+        const auto lines = Series(text, e.name);
+        ASSERT_EQ(lines.size(), 1u) << e.name << "\n" << text;
+        EXPECT_DOUBLE_EQ(Value(lines[0]), e.value) << e.name;
+        EXPECT_NE(lines[0].find("port=\"SIM\""), std::string::npos);
+    }
+}
+
+TEST(MetricsExporter, SignalDbmRecoversTheRssiOfEveryPercent)
+{
+    // The percent value is rssi * 100 / 32 rounded down; every rssi 0 to 31
+    // must come back as -113 + 2 * rssi.
+    for (int rssi = 0; rssi <= 31; ++rssi) {
+        SCOPED_TRACE(rssi);
+        EXPECT_EQ(MetricsExporter::SignalDbm(rssi * 100 / 32), -113 + 2 * rssi);
+    }
+}
+
+TEST(MetricsExporter, ListenRejectsBadAddressesAndABusyPort)
+{
+    MetricsExporter first("SIM");
+    std::string error;
+    ASSERT_TRUE(first.Listen("127.0.0.1:0", error)) << error;
+    const int port = first.ListeningPort();
+    ASSERT_GT(port, 0);
+
+    MetricsExporter second("SIM");
+    EXPECT_FALSE(second.Listen("127.0.0.1:" + std::to_string(port), error));
+    EXPECT_NE(error.find(std::to_string(port)), std::string::npos) << error;
+    for (const char *bad : {"127.0.0.1", ":9464", "127.0.0.1:x", "::1:9464", "[::1:9464"}) {
+        error.clear();
+        EXPECT_FALSE(second.Listen(bad, error)) << bad;
+        EXPECT_FALSE(error.empty()) << bad;
+    }
+}
