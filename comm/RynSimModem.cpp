@@ -606,7 +606,7 @@ TRynSimModem::~TRynSimModem() = default;
 std::string TRynSimModem::GetConfigAsString() const
 {
     return "model=" + m_engine.Model() + ",latency=" + std::to_string(m_latency.count()) +
-           ",seed=" + std::to_string(m_engine.Seed());
+           ",seed=" + std::to_string(m_engine.Seed()) + ",call=" + std::to_string(m_engine.CallAfterPolls());
 }
 
 void TRynSimModem::SetConfigAsString(const std::string &config)
@@ -614,6 +614,7 @@ void TRynSimModem::SetConfigAsString(const std::string &config)
     std::string model = m_engine.Model();
     long latency = static_cast<long>(m_latency.count());
     std::uint32_t seed = m_engine.Seed();
+    int callAfter = m_engine.CallAfterPolls();
     std::size_t start = 0;
     while (start <= config.size()) {
         std::size_t end = config.find(',', start);
@@ -635,14 +636,17 @@ void TRynSimModem::SetConfigAsString(const std::string &config)
             latency = number;
         else if (key == "seed" && ParseNumber(value, number))
             seed = static_cast<std::uint32_t>(number);
+        else if (key == "call" && ParseNumber(value, number))
+            callAfter = number;
         else
             throw std::invalid_argument("invalid simulated modem setting \"" + item +
-                                        "\" (expected model=TEXT, latency=MS, seed=N)");
+                                        "\" (expected model=TEXT, latency=MS, seed=N, call=POLLS)");
     }
     m_engine.SetModel(model);
     m_latency = std::chrono::milliseconds(latency);
     if (seed != m_engine.Seed())
         m_engine.Reset(seed);
+    m_engine.SetCallAfterPolls(callAfter);
 }
 
 bool TRynSimModem::StartComm()

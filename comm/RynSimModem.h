@@ -78,6 +78,7 @@ public:
     void StartIncomingCall();
     // A call starts after that many polls (AT+CSQ); 0 never.
     void SetCallAfterPolls(int polls) { m_callAfterPolls = polls; }
+    int CallAfterPolls() const { return m_callAfterPolls; }
     bool RingIndicator() const { return m_ringing; }
     bool InCall() const { return m_inCall; }
     bool Echo() const { return m_echo; }
@@ -147,7 +148,8 @@ public:
     void StartIncomingCall();
 
     std::string GetConfigAsString() const override;
-    // "model=BGS5,latency=20,seed=7,call=0" in any order and subset.
+    // "model=BGS5,latency=20,seed=7,call=0" in any order and subset (call:
+    // ring after that many polls, 0 never). Throws std::invalid_argument.
     void SetConfigAsString(const std::string &config) override;
     bool StartComm() override;
     void StopComm() override;

@@ -343,7 +343,7 @@ void SerialChannelTest::simulatedModemHonoursLatencyAndDropsAnswersOnClose()
     });
     QVERIFY(!modem.Send("AT\r")); // closed
     modem.SetConfigAsString("latency=150, model=BGS5, seed=3");
-    QCOMPARE(modem.GetConfigAsString(), std::string("model=BGS5,latency=150,seed=3"));
+    QCOMPARE(modem.GetConfigAsString(), std::string("model=BGS5,latency=150,seed=3,call=0"));
     QVERIFY(modem.StartComm());
     QElapsedTimer timer;
     timer.start();

@@ -14,6 +14,7 @@
 #include <QTimer>
 
 #include <cerrno>
+#include <csignal>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
@@ -195,6 +196,29 @@ void PrintLine(const std::string &line)
     std::fflush(stdout);
 }
 
+// SIGINT and SIGTERM end the event loop through a pipe, so that the link
+// is removed as on any other exit.
+int g_signalPipe[2] = {-1, -1};
+
+void OnSignal(int)
+{
+    const char byte = 1;
+    [[maybe_unused]] const ssize_t n = ::write(g_signalPipe[1], &byte, 1);
+}
+
+void QuitOnSignals(QCoreApplication &app)
+{
+    if (::pipe(g_signalPipe) != 0)
+        return;
+    auto *notifier = new QSocketNotifier(g_signalPipe[0], QSocketNotifier::Read, &app);
+    QObject::connect(notifier, &QSocketNotifier::activated, &app, [notifier] {
+        notifier->setEnabled(false);
+        QCoreApplication::quit();
+    });
+    std::signal(SIGINT, OnSignal);
+    std::signal(SIGTERM, OnSignal);
+}
+
 bool StdinCanClose()
 {
     struct stat st {};
@@ -266,6 +290,7 @@ int main(int argc, char *argv[])
         return 1;
     }
     PrintLine(path);
+    QuitOnSignals(app);
 
     if (unplugAfter.count() >= 0) {
         QTimer::singleShot(unplugAfter, &modem, [&] {
