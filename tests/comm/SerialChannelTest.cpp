@@ -201,7 +201,7 @@ void SerialChannelTest::missingDeviceFailsWithOsErrorText()
 
 void SerialChannelTest::unplugReportsFailedOnceAndClosesThePort()
 {
-    ModemSimProcess sim({"--unplug-after", "0.4", "--latency", "0"});
+    ModemSimProcess sim({"--unplug-after", "1", "--latency", "0"});
     const QString device = sim.NextLine();
     QVERIFY(device.startsWith("/dev/"));
 
@@ -230,7 +230,7 @@ void SerialChannelTest::autoReconnectOpensTheRepluggedDevice()
 {
     QTemporaryDir dir;
     const QString link = dir.filePath("usbmodem");
-    ModemSimProcess sim({"--link", link, "--unplug-after", "0.3", "--replug-after", "0.5", "--latency", "0"});
+    ModemSimProcess sim({"--link", link, "--unplug-after", "1", "--replug-after", "0.5", "--latency", "0"});
     const QString first = sim.NextLine();
     QVERIFY(first.startsWith("/dev/"));
 
