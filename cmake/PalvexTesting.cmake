@@ -10,7 +10,7 @@ function(palvex_gtest name)
   endif()
   add_executable(${name} ${ARG_SOURCES})
   set_target_properties(${name} PROPERTIES AUTOMOC ON)
-  target_link_libraries(${name} PRIVATE ${ARG_LINKS} GTest::gtest GTest::gmock GTest::gtest_main)
+  target_link_libraries(${name} PRIVATE ${ARG_LINKS} GTest::gtest GTest::gmock palvex_gtest_main)
   palvex_warnings(${name})
   gtest_discover_tests(${name}
     DISCOVERY_TIMEOUT 60 NO_PRETTY_VALUES

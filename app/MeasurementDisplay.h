@@ -1,0 +1,30 @@
+#pragma once
+// What the window shows of one display record: the graph value, the operator
+// panel, the grid rows and the activity label. Pure functions, so the window,
+// the headless monitor and the tests share one reading of the record.
+
+#include "NetState.h"
+
+#include <array>
+#include <cstdint>
+#include <string>
+
+using TGridRow = std::array<std::string, 6>;
+
+struct TDisplayTexts {
+    int graphValue = 0;
+    std::string operatorPanel;
+    std::array<TGridRow, kNetStateCellCount> rows;
+    std::string activity;
+};
+
+// lastServingChannel is the window's field, -1 at start: a change of the
+// serving cell shows as one full-scale mark on the graph.
+TDisplayTexts ComposeDisplay(const TNetState &record, std::int32_t &lastServingChannel);
+
+std::string OperatorPanelText(const TNetState &record);
+TGridRow GridRowTexts(const TCellRow &row);
+std::string ActivityText(const TNetState &record);
+
+// Header row of the result grid.
+inline const TGridRow kGridHeader{"channel", "band", "rssi", "dBm", "C1", "MCC MNC"};

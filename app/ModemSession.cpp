@@ -1,0 +1,670 @@
+#include "ModemSession.h"
+
+#include "RynUtils.h"
+#include "VRynCommunicationComponent.h"
+#include "VRynTerminalLineType.h"
+#include "VRynTopDistributor.h"
+
+#include <algorithm>
+
+namespace {
+
+// Step numbers of the machine's own dialogue.
+enum : std::int32_t {
+    kPrepareEcho = 0,
+    kPrepareEchoWait = 1,
+    kPrepareCgmi = 10,
+    kPrepareCgmiWait = 11,
+    kPrepareCgmm = 20,
+    kPrepareCgmmWait = 21,
+};
+
+enum : std::int32_t {
+    kPollStart = 0,
+    kPollPauseWait = 1,
+    kPollMainSend = 2,
+    kPollMainWait = 3,
+    kPollChooseMonitor = 100,
+    kPollMoniSend = 101,
+    kPollMoniWait = 102,
+    kPollMoniDone = 103,
+    kPollMonpSend = 200,
+    kPollMonpWait = 201,
+    kPollMonpDone = 202,
+    kPollSmonpSend = 250,
+    kPollSmonpWait = 251,
+    kPollSmonpDone = 252,
+    kPollOperator = 300,
+    kPollOperatorWait = 301,
+    kPollCopy = 400,
+};
+
+enum : std::int32_t {
+    kAnswerStart = 0,
+    kAnswerRing = 1,
+    kAnswerSend = 2,
+    kAnswerWait = 3,
+    kAnswerDone = 100,
+};
+
+bool StartsWith(const std::string &s, const char *prefix)
+{
+    return s.rfind(prefix, 0) == 0;
+}
+
+bool Contains(const std::string &s, const char *text)
+{
+    return s.find(text) != std::string::npos;
+}
+
+const char *const kMainPollCommand = "AT+CSQ;+COPS=3,0;+COPS?;+COPS=3,2;+COPS?;+CREG?;+CPAS\r";
+
+} // namespace
+
+bool IsSafeOperatorCode(const std::string &code)
+{
+    return std::none_of(code.begin(), code.end(), [](char c) {
+        const auto u = static_cast<unsigned char>(c);
+        return c == '"' || u < 32 || u == 127;
+    });
+}
+
+ModemSession::ModemSession(VRynTopDistributor &top, VRynPortComponent &channel, ModemSessionView &view)
+    : m_top(top)
+    , m_channel(channel)
+    , m_view(view)
+{
+    m_workingRecord.MarkAllInvalid();
+    m_displayRecord.MarkAllInvalid();
+
+    m_top.SetOnComRecvDecode([this](VRynGeneralDistributor *s, std::uint32_t &t) { distTopComRecvDecode(s, t); });
+    m_top.SetOnComRecvPoll([this](VRynGeneralDistributor *s, std::uint32_t &t, const std::string &d, bool &p) {
+        distTopComRecvPoll(s, t, d, p);
+    });
+    m_top.SetOnTimeout([this](VRynGeneralDistributor *s, std::uint32_t &t) { distTopTimeout(s, t); });
+    m_top.SetOnComSendTransfer([this](VRynGeneralDistributor *, std::uint32_t, const std::string &d,
+                                      VRynGeneralDistributor *, bool) { distTopComSendTransfer(d); });
+    // A parser or cutter that throws must not end the program: the text is
+    // reported and the machine goes on with the next line.
+    m_top.SetOnCallbackException([this](VRynGeneralDistributor *, const std::exception &e, int, bool &handled) {
+        m_view.WriteTerminal(std::string("machine: ") + e.what(), VRynTerminal_ltExtra);
+        handled = true;
+    });
+    m_channel.SetOnStateChange([this](QObject *, TCommState state) { VRSComm321StateChange(state); });
+}
+
+ModemSession::~ModemSession()
+{
+    m_channel.SetOnStateChange({});
+    m_top.SetOnComRecvDecode({});
+    m_top.SetOnComRecvPoll({});
+    m_top.SetOnTimeout({});
+    m_top.SetOnComSendTransfer({});
+    m_top.SetOnCallbackException({});
+    m_top.SetTimeout(kTimeoutDisarm);
+}
+
+TNetState ModemSession::DisplayRecordSnapshot()
+{
+    std::lock_guard lock(m_recordLock);
+    return m_displayRecord;
+}
+
+// ---- handlers ------------------------------------------------------------
+
+void ModemSession::distTopComRecvDecode(VRynGeneralDistributor *sender, std::uint32_t &)
+{
+    const std::string_view buffer = sender->GetComBuffer(0);
+    if (buffer.empty())
+        return;
+    const std::size_t cr = buffer.find('\r');
+    if (cr == std::string_view::npos) {
+        // Noise without line ends is delivered as one line once it is long.
+        if (buffer.size() > kMaxLineLength) {
+            sender->SetDecodedLength(0, static_cast<int>(buffer.size()));
+            sender->SetDecodePending(0, false);
+        }
+        return;
+    }
+    sender->SetDecodedLength(0, static_cast<int>(cr + 1));
+    sender->SetDecodePending(0, false);
+}
+
+void ModemSession::distTopComRecvPoll(VRynGeneralDistributor *, std::uint32_t &, const std::string &data,
+                                      bool &processed)
+{
+    if (processed)
+        return;
+    m_lastLine = TrimControl(data);
+    if (Echo())
+        m_view.WriteTerminal(m_lastLine, VRynTerminal_ltExtra);
+    Run();
+}
+
+void ModemSession::distTopTimeout(VRynGeneralDistributor *, std::uint32_t &)
+{
+    m_timedOut = true;
+    m_view.CommandTimedOut();
+    Run();
+}
+
+void ModemSession::distTopComSendTransfer(const std::string &data)
+{
+    if (Echo())
+        m_view.WriteTerminal(data, VRynTerminal_ltOutText);
+}
+
+void ModemSession::TerminalSendData(const std::uint8_t *data, std::size_t count)
+{
+    m_echoToTerminal = true;
+    m_top.SendComData(std::string(reinterpret_cast<const char *>(data), count));
+}
+
+void ModemSession::VRSComm321StateChange(TCommState state)
+{
+    const auto current = CurrentState();
+    const bool sessionOpen = current == State::Prepare || current == State::Poll || current == State::Answer;
+    // A failure while the session is open is a lost connection (a pulled USB
+    // modem) just as an orderly disconnect is.
+    if (state == TCommState::CommStateDisconnected || (state == TCommState::CommStateFailed && sessionOpen))
+        m_channelLost = true;
+    switch (state) {
+    case TCommState::CommStateFailed: m_view.SetPortColor(0x0000FF); break;
+    case TCommState::CommStateDisconnected: m_view.SetPortColor(0); break;
+    case TCommState::CommStateConnected: m_view.SetPortColor(0x008000); break;
+    case TCommState::CommStateFirst: break;
+    }
+}
+
+void ModemSession::RequestOperator(const std::string &code)
+{
+    m_requestedOperator = code;
+}
+
+// ---- machine -------------------------------------------------------------
+
+void ModemSession::Run()
+{
+    std::lock_guard lock(m_machineLock);
+    m_runAgain = true;
+    while (m_runAgain) {
+        m_runAgain = false;
+        switch (static_cast<State>(m_state)) {
+        case State::Init: RunInit(); break;
+        case State::Open: RunOpen(); break;
+        case State::Prepare: RunPrepare(); break;
+        case State::Poll: RunPoll(); break;
+        case State::Answer: RunAnswer(); break;
+        case State::Close: RunClose(); break;
+        default:
+            m_runAgain = true;
+            SetState(State::Init);
+            break;
+        }
+    }
+}
+
+void ModemSession::SetState(State state)
+{
+    SetStateValue(static_cast<std::uint8_t>(state));
+}
+
+void ModemSession::SetStateValue(std::uint8_t value)
+{
+    std::lock_guard lock(m_machineLock);
+    Disarm();
+    m_state = value;
+    m_step = 0;
+    Run();
+}
+
+void ModemSession::Arm(std::chrono::milliseconds interval)
+{
+    m_top.SetTimeout(static_cast<std::uint32_t>(interval.count()));
+}
+
+void ModemSession::Disarm()
+{
+    m_top.SetTimeout(kTimeoutDisarm);
+}
+
+void ModemSession::Send(const std::string &command)
+{
+    m_top.SendComData(command);
+}
+
+void ModemSession::Write(const std::string &text)
+{
+    m_view.WriteTerminal(text, VRynTerminal_ltExtra);
+}
+
+void ModemSession::MarkDisplayInvalid()
+{
+    std::lock_guard lock(m_recordLock);
+    m_displayRecord.MarkAllInvalid();
+}
+
+bool ModemSession::ChannelLostCheck()
+{
+    if (!m_channelLost)
+        return false;
+    m_runAgain = true;
+    SetState(State::Close);
+    return true;
+}
+
+void ModemSession::RunInit()
+{
+    Write("machine: INIT");
+    m_workingRecord.MarkAllInvalid();
+    m_requestedOperator.clear();
+    m_workingRecord.MarkAllInvalid();
+    MarkDisplayInvalid();
+    m_runAgain = true;
+    SetState(State::Open);
+}
+
+void ModemSession::RunOpen()
+{
+    switch (m_step) {
+    case 0:
+        m_echoToTerminal = true;
+        Write("machine: OPEN");
+        m_runAgain = true;
+        m_step = 1;
+        break;
+    case 1: {
+        if (m_channel.Active())
+            m_channel.StopComm();
+        m_channel.SetCommPort(m_view.PortText());
+        const std::string port = m_channel.CommPort();
+        Write("  Opening port \"" + port + "\".");
+        m_view.ProcessPendingMessages();
+        m_view.SetStatusPanel(0, port);
+        if (m_channel.StartComm()) {
+            Write("  Success. Port \"" + port + "\" opened.");
+            m_channelLost = false;
+            m_runAgain = true;
+            SetState(State::Prepare);
+        } else {
+            Write("  Error while opening " + port + ".");
+            const std::string reason = m_channel.LastErrorText();
+            if (!reason.empty())
+                Write("  " + reason);
+            m_timedOut = false;
+            Arm(kOpenRetry);
+            m_step = 2;
+        }
+        break;
+    }
+    case 2:
+        if (m_timedOut) {
+            Disarm();
+            m_step = 1;
+            m_runAgain = true;
+        }
+        break;
+    default:
+        m_step = 0;
+        break;
+    }
+}
+
+void ModemSession::RunPrepare()
+{
+    if (ChannelLostCheck())
+        return;
+    switch (m_step) {
+    case kPrepareEcho:
+        MarkDisplayInvalid();
+        m_echoToTerminal = true;
+        Write("machine: PREPARE");
+        m_lastLine.clear();
+        Send("ATE0+COPS=0\r");
+        m_timedOut = false;
+        Arm(kPrepareTimeout);
+        m_step = kPrepareEchoWait;
+        break;
+    case kPrepareEchoWait:
+        if (m_timedOut) {
+            Disarm();
+            m_step = kPrepareEcho;
+            m_runAgain = true;
+        } else if (StartsWith(m_lastLine, "OK")) {
+            Disarm();
+            m_runAgain = true;
+            m_step = kPrepareCgmi;
+        }
+        break;
+    case kPrepareCgmi:
+    case kPrepareCgmm:
+        m_lastLine.clear();
+        m_timedOut = false;
+        m_expectFirstLine = true;
+        Arm(kPrepareTimeout);
+        Send(m_step == kPrepareCgmi ? "AT+CGMI\r" : "AT+CGMM\r");
+        m_step = m_step == kPrepareCgmi ? kPrepareCgmiWait : kPrepareCgmmWait;
+        break;
+    case kPrepareCgmiWait:
+    case kPrepareCgmmWait: {
+        const bool cgmi = m_step == kPrepareCgmiWait;
+        if (m_timedOut) {
+            Disarm();
+            m_step = cgmi ? kPrepareCgmi : kPrepareCgmm;
+            m_runAgain = true;
+            break;
+        }
+        const std::string line = TrimControl(m_lastLine);
+        if (line.empty())
+            break;
+        if (m_expectFirstLine) {
+            (cgmi ? m_manufacturer : m_model) = line;
+            m_view.SetStatusPanel(1, "Device: " + m_manufacturer + " " + m_model);
+            m_expectFirstLine = false;
+        } else if (StartsWith(line, "OK")) {
+            Disarm();
+            m_runAgain = true;
+            if (cgmi)
+                m_step = kPrepareCgmm;
+            else
+                SetState(State::Poll);
+        }
+        break;
+    }
+    default:
+        m_step = 0;
+        break;
+    }
+}
+
+void ModemSession::RunPoll()
+{
+    if (ChannelLostCheck())
+        return;
+    switch (m_step) {
+    case kPollStart:
+        m_echoToTerminal = true;
+        m_timedOut = false;
+        m_view.SetOperatorsEnabled(true);
+        m_workingRecord.MarkAllInvalid();
+        Arm(kPollPause);
+        m_step = kPollPauseWait;
+        break;
+    case kPollPauseWait:
+        if (m_timedOut) {
+            m_runAgain = true;
+            m_step = kPollMainSend;
+        }
+        break;
+    case kPollMainSend:
+        m_lastLine.clear();
+        m_timedOut = false;
+        Arm(kMainAnswerTimeout);
+        Send(kMainPollCommand);
+        m_pendingAnswers = 0xFF;
+        m_step = kPollMainWait;
+        break;
+    case kPollMainWait:
+        PollMainAnswer();
+        break;
+    case kPollChooseMonitor:
+        m_runAgain = true;
+        m_step = m_model == "BGS5" ? kPollSmonpSend : kPollMoniSend;
+        break;
+    case kPollMoniSend:
+        m_echoToTerminal = false;
+        m_lastLine.clear();
+        m_timedOut = false;
+        m_expectFirstLine = true;
+        Arm(kCellMonitorTimeout);
+        Send("AT^MONI\r");
+        m_step = kPollMoniWait;
+        break;
+    case kPollMoniWait:
+        PollServingCell();
+        break;
+    case kPollMoniDone:
+        Disarm();
+        m_runAgain = true;
+        m_step = kPollMonpSend;
+        break;
+    case kPollMonpSend:
+    case kPollSmonpSend: {
+        const bool smonp = m_step == kPollSmonpSend;
+        m_echoToTerminal = smonp;
+        m_lastLine.clear();
+        m_timedOut = false;
+        m_expectFirstLine = true;
+        m_rowIndex = 0;
+        Arm(kCellMonitorTimeout);
+        Send(smonp ? "AT^SMONP\r" : "AT^MONP\r");
+        m_step = smonp ? kPollSmonpWait : kPollMonpWait;
+        break;
+    }
+    case kPollMonpWait:
+        PollNeighbours(false);
+        break;
+    case kPollSmonpWait:
+        PollNeighbours(true);
+        break;
+    case kPollMonpDone:
+    case kPollSmonpDone:
+        Disarm();
+        m_runAgain = true;
+        m_step = kPollOperator;
+        break;
+    case kPollOperator:
+        StartOperatorSwitch();
+        break;
+    case kPollOperatorWait:
+        if (m_timedOut) {
+            Disarm();
+            m_runAgain = true;
+            m_step = kPollOperator;
+        } else if (!Waiting() && (StartsWith(m_lastLine, "OK") || StartsWith(m_lastLine, "ERROR"))) {
+            Disarm();
+            m_view.SetOperatorsEnabled(true);
+            MarkDisplayInvalid();
+            m_view.RefreshDisplay();
+            m_runAgain = true;
+            m_step = kPollCopy;
+        }
+        break;
+    case kPollCopy:
+        {
+            std::lock_guard lock(m_recordLock);
+            m_displayRecord = m_workingRecord;
+        }
+        ++m_completedCycles;
+        m_view.CycleCompleted();
+        Disarm();
+        m_runAgain = true;
+        SetState(State::Answer);
+        break;
+    default:
+        m_step = 0;
+        break;
+    }
+}
+
+void ModemSession::PollMainAnswer()
+{
+    if (m_timedOut) {
+        m_view.SetGraphUsageValue(-1);
+        Disarm();
+        m_workingRecord.signalValid = false;
+        m_workingRecord.berValid = false;
+        m_workingRecord.registrationValid = false;
+        m_workingRecord.activityValid = false;
+        m_workingRecord.operatorNameValid = false;
+        m_runAgain = true;
+        m_step = kPollCopy;
+        return;
+    }
+    if (Waiting())
+        return;
+    const std::string &line = m_lastLine;
+    if (StartsWith(line, "+CSQ:")) {
+        m_pendingAnswers &= ~kPendingCsq;
+        parseCsqExec(line, m_workingRecord);
+    } else if (StartsWith(line, "+COPS:")) {
+        m_pendingAnswers &= ~kPendingCops;
+        parseCopsRead(line, m_workingRecord);
+    } else if (StartsWith(line, "+CREG:")) {
+        m_pendingAnswers &= ~kPendingCreg;
+        parseCregRead(line, m_workingRecord);
+    } else if (StartsWith(line, "+CPAS:")) {
+        m_pendingAnswers &= ~kPendingCpas;
+        parseCpasExec(line, m_workingRecord);
+    } else if (line == "OK") {
+        m_pendingAnswers &= ~kPendingOk;
+    }
+    if ((m_pendingAnswers & kPendingMainMask) == 0) {
+        Disarm();
+        m_runAgain = true;
+        m_step = kPollChooseMonitor;
+    }
+}
+
+void ModemSession::PollServingCell()
+{
+    if (m_timedOut) {
+        parseMoniServing(std::string(), m_workingRecord);
+        m_runAgain = true;
+        m_step = kPollMoniDone;
+        return;
+    }
+    if (Waiting())
+        return;
+    if (m_expectFirstLine) {
+        if (StartsWith(m_lastLine, "chann"))
+            m_expectFirstLine = false;
+        return;
+    }
+    if (StartsWith(m_lastLine, "OK")) {
+        m_runAgain = true;
+        m_step = kPollMoniDone;
+        return;
+    }
+    parseMoniServing(m_lastLine, m_workingRecord);
+}
+
+void ModemSession::PollNeighbours(bool smonp)
+{
+    const std::int32_t done = smonp ? kPollSmonpDone : kPollMonpDone;
+    auto parse = [&](const std::string &line, int index) {
+        if (smonp)
+            parseSmonpNeighbour(line, index, m_workingRecord);
+        else
+            parseMonpNeighbour(line, index, m_workingRecord);
+    };
+    if (m_timedOut) {
+        parse(std::string(), -1);
+        m_runAgain = true;
+        m_step = done;
+        return;
+    }
+    if (Waiting())
+        return;
+    if (m_expectFirstLine) {
+        if (StartsWith(m_lastLine, smonp ? "2G:" : "chann"))
+            m_expectFirstLine = false;
+        return;
+    }
+    if (StartsWith(m_lastLine, "OK")) {
+        m_runAgain = true;
+        m_step = done;
+        return;
+    }
+    parse(m_lastLine, m_rowIndex);
+    ++m_rowIndex;
+}
+
+void ModemSession::StartOperatorSwitch()
+{
+    m_echoToTerminal = true;
+    if (m_requestedOperator.empty()) {
+        m_runAgain = true;
+        m_step = kPollCopy;
+        return;
+    }
+    if (m_requestedOperator != "AUTO" && !IsSafeOperatorCode(m_requestedOperator)) {
+        // The code comes from a file the user edits: a quote or a control
+        // character would end the command early or smuggle in another one.
+        Write("machine: operator code refused, it contains a double quote or a control character");
+        m_requestedOperator.clear();
+        m_view.SetOperatorsEnabled(true);
+        m_runAgain = true;
+        m_step = kPollCopy;
+        return;
+    }
+    // The time-out flag is kept: one left over from the cell monitor ends the
+    // wait at the first event, and the request is then gone.
+    Arm(kOperatorSwitchTimeout);
+    MarkDisplayInvalid();
+    if (m_requestedOperator == "AUTO")
+        Send("AT+COPS=0\r");
+    else
+        Send("AT+COPS=1,2,\"" + m_requestedOperator + "\"\r");
+    m_lastLine.clear();
+    m_requestedOperator.clear();
+    m_runAgain = false;
+    m_step = kPollOperatorWait;
+}
+
+void ModemSession::RunAnswer()
+{
+    if (ChannelLostCheck())
+        return;
+    switch (m_step) {
+    case kAnswerStart:
+        m_echoToTerminal = true;
+        m_runAgain = true;
+        m_step = kAnswerRing;
+        break;
+    case kAnswerRing:
+        m_runAgain = true;
+        m_step = m_channel.RingIndicator() ? kAnswerSend : kAnswerDone;
+        break;
+    case kAnswerSend:
+        m_echoToTerminal = true;
+        Arm(kAnswerCallTimeout);
+        Send("ATA\r");
+        m_lastLine.clear();
+        m_runAgain = false;
+        m_step = kAnswerWait;
+        break;
+    case kAnswerWait:
+        if (m_timedOut) {
+            Disarm();
+            m_step = kAnswerDone;
+            m_runAgain = true;
+        } else if (!m_lastLine.empty()) {
+            const std::string &l = m_lastLine;
+            if (StartsWith(l, "OK") || Contains(l, "CONNECT") || Contains(l, "ERROR") ||
+                Contains(l, "NO CARRIER") || Contains(l, "NO DIALTONE")) {
+                Disarm();
+                m_runAgain = true;
+                m_step = kAnswerDone;
+            }
+        }
+        break;
+    case kAnswerDone:
+        Disarm();
+        m_runAgain = true;
+        SetState(State::Poll);
+        break;
+    default:
+        m_step = 0;
+        break;
+    }
+}
+
+void ModemSession::RunClose()
+{
+    Write("machine: CLOSE");
+    m_echoToTerminal = true;
+    m_channel.StopComm();
+    m_runAgain = true;
+    SetState(State::Open);
+}

@@ -1,0 +1,169 @@
+#pragma once
+// The modem session: one event-driven state machine that talks AT commands
+// to the modem through the top distributor. Every event (a received line, an
+// expired time-out, a direct call from the owner) runs the machine once; it
+// never blocks and never waits in a loop.
+//
+// The machine writes to its owner only through ModemSessionView, and talks
+// to the modem only through the top distributor and a VRynPortComponent, so
+// it runs the same on the serial port, on the simulated modem and on a
+// scripted channel in tests.
+
+#include "NetState.h"
+
+#include <chrono>
+#include <cstdint>
+#include <mutex>
+#include <string>
+
+class VRynGeneralDistributor;
+class VRynTopDistributor;
+class VRynPortComponent;
+enum class TCommState : std::uint8_t;
+
+// What the session needs of the window (or of the headless monitor).
+class ModemSessionView {
+public:
+    virtual ~ModemSessionView() = default;
+
+    // Text of the port combo box: the port to open.
+    virtual std::string PortText() const = 0;
+    // Status bar panels 0 (port) and 1 (device).
+    virtual void SetStatusPanel(int panel, const std::string &text) = 0;
+    virtual void SetOperatorsEnabled(bool enabled) = 0;
+    virtual void SetGraphUsageValue(int value) = 0;
+    // Runs the display refresh at once.
+    virtual void RefreshDisplay() = 0;
+    // Processes pending window messages once.
+    virtual void ProcessPendingMessages() = 0;
+    virtual void WriteTerminal(const std::string &line, int lineType) = 0;
+    // Font colour of the port combo box, 0x00BBGGRR.
+    virtual void SetPortColor(std::uint32_t bgr) = 0;
+    // A poll cycle ended: the display record holds its result.
+    virtual void CycleCompleted() {}
+    // A command went unanswered within its time-out.
+    virtual void CommandTimedOut() {}
+};
+
+class ModemSession {
+public:
+    enum class State : std::uint8_t { Init, Open, Prepare, Poll, Answer, Close };
+
+    // Installs the session's handlers on top (receive decode, receive poll,
+    // time-out, send transfer, callback exceptions) and on channel (state
+    // changes). top's communication handler must be channel. All three
+    // outlive the session.
+    ModemSession(VRynTopDistributor &top, VRynPortComponent &channel, ModemSessionView &view);
+    ~ModemSession();
+    ModemSession(const ModemSession &) = delete;
+    ModemSession &operator=(const ModemSession &) = delete;
+
+    void Run();
+    void SetState(State state);
+    // Any raw value; one outside the known states restarts at INIT.
+    void SetStateValue(std::uint8_t value);
+
+    State CurrentState() const { return static_cast<State>(m_state); }
+    std::int32_t Step() const { return m_step; }
+
+    // The typed bytes of the terminal go to the modem unchanged.
+    void TerminalSendData(const std::uint8_t *data, std::size_t count);
+
+    // A numeric operator code or "AUTO"; sent at the next poll cycle.
+    void RequestOperator(const std::string &code);
+    const std::string &RequestedOperator() const { return m_requestedOperator; }
+
+    bool DebugTerminal() const { return m_debugTerminal; }
+    void SetDebugTerminal(bool on) { m_debugTerminal = on; }
+    bool EchoToTerminal() const { return m_echoToTerminal; }
+
+    const std::string &Manufacturer() const { return m_manufacturer; }
+    const std::string &Model() const { return m_model; }
+    std::uint64_t CompletedCycles() const { return m_completedCycles; }
+
+    // The display record may be read only while RecordLock() is held.
+    std::recursive_mutex &RecordLock() { return m_recordLock; }
+    const TNetState &DisplayRecord() const { return m_displayRecord; }
+    TNetState DisplayRecordSnapshot();
+    const TNetState &WorkingRecord() const { return m_workingRecord; }
+
+    // Handlers; public so the owner may wire them itself.
+    void distTopComRecvDecode(VRynGeneralDistributor *sender, std::uint32_t &theTime);
+    void distTopComRecvPoll(VRynGeneralDistributor *sender, std::uint32_t &theTime, const std::string &data,
+                            bool &processed);
+    void distTopTimeout(VRynGeneralDistributor *sender, std::uint32_t &theTime);
+    void distTopComSendTransfer(const std::string &data);
+    void VRSComm321StateChange(TCommState state);
+
+    // A receive buffer that grows past this size without a CR is taken as one
+    // line, so noise cannot grow the buffer without limit.
+    static constexpr std::size_t kMaxLineLength = 4096;
+
+    static constexpr std::chrono::milliseconds kOpenRetry{1000};
+    static constexpr std::chrono::milliseconds kPrepareTimeout{2000};
+    static constexpr std::chrono::milliseconds kPollPause{10};
+    static constexpr std::chrono::milliseconds kMainAnswerTimeout{500};
+    static constexpr std::chrono::milliseconds kCellMonitorTimeout{1000};
+    static constexpr std::chrono::milliseconds kOperatorSwitchTimeout{60000};
+    static constexpr std::chrono::milliseconds kAnswerCallTimeout{60000};
+
+private:
+    void RunInit();
+    void RunOpen();
+    void RunPrepare();
+    void RunPoll();
+    void RunAnswer();
+    void RunClose();
+
+    void PollMainAnswer();
+    void PollServingCell();
+    void PollNeighbours(bool smonp);
+    void StartOperatorSwitch();
+
+    void Arm(std::chrono::milliseconds interval);
+    void Disarm();
+    void Send(const std::string &command);
+    void Write(const std::string &text);
+    bool Echo() const { return m_echoToTerminal || m_debugTerminal; }
+    // Wait for a line: true when neither a time-out nor a line has come.
+    bool Waiting() const { return !m_timedOut && m_lastLine.empty(); }
+    void MarkDisplayInvalid();
+    bool ChannelLostCheck();
+
+    VRynTopDistributor &m_top;
+    VRynPortComponent &m_channel;
+    ModemSessionView &m_view;
+
+    std::uint8_t m_state = static_cast<std::uint8_t>(State::Init);
+    std::int32_t m_step = 0;
+    bool m_runAgain = false;
+    bool m_timedOut = false;
+    bool m_channelLost = false;
+    bool m_expectFirstLine = false;
+    std::uint8_t m_pendingAnswers = 0;
+    std::int32_t m_rowIndex = 0;
+    std::string m_lastLine;
+    std::string m_manufacturer;
+    std::string m_model;
+    TNetState m_workingRecord;
+    TNetState m_displayRecord;
+    bool m_echoToTerminal = true;
+    bool m_debugTerminal = false;
+    std::string m_requestedOperator;
+    std::uint64_t m_completedCycles = 0;
+
+    std::recursive_mutex m_machineLock;
+    std::recursive_mutex m_recordLock;
+};
+
+// Bits of the pending answers of the main poll command.
+inline constexpr std::uint8_t kPendingCsq = 0x01;
+inline constexpr std::uint8_t kPendingCops = 0x02;
+inline constexpr std::uint8_t kPendingCreg = 0x04;
+inline constexpr std::uint8_t kPendingCpas = 0x08;
+inline constexpr std::uint8_t kPendingOk = 0x10;
+inline constexpr std::uint8_t kPendingMainMask = 0x1F;
+
+// True when code may go inside AT+COPS=1,2,"...": no double quote and no
+// control character, which would end the command or inject another.
+bool IsSafeOperatorCode(const std::string &code);

@@ -1,0 +1,131 @@
+#pragma once
+// A modem session on a scripted channel and a real top distributor, with
+// the clock and the ticks in the test's hands.
+
+#include "FakeChannel.h"
+#include "ModemSession.h"
+#include "VRynTerminalLineType.h"
+#include "VRynTopDistributor.h"
+
+#include <functional>
+#include <string>
+#include <vector>
+
+class RecordingView : public ModemSessionView {
+public:
+    std::string port = "/dev/ttyUSB0";
+    std::string panel0 = "COM?";
+    std::string panel1 = "Device: ?";
+    bool operatorsEnabled = false;
+    std::vector<int> graphValues;
+    int refreshes = 0;
+    int cycles = 0;
+    std::vector<std::string> lines;      // every terminal line, as written
+    std::vector<std::string> outLines;   // lines of the sent-data type
+    std::vector<std::uint32_t> portColors;
+    // Called for each terminal line; a test may throw from it.
+    std::function<void(const std::string &)> onLine;
+    // Called when panel 1 is written; a test may throw from it.
+    std::function<void()> onDevicePanel;
+
+    std::string PortText() const override { return port; }
+    void SetStatusPanel(int panel, const std::string &text) override
+    {
+        (panel == 0 ? panel0 : panel1) = text;
+        if (panel == 1 && onDevicePanel)
+            onDevicePanel();
+    }
+    void SetOperatorsEnabled(bool enabled) override { operatorsEnabled = enabled; }
+    void SetGraphUsageValue(int value) override { graphValues.push_back(value); }
+    void RefreshDisplay() override { ++refreshes; }
+    void ProcessPendingMessages() override {}
+    void WriteTerminal(const std::string &line, int lineType) override
+    {
+        lines.push_back(line);
+        if (lineType == VRynTerminal_ltOutText)
+            outLines.push_back(line);
+        if (onLine)
+            onLine(line);
+    }
+    void SetPortColor(std::uint32_t bgr) override { portColors.push_back(bgr); }
+    void CycleCompleted() override { ++cycles; }
+
+    bool HasLine(const std::string &text) const
+    {
+        for (const auto &l : lines)
+            if (l == text)
+                return true;
+        return false;
+    }
+};
+
+struct SessionHarness {
+    std::uint32_t now = 1000;
+    FakeChannel channel;
+    VRynTopDistributor top;
+    RecordingView view;
+    ModemSession session{top, channel, view};
+
+    SessionHarness()
+    {
+        top.SetTickCountSource([this] { return now; });
+        top.SetComHandler(&channel);
+        top.TimerTick();
+    }
+
+    // Lets ms pass in 50 ms ticks, as the window's timer would.
+    void Advance(std::uint32_t ms)
+    {
+        while (ms > 0) {
+            const std::uint32_t step = ms < 50 ? ms : 50;
+            now += step;
+            ms -= step;
+            top.TimerTick();
+        }
+    }
+
+    void Reply(const std::string &text) { channel.Inject(text); }
+    void ReplyLines(const std::vector<std::string> &lines)
+    {
+        for (const auto &l : lines)
+            channel.Inject(l + "\r\n");
+    }
+
+    // The commands written since the last call.
+    std::vector<std::string> TakeWrites()
+    {
+        auto w = channel.Writes();
+        channel.ClearWrites();
+        return w;
+    }
+
+    void Start() { session.SetState(ModemSession::State::Init); }
+
+    // Answers PREPARE for the given model; the session is then in POLL step 1.
+    void Identify(const std::string &model)
+    {
+        Reply("OK\r\n");
+        ReplyLines({"Cinterion", "OK"});
+        ReplyLines({model, "OK"});
+    }
+
+    void AnswerMainPoll()
+    {
+        ReplyLines({"+CSQ: 17,0", "+COPS: 0,0,\"T-Mobile CZ\"", "+COPS: 0,2,\"23001\"", "+CREG: 0,1", "+CPAS: 0",
+                    "OK"});
+    }
+    void AnswerMoni()
+    {
+        ReplyLines({"chann rs  dBm   MCC  MNC  LAC  cell NCC BCC PWR RXLev C1",
+                    "  62  40  -73  230  01  0E3C  1A2B   3   4  33   40  25", "OK"});
+    }
+    void AnswerMonp()
+    {
+        ReplyLines({"chann rs  dBm MCC MNC BCC C1 C2", "  70  30  -83 230  01   5 15 15",
+                    " 105  20  -93 230  01   2  5  5", "OK"});
+    }
+    void AnswerSmonp()
+    {
+        ReplyLines({"2G:", "62,40,-73,230,01,3,4,25,25,0E3C", "70,30,-83,230,01,3,5,15,15,0E3C", "OK"});
+    }
+};

@@ -1,0 +1,136 @@
+// The session, a real top distributor and the built-in simulated modem: after
+// many cycles the display record is exactly what the modem last reported.
+
+#include "ModemSession.h"
+#include "RynSimModem.h"
+#include "SessionHarness.h"
+#include "VRynTopDistributor.h"
+
+#include <QCoreApplication>
+
+#include <gtest/gtest.h>
+
+namespace {
+
+struct SimulatedSession {
+    std::uint32_t now = 5000;
+    TRynSimModem modem;
+    VRynTopDistributor top;
+    RecordingView view;
+    ModemSession session{top, modem, view};
+    bool started = false;
+
+    SimulatedSession(const std::string &model, std::uint32_t seed)
+    {
+        modem.SetLatency(std::chrono::milliseconds(0));
+        modem.Engine().SetModel(model);
+        modem.Engine().Reset(seed);
+        view.port = "SIM";
+        top.SetTickCountSource([this] { return now; });
+        top.SetComHandler(&modem);
+        top.TimerTick();
+    }
+
+    // Runs until the session completed cycles, pumping the modem's answers
+    // and ticking the clock 50 ms at a time. False when it stalls.
+    bool RunCycles(int cycles)
+    {
+        if (!started) {
+            started = true;
+            session.SetState(ModemSession::State::Init);
+        }
+        for (int ticks = 0; ticks < cycles * 200; ++ticks) {
+            QCoreApplication::processEvents(QEventLoop::AllEvents);
+            if (view.cycles >= cycles)
+                return true;
+            now += 50;
+            top.TimerTick();
+        }
+        return false;
+    }
+};
+
+TNetState Expected(const TRynSimTruth &t)
+{
+    TNetState r;
+    r.MarkAllInvalid();
+    r.signal = (t.rssi >= 0 && t.rssi <= 31) ? t.rssi * 100 / 32 : 0;
+    r.signalValid = true;
+    r.ber = (t.ber >= 0 && t.ber <= 7) ? t.ber : 0;
+    r.berValid = true;
+    r.registration = t.registration;
+    r.registrationValid = true;
+    r.activity = (t.activity == 0 || t.activity == 3 || t.activity == 4) ? t.activity : -1;
+    r.activityValid = true;
+    const bool registered = t.registration != 0;
+    r.operatorName = registered ? t.operatorName : "?";
+    r.operatorNameValid = true;
+    r.operatorCode = registered ? t.operatorCode : "?";
+    r.operatorCodeValid = true;
+    for (int i = 0; registered && i < t.cellCount && i < kNetStateCellCount; ++i) {
+        const TRynSimCell &c = t.cells[std::size_t(i)];
+        r.cells[std::size_t(i)] = {true, c.channel, c.rssi, c.dbm, c.c1, c.mcc, c.mnc};
+    }
+    return r;
+}
+
+// Invalid rows compare by their flag only.
+TNetState WithoutStaleRows(TNetState shown, const TNetState &expected)
+{
+    for (std::size_t i = 0; i < shown.cells.size(); ++i)
+        if (!shown.cells[i].valid && !expected.cells[i].valid)
+            shown.cells[i] = expected.cells[i];
+    return shown;
+}
+
+struct SimCase {
+    const char *name;
+    std::string model;
+    std::uint32_t seed;
+};
+
+class SessionWithSimulator : public ::testing::TestWithParam<SimCase> {};
+
+TEST_P(SessionWithSimulator, DisplayRecordMatchesWhatTheModemLastReported)
+{
+    const SimCase &c = GetParam();
+    SimulatedSession s(c.model, c.seed);
+    ASSERT_TRUE(s.RunCycles(50)) << "stalled after " << s.view.cycles << " cycles";
+    EXPECT_EQ(s.session.Model(), c.model);
+    EXPECT_EQ(s.session.Manufacturer(), TRynSimModemEngine::kManufacturer);
+    const TNetState expected = Expected(s.modem.Engine().Truth());
+    EXPECT_EQ(WithoutStaleRows(s.session.DisplayRecordSnapshot(), expected), expected);
+    EXPECT_TRUE(expected.cells[0].valid) << "the simulated modem reports a serving cell";
+    EXPECT_EQ(s.view.graphValues.size(), 0u) << "no main answer timed out";
+}
+
+INSTANTIATE_TEST_SUITE_P(Models, SessionWithSimulator,
+                         ::testing::Values(SimCase{"Bgs5Seed7", "BGS5", 7}, SimCase{"Mc55Seed7", "MC55", 7},
+                                           SimCase{"Bgs5Seed12345", "BGS5", 12345}),
+                         [](const auto &info) { return std::string(info.param.name); });
+
+TEST(SessionWithSimulator, OperatorSwitchChangesWhatTheNextCycleReads)
+{
+    SimulatedSession s("BGS5", 3);
+    ASSERT_TRUE(s.RunCycles(2));
+    const auto &ops = TRynSimModemEngine::Operators();
+    ASSERT_GE(ops.size(), 2u);
+    const std::string target = s.modem.Engine().Truth().operatorCode == ops[0].code ? ops[1].code : ops[0].code;
+    s.session.RequestOperator(target);
+    ASSERT_TRUE(s.RunCycles(4));
+    const TNetState r = s.session.DisplayRecordSnapshot();
+    EXPECT_EQ(r.operatorCode, target);
+    EXPECT_TRUE(s.view.HasLine("AT+COPS=1,2,\"" + target + "\"\r"));
+}
+
+TEST(SessionWithSimulator, IncomingCallIsAnswered)
+{
+    SimulatedSession s("MC55", 5);
+    ASSERT_TRUE(s.RunCycles(2));
+    s.modem.StartIncomingCall();
+    ASSERT_TRUE(s.RunCycles(4));
+    EXPECT_TRUE(s.view.HasLine("ATA\r"));
+    EXPECT_FALSE(s.modem.RingIndicator());
+}
+
+} // namespace

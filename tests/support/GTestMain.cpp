@@ -1,0 +1,12 @@
+// Test entry for GoogleTest executables: a QCoreApplication exists for the
+// whole run, so components with timers and queued calls work.
+#include <QCoreApplication>
+
+#include <gtest/gtest.h>
+
+int main(int argc, char **argv)
+{
+    QCoreApplication app(argc, argv);
+    ::testing::InitGoogleTest(&argc, argv);
+    return RUN_ALL_TESTS();
+}
