@@ -3,6 +3,11 @@
 // the owner's (GUI) thread. The port name "SIM" (any case) selects the
 // built-in simulated modem instead, so one component serves a real modem
 // and the simulator alike.
+//
+// Defaults: CommPort "COM1", BaudRate 115200, DataBits 8, Parity None,
+// StopBits One, FlowControl None, AutoReconnect false ("115200,8,N,1,none").
+// A lost device (first ReadError/WriteError/ResourceError, or a short write)
+// closes the port and reports CommStateFailed once.
 
 #include "VRynCommunicationComponent.h"
 
