@@ -1,0 +1,78 @@
+// End to end: the session on the real serial channel, talking to the
+// simulated modem on a pseudo-terminal, through an unplug and a replug.
+
+#include "ModemSimProcess.h"
+#include "SessionHarness.h"
+#include "VRSComm32.h"
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QElapsedTimer>
+#include <QTemporaryDir>
+#include <QTimer>
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <functional>
+
+namespace {
+
+bool WaitFor(const std::function<bool()> &condition, int timeoutMs)
+{
+    QElapsedTimer timer;
+    timer.start();
+    while (!condition()) {
+        if (timer.elapsed() > timeoutMs)
+            return false;
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
+    }
+    return true;
+}
+
+TEST(SessionOverSerial, PollsThroughAnUnplugAndReconnects)
+{
+    QTemporaryDir dir;
+    ASSERT_TRUE(dir.isValid());
+    const QString link = dir.filePath("modem");
+    ModemSimProcess sim(PALVEX_MODEMSIM_PATH, {"--link", link, "--model", "MC55", "--latency", "0", "--seed", "9",
+                                               "--unplug-after", "2.5", "--replug-after", "1.5"});
+    const QString device = sim.NextLine();
+    ASSERT_TRUE(device.startsWith("/dev/")) << device.toStdString();
+
+    TVRSComm32 channel;
+    VRynTopDistributor top;
+    RecordingView view;
+    view.port = link.toStdString();
+    ModemSession session(top, channel, view);
+    QTimer tick;
+    tick.setInterval(50);
+    top.SetComHandler(&channel);
+    top.SetTimer(&tick);
+    tick.start();
+    top.TimerTick();
+    session.SetState(ModemSession::State::Init);
+
+    ASSERT_TRUE(WaitFor([&] { return view.cycles >= 3; }, 10000)) << "cycles: " << view.cycles;
+    EXPECT_EQ(session.Model(), "MC55");
+    const TNetState first = session.DisplayRecordSnapshot();
+    EXPECT_TRUE(first.signalValid);
+    EXPECT_TRUE(first.cells[0].valid) << "AT^MONI answered over the pty";
+
+    // The modem goes away: the session closes the port and tries again.
+    ASSERT_TRUE(WaitFor([&] { return view.HasLine("machine: CLOSE"); }, 10000));
+    const int cyclesAtLoss = view.cycles;
+    EXPECT_GE(std::count(view.portColors.begin(), view.portColors.end(), 0x0000FFu), 1)
+        << "the port combo turns red";
+
+    // It comes back at the same path; polling resumes.
+    ASSERT_TRUE(WaitFor([&] { return view.cycles >= cyclesAtLoss + 3; }, 15000))
+        << "cycles after the loss: " << view.cycles - cyclesAtLoss;
+    EXPECT_EQ(session.CurrentState() == ModemSession::State::Poll ||
+                  session.CurrentState() == ModemSession::State::Answer,
+              true);
+    EXPECT_TRUE(session.DisplayRecordSnapshot().signalValid);
+    channel.StopComm();
+}
+
+} // namespace
