@@ -1,0 +1,665 @@
+#include "MainWindow.h"
+
+#include "AboutBox.h"
+#include "AppIcon.h"
+#include "MeasurementDisplay.h"
+#include "RynColor.h"
+#include "SerialParametersDialog.h"
+#include "VRSComm32.h"
+#include "VRynAppInfo.h"
+#include "VRynTerminal.h"
+#include "VRynTerminalLineType.h"
+#include "VRynTopDistributor.h"
+#include "zefXPGraph.h"
+
+#include <QActionGroup>
+#include <QApplication>
+#include <QButtonGroup>
+#include <QCoreApplication>
+#include <QDesktopServices>
+#include <QDir>
+#include <QFileInfo>
+#include <QGroupBox>
+#include <QHBoxLayout>
+#include <QHeaderView>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMenuBar>
+#include <QMessageBox>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QStatusBar>
+#include <QTableWidget>
+#include <QTimer>
+#include <QUrl>
+#include <QVBoxLayout>
+
+#include <cmath>
+#include <exception>
+
+#ifndef PALVEX_SOURCE_DIR
+#define PALVEX_SOURCE_DIR ""
+#endif
+#ifndef PALVEX_INSTALL_DOCDIR
+#define PALVEX_INSTALL_DOCDIR "share/doc/palvex"
+#endif
+
+namespace {
+
+const QString kConnectionSection = QStringLiteral("Connection");
+const QString kPortKey = QStringLiteral("COMPort");
+// The "&Parameters" settings of the port, "115200,8,N,1,none".
+const QString kPortSettingsKey = QStringLiteral("COMPortSettings");
+const QString kStatusHint = QStringLiteral("COM port can is the first parameter in command line!");
+
+constexpr int kGridColumns = 6;
+constexpr int kGridRows = 8;
+constexpr int kGridColumnWidth = 60;
+
+// Colours as 0x00BBGGRR.
+constexpr std::uint32_t kBlack = 0x000000;
+constexpr std::uint32_t kLime = 0x00FF00;
+constexpr std::uint32_t kGreen = 0x008000;
+constexpr std::uint32_t kDarkGreen = 16384; // 0x004000
+constexpr std::uint32_t kMaroon = 0x000080;
+
+QString QText(const std::string &s)
+{
+    return QString::fromUtf8(s.data(), qsizetype(s.size()));
+}
+
+} // namespace
+
+// ---- port combo box ------------------------------------------------------
+
+TPortComboBox::TPortComboBox(QWidget *parent)
+    : QComboBox(parent)
+{
+    setEditable(true);
+    setInsertPolicy(QComboBox::NoInsert);
+    // No inline completion: a typed device path stays as typed.
+    setCompleter(nullptr);
+    // Enter in the text and a pick from the list may both arrive for one
+    // action (Enter on a text that names an item activates that item too);
+    // they are merged into one commit.
+    auto commit = [this] {
+        if (m_commitPending)
+            return;
+        m_commitPending = true;
+        QTimer::singleShot(0, this, [this] {
+            m_commitPending = false;
+            emit PortCommitted();
+        });
+    };
+    connect(lineEdit(), &QLineEdit::returnPressed, this, commit);
+    connect(this, &QComboBox::activated, this, commit);
+}
+
+void TPortComboBox::showPopup()
+{
+    emit DropDown();
+    QComboBox::showPopup();
+}
+
+// ---- main window ---------------------------------------------------------
+
+const std::array<TfrmMain::UpdateSpeed, 5> TfrmMain::kUpdateSpeeds{{
+    {"1 second", std::chrono::milliseconds(83), "= 1 second"},
+    {"3 seconds", std::chrono::milliseconds(250), "= 3 seconds"},
+    {"5 seconds", std::chrono::milliseconds(417), "= 5 seconds"},
+    {"10 seconds", std::chrono::milliseconds(833), "= 10 seconds"},
+    {"1 minute", std::chrono::milliseconds(5000), "= 1 minute"},
+}};
+
+int TfrmMain::GridRowHeight(double pointSize, double pixelsPerInch)
+{
+    return int(std::abs(std::lround(pointSize * pixelsPerInch / 72.0 * 1.3))) + 1;
+}
+
+TfrmMain::TfrmMain(QWidget *parent)
+    : QMainWindow(parent)
+{
+    setObjectName(QStringLiteral("frmMain"));
+    setWindowTitle(QStringLiteral("Palvex"));
+    setWindowIcon(PalvexIcon());
+    QFont shellFont(QStringLiteral("MS Shell Dlg 2"));
+    shellFont.setPixelSize(11);
+    setFont(shellFont);
+
+    BuildComponents();
+    BuildMenu();
+    resize(555, 437);
+
+    m_session = std::make_unique<ModemSession>(*distTop, *VRSComm321, *this);
+    termMain->SetOnTermSendData([this](VRynTerminal *, const std::uint8_t *data, std::size_t count) {
+        m_session->TerminalSendData(data, count);
+    });
+    RunGuarded("distributor tick", [this] { distTop->TimerTick(); });
+    Timer1->start();
+}
+
+TfrmMain::~TfrmMain()
+{
+    tmrShow->stop();
+    Timer1->stop();
+    VRSComm321->StopComm();
+    m_session.reset();
+}
+
+void TfrmMain::BuildComponents()
+{
+    auto *central = new QWidget(this);
+    setCentralWidget(central);
+    auto *layout = new QVBoxLayout(central);
+    layout->setContentsMargins(4, 4, 4, 4);
+    layout->setSpacing(4);
+
+    // Connection group.
+    GroupBox1 = new QGroupBox(QStringLiteral(" Connection "), central);
+    GroupBox1->setObjectName(QStringLiteral("GroupBox1"));
+    auto *connection = new QHBoxLayout(GroupBox1);
+    connection->setContentsMargins(6, 2, 6, 4);
+    cmbPort = new TPortComboBox(GroupBox1);
+    cmbPort->setObjectName(QStringLiteral("cmbPort"));
+    cmbPort->setMinimumWidth(227);
+    cmbPort->setToolTip(QStringLiteral("Serial port: pick one, or type a device path and press Enter"));
+    btnPortParameters = new QPushButton(QStringLiteral("&Parameters"), GroupBox1);
+    btnPortParameters->setObjectName(QStringLiteral("btnPortParameters"));
+    btnShowTerm = new QPushButton(QStringLiteral("Show terminal"), GroupBox1);
+    btnShowTerm->setObjectName(QStringLiteral("btnShowTerm"));
+    lblConnection = new QLabel(QStringLiteral("?"), GroupBox1);
+    lblConnection->setObjectName(QStringLiteral("lblConnection"));
+    QFont tahoma(QStringLiteral("Tahoma"));
+    tahoma.setPixelSize(11);
+    tahoma.setBold(true);
+    lblConnection->setFont(tahoma);
+    QPalette maroon = lblConnection->palette();
+    maroon.setColor(QPalette::WindowText, RynToQColor(kMaroon));
+    lblConnection->setPalette(maroon);
+    connection->addWidget(cmbPort);
+    connection->addWidget(btnPortParameters);
+    connection->addWidget(btnShowTerm);
+    connection->addWidget(lblConnection, 1);
+    layout->addWidget(GroupBox1);
+
+    // Signal graph: takes the extra space.
+    zefXPGraph1 = new TzefXPGraph(central);
+    zefXPGraph1->setObjectName(QStringLiteral("zefXPGraph1"));
+    zefXPGraph1->SetBackGround(kBlack);
+    zefXPGraph1->SetColor(kBlack);
+    zefXPGraph1->SetGraphFont(zefXPGraph1->GraphFont(), kLime);
+    zefXPGraph1->SetUsageCaption(QStringLiteral("Signal"));
+    zefXPGraph1->SetHistoryCaption(QStringLiteral("Signal History"));
+    zefXPGraph1->SetUsageLabel(QStringLiteral("%"));
+    zefXPGraph1->SetMaxValue(100);
+    zefXPGraph1->SetRefreshInterval(30000);
+    zefXPGraph1->SetColorHalf(kLime);
+    zefXPGraph1->SetColor75(kLime);
+    zefXPGraph1->SetColorMax(kLime);
+    zefXPGraph1->SetColorUsageBarBack(kDarkGreen);
+    zefXPGraph1->SetColorHistoryGrid(kGreen);
+    zefXPGraph1->SetColorHistoryGridLine(kLime);
+    zefXPGraph1->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Expanding);
+    layout->addWidget(zefXPGraph1, 1);
+
+    // Update speed.
+    auto *speed = new QHBoxLayout;
+    Image1 = new QLabel(central);
+    Image1->setObjectName(QStringLiteral("Image1"));
+    Image1->setFixedSize(19, 18);
+    Image1->setPixmap(SpeedPicture());
+    lblSpeed = new QLabel(QStringLiteral("= 3 seconds"), central);
+    lblSpeed->setObjectName(QStringLiteral("lblSpeed"));
+    lblSpeed->setToolTip(QStringLiteral("Time shown by the history graph (menu Update Speed)"));
+    speed->addWidget(Image1);
+    speed->addWidget(lblSpeed);
+    speed->addStretch(1);
+    layout->addLayout(speed);
+
+    // Result grid and operator switch.
+    auto *bottom = new QHBoxLayout;
+    sgrResult = new QTableWidget(kGridRows, kGridColumns, central);
+    sgrResult->setObjectName(QStringLiteral("sgrResult"));
+    QFont consolas(QStringLiteral("Consolas"));
+    consolas.setStyleHint(QFont::TypeWriter);
+    consolas.setFixedPitch(true);
+    consolas.setPointSize(8);
+    sgrResult->setFont(consolas);
+    sgrResult->horizontalHeader()->hide();
+    sgrResult->verticalHeader()->hide();
+    sgrResult->horizontalHeader()->setDefaultSectionSize(kGridColumnWidth);
+    sgrResult->horizontalHeader()->setMinimumSectionSize(1);
+    sgrResult->verticalHeader()->setMinimumSectionSize(1);
+    sgrResult->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    sgrResult->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    sgrResult->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    sgrResult->setSelectionMode(QAbstractItemView::NoSelection);
+    sgrResult->setFocusPolicy(Qt::NoFocus);
+    for (int r = 0; r < kGridRows; ++r)
+        for (int c = 0; c < kGridColumns; ++c)
+            sgrResult->setItem(r, c, new QTableWidgetItem);
+    ApplyGridRowHeight(sgrResult->verticalHeader()->defaultSectionSize());
+    bottom->addWidget(sgrResult, 0, Qt::AlignBottom);
+
+    rgpOperators = new QGroupBox(QStringLiteral(" Switch to operator "), central);
+    rgpOperators->setObjectName(QStringLiteral("rgpOperators"));
+    rgpOperators->setEnabled(false);
+    m_operatorLayout = new QVBoxLayout(rgpOperators);
+    m_operatorLayout->setContentsMargins(6, 2, 6, 4);
+    m_operatorLayout->setSpacing(1);
+    m_operatorLayout->addStretch(1);
+    rgpOperatorsButtons = new QButtonGroup(rgpOperators);
+    rgpOperatorsButtons->setExclusive(true);
+    bottom->addWidget(rgpOperators, 1);
+    layout->addLayout(bottom);
+
+    // Status bar.
+    StatusBar1 = statusBar();
+    StatusBar1->setObjectName(QStringLiteral("StatusBar1"));
+    StatusBar1->setToolTip(kStatusHint);
+    StatusBar1->setSizeGripEnabled(true);
+    const std::array<QString, 3> startTexts{QStringLiteral("COM?"), QStringLiteral("Device: ?"),
+                                            QStringLiteral("Operator: ?")};
+    const std::array<int, 3> widths{50, 200, 50};
+    for (int i = 0; i < 3; ++i) {
+        auto *panel = new QLabel(startTexts[size_t(i)], StatusBar1);
+        panel->setObjectName(QStringLiteral("StatusPanel%1").arg(i));
+        panel->setMinimumWidth(widths[size_t(i)]);
+        panel->setFrameShape(QFrame::StyledPanel);
+        panel->setFrameShadow(QFrame::Sunken);
+        panel->setToolTip(kStatusHint);
+        StatusPanels[size_t(i)] = panel;
+        StatusBar1->addWidget(panel, i == 2 ? 1 : 0);
+    }
+
+    // Channel, distributor and timers.
+    VRSComm321 = new TVRSComm32(this);
+    VRSComm321->setObjectName(QStringLiteral("VRSComm321"));
+    VRSComm321->SetCommPort("COM1");
+    VRSComm321->SetBaudRate(115200);
+    VRSComm321->SetAutoReconnect(false);
+    InstallSerialParametersDialog(*VRSComm321, this);
+
+    Timer1 = new QTimer(this);
+    Timer1->setObjectName(QStringLiteral("Timer1"));
+    Timer1->setInterval(kDistributorTick);
+    distTop = new VRynTopDistributor(this);
+    distTop->setObjectName(QStringLiteral("distTop"));
+    distTop->SetTimer(Timer1);
+    distTop->SetComHandler(VRSComm321);
+
+    tmrShow = new QTimer(this);
+    tmrShow->setObjectName(QStringLiteral("tmrShow"));
+    tmrShow->setInterval(kDesignedShowPeriod);
+    connect(tmrShow, &QTimer::timeout, this, [this] { RunGuarded("display", [this] { tmrShowTimer(); }); });
+
+    termMain = new VRynTerminal(this);
+    termMain->setObjectName(QStringLiteral("termMain"));
+    termMain->SetCaption(QStringLiteral("Terminal"));
+    termMain->SetModeIndex(-1);
+    termMain->SetCloseAction(trmcaHide);
+    termMain->SetShowOptions(vrtsoShowTimes);
+    termMain->SetLoggerOpenFlags(0x80000000u);
+
+    VRynAppInfo1 = new VRynAppInfo(this);
+    VRynAppInfo1->setObjectName(QStringLiteral("VRynAppInfo1"));
+    VRynAppInfo1->SetAppName(QStringLiteral("Palvex"));
+    VRynAppInfo1->SetRegistryPath(QStringLiteral("Software\\RYN s.r.o.\\"));
+    connect(VRynAppInfo1, &VRynAppInfo::FirstShow, this,
+            [this] { RunGuarded("first show", [this] { FormFirstShow(); }); });
+
+    connect(cmbPort, &TPortComboBox::DropDown, this, [this] { RunGuarded("port list", [this] { cmbPortDropDown(); }); });
+    connect(cmbPort, &TPortComboBox::PortCommitted, this,
+            [this] { RunGuarded("port change", [this] { cmbPortChange(); }); });
+    connect(btnPortParameters, &QPushButton::clicked, this,
+            [this] { RunGuarded("port parameters", [this] { btnPortParametersClick(); }); });
+    connect(btnShowTerm, &QPushButton::clicked, this, [this] { btnShowTermClick(); });
+    connect(rgpOperatorsButtons, &QButtonGroup::idClicked, this,
+            [this](int id) { RunGuarded("operator switch", [this, id] { rgpOperatorsClick(id); }); });
+}
+
+void TfrmMain::BuildMenu()
+{
+    MainMenu1 = menuBar();
+    MainMenu1->setObjectName(QStringLiteral("MainMenu1"));
+
+    QMenu *file = MainMenu1->addMenu(QStringLiteral("&File"));
+    Exit1 = file->addAction(QStringLiteral("&Exit"), this, [this] { Exit1Click(); });
+    Exit1->setShortcut(QKeySequence::Quit);
+
+    QMenu *speed = MainMenu1->addMenu(QStringLiteral("&Update Speed"));
+    auto *speedGroup = new QActionGroup(this);
+    speedGroup->setExclusive(true);
+    for (int i = 0; i < int(kUpdateSpeeds.size()); ++i) {
+        QAction *item = speed->addAction(QString::fromLatin1(kUpdateSpeeds[size_t(i)].item));
+        item->setCheckable(true);
+        speedGroup->addAction(item);
+        connect(item, &QAction::triggered, this, [this, i] { UpdateSpeedClick(i); });
+        UpdateSpeedItems[size_t(i)] = item;
+    }
+
+    QMenu *settings = MainMenu1->addMenu(QStringLiteral("Settings"));
+    Debugterminal1 = settings->addAction(QStringLiteral("Debug terminal"));
+    Debugterminal1->setCheckable(true);
+    Debugterminal1->setStatusTip(QStringLiteral("Show every command and answer in the terminal"));
+    connect(Debugterminal1, &QAction::triggered, this, [this] { Debugterminal1Click(); });
+    Logterminaltofile1 = settings->addAction(QStringLiteral("Log terminal to file"));
+    Logterminaltofile1->setCheckable(true);
+    Logterminaltofile1->setStatusTip(QStringLiteral("Write the terminal lines to ") +
+                                     QDir::toNativeSeparators(termMain->LogFile()));
+    connect(Logterminaltofile1, &QAction::triggered, this,
+            [this] { RunGuarded("terminal log", [this] { Logterminaltofile1Click(); }); });
+
+    QMenu *help = MainMenu1->addMenu(QStringLiteral("&Help"));
+    Content1 = help->addAction(QStringLiteral("&Content"), this, [this] { Content1Click(); });
+    Content1->setShortcut(QKeySequence::HelpContents);
+    About1 = help->addAction(QStringLiteral("&About"), this, [this] { About1Click(); });
+}
+
+void TfrmMain::RunGuarded(const char *what, const std::function<void()> &f)
+{
+    // Nothing may escape into Qt's event loop: a failure is reported in the
+    // terminal and the window goes on.
+    try {
+        f();
+    } catch (const std::exception &e) {
+        termMain->AddLine(std::string("error in ") + what + ": " + e.what(), VRynTerminal_ltExtra);
+    } catch (...) {
+        termMain->AddLine(std::string("error in ") + what, VRynTerminal_ltExtra);
+    }
+}
+
+// ---- start-up ------------------------------------------------------------
+
+void TfrmMain::showEvent(QShowEvent *event)
+{
+    QMainWindow::showEvent(event);
+    if (m_shown)
+        return;
+    m_shown = true;
+    // Run from the event loop once the show has finished, so the session's
+    // start (which processes pending messages) does not run inside it.
+    QTimer::singleShot(0, this, [this] { RunGuarded("start", [this] { FormShow(); }); });
+}
+
+void TfrmMain::FormShow()
+{
+    setWindowTitle(QStringLiteral("Palvex, version ") + VRynAppInfo::VersionText());
+
+    FillPortList(cmbPort);
+    if (cmbPort->count() > 0)
+        cmbPort->setCurrentIndex(0);
+    const QString stored = VRynAppInfo1->ReadString(kConnectionSection, kPortKey);
+    if (!stored.isEmpty())
+        cmbPort->setEditText(stored);
+    if (!m_commandLinePort.isEmpty())
+        cmbPort->setEditText(m_commandLinePort);
+    const QString portSettings = VRynAppInfo1->ReadString(kConnectionSection, kPortSettingsKey);
+    if (!portSettings.isEmpty()) {
+        try {
+            VRSComm321->SetConfigAsString(portSettings.toStdString());
+        } catch (const std::exception &e) {
+            termMain->AddLine(std::string("stored port settings ignored: ") + e.what(), VRynTerminal_ltExtra);
+        }
+    }
+
+    WriteGridHeader();
+    LoadOperators();
+    UpdateSpeedClick(kDefaultUpdateSpeed);
+    // Qt paints every widget double-buffered; nothing to switch on.
+    ProcessPendingMessages();
+
+    m_session->SetState(ModemSession::State::Init);
+    m_session->Run();
+}
+
+void TfrmMain::FormFirstShow()
+{
+    // The terminal sits directly below the main window.
+    const QRect frame = frameGeometry();
+    termMain->move(frame.left(), frame.top() + frame.height());
+    ApplyGridRowHeight(GridRowHeight(QFontInfo(sgrResult->font()).pointSizeF(), sgrResult->logicalDpiY()));
+}
+
+void TfrmMain::ApplyGridRowHeight(int height)
+{
+    sgrResult->verticalHeader()->setDefaultSectionSize(height);
+    for (int r = 0; r < kGridRows; ++r)
+        sgrResult->setRowHeight(r, height);
+    const int frame = 2 * sgrResult->frameWidth();
+    sgrResult->setFixedSize(kGridColumns * kGridColumnWidth + frame, kGridRows * height + frame);
+}
+
+void TfrmMain::WriteGridHeader()
+{
+    for (int c = 0; c < kGridColumns; ++c)
+        sgrResult->item(0, c)->setText(QText(kGridHeader[size_t(c)]));
+}
+
+// ---- operator table ------------------------------------------------------
+
+void TfrmMain::ClearOperatorItems()
+{
+    for (QRadioButton *button : m_operatorButtons) {
+        rgpOperatorsButtons->removeButton(button);
+        delete button;
+    }
+    m_operatorButtons.clear();
+    m_operatorItemTexts.clear();
+}
+
+void TfrmMain::AddOperatorItem(const QString &text, bool enabled)
+{
+    auto *button = new QRadioButton(rgpOperators);
+    // An "&" in an operator name is shown, not taken as a shortcut.
+    button->setText(QString(text).replace(QLatin1Char('&'), QStringLiteral("&&")));
+    button->setEnabled(enabled);
+    const int index = int(m_operatorButtons.size());
+    m_operatorLayout->insertWidget(index, button);
+    if (enabled)
+        rgpOperatorsButtons->addButton(button, index);
+    m_operatorButtons.push_back(button);
+    m_operatorItemTexts << text;
+}
+
+void TfrmMain::LoadOperators()
+{
+    const QString path = OperatorTablePath(VRynAppInfo1->AppName());
+    const OperatorTableResult table = LoadOperatorTable(path);
+    ClearOperatorItems();
+    m_operators = table.entries;
+    for (const QString &text : OperatorItemTexts(m_operators))
+        AddOperatorItem(text, true);
+    if (!table.ok) {
+        // Automatic selection still works; the reason stands in the group.
+        termMain->AddLine(QStringLiteral("Operator table: ") + table.error, VRynTerminal_ltExtra);
+        AddOperatorItem(QStringLiteral("(no operator table: ") + table.error + QLatin1Char(')'), false);
+        m_operatorButtons.back()->setToolTip(table.error);
+    }
+    rgpOperators->setEnabled(true);
+}
+
+void TfrmMain::rgpOperatorsClick(int index)
+{
+    if (index < 0 || index >= m_operatorItemTexts.size())
+        return;
+    const std::optional<QString> code = OperatorCodeOfItem(index, m_operatorItemTexts[index]);
+    if (!code || code->isEmpty())
+        return;
+    m_session->RequestOperator(code->toStdString());
+    rgpOperators->setEnabled(false);
+}
+
+// ---- display -------------------------------------------------------------
+
+void TfrmMain::tmrShowTimer()
+{
+    std::lock_guard lock(m_session->RecordLock());
+    ShowRecord(m_session->DisplayRecord());
+}
+
+void TfrmMain::ShowRecord(const TNetState &record)
+{
+    const TDisplayTexts texts = ComposeDisplay(record, m_lastServingChannel);
+    zefXPGraph1->SetUsageValue(texts.graphValue);
+    StatusPanels[2]->setText(QText(texts.operatorPanel));
+    for (int i = 0; i < kNetStateCellCount; ++i)
+        for (int c = 0; c < kGridColumns; ++c)
+            sgrResult->item(i + 1, c)->setText(QText(texts.rows[size_t(i)][size_t(c)]));
+    lblConnection->setText(QText(texts.activity));
+}
+
+// ---- session view --------------------------------------------------------
+
+std::string TfrmMain::PortText() const
+{
+    return cmbPort->currentText().trimmed().toStdString();
+}
+
+void TfrmMain::SetStatusPanel(int panel, const std::string &text)
+{
+    if (panel >= 0 && panel < int(StatusPanels.size()))
+        StatusPanels[size_t(panel)]->setText(QText(text));
+}
+
+void TfrmMain::SetOperatorsEnabled(bool enabled)
+{
+    rgpOperators->setEnabled(enabled);
+}
+
+void TfrmMain::SetGraphUsageValue(int value)
+{
+    zefXPGraph1->SetUsageValue(value);
+}
+
+void TfrmMain::ProcessPendingMessages()
+{
+    QCoreApplication::processEvents();
+}
+
+void TfrmMain::WriteTerminal(const std::string &line, int lineType)
+{
+    termMain->AddLine(line, lineType);
+}
+
+void TfrmMain::SetPortColor(std::uint32_t bgr)
+{
+    SetComboColor(cmbPort, bgr);
+}
+
+void TfrmMain::CycleCompleted()
+{
+    if (!m_onCycleCompleted)
+        return;
+    std::lock_guard lock(m_session->RecordLock());
+    m_onCycleCompleted(m_session->DisplayRecord());
+}
+
+// ---- handlers ------------------------------------------------------------
+
+void TfrmMain::cmbPortDropDown()
+{
+    FillPortList(cmbPort);
+}
+
+void TfrmMain::cmbPortChange()
+{
+    const QString port = cmbPort->currentText().trimmed();
+    if (!VRynAppInfo1->WriteString(kConnectionSection, kPortKey, port))
+        termMain->AddLine(QStringLiteral("The port could not be stored in the settings."), VRynTerminal_ltExtra);
+    m_session->SetState(ModemSession::State::Init);
+}
+
+void TfrmMain::btnPortParametersClick()
+{
+    if (VRSComm321->ConfigurationDialog())
+        VRynAppInfo1->WriteString(kConnectionSection, kPortSettingsKey, QText(VRSComm321->GetConfigAsString()));
+}
+
+void TfrmMain::btnShowTermClick()
+{
+    termMain->show();
+    termMain->raise();
+}
+
+void TfrmMain::Exit1Click()
+{
+    // Closing saves the window state; the quit is posted, as the loop ends
+    // only after this handler returns.
+    close();
+    QMetaObject::invokeMethod(qApp, &QCoreApplication::quit, Qt::QueuedConnection);
+}
+
+void TfrmMain::UpdateSpeedClick(int index)
+{
+    if (index < 0 || index >= int(kUpdateSpeeds.size()))
+        return;
+    const UpdateSpeed &speed = kUpdateSpeeds[size_t(index)];
+    tmrShow->start(speed.period);
+    UpdateSpeedItems[size_t(index)]->setChecked(true);
+    lblSpeed->setText(QString::fromLatin1(speed.label));
+}
+
+void TfrmMain::Debugterminal1Click()
+{
+    const bool on = !m_session->DebugTerminal();
+    m_session->SetDebugTerminal(on);
+    Debugterminal1->setChecked(on);
+    if (on)
+        btnShowTermClick();
+}
+
+void TfrmMain::Logterminaltofile1Click()
+{
+    // The terminal itself says where it writes, or why it cannot.
+    termMain->SetLogging(!termMain->IsLogging());
+    Logterminaltofile1->setChecked(termMain->IsLogging());
+    Logterminaltofile1->setStatusTip(QStringLiteral("Write the terminal lines to ") +
+                                     QDir::toNativeSeparators(termMain->LogFile()));
+    if (termMain->IsLogging())
+        btnShowTermClick();
+    else
+        termMain->AddLine(QStringLiteral("Terminal log closed: ") + QDir::toNativeSeparators(termMain->LogFile()),
+                          VRynTerminal_ltExtra);
+}
+
+QStringList TfrmMain::HelpPageCandidates()
+{
+    const QString programDir = QCoreApplication::applicationDirPath();
+    QStringList candidates{
+        programDir + QStringLiteral("/doc/index.html"),
+        programDir + QStringLiteral("/../" PALVEX_INSTALL_DOCDIR "/index.html"),
+    };
+    const QString source = QStringLiteral(PALVEX_SOURCE_DIR);
+    if (!source.isEmpty())
+        candidates << source + QStringLiteral("/doc/index.html");
+    return candidates;
+}
+
+QString TfrmMain::FindHelpPage()
+{
+    for (const QString &candidate : HelpPageCandidates())
+        if (QFileInfo(candidate).isFile())
+            return QFileInfo(candidate).canonicalFilePath();
+    return {};
+}
+
+void TfrmMain::Content1Click()
+{
+    const QString page = FindHelpPage();
+    if (page.isEmpty()) {
+        QMessageBox::warning(this, QStringLiteral("Help"),
+                             QStringLiteral("The user guide doc/index.html was not found next to the program."));
+        return;
+    }
+    if (!QDesktopServices::openUrl(QUrl::fromLocalFile(page)))
+        QMessageBox::warning(this, QStringLiteral("Help"),
+                             QStringLiteral("No program could open the user guide %1.").arg(QDir::toNativeSeparators(page)));
+}
+
+void TfrmMain::About1Click()
+{
+    if (!m_about)
+        m_about = new TfrmAbout(this);
+    m_about->exec();
+}

@@ -1,0 +1,181 @@
+#pragma once
+// The main window: the connection group with the port combo box, the signal
+// graph, the update speed, the cell grid, the operator switch, the status
+// bar and the menus. It owns the serial channel, the top distributor with
+// its 50 ms timer, the debug terminal and the modem session, and shows the
+// session's display record at the chosen update speed.
+
+#include "ModemSession.h"
+#include "OperatorTable.h"
+
+#include <QComboBox>
+#include <QMainWindow>
+
+#include <array>
+#include <chrono>
+#include <functional>
+#include <memory>
+#include <vector>
+
+class QAction;
+class QActionGroup;
+class QButtonGroup;
+class QGroupBox;
+class QLabel;
+class QPushButton;
+class QRadioButton;
+class QTableWidget;
+class QTimer;
+class QVBoxLayout;
+class TfrmAbout;
+class TVRSComm32;
+class TzefXPGraph;
+class VRynAppInfo;
+class VRynTerminal;
+class VRynTopDistributor;
+
+// The port combo box: editable, raises DropDown before its list opens and
+// PortCommitted when the user picks an item from the list or presses Enter
+// in the text, not on every keystroke.
+class TPortComboBox : public QComboBox {
+    Q_OBJECT
+public:
+    explicit TPortComboBox(QWidget *parent = nullptr);
+    void showPopup() override;
+
+signals:
+    void DropDown();
+    void PortCommitted();
+
+private:
+    bool m_commitPending = false;
+};
+
+class TfrmMain : public QMainWindow, public ModemSessionView {
+    Q_OBJECT
+public:
+    // Update speeds of the menu: the display refreshes twelve times per named time.
+    struct UpdateSpeed {
+        const char *item;
+        std::chrono::milliseconds period;
+        const char *label;
+    };
+    static const std::array<UpdateSpeed, 5> kUpdateSpeeds;
+    static constexpr int kDefaultUpdateSpeed = 1; // "3 seconds"
+    static constexpr std::chrono::milliseconds kDistributorTick{50};
+    static constexpr std::chrono::milliseconds kDesignedShowPeriod{417};
+
+    // Row height of the grid: |round(points x pixels per inch / 72 x 1.3)| + 1.
+    static int GridRowHeight(double pointSize, double pixelsPerInch);
+
+    explicit TfrmMain(QWidget *parent = nullptr);
+    ~TfrmMain() override;
+
+    // A port given on the command line; it replaces the stored one at start.
+    void SetCommandLinePort(const QString &port) { m_commandLinePort = port; }
+    void SetAboutBox(TfrmAbout *about) { m_about = about; }
+
+    // ModemSessionView
+    std::string PortText() const override;
+    void SetStatusPanel(int panel, const std::string &text) override;
+    void SetOperatorsEnabled(bool enabled) override;
+    void SetGraphUsageValue(int value) override;
+    void RefreshDisplay() override { tmrShowTimer(); }
+    void ProcessPendingMessages() override;
+    void WriteTerminal(const std::string &line, int lineType) override;
+    void SetPortColor(std::uint32_t bgr) override;
+    void CycleCompleted() override;
+
+    // A poll cycle's display record, for a record log: called after each
+    // completed cycle, under the record lock.
+    void SetOnCycleCompleted(std::function<void(const TNetState &)> handler)
+    {
+        m_onCycleCompleted = std::move(handler);
+    }
+
+    // Where Help/Content looks for the user guide: doc/index.html next to
+    // the program, in the installed share folder, then in the source tree.
+    static QStringList HelpPageCandidates();
+    static QString FindHelpPage();
+
+    // Components, named as in the design; exposed for tests.
+    QGroupBox *GroupBox1 = nullptr;
+    TPortComboBox *cmbPort = nullptr;
+    QPushButton *btnPortParameters = nullptr;
+    QPushButton *btnShowTerm = nullptr;
+    QLabel *lblConnection = nullptr;
+    TzefXPGraph *zefXPGraph1 = nullptr;
+    QLabel *Image1 = nullptr;
+    QLabel *lblSpeed = nullptr;
+    QTableWidget *sgrResult = nullptr;
+    QGroupBox *rgpOperators = nullptr;
+    QButtonGroup *rgpOperatorsButtons = nullptr;
+    QStatusBar *StatusBar1 = nullptr;
+    std::array<QLabel *, 3> StatusPanels{};
+    TVRSComm32 *VRSComm321 = nullptr;
+    VRynTopDistributor *distTop = nullptr;
+    QTimer *Timer1 = nullptr;
+    QTimer *tmrShow = nullptr;
+    VRynTerminal *termMain = nullptr;
+    VRynAppInfo *VRynAppInfo1 = nullptr;
+    QMenuBar *MainMenu1 = nullptr;
+
+    // Menu items.
+    QAction *Exit1 = nullptr;
+    std::array<QAction *, 5> UpdateSpeedItems{};
+    QAction *Debugterminal1 = nullptr;
+    QAction *Logterminaltofile1 = nullptr;
+    QAction *Content1 = nullptr;
+    QAction *About1 = nullptr;
+
+    ModemSession &Session() { return *m_session; }
+    // The operator items' codes by radio index; index 0 is "Auto select".
+    const std::vector<OperatorEntry> &Operators() const { return m_operators; }
+    int LastServingChannel() const { return m_lastServingChannel; }
+
+    // Handlers.
+    void cmbPortDropDown();
+    void cmbPortChange();
+    void btnPortParametersClick();
+    void btnShowTermClick();
+    void rgpOperatorsClick(int index);
+    // Shows the session's display record, under its lock.
+    void tmrShowTimer();
+    // Shows record in the graph, the status bar, the grid and the label.
+    void ShowRecord(const TNetState &record);
+    void Exit1Click();
+    void UpdateSpeedClick(int index);
+    void Debugterminal1Click();
+    void Logterminaltofile1Click();
+    void Content1Click();
+    void About1Click();
+
+    // The start-up steps run when the window is first shown.
+    void FormShow();
+    void FormFirstShow();
+    // Reads mccmnc.ini (writing the default when missing) into the radio group.
+    void LoadOperators();
+
+protected:
+    void showEvent(QShowEvent *event) override;
+
+private:
+    void BuildComponents();
+    void BuildMenu();
+    void WriteGridHeader();
+    void ApplyGridRowHeight(int height);
+    void ClearOperatorItems();
+    void AddOperatorItem(const QString &text, bool enabled);
+    void RunGuarded(const char *what, const std::function<void()> &f);
+
+    std::unique_ptr<ModemSession> m_session;
+    TfrmAbout *m_about = nullptr;
+    QVBoxLayout *m_operatorLayout = nullptr;
+    std::vector<QRadioButton *> m_operatorButtons;
+    QStringList m_operatorItemTexts; // as built, before "&" is doubled for display
+    std::vector<OperatorEntry> m_operators;
+    std::int32_t m_lastServingChannel = -1;
+    QString m_commandLinePort;
+    bool m_shown = false;
+    std::function<void(const TNetState &)> m_onCycleCompleted;
+};

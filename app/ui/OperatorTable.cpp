@@ -1,0 +1,153 @@
+#include "OperatorTable.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QSaveFile>
+#include <QStandardPaths>
+#include <QTextStream>
+
+QString OperatorTablePath(const QString &appName)
+{
+    const QString base = QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation);
+    return base + QLatin1Char('/') + appName + QStringLiteral("/mccmnc.ini");
+}
+
+const QStringList &DefaultOperatorTableLines()
+{
+    static const QStringList lines{
+        QStringLiteral(";Definition of available operators"),
+        QStringLiteral("[General]"),
+        QStringLiteral("23001=T-Mobile"),
+        QStringLiteral("23002=O2"),
+        QStringLiteral("23003=Vodafone"),
+    };
+    return lines;
+}
+
+namespace {
+
+bool CreateFolderOf(const QString &path, QString *error)
+{
+    const QString folder = QFileInfo(path).absolutePath();
+    if (QDir().mkpath(folder))
+        return true;
+    *error = QStringLiteral("cannot create the folder %1").arg(QDir::toNativeSeparators(folder));
+    return false;
+}
+
+} // namespace
+
+OperatorTableResult WriteDefaultOperatorTable(const QString &path)
+{
+    OperatorTableResult result;
+    if (!CreateFolderOf(path, &result.error))
+        return result;
+    // QSaveFile: a failed write leaves no half-written table behind.
+    QSaveFile file(path);
+    if (!file.open(QIODevice::WriteOnly | QIODevice::Text)) {
+        result.error = QStringLiteral("cannot write %1: %2").arg(QDir::toNativeSeparators(path), file.errorString());
+        return result;
+    }
+    QTextStream out(&file);
+    for (const QString &line : DefaultOperatorTableLines())
+        out << line << '\n';
+    out.flush();
+    if (!file.commit()) {
+        result.error = QStringLiteral("cannot write %1: %2").arg(QDir::toNativeSeparators(path), file.errorString());
+        return result;
+    }
+    result.ok = true;
+    return result;
+}
+
+std::optional<QStringList> ReadIniSectionLines(const QString &path, const QString &section, QString *error)
+{
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly | QIODevice::Text)) {
+        if (error)
+            *error = QStringLiteral("cannot read %1: %2").arg(QDir::toNativeSeparators(path), file.errorString());
+        return std::nullopt;
+    }
+    QTextStream in(&file); // UTF-8, a byte order mark is skipped
+    QStringList lines;
+    bool inSection = false;
+    while (!in.atEnd()) {
+        const QString line = in.readLine().trimmed();
+        if (line.isEmpty() || line.startsWith(QLatin1Char(';')))
+            continue;
+        if (line.startsWith(QLatin1Char('[')) && line.endsWith(QLatin1Char(']'))) {
+            inSection = line.mid(1, line.size() - 2).trimmed().compare(section, Qt::CaseInsensitive) == 0;
+            continue;
+        }
+        if (inSection)
+            lines << line;
+    }
+    if (in.status() != QTextStream::Ok || file.error() != QFileDevice::NoError) {
+        if (error)
+            *error = QStringLiteral("cannot read %1: %2").arg(QDir::toNativeSeparators(path), file.errorString());
+        return std::nullopt;
+    }
+    return lines;
+}
+
+std::vector<OperatorEntry> ParseOperatorLines(const QStringList &lines)
+{
+    std::vector<OperatorEntry> entries;
+    for (const QString &line : lines) {
+        const qsizetype p = line.indexOf(QLatin1Char('='));
+        if (p < 0)
+            continue;
+        entries.push_back({line.left(p).trimmed(), line.mid(p + 1).trimmed()});
+    }
+    return entries;
+}
+
+OperatorTableResult LoadOperatorTable(const QString &path)
+{
+    OperatorTableResult result;
+    if (!CreateFolderOf(path, &result.error))
+        return result;
+    if (!QFileInfo::exists(path)) {
+        result = WriteDefaultOperatorTable(path);
+        if (!result.ok)
+            return result;
+    }
+    const std::optional<QStringList> lines = ReadIniSectionLines(path, QStringLiteral("General"), &result.error);
+    if (!lines) {
+        result.ok = false;
+        return result;
+    }
+    result.entries = ParseOperatorLines(*lines);
+    result.ok = true;
+    result.error.clear();
+    return result;
+}
+
+QString OperatorItemText(const OperatorEntry &entry)
+{
+    return entry.name + QStringLiteral(" (") + entry.code + QLatin1Char(')');
+}
+
+QStringList OperatorItemTexts(const std::vector<OperatorEntry> &entries)
+{
+    QStringList texts{kAutoSelectText};
+    for (const OperatorEntry &entry : entries)
+        texts << OperatorItemText(entry);
+    return texts;
+}
+
+std::optional<QString> OperatorCodeOfItem(int index, const QString &text)
+{
+    if (index == 0)
+        return kAutoOperatorCode;
+    // The item ends with " (code)", so the last "(" opens the code; a name
+    // such as "Net (CZ)" keeps its own parentheses out of it.
+    const qsizetype open = text.lastIndexOf(QLatin1Char('('));
+    if (open < 0)
+        return std::nullopt;
+    const qsizetype close = text.indexOf(QLatin1Char(')'), open + 1);
+    if (close < 0)
+        return std::nullopt;
+    return text.mid(open + 1, close - open - 1);
+}

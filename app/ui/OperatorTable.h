@@ -1,0 +1,63 @@
+#pragma once
+// The operator table mccmnc.ini: where it lives, its default content, the
+// lines of its "General" section in file order, and the texts and codes of
+// the radio items built from them.
+//
+// The section is read with a small line reader rather than QSettings, which
+// sorts keys: the order of the lines is the order of the items.
+
+#include <QString>
+#include <QStringList>
+
+#include <optional>
+#include <vector>
+
+struct OperatorEntry {
+    QString code; // MCC and MNC digits, as AT+COPS=1,2,"..." expects
+    QString name; // the text shown
+};
+
+// Result of reading or writing the table: ok, or why not (shown to the user).
+struct OperatorTableResult {
+    bool ok = false;
+    QString error;
+    std::vector<OperatorEntry> entries;
+};
+
+// <generic data folder>/<appName>/mccmnc.ini, the local application data
+// folder on Windows.
+QString OperatorTablePath(const QString &appName);
+
+// The five default lines, first the comment, then "[General]" and three operators.
+const QStringList &DefaultOperatorTableLines();
+
+// Creates the folder with all missing parents and writes the default lines
+// with the system's line ends, replacing any file there.
+OperatorTableResult WriteDefaultOperatorTable(const QString &path);
+
+// Writes the default file when none exists, then reads the table.
+OperatorTableResult LoadOperatorTable(const QString &path);
+
+// The lines of section (compared without regard to case) in file order,
+// trimmed, without blank and comment (";") lines. Every section of that name
+// counts, in order. nullopt with error set when the file cannot be read.
+std::optional<QStringList> ReadIniSectionLines(const QString &path, const QString &section, QString *error = nullptr);
+
+// code=name pairs of lines: the text before the first "=" is the code, the
+// text after it the name; lines without "=" are left out.
+std::vector<OperatorEntry> ParseOperatorLines(const QStringList &lines);
+
+inline const QString kAutoSelectText = QStringLiteral("Auto select");
+inline const QString kAutoOperatorCode = QStringLiteral("AUTO");
+
+// name + " (" + code + ")".
+QString OperatorItemText(const OperatorEntry &entry);
+
+// "Auto select" followed by one text per entry.
+QStringList OperatorItemTexts(const std::vector<OperatorEntry> &entries);
+
+// The code a click on item index (0 = "Auto select") with text asks for:
+// "AUTO" for item 0, otherwise the text inside the last pair of parentheses
+// (the code the item was built with, even when the name holds parentheses
+// itself); nullopt when the text has no such pair.
+std::optional<QString> OperatorCodeOfItem(int index, const QString &text);

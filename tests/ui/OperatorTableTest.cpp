@@ -1,0 +1,164 @@
+// The operator table: default file, the "General" lines in file order, the
+// item texts, the code a click asks for, and failures that are reported
+// instead of crashing.
+#include "OperatorTable.h"
+
+#include <gtest/gtest.h>
+
+#include <QDir>
+#include <QFile>
+#include <QTemporaryDir>
+#include <QTextStream>
+
+namespace {
+
+void WriteFile(const QString &path, const QByteArray &bytes)
+{
+    QDir().mkpath(QFileInfo(path).absolutePath());
+    QFile file(path);
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    file.write(bytes);
+}
+
+QStringList Codes(const std::vector<OperatorEntry> &entries)
+{
+    QStringList codes;
+    for (const auto &e : entries)
+        codes << e.code;
+    return codes;
+}
+
+class OperatorTableFile : public ::testing::Test {
+protected:
+    QTemporaryDir dir;
+    QString path() const { return dir.filePath(QStringLiteral("Palvex/mccmnc.ini")); }
+};
+
+TEST_F(OperatorTableFile, MissingFileIsCreatedWithTheDefaultLinesAndFolder)
+{
+    ASSERT_TRUE(dir.isValid());
+    const OperatorTableResult result = LoadOperatorTable(path());
+    ASSERT_TRUE(result.ok) << result.error.toStdString();
+
+    QFile file(path());
+    ASSERT_TRUE(file.open(QIODevice::ReadOnly | QIODevice::Text));
+    const QStringList lines = QString::fromUtf8(file.readAll()).split(QLatin1Char('\n'), Qt::SkipEmptyParts);
+    EXPECT_EQ(lines, (QStringList{";Definition of available operators", "[General]", "23001=T-Mobile", "23002=O2",
+                                  "23003=Vodafone"}));
+    EXPECT_EQ(OperatorItemTexts(result.entries),
+              (QStringList{"Auto select", "T-Mobile (23001)", "O2 (23002)", "Vodafone (23003)"}));
+}
+
+TEST_F(OperatorTableFile, AnExistingFileIsNotReplaced)
+{
+    WriteFile(path(), "[General]\n26201=Telekom.de\n");
+    const OperatorTableResult result = LoadOperatorTable(path());
+    ASSERT_TRUE(result.ok);
+    EXPECT_EQ(Codes(result.entries), QStringList{"26201"});
+}
+
+struct SectionCase {
+    const char *name;
+    QByteArray content;
+    QStringList codes;
+};
+
+class GeneralSection : public OperatorTableFile, public ::testing::WithParamInterface<SectionCase> {};
+
+TEST_P(GeneralSection, LinesInFileOrder)
+{
+    WriteFile(path(), GetParam().content);
+    const OperatorTableResult result = LoadOperatorTable(path());
+    ASSERT_TRUE(result.ok) << result.error.toStdString();
+    EXPECT_EQ(Codes(result.entries), GetParam().codes);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    OperatorTable, GeneralSection,
+    ::testing::Values(
+        // Codes out of sorted order stay in file order (QSettings would sort them).
+        SectionCase{"UnsortedCodesKeepFileOrder", "[General]\n29999=Z\n10000=A\n23001=M\n", {"29999", "10000", "23001"}},
+        SectionCase{"EmptySection", "[General]\n[Other]\n23001=X\n", {}},
+        SectionCase{"NoSectionAtAll", "23001=X\n", {}},
+        SectionCase{"OtherSectionsAroundIt", "[A]\n1=a\n[General]\n2=b\n[B]\n3=c\n", {"2"}},
+        SectionCase{"SectionNameAnyCase", "[general]\n23001=X\n", {"23001"}},
+        SectionCase{"LinesWithoutEqualsAndCommentsLeftOut", "[General]\n;23009=Old\nnonsense\n\n23002=O2\n", {"23002"}},
+        SectionCase{"WindowsLineEndsAndBom", "\xEF\xBB\xBF[General]\r\n23001=T\r\n23003=V\r\n", {"23001", "23003"}},
+        SectionCase{"BlanksAroundCodeAndName", "[General]\n  23001 = Net  \n", {"23001"}},
+        SectionCase{"TwoGeneralSectionsBothCount", "[General]\n1=a\n[X]\n2=b\n[General]\n3=c\n", {"1", "3"}}),
+    [](const ::testing::TestParamInfo<SectionCase> &info) { return std::string(info.param.name); });
+
+TEST(OperatorItems, NameWithParenthesesKeepsItsCode)
+{
+    const auto entries = ParseOperatorLines({"23001=Net (CZ)"});
+    ASSERT_EQ(entries.size(), 1u);
+    EXPECT_EQ(entries[0].name, "Net (CZ)");
+    const QStringList texts = OperatorItemTexts(entries);
+    EXPECT_EQ(texts, (QStringList{"Auto select", "Net (CZ) (23001)"}));
+    // The click asks for the code the item was built with, not "CZ".
+    EXPECT_EQ(OperatorCodeOfItem(1, texts[1]), QString("23001"));
+}
+
+TEST(OperatorItems, EqualsInTheNameSplitsAtTheFirstOne)
+{
+    const auto entries = ParseOperatorLines({"23001=a=b"});
+    ASSERT_EQ(entries.size(), 1u);
+    EXPECT_EQ(entries[0].code, "23001");
+    EXPECT_EQ(entries[0].name, "a=b");
+}
+
+struct ClickCase {
+    const char *name;
+    int index;
+    QString text;
+    std::optional<QString> code;
+};
+
+class ItemClick : public ::testing::TestWithParam<ClickCase> {};
+
+TEST_P(ItemClick, CodeOfTheItem)
+{
+    EXPECT_EQ(OperatorCodeOfItem(GetParam().index, GetParam().text), GetParam().code);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    OperatorTable, ItemClick,
+    ::testing::Values(ClickCase{"AutoSelect", 0, "Auto select", QString("AUTO")},
+                      ClickCase{"Plain", 2, "O2 (23002)", QString("23002")},
+                      ClickCase{"NameWithParentheses", 1, "Net (CZ) (23001)", QString("23001")},
+                      ClickCase{"NoParentheses", 1, "Broken", std::nullopt},
+                      ClickCase{"OpenWithoutClose", 1, "Broken (23001", std::nullopt},
+                      ClickCase{"CloseBeforeOpen", 1, "Broken ) 23001 (", std::nullopt},
+                      ClickCase{"EmptyCode", 1, "Nothing ()", QString("")}),
+    [](const ::testing::TestParamInfo<ClickCase> &info) { return std::string(info.param.name); });
+
+TEST(OperatorTableFailure, FolderThatCannotBeCreatedIsReported)
+{
+    QTemporaryDir dir;
+    // A file where the folder should be: the folder cannot be made (even as root).
+    const QString blocker = dir.filePath(QStringLiteral("Palvex"));
+    WriteFile(blocker, "not a folder");
+    const OperatorTableResult result = LoadOperatorTable(blocker + QStringLiteral("/mccmnc.ini"));
+    EXPECT_FALSE(result.ok);
+    EXPECT_TRUE(result.error.contains(QStringLiteral("cannot create the folder"))) << result.error.toStdString();
+    EXPECT_TRUE(result.entries.empty());
+}
+
+TEST(OperatorTableFailure, TableThatIsAFolderIsReported)
+{
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("Palvex/mccmnc.ini"));
+    ASSERT_TRUE(QDir().mkpath(path)); // a folder in place of the file
+    const OperatorTableResult result = LoadOperatorTable(path);
+    EXPECT_FALSE(result.ok);
+    EXPECT_TRUE(result.error.contains(QStringLiteral("cannot read"))) << result.error.toStdString();
+}
+
+TEST(OperatorTablePath, LocalDataFolderAndAppName)
+{
+    QTemporaryDir dir;
+    qputenv("XDG_DATA_HOME", dir.path().toLocal8Bit());
+    EXPECT_EQ(OperatorTablePath(QStringLiteral("Palvex")), dir.path() + QStringLiteral("/Palvex/mccmnc.ini"));
+}
+
+} // namespace
