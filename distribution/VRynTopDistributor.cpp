@@ -470,6 +470,8 @@ bool VRynTopDistributor::PipelineRound(int index, std::uint32_t &TheTime,
     // Decode phase.
     bool anyDecoder = false;
     for (const auto &p : chain) {
+        if (!self)
+            return false; // the top itself went in a callback
         VRynGeneralDistributor *d = p.data();
         if (d == nullptr)
             continue;
@@ -574,6 +576,8 @@ bool VRynTopDistributor::PipelineRound(int index, std::uint32_t &TheTime,
         } cutAtEnd{this, self, slot, length, cutBefore};
 
         for (const auto &p : chain) {
+            if (!self)
+                return false;
             VRynGeneralDistributor *d = p.data();
             if (d == nullptr)
                 continue;
@@ -624,6 +628,8 @@ bool VRynTopDistributor::PipelineRound(int index, std::uint32_t &TheTime,
     // Poll phase: processed is shared along the chain.
     bool processed = false;
     for (const auto &p : chain) {
+        if (!self)
+            return false; // the top itself went in a callback
         VRynGeneralDistributor *d = p.data();
         if (d == nullptr)
             continue;

@@ -158,6 +158,38 @@ TEST_F(Chain, ReleaseFromInsideItsOwnPollFreesAfterTheCallback)
     EXPECT_TRUE(top.Children().empty());
 }
 
+TEST_F(Chain, ElementDeletedByAnotherCallbackIsSkipped)
+{
+    DecodeLines();
+    auto *element = new VRynDistributor;
+    element->SetDistributor(&top);
+    int elementPolls = 0;
+    element->SetOnComRecvPoll([&](auto *, std::uint32_t &, const std::string &, bool &) { ++elementPolls; });
+    top.SetOnComRecvTransfer([&](auto *, std::uint32_t, const std::string &d, auto *, bool) {
+        if (d == "first\r")
+            delete element;
+    });
+    channel.Inject("first\rsecond\r");
+    EXPECT_EQ(elementPolls, 0);
+    EXPECT_EQ(polled, (Messages{"first\r", "second\r"}));
+}
+
+TEST(ChainLifetime, TopDeletedInsideItsOwnPassStopsThePass)
+{
+    FakeChannel channel;
+    auto *top = new VRynTopDistributor;
+    top->SetComHandler(&channel);
+    top->SetOnComRecvDecode(&CrDecode);
+    int polls = 0;
+    top->SetOnComRecvPoll([&](VRynGeneralDistributor *sender, std::uint32_t &, const std::string &, bool &) {
+        ++polls;
+        delete sender;
+    });
+    channel.Inject("a\rb\r");
+    EXPECT_EQ(polls, 1);
+    EXPECT_FALSE(bool(channel.OnAdvancedReceiveData())) << "the hook went with the top";
+}
+
 TEST_F(Chain, FilterColourIsReportedOncePerChange)
 {
     TColor colour = 0x0000FF;
