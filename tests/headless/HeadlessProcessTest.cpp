@@ -1,0 +1,454 @@
+// palvex-headless as a real process: records of the simulated modem checked
+// against a replay of the same simulator, a pseudo-terminal modem that is
+// unplugged and plugged in again, a Prometheus scrape over loopback, a clean
+// stop on SIGTERM and the error exits.
+#include "RynSimModem.h"
+
+#include <QElapsedTimer>
+#include <QFile>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QProcess>
+#include <QTcpServer>
+#include <QTcpSocket>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include <functional>
+#include <map>
+#include <memory>
+
+#ifndef PALVEX_HEADLESS_PATH
+#error "PALVEX_HEADLESS_PATH must name the palvex-headless executable"
+#endif
+
+namespace {
+
+constexpr int kWaitMs = 20000;
+
+const QStringList kKeys{"cycle", "time", "port", "manufacturer", "model", "signal", "ber",
+                        "registration", "activity", "operator_name", "operator_code", "cells"};
+
+// One process started by a test and ended by this handle (by its id only).
+class Child {
+public:
+    Child(const QString &program, const QStringList &arguments)
+    {
+        m_process.setProgram(program);
+        m_process.setArguments(arguments);
+        m_process.setProcessChannelMode(QProcess::SeparateChannels);
+        m_process.start();
+    }
+    ~Child()
+    {
+        if (m_process.state() == QProcess::NotRunning)
+            return;
+        m_process.closeWriteChannel();
+        if (!m_process.waitForFinished(2000)) {
+            m_process.kill();
+            m_process.waitForFinished(2000);
+        }
+    }
+    QProcess &Process() { return m_process; }
+
+    // Collects standard output until pred holds for the lines read so far.
+    bool WaitForLines(const std::function<bool(const QList<QByteArray> &)> &pred, int waitMs = kWaitMs)
+    {
+        QElapsedTimer timer;
+        timer.start();
+        for (;;) {
+            while (m_process.canReadLine())
+                m_lines.append(m_process.readLine().trimmed());
+            if (pred(m_lines))
+                return true;
+            if (timer.elapsed() > waitMs || m_process.state() == QProcess::NotRunning)
+                return false;
+            m_process.waitForReadyRead(100);
+        }
+    }
+    bool Finish(int waitMs = kWaitMs)
+    {
+        const bool done = m_process.waitForFinished(waitMs);
+        while (m_process.canReadLine())
+            m_lines.append(m_process.readLine().trimmed());
+        const QByteArray rest = m_process.readAllStandardOutput().trimmed();
+        if (!rest.isEmpty())
+            m_lines.append(rest);
+        return done;
+    }
+    const QList<QByteArray> &Lines() const { return m_lines; }
+
+private:
+    QProcess m_process;
+    QList<QByteArray> m_lines;
+};
+
+QJsonObject ParseRecord(const QByteArray &line, QString &error)
+{
+    QJsonParseError parseError{};
+    const QJsonDocument doc = QJsonDocument::fromJson(line, &parseError);
+    if (parseError.error != QJsonParseError::NoError || !doc.isObject()) {
+        error = "not a JSON object: " + QString::fromUtf8(line);
+        return {};
+    }
+    // Keys in the text in the documented order, and no others.
+    const QJsonObject o = doc.object();
+    if (o.keys().size() != kKeys.size())
+        error = "wrong key count in " + QString::fromUtf8(line);
+    qsizetype last = -1;
+    for (const QString &key : kKeys) {
+        const qsizetype at = line.indexOf("\"" + key.toUtf8() + "\":");
+        if (!o.contains(key) || at <= last)
+            error = "key " + key + " missing or out of order in " + QString::fromUtf8(line);
+        last = at;
+    }
+    return o;
+}
+
+// What a record must hold when the simulator reported truth.
+QString CompareWithTruth(const QJsonObject &o, const TRynSimTruth &t)
+{
+    const int signal = (t.rssi >= 0 && t.rssi <= 31) ? t.rssi * 100 / 32 : 0;
+    std::map<QString, QJsonValue> expected{{"signal", signal},
+                                           {"ber", t.ber},
+                                           {"registration", t.registration},
+                                           {"activity", t.activity},
+                                           {"operator_name", QString::fromStdString(t.operatorName)},
+                                           {"operator_code", QString::fromStdString(t.operatorCode)}};
+    for (const auto &[key, value] : expected)
+        if (o[key] != value)
+            return QStringLiteral("%1: %2 instead of %3")
+                .arg(key, QJsonDocument(QJsonArray{o[key]}).toJson(QJsonDocument::Compact),
+                     QJsonDocument(QJsonArray{value}).toJson(QJsonDocument::Compact));
+    const QJsonArray cells = o["cells"].toArray();
+    if (cells.size() != 7)
+        return "cells has " + QString::number(cells.size()) + " entries";
+    for (int i = 0; i < 7; ++i) {
+        if (i >= t.cellCount) {
+            if (!cells[i].isNull())
+                return QStringLiteral("cell %1 should be null").arg(i);
+            continue;
+        }
+        const TRynSimCell &c = t.cells[static_cast<std::size_t>(i)];
+        const QJsonObject cell = cells[i].toObject();
+        const std::map<QString, int> values{{"channel", c.channel}, {"rssi", c.rssi}, {"dbm", c.dbm},
+                                            {"c1", c.c1},           {"mcc", c.mcc},   {"mnc", c.mnc}};
+        for (const auto &[key, value] : values)
+            if (cell[key].toInt(-99999) != value)
+                return QStringLiteral("cell %1 %2: %3 instead of %4").arg(i).arg(key).arg(cell[key].toInt()).arg(value);
+    }
+    return {};
+}
+
+// The simulator fed exactly what the session sends to a "BGS5" modem:
+// the preparation, then per cycle the main command and AT^SMONP.
+class SimReplay {
+public:
+    SimReplay()
+    {
+        m_engine.Feed("ATE0+COPS=0\r");
+        m_engine.Feed("AT+CGMI\r");
+        m_engine.Feed("AT+CGMM\r");
+    }
+    const TRynSimTruth &NextCycle()
+    {
+        m_engine.Feed("AT+CSQ;+COPS=3,0;+COPS?;+COPS=3,2;+COPS?;+CREG?;+CPAS\r");
+        m_engine.Feed("AT^SMONP\r");
+        return m_engine.Truth();
+    }
+
+private:
+    TRynSimModemEngine m_engine;
+};
+
+quint16 FreeLoopbackPort()
+{
+    QTcpServer server;
+    if (!server.listen(QHostAddress::LocalHost, 0))
+        return 0;
+    const quint16 port = server.serverPort();
+    server.close();
+    return port;
+}
+
+// A plain HTTP GET over loopback; the body, or empty on failure.
+QByteArray HttpGet(quint16 port, const QByteArray &path)
+{
+    QTcpSocket socket;
+    socket.connectToHost(QHostAddress::LocalHost, port);
+    if (!socket.waitForConnected(3000))
+        return {};
+    socket.write("GET " + path + " HTTP/1.0\r\nHost: 127.0.0.1\r\nConnection: close\r\n\r\n");
+    QByteArray response;
+    QElapsedTimer timer;
+    timer.start();
+    while (timer.elapsed() < 5000) {
+        if (!socket.waitForReadyRead(200) && socket.state() != QAbstractSocket::ConnectedState)
+            break;
+        response += socket.readAll();
+    }
+    response += socket.readAll();
+    const qsizetype body = response.indexOf("\r\n\r\n");
+    if (!response.startsWith("HTTP/1.") || !response.contains(" 200 ") || body < 0)
+        return {};
+    return response.mid(body + 4);
+}
+
+// Value of the one series of name whose labels contain every part.
+std::optional<double> SeriesValue(const QByteArray &text, const QByteArray &name, const QList<QByteArray> &parts = {})
+{
+    for (const QByteArray &line : text.split('\n')) {
+        if (!line.startsWith(name + '{') && !line.startsWith(name + ' '))
+            continue;
+        if (!std::all_of(parts.begin(), parts.end(), [&](const QByteArray &p) { return line.contains(p); }))
+            continue;
+        bool ok = false;
+        const double v = line.mid(line.lastIndexOf(' ') + 1).toDouble(&ok);
+        if (ok)
+            return v;
+    }
+    return std::nullopt;
+}
+
+QList<QByteArray> FileLines(const QString &path)
+{
+    QFile f(path);
+    if (!f.open(QIODevice::ReadOnly))
+        return {};
+    QList<QByteArray> lines = f.readAll().split('\n');
+    if (!lines.isEmpty() && lines.back().isEmpty())
+        lines.removeLast();
+    return lines;
+}
+
+} // namespace
+
+class HeadlessProcessTest : public QObject {
+    Q_OBJECT
+private slots:
+    void simJsonRecordsMatchTheSimulator();
+    void sigtermStopsCleanlyWithEverythingWritten();
+    void metricsScrapeShowsTheSimulatorValues();
+    void errorsGiveOneLineAndAFailureCode_data();
+    void errorsGiveOneLineAndAFailureCode();
+#ifdef PALVEX_MODEMSIM_PATH
+    void ptyCsvSurvivesAnUnplug();
+#endif
+};
+
+void HeadlessProcessTest::simJsonRecordsMatchTheSimulator()
+{
+    QTemporaryDir dir;
+    const QString terminal = dir.filePath("terminal.log");
+    Child child(PALVEX_HEADLESS_PATH, {"--headless", "SIM", "--cycles", "5", "--terminal", terminal});
+    QVERIFY(child.Finish());
+    QCOMPARE(child.Process().exitStatus(), QProcess::NormalExit);
+    QCOMPARE(child.Process().exitCode(), 0);
+    QCOMPARE(child.Lines().size(), 5);
+
+    SimReplay replay;
+    for (int i = 0; i < 5; ++i) {
+        QString error;
+        const QJsonObject o = ParseRecord(child.Lines()[i], error);
+        QVERIFY2(error.isEmpty(), qPrintable(error));
+        QCOMPARE(o["cycle"].toInt(), i + 1);
+        QCOMPARE(o["port"].toString(), QStringLiteral("SIM"));
+        QCOMPARE(o["manufacturer"].toString(), QString(TRynSimModemEngine::kManufacturer));
+        QCOMPARE(o["model"].toString(), QString(TRynSimModemEngine::kDefaultModel));
+        const QDateTime time = QDateTime::fromString(o["time"].toString(), Qt::ISODateWithMs);
+        QVERIFY2(time.isValid() && o["time"].toString().endsWith('Z') && o["time"].toString().contains('.'),
+                 qPrintable(o["time"].toString()));
+        QVERIFY(qAbs(time.secsTo(QDateTime::currentDateTimeUtc())) < 120);
+        const QString mismatch = CompareWithTruth(o, replay.NextCycle());
+        QVERIFY2(mismatch.isEmpty(), qPrintable(QStringLiteral("cycle %1: %2").arg(i + 1).arg(mismatch)));
+    }
+
+    // The terminal log has the machine's progress and the commands, with times.
+    const QList<QByteArray> lines = FileLines(terminal);
+    QVERIFY(!lines.isEmpty());
+    QVERIFY(std::any_of(lines.begin(), lines.end(), [](const QByteArray &l) { return l.contains("machine: INIT"); }));
+    QVERIFY(std::any_of(lines.begin(), lines.end(), [](const QByteArray &l) { return l.contains("AT+CSQ"); }));
+    QVERIFY2(QRegularExpression(R"(^\d{4}-\d\d-\d\d \d\d:\d\d:\d\d\.\d{3} )").match(QString(lines.front())).hasMatch(),
+             lines.front().constData());
+}
+
+void HeadlessProcessTest::sigtermStopsCleanlyWithEverythingWritten()
+{
+    QTemporaryDir dir;
+    const QString log = dir.filePath("records.jsonl");
+    Child child(PALVEX_HEADLESS_PATH, {"SIM", "--log", log, "--quiet"});
+    QVERIFY(child.WaitForLines([](const QList<QByteArray> &l) { return l.size() >= 3; }));
+    child.Process().terminate(); // SIGTERM to this child only
+    QVERIFY(child.Finish());
+    QCOMPARE(child.Process().exitStatus(), QProcess::NormalExit);
+    QCOMPARE(child.Process().exitCode(), 0);
+    QVERIFY(child.Process().readAllStandardError().isEmpty());
+    // Every record on standard output is in the log, and nothing else.
+    QCOMPARE(FileLines(log), child.Lines());
+}
+
+void HeadlessProcessTest::metricsScrapeShowsTheSimulatorValues()
+{
+    const quint16 port = FreeLoopbackPort();
+    QVERIFY(port != 0);
+    Child child(PALVEX_HEADLESS_PATH,
+                {"--headless", "SIM", "--quiet", "--metrics", QStringLiteral("127.0.0.1:%1").arg(port)});
+    QVERIFY(child.WaitForLines([](const QList<QByteArray> &l) { return l.size() >= 2; }));
+
+    // The exposer listens on the loopback address only.
+    {
+        QFile tcp("/proc/net/tcp");
+        if (tcp.open(QIODevice::ReadOnly)) {
+            const QByteArray local = QByteArray::number(port, 16).toUpper().rightJustified(4, '0');
+            int listening = 0;
+            for (const QByteArray &line : tcp.readAll().split('\n')) {
+                const QList<QByteArray> f = line.simplified().split(' ');
+                if (f.size() > 3 && f[1].endsWith(":" + local) && f[3] == "0A") {
+                    ++listening;
+                    QCOMPARE(f[1], "0100007F:" + local);
+                }
+            }
+            QCOMPARE(listening, 1);
+        }
+    }
+
+    // A cycle may end between the record and the scrape: compare with the
+    // record whose number the scrape reports, and try again when the scrape
+    // caught the update half-way.
+    QString lastMismatch;
+    for (int attempt = 0; attempt < 5; ++attempt) {
+        const QByteArray text = HttpGet(port, "/metrics");
+        QVERIFY2(!text.isEmpty(), "no answer from /metrics");
+        const auto cycles = SeriesValue(text, "palvex_cycles_total", {"port=\"SIM\""});
+        QVERIFY2(cycles && *cycles >= 2, text.constData());
+        const int n = static_cast<int>(*cycles);
+        QVERIFY(child.WaitForLines([n](const QList<QByteArray> &l) { return l.size() >= n; }));
+        QString error;
+        const QJsonObject o = ParseRecord(child.Lines()[n - 1], error);
+        QVERIFY2(error.isEmpty(), qPrintable(error));
+        QCOMPARE(o["cycle"].toInt(), n);
+
+        const int signal = o["signal"].toInt();
+        const int rssi = (signal * 32 + 99) / 100;
+        struct Expect {
+            QByteArray name;
+            double value;
+            QList<QByteArray> parts;
+        };
+        std::vector<Expect> expected{
+            {"palvex_signal_percent", double(signal), {"port=\"SIM\""}},
+            {"palvex_signal_dbm", double(-113 + 2 * rssi), {"port=\"SIM\""}},
+            {"palvex_bit_error_rate", double(o["ber"].toInt()), {"port=\"SIM\""}},
+            {"palvex_registration_state", double(o["registration"].toInt()), {"port=\"SIM\""}},
+            {"palvex_activity", double(o["activity"].toInt()), {"port=\"SIM\""}},
+            {"palvex_modem_info",
+             1,
+             {"operator_name=\"" + o["operator_name"].toString().toUtf8() + '"',
+              "operator_code=\"" + o["operator_code"].toString().toUtf8() + '"', "model=\"BGS5\""}},
+            {"palvex_timeouts_total", 0, {"port=\"SIM\""}},
+            {"palvex_reconnects_total", 0, {"port=\"SIM\""}},
+        };
+        const QJsonArray cells = o["cells"].toArray();
+        for (int row = 0; row < cells.size(); ++row) {
+            if (cells[row].isNull())
+                continue;
+            const QJsonObject c = cells[row].toObject();
+            const QList<QByteArray> labels{"row=\"" + QByteArray::number(row) + '"',
+                                           "channel=\"" + QByteArray::number(c["channel"].toInt()) + '"',
+                                           "band=\"" + c["band"].toString().toUtf8() + '"'};
+            expected.push_back({"palvex_cell_dbm", double(c["dbm"].toInt()), labels});
+            expected.push_back({"palvex_cell_rssi", double(c["rssi"].toInt()), labels});
+        }
+        lastMismatch.clear();
+        for (const Expect &e : expected) {
+            const auto v = SeriesValue(text, e.name, e.parts);
+            if (!v || *v != e.value)
+                lastMismatch = QStringLiteral("%1 %2 instead of %3\n%4")
+                                   .arg(QString(e.name), v ? QString::number(*v) : QStringLiteral("missing"))
+                                   .arg(e.value)
+                                   .arg(QString(text));
+        }
+        if (lastMismatch.isEmpty())
+            break;
+    }
+    QVERIFY2(lastMismatch.isEmpty(), qPrintable(lastMismatch));
+}
+
+void HeadlessProcessTest::errorsGiveOneLineAndAFailureCode_data()
+{
+    QTest::addColumn<QStringList>("arguments");
+    QTest::addColumn<QString>("message");
+    QTest::newRow("bad option") << QStringList{"SIM", "--colour"} << "colour";
+    QTest::newRow("bad cycles") << QStringList{"SIM", "--cycles", "-1"} << "--cycles";
+    QTest::newRow("no port") << QStringList{"--json"} << "no port";
+    QTest::newRow("unknown port") << QStringList{"/dev/palvex-no-such-port"} << "unknown port";
+    QTest::newRow("unwritable log") << QStringList{"SIM", "--log", "/proc/palvex/records.csv"} << "records.csv";
+    QTest::newRow("unwritable terminal") << QStringList{"SIM", "--terminal", "/proc/palvex/t.log"} << "t.log";
+}
+
+void HeadlessProcessTest::errorsGiveOneLineAndAFailureCode()
+{
+    QFETCH(QStringList, arguments);
+    QFETCH(QString, message);
+    Child child(PALVEX_HEADLESS_PATH, arguments);
+    QVERIFY(child.Finish());
+    QCOMPARE(child.Process().exitStatus(), QProcess::NormalExit);
+    QVERIFY(child.Process().exitCode() != 0);
+    QVERIFY(child.Lines().isEmpty());
+    const QByteArray error = child.Process().readAllStandardError();
+    QVERIFY2(error.count('\n') == 1 && error.startsWith("palvex: ") && error.contains(message.toUtf8()),
+             error.constData());
+}
+
+#ifdef PALVEX_MODEMSIM_PATH
+void HeadlessProcessTest::ptyCsvSurvivesAnUnplug()
+{
+    QTemporaryDir dir;
+    const QString link = dir.filePath("modem");
+    const QString log = dir.filePath("records.csv");
+    // A slow modem, so a cycle takes long enough for the test to pull the
+    // plug in the middle of the second one.
+    const QStringList modemArguments{"--link", link, "--latency", "250", "--exit-after", "60"};
+    auto modem = std::make_unique<Child>(PALVEX_MODEMSIM_PATH, modemArguments);
+    QVERIFY(modem->WaitForLines([](const QList<QByteArray> &l) { return !l.isEmpty(); }, 5000));
+
+    Child child(PALVEX_HEADLESS_PATH, {"--headless", link, "--cycles", "3", "--csv", "--log", log});
+    QVERIFY(child.WaitForLines([](const QList<QByteArray> &l) { return l.size() >= 2; })); // header, cycle 1
+
+    // Unplug: the simulator closes both sides and removes its link.
+    modem->Process().closeWriteChannel();
+    QVERIFY(modem->Finish(5000));
+    QCOMPARE(modem->Process().exitCode(), 0);
+    const QList<QByteArray> beforeUnplug = child.Lines();
+    const QList<QByteArray> logged = FileLines(log);
+    QVERIFY2(logged.size() >= beforeUnplug.size(), "records written before the unplug are missing from the log");
+    for (qsizetype i = 0; i < beforeUnplug.size(); ++i)
+        QCOMPARE(logged[i], beforeUnplug[i]);
+    QVERIFY2(child.Lines().size() < 4, "all cycles ended before the unplug; the modem is too fast for this test");
+
+    // Plugged in again a second later under the same name.
+    QTest::qWait(1000);
+    QCOMPARE(child.Process().state(), QProcess::Running);
+    modem = std::make_unique<Child>(PALVEX_MODEMSIM_PATH, modemArguments);
+    QVERIFY(modem->WaitForLines([](const QList<QByteArray> &l) { return !l.isEmpty(); }, 5000));
+
+    QVERIFY(child.Finish());
+    QCOMPARE(child.Process().exitStatus(), QProcess::NormalExit);
+    QCOMPARE(child.Process().exitCode(), 0);
+    const QList<QByteArray> lines = child.Lines();
+    QCOMPARE(lines.size(), 4);
+    QVERIFY(lines[0].startsWith("cycle,time,port,"));
+    for (int i = 1; i <= 3; ++i) {
+        QVERIFY2(lines[i].startsWith(QByteArray::number(i) + ','), lines[i].constData());
+        QVERIFY2(lines[i].contains("," + link.toUtf8() + ",Palvex Simulated,BGS5,"), lines[i].constData());
+    }
+    QCOMPARE(FileLines(log), lines);
+    const QByteArray progress = child.Process().readAllStandardError();
+    QCOMPARE(progress.count("  Success. Port"), 2);
+    QVERIFY2(progress.contains("machine: CLOSE"), progress.constData());
+}
+#endif
+
+QTEST_GUILESS_MAIN(HeadlessProcessTest)
+#include "HeadlessProcessTest.moc"
