@@ -1,0 +1,198 @@
+// Measures the poll cycle of the session over the real serial path: the
+// session, a top distributor with its 50 ms timer and TVRSComm32 against
+// palvex-modemsim on a pseudo-terminal. Prints the cycle period and the CPU
+// time this process spends per cycle, for each answer latency.
+//
+//   bench_cycle [--modemsim PATH] [--cycles N] [--latency MS ...]
+
+#include "ModemSession.h"
+#include "RynSimModem.h"
+#include "VRSComm32.h"
+#include "VRynTopDistributor.h"
+
+#include <QCommandLineParser>
+#include <QCoreApplication>
+#include <QDir>
+#include <QEventLoop>
+#include <QFileInfo>
+#include <QProcess>
+#include <QTemporaryDir>
+#include <QTimer>
+
+#include <time.h>
+
+#include <chrono>
+#include <cmath>
+#include <cstdio>
+#include <vector>
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+// CPU time of this process, user and system together, at nanosecond
+// resolution (getrusage counts in scheduler ticks here).
+double ProcessCpuMs()
+{
+    timespec t{};
+    clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &t);
+    return double(t.tv_sec) * 1e3 + double(t.tv_nsec) / 1e6;
+}
+
+// Records when each cycle ended; shows nothing.
+class TimingView : public ModemSessionView {
+public:
+    std::string port;
+    std::size_t wanted = 0;
+    QEventLoop *loop = nullptr;
+    std::vector<Clock::time_point> ends;
+    std::vector<double> cpu;
+    std::string PortText() const override { return port; }
+    void SetStatusPanel(int, const std::string &) override {}
+    void SetOperatorsEnabled(bool) override {}
+    void SetGraphUsageValue(int) override {}
+    void RefreshDisplay() override {}
+    void ProcessPendingMessages() override {}
+    void WriteTerminal(const std::string &, int) override {}
+    void SetPortColor(std::uint32_t) override {}
+    void CycleCompleted() override
+    {
+        ends.push_back(Clock::now());
+        cpu.push_back(ProcessCpuMs());
+        if (ends.size() >= wanted && loop)
+            loop->quit();
+    }
+};
+
+// Bytes on the wire in one cycle of the given model: the commands and the
+// answers the simulated modem gives them.
+std::size_t WireBytesPerCycle(const std::string &model)
+{
+    TRynSimModemEngine engine(1);
+    engine.SetModel(model);
+    engine.Feed("ATE0+COPS=0\r");
+    const std::vector<std::string> commands =
+        model == "BGS5" ? std::vector<std::string>{"AT+CSQ;+COPS=3,0;+COPS?;+COPS=3,2;+COPS?;+CREG?;+CPAS\r",
+                                                   "AT^SMONP\r"}
+                        : std::vector<std::string>{"AT+CSQ;+COPS=3,0;+COPS?;+COPS=3,2;+COPS?;+CREG?;+CPAS\r",
+                                                   "AT^MONI\r", "AT^MONP\r"};
+    std::size_t bytes = 0;
+    for (const auto &c : commands)
+        bytes += c.size() + engine.Feed(c).size();
+    return bytes;
+}
+
+struct Result {
+    int latency = 0;
+    int cycles = 0;
+    double periodMs = 0;
+    double cpuMsPerCycle = 0;
+    double floorMs = 0;
+    bool ok = false;
+};
+
+Result Measure(const QString &modemsim, int latencyMs, int cycles)
+{
+    Result r;
+    r.latency = latencyMs;
+    QTemporaryDir dir;
+    const QString link = dir.filePath("modem");
+    QProcess sim;
+    sim.start(modemsim, {"--link", link, "--model", "MC55", "--latency", QString::number(latencyMs), "--exit-after",
+                         QString::number(30 + cycles)});
+    if (!sim.waitForReadyRead(5000) || !sim.canReadLine()) {
+        std::fprintf(stderr, "bench_cycle: %s did not start\n", qPrintable(modemsim));
+        return r;
+    }
+    sim.readLine();
+
+    TVRSComm32 channel;
+    VRynTopDistributor top;
+    TimingView view;
+    view.port = link.toStdString();
+    ModemSession session(top, channel, view);
+    QTimer tick;
+    tick.setInterval(50);
+    top.SetComHandler(&channel);
+    top.SetTimer(&tick);
+    tick.start();
+    top.TimerTick();
+    session.SetState(ModemSession::State::Init);
+
+    const int warmUp = 3;
+    QEventLoop loop;
+    view.wanted = std::size_t(warmUp + cycles);
+    view.loop = &loop;
+    QTimer::singleShot(std::chrono::seconds(60), &loop, &QEventLoop::quit);
+    loop.exec();
+    view.loop = nullptr;
+    channel.StopComm();
+    sim.closeWriteChannel();
+    if (!sim.waitForFinished(3000))
+        sim.kill();
+    sim.waitForFinished(1000);
+    if (int(view.ends.size()) < warmUp + cycles) {
+        std::fprintf(stderr, "bench_cycle: only %zu cycles in 60 s\n", view.ends.size());
+        return r;
+    }
+    const auto first = std::size_t(warmUp - 1);
+    const auto last = std::size_t(warmUp + cycles - 1);
+    r.cycles = cycles;
+    r.periodMs = std::chrono::duration<double, std::milli>(view.ends[last] - view.ends[first]).count() / cycles;
+    r.cpuMsPerCycle = (view.cpu[last] - view.cpu[first]) / cycles;
+    const double wireMs = double(WireBytesPerCycle("MC55")) * 10.0 / 115200.0 * 1000.0;
+    r.floorMs = 50.0 + 3.0 * latencyMs + wireMs;
+    r.ok = true;
+    return r;
+}
+
+QString DefaultModemSim()
+{
+    const QDir here(QCoreApplication::applicationDirPath());
+    for (const QString &candidate : {here.filePath("palvex-modemsim"), here.filePath("../modemsim/palvex-modemsim")})
+        if (QFileInfo(candidate).isExecutable())
+            return candidate;
+    return QStringLiteral("palvex-modemsim");
+}
+
+} // namespace
+
+int main(int argc, char **argv)
+{
+    QCoreApplication app(argc, argv);
+    QCommandLineParser parser;
+    parser.setApplicationDescription("Poll-cycle period and CPU time of the session over a pseudo-terminal modem.");
+    parser.addHelpOption();
+    const QCommandLineOption simOption("modemsim", "The palvex-modemsim program.", "PATH", DefaultModemSim());
+    const QCommandLineOption cyclesOption("cycles", "Cycles measured per latency.", "N", "40");
+    const QCommandLineOption latencyOption("latency", "Answer latency in ms (repeatable).", "MS");
+    parser.addOptions({simOption, cyclesOption, latencyOption});
+    parser.process(app);
+
+    bool ok = false;
+    const int cycles = parser.value(cyclesOption).toInt(&ok);
+    if (!ok || cycles < 1) {
+        std::fprintf(stderr, "bench_cycle: --cycles needs a positive number\n");
+        return 2;
+    }
+    std::vector<int> latencies;
+    for (const QString &l : parser.values(latencyOption))
+        latencies.push_back(l.toInt());
+    if (latencies.empty())
+        latencies = {0, 20};
+
+    std::printf("model MC55 over a pseudo-terminal, %d cycles per run, %zu wire bytes per cycle\n", cycles,
+                WireBytesPerCycle("MC55"));
+    std::printf("%-10s %10s %10s %13s %13s\n", "latency", "period ms", "floor ms", "period/floor", "cpu ms/cycle");
+    int failures = 0;
+    for (int latency : latencies) {
+        const Result r = Measure(parser.value(simOption), latency, cycles);
+        if (!r.ok) {
+            ++failures;
+            continue;
+        }
+        std::printf("%-10d %10.1f %10.1f %13.2f %13.3f\n", r.latency, r.periodMs, r.floorMs, r.periodMs / r.floorMs,
+                    r.cpuMsPerCycle);
+    }
+    return failures == 0 ? 0 : 1;
+}
