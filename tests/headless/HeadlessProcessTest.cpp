@@ -413,7 +413,10 @@ void HeadlessProcessTest::ptyCsvSurvivesAnUnplug()
     auto modem = std::make_unique<Child>(PALVEX_MODEMSIM_PATH, modemArguments);
     QVERIFY(modem->WaitForLines([](const QList<QByteArray> &l) { return !l.isEmpty(); }, 5000));
 
-    Child child(PALVEX_HEADLESS_PATH, {"--headless", link, "--cycles", "3", "--csv", "--log", log});
+    const quint16 metricsPort = FreeLoopbackPort();
+    QVERIFY(metricsPort != 0);
+    Child child(PALVEX_HEADLESS_PATH, {"--headless", link, "--cycles", "3", "--csv", "--log", log, "--metrics",
+                                       QStringLiteral("127.0.0.1:%1").arg(metricsPort)});
     QVERIFY(child.WaitForLines([](const QList<QByteArray> &l) { return l.size() >= 2; })); // header, cycle 1
 
     // Unplug: the simulator closes both sides and removes its link.
@@ -432,6 +435,20 @@ void HeadlessProcessTest::ptyCsvSurvivesAnUnplug()
     QCOMPARE(child.Process().state(), QProcess::Running);
     modem = std::make_unique<Child>(PALVEX_MODEMSIM_PATH, modemArguments);
     QVERIFY(modem->WaitForLines([](const QList<QByteArray> &l) { return !l.isEmpty(); }, 5000));
+
+    // The new open is counted as a reconnect while the remaining cycles run
+    // (the modem's preparation alone takes three slow answers).
+    std::optional<double> reconnects;
+    QElapsedTimer timer;
+    timer.start();
+    while (child.Process().state() == QProcess::Running && timer.elapsed() < kWaitMs) {
+        reconnects = SeriesValue(HttpGet(metricsPort, "/metrics"), "palvex_reconnects_total");
+        if (reconnects && *reconnects >= 1)
+            break;
+        QTest::qWait(50);
+    }
+    QVERIFY2(reconnects.has_value(), "no scrape succeeded while the monitor ran");
+    QCOMPARE(*reconnects, 1.0);
 
     QVERIFY(child.Finish());
     QCOMPARE(child.Process().exitStatus(), QProcess::NormalExit);
