@@ -1,5 +1,7 @@
 #include "VRynTopDistributor.h"
 
+#include "VRSComm32.h"
+
 #include "RynUtils.h"
 #include "VRynCommunicationComponent.h"
 #include "VRynDistributor.h"
@@ -92,8 +94,12 @@ void VRynTopDistributor::Loaded()
         m_timerOwned = true;
         timer->start();
     }
-    // Without a handler, the default serial channel (owned, named
-    // "VRynCOMHandler") is created here.
+    if (m_comHandler == nullptr) {
+        auto *handler = new TVRSComm32(this);
+        handler->setObjectName(QStringLiteral("VRynCOMHandler"));
+        SetComHandler(handler);
+        m_comHandlerOwned = true;
+    }
 }
 
 void VRynTopDistributor::SetTimer(QTimer *timer)

@@ -1,5 +1,6 @@
 #include "DistributorFixture.h"
 
+#include "VRSComm32.h"
 #include "VRynDistributor.h"
 
 #include <QElapsedTimer>
@@ -208,6 +209,26 @@ TEST_F(TimerComponents, LoadedCreatesARunningOwnedTimer)
     top.SetTimer(&mine);
     EXPECT_TRUE(created.isNull()) << "an owned timer is freed when replaced";
     top.SetTimer(nullptr);
+}
+
+TEST_F(TimerComponents, LoadedCreatesAnOwnedSerialHandlerOnlyWhenNoneIsSet)
+{
+    VRynTopDistributor top;
+    top.Loaded();
+    QPointer<VRynCommunicationComponent> created = top.ComHandler();
+    ASSERT_FALSE(created.isNull());
+    EXPECT_EQ(created->objectName(), "VRynCOMHandler");
+    EXPECT_NE(dynamic_cast<TVRSComm32 *>(created.data()), nullptr);
+    EXPECT_FALSE(created->Active()) << "created closed";
+    top.SetComHandler(nullptr);
+    EXPECT_TRUE(created.isNull()) << "an owned handler is freed when replaced";
+
+    VRynTopDistributor given;
+    TVRSComm32 mine;
+    given.SetComHandler(&mine);
+    given.Loaded();
+    EXPECT_EQ(given.ComHandler(), &mine);
+    given.SetComHandler(nullptr);
 }
 
 TEST_F(TimerComponents, NoExceptionFromATickReachesTheEventLoop)
