@@ -186,7 +186,6 @@ void TfrmMain::BuildComponents()
     zefXPGraph1 = new TzefXPGraph(central);
     zefXPGraph1->setObjectName(QStringLiteral("zefXPGraph1"));
     zefXPGraph1->SetBackGround(kBlack);
-    zefXPGraph1->SetColor(kBlack);
     zefXPGraph1->SetGraphFont(zefXPGraph1->GraphFont(), kLime);
     zefXPGraph1->SetUsageCaption(QStringLiteral("Signal"));
     zefXPGraph1->SetHistoryCaption(QStringLiteral("Signal History"));
@@ -432,8 +431,13 @@ void TfrmMain::ApplyGridRowHeight(int height)
 
 void TfrmMain::WriteGridHeader()
 {
-    for (int c = 0; c < kGridColumns; ++c)
-        sgrResult->item(0, c)->setText(QText(kGridHeader[size_t(c)]));
+    // Row 0 is the grid's fixed header row: shown in the button colour.
+    for (int c = 0; c < kGridColumns; ++c) {
+        QTableWidgetItem *item = sgrResult->item(0, c);
+        item->setText(QText(kGridHeader[size_t(c)]));
+        item->setBackground(sgrResult->palette().button());
+        item->setForeground(sgrResult->palette().buttonText());
+    }
 }
 
 // ---- operator table ------------------------------------------------------
@@ -481,7 +485,9 @@ void TfrmMain::LoadOperators()
 
 void TfrmMain::rgpOperatorsClick(int index)
 {
-    if (index < 0 || index >= m_operatorItemTexts.size())
+    // Only "Auto select" and the table's items choose; an item that reports
+    // a failure does not.
+    if (index < 0 || index > int(m_operators.size()) || index >= m_operatorItemTexts.size())
         return;
     const std::optional<QString> code = OperatorCodeOfItem(index, m_operatorItemTexts[index]);
     if (!code || code->isEmpty())

@@ -1,0 +1,573 @@
+// The main window under the offscreen platform, on the built-in simulated
+// modem. HOME, the data and the config folders point into a temporary
+// folder before QApplication exists, so no test touches the user's settings
+// or operator table.
+#include "MainWindow.h"
+
+#include "NetState.h"
+#include "RynSimModem.h"
+#include "VRSComm32.h"
+#include "VRynAppInfo.h"
+#include "VRynTerminal.h"
+#include "zefXPGraph.h"
+
+#include <QAbstractButton>
+#include <QAction>
+#include <QApplication>
+#include <QButtonGroup>
+#include <QDir>
+#include <QFile>
+#include <QGroupBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QRadioButton>
+#include <QSettings>
+#include <QStatusBar>
+#include <QStandardPaths>
+#include <QTableWidget>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QTimer>
+
+#include <cstdio>
+#include <memory>
+
+namespace {
+
+QTemporaryDir *g_home = nullptr;
+
+QString DataFolder()
+{
+    return QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation) + QStringLiteral("/Palvex");
+}
+
+QString TablePath()
+{
+    return DataFolder() + QStringLiteral("/mccmnc.ini");
+}
+
+void WriteTable(const QByteArray &content)
+{
+    QDir().mkpath(DataFolder());
+    QFile file(TablePath());
+    QVERIFY(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
+    file.write(content);
+}
+
+QSettings Settings()
+{
+    return QSettings(QStringLiteral("RYN s.r.o."), QStringLiteral("Palvex"));
+}
+
+QStringList RowTexts(const QTableWidget *grid, int row)
+{
+    QStringList texts;
+    for (int c = 0; c < grid->columnCount(); ++c)
+        texts << grid->item(row, c)->text();
+    return texts;
+}
+
+QStringList RadioTexts(const TfrmMain &w)
+{
+    QStringList texts;
+    for (QRadioButton *b : w.rgpOperators->findChildren<QRadioButton *>())
+        texts << b->text();
+    return texts;
+}
+
+QString Pad(int value, int width)
+{
+    return QString::number(value).rightJustified(width, QLatin1Char(' '));
+}
+
+// The grid row the display must show for one cell the simulator reported.
+QStringList ExpectedRow(const TRynSimCell &c)
+{
+    const QString band = c.channel >= 1 && c.channel <= 124 ? QStringLiteral("900") : QStringLiteral("1800");
+    return {Pad(c.channel, 4),
+            band,
+            Pad(int(c.rssi / 64.0 * 100.0), 4) + QLatin1Char('%'),
+            Pad(c.dbm, 4),
+            Pad(c.c1, 3),
+            QString::number(c.mcc).rightJustified(3, QLatin1Char('0')) + QLatin1Char(' ') +
+                QString::number(c.mnc).rightJustified(2, QLatin1Char('0'))};
+}
+
+QString RegistrationText(int stat)
+{
+    switch (stat) {
+    case 0: return QStringLiteral(", not registered, not searching");
+    case 1: return QStringLiteral(", registered, home network");
+    case 2: return QStringLiteral(", not registered, searching");
+    case 3: return QStringLiteral(", registration denied");
+    case 5: return QStringLiteral(", registered, roaming");
+    default: return QStringLiteral(", registration state unknown");
+    }
+}
+
+// Counts the session's opens: OPEN writes the port into panel 0.
+class CountingWindow : public TfrmMain {
+public:
+    int opens = 0;
+    void SetStatusPanel(int panel, const std::string &text) override
+    {
+        if (panel == 0)
+            ++opens;
+        TfrmMain::SetStatusPanel(panel, text);
+    }
+};
+
+} // namespace
+
+class MainWindowTest : public QObject {
+    Q_OBJECT
+
+private slots:
+    void init();
+    void cleanup();
+
+    void startTextsBeforeShow();
+    void everyRowIsDashBeforeTheFirstCycle();
+    void servingCellExample();
+    void fullScaleMarkOnServingCellChange();
+    void liveValuesFromTheSimulator();
+    void showWritesTitleHeaderAndDefaultTable();
+    void operatorTableKeepsFileOrderAndParentheses();
+    void emptySectionGivesAutoSelectAlone();
+    void unreadableTableIsShownInTheGroup();
+    void updateSpeedMenu_data();
+    void updateSpeedMenu();
+    void portChangeRestartsTheSessionAndStoresThePort();
+    void pickingTheOpenPortRestartsOnce();
+    void commandLinePortOverridesTheStoredOne();
+    void storedPortIsUsedAtStart();
+    void windowStateSavedOnCloseRestoredOnFirstShow();
+    void terminalSitsBelowTheWindowAndRowHeightFollowsTheFont();
+    void debugTerminalSwitch();
+    void logTerminalToFile();
+    void helpPageIsFound();
+
+private:
+    std::unique_ptr<CountingWindow> MakeWindow(const QString &port = QStringLiteral("SIM"));
+    static bool ShowAndWaitCycles(TfrmMain &w, std::uint64_t cycles, int timeoutMs = 10000);
+};
+
+std::unique_ptr<CountingWindow> MainWindowTest::MakeWindow(const QString &port)
+{
+    auto w = std::make_unique<CountingWindow>();
+    if (!port.isEmpty())
+        w->SetCommandLinePort(port);
+    return w;
+}
+
+bool MainWindowTest::ShowAndWaitCycles(TfrmMain &w, std::uint64_t cycles, int timeoutMs)
+{
+    if (!w.isVisible())
+        w.show();
+    return QTest::qWaitFor([&] { return w.Session().CompletedCycles() >= cycles; }, timeoutMs);
+}
+
+void MainWindowTest::init()
+{
+    Settings().clear();
+    QFile::remove(TablePath());
+    QDir(DataFolder()).removeRecursively();
+}
+
+void MainWindowTest::cleanup()
+{
+    QApplication::processEvents();
+}
+
+void MainWindowTest::startTextsBeforeShow()
+{
+    auto w = MakeWindow();
+    QCOMPARE(w->windowTitle(), QStringLiteral("Palvex"));
+    QCOMPARE(w->size(), QSize(555, 437));
+    QCOMPARE(w->StatusPanels[0]->text(), QStringLiteral("COM?"));
+    QCOMPARE(w->StatusPanels[1]->text(), QStringLiteral("Device: ?"));
+    QCOMPARE(w->StatusPanels[2]->text(), QStringLiteral("Operator: ?"));
+    QCOMPARE(w->StatusPanels[0]->minimumWidth(), 50);
+    QCOMPARE(w->StatusPanels[1]->minimumWidth(), 200);
+    QCOMPARE(w->StatusBar1->toolTip(), QStringLiteral("COM port can is the first parameter in command line!"));
+    QCOMPARE(w->lblConnection->text(), QStringLiteral("?"));
+    QCOMPARE(w->lblSpeed->text(), QStringLiteral("= 3 seconds"));
+    QCOMPARE(w->sgrResult->rowCount(), 8);
+    QCOMPARE(w->sgrResult->columnCount(), 6);
+    QVERIFY(!w->rgpOperators->isEnabled());
+    QCOMPARE(w->rgpOperators->title(), QStringLiteral(" Switch to operator "));
+    QCOMPARE(w->Timer1->interval(), 50);
+    QVERIFY(w->Timer1->isActive());
+}
+
+void MainWindowTest::everyRowIsDashBeforeTheFirstCycle()
+{
+    auto w = MakeWindow();
+    w->tmrShowTimer();
+    for (int row = 1; row <= 7; ++row)
+        QCOMPARE(RowTexts(w->sgrResult, row), QStringList(6, QStringLiteral("-")));
+    QCOMPARE(w->StatusPanels[2]->text(), QStringLiteral("?, registration state unknown"));
+    QCOMPARE(w->zefXPGraph1->UsageValue(), 0);
+    QCOMPARE(w->lblConnection->text(), QString());
+}
+
+void MainWindowTest::servingCellExample()
+{
+    auto w = MakeWindow();
+    TNetState r;
+    r.MarkAllInvalid();
+    r.cells[0] = TCellRow{true, 62, 40, -73, 25, 230, 1};
+    r.operatorName = "T-Mobile CZ";
+    r.operatorNameValid = true;
+    r.operatorCode = "23001";
+    r.operatorCodeValid = true;
+    r.registration = 5;
+    r.registrationValid = true;
+    r.activity = 4;
+    r.activityValid = true;
+    w->ShowRecord(r);
+    QCOMPARE(RowTexts(w->sgrResult, 1), (QStringList{"  62", "900", "  62%", " -73", " 25", "230 01"}));
+    QCOMPARE(RowTexts(w->sgrResult, 2), QStringList(6, QStringLiteral("-")));
+    QCOMPARE(w->StatusPanels[2]->text(), QStringLiteral("T-Mobile CZ (23001), registered, roaming"));
+    QCOMPARE(w->lblConnection->text(), QStringLiteral("Call in progress"));
+}
+
+void MainWindowTest::fullScaleMarkOnServingCellChange()
+{
+    auto w = MakeWindow();
+    TNetState r;
+    r.MarkAllInvalid();
+    r.signal = 40;
+    r.signalValid = true;
+    r.cells[0] = TCellRow{true, 62, 40, -73, 25, 230, 1};
+    const std::vector<std::pair<int, int>> steps{{62, 100}, {62, 40}, {62, 40}, {700, 100}, {700, 40}};
+    for (const auto &[channel, graph] : steps) {
+        r.cells[0].channel = channel;
+        w->ShowRecord(r);
+        QCOMPARE(w->zefXPGraph1->UsageValue(), graph);
+    }
+    QCOMPARE(w->LastServingChannel(), 700);
+}
+
+void MainWindowTest::liveValuesFromTheSimulator()
+{
+    auto w = MakeWindow();
+    // A call rings in the second poll: the label must show it too.
+    w->VRSComm321->Simulator().Engine().SetCallAfterPolls(2);
+    struct Seen {
+        TRynSimTruth truth;
+        QList<QStringList> rows;
+        QString panel2;
+        QString label;
+        int graph = 0;
+        std::int32_t previousChannel = -1;
+    };
+    std::vector<Seen> seen;
+    std::int32_t previous = -1;
+    w->SetOnCycleCompleted([&](const TNetState &) {
+        Seen s;
+        s.truth = w->VRSComm321->Simulator().Engine().Truth();
+        s.previousChannel = previous;
+        w->tmrShowTimer();
+        for (int row = 1; row <= 7; ++row)
+            s.rows << RowTexts(w->sgrResult, row);
+        s.panel2 = w->StatusPanels[2]->text();
+        s.label = w->lblConnection->text();
+        s.graph = w->zefXPGraph1->UsageValue();
+        previous = s.truth.cells[0].channel;
+        seen.push_back(s);
+    });
+    QVERIFY(ShowAndWaitCycles(*w, 6));
+    w->SetOnCycleCompleted({});
+
+    QCOMPARE(w->StatusPanels[0]->text(), QStringLiteral("SIM"));
+    QCOMPARE(w->StatusPanels[1]->text(), QStringLiteral("Device: ") + TRynSimModemEngine::kManufacturer +
+                                             QStringLiteral(" ") + TRynSimModemEngine::kDefaultModel);
+    bool sawRinging = false;
+    for (std::size_t i = 0; i < seen.size(); ++i) {
+        const Seen &s = seen[i];
+        const QByteArray where = QByteArray("cycle ") + QByteArray::number(qulonglong(i + 1));
+        for (int row = 0; row < 7; ++row) {
+            const QStringList expected = row < s.truth.cellCount ? ExpectedRow(s.truth.cells[size_t(row)])
+                                                                 : QStringList(6, QStringLiteral("-"));
+            QVERIFY2(s.rows[row] == expected, (where + " row " + QByteArray::number(row + 1) + ": " +
+                                               s.rows[row].join('|').toUtf8() + " != " + expected.join('|').toUtf8())
+                                                  .constData());
+        }
+        QCOMPARE(s.panel2, QString::fromStdString(s.truth.operatorName + " (" + s.truth.operatorCode + ")") +
+                               RegistrationText(s.truth.registration));
+        const QString label = s.truth.activity == 3   ? QStringLiteral("Ring, ring")
+                              : s.truth.activity == 4 ? QStringLiteral("Call in progress")
+                                                      : QString();
+        QVERIFY2(s.label == label, where.constData());
+        sawRinging = sawRinging || !label.isEmpty();
+        const int signal = s.truth.rssi <= 31 ? s.truth.rssi * 100 / 32 : 0;
+        const int graph = s.truth.cells[0].channel != s.previousChannel ? 100 : signal;
+        QVERIFY2(s.graph == graph, where.constData());
+    }
+    QVERIFY2(sawRinging, "the simulated call never reached the label");
+    QVERIFY(w->rgpOperators->isEnabled());
+}
+
+void MainWindowTest::showWritesTitleHeaderAndDefaultTable()
+{
+    auto w = MakeWindow();
+    QVERIFY(!QFile::exists(TablePath()));
+    w->show();
+    QTRY_COMPARE(w->windowTitle(), QStringLiteral("Palvex, version ") + VRynAppInfo::VersionText());
+    QCOMPARE(RowTexts(w->sgrResult, 0), (QStringList{"channel", "band", "rssi", "dBm", "C1", "MCC MNC"}));
+    QVERIFY(QFile::exists(TablePath()));
+    QCOMPARE(RadioTexts(*w), (QStringList{"Auto select", "T-Mobile (23001)", "O2 (23002)", "Vodafone (23003)"}));
+    QVERIFY(w->rgpOperators->isEnabled());
+    QCOMPARE(w->tmrShow->interval(), 250);
+    QVERIFY(w->UpdateSpeedItems[1]->isChecked());
+    // The port list was filled, SIM last, and the command line chose SIM.
+    QVERIFY(w->cmbPort->count() >= 1);
+    QCOMPARE(w->cmbPort->itemText(w->cmbPort->count() - 1), QStringLiteral("SIM"));
+    QCOMPARE(w->cmbPort->currentText(), QStringLiteral("SIM"));
+}
+
+void MainWindowTest::operatorTableKeepsFileOrderAndParentheses()
+{
+    WriteTable("[General]\n29999=Zed\n23001=Net (CZ)\n10000=AT&T\n");
+    auto w = MakeWindow();
+    QVERIFY(ShowAndWaitCycles(*w, 1));
+    QCOMPARE(RadioTexts(*w), (QStringList{"Auto select", "Zed (29999)", "Net (CZ) (23001)", "AT&&T (10000)"}));
+
+    const auto buttons = w->rgpOperators->findChildren<QRadioButton *>();
+    buttons[2]->click();
+    QCOMPARE(w->Session().RequestedOperator(), std::string("23001"));
+    QVERIFY(!w->rgpOperators->isEnabled());
+    // The switch is sent in a later cycle and the group comes back.
+    QTRY_VERIFY_WITH_TIMEOUT(w->rgpOperators->isEnabled(), 10000);
+    QTRY_COMPARE_WITH_TIMEOUT(w->VRSComm321->Simulator().Engine().Truth().operatorCode, std::string("23001"), 10000);
+    QVERIFY(w->Session().RequestedOperator().empty());
+
+    buttons[0]->click();
+    QCOMPARE(w->Session().RequestedOperator(), std::string("AUTO"));
+    // A second choice while one is pending replaces it.
+    w->rgpOperatorsClick(3);
+    QCOMPARE(w->Session().RequestedOperator(), std::string("10000"));
+}
+
+void MainWindowTest::emptySectionGivesAutoSelectAlone()
+{
+    WriteTable(";nothing here\n[General]\n");
+    auto w = MakeWindow();
+    w->LoadOperators();
+    QCOMPARE(RadioTexts(*w), QStringList{"Auto select"});
+    QVERIFY(w->rgpOperators->isEnabled());
+}
+
+void MainWindowTest::unreadableTableIsShownInTheGroup()
+{
+    // A folder in place of the file: it exists, so no default is written,
+    // and it cannot be read.
+    QVERIFY(QDir().mkpath(TablePath()));
+    auto w = MakeWindow();
+    w->LoadOperators();
+    const auto buttons = w->rgpOperators->findChildren<QRadioButton *>();
+    QCOMPARE(buttons.size(), 2);
+    QCOMPARE(buttons[0]->text(), QStringLiteral("Auto select"));
+    QVERIFY(buttons[0]->isEnabled());
+    QVERIFY(!buttons[1]->isEnabled());
+    QVERIFY2(buttons[1]->text().contains(QStringLiteral("cannot read")), qPrintable(buttons[1]->text()));
+    // Clicking the reason does nothing.
+    w->rgpOperatorsClick(1);
+    QVERIFY(w->Session().RequestedOperator().empty());
+    QDir(TablePath()).removeRecursively();
+}
+
+void MainWindowTest::updateSpeedMenu_data()
+{
+    QTest::addColumn<int>("item");
+    QTest::addColumn<int>("period");
+    QTest::addColumn<QString>("label");
+    QTest::newRow("1 second") << 0 << 83 << "= 1 second";
+    QTest::newRow("3 seconds") << 1 << 250 << "= 3 seconds";
+    QTest::newRow("5 seconds") << 2 << 417 << "= 5 seconds";
+    QTest::newRow("10 seconds") << 3 << 833 << "= 10 seconds";
+    QTest::newRow("1 minute") << 4 << 5000 << "= 1 minute";
+}
+
+void MainWindowTest::updateSpeedMenu()
+{
+    QFETCH(int, item);
+    QFETCH(int, period);
+    QFETCH(QString, label);
+    auto w = MakeWindow();
+    // Start from another speed so the item has something to change.
+    w->UpdateSpeedItems[size_t((item + 2) % 5)]->trigger();
+    w->UpdateSpeedItems[size_t(item)]->trigger();
+    QCOMPARE(w->tmrShow->interval(), period);
+    QVERIFY(w->tmrShow->isActive());
+    QCOMPARE(w->lblSpeed->text(), label);
+    for (int i = 0; i < 5; ++i)
+        QCOMPARE(w->UpdateSpeedItems[size_t(i)]->isChecked(), i == item);
+    QCOMPARE(w->UpdateSpeedItems[size_t(item)]->text(), QString(label).remove(QStringLiteral("= ")));
+}
+
+void MainWindowTest::portChangeRestartsTheSessionAndStoresThePort()
+{
+    auto w = MakeWindow();
+    QVERIFY(ShowAndWaitCycles(*w, 2));
+    const QString missing = QStringLiteral("/dev/palvex-test-no-such-port");
+    w->cmbPort->setFocus();
+    w->cmbPort->lineEdit()->selectAll();
+    QTest::keyClicks(w->cmbPort->lineEdit(), missing);
+    // Typing alone changes nothing.
+    QTest::qWait(100);
+    QVERIFY(Settings().value(QStringLiteral("Connection/COMPort")).toString().isEmpty());
+    QTest::keyClick(w->cmbPort->lineEdit(), Qt::Key_Return);
+    QTRY_COMPARE(Settings().value(QStringLiteral("Connection/COMPort")).toString(), missing);
+    QTRY_COMPARE(w->StatusPanels[0]->text(), missing);
+    QCOMPARE(w->Session().CurrentState(), ModemSession::State::Open);
+
+    // Back to the simulator: the session comes up again.
+    const std::uint64_t before = w->Session().CompletedCycles();
+    w->cmbPort->lineEdit()->selectAll();
+    QTest::keyClicks(w->cmbPort->lineEdit(), QStringLiteral("SIM"));
+    QTest::keyClick(w->cmbPort->lineEdit(), Qt::Key_Return);
+    QTRY_COMPARE(Settings().value(QStringLiteral("Connection/COMPort")).toString(), QStringLiteral("SIM"));
+    QVERIFY(QTest::qWaitFor([&] { return w->Session().CompletedCycles() > before + 1; }, 10000));
+    QCOMPARE(w->StatusPanels[0]->text(), QStringLiteral("SIM"));
+}
+
+void MainWindowTest::pickingTheOpenPortRestartsOnce()
+{
+    auto w = MakeWindow();
+    QVERIFY(ShowAndWaitCycles(*w, 1));
+    const int opens = w->opens;
+    // Enter on the text of an item, and a pick of that item from the list:
+    // each restarts the session exactly once.
+    QTest::keyClick(w->cmbPort->lineEdit(), Qt::Key_Return);
+    QTRY_COMPARE(w->opens, opens + 1);
+    QTest::qWait(50);
+    QCOMPARE(w->opens, opens + 1);
+    emit w->cmbPort->activated(w->cmbPort->count() - 1);
+    QTRY_COMPARE(w->opens, opens + 2);
+    QTest::qWait(50);
+    QCOMPARE(w->opens, opens + 2);
+    QVERIFY(ShowAndWaitCycles(*w, w->Session().CompletedCycles() + 1));
+}
+
+void MainWindowTest::commandLinePortOverridesTheStoredOne()
+{
+    Settings().setValue(QStringLiteral("Connection/COMPort"), QStringLiteral("/dev/palvex-stored"));
+    auto w = MakeWindow(QStringLiteral("SIM"));
+    QVERIFY(ShowAndWaitCycles(*w, 1));
+    QCOMPARE(w->cmbPort->currentText(), QStringLiteral("SIM"));
+    // The command line does not overwrite the stored port.
+    QCOMPARE(Settings().value(QStringLiteral("Connection/COMPort")).toString(), QStringLiteral("/dev/palvex-stored"));
+}
+
+void MainWindowTest::storedPortIsUsedAtStart()
+{
+    Settings().setValue(QStringLiteral("Connection/COMPort"), QStringLiteral("SIM"));
+    Settings().setValue(QStringLiteral("Connection/COMPortSettings"), QStringLiteral("57600,8,E,1,none"));
+    auto w = MakeWindow(QString());
+    QVERIFY(ShowAndWaitCycles(*w, 1));
+    QCOMPARE(w->cmbPort->currentText(), QStringLiteral("SIM"));
+    QCOMPARE(w->VRSComm321->BaudRate(), 57600);
+    QCOMPARE(w->VRSComm321->Parity(), TVRSComm32::TParity::Even);
+}
+
+void MainWindowTest::windowStateSavedOnCloseRestoredOnFirstShow()
+{
+    {
+        auto w = MakeWindow();
+        w->show();
+        QTRY_VERIFY(w->VRynAppInfo1->IsFirstShowDone());
+        w->resize(700, 520);
+        QApplication::processEvents();
+        w->close();
+    }
+    QVERIFY(Settings().contains(QStringLiteral("Window/Geometry")));
+    auto w = MakeWindow();
+    w->show();
+    QTRY_VERIFY(w->VRynAppInfo1->IsFirstShowDone());
+    QCOMPARE(w->size(), QSize(700, 520));
+}
+
+void MainWindowTest::terminalSitsBelowTheWindowAndRowHeightFollowsTheFont()
+{
+    QCOMPARE(TfrmMain::GridRowHeight(8, 96), 15);
+    QCOMPARE(TfrmMain::GridRowHeight(10, 120), 23);
+    QCOMPARE(TfrmMain::GridRowHeight(9, 96), 17);
+
+    auto w = MakeWindow();
+    w->show();
+    QTRY_VERIFY(w->VRynAppInfo1->IsFirstShowDone());
+    const QRect frame = w->frameGeometry();
+    QCOMPARE(w->termMain->pos(), QPoint(frame.left(), frame.top() + frame.height()));
+    const int expected = TfrmMain::GridRowHeight(QFontInfo(w->sgrResult->font()).pointSizeF(), w->sgrResult->logicalDpiY());
+    for (int row = 0; row < 8; ++row)
+        QCOMPARE(w->sgrResult->rowHeight(row), expected);
+}
+
+void MainWindowTest::debugTerminalSwitch()
+{
+    auto w = MakeWindow();
+    QVERIFY(!w->termMain->isVisible());
+    w->Debugterminal1->trigger();
+    QVERIFY(w->Session().DebugTerminal());
+    QVERIFY(w->Debugterminal1->isChecked());
+    QVERIFY(w->termMain->isVisible());
+    w->Debugterminal1->trigger();
+    QVERIFY(!w->Session().DebugTerminal());
+    QVERIFY(!w->Debugterminal1->isChecked());
+    QCOMPARE(w->termMain->Caption(), QStringLiteral("Terminal"));
+    QCOMPARE(w->termMain->CloseAction(), trmcaHide);
+    QCOMPARE(w->termMain->LoggerOpenFlags(), 0x80000000u);
+}
+
+void MainWindowTest::logTerminalToFile()
+{
+    auto w = MakeWindow();
+    const QString file = w->termMain->LogFile();
+    QVERIFY2(file.startsWith(g_home->path()), qPrintable(file));
+    w->Logterminaltofile1->trigger();
+    QVERIFY(w->termMain->IsLogging());
+    QVERIFY(w->Logterminaltofile1->isChecked());
+    QVERIFY(w->Logterminaltofile1->statusTip().contains(QDir::toNativeSeparators(file)));
+    w->termMain->AddLine("a line for the log", 6);
+    w->termMain->Flush();
+    QVERIFY(QFile::exists(file));
+    w->Logterminaltofile1->trigger();
+    QVERIFY(!w->termMain->IsLogging());
+    QVERIFY(!w->Logterminaltofile1->isChecked());
+}
+
+void MainWindowTest::helpPageIsFound()
+{
+    const QString page = TfrmMain::FindHelpPage();
+    QVERIFY2(!page.isEmpty(), qPrintable(TfrmMain::HelpPageCandidates().join(", ")));
+    QFile file(page);
+    QVERIFY(file.open(QIODevice::ReadOnly));
+    QVERIFY(file.readAll().contains("--headless"));
+}
+
+int main(int argc, char **argv)
+{
+    // Everything the window stores goes below a temporary home.
+    QTemporaryDir home;
+    if (!home.isValid()) {
+        std::fprintf(stderr, "no temporary folder\n");
+        return 1;
+    }
+    g_home = &home;
+    qputenv("HOME", home.path().toLocal8Bit());
+    qputenv("XDG_DATA_HOME", (home.path() + "/data").toLocal8Bit());
+    qputenv("XDG_CONFIG_HOME", (home.path() + "/config").toLocal8Bit());
+    qputenv("XDG_RUNTIME_DIR", (home.path() + "/run").toLocal8Bit());
+    QDir().mkpath(home.path() + "/run");
+    QFile::setPermissions(home.path() + "/run", QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
+    QStandardPaths::setTestModeEnabled(true);
+    QApplication app(argc, argv);
+    QApplication::setOrganizationName(QStringLiteral("RYN s.r.o."));
+    QApplication::setApplicationName(QStringLiteral("Palvex"));
+    MainWindowTest test;
+    return QTest::qExec(&test, argc, argv);
+}
+
+#include "MainWindowTest.moc"
