@@ -8,6 +8,8 @@
 #include <QElapsedTimer>
 #include <QFileInfo>
 #include <QProcess>
+
+#include "ModemSimProcess.h"
 #include <QRegularExpression>
 #include <QTemporaryDir>
 #include <QTest>
@@ -29,39 +31,13 @@ using namespace std::chrono_literals;
 
 constexpr int kWaitMs = 5000;
 
-// One palvex-modemsim run, ended by this handle: stdin closed (the program
-// exits by itself), then killed if it still runs.
-class ModemSimProcess {
+// palvex-modemsim with this build's path.
+class TestModemSim : public ModemSimProcess {
 public:
-    explicit ModemSimProcess(QStringList arguments)
+    explicit TestModemSim(QStringList arguments)
+        : ModemSimProcess(QStringLiteral(PALVEX_MODEMSIM_PATH), std::move(arguments))
     {
-        arguments << "--exit-after" << "60";
-        m_process.setProgram(QStringLiteral(PALVEX_MODEMSIM_PATH));
-        m_process.setArguments(arguments);
-        m_process.setProcessChannelMode(QProcess::SeparateChannels);
-        m_process.start();
     }
-    ~ModemSimProcess()
-    {
-        m_process.closeWriteChannel();
-        if (!m_process.waitForFinished(2000)) {
-            m_process.kill();
-            m_process.waitForFinished(2000);
-        }
-    }
-    // The next line of standard output, or empty after the wait.
-    QString NextLine(int waitMs = kWaitMs)
-    {
-        QElapsedTimer timer;
-        timer.start();
-        while (!m_process.canReadLine() && timer.elapsed() < waitMs)
-            m_process.waitForReadyRead(100);
-        return m_process.canReadLine() ? QString::fromLocal8Bit(m_process.readLine()).trimmed() : QString();
-    }
-    QProcess &Process() { return m_process; }
-
-private:
-    QProcess m_process;
 };
 
 struct Recorder {
@@ -152,7 +128,7 @@ void SerialChannelTest::opensPtyThroughLinkAnswersAndReportsStatesInOrder()
 {
     QTemporaryDir dir;
     const QString link = dir.filePath("modem");
-    ModemSimProcess sim({"--link", link, "--model", "PX-2G", "--latency", "0"});
+    TestModemSim sim({"--link", link, "--model", "PX-2G", "--latency", "0"});
     const QString device = sim.NextLine();
     QVERIFY2(device.startsWith("/dev/"), qPrintable("modemsim said: " + device));
     QCOMPARE(QFileInfo(link).symLinkTarget(), device);
@@ -201,7 +177,7 @@ void SerialChannelTest::missingDeviceFailsWithOsErrorText()
 
 void SerialChannelTest::unplugReportsFailedOnceAndClosesThePort()
 {
-    ModemSimProcess sim({"--unplug-after", "1", "--latency", "0"});
+    TestModemSim sim({"--unplug-after", "1", "--latency", "0"});
     const QString device = sim.NextLine();
     QVERIFY(device.startsWith("/dev/"));
 
@@ -230,7 +206,7 @@ void SerialChannelTest::autoReconnectOpensTheRepluggedDevice()
 {
     QTemporaryDir dir;
     const QString link = dir.filePath("usbmodem");
-    ModemSimProcess sim({"--link", link, "--unplug-after", "1", "--replug-after", "0.5", "--latency", "0"});
+    TestModemSim sim({"--link", link, "--unplug-after", "1", "--replug-after", "0.5", "--latency", "0"});
     const QString first = sim.NextLine();
     QVERIFY(first.startsWith("/dev/"));
 
@@ -256,7 +232,7 @@ void SerialChannelTest::autoReconnectOpensTheRepluggedDevice()
 
 void SerialChannelTest::ringIndicatorOnPtyReadsOffWithOneWarning()
 {
-    ModemSimProcess sim({"--latency", "0", "--model", "BGS5"});
+    TestModemSim sim({"--latency", "0", "--model", "BGS5"});
     const QString device = sim.NextLine();
     TVRSComm32 comm;
     Recorder rec;
@@ -284,7 +260,7 @@ void SerialChannelTest::ringIndicatorOnPtyReadsOffWithOneWarning()
 
 void SerialChannelTest::throwingHandlerDoesNotReachTheEventLoop()
 {
-    ModemSimProcess sim({"--latency", "0"});
+    TestModemSim sim({"--latency", "0"});
     const QString device = sim.NextLine();
     TVRSComm32 comm;
     comm.SetCommPort(device.toStdString());
@@ -376,7 +352,7 @@ void SerialChannelTest::modemsimExitsWhenStdinClosesAndRemovesItsLink()
 {
     QTemporaryDir dir;
     const QString link = dir.filePath("modem");
-    ModemSimProcess sim({"--link", link});
+    TestModemSim sim({"--link", link});
     QVERIFY(sim.NextLine().startsWith("/dev/"));
     QVERIFY(QFileInfo(link).isSymLink());
     sim.Process().closeWriteChannel();
