@@ -16,6 +16,7 @@
 #include <QSocketNotifier>
 #include <QTimer>
 
+#include <chrono>
 #include <csignal>
 #include <cstdio>
 #include <exception>
@@ -30,6 +31,9 @@ namespace {
 constexpr int kExitOk = 0;
 constexpr int kExitFailure = 1;
 constexpr int kExitUsage = 2;
+
+// The top distributor's tick, as the window runs it.
+constexpr std::chrono::milliseconds kDistributorTick{50};
 
 void ErrorLine(const QString &text)
 {
@@ -89,7 +93,7 @@ public:
         m_top = new VRynTopDistributor(this);
         m_top->SetComHandler(m_channel);
         m_timer = new QTimer(this);
-        m_timer->setInterval(50);
+        m_timer->setInterval(kDistributorTick);
         m_top->SetTimer(m_timer);
         m_session = std::make_unique<ModemSession>(*m_top, *m_channel, *this);
 
@@ -119,8 +123,8 @@ public:
             m_session->Run();
         });
         if (m_options.durationSeconds)
-            QTimer::singleShot(static_cast<int>(*m_options.durationSeconds * 1000.0), this,
-                               [this] { Stop(kExitOk); });
+            QTimer::singleShot(std::chrono::milliseconds(static_cast<long long>(*m_options.durationSeconds * 1000.0)),
+                               this, [this] { Stop(kExitOk); });
     }
 
     void Stop(int code)

@@ -126,18 +126,6 @@ INSTANTIATE_TEST_SUITE_P(Fields, CycleRecordJsonInvalid,
                                                             "operator_code"}),
                          [](const auto &info) { return std::string(info.param.name); });
 
-TEST(CycleRecordJson, AllInvalidRecordStillHasSevenNullCells)
-{
-    CycleRecord r = FullRecord();
-    r.state.MarkAllInvalid();
-    const QJsonObject o = Parse(CycleRecordJson(r));
-    const QJsonArray cells = o["cells"].toArray();
-    ASSERT_EQ(cells.size(), 7);
-    for (const auto &cell : cells)
-        EXPECT_TRUE(cell.isNull());
-    EXPECT_EQ(o["manufacturer"].toString(), "Maker") << "identity has no valid flag";
-}
-
 struct TextCase {
     const char *name;
     std::string text;
@@ -162,11 +150,10 @@ TEST_P(CycleRecordJsonText, StringsSurviveARoundTripOnOneLine)
 
 INSTANTIATE_TEST_SUITE_P(
     Texts, CycleRecordJsonText,
-    ::testing::Values(TextCase{"quote", "Say \"hi\"", "Say \"hi\""}, TextCase{"backslash", "a\\b", "a\\b"},
-                      TextCase{"newline", "two\nlines\r", "two\nlines\r"}, TextCase{"tab", "a\tb", "a\tb"},
+    ::testing::Values(TextCase{"quote_backslash", "Say \"hi\" a\\b", "Say \"hi\" a\\b"},
+                      TextCase{"newline", "two\nlines\r", "two\nlines\r"},
                       TextCase{"utf8", "O\xC2\xB2 \xC4\x8C" "esko", QString::fromUtf8("O\xC2\xB2 \xC4\x8C" "esko")},
-                      TextCase{"key_lookalike", "\",\"cycle\":9,\"x\":\"", "\",\"cycle\":9,\"x\":\""},
-                      TextCase{"empty", "", ""}),
+                      TextCase{"key_lookalike", "\",\"cycle\":9,\"x\":\"", "\",\"cycle\":9,\"x\":\""}),
     [](const auto &info) { return std::string(info.param.name); });
 
 // ------------------------------------------------------------------ CSV
@@ -366,20 +353,15 @@ TEST_P(HeadlessOptionsCase, Parses)
 
 INSTANTIATE_TEST_SUITE_P(
     Arguments, HeadlessOptionsCase,
-    ::testing::Values(OptionCase{"port_only", {"SIM"}, HeadlessParse::Run, ""},
-                      OptionCase{"with_headless", {"--headless", "SIM", "--cycles", "5"}, HeadlessParse::Run, ""},
+    ::testing::Values(OptionCase{"with_headless", {"--headless", "SIM", "--cycles", "5"}, HeadlessParse::Run, ""},
                       OptionCase{"help", {"--help"}, HeadlessParse::Help, ""},
                       OptionCase{"no_port", {"--csv"}, HeadlessParse::Error, "no port"},
                       OptionCase{"two_ports", {"SIM", "COM3"}, HeadlessParse::Error, "one port"},
                       OptionCase{"unknown", {"SIM", "--colour"}, HeadlessParse::Error, "colour"},
                       OptionCase{"cycles_zero", {"SIM", "--cycles", "0"}, HeadlessParse::Error, "--cycles"},
-                      OptionCase{"cycles_text", {"SIM", "--cycles", "five"}, HeadlessParse::Error, "--cycles"},
                       OptionCase{"baud_negative", {"SIM", "--baud", "-9600"}, HeadlessParse::Error, "--baud"},
-                      OptionCase{"duration_zero", {"SIM", "--duration", "0"}, HeadlessParse::Error, "--duration"},
                       OptionCase{"duration_nan", {"SIM", "--duration", "nan"}, HeadlessParse::Error, "--duration"},
                       OptionCase{"both_formats", {"SIM", "--json", "--csv"}, HeadlessParse::Error, "--csv"},
-                      OptionCase{"log_empty", {"SIM", "--log", ""}, HeadlessParse::Error, "--log"},
-                      OptionCase{"metrics_no_port", {"SIM", "--metrics", "127.0.0.1"}, HeadlessParse::Error, "--metrics"},
                       OptionCase{"metrics_no_host", {"SIM", "--metrics", ":9464"}, HeadlessParse::Error, "--metrics"},
                       OptionCase{"metrics_big_port", {"SIM", "--metrics", "127.0.0.1:70000"}, HeadlessParse::Error,
                                  "--metrics"},

@@ -380,11 +380,8 @@ void HeadlessProcessTest::errorsGiveOneLineAndAFailureCode_data()
     QTest::addColumn<QStringList>("arguments");
     QTest::addColumn<QString>("message");
     QTest::newRow("bad option") << QStringList{"SIM", "--colour"} << "colour";
-    QTest::newRow("bad cycles") << QStringList{"SIM", "--cycles", "-1"} << "--cycles";
-    QTest::newRow("no port") << QStringList{"--json"} << "no port";
     QTest::newRow("unknown port") << QStringList{"/dev/palvex-no-such-port"} << "unknown port";
     QTest::newRow("unwritable log") << QStringList{"SIM", "--log", "/proc/palvex/records.csv"} << "records.csv";
-    QTest::newRow("unwritable terminal") << QStringList{"SIM", "--terminal", "/proc/palvex/t.log"} << "t.log";
 }
 
 void HeadlessProcessTest::errorsGiveOneLineAndAFailureCode()

@@ -145,7 +145,7 @@ TEST(MetricsExporter, SignalDbmRecoversTheRssiOfEveryPercent)
     }
 }
 
-TEST(MetricsExporter, ListenRejectsBadAddressesAndABusyPort)
+TEST(MetricsExporter, ABusyPortIsAnErrorNamingIt)
 {
     MetricsExporter first("SIM");
     std::string error;
@@ -156,9 +156,4 @@ TEST(MetricsExporter, ListenRejectsBadAddressesAndABusyPort)
     MetricsExporter second("SIM");
     EXPECT_FALSE(second.Listen("127.0.0.1:" + std::to_string(port), error));
     EXPECT_NE(error.find(std::to_string(port)), std::string::npos) << error;
-    for (const char *bad : {"127.0.0.1", ":9464", "127.0.0.1:x", "::1:9464", "[::1:9464"}) {
-        error.clear();
-        EXPECT_FALSE(second.Listen(bad, error)) << bad;
-        EXPECT_FALSE(error.empty()) << bad;
-    }
 }
