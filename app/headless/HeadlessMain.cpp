@@ -178,9 +178,11 @@ public:
             WriteStdout(CsvHeader() + '\n');
             m_headerWritten = true;
         }
-        WriteStdout(CycleRecordLine(record, m_options.format));
+        // The log first: whoever sees a record on standard output finds it
+        // in the log file already.
         if (m_log && !m_log->Append(record))
             return Fail(m_log->ErrorText());
+        WriteStdout(CycleRecordLine(record, m_options.format));
         if (m_metrics) {
             m_metrics->Update(record.state, record.manufacturer, record.model);
             m_metrics->CountCycle();

@@ -2,6 +2,7 @@
 // against a replay of the same simulator, a pseudo-terminal modem that is
 // unplugged and plugged in again, a Prometheus scrape over loopback, a clean
 // stop on SIGTERM and the error exits.
+#include "ModemSimProcess.h"
 #include "RynSimModem.h"
 
 #include <QElapsedTimer>
@@ -406,9 +407,9 @@ void HeadlessProcessTest::ptyCsvSurvivesAnUnplug()
     const QString log = dir.filePath("records.csv");
     // A slow modem, so a cycle takes long enough for the test to pull the
     // plug in the middle of the second one.
-    const QStringList modemArguments{"--link", link, "--latency", "250", "--exit-after", "60"};
-    auto modem = std::make_unique<Child>(PALVEX_MODEMSIM_PATH, modemArguments);
-    QVERIFY(modem->WaitForLines([](const QList<QByteArray> &l) { return !l.isEmpty(); }, 5000));
+    const QStringList modemArguments{"--link", link, "--latency", "250"};
+    auto modem = std::make_unique<ModemSimProcess>(PALVEX_MODEMSIM_PATH, modemArguments);
+    QVERIFY(!modem->NextLine().isEmpty());
 
     const quint16 metricsPort = FreeLoopbackPort();
     QVERIFY(metricsPort != 0);
@@ -418,7 +419,7 @@ void HeadlessProcessTest::ptyCsvSurvivesAnUnplug()
 
     // Unplug: the simulator closes both sides and removes its link.
     modem->Process().closeWriteChannel();
-    QVERIFY(modem->Finish(5000));
+    QVERIFY(modem->Process().waitForFinished(5000));
     QCOMPARE(modem->Process().exitCode(), 0);
     const QList<QByteArray> beforeUnplug = child.Lines();
     const QList<QByteArray> logged = FileLines(log);
@@ -430,8 +431,8 @@ void HeadlessProcessTest::ptyCsvSurvivesAnUnplug()
     // Plugged in again a second later under the same name.
     QTest::qWait(1000);
     QCOMPARE(child.Process().state(), QProcess::Running);
-    modem = std::make_unique<Child>(PALVEX_MODEMSIM_PATH, modemArguments);
-    QVERIFY(modem->WaitForLines([](const QList<QByteArray> &l) { return !l.isEmpty(); }, 5000));
+    modem = std::make_unique<ModemSimProcess>(PALVEX_MODEMSIM_PATH, modemArguments);
+    QVERIFY(!modem->NextLine().isEmpty());
 
     // The new open is counted as a reconnect while the remaining cycles run
     // (the modem's preparation alone takes three slow answers).
