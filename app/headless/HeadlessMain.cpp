@@ -114,8 +114,12 @@ public:
 
     ~HeadlessMonitor() override { Shutdown(); }
 
+    // Runs inside the event loop, so a failure here can end it.
     void Start()
     {
+        WriteHeaderNow();
+        if (m_stopping)
+            return;
         m_timer->start();
         Guarded([this] {
             m_top->TimerTick();
@@ -204,6 +208,7 @@ public:
             m_metrics->CountTimeout();
     }
 
+private:
     void WriteHeaderNow()
     {
         if (m_options.format == RecordFormat::Csv && !m_headerWritten) {
@@ -212,7 +217,6 @@ public:
         }
     }
 
-private:
     template <class F> void Guarded(F &&f)
     {
         try {
@@ -452,7 +456,6 @@ int RunHeadless(int argc, char **argv)
             ErrorLine(QStringLiteral("cannot install the signal handlers"));
             return kExitFailure;
         }
-        monitor.WriteHeaderNow();
         QTimer::singleShot(0, &monitor, [&monitor] { monitor.Start(); });
         QCoreApplication::exec();
         monitor.Shutdown();
