@@ -91,11 +91,13 @@ ModemSession::ModemSession(VRynTopDistributor &top, VRynPortComponent &channel, 
         handled = true;
     });
     m_channel.SetOnStateChange([this](QObject *, TCommState state) { VRSComm321StateChange(state); });
+    m_channel.SetOnNotice([this](const std::string &text) { Write("  " + text); });
 }
 
 ModemSession::~ModemSession()
 {
     m_channel.SetOnStateChange({});
+    m_channel.SetOnNotice({});
     m_top.SetOnComRecvDecode({});
     m_top.SetOnComRecvPoll({});
     m_top.SetOnTimeout({});
@@ -144,7 +146,10 @@ void ModemSession::distTopComRecvPoll(VRynGeneralDistributor *, std::uint32_t &,
 void ModemSession::distTopTimeout(VRynGeneralDistributor *, std::uint32_t &)
 {
     m_timedOut = true;
-    m_view.CommandTimedOut();
+    const auto state = CurrentState();
+    const bool commandPending = !(state == State::Open || (state == State::Poll && m_step == kPollPauseWait));
+    if (commandPending)
+        m_view.CommandTimedOut();
     Run();
 }
 
@@ -284,6 +289,7 @@ void ModemSession::RunOpen()
         if (m_channel.StartComm()) {
             Write("  Success. Port \"" + port + "\" opened.");
             m_channelLost = false;
+            m_view.PortOpened();
             m_runAgain = true;
             SetState(State::Prepare);
         } else {

@@ -41,8 +41,11 @@ public:
     virtual void SetPortColor(std::uint32_t bgr) = 0;
     // A poll cycle ended: the display record holds its result.
     virtual void CycleCompleted() {}
-    // A command went unanswered within its time-out.
+    // A command went unanswered within its time-out (the pause of a poll
+    // cycle and the wait between two open attempts are not commands).
     virtual void CommandTimedOut() {}
+    // The port opened; every call after the first is a reconnect.
+    virtual void PortOpened() {}
 };
 
 class ModemSession {

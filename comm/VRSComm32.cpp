@@ -388,7 +388,7 @@ void TVRSComm32::HandleLoss(std::uint64_t session)
     m_lossPending = false;
     if (m_port->isOpen())
         m_port->close();
-    qWarning("serial port %s: %s", m_commPort.c_str(), m_lastErrorText.c_str());
+    Guarded("notice", [&] { Notice("serial port " + m_commPort + ": " + m_lastErrorText); });
     Guarded("state", [&] { ChangeState(TCommState::CommStateFailed); });
     if (m_autoReconnect && !Active() && session == m_session)
         m_reconnectTimer->start();
@@ -446,8 +446,8 @@ bool TVRSComm32::RingIndicator()
         // ("Inappropriate ioctl for device"): the ring reads as off.
         if (!m_ringWarningShown) {
             m_ringWarningShown = true;
-            qWarning("serial port %s cannot report its ring indicator (%s); it reads as off", m_commPort.c_str(),
-                     qPrintable(m_port->errorString()));
+            Notice("serial port " + m_commPort + " cannot report its ring indicator (" +
+                   m_port->errorString().toStdString() + "); it reads as off");
         }
         m_port->clearError();
         return false;

@@ -1,5 +1,7 @@
 #include "VRynCommunicationComponent.h"
 
+#include <QtGlobal>
+
 #include <algorithm>
 #include <limits>
 
@@ -75,4 +77,12 @@ void VRynCommunicationComponent::DeliverState(QObject *channel, TCommState state
     }
     if (auto advanced = m_onAdvancedStateChange)
         advanced(this, channel, state);
+}
+
+void VRynPortComponent::Notice(const std::string &text)
+{
+    if (auto handler = m_onNotice)
+        handler(text);
+    else
+        qWarning("%s", text.c_str());
 }

@@ -104,10 +104,22 @@ class VRynPortComponent : public VRynCommunicationComponent {
 public:
     using VRynCommunicationComponent::VRynCommunicationComponent;
 
+    // Short readable notices about the port (a line the device cannot
+    // report, a lost connection), meant for the user's terminal. Without a
+    // handler they go to the Qt message log.
+    using TPortNotice = std::function<void(const std::string &text)>;
+    void SetOnNotice(TPortNotice handler) { m_onNotice = std::move(handler); }
+
     virtual std::string CommPort() const = 0;
     virtual void SetCommPort(const std::string &port) = 0;
     // State of the ring indicator at the moment of the call.
     virtual bool RingIndicator() = 0;
     // Readable text of the last failure (open error, lost connection).
     virtual std::string LastErrorText() const = 0;
+
+protected:
+    void Notice(const std::string &text);
+
+private:
+    TPortNotice m_onNotice;
 };

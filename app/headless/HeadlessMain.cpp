@@ -96,20 +96,6 @@ public:
         m_timer->setInterval(kDistributorTick);
         m_top->SetTimer(m_timer);
         m_session = std::make_unique<ModemSession>(*m_top, *m_channel, *this);
-
-        // Reconnects are counted from the channel's own state reports, ahead
-        // of the session's handler.
-        TEventChangeState sessionHandler = m_channel->OnStateChange();
-        m_channel->SetOnStateChange([this, sessionHandler](QObject *sender, TCommState state) {
-            if (state == TCommState::CommStateConnected && m_lastReported != TCommState::CommStateConnected) {
-                if (m_everConnected && m_metrics)
-                    m_metrics->CountReconnect();
-                m_everConnected = true;
-            }
-            m_lastReported = state;
-            if (sessionHandler)
-                sessionHandler(sender, state);
-        });
     }
 
     ~HeadlessMonitor() override { Shutdown(); }
@@ -197,15 +183,15 @@ public:
 
     void CommandTimedOut() override
     {
-        // The pause at the start of a poll cycle and the wait between two
-        // open attempts end in a time-out too; neither is a command the
-        // modem left unanswered.
-        const auto state = m_session ? m_session->CurrentState() : ModemSession::State::Init;
-        const auto step = m_session ? m_session->Step() : 0;
-        if ((state == ModemSession::State::Poll && step == 1) || state == ModemSession::State::Open)
-            return;
         if (m_metrics)
             m_metrics->CountTimeout();
+    }
+
+    void PortOpened() override
+    {
+        if (m_everConnected && m_metrics)
+            m_metrics->CountReconnect();
+        m_everConnected = true;
     }
 
 private:
@@ -273,7 +259,6 @@ private:
     VRynTopDistributor *m_top = nullptr;
     QTimer *m_timer = nullptr;
     std::unique_ptr<ModemSession> m_session;
-    TCommState m_lastReported = TCommState::CommStateFirst;
     bool m_everConnected = false;
     bool m_stopping = false;
     bool m_headerWritten = false;

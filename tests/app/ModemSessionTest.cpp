@@ -105,6 +105,7 @@ TEST_P(ModemSessionCycle, SendsTheCommandsOfTheModelAndCopiesTheRecord)
     // The next cycle starts after the pause.
     h.Advance(50);
     EXPECT_EQ(h.TakeWrites(), (Writes{kMainPoll}));
+    EXPECT_EQ(h.view.commandTimeouts, 0) << "the pause is no unanswered command";
 }
 
 INSTANTIATE_TEST_SUITE_P(Models, ModemSessionCycle,
@@ -131,6 +132,7 @@ TEST(ModemSession, PrepareRepeatsEachCommandAfterTwoSeconds)
     h.Advance(2050);
     EXPECT_EQ(h.TakeWrites(), (Writes{"AT+CGMI\r"}));
     EXPECT_EQ(h.session.Manufacturer(), "ERROR");
+    EXPECT_EQ(h.view.commandTimeouts, 2);
 }
 
 TEST(ModemSession, MainAnswerTimeoutKeepsOnlyTheNumericOperator)
@@ -209,6 +211,8 @@ TEST(ModemSession, FailedOpenIsRetriedEverySecond)
     h.Advance(1050);
     EXPECT_EQ(h.channel.startCount, 3);
     EXPECT_EQ(h.session.CurrentState(), State::Prepare);
+    EXPECT_EQ(h.view.portOpens, 1);
+    EXPECT_EQ(h.view.commandTimeouts, 0) << "waiting to retry an open is no unanswered command";
     EXPECT_EQ(h.TakeWrites(), (Writes{"ATE0+COPS=0\r"}));
 }
 
@@ -238,6 +242,7 @@ TEST_P(ModemSessionLoss, ClosesAndReopensAtTheNextEvent)
     EXPECT_EQ(h.channel.startCount, opensBefore + 1);
     EXPECT_EQ(h.session.CurrentState(), State::Prepare);
     EXPECT_EQ(h.TakeWrites(), (Writes{"ATE0+COPS=0\r"}));
+    EXPECT_EQ(h.view.portOpens, 2);
 }
 
 INSTANTIATE_TEST_SUITE_P(

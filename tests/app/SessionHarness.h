@@ -20,6 +20,8 @@ public:
     std::vector<int> graphValues;
     int refreshes = 0;
     int cycles = 0;
+    int commandTimeouts = 0;
+    int portOpens = 0;
     std::vector<std::string> lines;      // every terminal line, as written
     std::vector<std::string> outLines;   // lines of the sent-data type
     std::vector<std::uint32_t> portColors;
@@ -49,6 +51,8 @@ public:
     }
     void SetPortColor(std::uint32_t bgr) override { portColors.push_back(bgr); }
     void CycleCompleted() override { ++cycles; }
+    void CommandTimedOut() override { ++commandTimeouts; }
+    void PortOpened() override { ++portOpens; }
 
     bool HasLine(const std::string &text) const
     {

@@ -58,9 +58,17 @@ TEST(SessionOverSerial, PollsThroughAnUnplugAndReconnects)
     const TNetState first = session.DisplayRecordSnapshot();
     EXPECT_TRUE(first.signalValid);
     EXPECT_TRUE(first.cells[0].valid) << "AT^MONI answered over the pty";
+    // A pty cannot report its ring line: said once in the terminal, read as off.
+    const auto ringNotices = std::count_if(view.lines.begin(), view.lines.end(), [](const std::string &l) {
+        return l.find("cannot report its ring indicator") != std::string::npos;
+    });
+    EXPECT_EQ(ringNotices, 1);
 
     // The modem goes away: the session closes the port and tries again.
     ASSERT_TRUE(WaitFor([&] { return view.HasLine("machine: CLOSE"); }, 10000));
+    EXPECT_TRUE(std::any_of(view.lines.begin(), view.lines.end(), [](const std::string &l) {
+        return l.find("connection lost") != std::string::npos;
+    })) << "the loss is explained in the terminal";
     const int cyclesAtLoss = view.cycles;
     EXPECT_GE(std::count(view.portColors.begin(), view.portColors.end(), 0x0000FFu), 1)
         << "the port combo turns red";
