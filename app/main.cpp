@@ -8,31 +8,78 @@
 #include <QApplication>
 #include <QCommandLineParser>
 
+#include <cstdio>
+#include <cstring>
+
+namespace {
+
+void SetApplicationNames()
+{
+    QCoreApplication::setOrganizationName(QString::fromLatin1(VRynAppInfo::kOrganization));
+    QCoreApplication::setApplicationName(QStringLiteral("Palvex"));
+    QCoreApplication::setApplicationVersion(VRynAppInfo::VersionText());
+}
+
+struct Options {
+    QCommandLineOption log{QStringLiteral("log"),
+                           QStringLiteral("Append every poll cycle's values to FILE (JSON lines; CSV for a .csv file)."),
+                           QStringLiteral("FILE")};
+};
+
+void Configure(QCommandLineParser &parser, const Options &options)
+{
+    parser.setApplicationDescription(QStringLiteral("Palvex: a monitor for a GSM modem on a serial port.\n"
+                                                    "palvex --headless PORT runs it without a window."));
+    parser.addHelpOption();
+    parser.addVersionOption();
+    parser.addOption(options.log);
+    parser.addPositionalArgument(QStringLiteral("port"),
+                                 QStringLiteral("Serial port to open (ttyUSB0, /dev/ttyACM0, COM3), or SIM for the "
+                                                "built-in simulated modem. Default: the port used last."),
+                                 QStringLiteral("[port]"));
+}
+
+// --help and --version print and exit; they must work without a display.
+bool AsksOnlyForText(int argc, char **argv)
+{
+    for (int i = 1; i < argc; ++i)
+        for (const char *option : {"-h", "--help", "-?", "--help-all", "-v", "--version"})
+            if (std::strcmp(argv[i], option) == 0)
+                return true;
+    return false;
+}
+
+} // namespace
+
 int main(int argc, char **argv)
 {
     // ---- headless dispatch: "palvex --headless PORT" runs the monitor
     // without a window; it is dispatched here, before QApplication exists.
 
+    const Options options;
+    if (AsksOnlyForText(argc, argv)) {
+        QCoreApplication core(argc, argv);
+        SetApplicationNames();
+        QCommandLineParser parser;
+        Configure(parser, options);
+        parser.process(core); // prints and exits
+        return 0;
+    }
+
     QApplication app(argc, argv);
-    QApplication::setOrganizationName(QString::fromLatin1(VRynAppInfo::kOrganization));
-    QApplication::setApplicationName(QStringLiteral("Palvex"));
-    QApplication::setApplicationVersion(VRynAppInfo::VersionText());
+    SetApplicationNames();
     QApplication::setWindowIcon(PalvexIcon());
 
     QCommandLineParser parser;
-    parser.setApplicationDescription(QStringLiteral("Palvex: a monitor for a GSM modem on a serial port."));
-    parser.addHelpOption();
-    parser.addVersionOption();
-    parser.addPositionalArgument(QStringLiteral("port"),
-                                 QStringLiteral("Serial port to open (ttyUSB0, /dev/ttyACM0, COM3), or SIM for the "
-                                                "built-in simulated modem. Default: the port used last."),
-                                 QStringLiteral("[port]"));
-    parser.process(app); // --help and --version print and exit here
+    Configure(parser, options);
+    parser.process(app); // an unknown option is reported and ends the program
 
     TfrmMain frmMain;
     const QStringList positional = parser.positionalArguments();
     if (!positional.isEmpty())
         frmMain.SetCommandLinePort(positional.first());
+    if (parser.isSet(options.log) && !frmMain.StartRecordLog(parser.value(options.log)))
+        std::fprintf(stderr, "palvex: %s\n", qPrintable(frmMain.RecordLogFile().ErrorText()));
     TfrmAbout frmAbout(&frmMain);
     frmMain.SetAboutBox(&frmAbout);
 

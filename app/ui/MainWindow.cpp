@@ -16,7 +16,9 @@
 #include <QApplication>
 #include <QButtonGroup>
 #include <QCoreApplication>
+#include <QDateTime>
 #include <QDesktopServices>
+#include <QFileDialog>
 #include <QDir>
 #include <QFileInfo>
 #include <QGroupBox>
@@ -28,6 +30,7 @@
 #include <QMessageBox>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QStandardPaths>
 #include <QStatusBar>
 #include <QTableWidget>
 #include <QTimer>
@@ -323,6 +326,11 @@ void TfrmMain::BuildMenu()
     MainMenu1->setObjectName(QStringLiteral("MainMenu1"));
 
     QMenu *file = MainMenu1->addMenu(QStringLiteral("&File"));
+    Recordlog1 = file->addAction(QStringLiteral("&Record log to file..."));
+    Recordlog1->setCheckable(true);
+    Recordlog1->setStatusTip(QStringLiteral("Append every poll cycle's values to a file (JSON lines or CSV)"));
+    connect(Recordlog1, &QAction::triggered, this, [this] { RunGuarded("record log", [this] { Recordlog1Click(); }); });
+    file->addSeparator();
     Exit1 = file->addAction(QStringLiteral("&Exit"), this, [this] { Exit1Click(); });
     Exit1->setShortcut(QKeySequence::Quit);
 
@@ -555,10 +563,67 @@ void TfrmMain::SetPortColor(std::uint32_t bgr)
 
 void TfrmMain::CycleCompleted()
 {
+    if (m_recordLog.IsOpen()) {
+        const CycleRecord record =
+            CycleRecordFromSession(*m_session, PortText(), QDateTime::currentDateTimeUtc());
+        if (!m_recordLog.Append(record)) {
+            // One report, then the log stops: a full disk must not flood the terminal.
+            termMain->AddLine(QStringLiteral("Record log stopped: ") + m_recordLog.ErrorText(), VRynTerminal_ltExtra);
+            StopRecordLog();
+        }
+    }
     if (!m_onCycleCompleted)
         return;
     std::lock_guard lock(m_session->RecordLock());
     m_onCycleCompleted(m_session->DisplayRecord());
+}
+
+RecordFormat TfrmMain::RecordFormatOfFile(const QString &path)
+{
+    return path.endsWith(QStringLiteral(".csv"), Qt::CaseInsensitive) ? RecordFormat::Csv : RecordFormat::Json;
+}
+
+bool TfrmMain::StartRecordLog(const QString &path)
+{
+    const bool ok = m_recordLog.Open(path, RecordFormatOfFile(path));
+    if (ok)
+        termMain->AddLine(QStringLiteral("Record log: writing every poll cycle to ") + QDir::toNativeSeparators(path),
+                          VRynTerminal_ltExtra);
+    else
+        termMain->AddLine(QStringLiteral("Record log: ") + m_recordLog.ErrorText(), VRynTerminal_ltExtra);
+    Recordlog1->setChecked(ok);
+    Recordlog1->setStatusTip(ok ? QStringLiteral("Recording to ") + QDir::toNativeSeparators(path)
+                                : QStringLiteral("Append every poll cycle's values to a file (JSON lines or CSV)"));
+    return ok;
+}
+
+void TfrmMain::StopRecordLog()
+{
+    if (m_recordLog.IsOpen())
+        termMain->AddLine(QStringLiteral("Record log closed: ") + QDir::toNativeSeparators(m_recordLog.Path()),
+                          VRynTerminal_ltExtra);
+    m_recordLog.Close();
+    Recordlog1->setChecked(false);
+}
+
+void TfrmMain::Recordlog1Click()
+{
+    if (m_recordLog.IsOpen()) {
+        StopRecordLog();
+        return;
+    }
+    Recordlog1->setChecked(false);
+    const QString folder = QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation) +
+                           QLatin1Char('/') + VRynAppInfo1->AppName();
+    QDir().mkpath(folder);
+    const QString path = QFileDialog::getSaveFileName(
+        this, QStringLiteral("Record log"), folder + QStringLiteral("/records.jsonl"),
+        QStringLiteral("JSON lines (*.jsonl *.json);;CSV (*.csv);;All files (*)"), nullptr,
+        QFileDialog::DontConfirmOverwrite); // the log appends; nothing is overwritten
+    if (path.isEmpty())
+        return;
+    if (!StartRecordLog(path))
+        QMessageBox::warning(this, QStringLiteral("Record log"), m_recordLog.ErrorText());
 }
 
 // ---- handlers ------------------------------------------------------------

@@ -7,6 +7,7 @@
 
 #include "ModemSession.h"
 #include "OperatorTable.h"
+#include "RecordLog.h"
 
 #include <QComboBox>
 #include <QMainWindow>
@@ -93,6 +94,14 @@ public:
         m_onCycleCompleted = std::move(handler);
     }
 
+    // The record log: one line per completed poll cycle (JSON lines, or CSV
+    // for a file ending in .csv), appended and flushed. False, with the
+    // reason in the terminal, when the file cannot be opened.
+    bool StartRecordLog(const QString &path);
+    void StopRecordLog();
+    const RecordLog &RecordLogFile() const { return m_recordLog; }
+    static RecordFormat RecordFormatOfFile(const QString &path);
+
     // Where Help/Content looks for the user guide: doc/index.html next to
     // the program, in the installed share folder, then in the source tree.
     static QStringList HelpPageCandidates();
@@ -121,6 +130,7 @@ public:
     QMenuBar *MainMenu1 = nullptr;
 
     // Menu items.
+    QAction *Recordlog1 = nullptr;
     QAction *Exit1 = nullptr;
     std::array<QAction *, 5> UpdateSpeedItems{};
     QAction *Debugterminal1 = nullptr;
@@ -143,6 +153,7 @@ public:
     void tmrShowTimer();
     // Shows record in the graph, the status bar, the grid and the label.
     void ShowRecord(const TNetState &record);
+    void Recordlog1Click();
     void Exit1Click();
     void UpdateSpeedClick(int index);
     void Debugterminal1Click();
@@ -178,4 +189,5 @@ private:
     QString m_commandLinePort;
     bool m_shown = false;
     std::function<void(const TNetState &)> m_onCycleCompleted;
+    RecordLog m_recordLog;
 };

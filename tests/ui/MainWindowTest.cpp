@@ -139,6 +139,7 @@ private slots:
     void updateSpeedMenu();
     void portChangeRestartsTheSessionAndStoresThePort();
     void pickingTheOpenPortRestartsOnce();
+    void dropDownRefillsTheListAndKeepsTypedText();
     void commandLinePortOverridesTheStoredOne();
     void storedPortIsUsedAtStart();
     void windowStateSavedOnCloseRestoredOnFirstShow();
@@ -146,6 +147,9 @@ private slots:
     void debugTerminalSwitch();
     void logTerminalToFile();
     void helpPageIsFound();
+    void recordLogWritesOneLinePerCycle_data();
+    void recordLogWritesOneLinePerCycle();
+    void recordLogThatCannotBeOpenedIsReported();
 
 private:
     std::unique_ptr<CountingWindow> MakeWindow(const QString &port = QStringLiteral("SIM"));
@@ -451,6 +455,21 @@ void MainWindowTest::pickingTheOpenPortRestartsOnce()
     QVERIFY(ShowAndWaitCycles(*w, w->Session().CompletedCycles() + 1));
 }
 
+void MainWindowTest::dropDownRefillsTheListAndKeepsTypedText()
+{
+    auto w = MakeWindow();
+    w->cmbPort->clear();
+    w->cmbPort->addItem(QStringLiteral("stale-port"));
+    w->cmbPort->setEditText(QStringLiteral("/dev/typed-not-committed"));
+    w->cmbPort->showPopup();
+    QCOMPARE(w->cmbPort->findText(QStringLiteral("stale-port")), -1);
+    QCOMPARE(w->cmbPort->itemText(w->cmbPort->count() - 1), QStringLiteral("SIM"));
+    QCOMPARE(w->cmbPort->currentText(), QStringLiteral("/dev/typed-not-committed"));
+    w->cmbPort->hidePopup();
+    QTest::qWait(20);
+    QCOMPARE(w->opens, 0);
+}
+
 void MainWindowTest::commandLinePortOverridesTheStoredOne()
 {
     Settings().setValue(QStringLiteral("Connection/COMPort"), QStringLiteral("/dev/palvex-stored"));
@@ -545,6 +564,59 @@ void MainWindowTest::helpPageIsFound()
     QFile file(page);
     QVERIFY(file.open(QIODevice::ReadOnly));
     QVERIFY(file.readAll().contains("--headless"));
+}
+
+void MainWindowTest::recordLogWritesOneLinePerCycle_data()
+{
+    QTest::addColumn<QString>("file");
+    QTest::addColumn<QByteArray>("firstLineStart");
+    QTest::addColumn<QByteArray>("recordStart");
+    QTest::newRow("json lines") << "records.jsonl" << QByteArray("{\"cycle\":") << QByteArray("{\"cycle\":");
+    QTest::newRow("csv") << "records.csv" << QByteArray("cycle,") << QByteArray("");
+}
+
+void MainWindowTest::recordLogWritesOneLinePerCycle()
+{
+    QFETCH(QString, file);
+    QFETCH(QByteArray, firstLineStart);
+    QFETCH(QByteArray, recordStart);
+    const QString path = g_home->filePath(file);
+    QFile::remove(path);
+    auto w = MakeWindow();
+    QVERIFY(w->StartRecordLog(path));
+    QVERIFY(w->Recordlog1->isChecked());
+    QVERIFY(ShowAndWaitCycles(*w, 4));
+    w->Recordlog1->trigger(); // switches it off
+    QVERIFY(!w->RecordLogFile().IsOpen());
+    QVERIFY(!w->Recordlog1->isChecked());
+    const std::uint64_t cycles = w->Session().CompletedCycles();
+
+    QFile log(path);
+    QVERIFY(log.open(QIODevice::ReadOnly));
+    const QList<QByteArray> lines = log.readAll().split('\n');
+    QVERIFY(lines.size() >= 4);
+    QVERIFY(lines.first().startsWith(firstLineStart));
+    const int header = file.endsWith(QStringLiteral(".csv")) ? 1 : 0;
+    // One line per cycle, the last one ending with a newline.
+    QCOMPARE(std::uint64_t(lines.size() - 1 - header), cycles);
+    for (int i = header; i < lines.size() - 1; ++i) {
+        QVERIFY(lines[i].startsWith(recordStart));
+        QVERIFY2(lines[i].contains("SIM"), lines[i].constData());
+    }
+}
+
+void MainWindowTest::recordLogThatCannotBeOpenedIsReported()
+{
+    const QString blocker = g_home->filePath(QStringLiteral("not-a-folder"));
+    {
+        QFile f(blocker);
+        QVERIFY(f.open(QIODevice::WriteOnly));
+    }
+    auto w = MakeWindow();
+    QVERIFY(!w->StartRecordLog(blocker + QStringLiteral("/records.jsonl")));
+    QVERIFY(!w->Recordlog1->isChecked());
+    QVERIFY(!w->RecordLogFile().IsOpen());
+    QVERIFY(!w->RecordLogFile().ErrorText().isEmpty());
 }
 
 int main(int argc, char **argv)
