@@ -4,6 +4,8 @@
 // or operator table.
 #include "MainWindow.h"
 
+#include "AboutBox.h"
+
 #include "NetState.h"
 #include "RynSimModem.h"
 #include "VRSComm32.h"
@@ -20,6 +22,7 @@
 #include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
+#include <QPushButton>
 #include <QRadioButton>
 #include <QSettings>
 #include <QStatusBar>
@@ -147,6 +150,7 @@ private slots:
     void debugTerminalSwitch();
     void logTerminalToFile();
     void helpPageIsFound();
+    void aboutBoxShowsNameAndClosesWithOk();
     void recordLogWritesOneLinePerCycle_data();
     void recordLogWritesOneLinePerCycle();
     void recordLogThatCannotBeOpenedIsReported();
@@ -564,6 +568,24 @@ void MainWindowTest::helpPageIsFound()
     QFile file(page);
     QVERIFY(file.open(QIODevice::ReadOnly));
     QVERIFY(file.readAll().contains("--headless"));
+}
+
+void MainWindowTest::aboutBoxShowsNameAndClosesWithOk()
+{
+    auto w = MakeWindow();
+    TfrmAbout about(w.get());
+    w->SetAboutBox(&about);
+    bool sawName = false;
+    QTimer::singleShot(50, &about, [&] {
+        sawName = about.isVisible() && about.windowTitle() == QStringLiteral("About") &&
+                  about.findChild<QLabel *>(QStringLiteral("ProductName"))->text() == QStringLiteral("Palvex");
+        for (QPushButton *b : about.findChildren<QPushButton *>())
+            if (b->text() == QStringLiteral("OK"))
+                b->click();
+    });
+    w->About1->trigger(); // modal: returns once OK closed it
+    QVERIFY(sawName);
+    QVERIFY(!about.isVisible());
 }
 
 void MainWindowTest::recordLogWritesOneLinePerCycle_data()
