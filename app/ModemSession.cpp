@@ -138,7 +138,9 @@ void ModemSession::distTopComRecvPoll(VRynGeneralDistributor *, std::uint32_t &,
     if (processed)
         return;
     m_lastLine = TrimControl(data);
-    if (Echo())
+    // The CR LF around every answer line leaves empty lines between them;
+    // they carry nothing worth a terminal line.
+    if (Echo() && !m_lastLine.empty())
         m_view.WriteTerminal(m_lastLine, VRynTerminal_ltExtra);
     Run();
 }

@@ -2,6 +2,7 @@
 // the one used last), "SIM" for the built-in simulated modem.
 #include "AboutBox.h"
 #include "AppIcon.h"
+#include "HeadlessMain.h"
 #include "MainWindow.h"
 #include "VRynAppInfo.h"
 
@@ -53,8 +54,11 @@ bool AsksOnlyForText(int argc, char **argv)
 
 int main(int argc, char **argv)
 {
-    // ---- headless dispatch: "palvex --headless PORT" runs the monitor
-    // without a window; it is dispatched here, before QApplication exists.
+    // "palvex --headless PORT" runs the monitor without a window; it must
+    // not create a QApplication, which needs a display.
+    for (int i = 1; i < argc; ++i)
+        if (std::strcmp(argv[i], "--headless") == 0)
+            return RunHeadless(argc, argv);
 
     const Options options;
     if (AsksOnlyForText(argc, argv)) {
