@@ -5,6 +5,8 @@
 #include "VRynTerminalLineType.h"
 #include "VRynTopDistributor.h"
 
+#include <QTimer>
+
 #include <algorithm>
 
 namespace {
@@ -77,6 +79,7 @@ ModemSession::ModemSession(VRynTopDistributor &top, VRynPortComponent &channel, 
     m_workingRecord.MarkAllInvalid();
     m_displayRecord.MarkAllInvalid();
 
+    m_top.SetComHandler(&m_channel);
     m_top.SetOnComRecvDecode([this](VRynGeneralDistributor *s, std::uint32_t &t) { distTopComRecvDecode(s, t); });
     m_top.SetOnComRecvPoll([this](VRynGeneralDistributor *s, std::uint32_t &t, const std::string &d, bool &p) {
         distTopComRecvPoll(s, t, d, p);
@@ -189,6 +192,16 @@ void ModemSession::RequestOperator(const std::string &code)
 }
 
 // ---- machine -------------------------------------------------------------
+
+void ModemSession::Start(QTimer &tick)
+{
+    tick.setInterval(kTick);
+    m_top.SetTimer(&tick);
+    tick.start();
+    m_top.TimerTick();
+    SetState(State::Init);
+    Run();
+}
 
 void ModemSession::Run()
 {

@@ -16,6 +16,7 @@
 #include <mutex>
 #include <string>
 
+class QTimer;
 class VRynGeneralDistributor;
 class VRynTopDistributor;
 class VRynPortComponent;
@@ -52,14 +53,18 @@ class ModemSession {
 public:
     enum class State : std::uint8_t { Init, Open, Prepare, Poll, Answer, Close };
 
-    // Installs the session's handlers on top (receive decode, receive poll,
-    // time-out, send transfer, callback exceptions) and on channel (state
-    // changes). top's communication handler must be channel. All three
-    // outlive the session.
+    // Makes channel top's communication handler and installs the session's
+    // handlers on top (receive decode, receive poll, time-out, send
+    // transfer, callback exceptions) and on channel (state changes, port
+    // notices). All three outlive the session.
     ModemSession(VRynTopDistributor &top, VRynPortComponent &channel, ModemSessionView &view);
     ~ModemSession();
     ModemSession(const ModemSession &) = delete;
     ModemSession &operator=(const ModemSession &) = delete;
+
+    // Drives the top distributor with tick at kTick, runs one tick, then
+    // starts the session at INIT: the start-up of a monitor.
+    void Start(QTimer &tick);
 
     void Run();
     void SetState(State state);
@@ -102,6 +107,8 @@ public:
     // line, so noise cannot grow the buffer without limit.
     static constexpr std::size_t kMaxLineLength = 4096;
 
+    // Period of the top distributor's timer.
+    static constexpr std::chrono::milliseconds kTick{50};
     static constexpr std::chrono::milliseconds kOpenRetry{1000};
     static constexpr std::chrono::milliseconds kPrepareTimeout{2000};
     static constexpr std::chrono::milliseconds kPollPause{10};

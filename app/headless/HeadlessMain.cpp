@@ -33,7 +33,6 @@ constexpr int kExitFailure = 1;
 constexpr int kExitUsage = 2;
 
 // The top distributor's tick, as the window runs it.
-constexpr std::chrono::milliseconds kDistributorTick{50};
 
 void ErrorLine(const QString &text)
 {
@@ -91,10 +90,7 @@ public:
         if (options.baud > 0)
             m_channel->SetBaudRate(options.baud);
         m_top = new VRynTopDistributor(this);
-        m_top->SetComHandler(m_channel);
         m_timer = new QTimer(this);
-        m_timer->setInterval(kDistributorTick);
-        m_top->SetTimer(m_timer);
         m_session = std::make_unique<ModemSession>(*m_top, *m_channel, *this);
     }
 
@@ -106,12 +102,7 @@ public:
         WriteHeaderNow();
         if (m_stopping)
             return;
-        m_timer->start();
-        Guarded([this] {
-            m_top->TimerTick();
-            m_session->SetState(ModemSession::State::Init);
-            m_session->Run();
-        });
+        Guarded([this] { m_session->Start(*m_timer); });
         if (m_options.durationSeconds)
             QTimer::singleShot(std::chrono::milliseconds(static_cast<long long>(*m_options.durationSeconds * 1000.0)),
                                this, [this] { Stop(kExitOk); });

@@ -284,7 +284,7 @@ void TfrmMain::BuildComponents()
 
     Timer1 = new QTimer(this);
     Timer1->setObjectName(QStringLiteral("Timer1"));
-    Timer1->setInterval(kDistributorTick);
+    Timer1->setInterval(ModemSession::kTick);
     distTop = new VRynTopDistributor(this);
     distTop->setObjectName(QStringLiteral("distTop"));
     distTop->SetTimer(Timer1);

@@ -63,7 +63,6 @@ public:
     };
     static const std::array<UpdateSpeed, 5> kUpdateSpeeds;
     static constexpr int kDefaultUpdateSpeed = 1; // "3 seconds"
-    static constexpr std::chrono::milliseconds kDistributorTick{50};
     static constexpr std::chrono::milliseconds kDesignedShowPeriod{417};
 
     // Row height of the grid: |round(points x pixels per inch / 72 x 1.3)| + 1.

@@ -73,7 +73,6 @@ struct SessionHarness {
     SessionHarness()
     {
         top.SetTickCountSource([this] { return now; });
-        top.SetComHandler(&channel);
         top.TimerTick();
     }
 

@@ -46,12 +46,7 @@ TEST(SessionOverSerial, PollsThroughAnUnplugAndReconnects)
     view.port = link.toStdString();
     ModemSession session(top, channel, view);
     QTimer tick;
-    tick.setInterval(50);
-    top.SetComHandler(&channel);
-    top.SetTimer(&tick);
-    tick.start();
-    top.TimerTick();
-    session.SetState(ModemSession::State::Init);
+    session.Start(tick);
 
     ASSERT_TRUE(WaitFor([&] { return view.cycles >= 3; }, 10000)) << "cycles: " << view.cycles;
     EXPECT_EQ(session.Model(), "MC55");

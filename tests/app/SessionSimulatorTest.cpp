@@ -27,7 +27,6 @@ struct SimulatedSession {
         modem.Engine().Reset(seed);
         view.port = "SIM";
         top.SetTickCountSource([this] { return now; });
-        top.SetComHandler(&modem);
         top.TimerTick();
     }
 

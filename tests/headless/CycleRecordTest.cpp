@@ -1,5 +1,6 @@
 // Cycle record formatting, the record log and the option parser.
 #include "CycleRecord.h"
+#include "TestFiles.h"
 #include "HeadlessMain.h"
 #include "RecordLog.h"
 
@@ -259,16 +260,6 @@ INSTANTIATE_TEST_SUITE_P(Fields, CsvFieldCase,
 
 namespace {
 
-QList<QByteArray> FileLines(const QString &path)
-{
-    QFile f(path);
-    if (!f.open(QIODevice::ReadOnly))
-        return {};
-    QList<QByteArray> lines = f.readAll().split('\n');
-    if (!lines.isEmpty() && lines.back().isEmpty())
-        lines.removeLast();
-    return lines;
-}
 
 } // namespace
 

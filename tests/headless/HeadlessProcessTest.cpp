@@ -3,6 +3,7 @@
 // unplugged and plugged in again, a Prometheus scrape over loopback, a clean
 // stop on SIGTERM and the error exits.
 #include "ModemSimProcess.h"
+#include "TestFiles.h"
 #include "RynSimModem.h"
 
 #include <QElapsedTimer>
@@ -212,16 +213,6 @@ std::optional<double> SeriesValue(const QByteArray &text, const QByteArray &name
     return std::nullopt;
 }
 
-QList<QByteArray> FileLines(const QString &path)
-{
-    QFile f(path);
-    if (!f.open(QIODevice::ReadOnly))
-        return {};
-    QList<QByteArray> lines = f.readAll().split('\n');
-    if (!lines.isEmpty() && lines.back().isEmpty())
-        lines.removeLast();
-    return lines;
-}
 
 } // namespace
 

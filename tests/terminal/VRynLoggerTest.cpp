@@ -1,5 +1,6 @@
 // Runs with a QCoreApplication only: the logger must not need widgets.
 #include "VRynLogger.h"
+#include "TestFiles.h"
 #include "VRynTerminalLineType.h"
 
 #include <QDateTime>
@@ -12,16 +13,6 @@
 
 namespace {
 
-QStringList readLines(const QString &path)
-{
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly))
-        return {};
-    QStringList lines = QString::fromUtf8(file.readAll()).split(QLatin1Char('\n'));
-    if (!lines.isEmpty() && lines.constLast().isEmpty())
-        lines.removeLast();
-    return lines;
-}
 
 const QDateTime kTime(QDate(2026, 12, 8), QTime(1, 9, 41, 123));
 
@@ -86,7 +77,7 @@ private slots:
         QVERIFY(logger.write("machine: OPEN", VRynTerminal_ltExtra, kTime.addSecs(3600)));
 
         // Read back while the logger still holds the file: nothing may wait in a buffer.
-        const QStringList lines = readLines(path);
+        const QStringList lines = FileTextLines(path);
         QCOMPARE(lines, (QStringList{
                             "2026-12-08 01:09:41.123 [out]   AT+CSQ<CR>",
                             "2026-12-08 01:09:41.130 [extra] +CSQ: 17,99<CR><LF>\\xFF",
@@ -106,13 +97,13 @@ private slots:
         QVERIFY(logger.open(path, vrloAppend).ok);
         QVERIFY(logger.write(QString("second"), VRynTerminal_ltInfo, kTime));
         logger.close();
-        QCOMPARE(readLines(path).size(), 2);
-        QVERIFY(readLines(path).at(0).endsWith("first"));
+        QCOMPARE(FileTextLines(path).size(), 2);
+        QVERIFY(FileTextLines(path).at(0).endsWith("first"));
 
         QVERIFY(logger.open(path, vrloTruncate).ok);
         QVERIFY(logger.write(QString("third"), VRynTerminal_ltInfo, kTime));
-        QCOMPARE(readLines(path).size(), 1);
-        QVERIFY(readLines(path).at(0).endsWith("third"));
+        QCOMPARE(FileTextLines(path).size(), 1);
+        QVERIFY(FileTextLines(path).at(0).endsWith("third"));
     }
 
     void createsMissingFolders()
@@ -123,7 +114,7 @@ private slots:
         const VRynLoggerResult result = logger.open(path);
         QVERIFY2(result.ok, qPrintable(result.errorText));
         QVERIFY(logger.write(QString("x"), VRynTerminal_ltInfo, kTime));
-        QCOMPARE(readLines(path).size(), 1);
+        QCOMPARE(FileTextLines(path).size(), 1);
     }
 
     void unwritablePathIsReported_data()

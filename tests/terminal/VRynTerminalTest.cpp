@@ -1,4 +1,5 @@
 #include "VRynTerminal.h"
+#include "TestFiles.h"
 
 #include "RynColor.h"
 
@@ -35,16 +36,6 @@ QColor colourOfBlock(const QTextBlock &block)
     return it.atEnd() ? QColor() : it.fragment().charFormat().foreground().color();
 }
 
-QStringList readLines(const QString &path)
-{
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly))
-        return {};
-    QStringList lines = QString::fromUtf8(file.readAll()).split(QLatin1Char('\n'));
-    if (!lines.isEmpty() && lines.constLast().isEmpty())
-        lines.removeLast();
-    return lines;
-}
 
 } // namespace
 
@@ -373,7 +364,7 @@ private slots:
         term->AddLine(std::string("+CSQ: 17,99"), VRynTerminal_ltExtra);
 
         // In the file before the screen shows them.
-        const QStringList lines = readLines(path);
+        const QStringList lines = FileTextLines(path);
         QCOMPARE(lines.size(), 3);
         QVERIFY(lines[0].endsWith("[info]  Logging to " + QDir::toNativeSeparators(path)));
         QVERIFY(lines[1].endsWith("[out]   AT+CSQ<CR>"));
@@ -381,7 +372,7 @@ private slots:
 
         term->SetLogging(false);
         term->AddLine(std::string("not logged"), VRynTerminal_ltExtra);
-        QCOMPARE(readLines(path).size(), 4); // the "stopped" line only
+        QCOMPARE(FileTextLines(path).size(), 4); // the "stopped" line only
         QVERIFY(!term->findChild<QAction *>("logAction")->isChecked());
     }
 
@@ -403,8 +394,8 @@ private slots:
         term->SetLogFile(other);
         QVERIFY(term->IsLogging());
         term->AddLine(QString("to u"), VRynTerminal_ltExtra);
-        QVERIFY(readLines(other).constLast().endsWith("to u"));
-        QVERIFY(!readLines(path).join('\n').contains("to u"));
+        QVERIFY(FileTextLines(other).constLast().endsWith("to u"));
+        QVERIFY(!FileTextLines(path).join('\n').contains("to u"));
 
         action->trigger();
         QVERIFY(!term->IsLogging());

@@ -112,12 +112,7 @@ Result Measure(const QString &modemsim, int latencyMs, int cycles)
     view.port = link.toStdString();
     ModemSession session(top, channel, view);
     QTimer tick;
-    tick.setInterval(50);
-    top.SetComHandler(&channel);
-    top.SetTimer(&tick);
-    tick.start();
-    top.TimerTick();
-    session.SetState(ModemSession::State::Init);
+    session.Start(tick);
 
     const int warmUp = 3;
     QEventLoop loop;
