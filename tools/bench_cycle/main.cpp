@@ -141,6 +141,34 @@ Result Measure(const QString &modemsim, int latencyMs, int cycles)
     return r;
 }
 
+// CPU this process spends on one bare timer wake-up of the event loop: the
+// platform's price of every sleep and wake, which a cycle pays at least
+// once per answer and once per tick.
+double WakeUpCpuMs()
+{
+    constexpr int kWarmUp = 10;
+    constexpr int kWakeUps = 200;
+    QEventLoop loop;
+    QTimer timer;
+    timer.setTimerType(Qt::PreciseTimer);
+    timer.setInterval(5);
+    int count = 0;
+    double start = 0;
+    double perWakeUp = 0;
+    QObject::connect(&timer, &QTimer::timeout, &loop, [&] {
+        ++count;
+        if (count == kWarmUp)
+            start = ProcessCpuMs();
+        if (count == kWarmUp + kWakeUps) {
+            perWakeUp = (ProcessCpuMs() - start) / kWakeUps;
+            loop.quit();
+        }
+    });
+    timer.start();
+    loop.exec();
+    return perWakeUp;
+}
+
 QString DefaultModemSim()
 {
     const QDir here(QCoreApplication::applicationDirPath());
@@ -178,6 +206,7 @@ int main(int argc, char **argv)
 
     std::printf("model MC55 over a pseudo-terminal, %d cycles per run, %zu wire bytes per cycle\n", cycles,
                 WireBytesPerCycle("MC55"));
+    std::printf("one bare timer wake-up of the event loop costs %.3f ms of CPU here\n", WakeUpCpuMs());
     std::printf("%-10s %10s %10s %13s %13s\n", "latency", "period ms", "floor ms", "period/floor", "cpu ms/cycle");
     int failures = 0;
     for (int latency : latencies) {
