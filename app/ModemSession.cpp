@@ -59,6 +59,14 @@ bool Contains(const std::string &s, const char *text)
     return s.find(text) != std::string::npos;
 }
 
+// The final result of an operator switch. A modem with verbose errors
+// switched on answers "+CME ERROR: <n>" instead of "ERROR"; waiting a minute
+// for an answer that has already come would stall the monitor.
+bool IsFinalResult(const std::string &line)
+{
+    return StartsWith(line, "OK") || StartsWith(line, "ERROR") || StartsWith(line, "+CME ERROR");
+}
+
 const char *const kMainPollCommand = "AT+CSQ;+COPS=3,0;+COPS?;+COPS=3,2;+COPS?;+CREG?;+CPAS\r";
 
 } // namespace
@@ -482,7 +490,7 @@ void ModemSession::RunPoll()
             Disarm();
             m_runAgain = true;
             m_step = kPollOperator;
-        } else if (!Waiting() && (StartsWith(m_lastLine, "OK") || StartsWith(m_lastLine, "ERROR"))) {
+        } else if (!Waiting() && IsFinalResult(m_lastLine)) {
             Disarm();
             m_view.SetOperatorsEnabled(true);
             MarkDisplayInvalid();
