@@ -27,6 +27,10 @@ case "$cmd" in
     setup
     port=${1:-SIM}
     [ $# -gt 0 ] && shift
+    if [ -z "${DISPLAY:-}" ] && [ -z "${WAYLAND_DISPLAY:-}" ]; then
+      echo "build.sh: no display to open the window on; running the headless monitor instead (Ctrl+C stops it)" >&2
+      exec "$build_dir/app/palvex" --headless "$port" "$@"
+    fi
     exec "$build_dir/app/palvex" "$port" "$@"
     ;;
   test)
