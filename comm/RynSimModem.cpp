@@ -701,21 +701,22 @@ void TRynSimModem::Schedule(std::string bytes)
 void TRynSimModem::DeliverDue()
 {
     const std::uint64_t generation = m_generation;
-    try {
+    bool closedMeanwhile = false;
+    Guarded("receive", [&] {
         while (!m_pending.empty() && m_pending.front().due <= std::chrono::steady_clock::now()) {
             const std::string bytes = std::move(m_pending.front().bytes);
             m_pending.pop_front();
             DeliverData(reinterpret_cast<const std::uint8_t *>(bytes.data()), bytes.size());
             // A handler that closed (or closed and reopened) the modem ends
             // this delivery: what was pending belonged to the old session.
-            if (generation != m_generation)
+            if (generation != m_generation) {
+                closedMeanwhile = true;
                 return;
+            }
         }
-    } catch (const std::exception &e) {
-        qCritical("simulated modem: receive handler failed: %s", e.what());
-    } catch (...) {
-        qCritical("simulated modem: receive handler failed");
-    }
+    });
+    if (closedMeanwhile)
+        return;
     if (!m_pending.empty() && !m_timer->isActive()) {
         const auto wait = std::chrono::duration_cast<std::chrono::milliseconds>(m_pending.front().due -
                                                                                 std::chrono::steady_clock::now());
@@ -729,32 +730,3 @@ void TRynSimModem::ChangeState(TCommState state)
     DeliverState(nullptr, state);
 }
 
-void TRynSimModem::SetOnStateChange(TEventChangeState handler)
-{
-    VRynCommunicationComponent::SetOnStateChange(std::move(handler));
-    PostPresentState();
-}
-
-void TRynSimModem::SetOnAdvancedStateChange(TAdvancedEventChangeState handler)
-{
-    VRynCommunicationComponent::SetOnAdvancedStateChange(std::move(handler));
-    PostPresentState();
-}
-
-void TRynSimModem::PostPresentState()
-{
-    // The newly attached handler hears the present state once the caller
-    // has returned to the event loop, as a request to report it.
-    QMetaObject::invokeMethod(
-        this,
-        [this] {
-            try {
-                DeliverState(nullptr, m_state);
-            } catch (const std::exception &e) {
-                qCritical("simulated modem: state handler failed: %s", e.what());
-            } catch (...) {
-                qCritical("simulated modem: state handler failed");
-            }
-        },
-        Qt::QueuedConnection);
-}

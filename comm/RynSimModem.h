@@ -157,8 +157,6 @@ public:
     bool Send(const std::uint8_t *buffer, std::size_t length) override;
     bool Active() const override { return m_active; }
     TCommState GetState() const override { return m_state; }
-    void SetOnStateChange(TEventChangeState handler) override;
-    void SetOnAdvancedStateChange(TAdvancedEventChangeState handler) override;
 
     std::string CommPort() const override { return "SIM"; }
     void SetCommPort(const std::string &) override {}
@@ -173,7 +171,6 @@ private:
     void Schedule(std::string bytes);
     void DeliverDue();
     void ChangeState(TCommState state);
-    void PostPresentState();
 
     TRynSimModemEngine m_engine;
     std::chrono::milliseconds m_latency{20};

@@ -105,18 +105,6 @@ TVRSComm32::~TVRSComm32()
         m_port->close();
 }
 
-template <class F> void TVRSComm32::Guarded(const char *what, F &&f)
-{
-    // Callbacks run from Qt's event loop here: nothing may escape into it.
-    try {
-        f();
-    } catch (const std::exception &e) {
-        qCritical("serial port %s: %s handler failed: %s", m_commPort.c_str(), what, e.what());
-    } catch (...) {
-        qCritical("serial port %s: %s handler failed", m_commPort.c_str(), what);
-    }
-}
-
 bool TVRSComm32::IsSimulatedPort(const std::string &port) { return Lower(Trim(port)) == "sim"; }
 
 void TVRSComm32::SetCommPort(const std::string &port)
@@ -411,26 +399,6 @@ void TVRSComm32::ChangeState(TCommState state)
 {
     m_state = state;
     DeliverState(nullptr, state);
-}
-
-void TVRSComm32::SetOnStateChange(TEventChangeState handler)
-{
-    VRynCommunicationComponent::SetOnStateChange(std::move(handler));
-    PostPresentState();
-}
-
-void TVRSComm32::SetOnAdvancedStateChange(TAdvancedEventChangeState handler)
-{
-    VRynCommunicationComponent::SetOnAdvancedStateChange(std::move(handler));
-    PostPresentState();
-}
-
-void TVRSComm32::PostPresentState()
-{
-    // A request to report the present state: the newly attached handler
-    // hears it from the event loop, after the caller has finished wiring.
-    QMetaObject::invokeMethod(
-        this, [this] { Guarded("state", [&] { DeliverState(nullptr, m_state); }); }, Qt::QueuedConnection);
 }
 
 bool TVRSComm32::RingIndicator()

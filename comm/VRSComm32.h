@@ -69,8 +69,6 @@ public:
     bool Send(const std::uint8_t *buffer, std::size_t length) override;
     bool Active() const override;
     TCommState GetState() const override { return m_state; }
-    void SetOnStateChange(TEventChangeState handler) override;
-    void SetOnAdvancedStateChange(TAdvancedEventChangeState handler) override;
 
     // Ring line of the modem. Where the device cannot report its lines (a
     // pseudo-terminal, some USB adapters) it reads as off.
@@ -98,11 +96,9 @@ private:
     void ConnectionLost(const QString &reason);
     void HandleLoss(std::uint64_t session);
     void ChangeState(TCommState state);
-    void PostPresentState();
     void ApplySettings();
     bool OpenPort();
     void TryReconnect();
-    template <class F> void Guarded(const char *what, F &&f);
 
     std::string m_commPort = "COM1";
     std::int32_t m_baudRate = kDefaultBaudRate;

@@ -1,5 +1,6 @@
 #include "VRynCommunicationComponent.h"
 
+#include <QMetaObject>
 #include <QtGlobal>
 
 #include <algorithm>
@@ -77,6 +78,35 @@ void VRynCommunicationComponent::DeliverState(QObject *channel, TCommState state
     }
     if (auto advanced = m_onAdvancedStateChange)
         advanced(this, channel, state);
+}
+
+void VRynPortComponent::SetOnStateChange(TEventChangeState handler)
+{
+    VRynCommunicationComponent::SetOnStateChange(std::move(handler));
+    PostPresentState();
+}
+
+void VRynPortComponent::SetOnAdvancedStateChange(TAdvancedEventChangeState handler)
+{
+    VRynCommunicationComponent::SetOnAdvancedStateChange(std::move(handler));
+    PostPresentState();
+}
+
+void VRynPortComponent::PostPresentState()
+{
+    QMetaObject::invokeMethod(
+        this, [this] { Guarded("state", [this] { DeliverState(nullptr, GetState()); }); }, Qt::QueuedConnection);
+}
+
+void VRynPortComponent::Guarded(const char *what, const std::function<void()> &f)
+{
+    try {
+        f();
+    } catch (const std::exception &e) {
+        qCritical("%s: %s handler failed: %s", CommPort().c_str(), what, e.what());
+    } catch (...) {
+        qCritical("%s: %s handler failed", CommPort().c_str(), what);
+    }
 }
 
 void VRynPortComponent::Notice(const std::string &text)

@@ -117,9 +117,19 @@ public:
     // Readable text of the last failure (open error, lost connection).
     virtual std::string LastErrorText() const = 0;
 
+    // A newly attached state handler hears the present state (GetState())
+    // from the event loop, once its owner has finished wiring.
+    void SetOnStateChange(TEventChangeState handler) override;
+    void SetOnAdvancedStateChange(TAdvancedEventChangeState handler) override;
+
 protected:
     void Notice(const std::string &text);
+    // Runs f from a Qt slot: whatever a handler throws is reported with the
+    // port's name and never reaches the event loop.
+    void Guarded(const char *what, const std::function<void()> &f);
 
 private:
+    void PostPresentState();
+
     TPortNotice m_onNotice;
 };
