@@ -387,6 +387,10 @@ void ModemSession::RunPrepare()
         if (line.empty())
             break;
         if (m_expectFirstLine) {
+            // A bare OK here is the late final result of an earlier command
+            // (one sent again after its time-out), never the identification.
+            if (line == "OK")
+                break;
             (cgmi ? m_manufacturer : m_model) = line;
             m_view.SetStatusPanel(1, "Device: " + m_manufacturer + " " + m_model);
             m_expectFirstLine = false;

@@ -135,6 +135,22 @@ TEST(ModemSession, PrepareRepeatsEachCommandAfterTwoSeconds)
     EXPECT_EQ(h.view.commandTimeouts, 2);
 }
 
+TEST(ModemSession, LateOkIsNotTakenForTheIdentification)
+{
+    SessionHarness h;
+    h.Start();
+    // The modem is slow: the command goes again, then both OKs arrive.
+    h.Advance(2050);
+    h.ReplyLines({"OK"});
+    EXPECT_EQ(h.TakeWrites(), (Writes{"ATE0+COPS=0\r", "ATE0+COPS=0\r", "AT+CGMI\r"}));
+    h.ReplyLines({"OK", "Cinterion", "OK"});
+    EXPECT_EQ(h.session.Manufacturer(), "Cinterion");
+    EXPECT_EQ(h.TakeWrites(), (Writes{"AT+CGMM\r"}));
+    h.ReplyLines({"OK", "MC55", "OK"});
+    EXPECT_EQ(h.session.Model(), "MC55");
+    EXPECT_EQ(h.session.CurrentState(), State::Poll);
+}
+
 TEST(ModemSession, MainAnswerTimeoutKeepsOnlyTheNumericOperator)
 {
     SessionHarness h;
