@@ -218,9 +218,13 @@ void SerialChannelTest::autoReconnectOpensTheRepluggedDevice()
     comm.SetCommPort(link.toStdString());
     QVERIFY(comm.StartComm());
     QCOMPARE(sim.NextLine(), QString("unplugged"));
+    // The device's link goes with it, so nobody reopens a freed terminal
+    // that another program may be given next.
+    QVERIFY(!QFileInfo::exists(link) && !QFileInfo(link).isSymLink());
     QTRY_VERIFY_WITH_TIMEOUT(rec.Count(TCommState::CommStateFailed) == 1, kWaitMs);
     const QString second = sim.NextLine();
     QVERIFY(second.startsWith("/dev/"));
+    QVERIFY(QFileInfo(link).isSymLink());
     QTRY_VERIFY_WITH_TIMEOUT(comm.Active(), kWaitMs);
     QCOMPARE(rec.states.back(), TCommState::CommStateConnected);
     QCOMPARE(rec.Count(TCommState::CommStateConnected), 2);

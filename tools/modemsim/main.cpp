@@ -89,10 +89,15 @@ public:
         return path;
     }
 
-    // Closes both sides, as a pulled USB cable takes the device away.
+    // Closes both sides, as a pulled USB cable takes the device away, and
+    // removes the link with it (as udev removes a device's links): a link
+    // left pointing at the freed terminal would lead a client that reopens
+    // it to whichever program is given that terminal number next.
     void Unplug()
     {
         ++m_generation;
+        if (!m_link.empty() && m_master >= 0)
+            ::unlink(m_link.c_str());
         delete m_readNotifier;
         delete m_writeNotifier;
         m_readNotifier = nullptr;
