@@ -1,5 +1,6 @@
 #include "ModemSession.h"
 
+#include "AtResultCodes.h"
 #include "RynUtils.h"
 #include "VRynCommunicationComponent.h"
 #include "VRynTerminalLineType.h"
@@ -68,6 +69,12 @@ bool IsFinalResult(const std::string &line)
 }
 
 const char *const kMainPollCommand = "AT+CSQ;+COPS=3,0;+COPS?;+COPS=3,2;+COPS?;+CREG?;+CPAS\r";
+
+const char *CellMonitorCommand(std::size_t monitor)
+{
+    static const char *const commands[] = {"AT^MONI", "AT^MONP", "AT^SMONP"};
+    return commands[monitor];
+}
 
 } // namespace
 
@@ -148,16 +155,66 @@ void ModemSession::distTopComRecvPoll(VRynGeneralDistributor *, std::uint32_t &,
 {
     if (processed)
         return;
-    m_lastLine = TrimControl(data);
+    const std::string line = TrimControl(data);
     // The CR LF around every answer line leaves empty lines between them;
     // they carry nothing worth a terminal line.
-    if (Echo() && !m_lastLine.empty())
-        m_view.WriteTerminal(m_lastLine, VRynTerminal_ltExtra);
+    if (Echo() && !line.empty())
+        m_view.WriteTerminal(line, VRynTerminal_ltExtra);
+    if (!TakeLine(line))
+        return;
+    m_lastLine = line;
     Run();
+}
+
+bool ModemSession::TakeLine(const std::string &line)
+{
+    if (line.empty())
+        return true;
+    const bool dialling = IsDialCommand(m_currentCommand);
+    if (IsUnsolicitedResultCode(line, dialling)) {
+        if (IsRingIndication(line))
+            m_ringSeen = true;
+        return false;
+    }
+    // A modem that restarted has its echo on again: the echo of a command is
+    // no answer to it.
+    if (m_awaitingFinal && line == TrimControl(m_currentCommand))
+        return false;
+    const bool final = IsFinalResultCode(line, dialling);
+    if (m_held) {
+        if (m_held->repeat) {
+            // The command is the one that timed out, asked again: its late
+            // answer is as good, and the repeat need not go out.
+            if (final) {
+                m_held.reset();
+                m_awaitingFinal = false;
+                Disarm();
+            }
+            return true;
+        }
+        // The late answer of the command that timed out: shown, not taken.
+        if (final)
+            ReleaseHeld();
+        return false;
+    }
+    if (final)
+        m_awaitingFinal = false;
+    return true;
 }
 
 void ModemSession::distTopTimeout(VRynGeneralDistributor *, std::uint32_t &)
 {
+    if (m_channelLost && SessionOpen()) {
+        // Armed by the state handler: the loss is acted on at once.
+        Run();
+        return;
+    }
+    if (m_held) {
+        // The late final result code did not come: the modem lost the
+        // command, and the held one goes out now.
+        ReleaseHeld();
+        return;
+    }
     m_timedOut = true;
     const auto state = CurrentState();
     const bool commandPending = !(state == State::Open || (state == State::Poll && m_step == kPollPauseWait));
@@ -178,14 +235,24 @@ void ModemSession::TerminalSendData(const std::uint8_t *data, std::size_t count)
     m_top.SendComData(std::string(reinterpret_cast<const char *>(data), count));
 }
 
-void ModemSession::VRSComm321StateChange(TCommState state)
+bool ModemSession::SessionOpen() const
 {
     const auto current = CurrentState();
-    const bool sessionOpen = current == State::Prepare || current == State::Poll || current == State::Answer;
+    return current == State::Prepare || current == State::Poll || current == State::Answer;
+}
+
+void ModemSession::VRSComm321StateChange(TCommState state)
+{
     // A failure while the session is open is a lost connection (a pulled USB
     // modem) just as an orderly disconnect is.
-    if (state == TCommState::CommStateDisconnected || (state == TCommState::CommStateFailed && sessionOpen))
+    const bool sessionOpen = SessionOpen();
+    if (state == TCommState::CommStateDisconnected || (state == TCommState::CommStateFailed && sessionOpen)) {
         m_channelLost = true;
+        // The machine may be waiting a minute for an operator switch or a
+        // call: the next tick runs it, so the port is reopened at once.
+        if (sessionOpen)
+            Arm(std::chrono::milliseconds(0));
+    }
     switch (state) {
     case TCommState::CommStateFailed: m_view.SetPortColor(0x0000FF); break;
     case TCommState::CommStateDisconnected: m_view.SetPortColor(0); break;
@@ -261,6 +328,58 @@ void ModemSession::Send(const std::string &command)
     m_top.SendComData(command);
 }
 
+void ModemSession::Command(const std::string &text, std::chrono::milliseconds timeout, Repeat repeat)
+{
+    m_timedOut = false;
+    if (m_awaitingFinal) {
+        m_held = HeldCommand{text, timeout, repeat == Repeat::Yes && text == m_currentCommand};
+        Arm(kLateAnswerWait);
+        return;
+    }
+    Transmit(text, timeout);
+}
+
+void ModemSession::Transmit(const std::string &text, std::chrono::milliseconds timeout)
+{
+    m_currentCommand = text;
+    m_awaitingFinal = true;
+    Arm(timeout);
+    Send(text);
+}
+
+void ModemSession::ReleaseHeld()
+{
+    m_awaitingFinal = false;
+    if (!m_held)
+        return;
+    const HeldCommand held = *m_held;
+    m_held.reset();
+    Transmit(held.text, held.timeout);
+}
+
+void ModemSession::ResetDialogue()
+{
+    m_currentCommand.clear();
+    m_awaitingFinal = false;
+    m_held.reset();
+    m_ringSeen = false;
+}
+
+void ModemSession::CellMonitorAnsweredError(CellMonitor monitor)
+{
+    const auto i = static_cast<std::size_t>(monitor);
+    if (++m_monitorErrorCycles[i] < kCellMonitorErrorCycles || m_monitorOff[i])
+        return;
+    m_monitorOff[i] = true;
+    Write(std::string("machine: ") + CellMonitorCommand(i) +
+          " answers only ERROR; it is not sent again until the port is reopened");
+}
+
+void ModemSession::CellMonitorAnswered(CellMonitor monitor)
+{
+    m_monitorErrorCycles[static_cast<std::size_t>(monitor)] = 0;
+}
+
 void ModemSession::Write(const std::string &text)
 {
     m_view.WriteTerminal(text, VRynTerminal_ltExtra);
@@ -284,6 +403,7 @@ bool ModemSession::ChannelLostCheck()
 void ModemSession::RunInit()
 {
     Write("machine: INIT");
+    ResetDialogue();
     m_workingRecord.MarkAllInvalid();
     m_requestedOperator.clear();
     m_workingRecord.MarkAllInvalid();
@@ -312,6 +432,11 @@ void ModemSession::RunOpen()
         if (m_channel.StartComm()) {
             Write("  Success. Port \"" + port + "\" opened.");
             m_channelLost = false;
+            // A new connection may be another modem: what the last one did
+            // not know is asked again.
+            ResetDialogue();
+            m_monitorErrorCycles = {};
+            m_monitorOff = {};
             m_view.PortOpened();
             m_runAgain = true;
             SetState(State::Prepare);
@@ -349,9 +474,7 @@ void ModemSession::RunPrepare()
         m_echoToTerminal = true;
         Write("machine: PREPARE");
         m_lastLine.clear();
-        Send("ATE0+COPS=0\r");
-        m_timedOut = false;
-        Arm(kPrepareTimeout);
+        Command("ATE0+COPS=0\r", kPrepareTimeout, Repeat::Yes);
         m_step = kPrepareEchoWait;
         break;
     case kPrepareEchoWait:
@@ -368,10 +491,8 @@ void ModemSession::RunPrepare()
     case kPrepareCgmi:
     case kPrepareCgmm:
         m_lastLine.clear();
-        m_timedOut = false;
         m_expectFirstLine = true;
-        Arm(kPrepareTimeout);
-        Send(m_step == kPrepareCgmi ? "AT+CGMI\r" : "AT+CGMM\r");
+        Command(m_step == kPrepareCgmi ? "AT+CGMI\r" : "AT+CGMM\r", kPrepareTimeout, Repeat::Yes);
         m_step = m_step == kPrepareCgmi ? kPrepareCgmiWait : kPrepareCgmmWait;
         break;
     case kPrepareCgmiWait:
@@ -431,9 +552,7 @@ void ModemSession::RunPoll()
         break;
     case kPollMainSend:
         m_lastLine.clear();
-        m_timedOut = false;
-        Arm(kMainAnswerTimeout);
-        Send(kMainPollCommand);
+        Command(kMainPollCommand, kMainAnswerTimeout);
         m_pendingAnswers = 0xFF;
         m_step = kPollMainWait;
         break;
@@ -446,11 +565,14 @@ void ModemSession::RunPoll()
         break;
     case kPollMoniSend:
         m_echoToTerminal = false;
+        m_runAgain = CellMonitorOff(CellMonitor::Moni);
+        if (m_runAgain) {
+            m_step = kPollMoniDone;
+            break;
+        }
         m_lastLine.clear();
-        m_timedOut = false;
         m_expectFirstLine = true;
-        Arm(kCellMonitorTimeout);
-        Send("AT^MONI\r");
+        Command("AT^MONI\r", kCellMonitorTimeout);
         m_step = kPollMoniWait;
         break;
     case kPollMoniWait:
@@ -465,12 +587,15 @@ void ModemSession::RunPoll()
     case kPollSmonpSend: {
         const bool smonp = m_step == kPollSmonpSend;
         m_echoToTerminal = smonp;
+        m_runAgain = CellMonitorOff(smonp ? CellMonitor::Smonp : CellMonitor::Monp);
+        if (m_runAgain) {
+            m_step = smonp ? kPollSmonpDone : kPollMonpDone;
+            break;
+        }
         m_lastLine.clear();
-        m_timedOut = false;
         m_expectFirstLine = true;
         m_rowIndex = 0;
-        Arm(kCellMonitorTimeout);
-        Send(smonp ? "AT^SMONP\r" : "AT^MONP\r");
+        Command(smonp ? "AT^SMONP\r" : "AT^MONP\r", kCellMonitorTimeout);
         m_step = smonp ? kPollSmonpWait : kPollMonpWait;
         break;
     }
@@ -569,12 +694,22 @@ void ModemSession::PollServingCell()
     }
     if (Waiting())
         return;
+    if (IsErrorResultCode(m_lastLine)) {
+        // A modem without the command: the step ends at once, as on a
+        // time-out.
+        CellMonitorAnsweredError(CellMonitor::Moni);
+        parseMoniServing(std::string(), m_workingRecord);
+        m_runAgain = true;
+        m_step = kPollMoniDone;
+        return;
+    }
     if (m_expectFirstLine) {
         if (StartsWith(m_lastLine, "chann"))
             m_expectFirstLine = false;
         return;
     }
     if (StartsWith(m_lastLine, "OK")) {
+        CellMonitorAnswered(CellMonitor::Moni);
         m_runAgain = true;
         m_step = kPollMoniDone;
         return;
@@ -599,12 +734,21 @@ void ModemSession::PollNeighbours(bool smonp)
     }
     if (Waiting())
         return;
+    const CellMonitor monitor = smonp ? CellMonitor::Smonp : CellMonitor::Monp;
+    if (IsErrorResultCode(m_lastLine)) {
+        CellMonitorAnsweredError(monitor);
+        parse(std::string(), -1);
+        m_runAgain = true;
+        m_step = done;
+        return;
+    }
     if (m_expectFirstLine) {
         if (StartsWith(m_lastLine, smonp ? "2G:" : "chann"))
             m_expectFirstLine = false;
         return;
     }
     if (StartsWith(m_lastLine, "OK")) {
+        CellMonitorAnswered(monitor);
         m_runAgain = true;
         m_step = done;
         return;
@@ -631,14 +775,13 @@ void ModemSession::StartOperatorSwitch()
         m_step = kPollCopy;
         return;
     }
-    // The time-out flag is kept: one left over from the cell monitor ends the
-    // wait at the first event, and the request is then gone.
-    Arm(kOperatorSwitchTimeout);
     MarkDisplayInvalid();
+    // Command clears the time-out flag: one left over from the cell monitor
+    // would end the minute's wait at its first line.
     if (m_requestedOperator == "AUTO")
-        Send("AT+COPS=0\r");
+        Command("AT+COPS=0\r", kOperatorSwitchTimeout);
     else
-        Send("AT+COPS=1,2,\"" + m_requestedOperator + "\"\r");
+        Command("AT+COPS=1,2,\"" + m_requestedOperator + "\"\r", kOperatorSwitchTimeout);
     m_lastLine.clear();
     m_requestedOperator.clear();
     m_runAgain = false;
@@ -655,14 +798,17 @@ void ModemSession::RunAnswer()
         m_runAgain = true;
         m_step = kAnswerRing;
         break;
-    case kAnswerRing:
+    case kAnswerRing: {
+        // A channel without a ring line has only the RING lines to go by.
+        const bool ring = m_channel.RingIndicator() || (m_ringSeen && !m_channel.ReportsRingIndicator());
+        m_ringSeen = false;
         m_runAgain = true;
-        m_step = m_channel.RingIndicator() ? kAnswerSend : kAnswerDone;
+        m_step = ring ? kAnswerSend : kAnswerDone;
         break;
+    }
     case kAnswerSend:
         m_echoToTerminal = true;
-        Arm(kAnswerCallTimeout);
-        Send("ATA\r");
+        Command("ATA\r", kAnswerCallTimeout);
         m_lastLine.clear();
         m_runAgain = false;
         m_step = kAnswerWait;
@@ -697,6 +843,7 @@ void ModemSession::RunClose()
 {
     Write("machine: CLOSE");
     m_echoToTerminal = true;
+    ResetDialogue();
     m_channel.StopComm();
     m_runAgain = true;
     SetState(State::Open);

@@ -11,9 +11,11 @@
 
 #include "NetState.h"
 
+#include <array>
 #include <chrono>
 #include <cstdint>
 #include <mutex>
+#include <optional>
 #include <string>
 
 class QTimer;
@@ -116,6 +118,12 @@ public:
     static constexpr std::chrono::milliseconds kCellMonitorTimeout{1000};
     static constexpr std::chrono::milliseconds kOperatorSwitchTimeout{60000};
     static constexpr std::chrono::milliseconds kAnswerCallTimeout{60000};
+    // How long a command that timed out may still send its final result
+    // code before the next command goes out regardless.
+    static constexpr std::chrono::milliseconds kLateAnswerWait{2000};
+    // A cell-monitor command that answers only ERROR this many cycles in a
+    // row is not sent again until the port is reopened.
+    static constexpr int kCellMonitorErrorCycles = 3;
 
 private:
     void RunInit();
@@ -130,8 +138,34 @@ private:
     void PollNeighbours(bool smonp);
     void StartOperatorSwitch();
 
+    // The cell-monitor commands, each of which a modem may not know.
+    enum class CellMonitor : std::uint8_t { Moni, Monp, Smonp };
+    // Whether a command sent again after its time-out may take the late
+    // answer of the one before it: the same question, asked again.
+    enum class Repeat : std::uint8_t { No, Yes };
+    struct HeldCommand {
+        std::string text;
+        std::chrono::milliseconds timeout;
+        bool repeat;
+    };
+
     void Arm(std::chrono::milliseconds interval);
     void Disarm();
+    // Sends a command of the machine's dialogue and arms its time-out. While
+    // the command before it still owes its final result code (it timed
+    // out), the command is held back until that code arrives or
+    // kLateAnswerWait has passed, so that the late answer is not taken for
+    // this one's.
+    void Command(const std::string &text, std::chrono::milliseconds timeout, Repeat repeat = Repeat::No);
+    void Transmit(const std::string &text, std::chrono::milliseconds timeout);
+    void ReleaseHeld();
+    void ResetDialogue();
+    // Classifies a received, trimmed line; true when the machine should see it.
+    bool TakeLine(const std::string &line);
+    void CellMonitorAnsweredError(CellMonitor monitor);
+    void CellMonitorAnswered(CellMonitor monitor);
+    bool CellMonitorOff(CellMonitor monitor) const { return m_monitorOff[static_cast<std::size_t>(monitor)]; }
+    bool SessionOpen() const;
     void Send(const std::string &command);
     void Write(const std::string &text);
     bool Echo() const { return m_echoToTerminal || m_debugTerminal; }
@@ -149,6 +183,16 @@ private:
     bool m_runAgain = false;
     bool m_timedOut = false;
     bool m_channelLost = false;
+    // The last command of the dialogue, and whether its final result code is
+    // still to come.
+    std::string m_currentCommand;
+    bool m_awaitingFinal = false;
+    std::optional<HeldCommand> m_held;
+    // A RING or +CRING line came: an incoming call, for a channel that
+    // cannot report the ring indicator line.
+    bool m_ringSeen = false;
+    std::array<int, 3> m_monitorErrorCycles{};
+    std::array<bool, 3> m_monitorOff{};
     bool m_expectFirstLine = false;
     std::uint8_t m_pendingAnswers = 0;
     std::int32_t m_rowIndex = 0;

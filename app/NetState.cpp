@@ -171,12 +171,13 @@ void parseCopsRead(const std::string &line, TNetState &state)
 
 void parseCregRead(const std::string &line, TNetState &state)
 {
-    // +CREG: 0,1                      registered, home network
-    // +CREG: 0,5                      registered, roaming
-    // +CREG: 2,1,"00C3","0000B7A1"    with location fields: the rest after
-    //                                 the first comma is not one integer, so
-    //                                 registration -1 (valid)
-    // +CREG: 1                        no comma: left as it was
+    // +CREG: 0,1                         registered, home network
+    // +CREG: 0,5                         registered, roaming
+    // +CREG: 2,5,"1A2B","00C3D4",0       left at AT+CREG=2 by other software:
+    //                                    stat is the field after the first
+    //                                    comma, the location follows
+    // +CREG: 1                           no comma (the unsolicited form):
+    //                                    left as it was
     const std::size_t c = line.find(':');
     if (c == npos)
         return;
@@ -184,7 +185,7 @@ void parseCregRead(const std::string &line, TNetState &state)
     if (k == npos)
         return;
     // The number before k (the unsolicited-report setting) is not used.
-    const std::int32_t stat = integerOrDefault(TrimmedBetween(line, k, npos), -1);
+    const std::int32_t stat = integerOrDefault(TrimmedBetween(line, k, line.find(',', k + 1)), -1);
     state.registration = (stat >= 0 && stat <= 5) ? stat : -1;
     state.registrationValid = true;
 }

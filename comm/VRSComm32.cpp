@@ -2,6 +2,7 @@
 
 #include "RynSimModem.h"
 
+#include <QFileInfo>
 #include <QMetaObject>
 #include <QSerialPortInfo>
 #include <QTimer>
@@ -421,6 +422,19 @@ bool TVRSComm32::RingIndicator()
         return false;
     }
     return pins.testFlag(QSerialPort::RingIndicatorSignal);
+}
+
+bool TVRSComm32::ReportsRingIndicator() const
+{
+    if (m_simulatorOpen)
+        return true;
+    if (m_ringWarningShown)
+        return false;
+    // The AT interfaces of USB modems (ACM, or the option driver's ttyUSB)
+    // carry no ring line, and a pseudo-terminal has none at all.
+    const QString device = QFileInfo(QSerialPortInfo(*m_port).systemLocation()).canonicalFilePath();
+    const QString name = QFileInfo(device).fileName();
+    return !(name.startsWith("ttyUSB") || name.startsWith("ttyACM") || device.startsWith("/dev/pts/"));
 }
 
 bool TVRSComm32::ConfigurationDialog()

@@ -73,6 +73,7 @@ public:
     // Ring line of the modem. Where the device cannot report its lines (a
     // pseudo-terminal, some USB adapters) it reads as off.
     bool RingIndicator() override;
+    bool ReportsRingIndicator() const override;
     std::string LastErrorText() const override { return m_lastErrorText; }
 
     // Shows the settings dialog installed by the widgets layer; false when

@@ -114,6 +114,10 @@ public:
     virtual void SetCommPort(const std::string &port) = 0;
     // State of the ring indicator at the moment of the call.
     virtual bool RingIndicator() = 0;
+    // False when the device cannot report its ring indicator line (a USB
+    // modem's ACM or serial converter interface, a pseudo-terminal): the
+    // session then takes a RING line as the sign of a call.
+    virtual bool ReportsRingIndicator() const { return true; }
     // Readable text of the last failure (open error, lost connection).
     virtual std::string LastErrorText() const = 0;
 

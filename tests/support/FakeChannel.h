@@ -15,6 +15,8 @@ public:
     // Results of the next StartComm calls; empty means success.
     std::deque<bool> openResults;
     bool ring = false;
+    // False for a channel without a ring indicator line (a USB modem).
+    bool ringLine = true;
     int startCount = 0;
     int stopCount = 0;
     std::vector<std::string> openedPorts;
@@ -58,6 +60,7 @@ public:
     std::string CommPort() const override { return m_port; }
     void SetCommPort(const std::string &port) override { m_port = port; }
     bool RingIndicator() override { return ring; }
+    bool ReportsRingIndicator() const override { return ringLine; }
     std::string LastErrorText() const override { return m_active ? "" : "fake: not open"; }
 
     void Inject(const std::string &bytes)
