@@ -20,6 +20,8 @@ TRynSimModem::TRynSimModem(QObject *owner)
 {
     m_timer->setSingleShot(true);
     connect(m_timer, &QTimer::timeout, this, &TRynSimModem::DeliverDue);
+    m_unsolicitedTimer = new QTimer(this);
+    connect(m_unsolicitedTimer, &QTimer::timeout, this, &TRynSimModem::QueueUnsolicited);
 }
 
 TRynSimModem::~TRynSimModem() = default;
@@ -36,6 +38,9 @@ void TRynSimModem::SetConfigAsString(const std::string &config)
     long latency = static_cast<long>(m_latency.count());
     std::uint32_t seed = m_engine.Seed();
     int callAfter = m_engine.CallAfterPolls();
+    std::vector<std::pair<std::string, int>> delays;
+    int urcSeconds = -1;
+    int cregMode = -1;
     std::size_t start = 0;
     while (start <= config.size()) {
         std::size_t end = config.find(',', start);
@@ -59,15 +64,45 @@ void TRynSimModem::SetConfigAsString(const std::string &config)
             seed = static_cast<std::uint32_t>(number);
         else if (key == "call" && ParseNumber(value, number))
             callAfter = number;
+        else if (const std::size_t colon = value.rfind(':');
+                 key == "delay" && colon != std::string::npos && colon > 0 && ParseNumber(value.substr(colon + 1), number))
+            delays.emplace_back(value.substr(0, colon), number);
+        else if (key == "urc" && ParseNumber(value, number))
+            urcSeconds = number;
+        else if (key == "creg" && ParseNumber(value, number) && number <= 2)
+            cregMode = number;
         else
             throw std::invalid_argument("invalid simulated modem setting \"" + item +
-                                        "\" (expected model=TEXT, latency=MS, seed=N, call=POLLS)");
+                                        "\" (expected model=TEXT, latency=MS, seed=N, call=POLLS, delay=TEXT:MS, "
+                                        "urc=SECONDS, creg=0..2)");
     }
     m_engine.SetModel(model);
     m_latency = std::chrono::milliseconds(latency);
     if (seed != m_engine.Seed())
         m_engine.Reset(seed);
     m_engine.SetCallAfterPolls(callAfter);
+    for (const auto &[pattern, ms] : delays)
+        m_engine.AddCommandDelay(pattern, std::chrono::milliseconds(ms));
+    if (urcSeconds >= 0)
+        SetUnsolicitedEvery(std::chrono::seconds(urcSeconds));
+    if (cregMode >= 0)
+        m_engine.SetCregStartMode(cregMode);
+}
+
+void TRynSimModem::SetUnsolicitedEvery(std::chrono::milliseconds interval)
+{
+    m_unsolicitedTimer->stop();
+    if (interval.count() > 0)
+        m_unsolicitedTimer->start(interval);
+}
+
+void TRynSimModem::QueueUnsolicited()
+{
+    m_engine.QueueUnsolicited(m_unsolicitedInside ? TRynSimUrcPlacement::InsideNextAnswer
+                                                  : TRynSimUrcPlacement::OnItsOwn);
+    m_unsolicitedInside = !m_unsolicitedInside;
+    if (std::string line = m_engine.TakeUnsolicited(); !line.empty() && m_active)
+        Schedule(std::move(line));
 }
 
 bool TRynSimModem::StartComm()
@@ -84,6 +119,7 @@ void TRynSimModem::StopComm()
 {
     ++m_generation;
     m_pending.clear();
+    m_pacer.Reset();
     m_timer->stop();
     if (!m_active)
         return;
@@ -95,10 +131,10 @@ bool TRynSimModem::Send(const std::uint8_t *buffer, std::size_t length)
 {
     if (!m_active)
         return false;
-    std::string answer = m_engine.Feed(std::string(reinterpret_cast<const char *>(buffer), length));
-    answer += m_engine.TakeUnsolicited();
-    if (!answer.empty())
-        Schedule(std::move(answer));
+    for (TRynSimReply &reply : m_engine.FeedReplies(std::string(reinterpret_cast<const char *>(buffer), length)))
+        Schedule(std::move(reply.bytes), reply.delay);
+    if (std::string unsolicited = m_engine.TakeUnsolicited(); !unsolicited.empty())
+        Schedule(std::move(unsolicited));
     return true;
 }
 
@@ -109,14 +145,19 @@ void TRynSimModem::StartIncomingCall()
         Schedule(std::move(ring));
 }
 
-void TRynSimModem::Schedule(std::string bytes)
+void TRynSimModem::Schedule(std::string bytes, std::chrono::milliseconds delay)
 {
-    m_pending.push_back({std::chrono::steady_clock::now() + m_latency, std::move(bytes)});
-    if (!m_timer->isActive()) {
-        const auto wait = std::chrono::duration_cast<std::chrono::milliseconds>(m_pending.front().due -
-                                                                                std::chrono::steady_clock::now());
-        m_timer->start(std::max(wait, std::chrono::milliseconds(0)));
-    }
+    m_pending.push_back({m_pacer.Due(std::chrono::steady_clock::now(), m_latency, delay), std::move(bytes)});
+    StartDeliveryTimer();
+}
+
+void TRynSimModem::StartDeliveryTimer()
+{
+    if (m_pending.empty() || m_timer->isActive())
+        return;
+    const auto wait = std::chrono::duration_cast<std::chrono::milliseconds>(m_pending.front().due -
+                                                                            std::chrono::steady_clock::now());
+    m_timer->start(std::max(wait, std::chrono::milliseconds(0)));
 }
 
 void TRynSimModem::DeliverDue()
@@ -136,13 +177,8 @@ void TRynSimModem::DeliverDue()
             }
         }
     });
-    if (closedMeanwhile)
-        return;
-    if (!m_pending.empty() && !m_timer->isActive()) {
-        const auto wait = std::chrono::duration_cast<std::chrono::milliseconds>(m_pending.front().due -
-                                                                                std::chrono::steady_clock::now());
-        m_timer->start(std::max(wait, std::chrono::milliseconds(0)));
-    }
+    if (!closedMeanwhile)
+        StartDeliveryTimer();
 }
 
 void TRynSimModem::ChangeState(TCommState state)

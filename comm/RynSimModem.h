@@ -26,10 +26,15 @@ public:
     void SetLatency(std::chrono::milliseconds latency) { m_latency = latency; }
     std::chrono::milliseconds Latency() const { return m_latency; }
     void StartIncomingCall();
+    // An unsolicited line every interval, by turns inside the next answer
+    // and on its own; zero: none.
+    void SetUnsolicitedEvery(std::chrono::milliseconds interval);
 
     std::string GetConfigAsString() const override;
     // "model=BGS5,latency=20,seed=7,call=0" in any order and subset (call:
-    // ring after that many polls, 0 never). Throws std::invalid_argument.
+    // ring after that many polls, 0 never), and further "delay=TEXT:MS"
+    // (commands containing TEXT take MS longer), "urc=SECONDS" and "creg=N"
+    // (the AT+CREG mode at power-on). Throws std::invalid_argument.
     void SetConfigAsString(const std::string &config) override;
     bool StartComm() override;
     void StopComm() override;
@@ -48,7 +53,9 @@ private:
         std::chrono::steady_clock::time_point due;
         std::string bytes;
     };
-    void Schedule(std::string bytes);
+    void Schedule(std::string bytes, std::chrono::milliseconds delay = {});
+    void StartDeliveryTimer();
+    void QueueUnsolicited();
     void DeliverDue();
     void ChangeState(TCommState state);
 
@@ -58,5 +65,8 @@ private:
     TCommState m_state = TCommState::CommStateDisconnected;
     std::deque<Pending> m_pending;
     QTimer *m_timer = nullptr;
+    QTimer *m_unsolicitedTimer = nullptr;
+    bool m_unsolicitedInside = true;
+    TRynSimPacer m_pacer;
     std::uint64_t m_generation = 0; // bumped on close, drops stale answers
 };

@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <cctype>
 #include <cstdio>
+#include <map>
 
 using rynsim::ParseNumber;
 using rynsim::Trim;
@@ -87,7 +88,7 @@ void TRynSimModemEngine::ResetSettings()
 {
     m_echo = true;
     m_copsFormat = 0;
-    m_cregMode = 0;
+    m_cregMode = m_cregStartMode;
     m_cmee = 0;
 }
 
@@ -98,6 +99,8 @@ void TRynSimModemEngine::Reset(std::uint32_t seed)
     m_line.clear();
     m_lastLine.clear();
     m_unsolicited.clear();
+    m_unsolicitedInside.clear();
+    m_unsolicitedRound = 0;
     ResetSettings();
     m_ringing = false;
     m_inCall = false;
@@ -211,16 +214,64 @@ std::string TRynSimModemEngine::TakeUnsolicited()
     return out;
 }
 
+void TRynSimModemEngine::QueueUnsolicited(TRynSimUrcPlacement placement)
+{
+    static const char *const round[] = {
+        "RING", "+CMTI: \"SM\",3", "+CREG: 1", "+CLIP: \"+420603123456\",145,,,,0", "^SYSSTART",
+        "+CGEV: ME PDN ACT 1", "+CRING: VOICE", "+CREG: 1,\"0E3C\",\"1A2B\",0", "NO CARRIER",
+    };
+    const std::string line = round[m_unsolicitedRound++ % std::size(round)];
+    if (placement == TRynSimUrcPlacement::OnItsOwn)
+        m_unsolicited += "\r\n" + line + "\r\n";
+    else
+        m_unsolicitedInside = line;
+}
+
+void TRynSimModemEngine::SetCregStartMode(int mode)
+{
+    m_cregStartMode = mode;
+    m_cregMode = mode;
+}
+
+void TRynSimModemEngine::AddCommandDelay(const std::string &pattern, std::chrono::milliseconds delay)
+{
+    m_delays.emplace_back(Upper(pattern), delay);
+}
+
+std::chrono::milliseconds TRynSimModemEngine::CommandDelay(const std::string &line) const
+{
+    std::chrono::milliseconds delay{0};
+    const std::string upper = Upper(line);
+    for (const auto &[pattern, ms] : m_delays)
+        if (upper.find(pattern) != std::string::npos)
+            delay = std::max(delay, ms);
+    return delay;
+}
+
 std::string TRynSimModemEngine::Feed(const std::string &bytes)
 {
     std::string out;
+    for (const TRynSimReply &reply : FeedReplies(bytes))
+        out += reply.bytes;
+    return out;
+}
+
+std::vector<TRynSimReply> TRynSimModemEngine::FeedReplies(const std::string &bytes)
+{
+    std::vector<TRynSimReply> replies;
+    std::string echo;
     for (char c : bytes) {
         if (m_echo)
-            out += c;
+            echo += c;
         if (c == '\r') {
             std::string line;
             line.swap(m_line);
-            out += ExecuteLine(line);
+            if (!echo.empty())
+                replies.push_back({std::move(echo), {}});
+            echo.clear();
+            const std::chrono::milliseconds delay = CommandDelay(line);
+            if (std::string answer = ExecuteLine(line); !answer.empty())
+                replies.push_back({std::move(answer), delay});
         } else if (c == '\n') {
             // LF after CR from terminals that send both: not part of a line.
         } else if (c == '\b' || c == 0x7F) {
@@ -230,7 +281,9 @@ std::string TRynSimModemEngine::Feed(const std::string &bytes)
             m_line += c;
         }
     }
-    return out;
+    if (!echo.empty())
+        replies.push_back({std::move(echo), {}});
+    return replies;
 }
 
 std::string TRynSimModemEngine::ErrorText(int result) const
@@ -330,11 +383,55 @@ std::string TRynSimModemEngine::ExecuteLine(const std::string &raw)
     }
 
     std::string out;
+    if (!m_unsolicitedInside.empty()) {
+        // Line by line, with the unsolicited line in the middle of the answer.
+        std::vector<std::string> lines;
+        for (const std::string &block : info)
+            for (std::size_t start = 0;;) {
+                const std::size_t end = block.find("\r\n", start);
+                lines.push_back(block.substr(start, end - start));
+                if (end == std::string::npos)
+                    break;
+                start = end + 2;
+            }
+        lines.insert(lines.begin() + std::ptrdiff_t((lines.size() + 1) / 2), m_unsolicitedInside);
+        m_unsolicitedInside.clear();
+        info = std::move(lines);
+    }
     for (const std::string &block : info)
         out += "\r\n" + block + "\r\n";
     out += "\r\n" + final + "\r\n";
     return out;
 }
+
+struct TRynSimModemEngine::Request {
+    std::string rest; // everything after the name
+    bool exec = false;
+    bool test = false;
+    bool read = false;
+    bool set = false;
+    std::string args; // after the '=' of a set command
+};
+
+namespace {
+
+using Request = TRynSimModemEngine::Request;
+using Info = std::vector<std::string>;
+
+// A command answered by a fixed text in its exec form (identification, a
+// cell-monitor list) and by OK in its test form; ERROR where the modem does
+// not know it.
+template <typename Text>
+int ExecOnly(bool known, const Request &r, Info &info, Text text)
+{
+    if (!known || !(r.exec || r.test))
+        return -1;
+    if (r.exec)
+        info.push_back(text());
+    return 0;
+}
+
+} // namespace
 
 int TRynSimModemEngine::ExecuteExtended(const std::string &command, std::vector<std::string> &info)
 {
@@ -342,106 +439,118 @@ int TRynSimModemEngine::ExecuteExtended(const std::string &command, std::vector<
     while (nameEnd < command.size() && std::isalnum(static_cast<unsigned char>(command[nameEnd])))
         ++nameEnd;
     const std::string name = Upper(command.substr(0, nameEnd));
-    const std::string rest = command.substr(nameEnd);
-    const bool exec = Trim(rest).empty();
-    const bool test = Trim(rest) == "=?";
-    const bool read = Trim(rest) == "?";
-    const bool set = !test && !rest.empty() && rest[0] == '=';
-    const std::string args = set ? rest.substr(1) : std::string();
-    const bool bgs5 = m_model == "BGS5";
+    Request r;
+    r.rest = command.substr(nameEnd);
+    const std::string trimmed = Trim(r.rest);
+    r.exec = trimmed.empty();
+    r.test = trimmed == "=?";
+    r.read = trimmed == "?";
+    r.set = !r.test && !r.rest.empty() && r.rest[0] == '=';
+    if (r.set)
+        r.args = r.rest.substr(1);
 
-    if (name == "+CGMI" || name == "+GMI") {
-        if (exec)
-            info.emplace_back(kManufacturer);
-        return exec || test ? kOk : kSyntaxError;
-    }
-    if (name == "+CGMM" || name == "+GMM") {
-        if (exec)
-            info.push_back(m_model);
-        return exec || test ? kOk : kSyntaxError;
-    }
-    if (name == "+CGMR" || name == "+GMR") {
-        if (exec)
-            info.emplace_back("REVISION 01.000");
-        return exec || test ? kOk : kSyntaxError;
-    }
-    if (name == "+CGSN" || name == "+GSN") {
-        if (exec)
-            info.push_back(Format("35%06u%07u", m_seed % 1000000U, (m_seed * 2654435761U) % 10000000U));
-        return exec || test ? kOk : kSyntaxError;
-    }
-    if (name == "+CSQ") {
-        if (test) {
-            info.emplace_back("+CSQ: (0-31,99),(0-7,99)");
-            return kOk;
-        }
-        if (!exec)
-            return kSyntaxError;
-        Poll();
-        info.push_back(Format("+CSQ: %d,%d", m_truth.rssi, m_truth.ber));
+    using Handler = int (*)(TRynSimModemEngine &, const Request &, Info &);
+    const auto manufacturer = [](TRynSimModemEngine &, const Request &q, Info &out) {
+        return ExecOnly(true, q, out, [] { return std::string(kManufacturer); });
+    };
+    const auto model = [](TRynSimModemEngine &m, const Request &q, Info &out) {
+        return ExecOnly(true, q, out, [&] { return m.m_model; });
+    };
+    const auto revision = [](TRynSimModemEngine &, const Request &q, Info &out) {
+        return ExecOnly(true, q, out, [] { return std::string("REVISION 01.000"); });
+    };
+    const auto serial = [](TRynSimModemEngine &m, const Request &q, Info &out) {
+        return ExecOnly(true, q, out, [&] {
+            return Format("35%06u%07u", m.m_seed % 1000000U, (m.m_seed * 2654435761U) % 10000000U);
+        });
+    };
+    static const std::map<std::string, Handler> handlers = {
+        {"+CGMI", manufacturer},
+        {"+GMI", manufacturer},
+        {"+CGMM", model},
+        {"+GMM", model},
+        {"+CGMR", revision},
+        {"+GMR", revision},
+        {"+CGSN", serial},
+        {"+GSN", serial},
+        {"+CSQ",
+         [](TRynSimModemEngine &m, const Request &q, Info &out) {
+             if (q.test) {
+                 out.emplace_back("+CSQ: (0-31,99),(0-7,99)");
+                 return kOk;
+             }
+             if (!q.exec)
+                 return kSyntaxError;
+             m.Poll();
+             out.push_back(Format("+CSQ: %d,%d", m.m_truth.rssi, m.m_truth.ber));
+             return kOk;
+         }},
+        {"+COPS", [](TRynSimModemEngine &m, const Request &q, Info &out) { return m.ExecuteCops(q.rest, out); }},
+        {"+CREG", [](TRynSimModemEngine &m, const Request &q, Info &out) { return m.ExecuteCreg(q, out); }},
+        {"+CPAS",
+         [](TRynSimModemEngine &m, const Request &q, Info &out) {
+             if (q.test) {
+                 out.emplace_back("+CPAS: (0-5)");
+                 return kOk;
+             }
+             if (!q.exec)
+                 return kSyntaxError;
+             out.push_back(Format("+CPAS: %d", m.m_truth.activity));
+             return kOk;
+         }},
+        {"+CMEE", [](TRynSimModemEngine &m, const Request &q, Info &out) { return m.ExecuteCmee(q, out); }},
+        {"^MONI",
+         [](TRynSimModemEngine &m, const Request &q, Info &out) {
+             return ExecOnly(m.HasMoni(), q, out, [&] { return m.MoniAnswer(); });
+         }},
+        {"^MONP",
+         [](TRynSimModemEngine &m, const Request &q, Info &out) {
+             return ExecOnly(m.HasMoni(), q, out, [&] { return m.MonpAnswer(); });
+         }},
+        {"^SMONP",
+         [](TRynSimModemEngine &m, const Request &q, Info &out) {
+             return ExecOnly(m.m_model == "BGS5", q, out, [&] { return m.SmonpAnswer(); });
+         }},
+    };
+    const auto it = handlers.find(name);
+    return it == handlers.end() ? kSyntaxError : it->second(*this, r, info);
+}
+
+int TRynSimModemEngine::ExecuteCreg(const Request &r, Info &info)
+{
+    if (r.test) {
+        info.emplace_back("+CREG: (0-2)");
         return kOk;
     }
-    if (name == "+COPS")
-        return ExecuteCops(rest, info);
-    if (name == "+CREG") {
-        if (test) {
-            info.emplace_back("+CREG: (0-2)");
-            return kOk;
-        }
-        if (read) {
-            if (m_cregMode == 2 && m_truth.registration != 0)
-                info.push_back(Format("+CREG: 2,%d,\"%04X\",\"%04X\"", m_truth.registration, m_truth.cells[0].lac,
-                                      m_truth.cells[0].cellId));
-            else
-                info.push_back(Format("+CREG: %d,%d", m_cregMode, m_truth.registration));
-            return kOk;
-        }
-        int n = 0;
-        if (set && ParseNumber(args, n) && n <= 2) {
-            m_cregMode = n;
-            return kOk;
-        }
-        return kSyntaxError;
-    }
-    if (name == "+CPAS") {
-        if (test) {
-            info.emplace_back("+CPAS: (0-5)");
-            return kOk;
-        }
-        if (!exec)
-            return kSyntaxError;
-        info.push_back(Format("+CPAS: %d", m_truth.activity));
+    if (r.read) {
+        if (m_cregMode == 2 && m_truth.registration != 0)
+            info.push_back(Format("+CREG: 2,%d,\"%04X\",\"%04X\",0", m_truth.registration, m_truth.cells[0].lac,
+                                  m_truth.cells[0].cellId));
+        else
+            info.push_back(Format("+CREG: %d,%d", m_cregMode, m_truth.registration));
         return kOk;
     }
-    if (name == "+CMEE") {
-        if (test) {
-            info.emplace_back("+CMEE: (0-2)");
-            return kOk;
-        }
-        if (read) {
-            info.push_back(Format("+CMEE: %d", m_cmee));
-            return kOk;
-        }
-        int n = 0;
-        if (set && ParseNumber(args, n) && n <= 2) {
-            m_cmee = n;
-            return kOk;
-        }
-        return kSyntaxError;
-    }
-    if (name == "^MONI" && !bgs5 && (exec || test)) {
-        if (exec)
-            info.push_back(MoniAnswer());
+    int n = 0;
+    if (r.set && ParseNumber(r.args, n) && n <= 2) {
+        m_cregMode = n;
         return kOk;
     }
-    if (name == "^MONP" && !bgs5 && (exec || test)) {
-        if (exec)
-            info.push_back(MonpAnswer());
+    return kSyntaxError;
+}
+
+int TRynSimModemEngine::ExecuteCmee(const Request &r, Info &info)
+{
+    if (r.test) {
+        info.emplace_back("+CMEE: (0-2)");
         return kOk;
     }
-    if (name == "^SMONP" && bgs5 && (exec || test)) {
-        if (exec)
-            info.push_back(SmonpAnswer());
+    if (r.read) {
+        info.push_back(Format("+CMEE: %d", m_cmee));
+        return kOk;
+    }
+    int n = 0;
+    if (r.set && ParseNumber(r.args, n) && n <= 2) {
+        m_cmee = n;
         return kOk;
     }
     return kSyntaxError;

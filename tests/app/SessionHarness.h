@@ -29,6 +29,8 @@ public:
     std::function<void(const std::string &)> onLine;
     // Called when panel 1 is written; a test may throw from it.
     std::function<void()> onDevicePanel;
+    // Called after each completed cycle.
+    std::function<void()> onCycle;
 
     std::string PortText() const override { return port; }
     void SetStatusPanel(int panel, const std::string &text) override
@@ -50,7 +52,12 @@ public:
             onLine(line);
     }
     void SetPortColor(std::uint32_t bgr) override { portColors.push_back(bgr); }
-    void CycleCompleted() override { ++cycles; }
+    void CycleCompleted() override
+    {
+        ++cycles;
+        if (onCycle)
+            onCycle();
+    }
     void CommandTimedOut() override { ++commandTimeouts; }
     void PortOpened() override { ++portOpens; }
 

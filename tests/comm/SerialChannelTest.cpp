@@ -339,7 +339,18 @@ void SerialChannelTest::simulatedModemHonoursLatencyAndDropsAnswersOnClose()
 
     QVERIFY_THROWS_EXCEPTION(std::invalid_argument, modem.SetConfigAsString("latency=fast"));
     QVERIFY_THROWS_EXCEPTION(std::invalid_argument, modem.SetConfigAsString("colour=red"));
+    QVERIFY_THROWS_EXCEPTION(std::invalid_argument, modem.SetConfigAsString("latency=0,delay=AT+CGMM"));
     QCOMPARE(modem.Latency(), 150ms); // a refused text changes nothing
+
+    // A slow command: its answer comes after its own delay.
+    modem.SetConfigAsString("latency=0,delay=at+cgmm:200");
+    QVERIFY(modem.StartComm());
+    received.clear();
+    timer.restart();
+    modem.Send("AT+CGMM\r");
+    QTRY_VERIFY_WITH_TIMEOUT(received.find("OK") != std::string::npos, kWaitMs);
+    QVERIFY(timer.elapsed() >= 190);
+    modem.StopComm();
 }
 
 void SerialChannelTest::portListEndsWithSim()

@@ -61,7 +61,8 @@ TRynSimModemEngine QuietEngine(const std::string &model, std::uint32_t seed = 7)
 
 struct ModelCase {
     const char *model;
-    bool bgs5;
+    bool smonp;
+    bool moni;
 };
 
 class SimModemModel : public ::testing::TestWithParam<ModelCase> {};
@@ -76,14 +77,68 @@ TEST_P(SimModemModel, IdentifiesManufacturerAndModel)
 TEST_P(SimModemModel, AnswersOnlyTheCellMonitorOfItsFamily)
 {
     TRynSimModemEngine engine = QuietEngine(GetParam().model);
-    const bool bgs5 = GetParam().bgs5;
-    EXPECT_EQ(Lines(engine.Feed("AT^MONI\r")).back(), bgs5 ? "ERROR" : "OK");
-    EXPECT_EQ(Lines(engine.Feed("AT^MONP\r")).back(), bgs5 ? "ERROR" : "OK");
-    EXPECT_EQ(Lines(engine.Feed("AT^SMONP\r")).back(), bgs5 ? "OK" : "ERROR");
+    EXPECT_EQ(Lines(engine.Feed("AT^MONI\r")).back(), GetParam().moni ? "OK" : "ERROR");
+    EXPECT_EQ(Lines(engine.Feed("AT^MONP\r")).back(), GetParam().moni ? "OK" : "ERROR");
+    EXPECT_EQ(Lines(engine.Feed("AT^SMONP\r")).back(), GetParam().smonp ? "OK" : "ERROR");
 }
 
-INSTANTIATE_TEST_SUITE_P(Models, SimModemModel, ::testing::Values(ModelCase{"BGS5", true}, ModelCase{"PX-2G", false}),
-                         [](const auto &info) { return info.param.bgs5 ? "BGS5" : "Other"; });
+INSTANTIATE_TEST_SUITE_P(Models, SimModemModel,
+                         ::testing::Values(ModelCase{"BGS5", true, false}, ModelCase{"PX-2G", false, true},
+                                           ModelCase{TRynSimModemEngine::kModelWithoutCellMonitor, false, false}),
+                         [](const auto &info) {
+                             return std::string(info.param.smonp ? "BGS5" : info.param.moni ? "Other" : "Generic");
+                         });
+
+TEST(SimModemEngine, DelayedCommandsAnswerAfterTheirEcho)
+{
+    TRynSimModemEngine engine;
+    engine.AddCommandDelay("ate0+cops=0", std::chrono::milliseconds(2500));
+    engine.AddCommandDelay("COPS", std::chrono::milliseconds(100));
+    const std::vector<TRynSimReply> replies = engine.FeedReplies("ATE0+COPS=0\rAT\r");
+    ASSERT_EQ(replies.size(), 3u) << "the echo goes out at once, each answer after its delay";
+    EXPECT_EQ(replies[0].bytes, "ATE0+COPS=0\r");
+    EXPECT_EQ(replies[0].delay.count(), 0);
+    EXPECT_EQ(replies[1].bytes, "\r\nOK\r\n");
+    EXPECT_EQ(replies[1].delay.count(), 2500) << "the longest matching delay";
+    EXPECT_EQ(replies[2].bytes, "\r\nOK\r\n");
+    EXPECT_EQ(replies[2].delay.count(), 0);
+
+    // The pacer keeps the order: an answer never overtakes the one before.
+    TRynSimPacer pacer;
+    const auto t0 = TRynSimPacer::Clock::now();
+    const auto first = pacer.Due(t0, std::chrono::milliseconds(20), std::chrono::milliseconds(2500));
+    const auto second = pacer.Due(t0 + std::chrono::milliseconds(5), std::chrono::milliseconds(20), {});
+    EXPECT_EQ(first - t0, std::chrono::milliseconds(2520));
+    EXPECT_EQ(second, first);
+}
+
+TEST(SimModemEngine, UnsolicitedLinesComeInsideAnAnswerOrAlone)
+{
+    TRynSimModemEngine engine = QuietEngine("MC55");
+    engine.QueueUnsolicited(TRynSimUrcPlacement::InsideNextAnswer);
+    const std::vector<std::string> lines = Lines(engine.Feed(kPollCommand));
+    ASSERT_EQ(lines.size(), 7u);
+    EXPECT_EQ(lines[3], "RING") << "in the middle of the answer";
+    EXPECT_EQ(lines.back(), "OK");
+    EXPECT_EQ(Lines(engine.Feed(kPollCommand)).size(), 6u) << "once";
+    EXPECT_TRUE(engine.TakeUnsolicited().empty());
+    engine.QueueUnsolicited(TRynSimUrcPlacement::OnItsOwn);
+    EXPECT_EQ(engine.TakeUnsolicited(), "\r\n+CMTI: \"SM\",3\r\n");
+}
+
+TEST(SimModemEngine, ModemLeftReportingItsLocationKeepsDoingSo)
+{
+    TRynSimModemEngine engine = QuietEngine("MC55");
+    engine.SetCregStartMode(2);
+    for (const char *reset : {"AT\r", "ATZ\r"}) {
+        engine.Feed(reset);
+        engine.Feed("ATE0\r");
+        const std::vector<std::string> lines = Lines(engine.Feed(kPollCommand));
+        ASSERT_GE(lines.size(), 4u);
+        EXPECT_TRUE(std::regex_match(lines[3], std::regex(R"(\+CREG: 2,1,"[0-9A-F]{4}","[0-9A-F]{4}",0)")))
+            << lines[3];
+    }
+}
 
 TEST(SimModemEngine, EchoesUntilEchoIsSwitchedOff)
 {

@@ -21,6 +21,8 @@
 #include <cstring>
 #include <deque>
 #include <string>
+#include <utility>
+#include <vector>
 
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -96,6 +98,7 @@ public:
     void Unplug()
     {
         ++m_generation;
+        m_pacer.Reset();
         if (!m_link.empty() && m_master >= 0)
             ::unlink(m_link.c_str());
         delete m_readNotifier;
@@ -143,14 +146,35 @@ private:
             m_readNotifier->setEnabled(false);
             return;
         }
-        std::string answer = m_engine.Feed(std::string(buffer, static_cast<std::size_t>(n)));
-        answer += m_engine.TakeUnsolicited();
-        if (answer.empty())
+        for (TRynSimReply &reply : m_engine.FeedReplies(std::string(buffer, static_cast<std::size_t>(n))))
+            Later(std::move(reply.bytes), reply.delay);
+        Later(m_engine.TakeUnsolicited());
+    }
+
+public:
+    // An unsolicited line, by turns inside the next answer and on its own.
+    void SendUnsolicited()
+    {
+        m_engine.QueueUnsolicited(m_unsolicitedInside ? TRynSimUrcPlacement::InsideNextAnswer
+                                                      : TRynSimUrcPlacement::OnItsOwn);
+        m_unsolicitedInside = !m_unsolicitedInside;
+        if (m_master >= 0)
+            Later(m_engine.TakeUnsolicited());
+    }
+
+private:
+    // Writes bytes after the latency and delay, in order: the modem answers
+    // one command line after the other.
+    void Later(std::string bytes, std::chrono::milliseconds delay = {})
+    {
+        if (bytes.empty())
             return;
+        const auto now = TRynSimPacer::Clock::now();
+        const auto wait = std::chrono::ceil<std::chrono::milliseconds>(m_pacer.Due(now, m_latency, delay) - now);
         const std::uint64_t generation = m_generation;
-        QTimer::singleShot(m_latency, this, [this, generation, answer = std::move(answer)] {
+        QTimer::singleShot(wait, Qt::PreciseTimer, this, [this, generation, bytes = std::move(bytes)] {
             if (generation == m_generation)
-                Write(answer);
+                Write(bytes);
         });
     }
 
@@ -186,6 +210,8 @@ private:
     QSocketNotifier *m_writeNotifier = nullptr;
     std::deque<char> m_out;
     std::uint64_t m_generation = 0;
+    TRynSimPacer m_pacer;
+    bool m_unsolicitedInside = true;
 };
 
 std::chrono::milliseconds Seconds(const QString &text, bool &ok)
@@ -241,8 +267,17 @@ int main(int argc, char *argv[])
     parser.setApplicationDescription("Simulated GSM modem on a pseudo-terminal. Prints the device path first.");
     parser.addHelpOption();
     const QCommandLineOption linkOption("link", "Also make PATH a symbolic link to the device.", "PATH");
-    const QCommandLineOption modelOption("model", "Model answered to AT+CGMM (BGS5 answers AT^SMONP).", "TEXT",
-                                         TRynSimModemEngine::kDefaultModel);
+    const QCommandLineOption modelOption(
+        "model", "Model answered to AT+CGMM (BGS5 answers AT^SMONP, GENERIC no cell-monitor command).", "TEXT",
+        TRynSimModemEngine::kDefaultModel);
+    const QCommandLineOption delayOption(
+        "delay-cmd", "Command lines containing PATTERN take MS longer (repeatable), e.g. 'ATE0+COPS=0=2500'.",
+        "PATTERN=MS");
+    const QCommandLineOption urcOption("urc-every",
+                                       "Send an unsolicited line every SECONDS, by turns inside an answer and alone.",
+                                       "SECONDS");
+    const QCommandLineOption cregOption("creg-mode", "AT+CREG mode at power-on (2: left so by other software).", "N",
+                                        "0");
     const QCommandLineOption latencyOption("latency", "Answer latency in milliseconds.", "MS", "20");
     const QCommandLineOption seedOption("seed", "Seed of the simulation.", "N", "1");
     const QCommandLineOption callOption("call-after-polls", "Ring after N polls (0: never).", "N", "0");
@@ -250,8 +285,8 @@ int main(int argc, char *argv[])
     const QCommandLineOption unplugOption("unplug-after", "Close the terminal after SECONDS.", "SECONDS");
     const QCommandLineOption replugOption("replug-after", "Open a new terminal SECONDS after the unplug.", "SECONDS");
     const QCommandLineOption exitOption("exit-after", "Exit after SECONDS.", "SECONDS");
-    parser.addOptions({linkOption, modelOption, latencyOption, seedOption, callOption, ringOption, unplugOption,
-                       replugOption, exitOption});
+    parser.addOptions({linkOption, modelOption, delayOption, urcOption, cregOption, latencyOption, seedOption,
+                       callOption, ringOption, unplugOption, replugOption, exitOption});
     parser.process(app);
 
     bool ok = true;
@@ -270,9 +305,25 @@ int main(int argc, char *argv[])
         std::fprintf(stderr, "palvex-modemsim: --call-after-polls needs a number\n");
         return 2;
     }
-    std::chrono::milliseconds unplugAfter{-1}, replugAfter{-1}, exitAfter{-1};
+    const int cregMode = parser.value(cregOption).toInt(&ok);
+    if (!ok || cregMode < 0 || cregMode > 2) {
+        std::fprintf(stderr, "palvex-modemsim: --creg-mode needs 0, 1 or 2\n");
+        return 2;
+    }
+    std::vector<std::pair<std::string, std::chrono::milliseconds>> delays;
+    for (const QString &item : parser.values(delayOption)) {
+        // The pattern may hold '=' itself (ATE0+COPS=0): the number follows the last one.
+        const qsizetype eq = item.lastIndexOf('=');
+        const int ms = eq > 0 ? item.mid(eq + 1).toInt(&ok) : -1;
+        if (eq <= 0 || !ok || ms < 0) {
+            std::fprintf(stderr, "palvex-modemsim: --delay-cmd needs PATTERN=MS, not \"%s\"\n", qPrintable(item));
+            return 2;
+        }
+        delays.emplace_back(item.left(eq).toStdString(), std::chrono::milliseconds(ms));
+    }
+    std::chrono::milliseconds unplugAfter{-1}, replugAfter{-1}, exitAfter{-1}, urcEvery{-1};
     for (auto [option, target] : {std::pair{&unplugOption, &unplugAfter}, std::pair{&replugOption, &replugAfter},
-                                  std::pair{&exitOption, &exitAfter}}) {
+                                  std::pair{&exitOption, &exitAfter}, std::pair{&urcOption, &urcEvery}}) {
         if (!parser.isSet(*option))
             continue;
         *target = Seconds(parser.value(*option), ok);
@@ -287,6 +338,9 @@ int main(int argc, char *argv[])
     modem.Engine().SetModel(parser.value(modelOption).toStdString());
     modem.Engine().SetCallAfterPolls(callAfter);
     modem.Engine().SetUnsolicitedRing(parser.isSet(ringOption));
+    modem.Engine().SetCregStartMode(cregMode);
+    for (const auto &[pattern, delay] : delays)
+        modem.Engine().AddCommandDelay(pattern, delay);
 
     std::string error;
     const std::string path = modem.Plug(error);
@@ -318,6 +372,11 @@ int main(int argc, char *argv[])
     }
     if (exitAfter.count() >= 0)
         QTimer::singleShot(exitAfter, &app, &QCoreApplication::quit);
+    QTimer unsolicited;
+    if (urcEvery.count() > 0) {
+        QObject::connect(&unsolicited, &QTimer::timeout, &modem, [&] { modem.SendUnsolicited(); });
+        unsolicited.start(urcEvery);
+    }
 
     if (StdinCanClose()) {
         auto *input = new QSocketNotifier(STDIN_FILENO, QSocketNotifier::Read, &app);
