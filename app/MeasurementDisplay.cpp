@@ -1,5 +1,7 @@
 #include "MeasurementDisplay.h"
 
+#include "VRynCommunicationComponent.h"
+
 #include <algorithm>
 #include <cstdio>
 
@@ -79,4 +81,20 @@ TDisplayTexts ComposeDisplay(const TNetState &r, std::int32_t &lastServingChanne
         d.rows[std::size_t(i)] = GridRowTexts(r.cells[std::size_t(i)]);
     d.activity = ActivityText(r);
     return d;
+}
+
+std::string DevicePanelText(const std::string &manufacturer, const std::string &model)
+{
+    return "Device: " + manufacturer + " " + model;
+}
+
+std::optional<std::uint32_t> PortColorOf(TCommState state)
+{
+    switch (state) {
+    case TCommState::CommStateFailed: return 0x0000FF;
+    case TCommState::CommStateDisconnected: return 0;
+    case TCommState::CommStateConnected: return 0x008000;
+    case TCommState::CommStateFirst: break;
+    }
+    return std::nullopt;
 }

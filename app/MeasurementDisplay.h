@@ -7,7 +7,10 @@
 
 #include <array>
 #include <cstdint>
+#include <optional>
 #include <string>
+
+enum class TCommState : std::uint8_t;
 
 using TGridRow = std::array<std::string, 6>;
 
@@ -25,6 +28,15 @@ TDisplayTexts ComposeDisplay(const TNetState &record, std::int32_t &lastServingC
 std::string OperatorPanelText(const TNetState &record);
 TGridRow GridRowTexts(const TCellRow &row);
 std::string ActivityText(const TNetState &record);
+
+// Status bar panel 1 once the modem named itself.
+std::string DevicePanelText(const std::string &manufacturer, const std::string &model);
+// Font colour of the port box for a channel state, 0x00BBGGRR: red for a
+// failure, black when disconnected, green when connected; none for the
+// first state.
+std::optional<std::uint32_t> PortColorOf(TCommState state);
+// The graph's value while the main answer is missing.
+inline constexpr int kGraphValueUnknown = -1;
 
 // Header row of the result grid.
 inline const TGridRow kGridHeader{"channel", "band", "rssi", "dBm", "C1", "MCC MNC"};

@@ -105,7 +105,7 @@ ModemSession::ModemSession(VRynTopDistributor &top, VRynPortComponent &channel, 
     // A parser or cutter that throws must not end the program: the text is
     // reported and the machine goes on with the next line.
     m_top.SetOnCallbackException([this](VRynGeneralDistributor *, const std::exception &e, int, bool &handled) {
-        m_view.WriteTerminal(std::string("machine: ") + e.what(), VRynTerminal_ltExtra);
+        m_view.TerminalLine(std::string("machine: ") + e.what(), VRynTerminal_ltExtra);
         handled = true;
     });
     m_channel.SetOnStateChange([this](QObject *, TCommState state) { VRSComm321StateChange(state); });
@@ -159,7 +159,7 @@ void ModemSession::distTopComRecvPoll(VRynGeneralDistributor *, std::uint32_t &,
     // The CR LF around every answer line leaves empty lines between them;
     // they carry nothing worth a terminal line.
     if (Echo() && !line.empty())
-        m_view.WriteTerminal(line, VRynTerminal_ltExtra);
+        m_view.TerminalLine(line, VRynTerminal_ltExtra);
     if (!TakeLine(line))
         return;
     m_lastLine = line;
@@ -226,7 +226,7 @@ void ModemSession::distTopTimeout(VRynGeneralDistributor *, std::uint32_t &)
 void ModemSession::distTopComSendTransfer(const std::string &data)
 {
     if (Echo())
-        m_view.WriteTerminal(data, VRynTerminal_ltOutText);
+        m_view.TerminalLine(data, VRynTerminal_ltOutText);
 }
 
 void ModemSession::TerminalSendData(const std::uint8_t *data, std::size_t count)
@@ -253,12 +253,7 @@ void ModemSession::VRSComm321StateChange(TCommState state)
         if (sessionOpen)
             Arm(std::chrono::milliseconds(0));
     }
-    switch (state) {
-    case TCommState::CommStateFailed: m_view.SetPortColor(0x0000FF); break;
-    case TCommState::CommStateDisconnected: m_view.SetPortColor(0); break;
-    case TCommState::CommStateConnected: m_view.SetPortColor(0x008000); break;
-    case TCommState::CommStateFirst: break;
-    }
+    m_view.ChannelStateChanged(state);
 }
 
 void ModemSession::RequestOperator(const std::string &code)
@@ -382,7 +377,7 @@ void ModemSession::CellMonitorAnswered(CellMonitor monitor)
 
 void ModemSession::Write(const std::string &text)
 {
-    m_view.WriteTerminal(text, VRynTerminal_ltExtra);
+    m_view.TerminalLine(text, VRynTerminal_ltExtra);
 }
 
 void ModemSession::MarkDisplayInvalid()
@@ -395,6 +390,7 @@ bool ModemSession::ChannelLostCheck()
 {
     if (!m_channelLost)
         return false;
+    m_view.ChannelLost();
     m_runAgain = true;
     SetState(State::Close);
     return true;
@@ -427,8 +423,7 @@ void ModemSession::RunOpen()
         m_channel.SetCommPort(m_view.PortText());
         const std::string port = m_channel.CommPort();
         Write("  Opening port \"" + port + "\".");
-        m_view.ProcessPendingMessages();
-        m_view.SetStatusPanel(0, port);
+        m_view.PortOpening(port);
         if (m_channel.StartComm()) {
             Write("  Success. Port \"" + port + "\" opened.");
             m_channelLost = false;
@@ -437,7 +432,7 @@ void ModemSession::RunOpen()
             ResetDialogue();
             m_monitorErrorCycles = {};
             m_monitorOff = {};
-            m_view.PortOpened();
+            m_view.PortOpened(port);
             m_runAgain = true;
             SetState(State::Prepare);
         } else {
@@ -445,6 +440,7 @@ void ModemSession::RunOpen()
             const std::string reason = m_channel.LastErrorText();
             if (!reason.empty())
                 Write("  " + reason);
+            m_view.PortOpenFailed(port, reason);
             m_timedOut = false;
             Arm(kOpenRetry);
             m_step = 2;
@@ -513,7 +509,7 @@ void ModemSession::RunPrepare()
             if (line == "OK")
                 break;
             (cgmi ? m_manufacturer : m_model) = line;
-            m_view.SetStatusPanel(1, "Device: " + m_manufacturer + " " + m_model);
+            m_view.ModemIdentified(m_manufacturer, m_model);
             m_expectFirstLine = false;
         } else if (StartsWith(line, "OK")) {
             Disarm();
@@ -539,7 +535,7 @@ void ModemSession::RunPoll()
     case kPollStart:
         m_echoToTerminal = true;
         m_timedOut = false;
-        m_view.SetOperatorsEnabled(true);
+        m_view.CycleStarted();
         m_workingRecord.MarkAllInvalid();
         Arm(kPollPause);
         m_step = kPollPauseWait;
@@ -621,9 +617,8 @@ void ModemSession::RunPoll()
             m_step = kPollOperator;
         } else if (!Waiting() && IsFinalResult(m_lastLine)) {
             Disarm();
-            m_view.SetOperatorsEnabled(true);
             MarkDisplayInvalid();
-            m_view.RefreshDisplay();
+            m_view.OperatorSwitchDone();
             m_runAgain = true;
             m_step = kPollCopy;
         }
@@ -634,7 +629,7 @@ void ModemSession::RunPoll()
             m_displayRecord = m_workingRecord;
         }
         ++m_completedCycles;
-        m_view.CycleCompleted();
+        m_view.CycleCompleted(m_displayRecord);
         Disarm();
         m_runAgain = true;
         SetState(State::Answer);
@@ -648,7 +643,7 @@ void ModemSession::RunPoll()
 void ModemSession::PollMainAnswer()
 {
     if (m_timedOut) {
-        m_view.SetGraphUsageValue(-1);
+        m_view.MainAnswerTimedOut();
         Disarm();
         m_workingRecord.signalValid = false;
         m_workingRecord.berValid = false;
@@ -770,7 +765,7 @@ void ModemSession::StartOperatorSwitch()
         // character would end the command early or smuggle in another one.
         Write("machine: operator code refused, it contains a double quote or a control character");
         m_requestedOperator.clear();
-        m_view.SetOperatorsEnabled(true);
+        m_view.OperatorRequestRefused();
         m_runAgain = true;
         m_step = kPollCopy;
         return;

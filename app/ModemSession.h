@@ -24,31 +24,48 @@ class VRynTopDistributor;
 class VRynPortComponent;
 enum class TCommState : std::uint8_t;
 
-// What the session needs of the window (or of the headless monitor).
+// What the session tells its owner (the window, the headless monitor, a
+// test): what happened, not how to show it. Every event but PortText has an
+// empty default, so an owner overrides only what it shows.
 class ModemSessionView {
 public:
     virtual ~ModemSessionView() = default;
 
-    // Text of the port combo box: the port to open.
+    // The port to open; asked at every open, so a changed port is used at
+    // the next one.
     virtual std::string PortText() const = 0;
-    // Status bar panels 0 (port) and 1 (device).
-    virtual void SetStatusPanel(int panel, const std::string &text) = 0;
-    virtual void SetOperatorsEnabled(bool enabled) = 0;
-    virtual void SetGraphUsageValue(int value) = 0;
-    // Runs the display refresh at once.
-    virtual void RefreshDisplay() = 0;
-    // Processes pending window messages once.
-    virtual void ProcessPendingMessages() = 0;
-    virtual void WriteTerminal(const std::string &line, int lineType) = 0;
-    // Font colour of the port combo box, 0x00BBGGRR.
-    virtual void SetPortColor(std::uint32_t bgr) = 0;
-    // A poll cycle ended: the display record holds its result.
-    virtual void CycleCompleted() {}
+
+    // A line for the terminal: the machine's texts and the received lines
+    // (VRynTerminal_ltExtra), the sent commands (VRynTerminal_ltOutText).
+    virtual void TerminalLine(const std::string &/*line*/, int /*lineType*/) {}
+    // The port is about to be opened (which may take a while).
+    virtual void PortOpening(const std::string &/*port*/) {}
+    // The port opened; every call after the first is a reconnect.
+    virtual void PortOpened(const std::string &/*port*/) {}
+    // The port did not open; the open is tried again after kOpenRetry.
+    // reason is the channel's error text, empty when it has none.
+    virtual void PortOpenFailed(const std::string &/*port*/, const std::string &/*reason*/) {}
+    // The channel reported a state of its connection.
+    virtual void ChannelStateChanged(TCommState /*state*/) {}
+    // The open channel went away; the session closes it and opens it again.
+    virtual void ChannelLost() {}
+    // The modem named its manufacturer or its model (the other may still be
+    // empty).
+    virtual void ModemIdentified(const std::string &/*manufacturer*/, const std::string &/*model*/) {}
+    // A poll cycle started: a new operator may be chosen.
+    virtual void CycleStarted() {}
+    // The main poll command went unanswered: the signal is unknown.
+    virtual void MainAnswerTimedOut() {}
+    // The requested operator switch was answered (or went unanswered); the
+    // display record is marked invalid until the next cycle.
+    virtual void OperatorSwitchDone() {}
+    // The requested operator code was not sent (see the terminal line).
+    virtual void OperatorRequestRefused() {}
+    // A poll cycle ended; record is the display record, valid during the call.
+    virtual void CycleCompleted(const TNetState &/*record*/) {}
     // A command went unanswered within its time-out (the pause of a poll
     // cycle and the wait between two open attempts are not commands).
     virtual void CommandTimedOut() {}
-    // The port opened; every call after the first is a reconnect.
-    virtual void PortOpened() {}
 };
 
 class ModemSession {

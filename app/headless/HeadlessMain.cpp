@@ -133,16 +133,8 @@ public:
 
     // ModemSessionView
     std::string PortText() const override { return m_port; }
-    void SetStatusPanel(int, const std::string &) override {}
-    void SetOperatorsEnabled(bool) override {}
-    void SetGraphUsageValue(int) override {}
-    void RefreshDisplay() override {}
-    // Nothing to paint; running the event loop inside the machine would only
-    // add re-entrance.
-    void ProcessPendingMessages() override {}
-    void SetPortColor(std::uint32_t) override {}
 
-    void WriteTerminal(const std::string &line, int lineType) override
+    void TerminalLine(const std::string &line, int lineType) override
     {
         if (m_terminal && m_terminal->isOpen() && !m_terminal->write(line, lineType, QDateTime::currentDateTime()))
             Fail(m_terminal->errorText());
@@ -150,7 +142,7 @@ public:
             StatusLine(line);
     }
 
-    void CycleCompleted() override
+    void CycleCompleted(const TNetState &) override
     {
         if (m_stopping)
             return;
@@ -178,7 +170,7 @@ public:
             m_metrics->CountTimeout();
     }
 
-    void PortOpened() override
+    void PortOpened(const std::string &) override
     {
         if (m_everConnected && m_metrics)
             m_metrics->CountReconnect();

@@ -414,7 +414,7 @@ void TfrmMain::FormShow()
     LoadOperators();
     UpdateSpeedClick(kDefaultUpdateSpeed);
     // Qt paints every widget double-buffered; nothing to switch on.
-    ProcessPendingMessages();
+    QCoreApplication::processEvents();
 
     m_session->SetState(ModemSession::State::Init);
     m_session->Run();
@@ -530,38 +530,51 @@ std::string TfrmMain::PortText() const
     return cmbPort->currentText().trimmed().toStdString();
 }
 
-void TfrmMain::SetStatusPanel(int panel, const std::string &text)
-{
-    if (panel >= 0 && panel < int(StatusPanels.size()))
-        StatusPanels[size_t(panel)]->setText(QText(text));
-}
-
-void TfrmMain::SetOperatorsEnabled(bool enabled)
-{
-    rgpOperators->setEnabled(enabled);
-}
-
-void TfrmMain::SetGraphUsageValue(int value)
-{
-    zefXPGraph1->SetUsageValue(value);
-}
-
-void TfrmMain::ProcessPendingMessages()
-{
-    QCoreApplication::processEvents();
-}
-
-void TfrmMain::WriteTerminal(const std::string &line, int lineType)
+void TfrmMain::TerminalLine(const std::string &line, int lineType)
 {
     termMain->AddLine(line, lineType);
 }
 
-void TfrmMain::SetPortColor(std::uint32_t bgr)
+void TfrmMain::PortOpening(const std::string &port)
 {
-    SetComboColor(cmbPort, bgr);
+    // Opening may take a while: what is pending is painted first.
+    QCoreApplication::processEvents();
+    StatusPanels[0]->setText(QText(port));
 }
 
-void TfrmMain::CycleCompleted()
+void TfrmMain::ChannelStateChanged(TCommState state)
+{
+    if (const auto color = PortColorOf(state))
+        SetComboColor(cmbPort, *color);
+}
+
+void TfrmMain::ModemIdentified(const std::string &manufacturer, const std::string &model)
+{
+    StatusPanels[1]->setText(QText(DevicePanelText(manufacturer, model)));
+}
+
+void TfrmMain::CycleStarted()
+{
+    rgpOperators->setEnabled(true);
+}
+
+void TfrmMain::MainAnswerTimedOut()
+{
+    zefXPGraph1->SetUsageValue(kGraphValueUnknown);
+}
+
+void TfrmMain::OperatorSwitchDone()
+{
+    rgpOperators->setEnabled(true);
+    tmrShowTimer();
+}
+
+void TfrmMain::OperatorRequestRefused()
+{
+    rgpOperators->setEnabled(true);
+}
+
+void TfrmMain::CycleCompleted(const TNetState &record)
 {
     if (m_recordLog.IsOpen()) {
         const CycleRecord record =
@@ -575,7 +588,7 @@ void TfrmMain::CycleCompleted()
     if (!m_onCycleCompleted)
         return;
     std::lock_guard lock(m_session->RecordLock());
-    m_onCycleCompleted(m_session->DisplayRecord());
+    m_onCycleCompleted(record);
 }
 
 RecordFormat TfrmMain::RecordFormatOfFile(const QString &path)

@@ -75,16 +75,18 @@ public:
     void SetCommandLinePort(const QString &port) { m_commandLinePort = port; }
     void SetAboutBox(TfrmAbout *about) { m_about = about; }
 
-    // ModemSessionView
+    // ModemSessionView: the session's events in the window's texts, colours
+    // and panels.
     std::string PortText() const override;
-    void SetStatusPanel(int panel, const std::string &text) override;
-    void SetOperatorsEnabled(bool enabled) override;
-    void SetGraphUsageValue(int value) override;
-    void RefreshDisplay() override { tmrShowTimer(); }
-    void ProcessPendingMessages() override;
-    void WriteTerminal(const std::string &line, int lineType) override;
-    void SetPortColor(std::uint32_t bgr) override;
-    void CycleCompleted() override;
+    void TerminalLine(const std::string &line, int lineType) override;
+    void PortOpening(const std::string &port) override;
+    void ChannelStateChanged(TCommState state) override;
+    void ModemIdentified(const std::string &manufacturer, const std::string &model) override;
+    void CycleStarted() override;
+    void MainAnswerTimedOut() override;
+    void OperatorSwitchDone() override;
+    void OperatorRequestRefused() override;
+    void CycleCompleted(const TNetState &record) override;
 
     // A poll cycle's display record, for a record log: called after each
     // completed cycle, under the record lock.

@@ -3,6 +3,7 @@
 // the clock and the ticks in the test's hands.
 
 #include "FakeChannel.h"
+#include "MeasurementDisplay.h"
 #include "ModemSession.h"
 #include "VRynTerminalLineType.h"
 #include "VRynTopDistributor.h"
@@ -33,17 +34,23 @@ public:
     std::function<void()> onCycle;
 
     std::string PortText() const override { return port; }
-    void SetStatusPanel(int panel, const std::string &text) override
+    // The window's reading of the events, in the window's own texts.
+    void PortOpening(const std::string &p) override { panel0 = p; }
+    void ModemIdentified(const std::string &manufacturer, const std::string &model) override
     {
-        (panel == 0 ? panel0 : panel1) = text;
-        if (panel == 1 && onDevicePanel)
+        panel1 = DevicePanelText(manufacturer, model);
+        if (onDevicePanel)
             onDevicePanel();
     }
-    void SetOperatorsEnabled(bool enabled) override { operatorsEnabled = enabled; }
-    void SetGraphUsageValue(int value) override { graphValues.push_back(value); }
-    void RefreshDisplay() override { ++refreshes; }
-    void ProcessPendingMessages() override {}
-    void WriteTerminal(const std::string &line, int lineType) override
+    void CycleStarted() override { operatorsEnabled = true; }
+    void OperatorSwitchDone() override
+    {
+        operatorsEnabled = true;
+        ++refreshes;
+    }
+    void OperatorRequestRefused() override { operatorsEnabled = true; }
+    void MainAnswerTimedOut() override { graphValues.push_back(kGraphValueUnknown); }
+    void TerminalLine(const std::string &line, int lineType) override
     {
         lines.push_back(line);
         if (lineType == VRynTerminal_ltOutText)
@@ -51,15 +58,19 @@ public:
         if (onLine)
             onLine(line);
     }
-    void SetPortColor(std::uint32_t bgr) override { portColors.push_back(bgr); }
-    void CycleCompleted() override
+    void ChannelStateChanged(TCommState state) override
+    {
+        if (const auto color = PortColorOf(state))
+            portColors.push_back(*color);
+    }
+    void CycleCompleted(const TNetState &) override
     {
         ++cycles;
         if (onCycle)
             onCycle();
     }
     void CommandTimedOut() override { ++commandTimeouts; }
-    void PortOpened() override { ++portOpens; }
+    void PortOpened(const std::string &) override { ++portOpens; }
 
     bool HasLine(const std::string &text) const
     {

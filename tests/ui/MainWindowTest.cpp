@@ -108,15 +108,14 @@ QString RegistrationText(int stat)
     }
 }
 
-// Counts the session's opens: OPEN writes the port into panel 0.
+// Counts the session's opens.
 class CountingWindow : public TfrmMain {
 public:
     int opens = 0;
-    void SetStatusPanel(int panel, const std::string &text) override
+    void PortOpening(const std::string &port) override
     {
-        if (panel == 0)
-            ++opens;
-        TfrmMain::SetStatusPanel(panel, text);
+        ++opens;
+        TfrmMain::PortOpening(port);
     }
 };
 

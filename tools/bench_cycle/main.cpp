@@ -48,14 +48,7 @@ public:
     std::vector<Clock::time_point> ends;
     std::vector<double> cpu;
     std::string PortText() const override { return port; }
-    void SetStatusPanel(int, const std::string &) override {}
-    void SetOperatorsEnabled(bool) override {}
-    void SetGraphUsageValue(int) override {}
-    void RefreshDisplay() override {}
-    void ProcessPendingMessages() override {}
-    void WriteTerminal(const std::string &, int) override {}
-    void SetPortColor(std::uint32_t) override {}
-    void CycleCompleted() override
+    void CycleCompleted(const TNetState &) override
     {
         ends.push_back(Clock::now());
         cpu.push_back(ProcessCpuMs());
