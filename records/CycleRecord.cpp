@@ -1,6 +1,7 @@
 #include "CycleRecord.h"
 
 #include "ModemSession.h"
+#include "RecordFields.h"
 #include "VRynLogger.h"
 
 #include <QJsonArray>
@@ -19,36 +20,80 @@ QByteArray JsonString(const std::string &text)
 
 QByteArray Number(std::int64_t value) { return QByteArray::number(static_cast<qlonglong>(value)); }
 
-QByteArray JsonInt(bool valid, std::int32_t value) { return valid ? Number(value) : QByteArrayLiteral("null"); }
-
-QByteArray JsonText(bool valid, const std::string &text) { return valid ? JsonString(text) : QByteArrayLiteral("null"); }
-
-// C1 is the one cell value a line may lack; the parser leaves the marker.
-bool C1Valid(const TCellRow &row) { return row.c1 != kMissingInteger; }
-
-QByteArray JsonCell(const TCellRow &row)
-{
-    if (!row.valid)
+// Writes the fields of one source (the record, or a row) in JSON or CSV.
+struct JsonWriter {
+    static QByteArray Value(const FieldValue &value)
+    {
+        if (const auto *number = std::get_if<std::int64_t>(&value))
+            return Number(*number);
+        if (const auto *text = std::get_if<std::string>(&value))
+            return JsonString(*text);
         return QByteArrayLiteral("null");
-    QByteArray out = "{\"channel\":" + Number(row.channel);
-    out += ",\"band\":" + JsonString(BandOfChannel(row.channel));
-    out += ",\"rssi\":" + Number(row.rssi);
-    out += ",\"dbm\":" + Number(row.dbm);
-    out += ",\"c1\":" + JsonInt(C1Valid(row), row.c1);
-    out += ",\"mcc\":" + Number(row.mcc);
-    out += ",\"mnc\":" + Number(row.mnc);
-    out += '}';
-    return out;
-}
+    }
 
-QByteArray TimeText(const QDateTime &time)
-{
-    return time.toUTC().toString(Qt::ISODateWithMs).toUtf8();
-}
+    template <class Source> static QByteArray Object(const std::vector<Field<Source>> &fields, const Source &source)
+    {
+        QByteArray out = "{";
+        for (const Field<Source> &field : fields)
+            out += (out.size() > 1 ? ",\"" : "\"") + QByteArray(field.key) + "\":" + Value(field.value(source));
+        return out + '}';
+    }
 
-QByteArray CsvInt(bool valid, std::int32_t value) { return valid ? Number(value) : QByteArray(); }
+    static QByteArray Of(const Field<CycleRecord> &field, const CycleRecord &record)
+    {
+        return Value(field.value(record));
+    }
 
-constexpr const char *kCellColumns[] = {"channel", "band", "rssi", "dbm", "c1", "mcc", "mnc"};
+    template <class Row> static QByteArray Of(const RowsField<Row> &rows, const CycleRecord &record)
+    {
+        QByteArray out = "[";
+        for (std::size_t i = 0; i < rows.count; ++i) {
+            if (i > 0)
+                out += ',';
+            const Row *row = rows.row(record, i);
+            out += row ? Object(rows.fields, *row) : QByteArrayLiteral("null");
+        }
+        return out + ']';
+    }
+};
+
+struct CsvWriter {
+    static QByteArray Value(const FieldValue &value)
+    {
+        if (const auto *number = std::get_if<std::int64_t>(&value))
+            return Number(*number);
+        if (const auto *text = std::get_if<std::string>(&value))
+            return CsvField(*text);
+        return {};
+    }
+
+    static QByteArray Header(const Field<CycleRecord> &field) { return field.key; }
+
+    template <class Row> static QByteArray Header(const RowsField<Row> &rows)
+    {
+        QByteArrayList columns;
+        for (std::size_t i = 0; i < rows.count; ++i)
+            for (const Field<Row> &field : rows.fields)
+                columns << QByteArray(rows.column) + QByteArray::number(qulonglong(i)) + '_' + field.key;
+        return columns.join(',');
+    }
+
+    static QByteArray Of(const Field<CycleRecord> &field, const CycleRecord &record)
+    {
+        return Value(field.value(record));
+    }
+
+    template <class Row> static QByteArray Of(const RowsField<Row> &rows, const CycleRecord &record)
+    {
+        QByteArrayList values;
+        for (std::size_t i = 0; i < rows.count; ++i) {
+            const Row *row = rows.row(record, i);
+            for (const Field<Row> &field : rows.fields)
+                values << (row ? Value(field.value(*row)) : QByteArray());
+        }
+        return values.join(',');
+    }
+};
 
 } // namespace
 
@@ -66,26 +111,12 @@ CycleRecord CycleRecordFromSession(ModemSession &session, const std::string &por
 
 QByteArray CycleRecordJson(const CycleRecord &record)
 {
-    const TNetState &s = record.state;
-    QByteArray out = "{\"cycle\":" + Number(static_cast<std::int64_t>(record.cycle));
-    out += ",\"time\":" + JsonString(TimeText(record.time).toStdString());
-    out += ",\"port\":" + JsonString(record.port);
-    out += ",\"manufacturer\":" + JsonString(record.manufacturer);
-    out += ",\"model\":" + JsonString(record.model);
-    out += ",\"signal\":" + JsonInt(s.signalValid, s.signal);
-    out += ",\"ber\":" + JsonInt(s.berValid, s.ber);
-    out += ",\"registration\":" + JsonInt(s.registrationValid, s.registration);
-    out += ",\"activity\":" + JsonInt(s.activityValid, s.activity);
-    out += ",\"operator_name\":" + JsonText(s.operatorNameValid, s.operatorName);
-    out += ",\"operator_code\":" + JsonText(s.operatorCodeValid, s.operatorCode);
-    out += ",\"cells\":[";
-    for (std::size_t i = 0; i < s.cells.size(); ++i) {
-        if (i > 0)
-            out += ',';
-        out += JsonCell(s.cells[i]);
+    QByteArray out = "{";
+    for (const RecordField &field : RecordFields()) {
+        out += (out.size() > 1 ? ",\"" : "\"") + QByteArray(FieldKey(field)) + "\":";
+        out += std::visit([&](const auto &f) { return JsonWriter::Of(f, record); }, field);
     }
-    out += "]}";
-    return out;
+    return out + '}';
 }
 
 QByteArray CsvField(const std::string &text)
@@ -101,44 +132,31 @@ QByteArray CsvField(const std::string &text)
 
 QByteArray CsvHeader()
 {
-    QByteArray out = "cycle,time,port,manufacturer,model,signal,ber,registration,activity,operator_name,operator_code";
-    for (int i = 0; i < kNetStateCellCount; ++i)
-        for (const char *column : kCellColumns)
-            out += ",cell" + QByteArray::number(i) + '_' + column;
-    return out;
+    QByteArrayList columns;
+    for (const RecordField &field : RecordFields())
+        columns << std::visit([](const auto &f) { return CsvWriter::Header(f); }, field);
+    return columns.join(',');
 }
 
 QByteArray CycleRecordCsv(const CycleRecord &record)
 {
-    const TNetState &s = record.state;
-    QByteArray out = Number(static_cast<std::int64_t>(record.cycle));
-    out += ',' + TimeText(record.time);
-    out += ',' + CsvField(record.port);
-    out += ',' + CsvField(record.manufacturer);
-    out += ',' + CsvField(record.model);
-    out += ',' + CsvInt(s.signalValid, s.signal);
-    out += ',' + CsvInt(s.berValid, s.ber);
-    out += ',' + CsvInt(s.registrationValid, s.registration);
-    out += ',' + CsvInt(s.activityValid, s.activity);
-    out += ',' + (s.operatorNameValid ? CsvField(s.operatorName) : QByteArray());
-    out += ',' + (s.operatorCodeValid ? CsvField(s.operatorCode) : QByteArray());
-    for (const TCellRow &row : s.cells) {
-        if (!row.valid) {
-            out += QByteArray(static_cast<qsizetype>(std::size(kCellColumns)), ',');
-            continue;
-        }
-        out += ',' + Number(row.channel);
-        out += ',' + CsvField(BandOfChannel(row.channel));
-        out += ',' + Number(row.rssi);
-        out += ',' + Number(row.dbm);
-        out += ',' + CsvInt(C1Valid(row), row.c1);
-        out += ',' + Number(row.mcc);
-        out += ',' + Number(row.mnc);
-    }
-    return out;
+    QByteArrayList columns;
+    for (const RecordField &field : RecordFields())
+        columns << std::visit([&](const auto &f) { return CsvWriter::Of(f, record); }, field);
+    return columns.join(',');
 }
 
 QByteArray CycleRecordLine(const CycleRecord &record, RecordFormat format)
 {
     return (format == RecordFormat::Csv ? CycleRecordCsv(record) : CycleRecordJson(record)) + '\n';
+}
+
+QByteArray RecordHeaderLine(RecordFormat format)
+{
+    return format == RecordFormat::Csv ? CsvHeader() + '\n' : QByteArray();
+}
+
+RecordFormat RecordFormatOfFile(const QString &path)
+{
+    return path.endsWith(QStringLiteral(".csv"), Qt::CaseInsensitive) ? RecordFormat::Csv : RecordFormat::Json;
 }

@@ -1,12 +1,15 @@
 #include "RecordLog.h"
 
+#include <cstdio>
+
 RecordLog::~RecordLog() { Close(); }
 
-bool RecordLog::Open(const QString &path, RecordFormat format)
+bool RecordLog::Open(const QString &path)
 {
     Close();
     m_errorText.clear();
-    m_format = format;
+    m_format = RecordFormatOfFile(path);
+    m_standardOutput = false;
     if (path.isEmpty()) {
         m_errorText = QStringLiteral("no record log file given");
         return false;
@@ -16,13 +19,31 @@ bool RecordLog::Open(const QString &path, RecordFormat format)
         m_errorText = QStringLiteral("cannot open record log \"%1\": %2").arg(path, m_file.errorString());
         return false;
     }
-    if (format == RecordFormat::Csv && m_file.size() == 0 && !WriteLine(CsvHeader() + '\n')) {
-        const QString reason = m_errorText;
-        Close();
-        m_errorText = reason;
+    return Begin(m_file.size() == 0);
+}
+
+bool RecordLog::OpenStandardOutput(RecordFormat format)
+{
+    Close();
+    m_errorText.clear();
+    m_format = format;
+    m_standardOutput = true;
+    if (!m_file.open(fileno(stdout), QIODevice::WriteOnly, QFileDevice::DontCloseHandle)) {
+        m_errorText = QStringLiteral("cannot write to standard output");
         return false;
     }
-    return true;
+    return Begin(true);
+}
+
+bool RecordLog::Begin(bool newOutput)
+{
+    const QByteArray header = RecordHeaderLine(m_format);
+    if (!newOutput || header.isEmpty() || WriteLine(header))
+        return true;
+    const QString reason = m_errorText;
+    Close();
+    m_errorText = reason;
+    return false;
 }
 
 void RecordLog::Close()
@@ -48,7 +69,9 @@ bool RecordLog::Append(const CycleRecord &record)
 bool RecordLog::WriteLine(const QByteArray &line)
 {
     if (m_file.write(line) != line.size() || !m_file.flush()) {
-        m_errorText = QStringLiteral("cannot write record log \"%1\": %2").arg(m_file.fileName(), m_file.errorString());
+        m_errorText = m_standardOutput ? QStringLiteral("cannot write to standard output")
+                                       : QStringLiteral("cannot write record log \"%1\": %2")
+                                             .arg(m_file.fileName(), m_file.errorString());
         return false;
     }
     return true;

@@ -578,14 +578,9 @@ void TfrmMain::CycleCompleted()
     m_onCycleCompleted(m_session->DisplayRecord());
 }
 
-RecordFormat TfrmMain::RecordFormatOfFile(const QString &path)
-{
-    return path.endsWith(QStringLiteral(".csv"), Qt::CaseInsensitive) ? RecordFormat::Csv : RecordFormat::Json;
-}
-
 bool TfrmMain::StartRecordLog(const QString &path)
 {
-    const bool ok = m_recordLog.Open(path, RecordFormatOfFile(path));
+    const bool ok = m_recordLog.Open(path);
     if (ok)
         termMain->AddLine(QStringLiteral("Record log: writing every poll cycle to ") + QDir::toNativeSeparators(path),
                           VRynTerminal_ltExtra);

@@ -99,7 +99,6 @@ public:
     bool StartRecordLog(const QString &path);
     void StopRecordLog();
     const RecordLog &RecordLogFile() const { return m_recordLog; }
-    static RecordFormat RecordFormatOfFile(const QString &path);
 
     // Where Help/Content looks for the user guide: doc/index.html next to
     // the program, in the installed share folder, then in the source tree.

@@ -156,6 +156,16 @@ INSTANTIATE_TEST_SUITE_P(
                       TextCase{"key_lookalike", "\",\"cycle\":9,\"x\":\"", "\",\"cycle\":9,\"x\":\""}),
     [](const auto &info) { return std::string(info.param.name); });
 
+TEST(CycleRecordJson, ExactBytesOfAFullRecord)
+{
+    EXPECT_EQ(CycleRecordJson(FullRecord()).toStdString(),
+              R"({"cycle":7,"time":"2026-12-08T10:15:02.123Z","port":"/dev/ttyUSB0","manufacturer":"Maker",)"
+              R"("model":"BGS5","signal":53,"ber":0,"registration":1,"activity":0,"operator_name":"Carrier",)"
+              R"("operator_code":"23001","cells":[{"channel":62,"band":"900","rssi":40,"dbm":-73,"c1":25,)"
+              R"("mcc":230,"mnc":1},null,null,{"channel":700,"band":"1800","rssi":20,"dbm":-90,"c1":null,)"
+              R"("mcc":230,"mnc":3},null,null,null]})");
+}
+
 // ------------------------------------------------------------------ CSV
 
 namespace {
@@ -224,6 +234,20 @@ TEST(CycleRecordCsv, InvalidValuesAreEmptyFieldsAndTheCountStays)
         EXPECT_EQ(row[i], "") << "column " << i;
 }
 
+TEST(CycleRecordCsv, ExactBytesOfAFullRecord)
+{
+    const std::string empty7(7, ',');
+    EXPECT_EQ(CycleRecordCsv(FullRecord()).toStdString(),
+              "7,2026-12-08T10:15:02.123Z,/dev/ttyUSB0,Maker,BGS5,53,0,1,0,Carrier,23001,62,900,40,-73,25,230,1" +
+                  empty7 + empty7 + ",700,1800,20,-90,,230,3" + empty7 + empty7 + empty7);
+    const QByteArray header = CsvHeader();
+    EXPECT_TRUE(header.startsWith("cycle,time,port,manufacturer,model,signal,ber,registration,activity,"
+                                  "operator_name,operator_code,cell0_channel,cell0_band,cell0_rssi,cell0_dbm,"
+                                  "cell0_c1,cell0_mcc,cell0_mnc,cell1_channel,"))
+        << header.toStdString();
+    EXPECT_TRUE(header.endsWith(",cell6_c1,cell6_mcc,cell6_mnc")) << header.toStdString();
+}
+
 struct CsvCase {
     const char *name;
     std::string text;
@@ -257,17 +281,54 @@ INSTANTIATE_TEST_SUITE_P(Fields, CsvFieldCase,
 
 // ------------------------------------------------------------ RecordLog
 
-namespace {
+struct FormatCase {
+    const char *name;
+    QString path;
+    RecordFormat format;
+};
 
+class RecordFormatOfFileCase : public ::testing::TestWithParam<FormatCase> {};
 
-} // namespace
+TEST_P(RecordFormatOfFileCase, CsvOnlyForACsvName)
+{
+    EXPECT_EQ(RecordFormatOfFile(GetParam().path), GetParam().format);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Names, RecordFormatOfFileCase,
+    ::testing::Values(FormatCase{"csv", "drive-test.csv", RecordFormat::Csv},
+                      FormatCase{"csv_upper_case", "/var/log/DRIVE.CSV", RecordFormat::Csv},
+                      FormatCase{"csv_in_a_folder", "logs/today/records.Csv", RecordFormat::Csv},
+                      FormatCase{"jsonl", "records.jsonl", RecordFormat::Json},
+                      FormatCase{"no_extension", "records", RecordFormat::Json},
+                      FormatCase{"csv_not_last", "records.csv.bak", RecordFormat::Json},
+                      FormatCase{"csv_folder", "records.csv/today", RecordFormat::Json},
+                      FormatCase{"csv_without_dot", "recordscsv", RecordFormat::Json}),
+    [](const auto &info) { return std::string(info.param.name); });
+
+TEST(RecordLog, FormatFollowsTheFileName)
+{
+    QTemporaryDir dir;
+    for (const QString &name : {QStringLiteral("records.CSV"), QStringLiteral("records.txt")}) {
+        SCOPED_TRACE(name.toStdString());
+        RecordLog log;
+        ASSERT_TRUE(log.Open(dir.filePath(name))) << log.ErrorText().toStdString();
+        ASSERT_TRUE(log.Append(FullRecord()));
+        log.Close();
+        const QList<QByteArray> lines = FileLines(dir.filePath(name));
+        if (name.endsWith("CSV"))
+            EXPECT_EQ(lines, (QList<QByteArray>{CsvHeader(), CycleRecordCsv(FullRecord())}));
+        else
+            EXPECT_EQ(lines, QList<QByteArray>{CycleRecordJson(FullRecord())});
+    }
+}
 
 TEST(RecordLog, EveryRecordIsInTheFileBeforeTheNextIsWritten)
 {
     QTemporaryDir dir;
     const QString path = dir.filePath("records.jsonl");
     RecordLog log;
-    ASSERT_TRUE(log.Open(path, RecordFormat::Json)) << log.ErrorText().toStdString();
+    ASSERT_TRUE(log.Open(path)) << log.ErrorText().toStdString();
     CycleRecord r = FullRecord();
     for (std::uint64_t i = 1; i <= 3; ++i) {
         r.cycle = i;
@@ -285,7 +346,7 @@ TEST(RecordLog, CsvHeaderOnlyWhenTheFileStartsEmpty)
     const QString path = dir.filePath("records.csv");
     for (int run = 0; run < 2; ++run) {
         RecordLog log;
-        ASSERT_TRUE(log.Open(path, RecordFormat::Csv));
+        ASSERT_TRUE(log.Open(path));
         ASSERT_TRUE(log.Append(FullRecord()));
     }
     const QList<QByteArray> lines = FileLines(path);
@@ -301,7 +362,7 @@ TEST(RecordLog, UnwritablePathGivesAClearErrorAndNothingOpen)
     for (const QString &path : {dir.filePath("missing/folder/records.jsonl"), dir.path(), QString()}) {
         SCOPED_TRACE(path.toStdString());
         RecordLog log;
-        EXPECT_FALSE(log.Open(path, RecordFormat::Json));
+        EXPECT_FALSE(log.Open(path));
         EXPECT_FALSE(log.IsOpen());
         EXPECT_FALSE(log.ErrorText().isEmpty());
         EXPECT_FALSE(log.Append(FullRecord()));
@@ -313,7 +374,7 @@ TEST(RecordLog, WriteFailureIsReported)
     if (!QFile::exists("/dev/full"))
         GTEST_SKIP() << "no /dev/full on this system";
     RecordLog log;
-    ASSERT_TRUE(log.Open("/dev/full", RecordFormat::Json));
+    ASSERT_TRUE(log.Open("/dev/full"));
     EXPECT_FALSE(log.Append(FullRecord()));
     EXPECT_TRUE(log.ErrorText().contains("/dev/full")) << log.ErrorText().toStdString();
 }
