@@ -170,6 +170,13 @@ protected:
 
 private:
     void BuildComponents();
+    void BuildConnectionGroup(QWidget *parent, QVBoxLayout *layout);
+    void BuildGraph(QWidget *parent, QVBoxLayout *layout);
+    void BuildSpeedRow(QWidget *parent, QVBoxLayout *layout);
+    void BuildGridAndOperators(QWidget *parent, QVBoxLayout *layout);
+    void BuildStatusBar();
+    void BuildChannelAndTimers();
+    void ConnectComponents();
     void BuildMenu();
     void WriteGridHeader();
     void ApplyGridRowHeight(int height);
