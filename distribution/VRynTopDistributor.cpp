@@ -474,6 +474,21 @@ struct VRynTopDistributor::Round {
         auto &channels = d->m_data[direction].Channels;
         return number < channels.size() ? &channels[number] : nullptr;
     }
+
+    // Runs step on every distributor of the chain still alive, in order.
+    // False as soon as the top itself has gone (checked before each step)
+    // or a step returns false; a step returns true to go on with the next.
+    template <class Step> bool EachInChain(Step &&step) const
+    {
+        for (const auto &p : chain) {
+            if (!self)
+                return false; // the top itself went in a callback
+            VRynGeneralDistributor *d = p.data();
+            if (d != nullptr && !step(d))
+                return false;
+        }
+        return true;
+    }
 };
 
 bool VRynTopDistributor::PipelineRound(int index, std::uint32_t &TheTime,
@@ -494,15 +509,10 @@ bool VRynTopDistributor::DecodePhase(Round &round, std::uint32_t &TheTime)
     const int direction = round.direction;
     QObject *const channel = round.channel;
     const QPointer<VRynTopDistributor> &self = round.self;
-    for (const auto &p : round.chain) {
-        if (!self)
-            return false; // the top itself went in a callback
-        VRynGeneralDistributor *d = p.data();
-        if (d == nullptr)
-            continue;
+    return round.EachInChain([&](VRynGeneralDistributor *d) {
         VRynDistributor_ChannelRecord *rec = round.RecordOf(d);
         if (rec == nullptr)
-            continue;
+            return true;
         rec->DecodedLength = 0;
         rec->DecodePending = true;
         VRynDistributor_DataRecord &data = d->m_data[direction];
@@ -510,14 +520,14 @@ bool VRynTopDistributor::DecodePhase(Round &round, std::uint32_t &TheTime)
             round.anyDecoder = true;
             auto f = data.OnDecode;
             if (!Invoke(d, dcbDecode, direction, nullptr, [&] { f(d, TheTime); }))
-                continue;
+                return true;
         }
         if (!self)
             return false;
         if (auto f = d->m_data[direction].OnAdvancedDecode) {
             round.anyDecoder = true;
             if (!Invoke(d, dcbAdvancedDecode, direction, nullptr, [&] { f(d, channel, TheTime); }))
-                continue;
+                return true;
         }
         if (!self)
             return false;
@@ -527,28 +537,28 @@ bool VRynTopDistributor::DecodePhase(Round &round, std::uint32_t &TheTime)
                     if (VRynDistributor_ChannelRecord *r = round.RecordOf(d))
                         f(d, channel, r, TheTime);
                 }))
-                continue;
+                return true;
         }
         if (!self)
             return false;
         if (auto f = d->m_data[direction].OnAdvancedGetColor) {
             VRynDistributor_ChannelRecord *r = round.RecordOf(d);
             if (r == nullptr)
-                continue;
+                return true;
             const std::string_view live = TopBuffer(round.index);
             const int length = r->DecodedLength;
             const std::string data(length >= 1 && std::size_t(length) <= live.size() ? live.substr(0, std::size_t(length))
                                                                                      : live);
             TColor color = r->FilterColor;
             if (!Invoke(d, dcbGetColor, direction, nullptr, [&] { f(d, channel, data, TheTime, color); }))
-                continue;
+                return true;
             if (!self)
                 return false;
             if ((r = round.RecordOf(d)) != nullptr)
                 r->FilterColor = color;
         }
-    }
-    return true;
+        return true;
+    });
 }
 
 bool VRynTopDistributor::ChooseMessage(Round &round)
@@ -594,73 +604,65 @@ bool VRynTopDistributor::TransferPhase(Round &round, std::uint32_t &TheTime)
     const QPointer<VRynTopDistributor> &self = round.self;
     const std::string &message = round.message;
     const std::size_t length = round.length;
-    {
-        const std::uint64_t cutBefore = m_records[round.slot].ExternallyCut;
-        struct CutAtEnd {
-            VRynTopDistributor *top;
-            const QPointer<VRynTopDistributor> &self;
-            std::size_t slot;
-            std::size_t length;
-            std::uint64_t cutBefore;
-            ~CutAtEnd()
-            {
-                if (!self || slot >= top->m_records.size())
-                    return;
-                VRynDistributor_TopDataRecord &record = top->m_records[slot];
-                const std::uint64_t cutUnder = record.ExternallyCut - cutBefore;
-                if (cutUnder < length)
-                    top->CutHead(record, length - std::size_t(cutUnder));
-            }
-        } cutAtEnd{this, self, round.slot, length, cutBefore};
-
-        for (const auto &p : round.chain) {
-            if (!self)
-                return false;
-            VRynGeneralDistributor *d = p.data();
-            if (d == nullptr)
-                continue;
-            const VRynDistributor_ChannelRecord *rec = round.RecordOf(d);
-            if (rec == nullptr)
-                continue;
-            const bool failed = std::size_t(std::max(rec->DecodedLength, 0)) != length;
-            if (round.plain && d->m_data[direction].OnCharPoll) {
-                auto f = d->m_data[direction].OnCharPoll;
-                bool alive = true;
-                for (std::size_t i = 0; alive && i < message.size(); ++i)
-                    alive = Invoke(d, dcbCharPoll, direction, nullptr, [&] { f(d, TheTime, message[i]); });
-                if (!alive)
-                    continue;
-            }
-            if (!self)
-                return false;
-            if (auto f = d->m_data[direction].OnAdvancedCharPoll) {
-                bool alive = true;
-                for (std::size_t i = 0; alive && i < message.size(); ++i)
-                    alive = Invoke(d, dcbAdvancedCharPoll, direction, nullptr,
-                                   [&] { f(d, channel, TheTime, message[i]); });
-                if (!alive)
-                    continue;
-            }
-            if (!self)
-                return false;
-            if (round.plain && d->m_data[direction].OnTransfer) {
-                auto f = d->m_data[direction].OnTransfer;
-                if (!Invoke(d, dcbTransfer, direction, nullptr,
-                            [&] { f(d, TheTime, message, round.lowest.data(), failed); }))
-                    continue;
-            }
-            if (!self)
-                return false;
-            if (auto f = d->m_data[direction].OnAdvancedTransfer) {
-                if (!Invoke(d, dcbAdvancedTransfer, direction, nullptr,
-                            [&] { f(d, channel, TheTime, message, round.lowest.data(), failed); }))
-                    continue;
-            }
-            if (!self)
-                return false;
+    const std::uint64_t cutBefore = m_records[round.slot].ExternallyCut;
+    struct CutAtEnd {
+        VRynTopDistributor *top;
+        const QPointer<VRynTopDistributor> &self;
+        std::size_t slot;
+        std::size_t length;
+        std::uint64_t cutBefore;
+        ~CutAtEnd()
+        {
+            if (!self || slot >= top->m_records.size())
+                return;
+            VRynDistributor_TopDataRecord &record = top->m_records[slot];
+            const std::uint64_t cutUnder = record.ExternallyCut - cutBefore;
+            if (cutUnder < length)
+                top->CutHead(record, length - std::size_t(cutUnder));
         }
-    }
-    return bool(self);
+    } cutAtEnd{this, self, round.slot, length, cutBefore};
+
+    const bool completed = round.EachInChain([&](VRynGeneralDistributor *d) {
+        const VRynDistributor_ChannelRecord *rec = round.RecordOf(d);
+        if (rec == nullptr)
+            return true;
+        const bool failed = std::size_t(std::max(rec->DecodedLength, 0)) != length;
+        if (round.plain && d->m_data[direction].OnCharPoll) {
+            auto f = d->m_data[direction].OnCharPoll;
+            bool alive = true;
+            for (std::size_t i = 0; alive && i < message.size(); ++i)
+                alive = Invoke(d, dcbCharPoll, direction, nullptr, [&] { f(d, TheTime, message[i]); });
+            if (!alive)
+                return true;
+        }
+        if (!self)
+            return false;
+        if (auto f = d->m_data[direction].OnAdvancedCharPoll) {
+            bool alive = true;
+            for (std::size_t i = 0; alive && i < message.size(); ++i)
+                alive = Invoke(d, dcbAdvancedCharPoll, direction, nullptr,
+                               [&] { f(d, channel, TheTime, message[i]); });
+            if (!alive)
+                return true;
+        }
+        if (!self)
+            return false;
+        if (round.plain && d->m_data[direction].OnTransfer) {
+            auto f = d->m_data[direction].OnTransfer;
+            if (!Invoke(d, dcbTransfer, direction, nullptr,
+                        [&] { f(d, TheTime, message, round.lowest.data(), failed); }))
+                return true;
+        }
+        if (!self)
+            return false;
+        if (auto f = d->m_data[direction].OnAdvancedTransfer) {
+            if (!Invoke(d, dcbAdvancedTransfer, direction, nullptr,
+                        [&] { f(d, channel, TheTime, message, round.lowest.data(), failed); }))
+                return true;
+        }
+        return bool(self);
+    });
+    return completed && self;
 }
 
 bool VRynTopDistributor::PollPhase(Round &round, std::uint32_t &TheTime)
@@ -671,25 +673,18 @@ bool VRynTopDistributor::PollPhase(Round &round, std::uint32_t &TheTime)
     const QPointer<VRynTopDistributor> &self = round.self;
     const std::string &message = round.message;
     bool processed = false;
-    for (const auto &p : round.chain) {
-        if (!self)
-            return false; // the top itself went in a callback
-        VRynGeneralDistributor *d = p.data();
-        if (d == nullptr)
-            continue;
+    return round.EachInChain([&](VRynGeneralDistributor *d) {
         if (round.plain && d->m_data[direction].OnPoll) {
             auto f = d->m_data[direction].OnPoll;
             if (!Invoke(d, dcbPoll, direction, nullptr, [&] { f(d, TheTime, message, processed); }))
-                continue;
+                return true;
         }
         if (!self)
             return false;
         if (auto f = d->m_data[direction].OnAdvancedPoll) {
             if (!Invoke(d, dcbAdvancedPoll, direction, nullptr, [&] { f(d, channel, TheTime, message, processed); }))
-                continue;
+                return true;
         }
-        if (!self)
-            return false;
-    }
-    return true;
+        return bool(self);
+    });
 }

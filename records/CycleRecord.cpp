@@ -20,16 +20,20 @@ QByteArray JsonString(const std::string &text)
 
 QByteArray Number(std::int64_t value) { return QByteArray::number(static_cast<qlonglong>(value)); }
 
+// A value as a format writes it: numbers in decimal, texts as text writes
+// them, a missing value as missing.
+QByteArray Written(const FieldValue &value, QByteArray (*text)(const std::string &), const QByteArray &missing)
+{
+    if (const auto *number = std::get_if<std::int64_t>(&value))
+        return Number(*number);
+    if (const auto *string = std::get_if<std::string>(&value))
+        return text(*string);
+    return missing;
+}
+
 // Writes the fields of one source (the record, or a row) in JSON or CSV.
 struct JsonWriter {
-    static QByteArray Value(const FieldValue &value)
-    {
-        if (const auto *number = std::get_if<std::int64_t>(&value))
-            return Number(*number);
-        if (const auto *text = std::get_if<std::string>(&value))
-            return JsonString(*text);
-        return QByteArrayLiteral("null");
-    }
+    static QByteArray Value(const FieldValue &value) { return Written(value, JsonString, QByteArrayLiteral("null")); }
 
     template <class Source> static QByteArray Object(const std::vector<Field<Source>> &fields, const Source &source)
     {
@@ -58,14 +62,7 @@ struct JsonWriter {
 };
 
 struct CsvWriter {
-    static QByteArray Value(const FieldValue &value)
-    {
-        if (const auto *number = std::get_if<std::int64_t>(&value))
-            return Number(*number);
-        if (const auto *text = std::get_if<std::string>(&value))
-            return CsvField(*text);
-        return {};
-    }
+    static QByteArray Value(const FieldValue &value) { return Written(value, CsvField, {}); }
 
     static QByteArray Header(const Field<CycleRecord> &field) { return field.key; }
 
