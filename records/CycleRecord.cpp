@@ -31,7 +31,8 @@ QByteArray Written(const FieldValue &value, QByteArray (*text)(const std::string
     return missing;
 }
 
-// Writes the fields of one source (the record, or a row) in JSON or CSV.
+// The JSON text of an entry of the field table: a value, or an array of
+// row objects.
 struct JsonWriter {
     static QByteArray Value(const FieldValue &value) { return Written(value, JsonString, QByteArrayLiteral("null")); }
 
@@ -61,6 +62,8 @@ struct JsonWriter {
     }
 };
 
+// The CSV columns and values of an entry of the field table: one for a
+// value, count times the row's fields for a row list.
 struct CsvWriter {
     static QByteArray Value(const FieldValue &value) { return Written(value, CsvField, {}); }
 
