@@ -452,95 +452,128 @@ void VRynTopDistributor::RunPipeline(int index, std::uint32_t &TheTime)
     }
 }
 
+// What the phases of one round share. No reference into m_records or a
+// channel-record array is held across a callback: a callback may add
+// channels, which moves them.
+struct VRynTopDistributor::Round {
+    int index;
+    std::size_t slot;
+    int direction;
+    std::size_t number;
+    bool plain; // the plain callbacks run on the first channel only
+    QObject *channel;
+    QPointer<VRynTopDistributor> self;
+    std::vector<QPointer<VRynGeneralDistributor>> &chain;
+    bool anyDecoder = false;
+    std::size_t length = 0;
+    QPointer<VRynGeneralDistributor> lowest{};
+    std::string message{};
+
+    VRynDistributor_ChannelRecord *RecordOf(VRynGeneralDistributor *d) const
+    {
+        auto &channels = d->m_data[direction].Channels;
+        return number < channels.size() ? &channels[number] : nullptr;
+    }
+
+    // Runs step on every distributor of the chain still alive, in order.
+    // False as soon as the top itself has gone (checked before each step)
+    // or a step returns false; a step returns true to go on with the next.
+    template <class Step> bool EachInChain(Step &&step) const
+    {
+        for (const auto &p : chain) {
+            if (!self)
+                return false; // the top itself went in a callback
+            VRynGeneralDistributor *d = p.data();
+            if (d != nullptr && !step(d))
+                return false;
+        }
+        return true;
+    }
+};
+
 bool VRynTopDistributor::PipelineRound(int index, std::uint32_t &TheTime,
                                        std::vector<QPointer<VRynGeneralDistributor>> &chain)
 {
-    // No reference into m_records or a channel-record array is held across
-    // a callback: a callback may add channels, which moves them.
     const std::size_t slot = std::size_t(index);
-    const int direction = index & 1;
-    const std::size_t number = slot >> 1;
-    const bool plain = index < 2;
     if (m_records[slot].Head == m_records[slot].Buffer.size())
         return false;
-    QObject *const channel = m_records[slot].Channel;
-    QPointer<VRynTopDistributor> self(this);
-    auto recordOf = [&](VRynGeneralDistributor *d) -> VRynDistributor_ChannelRecord * {
-        auto &channels = d->m_data[direction].Channels;
-        return number < channels.size() ? &channels[number] : nullptr;
-    };
-
+    Round round{index, slot, index & 1, slot >> 1, index < 2, m_records[slot].Channel, this, chain};
     chain.clear();
-    CollectChain(this, direction, chain);
+    CollectChain(this, round.direction, chain);
+    return DecodePhase(round, TheTime) && ChooseMessage(round) && TransferPhase(round, TheTime) &&
+           PollPhase(round, TheTime);
+}
 
-    // Decode phase.
-    bool anyDecoder = false;
-    for (const auto &p : chain) {
-        if (!self)
-            return false; // the top itself went in a callback
-        VRynGeneralDistributor *d = p.data();
-        if (d == nullptr)
-            continue;
-        VRynDistributor_ChannelRecord *rec = recordOf(d);
+bool VRynTopDistributor::DecodePhase(Round &round, std::uint32_t &TheTime)
+{
+    const int direction = round.direction;
+    QObject *const channel = round.channel;
+    const QPointer<VRynTopDistributor> &self = round.self;
+    return round.EachInChain([&](VRynGeneralDistributor *d) {
+        VRynDistributor_ChannelRecord *rec = round.RecordOf(d);
         if (rec == nullptr)
-            continue;
+            return true;
         rec->DecodedLength = 0;
         rec->DecodePending = true;
         VRynDistributor_DataRecord &data = d->m_data[direction];
-        if (plain && data.OnDecode) {
-            anyDecoder = true;
+        if (round.plain && data.OnDecode) {
+            round.anyDecoder = true;
             auto f = data.OnDecode;
             if (!Invoke(d, dcbDecode, direction, nullptr, [&] { f(d, TheTime); }))
-                continue;
+                return true;
         }
         if (!self)
             return false;
         if (auto f = d->m_data[direction].OnAdvancedDecode) {
-            anyDecoder = true;
+            round.anyDecoder = true;
             if (!Invoke(d, dcbAdvancedDecode, direction, nullptr, [&] { f(d, channel, TheTime); }))
-                continue;
+                return true;
         }
         if (!self)
             return false;
         if (auto f = d->m_onAdvancedComDecode) {
-            anyDecoder = true;
+            round.anyDecoder = true;
             if (!Invoke(d, dcbAdvancedComDecode, direction, nullptr, [&] {
-                    if (VRynDistributor_ChannelRecord *r = recordOf(d))
+                    if (VRynDistributor_ChannelRecord *r = round.RecordOf(d))
                         f(d, channel, r, TheTime);
                 }))
-                continue;
+                return true;
         }
         if (!self)
             return false;
         if (auto f = d->m_data[direction].OnAdvancedGetColor) {
-            VRynDistributor_ChannelRecord *r = recordOf(d);
+            VRynDistributor_ChannelRecord *r = round.RecordOf(d);
             if (r == nullptr)
-                continue;
-            const std::string_view live = TopBuffer(index);
+                return true;
+            const std::string_view live = TopBuffer(round.index);
             const int length = r->DecodedLength;
             const std::string data(length >= 1 && std::size_t(length) <= live.size() ? live.substr(0, std::size_t(length))
                                                                                      : live);
             TColor color = r->FilterColor;
             if (!Invoke(d, dcbGetColor, direction, nullptr, [&] { f(d, channel, data, TheTime, color); }))
-                continue;
+                return true;
             if (!self)
                 return false;
-            if ((r = recordOf(d)) != nullptr)
+            if ((r = round.RecordOf(d)) != nullptr)
                 r->FilterColor = color;
         }
-    }
+        return true;
+    });
+}
 
+bool VRynTopDistributor::ChooseMessage(Round &round)
+{
     // Choice of the lowest decoder: the shortest complete message; on a tie
     // a later decoder takes over only from one that has settled (decode
     // pending false). A length beyond the buffered bytes claims bytes that
     // have not arrived and does not count.
-    const std::size_t available = m_records[slot].Buffer.size() - m_records[slot].Head;
+    const std::size_t available = m_records[round.slot].Buffer.size() - m_records[round.slot].Head;
     VRynGeneralDistributor *lowest = nullptr;
     std::size_t length = 0;
     bool lowestPending = false;
-    for (const auto &p : chain) {
+    for (const auto &p : round.chain) {
         VRynGeneralDistributor *d = p.data();
-        const VRynDistributor_ChannelRecord *rec = d ? recordOf(d) : nullptr;
+        const VRynDistributor_ChannelRecord *rec = d ? round.RecordOf(d) : nullptr;
         if (rec == nullptr || rec->DecodedLength < 1 || std::size_t(rec->DecodedLength) > available)
             continue;
         const auto candidate = std::size_t(rec->DecodedLength);
@@ -551,107 +584,107 @@ bool VRynTopDistributor::PipelineRound(int index, std::uint32_t &TheTime,
         }
     }
     if (lowest == nullptr) {
-        if (anyDecoder || available == 0)
+        if (round.anyDecoder || available == 0)
             return false; // wait for the rest of the message
         length = available; // nobody decodes this direction: pass the bytes through
     }
-    QPointer<VRynGeneralDistributor> lowestGuard(lowest);
-    const std::string message(TopBuffer(index).substr(0, length));
+    round.lowest = lowest;
+    round.length = length;
+    round.message = std::string(TopBuffer(round.index).substr(0, length));
+    return true;
+}
 
-    // Transfer phase, then the cut. The cut runs even when a transfer
-    // callback raises, so a message that upsets a callback is not delivered
-    // again and again; bytes cut under the pass by someone else are not
-    // cut twice.
-    {
-        const std::uint64_t cutBefore = m_records[slot].ExternallyCut;
-        struct CutAtEnd {
-            VRynTopDistributor *top;
-            QPointer<VRynTopDistributor> &self;
-            std::size_t slot;
-            std::size_t length;
-            std::uint64_t cutBefore;
-            ~CutAtEnd()
-            {
-                if (!self || slot >= top->m_records.size())
-                    return;
-                VRynDistributor_TopDataRecord &record = top->m_records[slot];
-                const std::uint64_t cutUnder = record.ExternallyCut - cutBefore;
-                if (cutUnder < length)
-                    top->CutHead(record, length - std::size_t(cutUnder));
-            }
-        } cutAtEnd{this, self, slot, length, cutBefore};
-
-        for (const auto &p : chain) {
-            if (!self)
-                return false;
-            VRynGeneralDistributor *d = p.data();
-            if (d == nullptr)
-                continue;
-            const VRynDistributor_ChannelRecord *rec = recordOf(d);
-            if (rec == nullptr)
-                continue;
-            const bool failed = std::size_t(std::max(rec->DecodedLength, 0)) != length;
-            if (plain && d->m_data[direction].OnCharPoll) {
-                auto f = d->m_data[direction].OnCharPoll;
-                bool alive = true;
-                for (std::size_t i = 0; alive && i < message.size(); ++i)
-                    alive = Invoke(d, dcbCharPoll, direction, nullptr, [&] { f(d, TheTime, message[i]); });
-                if (!alive)
-                    continue;
-            }
-            if (!self)
-                return false;
-            if (auto f = d->m_data[direction].OnAdvancedCharPoll) {
-                bool alive = true;
-                for (std::size_t i = 0; alive && i < message.size(); ++i)
-                    alive = Invoke(d, dcbAdvancedCharPoll, direction, nullptr,
-                                   [&] { f(d, channel, TheTime, message[i]); });
-                if (!alive)
-                    continue;
-            }
-            if (!self)
-                return false;
-            if (plain && d->m_data[direction].OnTransfer) {
-                auto f = d->m_data[direction].OnTransfer;
-                if (!Invoke(d, dcbTransfer, direction, nullptr,
-                            [&] { f(d, TheTime, message, lowestGuard.data(), failed); }))
-                    continue;
-            }
-            if (!self)
-                return false;
-            if (auto f = d->m_data[direction].OnAdvancedTransfer) {
-                if (!Invoke(d, dcbAdvancedTransfer, direction, nullptr,
-                            [&] { f(d, channel, TheTime, message, lowestGuard.data(), failed); }))
-                    continue;
-            }
-            if (!self)
-                return false;
+bool VRynTopDistributor::TransferPhase(Round &round, std::uint32_t &TheTime)
+{
+    // The cut runs even when a transfer callback raises, so a message that
+    // upsets a callback is not delivered again and again; bytes cut under
+    // the pass by someone else are not cut twice.
+    const int direction = round.direction;
+    QObject *const channel = round.channel;
+    const QPointer<VRynTopDistributor> &self = round.self;
+    const std::string &message = round.message;
+    const std::size_t length = round.length;
+    const std::uint64_t cutBefore = m_records[round.slot].ExternallyCut;
+    struct CutAtEnd {
+        VRynTopDistributor *top;
+        const QPointer<VRynTopDistributor> &self;
+        std::size_t slot;
+        std::size_t length;
+        std::uint64_t cutBefore;
+        ~CutAtEnd()
+        {
+            if (!self || slot >= top->m_records.size())
+                return;
+            VRynDistributor_TopDataRecord &record = top->m_records[slot];
+            const std::uint64_t cutUnder = record.ExternallyCut - cutBefore;
+            if (cutUnder < length)
+                top->CutHead(record, length - std::size_t(cutUnder));
         }
-    }
-    if (!self)
-        return false;
+    } cutAtEnd{this, self, round.slot, length, cutBefore};
 
-    // Poll phase: processed is shared along the chain.
-    bool processed = false;
-    for (const auto &p : chain) {
+    const bool completed = round.EachInChain([&](VRynGeneralDistributor *d) {
+        const VRynDistributor_ChannelRecord *rec = round.RecordOf(d);
+        if (rec == nullptr)
+            return true;
+        const bool failed = std::size_t(std::max(rec->DecodedLength, 0)) != length;
+        if (round.plain && d->m_data[direction].OnCharPoll) {
+            auto f = d->m_data[direction].OnCharPoll;
+            bool alive = true;
+            for (std::size_t i = 0; alive && i < message.size(); ++i)
+                alive = Invoke(d, dcbCharPoll, direction, nullptr, [&] { f(d, TheTime, message[i]); });
+            if (!alive)
+                return true;
+        }
         if (!self)
-            return false; // the top itself went in a callback
-        VRynGeneralDistributor *d = p.data();
-        if (d == nullptr)
-            continue;
-        if (plain && d->m_data[direction].OnPoll) {
+            return false;
+        if (auto f = d->m_data[direction].OnAdvancedCharPoll) {
+            bool alive = true;
+            for (std::size_t i = 0; alive && i < message.size(); ++i)
+                alive = Invoke(d, dcbAdvancedCharPoll, direction, nullptr,
+                               [&] { f(d, channel, TheTime, message[i]); });
+            if (!alive)
+                return true;
+        }
+        if (!self)
+            return false;
+        if (round.plain && d->m_data[direction].OnTransfer) {
+            auto f = d->m_data[direction].OnTransfer;
+            if (!Invoke(d, dcbTransfer, direction, nullptr,
+                        [&] { f(d, TheTime, message, round.lowest.data(), failed); }))
+                return true;
+        }
+        if (!self)
+            return false;
+        if (auto f = d->m_data[direction].OnAdvancedTransfer) {
+            if (!Invoke(d, dcbAdvancedTransfer, direction, nullptr,
+                        [&] { f(d, channel, TheTime, message, round.lowest.data(), failed); }))
+                return true;
+        }
+        return bool(self);
+    });
+    return completed && self;
+}
+
+bool VRynTopDistributor::PollPhase(Round &round, std::uint32_t &TheTime)
+{
+    // processed is shared along the chain.
+    const int direction = round.direction;
+    QObject *const channel = round.channel;
+    const QPointer<VRynTopDistributor> &self = round.self;
+    const std::string &message = round.message;
+    bool processed = false;
+    return round.EachInChain([&](VRynGeneralDistributor *d) {
+        if (round.plain && d->m_data[direction].OnPoll) {
             auto f = d->m_data[direction].OnPoll;
             if (!Invoke(d, dcbPoll, direction, nullptr, [&] { f(d, TheTime, message, processed); }))
-                continue;
+                return true;
         }
         if (!self)
             return false;
         if (auto f = d->m_data[direction].OnAdvancedPoll) {
             if (!Invoke(d, dcbAdvancedPoll, direction, nullptr, [&] { f(d, channel, TheTime, message, processed); }))
-                continue;
+                return true;
         }
-        if (!self)
-            return false;
-    }
-    return true;
+        return bool(self);
+    });
 }

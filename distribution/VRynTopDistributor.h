@@ -124,6 +124,15 @@ private:
     void RunPipeline(int index, std::uint32_t &TheTime);
     // One decode-transfer-poll round; false when no message was cut.
     bool PipelineRound(int index, std::uint32_t &TheTime, std::vector<QPointer<VRynGeneralDistributor>> &chain);
+    // The phases of a round, in this order; each false when the round ends
+    // there (the top itself went in a callback, or no message is complete).
+    struct Round;
+    bool DecodePhase(Round &round, std::uint32_t &TheTime);
+    // Picks the message to cut: the lowest decoder's, or the bytes nobody decodes.
+    bool ChooseMessage(Round &round);
+    // Transfers the message along the chain, then cuts it.
+    bool TransferPhase(Round &round, std::uint32_t &TheTime);
+    bool PollPhase(Round &round, std::uint32_t &TheTime);
     void RemoveChannelNumber(int number);
     void ApplyDeferredDeletions();
     bool IsHookInstalled() const;

@@ -32,8 +32,6 @@ constexpr int kExitOk = 0;
 constexpr int kExitFailure = 1;
 constexpr int kExitUsage = 2;
 
-// The top distributor's tick, as the window runs it.
-
 void ErrorLine(const QString &text)
 {
     std::fprintf(stderr, "palvex: %s\n", qPrintable(text));
@@ -99,9 +97,8 @@ public:
     // Runs inside the event loop, so a failure here can end it.
     void Start()
     {
-        WriteHeaderNow();
-        if (m_stopping)
-            return;
+        if (!m_output.OpenStandardOutput(m_options.format))
+            return Fail(m_output.ErrorText());
         Guarded([this] { m_session->Start(*m_timer); });
         if (m_options.durationSeconds)
             QTimer::singleShot(std::chrono::milliseconds(static_cast<long long>(*m_options.durationSeconds * 1000.0)),
@@ -126,7 +123,7 @@ public:
         m_session.reset();
         m_channel->SetOnStateChange({});
         m_channel->StopComm();
-        std::fflush(stdout);
+        m_output.Close();
     }
 
     int ExitCode() const { return m_exitCode; }
@@ -147,19 +144,16 @@ public:
         if (m_stopping)
             return;
         const CycleRecord record = CycleRecordFromSession(*m_session, m_port, QDateTime::currentDateTimeUtc());
-        if (m_options.format == RecordFormat::Csv && !m_headerWritten) {
-            WriteStdout(CsvHeader() + '\n');
-            m_headerWritten = true;
-        }
-        // The log first: whoever sees a record on standard output finds it
-        // in the log file already.
+        // The log and the metrics first: whoever sees a record on standard
+        // output finds it in the log file and in a scrape already.
         if (m_log && !m_log->Append(record))
             return Fail(m_log->ErrorText());
-        WriteStdout(CycleRecordLine(record, m_options.format));
         if (m_metrics) {
-            m_metrics->Update(record.state, record.manufacturer, record.model);
+            m_metrics->Update(record);
             m_metrics->CountCycle();
         }
+        if (!m_output.Append(record))
+            return Fail(m_output.ErrorText());
         if (m_options.cycles > 0 && record.cycle >= m_options.cycles)
             Stop(kExitOk);
     }
@@ -178,14 +172,6 @@ public:
     }
 
 private:
-    void WriteHeaderNow()
-    {
-        if (m_options.format == RecordFormat::Csv && !m_headerWritten) {
-            WriteStdout(CsvHeader() + '\n');
-            m_headerWritten = true;
-        }
-    }
-
     template <class F> void Guarded(F &&f)
     {
         try {
@@ -203,14 +189,6 @@ private:
             return;
         ErrorLine(text);
         Stop(kExitFailure);
-    }
-
-    void WriteStdout(const QByteArray &bytes)
-    {
-        if (std::fwrite(bytes.constData(), 1, static_cast<std::size_t>(bytes.size()), stdout) !=
-                static_cast<std::size_t>(bytes.size()) ||
-            std::fflush(stdout) != 0)
-            Fail(QStringLiteral("cannot write to standard output"));
     }
 
     // The machine's own progress texts (not the modem's lines) go to
@@ -236,6 +214,7 @@ private:
     HeadlessOptions m_options;
     std::string m_port;
     RecordLog *m_log;
+    RecordLog m_output; // standard output
     VRynLogger *m_terminal;
     MetricsExporter *m_metrics;
     TVRSComm32 *m_channel = nullptr;
@@ -244,7 +223,6 @@ private:
     std::unique_ptr<ModemSession> m_session;
     bool m_everConnected = false;
     bool m_stopping = false;
-    bool m_headerWritten = false;
     bool m_openFailureShown = false;
     int m_exitCode = kExitOk;
 };
@@ -269,9 +247,10 @@ HeadlessParse ParseHeadlessOptions(const QStringList &arguments, HeadlessOptions
     const QCommandLineOption baudOption("baud", "Baud rate of the serial port.", "N");
     const QCommandLineOption cyclesOption("cycles", "Stops after N completed poll cycles.", "N");
     const QCommandLineOption durationOption("duration", "Stops after SECONDS.", "SECONDS");
-    const QCommandLineOption jsonOption("json", "Writes one JSON object per cycle (the default).");
-    const QCommandLineOption csvOption("csv", "Writes a CSV header and one row per cycle.");
-    const QCommandLineOption logOption("log", "Appends the records to FILE too, flushed after each.", "FILE");
+    const QCommandLineOption jsonOption("json", "Writes one JSON object per cycle on standard output (the default).");
+    const QCommandLineOption csvOption("csv", "Writes a CSV header and one row per cycle on standard output.");
+    const QCommandLineOption logOption(
+        "log", "Appends the records to FILE too, flushed after each (JSON lines; CSV for a .csv file).", "FILE");
     const QCommandLineOption terminalOption("terminal", "Writes the terminal lines, with times, to FILE.", "FILE");
     const QCommandLineOption metricsOption("metrics", "Serves Prometheus metrics at http://HOST:PORT/metrics.",
                                            "HOST:PORT");
@@ -394,7 +373,7 @@ int RunHeadless(int argc, char **argv)
     }
 
     RecordLog log;
-    if (!options.logFile.isEmpty() && !log.Open(options.logFile, options.format)) {
+    if (!options.logFile.isEmpty() && !log.Open(options.logFile)) {
         ErrorLine(log.ErrorText());
         return kExitFailure;
     }

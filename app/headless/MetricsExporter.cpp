@@ -1,31 +1,131 @@
 #include "MetricsExporter.h"
 
+#include "RecordFields.h"
+
 #include <prometheus/exposer.h>
 #include <prometheus/registry.h>
 #include <prometheus/text_serializer.h>
 
 #include <charconv>
 #include <exception>
+#include <type_traits>
 
 using prometheus::BuildCounter;
 using prometheus::BuildGauge;
 using prometheus::Labels;
 
+namespace {
+
+using GaugeFamily = prometheus::Family<prometheus::Gauge>;
+
+void Remove(GaugeFamily &family, prometheus::Gauge *&gauge)
+{
+    if (gauge)
+        family.Remove(gauge);
+    gauge = nullptr;
+}
+
+// Shows a number value, adding the series with labels when it is new;
+// removes the series when the value is missing.
+void SetOrRemove(GaugeFamily &family, prometheus::Gauge *&gauge, const Labels &labels, const FieldGauge &spec,
+                 const FieldValue &value)
+{
+    const auto *number = std::get_if<std::int64_t>(&value);
+    if (!number)
+        return Remove(family, gauge);
+    if (!gauge)
+        gauge = &family.Add(labels);
+    gauge->Set(spec.convert ? spec.convert(*number) : static_cast<double>(*number));
+}
+
+std::string LabelText(const FieldValue &value)
+{
+    if (const auto *number = std::get_if<std::int64_t>(&value))
+        return std::to_string(*number);
+    if (const auto *text = std::get_if<std::string>(&value))
+        return *text;
+    return {};
+}
+
+} // namespace
+
+// Brings the series of one entry of the field table up to date with record,
+// and collects the record's labels for palvex_modem_info in info.
+struct MetricsExporter::Updater {
+    const std::string &port;
+    const CycleRecord &record;
+    FieldSeries &series;
+    Labels &info;
+
+    void operator()(const Field<CycleRecord> &field) const
+    {
+        const FieldValue value = field.value(record);
+        for (std::size_t g = 0; g < field.gauges.size(); ++g)
+            SetOrRemove(*series.families[g], series.gauges[g], {{"port", port}}, field.gauges[g], value);
+        if (field.label)
+            info[field.key] = LabelText(value);
+    }
+
+    template <class Row> void operator()(const RowsField<Row> &rows) const
+    {
+        const std::size_t perRow = series.families.size();
+        for (std::size_t r = 0; r < rows.count; ++r) {
+            const Row *row = rows.row(record, r);
+            Labels labels;
+            if (row) {
+                labels = {{"port", port}, {"row", std::to_string(r)}};
+                for (const Field<Row> &field : rows.fields)
+                    if (field.label)
+                        labels[field.key] = LabelText(field.value(*row));
+            }
+            prometheus::Gauge **gauges = series.gauges.data() + r * perRow;
+            if (labels != series.rowLabels[r]) {
+                for (std::size_t g = 0; g < perRow; ++g)
+                    Remove(*series.families[g], gauges[g]);
+                series.rowLabels[r] = labels;
+            }
+            if (!row)
+                continue;
+            std::size_t g = 0;
+            for (const Field<Row> &field : rows.fields) {
+                if (field.gauges.empty())
+                    continue;
+                const FieldValue value = field.value(*row);
+                for (const FieldGauge &gauge : field.gauges)
+                    SetOrRemove(*series.families[g], gauges[g], labels, gauge, value), ++g;
+            }
+        }
+    }
+};
+
 MetricsExporter::MetricsExporter(std::string port)
     : m_port(std::move(port))
     , m_registry(std::make_shared<prometheus::Registry>())
 {
-    auto gauge = [this](const char *name, const char *help) -> GaugeFamily * {
-        return &BuildGauge().Name(name).Help(help).Register(*m_registry);
+    auto family = [this](const FieldGauge &gauge) -> GaugeFamily * {
+        return &BuildGauge().Name(gauge.name).Help(gauge.help).Register(*m_registry);
     };
-    m_signalPercentFamily = gauge("palvex_signal_percent", "Signal quality of the last poll cycle in percent.");
-    m_signalDbmFamily = gauge("palvex_signal_dbm", "Signal level of the last poll cycle in dBm (-113 + 2 * rssi).");
-    m_berFamily = gauge("palvex_bit_error_rate", "Bit error rate class 0 to 7 of the last poll cycle.");
-    m_registrationFamily = gauge("palvex_registration_state", "+CREG registration state of the last poll cycle.");
-    m_activityFamily = gauge("palvex_activity", "+CPAS phone activity of the last poll cycle.");
-    m_cellDbmFamily = gauge("palvex_cell_dbm", "Received level of a cell row in dBm (row 0 is the serving cell).");
-    m_cellRssiFamily = gauge("palvex_cell_rssi", "Raw received level 0 to 63 of a cell row.");
-    m_infoFamily = gauge("palvex_modem_info", "Modem identity and operator; the value is always 1.");
+    for (const RecordField &entry : RecordFields())
+        std::visit(
+            [&](const auto &field) {
+                FieldSeries &series = m_fields.emplace_back();
+                if constexpr (std::is_same_v<std::decay_t<decltype(field)>, Field<CycleRecord>>) {
+                    for (const FieldGauge &gauge : field.gauges)
+                        series.families.push_back(family(gauge));
+                    series.gauges.assign(series.families.size(), nullptr);
+                } else {
+                    for (const auto &rowField : field.fields)
+                        for (const FieldGauge &gauge : rowField.gauges)
+                            series.families.push_back(family(gauge));
+                    series.gauges.assign(field.count * series.families.size(), nullptr);
+                    series.rowLabels.assign(field.count, {});
+                }
+            },
+            entry);
+    m_infoFamily = &BuildGauge()
+                        .Name("palvex_modem_info")
+                        .Help("Modem identity and operator; the value is always 1.")
+                        .Register(*m_registry);
 
     auto counter = [this](const char *name, const char *help) -> prometheus::Counter * {
         return &BuildCounter().Name(name).Help(help).Register(*m_registry).Add({{"port", m_port}});
@@ -82,68 +182,13 @@ int MetricsExporter::ListeningPort() const
     return ports.empty() ? 0 : ports.front();
 }
 
-int MetricsExporter::SignalDbm(int percent)
+void MetricsExporter::Update(const CycleRecord &record)
 {
-    const int rssi = (percent * 32 + 99) / 100;
-    return -113 + 2 * rssi;
-}
+    Labels info{{"port", m_port}};
+    const std::vector<RecordField> &fields = RecordFields();
+    for (std::size_t i = 0; i < fields.size(); ++i)
+        std::visit(Updater{m_port, record, m_fields[i], info}, fields[i]);
 
-void MetricsExporter::SetOrRemove(GaugeFamily &family, prometheus::Gauge *&gauge, bool valid, double value)
-{
-    if (!valid) {
-        if (gauge)
-            family.Remove(gauge);
-        gauge = nullptr;
-        return;
-    }
-    if (!gauge)
-        gauge = &family.Add({{"port", m_port}});
-    gauge->Set(value);
-}
-
-void MetricsExporter::RemoveCell(std::size_t row)
-{
-    CellSeries &cell = m_cells[row];
-    if (cell.dbm)
-        m_cellDbmFamily->Remove(cell.dbm);
-    if (cell.rssi)
-        m_cellRssiFamily->Remove(cell.rssi);
-    cell = {};
-}
-
-void MetricsExporter::Update(const TNetState &state, const std::string &manufacturer, const std::string &model)
-{
-    SetOrRemove(*m_signalPercentFamily, m_signalPercent, state.signalValid, state.signal);
-    SetOrRemove(*m_signalDbmFamily, m_signalDbm, state.signalValid, SignalDbm(state.signal));
-    SetOrRemove(*m_berFamily, m_ber, state.berValid, state.ber);
-    SetOrRemove(*m_registrationFamily, m_registration, state.registrationValid, state.registration);
-    SetOrRemove(*m_activityFamily, m_activity, state.activityValid, state.activity);
-
-    for (std::size_t row = 0; row < state.cells.size(); ++row) {
-        const TCellRow &cell = state.cells[row];
-        CellSeries &series = m_cells[row];
-        if (!cell.valid || (series.dbm && series.channel != cell.channel))
-            RemoveCell(row);
-        if (!cell.valid)
-            continue;
-        if (!series.dbm) {
-            const Labels labels{{"port", m_port},
-                                {"row", std::to_string(row)},
-                                {"channel", std::to_string(cell.channel)},
-                                {"band", BandOfChannel(cell.channel)}};
-            series.dbm = &m_cellDbmFamily->Add(labels);
-            series.rssi = &m_cellRssiFamily->Add(labels);
-            series.channel = cell.channel;
-        }
-        series.dbm->Set(cell.dbm);
-        series.rssi->Set(cell.rssi);
-    }
-
-    const Labels info{{"port", m_port},
-                      {"manufacturer", manufacturer},
-                      {"model", model},
-                      {"operator_name", state.operatorNameValid ? state.operatorName : std::string()},
-                      {"operator_code", state.operatorCodeValid ? state.operatorCode : std::string()}};
     if (m_info && info != m_infoLabels) {
         m_infoFamily->Remove(m_info);
         m_info = nullptr;

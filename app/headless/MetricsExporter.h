@@ -1,10 +1,12 @@
 #pragma once
 // Prometheus metrics of one monitored modem, served over HTTP at /metrics.
 //
-// Gauges follow the last completed poll cycle; a value whose valid flag is
-// false is removed from the exposition rather than shown as a stale or made
-// up number, and so are the cell series of rows that are no longer valid or
-// whose channel or band changed. Every series carries the label port.
+// The gauges are those of the record's field table (RecordFields) and follow
+// the last completed poll cycle; a missing value is removed from the
+// exposition rather than shown as a stale or made up number, and so are the
+// series of rows that are missing now or whose label fields changed. The
+// label fields of the record make up palvex_modem_info. Every series carries
+// the label port.
 //
 // Update and the counters run on the GUI thread; the exposer's threads only
 // collect, which the library synchronises itself.
@@ -15,9 +17,11 @@
 #include <prometheus/family.h>
 #include <prometheus/gauge.h>
 
-#include <array>
 #include <memory>
 #include <string>
+#include <vector>
+
+struct CycleRecord;
 
 namespace prometheus {
 class Exposer;
@@ -38,6 +42,7 @@ public:
     // The port actually bound (useful with port 0); 0 when not listening.
     int ListeningPort() const;
 
+    void Update(const CycleRecord &record);
     void Update(const TNetState &state, const std::string &manufacturer, const std::string &model);
     void CountCycle();
     void CountTimeout();
@@ -46,45 +51,31 @@ public:
     // The exposition text as a scrape returns it.
     std::string Text() const;
 
-    // -113 + 2 * rssi, with the +CSQ rssi recovered from the percent value
-    // (percent = rssi * 100 / 32, rounded down).
-    static int SignalDbm(int percent);
     // True when address is "HOST:PORT" with a non-empty host and a port of
     // 0 to 65535.
     static bool ValidAddress(const std::string &address);
 
 private:
-    struct CellSeries {
-        prometheus::Gauge *dbm = nullptr;
-        prometheus::Gauge *rssi = nullptr;
-        std::int32_t channel = 0;
-    };
     using GaugeFamily = prometheus::Family<prometheus::Gauge>;
-
-    void SetOrRemove(GaugeFamily &family, prometheus::Gauge *&gauge, bool valid, double value);
-    void RemoveCell(std::size_t row);
+    // The series of one entry of the field table: for a field of the
+    // record one gauge per family; for a row list, row by row, one gauge per
+    // family (the gauges of its fields in table order), with the labels the
+    // row's series carry.
+    struct FieldSeries {
+        std::vector<GaugeFamily *> families;
+        std::vector<prometheus::Gauge *> gauges;
+        std::vector<prometheus::Labels> rowLabels;
+    };
+    struct Updater;
 
     std::string m_port;
     std::shared_ptr<prometheus::Registry> m_registry;
     std::unique_ptr<prometheus::Exposer> m_exposer;
 
-    GaugeFamily *m_signalPercentFamily = nullptr;
-    GaugeFamily *m_signalDbmFamily = nullptr;
-    GaugeFamily *m_berFamily = nullptr;
-    GaugeFamily *m_registrationFamily = nullptr;
-    GaugeFamily *m_activityFamily = nullptr;
-    GaugeFamily *m_cellDbmFamily = nullptr;
-    GaugeFamily *m_cellRssiFamily = nullptr;
+    std::vector<FieldSeries> m_fields; // parallel to RecordFields()
     GaugeFamily *m_infoFamily = nullptr;
-
-    prometheus::Gauge *m_signalPercent = nullptr;
-    prometheus::Gauge *m_signalDbm = nullptr;
-    prometheus::Gauge *m_ber = nullptr;
-    prometheus::Gauge *m_registration = nullptr;
-    prometheus::Gauge *m_activity = nullptr;
     prometheus::Gauge *m_info = nullptr;
     prometheus::Labels m_infoLabels;
-    std::array<CellSeries, kNetStateCellCount> m_cells{};
 
     prometheus::Counter *m_cycles = nullptr;
     prometheus::Counter *m_timeouts = nullptr;

@@ -157,8 +157,19 @@ void TfrmMain::BuildComponents()
     layout->setContentsMargins(4, 4, 4, 4);
     layout->setSpacing(4);
 
-    // Connection group.
-    GroupBox1 = new QGroupBox(QStringLiteral(" Connection "), central);
+    BuildConnectionGroup(central, layout);
+    BuildGraph(central, layout);
+    BuildSpeedRow(central, layout);
+    BuildGridAndOperators(central, layout);
+    BuildStatusBar();
+    BuildChannelAndTimers();
+    ConnectComponents();
+}
+
+// The connection group: port, parameters, terminal, connection state.
+void TfrmMain::BuildConnectionGroup(QWidget *parent, QVBoxLayout *layout)
+{
+    GroupBox1 = new QGroupBox(QStringLiteral(" Connection "), parent);
     GroupBox1->setObjectName(QStringLiteral("GroupBox1"));
     auto *connection = new QHBoxLayout(GroupBox1);
     connection->setContentsMargins(6, 2, 6, 4);
@@ -184,9 +195,12 @@ void TfrmMain::BuildComponents()
     connection->addWidget(btnShowTerm);
     connection->addWidget(lblConnection, 1);
     layout->addWidget(GroupBox1);
+}
 
-    // Signal graph: takes the extra space.
-    zefXPGraph1 = new TzefXPGraph(central);
+// The signal graph: takes the extra space.
+void TfrmMain::BuildGraph(QWidget *parent, QVBoxLayout *layout)
+{
+    zefXPGraph1 = new TzefXPGraph(parent);
     zefXPGraph1->setObjectName(QStringLiteral("zefXPGraph1"));
     zefXPGraph1->SetBackGround(kBlack);
     zefXPGraph1->SetGraphFont(zefXPGraph1->GraphFont(), kLime);
@@ -203,24 +217,30 @@ void TfrmMain::BuildComponents()
     zefXPGraph1->SetColorHistoryGridLine(kLime);
     zefXPGraph1->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Expanding);
     layout->addWidget(zefXPGraph1, 1);
+}
 
-    // Update speed.
+// The update speed.
+void TfrmMain::BuildSpeedRow(QWidget *parent, QVBoxLayout *layout)
+{
     auto *speed = new QHBoxLayout;
-    Image1 = new QLabel(central);
+    Image1 = new QLabel(parent);
     Image1->setObjectName(QStringLiteral("Image1"));
     Image1->setFixedSize(19, 18);
     Image1->setPixmap(SpeedPicture());
-    lblSpeed = new QLabel(QStringLiteral("= 3 seconds"), central);
+    lblSpeed = new QLabel(QStringLiteral("= 3 seconds"), parent);
     lblSpeed->setObjectName(QStringLiteral("lblSpeed"));
     lblSpeed->setToolTip(QStringLiteral("Time shown by the history graph (menu Update Speed)"));
     speed->addWidget(Image1);
     speed->addWidget(lblSpeed);
     speed->addStretch(1);
     layout->addLayout(speed);
+}
 
-    // Result grid and operator switch.
+// The result grid and the operator switch.
+void TfrmMain::BuildGridAndOperators(QWidget *parent, QVBoxLayout *layout)
+{
     auto *bottom = new QHBoxLayout;
-    sgrResult = new QTableWidget(kGridRows, kGridColumns, central);
+    sgrResult = new QTableWidget(kGridRows, kGridColumns, parent);
     sgrResult->setObjectName(QStringLiteral("sgrResult"));
     QFont consolas(QStringLiteral("Consolas"));
     consolas.setStyleHint(QFont::TypeWriter);
@@ -243,7 +263,7 @@ void TfrmMain::BuildComponents()
     ApplyGridRowHeight(sgrResult->verticalHeader()->defaultSectionSize());
     bottom->addWidget(sgrResult, 0, Qt::AlignBottom);
 
-    rgpOperators = new QGroupBox(QStringLiteral(" Switch to operator "), central);
+    rgpOperators = new QGroupBox(QStringLiteral(" Switch to operator "), parent);
     rgpOperators->setObjectName(QStringLiteral("rgpOperators"));
     rgpOperators->setEnabled(false);
     m_operatorLayout = new QVBoxLayout(rgpOperators);
@@ -254,8 +274,10 @@ void TfrmMain::BuildComponents()
     rgpOperatorsButtons->setExclusive(true);
     bottom->addWidget(rgpOperators, 1);
     layout->addLayout(bottom);
+}
 
-    // Status bar.
+void TfrmMain::BuildStatusBar()
+{
     StatusBar1 = statusBar();
     StatusBar1->setObjectName(QStringLiteral("StatusBar1"));
     StatusBar1->setToolTip(kStatusHint);
@@ -273,8 +295,12 @@ void TfrmMain::BuildComponents()
         StatusPanels[size_t(i)] = panel;
         StatusBar1->addWidget(panel, i == 2 ? 1 : 0);
     }
+}
 
-    // Channel, distributor and timers.
+// The channel, the distributor and the timers, the terminal and the
+// application settings.
+void TfrmMain::BuildChannelAndTimers()
+{
     VRSComm321 = new TVRSComm32(this);
     VRSComm321->setObjectName(QStringLiteral("VRSComm321"));
     VRSComm321->SetCommPort("COM1");
@@ -309,7 +335,11 @@ void TfrmMain::BuildComponents()
     VRynAppInfo1->SetRegistryPath(QStringLiteral("Software\\RYN s.r.o.\\"));
     connect(VRynAppInfo1, &VRynAppInfo::FirstShow, this,
             [this] { RunGuarded("first show", [this] { FormFirstShow(); }); });
+}
 
+// The handlers of the components' signals.
+void TfrmMain::ConnectComponents()
+{
     connect(cmbPort, &TPortComboBox::DropDown, this, [this] { RunGuarded("port list", [this] { cmbPortDropDown(); }); });
     connect(cmbPort, &TPortComboBox::PortCommitted, this,
             [this] { RunGuarded("port change", [this] { cmbPortChange(); }); });
@@ -591,14 +621,9 @@ void TfrmMain::CycleCompleted(const TNetState &record)
     m_onCycleCompleted(record);
 }
 
-RecordFormat TfrmMain::RecordFormatOfFile(const QString &path)
-{
-    return path.endsWith(QStringLiteral(".csv"), Qt::CaseInsensitive) ? RecordFormat::Csv : RecordFormat::Json;
-}
-
 bool TfrmMain::StartRecordLog(const QString &path)
 {
-    const bool ok = m_recordLog.Open(path, RecordFormatOfFile(path));
+    const bool ok = m_recordLog.Open(path);
     if (ok)
         termMain->AddLine(QStringLiteral("Record log: writing every poll cycle to ") + QDir::toNativeSeparators(path),
                           VRynTerminal_ltExtra);

@@ -101,7 +101,6 @@ public:
     bool StartRecordLog(const QString &path);
     void StopRecordLog();
     const RecordLog &RecordLogFile() const { return m_recordLog; }
-    static RecordFormat RecordFormatOfFile(const QString &path);
 
     // Where Help/Content looks for the user guide: doc/index.html next to
     // the program, in the installed share folder, then in the source tree.
@@ -173,6 +172,13 @@ protected:
 
 private:
     void BuildComponents();
+    void BuildConnectionGroup(QWidget *parent, QVBoxLayout *layout);
+    void BuildGraph(QWidget *parent, QVBoxLayout *layout);
+    void BuildSpeedRow(QWidget *parent, QVBoxLayout *layout);
+    void BuildGridAndOperators(QWidget *parent, QVBoxLayout *layout);
+    void BuildStatusBar();
+    void BuildChannelAndTimers();
+    void ConnectComponents();
     void BuildMenu();
     void WriteGridHeader();
     void ApplyGridRowHeight(int height);

@@ -2,6 +2,7 @@
 // against a replay of the same simulator, a pseudo-terminal modem that is
 // unplugged and plugged in again, a Prometheus scrape over loopback, a clean
 // stop on SIGTERM and the error exits.
+#include "CycleRecord.h"
 #include "ModemSimProcess.h"
 #include "TestFiles.h"
 #include "RynSimModem.h"
@@ -23,6 +24,9 @@
 
 #ifndef PALVEX_HEADLESS_PATH
 #error "PALVEX_HEADLESS_PATH must name the palvex-headless executable"
+#endif
+#ifndef PALVEX_PATH
+#error "PALVEX_PATH must name the palvex executable"
 #endif
 
 namespace {
@@ -224,6 +228,8 @@ private slots:
     void metricsScrapeShowsTheSimulatorValues();
     void errorsGiveOneLineAndAFailureCode_data();
     void errorsGiveOneLineAndAFailureCode();
+    void logFormatFollowsTheFileName_data();
+    void logFormatFollowsTheFileName();
 #ifdef PALVEX_MODEMSIM_PATH
     void ptyCsvSurvivesAnUnplug();
 #endif
@@ -388,6 +394,59 @@ void HeadlessProcessTest::errorsGiveOneLineAndAFailureCode()
     const QByteArray error = child.Process().readAllStandardError();
     QVERIFY2(error.count('\n') == 1 && error.startsWith("palvex: ") && error.contains(message.toUtf8()),
              error.constData());
+}
+
+void HeadlessProcessTest::logFormatFollowsTheFileName_data()
+{
+    QTest::addColumn<QString>("program");
+    QTest::addColumn<QStringList>("arguments");
+    QTest::addColumn<QString>("logName");
+    QTest::addColumn<bool>("csvOutput");
+    QTest::addColumn<bool>("csvLog");
+    const QString palvex = QStringLiteral(PALVEX_PATH);
+    const QString headless = QStringLiteral(PALVEX_HEADLESS_PATH);
+    QTest::newRow("palvex --headless, csv log") << palvex << QStringList{"--headless"} << "x.csv" << false << true;
+    QTest::newRow("palvex-headless, csv log") << headless << QStringList{} << "x.csv" << false << true;
+    QTest::newRow("palvex-headless, upper-case csv log") << headless << QStringList{} << "X.CSV" << false << true;
+    QTest::newRow("palvex --headless --csv, json log")
+        << palvex << QStringList{"--headless", "--csv"} << "x.jsonl" << true << false;
+    QTest::newRow("palvex-headless --csv, csv log") << headless << QStringList{"--csv"} << "x.csv" << true << true;
+}
+
+void HeadlessProcessTest::logFormatFollowsTheFileName()
+{
+    QFETCH(QString, program);
+    QFETCH(QStringList, arguments);
+    QFETCH(QString, logName);
+    QFETCH(bool, csvOutput);
+    QFETCH(bool, csvLog);
+    QTemporaryDir dir;
+    const QString log = dir.filePath(logName);
+    Child child(program, arguments + QStringList{"SIM", "--cycles", "2", "--quiet", "--log", log});
+    QVERIFY(child.Finish());
+    QCOMPARE(child.Process().exitCode(), 0);
+
+    // Either output: a CSV header, then the rows, each with a field per
+    // column; or JSON lines of the documented keys. Cycles 1 and 2 in both.
+    auto check = [](const QList<QByteArray> &lines, bool csv) -> QString {
+        if (lines.size() != (csv ? 3 : 2))
+            return QStringLiteral("%1 lines: %2").arg(lines.size()).arg(QString(lines.join('|')));
+        if (csv && lines[0] != CsvHeader())
+            return "not the CSV header: " + QString(lines[0]);
+        for (int cycle = 1; cycle <= 2; ++cycle) {
+            const QByteArray &line = lines[csv ? cycle : cycle - 1];
+            QString error;
+            if (csv && (line.count(',') != CsvHeader().count(',') || !line.startsWith(QByteArray::number(cycle) + ",")))
+                return "not CSV row " + QString::number(cycle) + ": " + QString(line);
+            if (!csv && ParseRecord(line, error)["cycle"].toInt() != cycle)
+                return error.isEmpty() ? "not JSON record " + QString::number(cycle) + ": " + QString(line) : error;
+        }
+        return {};
+    };
+    const QString output = check(child.Lines(), csvOutput);
+    QVERIFY2(output.isEmpty(), qPrintable("standard output: " + output));
+    const QString logged = check(FileLines(log), csvLog);
+    QVERIFY2(logged.isEmpty(), qPrintable("log: " + logged));
 }
 
 #ifdef PALVEX_MODEMSIM_PATH

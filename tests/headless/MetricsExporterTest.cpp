@@ -1,5 +1,6 @@
 // The metrics registry as a scrape sees it, without HTTP.
 #include "MetricsExporter.h"
+#include "RecordFields.h"
 
 #include <gtest/gtest.h>
 
@@ -23,6 +24,15 @@ TNetState State()
     return s;
 }
 
+CycleRecord Record(const TNetState &state)
+{
+    CycleRecord r;
+    r.manufacturer = "Maker";
+    r.model = "BGS5";
+    r.state = state;
+    return r;
+}
+
 // Lines of the exposition that start with name{ or name followed by a blank.
 std::vector<std::string> Series(const std::string &text, const std::string &name)
 {
@@ -41,7 +51,7 @@ double Value(const std::string &line) { return std::stod(line.substr(line.rfind(
 TEST(MetricsExporter, GaugesCarryTheLastCycleAndThePort)
 {
     MetricsExporter m("/dev/ttyUSB0");
-    m.Update(State(), "Maker", "BGS5");
+    m.Update(Record(State()));
     const std::string text = m.Text();
     struct Expect {
         const char *name;
@@ -75,11 +85,11 @@ TEST(MetricsExporter, GaugesCarryTheLastCycleAndThePort)
 TEST(MetricsExporter, InvalidValuesAndRowsLeaveTheExposition)
 {
     MetricsExporter m("SIM");
-    m.Update(State(), "Maker", "BGS5");
+    m.Update(Record(State()));
     TNetState s = State();
     s.signalValid = false;
     s.cells[2].valid = false;
-    m.Update(s, "Maker", "BGS5");
+    m.Update(Record(s));
     const std::string text = m.Text();
     EXPECT_TRUE(Series(text, "palvex_signal_percent").empty()) << text;
     EXPECT_TRUE(Series(text, "palvex_signal_dbm").empty());
@@ -89,7 +99,7 @@ TEST(MetricsExporter, InvalidValuesAndRowsLeaveTheExposition)
 
     s.signalValid = true;
     s.signal = 96;
-    m.Update(s, "Maker", "BGS5");
+    m.Update(Record(s));
     const auto back = Series(m.Text(), "palvex_signal_dbm");
     ASSERT_EQ(back.size(), 1u);
     EXPECT_DOUBLE_EQ(Value(back[0]), -51);
@@ -98,11 +108,11 @@ TEST(MetricsExporter, InvalidValuesAndRowsLeaveTheExposition)
 TEST(MetricsExporter, ChangedCellOrOperatorReplacesTheOldSeries)
 {
     MetricsExporter m("SIM");
-    m.Update(State(), "Maker", "BGS5");
+    m.Update(Record(State()));
     TNetState s = State();
     s.cells[0].channel = 700; // handover to a 1800 cell
     s.operatorName = "Other";
-    m.Update(s, "Maker", "BGS5");
+    m.Update(Record(s));
     const std::string text = m.Text();
     const auto cells = Series(text, "palvex_cell_dbm");
     ASSERT_EQ(cells.size(), 2u) << text;
@@ -141,7 +151,7 @@ TEST(MetricsExporter, SignalDbmRecoversTheRssiOfEveryPercent)
     // must come back as -113 + 2 * rssi.
     for (int rssi = 0; rssi <= 31; ++rssi) {
         SCOPED_TRACE(rssi);
-        EXPECT_EQ(MetricsExporter::SignalDbm(rssi * 100 / 32), -113 + 2 * rssi);
+        EXPECT_EQ(SignalDbm(rssi * 100 / 32), -113 + 2 * rssi);
     }
 }
 

@@ -22,6 +22,7 @@
 #include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
+#include <QProcess>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QSettings>
@@ -34,6 +35,10 @@
 
 #include <cstdio>
 #include <memory>
+
+#ifndef PALVEX_PATH
+#error "PALVEX_PATH must name the palvex executable"
+#endif
 
 namespace {
 
@@ -623,6 +628,30 @@ void MainWindowTest::recordLogWritesOneLinePerCycle()
     for (int i = header; i < lines.size() - 1; ++i) {
         QVERIFY(lines[i].startsWith(recordStart));
         QVERIFY2(lines[i].contains("SIM"), lines[i].constData());
+    }
+    if (header == 0)
+        return;
+
+    // "palvex --headless SIM --cycles 2 --log x.csv" writes the same CSV: the
+    // same header, and rows of as many columns with the same identity.
+    const QString headlessLog = g_home->filePath(QStringLiteral("headless-") + file);
+    QFile::remove(headlessLog);
+    QProcess headless;
+    headless.start(QStringLiteral(PALVEX_PATH), {"--headless", "SIM", "--cycles", "2", "--quiet", "--log", headlessLog});
+    QVERIFY(headless.waitForFinished(30000));
+    QCOMPARE(headless.exitCode(), 0);
+    QFile other(headlessLog);
+    QVERIFY(other.open(QIODevice::ReadOnly));
+    const QList<QByteArray> headlessLines = other.readAll().split('\n');
+    QCOMPARE(headlessLines.size(), 4); // header, two rows, the final line end
+    QCOMPARE(headlessLines[0], lines[0]);
+    for (int i = 1; i <= 2; ++i) {
+        const QList<QByteArray> mine = lines[i].split(',');
+        const QList<QByteArray> theirs = headlessLines[i].split(',');
+        QCOMPARE(theirs.size(), mine.size());
+        QCOMPARE(theirs[0], mine[0]); // cycle
+        for (int column = 2; column <= 4; ++column) // port, manufacturer, model
+            QCOMPARE(theirs[column], mine[column]);
     }
 }
 

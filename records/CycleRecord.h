@@ -1,13 +1,15 @@
 #pragma once
 // The record of one completed poll cycle as the headless monitor and the
-// window's record log write it: one JSON object per line, or one CSV row.
-// Pure formatting, no I/O; a value whose valid flag is false is written as
-// null (JSON) or as an empty field (CSV).
+// window's record log write it: one JSON object per line, or one CSV row,
+// with the fields of RecordFields() in their order. Pure formatting, no I/O;
+// a value whose valid flag is false is written as null (JSON) or as an empty
+// field (CSV).
 
 #include "NetState.h"
 
 #include <QByteArray>
 #include <QDateTime>
+#include <QString>
 
 #include <cstdint>
 #include <string>
@@ -25,13 +27,17 @@ struct CycleRecord {
 
 enum class RecordFormat : std::uint8_t { Json, Csv };
 
+// The format of a record log, for every entry point alike: CSV for a file
+// whose name ends in ".csv" (in any case), JSON lines for any other.
+RecordFormat RecordFormatOfFile(const QString &path);
+
 // The display record and identity of session right after a cycle ended.
 CycleRecord CycleRecordFromSession(ModemSession &session, const std::string &port, const QDateTime &time);
 
-// One JSON object without a trailing newline; keys in a fixed order:
-// cycle, time, port, manufacturer, model, signal, ber, registration,
-// activity, operator_name, operator_code, cells (always 7 entries, each null
-// or {channel, band, rssi, dbm, c1, mcc, mnc}).
+// One JSON object without a trailing newline: cycle, time, port,
+// manufacturer, model, signal, ber, registration, activity, operator_name,
+// operator_code, cells (always 7 entries, each null or {channel, band, rssi,
+// dbm, c1, mcc, mnc}).
 QByteArray CycleRecordJson(const CycleRecord &record);
 
 // The CSV header and one row, without a trailing newline. The serving cell
@@ -41,6 +47,10 @@ QByteArray CycleRecordCsv(const CycleRecord &record);
 
 // One line in the given format, newline included.
 QByteArray CycleRecordLine(const CycleRecord &record, RecordFormat format);
+
+// What an output in format starts with, newline included: the CSV header,
+// nothing for JSON lines.
+QByteArray RecordHeaderLine(RecordFormat format);
 
 // A CSV field: quoted when it holds a comma, a double quote or a blank at
 // either end, with quotes doubled; control characters are escaped first so

@@ -1,7 +1,6 @@
-// Cycle record formatting, the record log and the option parser.
+// Cycle record formatting and the record log.
 #include "CycleRecord.h"
 #include "TestFiles.h"
-#include "HeadlessMain.h"
 #include "RecordLog.h"
 
 #include <QFile>
@@ -157,6 +156,16 @@ INSTANTIATE_TEST_SUITE_P(
                       TextCase{"key_lookalike", "\",\"cycle\":9,\"x\":\"", "\",\"cycle\":9,\"x\":\""}),
     [](const auto &info) { return std::string(info.param.name); });
 
+TEST(CycleRecordJson, ExactBytesOfAFullRecord)
+{
+    EXPECT_EQ(CycleRecordJson(FullRecord()).toStdString(),
+              R"({"cycle":7,"time":"2026-12-08T10:15:02.123Z","port":"/dev/ttyUSB0","manufacturer":"Maker",)"
+              R"("model":"BGS5","signal":53,"ber":0,"registration":1,"activity":0,"operator_name":"Carrier",)"
+              R"("operator_code":"23001","cells":[{"channel":62,"band":"900","rssi":40,"dbm":-73,"c1":25,)"
+              R"("mcc":230,"mnc":1},null,null,{"channel":700,"band":"1800","rssi":20,"dbm":-90,"c1":null,)"
+              R"("mcc":230,"mnc":3},null,null,null]})");
+}
+
 // ------------------------------------------------------------------ CSV
 
 namespace {
@@ -225,6 +234,20 @@ TEST(CycleRecordCsv, InvalidValuesAreEmptyFieldsAndTheCountStays)
         EXPECT_EQ(row[i], "") << "column " << i;
 }
 
+TEST(CycleRecordCsv, ExactBytesOfAFullRecord)
+{
+    const std::string empty7(7, ',');
+    EXPECT_EQ(CycleRecordCsv(FullRecord()).toStdString(),
+              "7,2026-12-08T10:15:02.123Z,/dev/ttyUSB0,Maker,BGS5,53,0,1,0,Carrier,23001,62,900,40,-73,25,230,1" +
+                  empty7 + empty7 + ",700,1800,20,-90,,230,3" + empty7 + empty7 + empty7);
+    const QByteArray header = CsvHeader();
+    EXPECT_TRUE(header.startsWith("cycle,time,port,manufacturer,model,signal,ber,registration,activity,"
+                                  "operator_name,operator_code,cell0_channel,cell0_band,cell0_rssi,cell0_dbm,"
+                                  "cell0_c1,cell0_mcc,cell0_mnc,cell1_channel,"))
+        << header.toStdString();
+    EXPECT_TRUE(header.endsWith(",cell6_c1,cell6_mcc,cell6_mnc")) << header.toStdString();
+}
+
 struct CsvCase {
     const char *name;
     std::string text;
@@ -258,17 +281,54 @@ INSTANTIATE_TEST_SUITE_P(Fields, CsvFieldCase,
 
 // ------------------------------------------------------------ RecordLog
 
-namespace {
+struct FormatCase {
+    const char *name;
+    QString path;
+    RecordFormat format;
+};
 
+class RecordFormatOfFileCase : public ::testing::TestWithParam<FormatCase> {};
 
-} // namespace
+TEST_P(RecordFormatOfFileCase, CsvOnlyForACsvName)
+{
+    EXPECT_EQ(RecordFormatOfFile(GetParam().path), GetParam().format);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Names, RecordFormatOfFileCase,
+    ::testing::Values(FormatCase{"csv", "drive-test.csv", RecordFormat::Csv},
+                      FormatCase{"csv_upper_case", "/var/log/DRIVE.CSV", RecordFormat::Csv},
+                      FormatCase{"csv_in_a_folder", "logs/today/records.Csv", RecordFormat::Csv},
+                      FormatCase{"jsonl", "records.jsonl", RecordFormat::Json},
+                      FormatCase{"no_extension", "records", RecordFormat::Json},
+                      FormatCase{"csv_not_last", "records.csv.bak", RecordFormat::Json},
+                      FormatCase{"csv_folder", "records.csv/today", RecordFormat::Json},
+                      FormatCase{"csv_without_dot", "recordscsv", RecordFormat::Json}),
+    [](const auto &info) { return std::string(info.param.name); });
+
+TEST(RecordLog, FormatFollowsTheFileName)
+{
+    QTemporaryDir dir;
+    for (const QString &name : {QStringLiteral("records.CSV"), QStringLiteral("records.txt")}) {
+        SCOPED_TRACE(name.toStdString());
+        RecordLog log;
+        ASSERT_TRUE(log.Open(dir.filePath(name))) << log.ErrorText().toStdString();
+        ASSERT_TRUE(log.Append(FullRecord()));
+        log.Close();
+        const QList<QByteArray> lines = FileLines(dir.filePath(name));
+        if (name.endsWith("CSV"))
+            EXPECT_EQ(lines, (QList<QByteArray>{CsvHeader(), CycleRecordCsv(FullRecord())}));
+        else
+            EXPECT_EQ(lines, QList<QByteArray>{CycleRecordJson(FullRecord())});
+    }
+}
 
 TEST(RecordLog, EveryRecordIsInTheFileBeforeTheNextIsWritten)
 {
     QTemporaryDir dir;
     const QString path = dir.filePath("records.jsonl");
     RecordLog log;
-    ASSERT_TRUE(log.Open(path, RecordFormat::Json)) << log.ErrorText().toStdString();
+    ASSERT_TRUE(log.Open(path)) << log.ErrorText().toStdString();
     CycleRecord r = FullRecord();
     for (std::uint64_t i = 1; i <= 3; ++i) {
         r.cycle = i;
@@ -286,7 +346,7 @@ TEST(RecordLog, CsvHeaderOnlyWhenTheFileStartsEmpty)
     const QString path = dir.filePath("records.csv");
     for (int run = 0; run < 2; ++run) {
         RecordLog log;
-        ASSERT_TRUE(log.Open(path, RecordFormat::Csv));
+        ASSERT_TRUE(log.Open(path));
         ASSERT_TRUE(log.Append(FullRecord()));
     }
     const QList<QByteArray> lines = FileLines(path);
@@ -302,7 +362,7 @@ TEST(RecordLog, UnwritablePathGivesAClearErrorAndNothingOpen)
     for (const QString &path : {dir.filePath("missing/folder/records.jsonl"), dir.path(), QString()}) {
         SCOPED_TRACE(path.toStdString());
         RecordLog log;
-        EXPECT_FALSE(log.Open(path, RecordFormat::Json));
+        EXPECT_FALSE(log.Open(path));
         EXPECT_FALSE(log.IsOpen());
         EXPECT_FALSE(log.ErrorText().isEmpty());
         EXPECT_FALSE(log.Append(FullRecord()));
@@ -314,79 +374,7 @@ TEST(RecordLog, WriteFailureIsReported)
     if (!QFile::exists("/dev/full"))
         GTEST_SKIP() << "no /dev/full on this system";
     RecordLog log;
-    ASSERT_TRUE(log.Open("/dev/full", RecordFormat::Json));
+    ASSERT_TRUE(log.Open("/dev/full"));
     EXPECT_FALSE(log.Append(FullRecord()));
     EXPECT_TRUE(log.ErrorText().contains("/dev/full")) << log.ErrorText().toStdString();
-}
-
-// -------------------------------------------------------------- options
-
-struct OptionCase {
-    const char *name;
-    QStringList arguments;
-    HeadlessParse result;
-    const char *errorPart; // for Error: a piece of the message
-};
-
-class HeadlessOptionsCase : public ::testing::TestWithParam<OptionCase> {};
-
-TEST_P(HeadlessOptionsCase, Parses)
-{
-    HeadlessOptions options;
-    QString text;
-    const HeadlessParse result = ParseHeadlessOptions(QStringList{"palvex"} + GetParam().arguments, options, text);
-    EXPECT_EQ(result, GetParam().result) << text.toStdString();
-    if (result == HeadlessParse::Error) {
-        EXPECT_TRUE(text.contains(GetParam().errorPart)) << text.toStdString();
-        EXPECT_FALSE(text.contains('\n')) << "one line";
-    }
-}
-
-INSTANTIATE_TEST_SUITE_P(
-    Arguments, HeadlessOptionsCase,
-    ::testing::Values(OptionCase{"with_headless", {"--headless", "SIM", "--cycles", "5"}, HeadlessParse::Run, ""},
-                      OptionCase{"help", {"--help"}, HeadlessParse::Help, ""},
-                      OptionCase{"no_port", {"--csv"}, HeadlessParse::Error, "no port"},
-                      OptionCase{"two_ports", {"SIM", "COM3"}, HeadlessParse::Error, "one port"},
-                      OptionCase{"unknown", {"SIM", "--colour"}, HeadlessParse::Error, "colour"},
-                      OptionCase{"cycles_zero", {"SIM", "--cycles", "0"}, HeadlessParse::Error, "--cycles"},
-                      OptionCase{"baud_negative", {"SIM", "--baud", "-9600"}, HeadlessParse::Error, "--baud"},
-                      OptionCase{"duration_nan", {"SIM", "--duration", "nan"}, HeadlessParse::Error, "--duration"},
-                      OptionCase{"both_formats", {"SIM", "--json", "--csv"}, HeadlessParse::Error, "--csv"},
-                      OptionCase{"metrics_no_host", {"SIM", "--metrics", ":9464"}, HeadlessParse::Error, "--metrics"},
-                      OptionCase{"metrics_big_port", {"SIM", "--metrics", "127.0.0.1:70000"}, HeadlessParse::Error,
-                                 "--metrics"},
-                      OptionCase{"metrics_v6", {"SIM", "--metrics", "[::1]:9464"}, HeadlessParse::Run, ""}),
-    [](const auto &info) { return std::string(info.param.name); });
-
-TEST(HeadlessOptions, ValuesAreTaken)
-{
-    HeadlessOptions o;
-    QString text;
-    ASSERT_EQ(ParseHeadlessOptions({"palvex", "--headless", "/dev/ttyUSB0", "--baud", "9600", "--cycles", "3",
-                                    "--duration", "1.5", "--csv", "--log", "a.csv", "--terminal", "t.log",
-                                    "--metrics", "127.0.0.1:9464", "--quiet"},
-                                   o, text),
-              HeadlessParse::Run)
-        << text.toStdString();
-    EXPECT_EQ(o.port, "/dev/ttyUSB0");
-    EXPECT_EQ(o.baud, 9600);
-    EXPECT_EQ(o.cycles, 3u);
-    ASSERT_TRUE(o.durationSeconds.has_value());
-    EXPECT_DOUBLE_EQ(*o.durationSeconds, 1.5);
-    EXPECT_EQ(o.format, RecordFormat::Csv);
-    EXPECT_EQ(o.logFile, "a.csv");
-    EXPECT_EQ(o.terminalFile, "t.log");
-    EXPECT_EQ(o.metricsAddress, "127.0.0.1:9464");
-    EXPECT_TRUE(o.quiet);
-}
-
-TEST(HeadlessOptions, HelpListsEveryOption)
-{
-    HeadlessOptions o;
-    QString text;
-    ASSERT_EQ(ParseHeadlessOptions({"palvex", "--help"}, o, text), HeadlessParse::Help);
-    for (const char *option : {"--baud", "--cycles", "--duration", "--json", "--csv", "--log", "--terminal",
-                               "--metrics", "--quiet"})
-        EXPECT_TRUE(text.contains(option)) << option;
 }

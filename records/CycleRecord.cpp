@@ -1,0 +1,162 @@
+#include "CycleRecord.h"
+
+#include "ModemSession.h"
+#include "RecordFields.h"
+#include "VRynLogger.h"
+
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QString>
+
+namespace {
+
+// A string as Qt's JSON writer escapes it, quotes included.
+QByteArray JsonString(const std::string &text)
+{
+    const QByteArray array =
+        QJsonDocument(QJsonArray{QString::fromStdString(text)}).toJson(QJsonDocument::Compact);
+    return array.mid(1, array.size() - 2);
+}
+
+QByteArray Number(std::int64_t value) { return QByteArray::number(static_cast<qlonglong>(value)); }
+
+// A value as a format writes it: numbers in decimal, texts as text writes
+// them, a missing value as missing.
+QByteArray Written(const FieldValue &value, QByteArray (*text)(const std::string &), const QByteArray &missing)
+{
+    if (const auto *number = std::get_if<std::int64_t>(&value))
+        return Number(*number);
+    if (const auto *string = std::get_if<std::string>(&value))
+        return text(*string);
+    return missing;
+}
+
+// The JSON text of an entry of the field table: a value, or an array of
+// row objects.
+struct JsonWriter {
+    static QByteArray Value(const FieldValue &value) { return Written(value, JsonString, QByteArrayLiteral("null")); }
+
+    template <class Source> static QByteArray Object(const std::vector<Field<Source>> &fields, const Source &source)
+    {
+        QByteArray out = "{";
+        for (const Field<Source> &field : fields)
+            out += (out.size() > 1 ? ",\"" : "\"") + QByteArray(field.key) + "\":" + Value(field.value(source));
+        return out + '}';
+    }
+
+    static QByteArray Of(const Field<CycleRecord> &field, const CycleRecord &record)
+    {
+        return Value(field.value(record));
+    }
+
+    template <class Row> static QByteArray Of(const RowsField<Row> &rows, const CycleRecord &record)
+    {
+        QByteArray out = "[";
+        for (std::size_t i = 0; i < rows.count; ++i) {
+            if (i > 0)
+                out += ',';
+            const Row *row = rows.row(record, i);
+            out += row ? Object(rows.fields, *row) : QByteArrayLiteral("null");
+        }
+        return out + ']';
+    }
+};
+
+// The CSV columns and values of an entry of the field table: one for a
+// value, count times the row's fields for a row list.
+struct CsvWriter {
+    static QByteArray Value(const FieldValue &value) { return Written(value, CsvField, {}); }
+
+    static QByteArray Header(const Field<CycleRecord> &field) { return field.key; }
+
+    template <class Row> static QByteArray Header(const RowsField<Row> &rows)
+    {
+        QByteArrayList columns;
+        for (std::size_t i = 0; i < rows.count; ++i)
+            for (const Field<Row> &field : rows.fields)
+                columns << QByteArray(rows.column) + QByteArray::number(qulonglong(i)) + '_' + field.key;
+        return columns.join(',');
+    }
+
+    static QByteArray Of(const Field<CycleRecord> &field, const CycleRecord &record)
+    {
+        return Value(field.value(record));
+    }
+
+    template <class Row> static QByteArray Of(const RowsField<Row> &rows, const CycleRecord &record)
+    {
+        QByteArrayList values;
+        for (std::size_t i = 0; i < rows.count; ++i) {
+            const Row *row = rows.row(record, i);
+            for (const Field<Row> &field : rows.fields)
+                values << (row ? Value(field.value(*row)) : QByteArray());
+        }
+        return values.join(',');
+    }
+};
+
+} // namespace
+
+CycleRecord CycleRecordFromSession(ModemSession &session, const std::string &port, const QDateTime &time)
+{
+    CycleRecord record;
+    record.cycle = session.CompletedCycles();
+    record.time = time;
+    record.port = port;
+    record.manufacturer = session.Manufacturer();
+    record.model = session.Model();
+    record.state = session.DisplayRecordSnapshot();
+    return record;
+}
+
+QByteArray CycleRecordJson(const CycleRecord &record)
+{
+    QByteArray out = "{";
+    for (const RecordField &field : RecordFields()) {
+        out += (out.size() > 1 ? ",\"" : "\"") + QByteArray(FieldKey(field)) + "\":";
+        out += std::visit([&](const auto &f) { return JsonWriter::Of(f, record); }, field);
+    }
+    return out + '}';
+}
+
+QByteArray CsvField(const std::string &text)
+{
+    QByteArray field = VRynSafeText(text).toUtf8();
+    const bool quote = field.contains(',') || field.contains('"') ||
+                       (!field.isEmpty() && (field.front() == ' ' || field.back() == ' '));
+    if (!quote)
+        return field;
+    field.replace("\"", "\"\"");
+    return '"' + field + '"';
+}
+
+QByteArray CsvHeader()
+{
+    QByteArrayList columns;
+    for (const RecordField &field : RecordFields())
+        columns << std::visit([](const auto &f) { return CsvWriter::Header(f); }, field);
+    return columns.join(',');
+}
+
+QByteArray CycleRecordCsv(const CycleRecord &record)
+{
+    QByteArrayList columns;
+    for (const RecordField &field : RecordFields())
+        columns << std::visit([&](const auto &f) { return CsvWriter::Of(f, record); }, field);
+    return columns.join(',');
+}
+
+QByteArray CycleRecordLine(const CycleRecord &record, RecordFormat format)
+{
+    return (format == RecordFormat::Csv ? CycleRecordCsv(record) : CycleRecordJson(record)) + '\n';
+}
+
+QByteArray RecordHeaderLine(RecordFormat format)
+{
+    return format == RecordFormat::Csv ? CsvHeader() + '\n' : QByteArray();
+}
+
+RecordFormat RecordFormatOfFile(const QString &path)
+{
+    return path.endsWith(QStringLiteral(".csv"), Qt::CaseInsensitive) ? RecordFormat::Csv : RecordFormat::Json;
+}

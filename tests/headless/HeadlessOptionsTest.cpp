@@ -1,0 +1,76 @@
+// The headless option parser.
+#include "HeadlessMain.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+
+struct OptionCase {
+    const char *name;
+    QStringList arguments;
+    HeadlessParse result;
+    const char *errorPart; // for Error: a piece of the message
+};
+
+class HeadlessOptionsCase : public ::testing::TestWithParam<OptionCase> {};
+
+TEST_P(HeadlessOptionsCase, Parses)
+{
+    HeadlessOptions options;
+    QString text;
+    const HeadlessParse result = ParseHeadlessOptions(QStringList{"palvex"} + GetParam().arguments, options, text);
+    EXPECT_EQ(result, GetParam().result) << text.toStdString();
+    if (result == HeadlessParse::Error) {
+        EXPECT_TRUE(text.contains(GetParam().errorPart)) << text.toStdString();
+        EXPECT_FALSE(text.contains('\n')) << "one line";
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Arguments, HeadlessOptionsCase,
+    ::testing::Values(OptionCase{"with_headless", {"--headless", "SIM", "--cycles", "5"}, HeadlessParse::Run, ""},
+                      OptionCase{"help", {"--help"}, HeadlessParse::Help, ""},
+                      OptionCase{"no_port", {"--csv"}, HeadlessParse::Error, "no port"},
+                      OptionCase{"two_ports", {"SIM", "COM3"}, HeadlessParse::Error, "one port"},
+                      OptionCase{"unknown", {"SIM", "--colour"}, HeadlessParse::Error, "colour"},
+                      OptionCase{"cycles_zero", {"SIM", "--cycles", "0"}, HeadlessParse::Error, "--cycles"},
+                      OptionCase{"baud_negative", {"SIM", "--baud", "-9600"}, HeadlessParse::Error, "--baud"},
+                      OptionCase{"duration_nan", {"SIM", "--duration", "nan"}, HeadlessParse::Error, "--duration"},
+                      OptionCase{"both_formats", {"SIM", "--json", "--csv"}, HeadlessParse::Error, "--csv"},
+                      OptionCase{"metrics_no_host", {"SIM", "--metrics", ":9464"}, HeadlessParse::Error, "--metrics"},
+                      OptionCase{"metrics_big_port", {"SIM", "--metrics", "127.0.0.1:70000"}, HeadlessParse::Error,
+                                 "--metrics"},
+                      OptionCase{"metrics_v6", {"SIM", "--metrics", "[::1]:9464"}, HeadlessParse::Run, ""}),
+    [](const auto &info) { return std::string(info.param.name); });
+
+TEST(HeadlessOptions, ValuesAreTaken)
+{
+    HeadlessOptions o;
+    QString text;
+    ASSERT_EQ(ParseHeadlessOptions({"palvex", "--headless", "/dev/ttyUSB0", "--baud", "9600", "--cycles", "3",
+                                    "--duration", "1.5", "--csv", "--log", "a.csv", "--terminal", "t.log",
+                                    "--metrics", "127.0.0.1:9464", "--quiet"},
+                                   o, text),
+              HeadlessParse::Run)
+        << text.toStdString();
+    EXPECT_EQ(o.port, "/dev/ttyUSB0");
+    EXPECT_EQ(o.baud, 9600);
+    EXPECT_EQ(o.cycles, 3u);
+    ASSERT_TRUE(o.durationSeconds.has_value());
+    EXPECT_DOUBLE_EQ(*o.durationSeconds, 1.5);
+    EXPECT_EQ(o.format, RecordFormat::Csv);
+    EXPECT_EQ(o.logFile, "a.csv");
+    EXPECT_EQ(o.terminalFile, "t.log");
+    EXPECT_EQ(o.metricsAddress, "127.0.0.1:9464");
+    EXPECT_TRUE(o.quiet);
+}
+
+TEST(HeadlessOptions, HelpListsEveryOption)
+{
+    HeadlessOptions o;
+    QString text;
+    ASSERT_EQ(ParseHeadlessOptions({"palvex", "--help"}, o, text), HeadlessParse::Help);
+    for (const char *option : {"--baud", "--cycles", "--duration", "--json", "--csv", "--log", "--terminal",
+                               "--metrics", "--quiet"})
+        EXPECT_TRUE(text.contains(option)) << option;
+}
