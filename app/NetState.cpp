@@ -73,6 +73,26 @@ void TNetState::MarkAllInvalid()
     operatorCodeValid = false;
     for (TCellRow &row : cells)
         row.valid = false;
+    rat = TRadioTech::Unknown;
+    copsRat = TRadioTech::Unknown;
+    serving.reset();
+    secondary.reset();
+    neighbours.clear();
+}
+
+const char *RadioTechName(TRadioTech tech)
+{
+    switch (tech) {
+    case TRadioTech::Gsm: return "GSM";
+    case TRadioTech::Umts: return "UMTS";
+    case TRadioTech::Lte: return "LTE";
+    case TRadioTech::LteM: return "LTE-M";
+    case TRadioTech::NbIot: return "NB-IoT";
+    case TRadioTech::Nr5gNsa: return "NR5G-NSA";
+    case TRadioTech::Nr5gSa: return "NR5G-SA";
+    case TRadioTech::Unknown: break;
+    }
+    return nullptr;
 }
 
 std::int32_t integerOrDefault(const std::string &text, std::int32_t defaultValue)

@@ -11,7 +11,9 @@
 
 #include <array>
 #include <cstdint>
+#include <optional>
 #include <string>
+#include <vector>
 
 // One row of the cell grid: row 0 is the serving cell (or the first
 // "AT^SMONP" line), rows 1 to 6 neighbour cells.
@@ -29,6 +31,52 @@ struct TCellRow {
 
 inline constexpr int kNetStateCellCount = 7;
 
+// The radio access technology a cell or a registration is on.
+enum class TRadioTech : std::uint8_t { Unknown, Gsm, Umts, Lte, LteM, NbIot, Nr5gNsa, Nr5gSa };
+
+// "GSM", "UMTS", "LTE", "LTE-M", "NB-IoT", "NR5G-NSA", "NR5G-SA"; nullptr
+// for Unknown.
+const char *RadioTechName(TRadioTech tech);
+
+// One cell of any technology as the modem reported it. Every measure is
+// optional: a field the modem left out or reported as unknown ("-", 255,
+// 99...) stays empty rather than guessed.
+struct TRadioCell {
+    TRadioTech rat = TRadioTech::Unknown;
+    std::optional<std::int32_t> mcc;
+    std::optional<std::int32_t> mnc;
+    std::optional<std::int64_t> area;    // LAC or TAC (hex in replies, converted)
+    std::optional<std::int64_t> cellId;  // GSM/UMTS/LTE/NR cell identity
+    std::optional<std::int32_t> pci;     // LTE/NR physical cell id, UMTS PSC, GSM BSIC
+    std::optional<std::int32_t> channel; // ARFCN, UARFCN, EARFCN or NR-ARFCN
+    std::string band;                    // "B3", "n78", "900", "1800"; empty when unknown
+    std::optional<double> rssi;          // dBm
+    std::optional<double> rsrp;          // dBm
+    std::optional<double> rsrq;          // dB
+    std::optional<double> sinr;          // dB
+    std::optional<double> rscp;          // dBm
+    std::optional<double> ecno;          // dB
+
+    bool operator==(const TRadioCell &) const = default;
+};
+
+// A neighbour cell: the measures a neighbour list gives.
+struct TNeighbourCell {
+    TRadioTech rat = TRadioTech::Unknown;
+    std::optional<std::int32_t> channel;
+    std::optional<std::int32_t> pci;
+    std::optional<double> rssi;
+    std::optional<double> rsrp;
+    std::optional<double> rsrq;
+    std::optional<double> rscp;
+    std::optional<double> ecno;
+
+    bool operator==(const TNeighbourCell &) const = default;
+};
+
+// At most this many neighbours are kept of one answer.
+inline constexpr std::size_t kMaxNeighbourCells = 32;
+
 struct TNetState {
     std::int32_t signal = 0; // percent, 0 to 96
     bool signalValid = false;
@@ -44,8 +92,19 @@ struct TNetState {
     bool operatorCodeValid = false;
     std::array<TCellRow, kNetStateCellCount> cells{};
 
-    // Clears the six valid flags and every row's valid flag; values and
-    // strings stay as they are.
+    // The radio technology of the serving cell, as the cell commands tell,
+    // else as the access technology of +COPS tells; Unknown when neither.
+    TRadioTech rat = TRadioTech::Unknown;
+    // The access technology field of the +COPS answer (the fallback above).
+    TRadioTech copsRat = TRadioTech::Unknown;
+    std::optional<TRadioCell> serving;
+    // The NR leg of an EN-DC connection.
+    std::optional<TRadioCell> secondary;
+    std::vector<TNeighbourCell> neighbours;
+
+    // Clears the six valid flags and every row's valid flag (values and
+    // strings stay as they are), and forgets the technology, the serving,
+    // secondary and neighbour cells.
     void MarkAllInvalid();
 
     // Copying is the ordinary member-wise copy, strings included.
