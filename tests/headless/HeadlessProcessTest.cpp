@@ -2,6 +2,7 @@
 // against a replay of the same simulator, a pseudo-terminal modem that is
 // unplugged and plugged in again, a Prometheus scrape over loopback, a clean
 // stop on SIGTERM and the error exits.
+#include "ChildProcess.h"
 #include "ModemSimProcess.h"
 #include "TestFiles.h"
 #include "RynSimModem.h"
@@ -32,27 +33,10 @@ constexpr int kWaitMs = 20000;
 const QStringList kKeys{"cycle", "time", "port", "manufacturer", "model", "signal", "ber",
                         "registration", "activity", "operator_name", "operator_code", "cells"};
 
-// One process started by a test and ended by this handle (by its id only).
-class Child {
+// palvex-headless started by a test, with its standard output collected.
+class Child : public ChildProcess {
 public:
-    Child(const QString &program, const QStringList &arguments)
-    {
-        m_process.setProgram(program);
-        m_process.setArguments(arguments);
-        m_process.setProcessChannelMode(QProcess::SeparateChannels);
-        m_process.start();
-    }
-    ~Child()
-    {
-        if (m_process.state() == QProcess::NotRunning)
-            return;
-        m_process.closeWriteChannel();
-        if (!m_process.waitForFinished(2000)) {
-            m_process.kill();
-            m_process.waitForFinished(2000);
-        }
-    }
-    QProcess &Process() { return m_process; }
+    using ChildProcess::ChildProcess;
 
     // Collects standard output until pred holds for the lines read so far.
     bool WaitForLines(const std::function<bool(const QList<QByteArray> &)> &pred, int waitMs = kWaitMs)
@@ -82,7 +66,6 @@ public:
     const QList<QByteArray> &Lines() const { return m_lines; }
 
 private:
-    QProcess m_process;
     QList<QByteArray> m_lines;
 };
 

@@ -2,6 +2,8 @@
 // modem, both on loopback: the series Prometheus stored match the records
 // the monitor printed. Both processes stop by themselves (--duration, and
 // timeout(1) around the server) if the test dies; the test ends them by id.
+#include "ChildProcess.h"
+
 #include <QDir>
 #include <QElapsedTimer>
 #include <QEventLoop>
@@ -33,31 +35,6 @@ quint16 FreeLoopbackPort()
     QTcpServer server;
     return server.listen(QHostAddress::LocalHost, 0) ? server.serverPort() : 0;
 }
-
-// A process of the test, ended by SIGTERM to its own id, then SIGKILL.
-class Child {
-public:
-    Child(const QString &program, const QStringList &arguments)
-    {
-        m_process.setProgram(program);
-        m_process.setArguments(arguments);
-        m_process.start();
-    }
-    ~Child()
-    {
-        if (m_process.state() == QProcess::NotRunning)
-            return;
-        m_process.terminate();
-        if (!m_process.waitForFinished(5000)) {
-            m_process.kill();
-            m_process.waitForFinished(2000);
-        }
-    }
-    QProcess &Process() { return m_process; }
-
-private:
-    QProcess m_process;
-};
 
 // Samples of one series keyed by their scrape time in milliseconds.
 using Samples = std::map<qint64, double>;
@@ -144,7 +121,7 @@ void PrometheusScrapeTest::storedSeriesMatchTheRecords()
     const quint16 serverPort = FreeLoopbackPort();
     QVERIFY(metricsPort != 0 && serverPort != 0 && metricsPort != serverPort);
 
-    Child monitor(QStringLiteral(PALVEX_HEADLESS_PATH),
+    ChildProcess monitor(QStringLiteral(PALVEX_HEADLESS_PATH),
                   {"SIM", "--quiet", "--metrics", QStringLiteral("127.0.0.1:%1").arg(metricsPort), "--duration",
                    QString::number(kLifetimeSeconds)});
     QVERIFY2(monitor.Process().waitForStarted(), "palvex-headless did not start");
@@ -162,7 +139,7 @@ void PrometheusScrapeTest::storedSeriesMatchTheRecords()
                      .arg(metricsPort)
                      .toUtf8());
     config.close();
-    Child server(QStringLiteral("timeout"),
+    ChildProcess server(QStringLiteral("timeout"),
                  {QString::number(kLifetimeSeconds), m_prometheus, "--config.file=" + config.fileName(),
                   "--storage.tsdb.path=" + dir.filePath("data"),
                   QStringLiteral("--web.listen-address=127.0.0.1:%1").arg(serverPort), "--log.level=warn"});
