@@ -207,6 +207,7 @@ private slots:
     void metricsScrapeShowsTheSimulatorValues();
     void errorsGiveOneLineAndAFailureCode_data();
     void errorsGiveOneLineAndAFailureCode();
+    void openFailureShowsItsReasonOnce();
 #ifdef PALVEX_MODEMSIM_PATH
     void ptyCsvSurvivesAnUnplug();
 #endif
@@ -371,6 +372,30 @@ void HeadlessProcessTest::errorsGiveOneLineAndAFailureCode()
     const QByteArray error = child.Process().readAllStandardError();
     QVERIFY2(error.count('\n') == 1 && error.startsWith("palvex: ") && error.contains(message.toUtf8()),
              error.constData());
+}
+
+void HeadlessProcessTest::openFailureShowsItsReasonOnce()
+{
+    // A file that is there but is no terminal fails every open, once a
+    // second, with the same reason.
+    QTemporaryDir dir;
+    const QString port = dir.filePath("not-a-tty");
+    QFile file(port);
+    QVERIFY(file.open(QIODevice::WriteOnly));
+    file.close();
+    // The reason is the system's error text, in English under the C locale.
+    const QByteArray locale = qgetenv("LC_ALL");
+    qputenv("LC_ALL", "C");
+    Child child(PALVEX_HEADLESS_PATH, {port, "--duration", "2.5"});
+    locale.isNull() ? qunsetenv("LC_ALL") : qputenv("LC_ALL", locale);
+    QVERIFY(child.Finish());
+    QCOMPARE(child.Process().exitCode(), 0);
+    const QList<QByteArray> progress = child.Process().readAllStandardError().split('\n');
+    const qsizetype failure = progress.indexOf("  Error while opening " + port.toUtf8() + ".");
+    QVERIFY2(failure >= 0 && failure + 1 < progress.size(), progress.join('\n').constData());
+    QCOMPARE(progress[failure + 1], QByteArray("  Inappropriate ioctl for device"));
+    QCOMPARE(progress.count(progress[failure]), 1);
+    QCOMPARE(progress.count(progress[failure + 1]), 1);
 }
 
 #ifdef PALVEX_MODEMSIM_PATH
