@@ -281,8 +281,8 @@ bool TVRSComm32::OpenPort()
         SetLastErrorCode(static_cast<std::uint32_t>(m_port->error()));
         m_lastErrorText = m_port->errorString().toStdString();
         if (m_port->error() == QSerialPort::PermissionError) {
-            const std::string device = m_port->portName().startsWith('/') ? m_port->portName().toStdString()
-                                                                           : "/dev/" + m_port->portName().toStdString();
+            const std::string name = Trim(m_commPort);
+            const std::string device = !name.empty() && name.front() == '/' ? name : "/dev/" + name;
             m_lastErrorText += ". " + PermissionDeniedHint(device, DeviceGroup(device));
         }
         m_port->clearError();
