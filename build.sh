@@ -5,6 +5,7 @@
 #   ./build.sh run [PORT]   run Palvex (default port SIM, the built-in simulated modem)
 #   ./build.sh test         run the whole test suite through ctest
 #   ./build.sh build        only build
+#   ./build.sh package      build, then the Debian package palvex_VERSION_ARCH.deb in the build folder
 set -euo pipefail
 cd "$(dirname "$0")"
 
@@ -38,8 +39,13 @@ case "$cmd" in
     cd "$build_dir"
     exec ctest --output-on-failure -j "$jobs" --timeout 600
     ;;
+  package)
+    setup
+    (cd "$build_dir" && cpack -G DEB)
+    echo "build.sh: install it with: apt install ./$build_dir/$(cd "$build_dir" && ls palvex_*.deb | tail -n 1)"
+    ;;
   *)
-    echo "usage: $0 {run [PORT]|test|build}" >&2
+    echo "usage: $0 {run [PORT]|test|build|package}" >&2
     exit 2
     ;;
 esac

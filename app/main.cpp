@@ -4,6 +4,7 @@
 #include "AppIcon.h"
 #include "HeadlessMain.h"
 #include "MainWindow.h"
+#include "SerialPortDetails.h"
 #include "VRynAppInfo.h"
 
 #include <QApplication>
@@ -25,6 +26,8 @@ struct Options {
     QCommandLineOption log{QStringLiteral("log"),
                            QStringLiteral("Append every poll cycle's values to FILE (JSON lines; CSV for a .csv file)."),
                            QStringLiteral("FILE")};
+    QCommandLineOption listPorts{QStringLiteral("list-ports"),
+                                 QStringLiteral("List the serial ports with what the system knows about each, and exit.")};
 };
 
 void Configure(QCommandLineParser &parser, const Options &options)
@@ -34,17 +37,18 @@ void Configure(QCommandLineParser &parser, const Options &options)
     parser.addHelpOption();
     parser.addVersionOption();
     parser.addOption(options.log);
+    parser.addOption(options.listPorts);
     parser.addPositionalArgument(QStringLiteral("port"),
                                  QStringLiteral("Serial port to open (ttyUSB0, /dev/ttyACM0, COM3), or SIM for the "
                                                 "built-in simulated modem. Default: the port used last."),
                                  QStringLiteral("[port]"));
 }
 
-// --help and --version print and exit; they must work without a display.
+// --help, --version and --list-ports print and exit; they must work without a display.
 bool AsksOnlyForText(int argc, char **argv)
 {
     for (int i = 1; i < argc; ++i)
-        for (const char *option : {"-h", "--help", "-?", "--help-all", "-v", "--version"})
+        for (const char *option : {"-h", "--help", "-?", "--help-all", "-v", "--version", "--list-ports"})
             if (std::strcmp(argv[i], option) == 0)
                 return true;
     return false;
@@ -66,7 +70,12 @@ int main(int argc, char **argv)
         SetApplicationNames();
         QCommandLineParser parser;
         Configure(parser, options);
-        parser.process(core); // prints and exits
+        parser.process(core); // help and version print and exit
+        if (parser.isSet(options.listPorts)) {
+            for (const SerialPortDetails &port : SystemSerialPorts())
+                std::printf("%s\n", PortLabel(port).c_str());
+            std::printf("%s\n", PortLabel(SimulatedPortDetails()).c_str());
+        }
         return 0;
     }
 

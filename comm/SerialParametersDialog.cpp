@@ -1,12 +1,15 @@
 #include "SerialParametersDialog.h"
 
+#include "SerialPortDetails.h"
 #include "VRSComm32.h"
 
+#include <QAbstractItemView>
 #include <QComboBox>
 #include <QDialogButtonBox>
 #include <QFormLayout>
 #include <QIntValidator>
 #include <QLabel>
+#include <QStyledItemDelegate>
 #include <QVBoxLayout>
 
 #include <limits>
@@ -19,6 +22,22 @@ void AddItems(QComboBox *box, const QList<QPair<QString, QString>> &items)
     for (const auto &[text, value] : items)
         box->addItem(text, value);
 }
+
+// The open port list shows each port's label; the item text stays the name
+// a pick puts into the editable combo.
+class PortLabelDelegate : public QStyledItemDelegate {
+public:
+    using QStyledItemDelegate::QStyledItemDelegate;
+
+protected:
+    void initStyleOption(QStyleOptionViewItem *option, const QModelIndex &index) const override
+    {
+        QStyledItemDelegate::initStyleOption(option, index);
+        const QString label = index.data(kPortLabelRole).toString();
+        if (!label.isEmpty())
+            option->text = label;
+    }
+};
 
 void SelectValue(QComboBox *box, const QString &value)
 {
@@ -124,11 +143,32 @@ void InstallSerialParametersDialog(TVRSComm32 &comm, QWidget *parent)
 
 void FillPortList(QComboBox *combo, const std::string &filter)
 {
+    std::vector<SerialPortDetails> ports = SystemSerialPorts();
+    const QString wanted = QString::fromStdString(filter);
+    std::erase_if(ports, [&wanted](const SerialPortDetails &port) {
+        return !QString::fromStdString(port.name).contains(wanted, Qt::CaseInsensitive);
+    });
+    FillPortList(combo, ports);
+}
+
+void FillPortList(QComboBox *combo, const std::vector<SerialPortDetails> &ports)
+{
     const QString typed = combo->isEditable() ? combo->currentText() : QString();
     const QSignalBlocker blocker(combo);
+    if (!dynamic_cast<PortLabelDelegate *>(combo->itemDelegate()))
+        combo->setItemDelegate(new PortLabelDelegate(combo));
     combo->clear();
-    for (const std::string &name : TVRSComm32::PortList(filter))
-        combo->addItem(QString::fromStdString(name));
+    auto add = [combo](const SerialPortDetails &port) {
+        const QString label = QString::fromStdString(PortLabel(port));
+        combo->addItem(QString::fromStdString(PortChoice(port)));
+        combo->setItemData(combo->count() - 1, label, kPortLabelRole);
+        combo->setItemData(combo->count() - 1, label, Qt::ToolTipRole);
+    };
+    for (const SerialPortDetails &port : ports)
+        add(port);
+    add(SimulatedPortDetails());
+    // The labels are longer than the combo is wide; the open list widens to them.
+    combo->view()->setMinimumWidth(combo->view()->sizeHintForColumn(0));
     if (!typed.isEmpty())
         combo->setCurrentText(typed);
 }

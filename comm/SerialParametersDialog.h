@@ -5,8 +5,10 @@
 #include <QDialog>
 
 #include <string>
+#include <vector>
 
 class QComboBox;
+struct SerialPortDetails;
 class QLabel;
 class TVRSComm32;
 
@@ -47,6 +49,14 @@ private:
 // Makes comm's ConfigurationDialog show the dialog above, parented to parent.
 void InstallSerialParametersDialog(TVRSComm32 &comm, QWidget *parent);
 
-// Fills combo with the system's serial ports and "SIM" last (TVRSComm32::PortList).
-// An editable combo keeps the text the user typed (a device path, say).
+// Fills combo with the system's serial ports whose name contains filter
+// (empty: all) and "SIM" last. An item's text is the name a pick stores (the
+// stable /dev/serial/by-id/ name when there is one); the open list shows
+// each port's PortLabel. An editable combo keeps the text the user typed (a
+// device path, say).
 void FillPortList(QComboBox *combo, const std::string &filter = {});
+// The same with the given ports (SIM is added).
+void FillPortList(QComboBox *combo, const std::vector<SerialPortDetails> &ports);
+
+// Item data role of the port combo holding the label the open list shows.
+inline constexpr int kPortLabelRole = Qt::UserRole + 1;

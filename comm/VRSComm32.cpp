@@ -1,13 +1,13 @@
 #include "VRSComm32.h"
 
 #include "RynSimModem.h"
+#include "SerialPortDetails.h"
 
 #include <QFileInfo>
 #include <QMetaObject>
 #include <QSerialPortInfo>
 #include <QTimer>
 
-#include <algorithm>
 #include <cctype>
 #include <cstring>
 #include <exception>
@@ -282,6 +282,11 @@ bool TVRSComm32::OpenPort()
     if (!m_port->open(QIODevice::ReadWrite)) {
         SetLastErrorCode(static_cast<std::uint32_t>(m_port->error()));
         m_lastErrorText = m_port->errorString().toStdString();
+        if (m_port->error() == QSerialPort::PermissionError) {
+            const std::string name = Trim(m_commPort);
+            const std::string device = !name.empty() && name.front() == '/' ? name : "/dev/" + name;
+            m_lastErrorText += ". " + PermissionDeniedHint(device, DeviceGroup(device));
+        }
         m_port->clearError();
         return false;
     }
@@ -445,13 +450,9 @@ bool TVRSComm32::ConfigurationDialog()
 std::vector<std::string> TVRSComm32::PortList(const std::string &filter)
 {
     std::vector<std::string> names;
-    for (const QSerialPortInfo &info : QSerialPortInfo::availablePorts()) {
-        std::string name = info.portName().toStdString();
-        if (filter.empty() || Lower(name).find(Lower(filter)) != std::string::npos)
-            names.push_back(std::move(name));
-    }
-    std::sort(names.begin(), names.end());
-    names.erase(std::unique(names.begin(), names.end()), names.end());
+    for (const SerialPortDetails &port : SystemSerialPorts())
+        if (filter.empty() || Lower(port.name).find(Lower(filter)) != std::string::npos)
+            names.push_back(port.name);
     names.emplace_back("SIM");
     return names;
 }

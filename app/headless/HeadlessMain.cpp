@@ -192,20 +192,24 @@ private:
     }
 
     // The machine's own progress texts (not the modem's lines) go to
-    // standard error; repeated open failures are reported once.
+    // standard error; repeated open failures are reported once, with the
+    // reason that follows them (Permission denied and what to do about it).
     void StatusLine(const std::string &line)
     {
         const bool machine = line.rfind("machine: ", 0) == 0;
         const bool success = line.rfind("  Success.", 0) == 0;
         const bool failure = line.rfind("  Error while opening", 0) == 0;
+        const bool reason = m_reasonExpected && !machine && !success && !failure;
+        m_reasonExpected = false;
         if (success)
             m_openFailureShown = false;
         if (failure) {
             if (m_openFailureShown)
                 return;
             m_openFailureShown = true;
+            m_reasonExpected = true;
         }
-        if (machine || success || failure) {
+        if (machine || success || failure || reason) {
             std::fprintf(stderr, "%s\n", line.c_str());
             std::fflush(stderr);
         }
@@ -224,6 +228,7 @@ private:
     bool m_everConnected = false;
     bool m_stopping = false;
     bool m_openFailureShown = false;
+    bool m_reasonExpected = false; // the line after a shown open failure is its reason
     int m_exitCode = kExitOk;
 };
 

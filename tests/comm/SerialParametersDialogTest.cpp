@@ -1,9 +1,12 @@
 // The "&Parameters" dialog edits the channel's settings; the port list fills
 // a combo box with "SIM" last and keeps a typed device path.
 #include "SerialParametersDialog.h"
+#include "SerialPortDetails.h"
 #include "VRSComm32.h"
 
+#include <QAbstractItemView>
 #include <QComboBox>
+#include <QStyleOptionViewItem>
 #include <QDialogButtonBox>
 #include <QPushButton>
 #include <QTest>
@@ -17,6 +20,7 @@ private slots:
     void invalidBaudKeepsTheDialogOpenAndChangesNothing();
     void cancelChangesNothing();
     void portListPutsSimLastAndKeepsTypedText();
+    void portListStoresStableNamesAndShowsLabels();
 };
 
 namespace {
@@ -110,6 +114,44 @@ void SerialParametersDialogTest::portListPutsSimLastAndKeepsTypedText()
     FillPortList(&combo);
     QCOMPARE(combo.currentText(), QString("/dev/pts/7"));
     QCOMPARE(combo.findText("SIM"), combo.count() - 1);
+}
+
+void SerialParametersDialogTest::portListStoresStableNamesAndShowsLabels()
+{
+    SerialPortDetails modem;
+    modem.name = "ttyUSB2";
+    modem.description = "EG25-G";
+    modem.manufacturer = "Quectel";
+    modem.stableName = "/dev/serial/by-id/usb-Quectel_EG25-G_0123456-if02-port0";
+    SerialPortDetails builtIn;
+    builtIn.name = "ttyS0";
+    QComboBox combo;
+    combo.setEditable(true);
+    FillPortList(&combo, {modem, builtIn});
+
+    QCOMPARE(combo.count(), 3);
+    QCOMPARE(combo.itemText(0), QString::fromStdString(modem.stableName));
+    QCOMPARE(combo.itemData(0, kPortLabelRole).toString(),
+             QString("ttyUSB2: EG25-G (Quectel), /dev/serial/by-id/usb-Quectel_EG25-G_0123456-if02-port0"));
+    QCOMPARE(combo.itemData(0, Qt::ToolTipRole), combo.itemData(0, kPortLabelRole));
+    QCOMPARE(combo.itemText(1), QString("ttyS0"));
+    QCOMPARE(combo.itemText(2), QString("SIM"));
+    QCOMPARE(combo.itemData(2, kPortLabelRole).toString(), QString("SIM: built-in simulated modem"));
+
+    // Picking the modem puts its stable name into the edit, which is what
+    // the window stores and opens.
+    combo.setCurrentIndex(0);
+    QCOMPARE(combo.currentText(), QString::fromStdString(modem.stableName));
+
+    // The open list paints the label, not the stored name: the painted
+    // text needs more room than the item text alone.
+    QStyleOptionViewItem option;
+    option.initFrom(combo.view());
+    const QModelIndex first = combo.model()->index(0, 0);
+    const int labelWidth = combo.view()->itemDelegate()->sizeHint(option, first).width();
+    const int nameWidth = combo.fontMetrics().horizontalAdvance(combo.itemText(0));
+    QVERIFY2(labelWidth > nameWidth + combo.fontMetrics().horizontalAdvance("ttyUSB2: EG25-G (Quectel), ") / 2,
+             qPrintable(QString("label %1 px, name %2 px").arg(labelWidth).arg(nameWidth)));
 }
 
 QTEST_MAIN(SerialParametersDialogTest)

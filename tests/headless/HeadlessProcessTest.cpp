@@ -3,6 +3,7 @@
 // unplugged and plugged in again, a Prometheus scrape over loopback, a clean
 // stop on SIGTERM and the error exits.
 #include "CycleRecord.h"
+#include "ChildProcess.h"
 #include "ModemSimProcess.h"
 #include "TestFiles.h"
 #include "RynSimModem.h"
@@ -36,27 +37,10 @@ constexpr int kWaitMs = 20000;
 const QStringList kKeys{"cycle", "time", "port", "manufacturer", "model", "signal", "ber",
                         "registration", "activity", "operator_name", "operator_code", "cells"};
 
-// One process started by a test and ended by this handle (by its id only).
-class Child {
+// palvex-headless started by a test, with its standard output collected.
+class Child : public ChildProcess {
 public:
-    Child(const QString &program, const QStringList &arguments)
-    {
-        m_process.setProgram(program);
-        m_process.setArguments(arguments);
-        m_process.setProcessChannelMode(QProcess::SeparateChannels);
-        m_process.start();
-    }
-    ~Child()
-    {
-        if (m_process.state() == QProcess::NotRunning)
-            return;
-        m_process.closeWriteChannel();
-        if (!m_process.waitForFinished(2000)) {
-            m_process.kill();
-            m_process.waitForFinished(2000);
-        }
-    }
-    QProcess &Process() { return m_process; }
+    using ChildProcess::ChildProcess;
 
     // Collects standard output until pred holds for the lines read so far.
     bool WaitForLines(const std::function<bool(const QList<QByteArray> &)> &pred, int waitMs = kWaitMs)
@@ -86,7 +70,6 @@ public:
     const QList<QByteArray> &Lines() const { return m_lines; }
 
 private:
-    QProcess m_process;
     QList<QByteArray> m_lines;
 };
 
@@ -230,6 +213,7 @@ private slots:
     void errorsGiveOneLineAndAFailureCode();
     void logFormatFollowsTheFileName_data();
     void logFormatFollowsTheFileName();
+    void openFailureShowsItsReasonOnce();
 #ifdef PALVEX_MODEMSIM_PATH
     void ptyCsvSurvivesAnUnplug();
 #endif
@@ -447,6 +431,30 @@ void HeadlessProcessTest::logFormatFollowsTheFileName()
     QVERIFY2(output.isEmpty(), qPrintable("standard output: " + output));
     const QString logged = check(FileLines(log), csvLog);
     QVERIFY2(logged.isEmpty(), qPrintable("log: " + logged));
+}
+
+void HeadlessProcessTest::openFailureShowsItsReasonOnce()
+{
+    // A file that is there but is no terminal fails every open, once a
+    // second, with the same reason.
+    QTemporaryDir dir;
+    const QString port = dir.filePath("not-a-tty");
+    QFile file(port);
+    QVERIFY(file.open(QIODevice::WriteOnly));
+    file.close();
+    // The reason is the system's error text, in English under the C locale.
+    const QByteArray locale = qgetenv("LC_ALL");
+    qputenv("LC_ALL", "C");
+    Child child(PALVEX_HEADLESS_PATH, {port, "--duration", "2.5"});
+    locale.isNull() ? qunsetenv("LC_ALL") : qputenv("LC_ALL", locale);
+    QVERIFY(child.Finish());
+    QCOMPARE(child.Process().exitCode(), 0);
+    const QList<QByteArray> progress = child.Process().readAllStandardError().split('\n');
+    const qsizetype failure = progress.indexOf("  Error while opening " + port.toUtf8() + ".");
+    QVERIFY2(failure >= 0 && failure + 1 < progress.size(), progress.join('\n').constData());
+    QCOMPARE(progress[failure + 1], QByteArray("  Inappropriate ioctl for device"));
+    QCOMPARE(progress.count(progress[failure]), 1);
+    QCOMPARE(progress.count(progress[failure + 1]), 1);
 }
 
 #ifdef PALVEX_MODEMSIM_PATH

@@ -1,0 +1,117 @@
+#include "SerialPortDetails.h"
+
+#include <QDir>
+#include <QFileInfo>
+#include <QSerialPortInfo>
+
+#include <algorithm>
+#include <cstdio>
+
+#include <grp.h>
+#include <sys/stat.h>
+
+namespace {
+
+std::string Hex4(std::uint16_t value)
+{
+    char text[8];
+    std::snprintf(text, sizeof text, "%04x", value);
+    return text;
+}
+
+std::string Text(const QString &s) { return s.trimmed().toStdString(); }
+
+} // namespace
+
+std::string PortChoice(const SerialPortDetails &port)
+{
+    return port.stableName.empty() ? port.name : port.stableName;
+}
+
+std::string PortLabel(const SerialPortDetails &port)
+{
+    std::vector<std::string> facts;
+    // udev often repeats the maker as the description of a plain adapter.
+    if (!port.description.empty() && !port.manufacturer.empty() && port.description != port.manufacturer)
+        facts.push_back(port.description + " (" + port.manufacturer + ")");
+    else if (!port.description.empty())
+        facts.push_back(port.description);
+    else if (!port.manufacturer.empty())
+        facts.push_back(port.manufacturer);
+    if (!port.serialNumber.empty())
+        facts.push_back("serial " + port.serialNumber);
+    if (port.vendorId && port.productId)
+        facts.push_back("USB " + Hex4(*port.vendorId) + ":" + Hex4(*port.productId));
+    if (!port.stableName.empty())
+        facts.push_back(port.stableName);
+
+    std::string label = port.name;
+    for (std::size_t i = 0; i < facts.size(); ++i)
+        label += (i == 0 ? ": " : ", ") + facts[i];
+    return label;
+}
+
+SerialPortDetails SimulatedPortDetails()
+{
+    SerialPortDetails sim;
+    sim.name = "SIM";
+    sim.description = "built-in simulated modem";
+    return sim;
+}
+
+std::map<std::string, std::string> StablePortNames(const std::string &folder)
+{
+    std::map<std::string, std::string> names;
+    const QDir dir(QString::fromStdString(folder));
+    // Sorted by name, so the first link to a device wins.
+    for (const QFileInfo &link : dir.entryInfoList(QDir::System | QDir::Files | QDir::NoDotAndDotDot, QDir::Name)) {
+        const QString target = link.canonicalFilePath();
+        if (link.isSymLink() && !target.isEmpty())
+            names.emplace(target.toStdString(), link.absoluteFilePath().toStdString());
+    }
+    return names;
+}
+
+std::vector<SerialPortDetails> SystemSerialPorts(const std::string &folder)
+{
+    const std::map<std::string, std::string> stable = StablePortNames(folder);
+    std::vector<SerialPortDetails> ports;
+    for (const QSerialPortInfo &info : QSerialPortInfo::availablePorts()) {
+        SerialPortDetails port;
+        port.name = Text(info.portName());
+        port.location = Text(info.systemLocation());
+        port.manufacturer = Text(info.manufacturer());
+        port.description = Text(info.description());
+        port.serialNumber = Text(info.serialNumber());
+        if (info.hasVendorIdentifier() && info.hasProductIdentifier()) {
+            port.vendorId = info.vendorIdentifier();
+            port.productId = info.productIdentifier();
+        }
+        const QString canonical = QFileInfo(info.systemLocation()).canonicalFilePath();
+        if (const auto found = stable.find(canonical.toStdString()); found != stable.end())
+            port.stableName = found->second;
+        ports.push_back(std::move(port));
+    }
+    std::sort(ports.begin(), ports.end(), [](const auto &a, const auto &b) { return a.name < b.name; });
+    ports.erase(std::unique(ports.begin(), ports.end(), [](const auto &a, const auto &b) { return a.name == b.name; }),
+                ports.end());
+    return ports;
+}
+
+std::string DeviceGroup(const std::string &device)
+{
+    struct stat status {};
+    if (::stat(device.c_str(), &status) != 0)
+        return {};
+    const group *entry = ::getgrgid(status.st_gid);
+    return entry ? entry->gr_name : std::string();
+}
+
+std::string PermissionDeniedHint(const std::string &device, const std::string &group)
+{
+    // Joining root's group would be no advice at all.
+    if (group.empty() || group == "root")
+        return "Ask the administrator for read and write access to " + device + ".";
+    return device + " belongs to the group " + group + ": add your user to the group " + group +
+           " (sudo usermod -aG " + group + " $USER), then log in again.";
+}

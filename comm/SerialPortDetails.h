@@ -1,0 +1,48 @@
+#pragma once
+// What the system knows about a serial port (QSerialPortInfo, and the
+// stable /dev/serial/by-id/ link udev makes for USB devices), and the texts
+// that let a user tell one modem interface from another.
+
+#include <cstdint>
+#include <map>
+#include <optional>
+#include <string>
+#include <vector>
+
+struct SerialPortDetails {
+    std::string name;     // "ttyUSB2"
+    std::string location; // "/dev/ttyUSB2"
+    std::string manufacturer;
+    std::string description;
+    std::string serialNumber;
+    std::optional<std::uint16_t> vendorId;
+    std::optional<std::uint16_t> productId;
+    // "/dev/serial/by-id/usb-...-if02-port0": the same after a replug or a
+    // reboot, unlike ttyUSB numbers. Empty when there is none.
+    std::string stableName;
+};
+
+inline constexpr const char *kStablePortFolder = "/dev/serial/by-id";
+
+// The name a pick stores and opens: the stable name when there is one.
+std::string PortChoice(const SerialPortDetails &port);
+
+// One line naming the port and all that is known about it, for example
+// "ttyUSB2: EG25-G (Quectel), serial 0123, USB 2c7c:0125, /dev/serial/by-id/usb-Quectel_EG25-G_0123-if02-port0".
+std::string PortLabel(const SerialPortDetails &port);
+
+// The built-in simulated modem, listed after the system's ports.
+SerialPortDetails SimulatedPortDetails();
+
+// The links in folder keyed by the canonical path of the device each points
+// to; of two links to one device the first in name order is kept.
+std::map<std::string, std::string> StablePortNames(const std::string &folder = kStablePortFolder);
+
+// The system's serial ports sorted by name, stable names from folder.
+std::vector<SerialPortDetails> SystemSerialPorts(const std::string &folder = kStablePortFolder);
+
+// The group owning device (after links), empty when it cannot be found.
+std::string DeviceGroup(const std::string &device);
+
+// What to do about "Permission denied" on device owned by group.
+std::string PermissionDeniedHint(const std::string &device, const std::string &group);
