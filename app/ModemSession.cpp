@@ -37,6 +37,9 @@ enum : std::int32_t {
     kPollSmonpSend = 250,
     kPollSmonpWait = 251,
     kPollSmonpDone = 252,
+    kPollProfileSend = 500,
+    kPollProfileWait = 501,
+    kPollProfileDone = 502,
     kPollOperator = 300,
     kPollOperatorWait = 301,
     kPollCopy = 400,
@@ -70,10 +73,36 @@ bool IsFinalResult(const std::string &line)
 
 const char *const kMainPollCommand = "AT+CSQ;+COPS=3,0;+COPS?;+COPS=3,2;+COPS?;+CREG?;+CPAS\r";
 
-const char *CellMonitorCommand(std::size_t monitor)
+const char *const kMoni = "AT^MONI\r";
+const char *const kMonp = "AT^MONP\r";
+const char *const kSmonp = "AT^SMONP\r";
+
+// The cell commands of each family after the design's own, sent in turn in
+// every cycle.
+const std::vector<const char *> &ProfileCommands(TModemProfile profile)
 {
-    static const char *const commands[] = {"AT^MONI", "AT^MONP", "AT^SMONP"};
-    return commands[monitor];
+    static const std::vector<const char *> threeGpp{"AT+CESQ\r"};
+    static const std::vector<const char *> quectel{"AT+QENG=\"servingcell\"\r", "AT+QENG=\"neighbourcell\"\r"};
+    static const std::vector<const char *> simcom{"AT+CPSI?\r"};
+    static const std::vector<const char *> cinterion{"AT^SMONI\r", "AT^SMONP\r"};
+    static const std::vector<const char *> none;
+    switch (profile) {
+    case TModemProfile::ThreeGpp: return threeGpp;
+    case TModemProfile::Quectel: return quectel;
+    case TModemProfile::SimCom: return simcom;
+    case TModemProfile::NewerCinterion: return cinterion;
+    case TModemProfile::Design: break;
+    }
+    return none;
+}
+
+// The commands of a family as the terminal names them.
+std::string CommandNames(TModemProfile profile)
+{
+    std::string names;
+    for (const char *command : ProfileCommands(profile))
+        names += (names.empty() ? "" : " and ") + TrimControl(command);
+    return names;
 }
 
 } // namespace
@@ -360,19 +389,21 @@ void ModemSession::ResetDialogue()
     m_ringSeen = false;
 }
 
-void ModemSession::CellMonitorAnsweredError(CellMonitor monitor)
+void ModemSession::CellMonitorAnsweredError(const std::string &command)
 {
-    const auto i = static_cast<std::size_t>(monitor);
-    if (++m_monitorErrorCycles[i] < kCellMonitorErrorCycles || m_monitorOff[i])
+    if (++m_errorCycles[command] < kCellMonitorErrorCycles || !m_commandsOff.insert(command).second)
         return;
-    m_monitorOff[i] = true;
-    Write(std::string("machine: ") + CellMonitorCommand(i) +
-          " answers only ERROR; it is not sent again until the port is reopened");
+    Write("machine: " + TrimControl(command) + " answers only ERROR; it is not sent again until the port is reopened");
 }
 
-void ModemSession::CellMonitorAnswered(CellMonitor monitor)
+void ModemSession::FallBack(const char *command, TModemProfile profile)
 {
-    m_monitorErrorCycles[static_cast<std::size_t>(monitor)] = 0;
+    Write("machine: " + TrimControl(command) + " answers ERROR; " + CommandNames(profile) +
+          " used instead until the port is reopened");
+    m_profile = profile;
+    m_profileCommand = 0;
+    m_runAgain = true;
+    m_step = kPollProfileSend;
 }
 
 void ModemSession::Write(const std::string &text)
@@ -430,8 +461,8 @@ void ModemSession::RunOpen()
             // A new connection may be another modem: what the last one did
             // not know is asked again.
             ResetDialogue();
-            m_monitorErrorCycles = {};
-            m_monitorOff = {};
+            m_errorCycles.clear();
+            m_commandsOff.clear();
             m_view.PortOpened(port);
             m_runAgain = true;
             SetState(State::Prepare);
@@ -514,10 +545,12 @@ void ModemSession::RunPrepare()
         } else if (StartsWith(line, "OK")) {
             Disarm();
             m_runAgain = true;
-            if (cgmi)
+            if (cgmi) {
                 m_step = kPrepareCgmm;
-            else
+            } else {
+                m_profile = ProfileOfManufacturer(m_manufacturer);
                 SetState(State::Poll);
+            }
         }
         break;
     }
@@ -531,6 +564,12 @@ void ModemSession::RunPoll()
 {
     if (ChannelLostCheck())
         return;
+    if (m_step >= kPollProfileSend)
+        return RunPollProfileCells();
+    if (m_step >= kPollOperator)
+        return RunPollEnd();
+    if (m_step >= kPollChooseMonitor)
+        return RunPollDesignCells();
     switch (m_step) {
     case kPollStart:
         m_echoToTerminal = true;
@@ -555,20 +594,35 @@ void ModemSession::RunPoll()
     case kPollMainWait:
         PollMainAnswer();
         break;
+    default:
+        m_step = 0;
+        break;
+    }
+}
+
+// The design's cell monitor: AT^MONI and AT^MONP, or AT^SMONP for BGS5.
+void ModemSession::RunPollDesignCells()
+{
+    switch (m_step) {
     case kPollChooseMonitor:
         m_runAgain = true;
-        m_step = m_model == "BGS5" ? kPollSmonpSend : kPollMoniSend;
+        if (m_profile != TModemProfile::Design) {
+            m_profileCommand = 0;
+            m_step = kPollProfileSend;
+        } else {
+            m_step = m_model == "BGS5" ? kPollSmonpSend : kPollMoniSend;
+        }
         break;
     case kPollMoniSend:
         m_echoToTerminal = false;
-        m_runAgain = CellMonitorOff(CellMonitor::Moni);
+        m_runAgain = CellMonitorOff(kMoni);
         if (m_runAgain) {
             m_step = kPollMoniDone;
             break;
         }
         m_lastLine.clear();
         m_expectFirstLine = true;
-        Command("AT^MONI\r", kCellMonitorTimeout);
+        Command(kMoni, kCellMonitorTimeout);
         m_step = kPollMoniWait;
         break;
     case kPollMoniWait:
@@ -583,7 +637,7 @@ void ModemSession::RunPoll()
     case kPollSmonpSend: {
         const bool smonp = m_step == kPollSmonpSend;
         m_echoToTerminal = smonp;
-        m_runAgain = CellMonitorOff(smonp ? CellMonitor::Smonp : CellMonitor::Monp);
+        m_runAgain = CellMonitorOff(smonp ? kSmonp : kMonp);
         if (m_runAgain) {
             m_step = smonp ? kPollSmonpDone : kPollMonpDone;
             break;
@@ -591,7 +645,7 @@ void ModemSession::RunPoll()
         m_lastLine.clear();
         m_expectFirstLine = true;
         m_rowIndex = 0;
-        Command(smonp ? "AT^SMONP\r" : "AT^MONP\r", kCellMonitorTimeout);
+        Command(smonp ? kSmonp : kMonp, kCellMonitorTimeout);
         m_step = smonp ? kPollSmonpWait : kPollMonpWait;
         break;
     }
@@ -607,6 +661,91 @@ void ModemSession::RunPoll()
         m_runAgain = true;
         m_step = kPollOperator;
         break;
+    default:
+        m_step = 0;
+        break;
+    }
+}
+
+// The cell commands of the other families, one after the other; the first
+// command of a family that answers ERROR makes the session fall back to the
+// 3GPP command within the same cycle.
+void ModemSession::RunPollProfileCells()
+{
+    const std::vector<const char *> &commands = ProfileCommands(m_profile);
+    switch (m_step) {
+    case kPollProfileSend:
+        m_echoToTerminal = true;
+        m_runAgain = true;
+        if (m_profileCommand >= commands.size()) {
+            m_step = kPollOperator;
+        } else if (CellMonitorOff(commands[m_profileCommand])) {
+            ++m_profileCommand;
+        } else {
+            m_runAgain = false;
+            m_lastLine.clear();
+            m_smonpSection = TRadioTech::Unknown;
+            Command(commands[m_profileCommand], kCellMonitorTimeout);
+            m_step = kPollProfileWait;
+        }
+        break;
+    case kPollProfileWait:
+        if (m_timedOut) {
+            m_runAgain = true;
+            m_step = kPollProfileDone;
+        } else if (Waiting()) {
+        } else if (IsErrorResultCode(m_lastLine)) {
+            Disarm();
+            if (m_profileCommand == 0 && m_profile != TModemProfile::ThreeGpp) {
+                FallBack(commands[0], TModemProfile::ThreeGpp);
+                break;
+            }
+            CellMonitorAnsweredError(commands[m_profileCommand]);
+            m_runAgain = true;
+            m_step = kPollProfileDone;
+        } else if (m_lastLine == "OK") {
+            CellMonitorAnswered(commands[m_profileCommand]);
+            m_runAgain = true;
+            m_step = kPollProfileDone;
+        } else {
+            ParseProfileLine(m_lastLine);
+        }
+        break;
+    case kPollProfileDone:
+        Disarm();
+        ++m_profileCommand;
+        m_runAgain = true;
+        m_step = kPollProfileSend;
+        break;
+    default:
+        m_step = 0;
+        break;
+    }
+}
+
+void ModemSession::ParseProfileLine(const std::string &line)
+{
+    switch (m_profile) {
+    case TModemProfile::ThreeGpp: parseCesqExec(line, m_workingRecord); break;
+    case TModemProfile::Quectel:
+        if (!parseQengServing(line, m_workingRecord))
+            parseQengNeighbour(line, m_workingRecord);
+        break;
+    case TModemProfile::SimCom: parseCpsiRead(line, m_workingRecord); break;
+    case TModemProfile::NewerCinterion:
+        if (m_profileCommand == 0)
+            parseSmoniServing(line, m_workingRecord);
+        else
+            parseSmonpSection(line, m_smonpSection, m_workingRecord);
+        break;
+    case TModemProfile::Design: break;
+    }
+}
+
+// The operator switch when one was asked for, then the copy of the record.
+void ModemSession::RunPollEnd()
+{
+    switch (m_step) {
     case kPollOperator:
         StartOperatorSwitch();
         break;
@@ -690,12 +829,10 @@ void ModemSession::PollServingCell()
     if (Waiting())
         return;
     if (IsErrorResultCode(m_lastLine)) {
-        // A modem without the command: the step ends at once, as on a
-        // time-out.
-        CellMonitorAnsweredError(CellMonitor::Moni);
+        // A modem of another family: its own commands, within this cycle.
+        Disarm();
         parseMoniServing(std::string(), m_workingRecord);
-        m_runAgain = true;
-        m_step = kPollMoniDone;
+        FallBack(kMoni, IsCinterionFamily(m_manufacturer) ? TModemProfile::NewerCinterion : TModemProfile::ThreeGpp);
         return;
     }
     if (m_expectFirstLine) {
@@ -704,7 +841,7 @@ void ModemSession::PollServingCell()
         return;
     }
     if (StartsWith(m_lastLine, "OK")) {
-        CellMonitorAnswered(CellMonitor::Moni);
+        CellMonitorAnswered(kMoni);
         m_runAgain = true;
         m_step = kPollMoniDone;
         return;
@@ -729,7 +866,7 @@ void ModemSession::PollNeighbours(bool smonp)
     }
     if (Waiting())
         return;
-    const CellMonitor monitor = smonp ? CellMonitor::Smonp : CellMonitor::Monp;
+    const char *const monitor = smonp ? kSmonp : kMonp;
     if (IsErrorResultCode(m_lastLine)) {
         CellMonitorAnsweredError(monitor);
         parse(std::string(), -1);

@@ -9,13 +9,16 @@
 // it runs the same on the serial port, on the simulated modem and on a
 // scripted channel in tests.
 
+#include "CellParsers.h"
 #include "NetState.h"
 
 #include <array>
 #include <chrono>
 #include <cstdint>
 #include <mutex>
+#include <map>
 #include <optional>
+#include <set>
 #include <string>
 
 class QTimer;
@@ -105,6 +108,10 @@ public:
     bool EchoToTerminal() const { return m_echoToTerminal; }
 
     const std::string &Manufacturer() const { return m_manufacturer; }
+    // The command family the cell commands come from: chosen from the
+    // manufacturer, then the fallback when the family's command answers
+    // only ERROR, until the next reconnect.
+    TModemProfile Profile() const { return m_profile; }
     const std::string &Model() const { return m_model; }
     std::uint64_t CompletedCycles() const { return m_completedCycles; }
 
@@ -147,6 +154,9 @@ private:
     void RunOpen();
     void RunPrepare();
     void RunPoll();
+    void RunPollDesignCells();
+    void RunPollProfileCells();
+    void RunPollEnd();
     void RunAnswer();
     void RunClose();
 
@@ -154,9 +164,9 @@ private:
     void PollServingCell();
     void PollNeighbours(bool smonp);
     void StartOperatorSwitch();
+    void ParseProfileLine(const std::string &line);
+    void FallBack(const char *command, TModemProfile profile);
 
-    // The cell-monitor commands, each of which a modem may not know.
-    enum class CellMonitor : std::uint8_t { Moni, Monp, Smonp };
     // Whether a command sent again after its time-out may take the late
     // answer of the one before it: the same question, asked again.
     enum class Repeat : std::uint8_t { No, Yes };
@@ -179,9 +189,12 @@ private:
     void ResetDialogue();
     // Classifies a received, trimmed line; true when the machine should see it.
     bool TakeLine(const std::string &line);
-    void CellMonitorAnsweredError(CellMonitor monitor);
-    void CellMonitorAnswered(CellMonitor monitor);
-    bool CellMonitorOff(CellMonitor monitor) const { return m_monitorOff[static_cast<std::size_t>(monitor)]; }
+    // A cell command (by its text, CR included) that answered ERROR, or that
+    // answered; one that answered only ERROR kCellMonitorErrorCycles cycles
+    // in a row is off until the next reconnect.
+    void CellMonitorAnsweredError(const std::string &command);
+    void CellMonitorAnswered(const std::string &command) { m_errorCycles.erase(command); }
+    bool CellMonitorOff(const std::string &command) const { return m_commandsOff.count(command) > 0; }
     bool SessionOpen() const;
     void Send(const std::string &command);
     void Write(const std::string &text);
@@ -208,8 +221,11 @@ private:
     // A RING or +CRING line came: an incoming call, for a channel that
     // cannot report the ring indicator line.
     bool m_ringSeen = false;
-    std::array<int, 3> m_monitorErrorCycles{};
-    std::array<bool, 3> m_monitorOff{};
+    std::map<std::string, int> m_errorCycles;
+    std::set<std::string> m_commandsOff;
+    TModemProfile m_profile = TModemProfile::Design;
+    std::size_t m_profileCommand = 0;
+    TRadioTech m_smonpSection = TRadioTech::Unknown;
     bool m_expectFirstLine = false;
     std::uint8_t m_pendingAnswers = 0;
     std::int32_t m_rowIndex = 0;

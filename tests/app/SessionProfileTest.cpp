@@ -1,0 +1,109 @@
+// The cell commands of each maker's family: chosen from the manufacturer,
+// and the fallback within the same cycle when a family's command answers
+// only ERROR, kept until the next reconnect.
+
+#include "SessionHarness.h"
+
+#include <gtest/gtest.h>
+
+namespace {
+
+using Writes = std::vector<std::string>;
+
+const char *const kMainPoll = "AT+CSQ;+COPS=3,0;+COPS?;+COPS=3,2;+COPS?;+CREG?;+CPAS\r";
+const Writes kMainAnswer{"+CSQ: 17,0", "+COPS: 0,0,\"T-Mobile CZ\",7", "+COPS: 0,2,\"23001\",7", "+CREG: 0,1",
+                         "+CPAS: 0", "OK"};
+
+struct ProfileCase {
+    const char *name;
+    std::string manufacturer;
+    std::string model;
+    // Answer to each command of the first cycle in turn.
+    std::vector<Writes> firstCycle;
+    Writes firstCommands;
+    Writes laterCommands;
+    TModemProfile profile;
+};
+
+class SessionProfile : public ::testing::TestWithParam<ProfileCase> {};
+
+TEST_P(SessionProfile, SendsTheFamilysCommandsAndFallsBackOnError)
+{
+    const ProfileCase &c = GetParam();
+    SessionHarness h;
+    h.Start();
+    h.Reply("OK\r\n");
+    h.ReplyLines({c.manufacturer, "OK"});
+    h.ReplyLines({c.model, "OK"});
+    h.TakeWrites();
+    h.Advance(50);
+    h.ReplyLines(kMainAnswer);
+    for (const Writes &answer : c.firstCycle)
+        h.ReplyLines(answer);
+    ASSERT_EQ(h.view.cycles, 1);
+    Writes first{kMainPoll};
+    first.insert(first.end(), c.firstCommands.begin(), c.firstCommands.end());
+    EXPECT_EQ(h.TakeWrites(), first);
+    EXPECT_EQ(h.session.Profile(), c.profile);
+
+    h.Advance(50);
+    h.ReplyLines(kMainAnswer);
+    for (std::size_t i = 0; i < c.laterCommands.size(); ++i)
+        h.ReplyLines(c.profile == TModemProfile::Design ? Writes{"chann", "OK"} : Writes{"OK"});
+    ASSERT_EQ(h.view.cycles, 2);
+    Writes later{kMainPoll};
+    later.insert(later.end(), c.laterCommands.begin(), c.laterCommands.end());
+    EXPECT_EQ(h.TakeWrites(), later) << "the fallback is kept";
+
+    // A reconnect chooses from the identification again.
+    h.channel.Lose();
+    h.Advance(50);
+    h.Reply("OK\r\n");
+    h.ReplyLines({c.manufacturer, "OK"});
+    h.ReplyLines({c.model, "OK"});
+    h.TakeWrites();
+    h.Advance(50);
+    h.ReplyLines(kMainAnswer);
+    EXPECT_EQ(h.TakeWrites(), (Writes{kMainPoll, c.firstCommands.front()}));
+}
+
+const std::string kQengServing = "AT+QENG=\"servingcell\"\r";
+const std::string kQengNeighbours = "AT+QENG=\"neighbourcell\"\r";
+
+INSTANTIATE_TEST_SUITE_P(
+    Makers, SessionProfile,
+    ::testing::Values(
+        ProfileCase{"Quectel", "Quectel", "EC25", {{"OK"}, {"OK"}}, {kQengServing, kQengNeighbours},
+                    {kQengServing, kQengNeighbours}, TModemProfile::Quectel},
+        ProfileCase{"SimCom", "SIMCOM INCORPORATED", "SIM7600E", {{"OK"}}, {"AT+CPSI?\r"}, {"AT+CPSI?\r"},
+                    TModemProfile::SimCom},
+        ProfileCase{"QuectelWithoutQeng", "Quectel", "BG96", {{"ERROR"}, {"OK"}}, {kQengServing, "AT+CESQ\r"},
+                    {"AT+CESQ\r"}, TModemProfile::ThreeGpp},
+        ProfileCase{"NewerCinterion", "Cinterion", "ELS61", {{"ERROR"}, {"OK"}, {"OK"}},
+                    {"AT^MONI\r", "AT^SMONI\r", "AT^SMONP\r"}, {"AT^SMONI\r", "AT^SMONP\r"},
+                    TModemProfile::NewerCinterion},
+        ProfileCase{"OtherMaker", "u-blox", "SARA-R410M", {{"+CME ERROR: 100"}, {"OK"}}, {"AT^MONI\r", "AT+CESQ\r"},
+                    {"AT+CESQ\r"}, TModemProfile::ThreeGpp},
+        ProfileCase{"DesignFamily", "SIEMENS", "MC55", {{"chann", "OK"}, {"chann", "OK"}}, {"AT^MONI\r", "AT^MONP\r"},
+                    {"AT^MONI\r", "AT^MONP\r"}, TModemProfile::Design}),
+    [](const auto &info) { return std::string(info.param.name); });
+
+TEST(SessionProfile, FallbackIsSaidOnceInTheTerminal)
+{
+    SessionHarness h;
+    h.Start();
+    h.Reply("OK\r\n");
+    h.ReplyLines({"Quectel", "OK"});
+    h.ReplyLines({"EC21", "OK"});
+    for (int cycle = 0; cycle < 2; ++cycle) {
+        h.Advance(50);
+        h.ReplyLines(kMainAnswer);
+        h.ReplyLines({cycle == 0 ? "ERROR" : "OK"});
+        h.ReplyLines({"OK"});
+    }
+    EXPECT_TRUE(h.view.HasLine(
+        "machine: AT+QENG=\"servingcell\" answers ERROR; AT+CESQ used instead until the port is reopened"));
+    EXPECT_EQ(h.view.cycles, 2);
+}
+
+} // namespace
