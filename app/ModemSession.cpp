@@ -159,6 +159,12 @@ TNetState ModemSession::DisplayRecordSnapshot()
     return m_displayRecord;
 }
 
+std::optional<std::int32_t> ModemSession::DisplayCsqRssi()
+{
+    std::lock_guard lock(m_recordLock);
+    return m_displayCsqRssi;
+}
+
 // ---- handlers ------------------------------------------------------------
 
 void ModemSession::distTopComRecvDecode(VRynGeneralDistributor *sender, std::uint32_t &)
@@ -576,6 +582,7 @@ void ModemSession::RunPoll()
         m_timedOut = false;
         m_view.CycleStarted();
         m_workingRecord.MarkAllInvalid();
+        m_workingCsqRssi.reset();
         Arm(kPollPause);
         m_step = kPollPauseWait;
         break;
@@ -766,6 +773,7 @@ void ModemSession::RunPollEnd()
         {
             std::lock_guard lock(m_recordLock);
             m_displayRecord = m_workingRecord;
+            m_displayCsqRssi = m_workingCsqRssi;
         }
         ++m_completedCycles;
         m_view.CycleCompleted(m_displayRecord);
@@ -799,6 +807,7 @@ void ModemSession::PollMainAnswer()
     if (StartsWith(line, "+CSQ:")) {
         m_pendingAnswers &= ~kPendingCsq;
         parseCsqExec(line, m_workingRecord);
+        m_workingCsqRssi = CsqRssi(line);
     } else if (StartsWith(line, "+COPS:")) {
         m_pendingAnswers &= ~kPendingCops;
         parseCopsRead(line, m_workingRecord);

@@ -119,6 +119,9 @@ public:
     std::recursive_mutex &RecordLock() { return m_recordLock; }
     const TNetState &DisplayRecord() const { return m_displayRecord; }
     TNetState DisplayRecordSnapshot();
+    // The rssi of the +CSQ answer of the displayed cycle (99: the modem did
+    // not know it); empty when none came.
+    std::optional<std::int32_t> DisplayCsqRssi();
     const TNetState &WorkingRecord() const { return m_workingRecord; }
 
     // Handlers; public so the owner may wire them itself.
@@ -234,6 +237,8 @@ private:
     std::string m_model;
     TNetState m_workingRecord;
     TNetState m_displayRecord;
+    std::optional<std::int32_t> m_workingCsqRssi;
+    std::optional<std::int32_t> m_displayCsqRssi;
     bool m_echoToTerminal = true;
     bool m_debugTerminal = false;
     std::string m_requestedOperator;

@@ -138,6 +138,16 @@ void parseCsqExec(const std::string &line, TNetState &state)
     state.berValid = true;
 }
 
+std::optional<std::int32_t> CsqRssi(const std::string &line)
+{
+    const std::size_t c = line.find(':');
+    const std::size_t k = c == npos ? npos : line.find(',', c + 1);
+    if (k == npos)
+        return std::nullopt;
+    const std::int32_t rssi = integerOrDefault(TrimmedBetween(line, c, k), -1);
+    return rssi >= 0 ? std::optional<std::int32_t>(rssi) : std::nullopt;
+}
+
 void parseCopsRead(const std::string &line, TNetState &state)
 {
     // +COPS: 0,0,"Vodafone.de"        format 0: operator name

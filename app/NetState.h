@@ -123,6 +123,10 @@ std::int32_t integerOrDefault(const std::string &text, std::int32_t defaultValue
 // "+CSQ: <rssi>,<ber>" -> signal and bit error rate.
 void parseCsqExec(const std::string &line, TNetState &state);
 
+// The rssi field of "+CSQ: <rssi>,<ber>" as it stands (0 to 31, or 99 for
+// unknown); empty when the line has none.
+std::optional<std::int32_t> CsqRssi(const std::string &line);
+
 // "+COPS: <mode>[,<format>,\"<oper>\"...]" -> operator name (format 0) or
 // operator code (format 2).
 void parseCopsRead(const std::string &line, TNetState &state);

@@ -1,5 +1,6 @@
 #include "CycleRecord.h"
 
+#include "CellParsers.h"
 #include "ModemSession.h"
 #include "RecordFields.h"
 #include "VRynLogger.h"
@@ -7,6 +8,8 @@
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QString>
+
+#include <cmath>
 
 namespace {
 
@@ -26,6 +29,9 @@ QByteArray Written(const FieldValue &value, QByteArray (*text)(const std::string
 {
     if (const auto *number = std::get_if<std::int64_t>(&value))
         return Number(*number);
+    // Shortest form that reads back the same: -95, -10.5.
+    if (const auto *real = std::get_if<double>(&value))
+        return std::isfinite(*real) ? QByteArray::number(*real, 'g', 15) : missing;
     if (const auto *string = std::get_if<std::string>(&value))
         return text(*string);
     return missing;
@@ -52,13 +58,20 @@ struct JsonWriter {
     template <class Row> static QByteArray Of(const RowsField<Row> &rows, const CycleRecord &record)
     {
         QByteArray out = "[";
-        for (std::size_t i = 0; i < rows.count; ++i) {
+        const std::size_t count = rows.size ? rows.size(record) : rows.count;
+        for (std::size_t i = 0; i < count; ++i) {
             if (i > 0)
                 out += ',';
             const Row *row = rows.row(record, i);
             out += row ? Object(rows.fields, *row) : QByteArrayLiteral("null");
         }
         return out + ']';
+    }
+
+    template <class Item> static QByteArray Of(const ObjectField<Item> &object, const CycleRecord &record)
+    {
+        const Item *item = object.object(record);
+        return item ? Object(object.fields, *item) : QByteArrayLiteral("null");
     }
 };
 
@@ -93,7 +106,35 @@ struct CsvWriter {
         }
         return values.join(',');
     }
+
+    template <class Item> static QByteArray Header(const ObjectField<Item> &object)
+    {
+        QByteArrayList columns;
+        for (const Field<Item> &field : object.fields)
+            columns << QByteArray(object.column) + '_' + field.key;
+        return columns.join(',');
+    }
+
+    template <class Item> static QByteArray Of(const ObjectField<Item> &object, const CycleRecord &record)
+    {
+        const Item *item = object.object(record);
+        QByteArrayList values;
+        for (const Field<Item> &field : object.fields)
+            values << (item ? Value(field.value(*item)) : QByteArray());
+        return values.join(',');
+    }
 };
+
+// The general cells in one shape for every family: the design's rows give
+// them when no cell command did, and the technology falls back to the
+// access technology of +COPS.
+void CompleteGeneralCells(TNetState &state)
+{
+    if (!state.serving && state.cells[0].valid)
+        FillCellsFromRows(state);
+    if (state.rat == TRadioTech::Unknown)
+        state.rat = state.copsRat;
+}
 
 } // namespace
 
@@ -106,6 +147,8 @@ CycleRecord CycleRecordFromSession(ModemSession &session, const std::string &por
     record.manufacturer = session.Manufacturer();
     record.model = session.Model();
     record.state = session.DisplayRecordSnapshot();
+    record.csqRssi = session.DisplayCsqRssi();
+    CompleteGeneralCells(record.state);
     return record;
 }
 

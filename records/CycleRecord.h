@@ -12,6 +12,7 @@
 #include <QString>
 
 #include <cstdint>
+#include <optional>
 #include <string>
 
 class ModemSession;
@@ -23,6 +24,8 @@ struct CycleRecord {
     std::string manufacturer;
     std::string model;
     TNetState state;
+    // The rssi of the +CSQ answer (99: unknown), when one came.
+    std::optional<std::int32_t> csqRssi;
 };
 
 enum class RecordFormat : std::uint8_t { Json, Csv };
@@ -37,7 +40,10 @@ CycleRecord CycleRecordFromSession(ModemSession &session, const std::string &por
 // One JSON object without a trailing newline: cycle, time, port,
 // manufacturer, model, signal, ber, registration, activity, operator_name,
 // operator_code, cells (always 7 entries, each null or {channel, band, rssi,
-// dbm, c1, mcc, mnc}).
+// dbm, c1, mcc, mnc}), then rat, serving and secondary (null or {rat, mcc,
+// mnc, area, cell_id, pci, channel, band, rssi, rsrp, rsrq, sinr, rscp,
+// ecno}) and neighbours ([{rat, channel, pci, rssi, rsrp, rsrq, rscp,
+// ecno}...]).
 QByteArray CycleRecordJson(const CycleRecord &record);
 
 // The CSV header and one row, without a trailing newline. The serving cell

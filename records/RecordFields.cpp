@@ -1,5 +1,8 @@
 #include "RecordFields.h"
 
+#include <algorithm>
+#include <type_traits>
+
 namespace {
 
 using RecordValue = Field<CycleRecord>;
@@ -24,7 +27,70 @@ const TCellRow *CellOfRecord(const CycleRecord &record, std::size_t index)
     return row.valid ? &row : nullptr;
 }
 
-double SignalDbmOf(std::int64_t percent) { return SignalDbm(static_cast<int>(percent)); }
+// Unknown when the modem said rssi 99: -113 dBm would be a made-up value.
+std::optional<double> SignalDbmOf(const CycleRecord &record, double percent)
+{
+    if (record.csqRssi && *record.csqRssi == 99)
+        return std::nullopt;
+    return SignalDbm(static_cast<int>(percent));
+}
+
+template <class T> FieldValue Optional(const std::optional<T> &value)
+{
+    if (!value)
+        return {};
+    if constexpr (std::is_floating_point_v<T>)
+        return FieldValue(static_cast<double>(*value));
+    else
+        return FieldValue(static_cast<std::int64_t>(*value));
+}
+
+FieldValue TechName(TRadioTech tech)
+{
+    const char *name = RadioTechName(tech);
+    return name ? FieldValue(std::string(name)) : FieldValue();
+}
+
+template <auto Member, class Source> FieldValue OptionalOf(const Source &source) { return Optional(source.*Member); }
+
+// The fields of a serving or secondary cell; its measures are gauges named
+// palvex_<prefix>_<measure>_<unit>, its identity the labels of the info gauge.
+std::vector<Field<TRadioCell>> RadioCellFields(const std::string &prefix)
+{
+    using Cell = Field<TRadioCell>;
+    auto gauge = [&](const char *measure, const char *unit, const char *what) {
+        return std::vector<FieldGauge<TRadioCell>>{
+            {"palvex_" + prefix + "_" + measure + "_" + unit, std::string(what) + " of the " + prefix + " cell."}};
+    };
+    return {
+        Cell{"rat", [](const TRadioCell &c) { return TechName(c.rat); }, {}, true},
+        Cell{"mcc", OptionalOf<&TRadioCell::mcc, TRadioCell>, {}, true},
+        Cell{"mnc", OptionalOf<&TRadioCell::mnc, TRadioCell>, {}, true},
+        Cell{"area", OptionalOf<&TRadioCell::area, TRadioCell>, {}, true},
+        Cell{"cell_id", OptionalOf<&TRadioCell::cellId, TRadioCell>, {}, true},
+        Cell{"pci", OptionalOf<&TRadioCell::pci, TRadioCell>, {}, true},
+        Cell{"channel", OptionalOf<&TRadioCell::channel, TRadioCell>, {}, true},
+        Cell{"band",
+             [](const TRadioCell &c) { return c.band.empty() ? FieldValue() : FieldValue(c.band); },
+             {},
+             true},
+        Cell{"rssi", OptionalOf<&TRadioCell::rssi, TRadioCell>, gauge("rssi", "dbm", "Received signal strength in dBm")},
+        Cell{"rsrp", OptionalOf<&TRadioCell::rsrp, TRadioCell>, gauge("rsrp", "dbm", "Reference signal received power in dBm")},
+        Cell{"rsrq", OptionalOf<&TRadioCell::rsrq, TRadioCell>, gauge("rsrq", "db", "Reference signal received quality in dB")},
+        Cell{"sinr", OptionalOf<&TRadioCell::sinr, TRadioCell>, gauge("sinr", "db", "Signal to interference and noise ratio in dB")},
+        Cell{"rscp", OptionalOf<&TRadioCell::rscp, TRadioCell>, gauge("rscp", "dbm", "Received signal code power in dBm")},
+        Cell{"ecno", OptionalOf<&TRadioCell::ecno, TRadioCell>, gauge("ecno", "db", "Energy per chip to noise in dB")},
+    };
+}
+
+const TNeighbourCell *NeighbourOfRecord(const CycleRecord &record, std::size_t index)
+{
+    const auto &list = record.state.neighbours;
+    return index < list.size() ? &list[index] : nullptr;
+}
+
+// The neighbours in the CSV columns; JSON has them all.
+constexpr std::size_t kCsvNeighbours = 8;
 
 } // namespace
 
@@ -49,7 +115,8 @@ const std::vector<RecordField> &RecordFields()
         RecordValue{"signal",
                     StateNumber<&TNetState::signal, &TNetState::signalValid>,
                     {{"palvex_signal_percent", "Signal quality of the last poll cycle in percent."},
-                     {"palvex_signal_dbm", "Signal level of the last poll cycle in dBm (-113 + 2 * rssi).",
+                     {"palvex_signal_dbm",
+                      "Signal level of the last poll cycle in dBm (-113 + 2 * rssi); absent for rssi 99.",
                       SignalDbmOf}}},
         RecordValue{"ber",
                     StateNumber<&TNetState::ber, &TNetState::berValid>,
@@ -85,6 +152,35 @@ const std::vector<RecordField> &RecordFields()
                 CellValue{"mcc", CellNumber<&TCellRow::mcc>},
                 CellValue{"mnc", CellNumber<&TCellRow::mnc>},
             }},
+        RecordValue{"rat", [](const CycleRecord &r) { return TechName(r.state.rat); }},
+        ObjectField<TRadioCell>{"serving",
+                                "serving",
+                                [](const CycleRecord &r) { return r.state.serving ? &*r.state.serving : nullptr; },
+                                RadioCellFields("serving"),
+                                "palvex_serving_cell_info",
+                                "Identity of the serving cell; the value is always 1."},
+        ObjectField<TRadioCell>{"secondary",
+                                "secondary",
+                                [](const CycleRecord &r) { return r.state.secondary ? &*r.state.secondary : nullptr; },
+                                RadioCellFields("secondary"),
+                                "palvex_secondary_cell_info",
+                                "Identity of the secondary (NR) cell of a dual connection; the value is always 1."},
+        RowsField<TNeighbourCell>{
+            "neighbours",
+            "nb",
+            kCsvNeighbours,
+            NeighbourOfRecord,
+            {
+                Field<TNeighbourCell>{"rat", [](const TNeighbourCell &c) { return TechName(c.rat); }},
+                Field<TNeighbourCell>{"channel", OptionalOf<&TNeighbourCell::channel, TNeighbourCell>},
+                Field<TNeighbourCell>{"pci", OptionalOf<&TNeighbourCell::pci, TNeighbourCell>},
+                Field<TNeighbourCell>{"rssi", OptionalOf<&TNeighbourCell::rssi, TNeighbourCell>},
+                Field<TNeighbourCell>{"rsrp", OptionalOf<&TNeighbourCell::rsrp, TNeighbourCell>},
+                Field<TNeighbourCell>{"rsrq", OptionalOf<&TNeighbourCell::rsrq, TNeighbourCell>},
+                Field<TNeighbourCell>{"rscp", OptionalOf<&TNeighbourCell::rscp, TNeighbourCell>},
+                Field<TNeighbourCell>{"ecno", OptionalOf<&TNeighbourCell::ecno, TNeighbourCell>},
+            },
+            [](const CycleRecord &r) { return std::min(r.state.neighbours.size(), kMaxNeighbourCells); }},
     };
     return fields;
 }

@@ -8,27 +8,28 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <variant>
 #include <vector>
 
 // One value of a record: missing (JSON null, an empty CSV field, no gauge
-// series), a whole number or a text.
-using FieldValue = std::variant<std::monostate, std::int64_t, std::string>;
+// series), a whole number, a number with a fraction (dB values) or a text.
+using FieldValue = std::variant<std::monostate, std::int64_t, double, std::string>;
 
 // A Prometheus gauge that shows a number field: the number itself, or what
-// convert makes of it.
-struct FieldGauge {
-    const char *name;
-    const char *help;
-    double (*convert)(std::int64_t) = nullptr;
+// convert makes of it for its source (nullopt: no series).
+template <class Source> struct FieldGauge {
+    std::string name;
+    std::string help;
+    std::optional<double> (*convert)(const Source &, double) = nullptr;
 };
 
 // One value read from Source (the record, or one row of a row list).
 template <class Source> struct Field {
     const char *key; // the JSON key and the CSV column
     FieldValue (*value)(const Source &);
-    std::vector<FieldGauge> gauges = {};
+    std::vector<FieldGauge<Source>> gauges = {};
     // A label of the metrics: of palvex_modem_info for a field of the
     // record, of the row's series for a field of a row (whose series are
     // replaced when a label changes).
@@ -46,9 +47,26 @@ template <class Row> struct RowsField {
     std::size_t count;
     const Row *(*row)(const CycleRecord &, std::size_t index); // nullptr: the row is missing
     std::vector<Field<Row>> fields;
+    // For a list of any length: JSON writes this many rows and no nulls;
+    // CSV still has the columns of count rows.
+    std::size_t (*size)(const CycleRecord &) = nullptr;
 };
 
-using RecordField = std::variant<Field<CycleRecord>, RowsField<TCellRow>>;
+// One object that may be missing, such as the serving cell. JSON: an object,
+// or null. CSV: the columns <column>_<key>. Metrics: its gauges labelled
+// with the port, and the info gauge (value 1) labelled with the port and the
+// label fields while the object is there.
+template <class Object> struct ObjectField {
+    const char *key;
+    const char *column;
+    const Object *(*object)(const CycleRecord &);
+    std::vector<Field<Object>> fields;
+    const char *infoName;
+    const char *infoHelp;
+};
+
+using RecordField = std::variant<Field<CycleRecord>, RowsField<TCellRow>, ObjectField<TRadioCell>,
+                                 RowsField<TNeighbourCell>>;
 
 // Every field of the record in the order the formats write them.
 const std::vector<RecordField> &RecordFields();

@@ -6,8 +6,11 @@
 #include <prometheus/registry.h>
 #include <prometheus/text_serializer.h>
 
+#include <QByteArray>
+
 #include <charconv>
 #include <exception>
+#include <optional>
 #include <type_traits>
 
 using prometheus::BuildCounter;
@@ -27,21 +30,30 @@ void Remove(GaugeFamily &family, prometheus::Gauge *&gauge)
 
 // Shows a number value, adding the series with labels when it is new;
 // removes the series when the value is missing.
-void SetOrRemove(GaugeFamily &family, prometheus::Gauge *&gauge, const Labels &labels, const FieldGauge &spec,
-                 const FieldValue &value)
+template <class Source>
+void SetOrRemove(GaugeFamily &family, prometheus::Gauge *&gauge, const Labels &labels,
+                 const FieldGauge<Source> &spec, const Source &source, const FieldValue &value)
 {
-    const auto *number = std::get_if<std::int64_t>(&value);
+    std::optional<double> number;
+    if (const auto *whole = std::get_if<std::int64_t>(&value))
+        number = static_cast<double>(*whole);
+    else if (const auto *real = std::get_if<double>(&value))
+        number = *real;
+    if (number && spec.convert)
+        number = spec.convert(source, *number);
     if (!number)
         return Remove(family, gauge);
     if (!gauge)
         gauge = &family.Add(labels);
-    gauge->Set(spec.convert ? spec.convert(*number) : static_cast<double>(*number));
+    gauge->Set(*number);
 }
 
 std::string LabelText(const FieldValue &value)
 {
     if (const auto *number = std::get_if<std::int64_t>(&value))
         return std::to_string(*number);
+    if (const auto *real = std::get_if<double>(&value))
+        return QByteArray::number(*real, 'g', 15).toStdString();
     if (const auto *text = std::get_if<std::string>(&value))
         return *text;
     return {};
@@ -61,7 +73,7 @@ struct MetricsExporter::Updater {
     {
         const FieldValue value = field.value(record);
         for (std::size_t g = 0; g < field.gauges.size(); ++g)
-            SetOrRemove(*series.families[g], series.gauges[g], {{"port", port}}, field.gauges[g], value);
+            SetOrRemove(*series.families[g], series.gauges[g], {{"port", port}}, field.gauges[g], record, value);
         if (field.label)
             info[field.key] = LabelText(value);
     }
@@ -91,10 +103,43 @@ struct MetricsExporter::Updater {
                 if (field.gauges.empty())
                     continue;
                 const FieldValue value = field.value(*row);
-                for (const FieldGauge &gauge : field.gauges)
-                    SetOrRemove(*series.families[g], gauges[g], labels, gauge, value), ++g;
+                for (const auto &gauge : field.gauges)
+                    SetOrRemove(*series.families[g], gauges[g], labels, gauge, *row, value), ++g;
             }
         }
+    }
+
+    // The object's gauges, then its info series (the last family), which is
+    // replaced when its labels change and removed with the object.
+    template <class Item> void operator()(const ObjectField<Item> &object) const
+    {
+        const Item *item = object.object(record);
+        Labels labels;
+        std::size_t g = 0;
+        for (const Field<Item> &field : object.fields) {
+            const FieldValue value = item ? field.value(*item) : FieldValue();
+            for (const auto &gauge : field.gauges) {
+                if (item)
+                    SetOrRemove(*series.families[g], series.gauges[g], {{"port", port}}, gauge, *item, value);
+                else
+                    Remove(*series.families[g], series.gauges[g]);
+                ++g;
+            }
+            if (item && field.label)
+                if (const std::string text = LabelText(value); !text.empty())
+                    labels[field.key] = text;
+        }
+        if (item)
+            labels["port"] = port;
+        prometheus::Gauge *&info = series.gauges[g];
+        if (labels != series.rowLabels.front()) {
+            Remove(*series.families[g], info);
+            series.rowLabels.front() = labels;
+        }
+        if (item && !info)
+            info = &series.families[g]->Add(labels);
+        if (info)
+            info->Set(1);
     }
 };
 
@@ -102,20 +147,29 @@ MetricsExporter::MetricsExporter(std::string port)
     : m_port(std::move(port))
     , m_registry(std::make_shared<prometheus::Registry>())
 {
-    auto family = [this](const FieldGauge &gauge) -> GaugeFamily * {
+    auto family = [this](const auto &gauge) -> GaugeFamily * {
         return &BuildGauge().Name(gauge.name).Help(gauge.help).Register(*m_registry);
     };
     for (const RecordField &entry : RecordFields())
         std::visit(
             [&](const auto &field) {
                 FieldSeries &series = m_fields.emplace_back();
-                if constexpr (std::is_same_v<std::decay_t<decltype(field)>, Field<CycleRecord>>) {
-                    for (const FieldGauge &gauge : field.gauges)
+                using Entry = std::decay_t<decltype(field)>;
+                if constexpr (std::is_same_v<Entry, Field<CycleRecord>>) {
+                    for (const auto &gauge : field.gauges)
                         series.families.push_back(family(gauge));
                     series.gauges.assign(series.families.size(), nullptr);
+                } else if constexpr (std::is_same_v<Entry, ObjectField<TRadioCell>>) {
+                    for (const auto &objectField : field.fields)
+                        for (const auto &gauge : objectField.gauges)
+                            series.families.push_back(family(gauge));
+                    series.families.push_back(
+                        &BuildGauge().Name(field.infoName).Help(field.infoHelp).Register(*m_registry));
+                    series.gauges.assign(series.families.size(), nullptr);
+                    series.rowLabels.assign(1, {});
                 } else {
                     for (const auto &rowField : field.fields)
-                        for (const FieldGauge &gauge : rowField.gauges)
+                        for (const auto &gauge : rowField.gauges)
                             series.families.push_back(family(gauge));
                     series.gauges.assign(field.count * series.families.size(), nullptr);
                     series.rowLabels.assign(field.count, {});

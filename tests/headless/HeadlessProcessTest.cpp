@@ -34,8 +34,9 @@ namespace {
 
 constexpr int kWaitMs = 20000;
 
-const QStringList kKeys{"cycle", "time", "port", "manufacturer", "model", "signal", "ber",
-                        "registration", "activity", "operator_name", "operator_code", "cells"};
+const QStringList kKeys{"cycle",         "time",          "port",  "manufacturer", "model",     "signal",
+                        "ber",           "registration",  "activity", "operator_name", "operator_code",
+                        "cells",         "rat",           "serving", "secondary",     "neighbours"};
 
 // palvex-headless started by a test, with its standard output collected.
 class Child : public ChildProcess {
@@ -127,6 +128,13 @@ QString CompareWithTruth(const QJsonObject &o, const TRynSimTruth &t)
             if (cell[key].toInt(-99999) != value)
                 return QStringLiteral("cell %1 %2: %3 instead of %4").arg(i).arg(key).arg(cell[key].toInt()).arg(value);
     }
+    // The same cells in the shape every modem family shares.
+    const QJsonObject serving = o["serving"].toObject();
+    if (o["rat"] != "GSM" || serving["rat"] != "GSM" || serving["channel"].toInt() != t.cells[0].channel ||
+        serving["rssi"].toInt() != t.cells[0].dbm)
+        return "serving cell " + QJsonDocument(serving).toJson(QJsonDocument::Compact);
+    if (o["neighbours"].toArray().size() != t.cellCount - 1)
+        return QStringLiteral("%1 neighbours").arg(o["neighbours"].toArray().size());
     return {};
 }
 

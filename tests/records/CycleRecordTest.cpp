@@ -59,8 +59,29 @@ std::vector<std::string> KeyOrder(const QByteArray &line)
     return keys;
 }
 
-const std::vector<std::string> kKeys{"cycle", "time", "port", "manufacturer", "model", "signal", "ber",
-                                     "registration", "activity", "operator_name", "operator_code", "cells"};
+const std::vector<std::string> kKeys{"cycle",         "time",          "port",  "manufacturer", "model",
+                                     "signal",        "ber",           "registration", "activity",
+                                     "operator_name", "operator_code", "cells", "rat", "serving",
+                                     "secondary",     "neighbours"};
+
+// An LTE cell with an NR leg and two neighbours, values with fractions.
+CycleRecord LteRecord()
+{
+    CycleRecord r = FullRecord();
+    TNetState &s = r.state;
+    s.rat = TRadioTech::Nr5gNsa;
+    TRadioCell lte;
+    lte.rat = TRadioTech::Lte;
+    lte.mcc = 230, lte.mnc = 1, lte.area = 0x1A2B, lte.cellId = 0x00C3D4E, lte.pci = 311, lte.channel = 1300;
+    lte.band = "B3", lte.rssi = -65, lte.rsrp = -95, lte.rsrq = -10.5, lte.sinr = 13.4;
+    s.serving = lte;
+    TRadioCell nr;
+    nr.rat = TRadioTech::Nr5gNsa, nr.pci = 57, nr.channel = 627264, nr.band = "n78", nr.rsrp = -88, nr.sinr = 21;
+    s.secondary = nr;
+    s.neighbours = {{TRadioTech::Lte, 1300, 120, std::nullopt, -101, -13.5, std::nullopt, std::nullopt},
+                    {TRadioTech::Lte, 6300, 7, std::nullopt, -112, -18, std::nullopt, std::nullopt}};
+    return r;
+}
 
 } // namespace
 
@@ -103,7 +124,7 @@ class CycleRecordJsonInvalid : public ::testing::TestWithParam<InvalidFieldCase>
 
 TEST_P(CycleRecordJsonInvalid, InvalidFlagGivesNullAndOnlyThere)
 {
-    CycleRecord r = FullRecord();
+    CycleRecord r = LteRecord();
     r.state.*GetParam().flag = false;
     const QByteArray line = CycleRecordJson(r);
     EXPECT_EQ(KeyOrder(line), kKeys);
@@ -163,7 +184,22 @@ TEST(CycleRecordJson, ExactBytesOfAFullRecord)
               R"("model":"BGS5","signal":53,"ber":0,"registration":1,"activity":0,"operator_name":"Carrier",)"
               R"("operator_code":"23001","cells":[{"channel":62,"band":"900","rssi":40,"dbm":-73,"c1":25,)"
               R"("mcc":230,"mnc":1},null,null,{"channel":700,"band":"1800","rssi":20,"dbm":-90,"c1":null,)"
-              R"("mcc":230,"mnc":3},null,null,null]})");
+              R"("mcc":230,"mnc":3},null,null,null],"rat":null,"serving":null,"secondary":null,"neighbours":[]})");
+}
+
+TEST(CycleRecordJson, ExactBytesOfTheCellsOfAnLteRecord)
+{
+    const QByteArray line = CycleRecordJson(LteRecord());
+    const qsizetype rat = line.indexOf(",\"rat\":");
+    ASSERT_GT(rat, 0);
+    EXPECT_EQ(line.mid(rat).toStdString(),
+              R"(,"rat":"NR5G-NSA","serving":{"rat":"LTE","mcc":230,"mnc":1,"area":6699,"cell_id":802126,)"
+              R"("pci":311,"channel":1300,"band":"B3","rssi":-65,"rsrp":-95,"rsrq":-10.5,"sinr":13.4,"rscp":null,)"
+              R"("ecno":null},"secondary":{"rat":"NR5G-NSA","mcc":null,"mnc":null,"area":null,"cell_id":null,)"
+              R"("pci":57,"channel":627264,"band":"n78","rssi":null,"rsrp":-88,"rsrq":null,"sinr":21,"rscp":null,)"
+              R"("ecno":null},"neighbours":[{"rat":"LTE","channel":1300,"pci":120,"rssi":null,"rsrp":-101,)"
+              R"("rsrq":-13.5,"rscp":null,"ecno":null},{"rat":"LTE","channel":6300,"pci":7,"rssi":null,)"
+              R"("rsrp":-112,"rsrq":-18,"rscp":null,"ecno":null}]})");
 }
 
 // ------------------------------------------------------------------ CSV
@@ -202,8 +238,10 @@ std::vector<std::string> SplitCsv(const QByteArray &row)
 TEST(CycleRecordCsv, RowMatchesTheHeaderColumnByColumn)
 {
     const std::vector<std::string> header = SplitCsv(CsvHeader());
-    ASSERT_EQ(header.size(), 11u + 7u * 7u);
-    const std::vector<std::string> row = SplitCsv(CycleRecordCsv(FullRecord()));
+    // 11 values, 7 grid rows of 7, the technology, serving and secondary
+    // cells of 14 and 8 neighbours of 8.
+    ASSERT_EQ(header.size(), 11u + 7u * 7u + 1u + 2u * 14u + 8u * 8u);
+    const std::vector<std::string> row = SplitCsv(CycleRecordCsv(LteRecord()));
     ASSERT_EQ(row.size(), header.size());
     auto at = [&](const std::string &column) {
         const auto it = std::find(header.begin(), header.end(), column);
@@ -222,6 +260,13 @@ TEST(CycleRecordCsv, RowMatchesTheHeaderColumnByColumn)
     EXPECT_EQ(at("cell3_band"), "1800");
     EXPECT_EQ(at("cell1_channel"), "");
     EXPECT_EQ(at("cell6_mnc"), "");
+    EXPECT_EQ(at("rat"), "NR5G-NSA");
+    EXPECT_EQ(at("serving_band"), "B3");
+    EXPECT_EQ(at("serving_rsrq"), "-10.5");
+    EXPECT_EQ(at("serving_rscp"), "");
+    EXPECT_EQ(at("secondary_channel"), "627264");
+    EXPECT_EQ(at("nb1_pci"), "7");
+    EXPECT_EQ(at("nb2_pci"), "");
 }
 
 TEST(CycleRecordCsv, InvalidValuesAreEmptyFieldsAndTheCountStays)
@@ -239,13 +284,15 @@ TEST(CycleRecordCsv, ExactBytesOfAFullRecord)
     const std::string empty7(7, ',');
     EXPECT_EQ(CycleRecordCsv(FullRecord()).toStdString(),
               "7,2026-12-08T10:15:02.123Z,/dev/ttyUSB0,Maker,BGS5,53,0,1,0,Carrier,23001,62,900,40,-73,25,230,1" +
-                  empty7 + empty7 + ",700,1800,20,-90,,230,3" + empty7 + empty7 + empty7);
+                  empty7 + empty7 + ",700,1800,20,-90,,230,3" + empty7 + empty7 + empty7 +
+                  std::string(1 + 2 * 14 + 8 * 8, ','));
     const QByteArray header = CsvHeader();
     EXPECT_TRUE(header.startsWith("cycle,time,port,manufacturer,model,signal,ber,registration,activity,"
                                   "operator_name,operator_code,cell0_channel,cell0_band,cell0_rssi,cell0_dbm,"
                                   "cell0_c1,cell0_mcc,cell0_mnc,cell1_channel,"))
         << header.toStdString();
-    EXPECT_TRUE(header.endsWith(",cell6_c1,cell6_mcc,cell6_mnc")) << header.toStdString();
+    EXPECT_TRUE(header.contains(",cell6_c1,cell6_mcc,cell6_mnc,rat,serving_rat,serving_mcc,")) << header.toStdString();
+    EXPECT_TRUE(header.endsWith(",nb7_rscp,nb7_ecno")) << header.toStdString();
 }
 
 struct CsvCase {
