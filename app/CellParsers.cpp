@@ -29,9 +29,21 @@ void FillCellsFromRows(TNetState &state)
 {
     if (!state.cells[0].valid)
         return;
-    state.serving = TRadioCell{};
-    state.serving->rat = TRadioTech::Gsm;
-    state.serving->channel = state.cells[0].channel;
+    auto cell = [](const TCellRow &row) {
+        TRadioCell c;
+        c.rat = TRadioTech::Gsm;
+        c.channel = row.channel;
+        c.rssi = row.dbm;
+        c.mcc = row.mcc;
+        c.mnc = row.mnc;
+        const std::string band = BandOfChannel(row.channel);
+        c.band = band == "?" ? std::string() : band;
+        return c;
+    };
+    state.serving = cell(state.cells[0]);
+    for (int i = 1; i < kNetStateCellCount; ++i)
+        if (state.cells[i].valid)
+            state.neighbours.push_back({TRadioTech::Gsm, state.cells[i].channel, std::nullopt, state.cells[i].dbm});
     state.rat = TRadioTech::Gsm;
 }
 void parseMoniCellIdentity(const std::string &, TNetState &) {}
