@@ -167,3 +167,44 @@ TEST(MetricsExporter, ABusyPortIsAnErrorNamingIt)
     EXPECT_FALSE(second.Listen("127.0.0.1:" + std::to_string(port), error));
     EXPECT_NE(error.find(std::to_string(port)), std::string::npos) << error;
 }
+
+// An LTE modem: the serving cell's measures as gauges with units in their
+// names, its identity in the info series, both gone when the cell is; and no
+// made-up dBm for an unknown +CSQ rssi.
+TEST(MetricsExporter, ServingCellGaugesAndIdentityFollowTheCell)
+{
+    MetricsExporter m("/dev/ttyUSB2");
+    TNetState s = State();
+    TRadioCell lte;
+    lte.rat = TRadioTech::Lte, lte.mcc = 230, lte.mnc = 1, lte.area = 6699, lte.cellId = 802126, lte.pci = 311;
+    lte.channel = 1300, lte.band = "B3", lte.rsrp = -95, lte.rsrq = -10.5, lte.sinr = 13.4;
+    s.serving = lte;
+    s.rat = TRadioTech::Lte;
+    CycleRecord r = Record(s);
+    r.csqRssi = 99;
+    m.Update(r);
+    std::string text = m.Text();
+    for (const auto &[name, value] : {std::pair{"palvex_serving_rsrp_dbm", -95.0},
+                                      std::pair{"palvex_serving_rsrq_db", -10.5},
+                                      std::pair{"palvex_serving_sinr_db", 13.4}}) {
+        const auto series = Series(text, name);
+        ASSERT_EQ(series.size(), 1u) << name << "\n" << text;
+        EXPECT_DOUBLE_EQ(Value(series[0]), value) << series[0];
+    }
+    EXPECT_TRUE(Series(text, "palvex_serving_rscp_dbm").empty()) << "not reported: no series";
+    EXPECT_TRUE(Series(text, "palvex_signal_dbm").empty()) << "rssi 99 is no -113 dBm";
+    const auto info = Series(text, "palvex_serving_cell_info");
+    ASSERT_EQ(info.size(), 1u) << text;
+    for (const char *label : {"rat=\"LTE\"", "cell_id=\"802126\"", "pci=\"311\"", "band=\"B3\"", "area=\"6699\"",
+                              "port=\"/dev/ttyUSB2\""})
+        EXPECT_NE(info[0].find(label), std::string::npos) << label << " in " << info[0];
+
+    s.serving.reset();
+    r = Record(s);
+    r.csqRssi = 17;
+    m.Update(r);
+    text = m.Text();
+    EXPECT_TRUE(Series(text, "palvex_serving_rsrp_dbm").empty());
+    EXPECT_TRUE(Series(text, "palvex_serving_cell_info").empty());
+    EXPECT_EQ(Series(text, "palvex_signal_dbm").size(), 1u);
+}
