@@ -12,11 +12,18 @@
 
 enum class TCommState : std::uint8_t;
 
-using TGridRow = std::array<std::string, 6>;
+#include <vector>
+
+// One row of the result grid: six columns for the GSM cell rows, as many as
+// the technology's header for the others.
+using TGridRow = std::vector<std::string>;
 
 struct TDisplayTexts {
     int graphValue = 0;
     std::string operatorPanel;
+    // The grid's header: kGridHeader, or that of the serving cell's
+    // technology (TechnologyGridHeader).
+    TGridRow header;
     std::array<TGridRow, kNetStateCellCount> rows;
     std::string activity;
 };
@@ -27,6 +34,12 @@ TDisplayTexts ComposeDisplay(const TNetState &record, std::int32_t &lastServingC
 
 std::string OperatorPanelText(const TNetState &record);
 TGridRow GridRowTexts(const TCellRow &row);
+// The grid of a modem that reports no GSM cell rows but a serving cell of
+// some technology: its header, and rows for the serving cell, the NR leg and
+// the neighbours, "-" where a value is unknown.
+TGridRow TechnologyGridHeader(TRadioTech tech);
+TGridRow TechnologyRowTexts(const TRadioCell &cell);
+TGridRow TechnologyRowTexts(const TNeighbourCell &cell, TRadioTech tech);
 std::string ActivityText(const TNetState &record);
 
 // Status bar panel 1 once the modem named itself.

@@ -37,6 +37,7 @@
 #include <QUrl>
 #include <QVBoxLayout>
 
+#include <algorithm>
 #include <cmath>
 #include <exception>
 
@@ -55,7 +56,8 @@ const QString kPortKey = QStringLiteral("COMPort");
 const QString kPortSettingsKey = QStringLiteral("COMPortSettings");
 const QString kStatusHint = QStringLiteral("COM port can is the first parameter in command line!");
 
-constexpr int kGridColumns = 6;
+// The GSM cell rows have six columns, the LTE and NR grid seven.
+constexpr int kGridColumns = 7;
 constexpr int kGridRows = 8;
 constexpr int kGridColumnWidth = 60;
 
@@ -260,6 +262,7 @@ void TfrmMain::BuildGridAndOperators(QWidget *parent, QVBoxLayout *layout)
     for (int r = 0; r < kGridRows; ++r)
         for (int c = 0; c < kGridColumns; ++c)
             sgrResult->setItem(r, c, new QTableWidgetItem);
+    ShowGridColumns(int(kGridHeader.size()));
     ApplyGridRowHeight(sgrResult->verticalHeader()->defaultSectionSize());
     bottom->addWidget(sgrResult, 0, Qt::AlignBottom);
 
@@ -440,7 +443,7 @@ void TfrmMain::FormShow()
         }
     }
 
-    WriteGridHeader();
+    WriteGridHeader(kGridHeader);
     LoadOperators();
     UpdateSpeedClick(kDefaultUpdateSpeed);
     // Qt paints every widget double-buffered; nothing to switch on.
@@ -464,15 +467,31 @@ void TfrmMain::ApplyGridRowHeight(int height)
     for (int r = 0; r < kGridRows; ++r)
         sgrResult->setRowHeight(r, height);
     const int frame = 2 * sgrResult->frameWidth();
-    sgrResult->setFixedSize(kGridColumns * kGridColumnWidth + frame, kGridRows * height + frame);
+    sgrResult->setFixedSize(m_gridColumns * kGridColumnWidth + frame, kGridRows * height + frame);
 }
 
-void TfrmMain::WriteGridHeader()
+// Gives the grid count columns, each cell with its item.
+void TfrmMain::ShowGridColumns(int count)
 {
+    count = std::clamp(count, 1, kGridColumns);
+    if (count == m_gridColumns)
+        return;
+    m_gridColumns = count;
+    sgrResult->setColumnCount(count);
+    for (int r = 0; r < kGridRows; ++r)
+        for (int c = 0; c < count; ++c)
+            if (!sgrResult->item(r, c))
+                sgrResult->setItem(r, c, new QTableWidgetItem);
+    ApplyGridRowHeight(sgrResult->verticalHeader()->defaultSectionSize());
+}
+
+void TfrmMain::WriteGridHeader(const TGridRow &header)
+{
+    ShowGridColumns(int(header.size()));
     // Row 0 is the grid's fixed header row: shown in the button colour.
-    for (int c = 0; c < kGridColumns; ++c) {
+    for (int c = 0; c < m_gridColumns; ++c) {
         QTableWidgetItem *item = sgrResult->item(0, c);
-        item->setText(QText(kGridHeader[size_t(c)]));
+        item->setText(c < int(header.size()) ? QText(header[size_t(c)]) : QString());
         item->setBackground(sgrResult->palette().button());
         item->setForeground(sgrResult->palette().buttonText());
     }
@@ -547,9 +566,15 @@ void TfrmMain::ShowRecord(const TNetState &record)
     const TDisplayTexts texts = ComposeDisplay(record, m_lastServingChannel);
     zefXPGraph1->SetUsageValue(texts.graphValue);
     StatusPanels[2]->setText(QText(texts.operatorPanel));
-    for (int i = 0; i < kNetStateCellCount; ++i)
-        for (int c = 0; c < kGridColumns; ++c)
-            sgrResult->item(i + 1, c)->setText(QText(texts.rows[size_t(i)][size_t(c)]));
+    if (texts.header != m_gridHeader) {
+        m_gridHeader = texts.header;
+        WriteGridHeader(texts.header);
+    }
+    for (int i = 0; i < kNetStateCellCount; ++i) {
+        const TGridRow &row = texts.rows[size_t(i)];
+        for (int c = 0; c < m_gridColumns; ++c)
+            sgrResult->item(i + 1, c)->setText(c < int(row.size()) ? QText(row[size_t(c)]) : QString());
+    }
     lblConnection->setText(QText(texts.activity));
 }
 

@@ -5,6 +5,7 @@
 // its 50 ms timer, the debug terminal and the modem session, and shows the
 // session's display record at the chosen update speed.
 
+#include "MeasurementDisplay.h"
 #include "ModemSession.h"
 #include "OperatorTable.h"
 #include "RecordLog.h"
@@ -180,7 +181,8 @@ private:
     void BuildChannelAndTimers();
     void ConnectComponents();
     void BuildMenu();
-    void WriteGridHeader();
+    void WriteGridHeader(const TGridRow &header);
+    void ShowGridColumns(int count);
     void ApplyGridRowHeight(int height);
     void ClearOperatorItems();
     void AddOperatorItem(const QString &text, bool enabled);
@@ -193,6 +195,8 @@ private:
     QStringList m_operatorItemTexts; // as built, before "&" is doubled for display
     std::vector<OperatorEntry> m_operators;
     std::int32_t m_lastServingChannel = -1;
+    int m_gridColumns = 0;
+    TGridRow m_gridHeader{kGridHeader};
     QString m_commandLinePort;
     bool m_shown = false;
     std::function<void(const TNetState &)> m_onCycleCompleted;

@@ -136,6 +136,7 @@ private slots:
     void startTextsBeforeShow();
     void everyRowIsDashBeforeTheFirstCycle();
     void servingCellExample();
+    void lteGridShowsTheServingCellFirst();
     void fullScaleMarkOnServingCellChange();
     void liveValuesFromTheSimulator();
     void showWritesTitleHeaderAndDefaultTable();
@@ -242,6 +243,43 @@ void MainWindowTest::servingCellExample()
     QCOMPARE(RowTexts(w->sgrResult, 2), QStringList(6, QStringLiteral("-")));
     QCOMPARE(w->StatusPanels[2]->text(), QStringLiteral("T-Mobile CZ (23001), registered, roaming"));
     QCOMPARE(w->lblConnection->text(), QStringLiteral("Call in progress"));
+}
+
+// An LTE modem with an NR leg: the grid of that technology, serving cell
+// first; the technology in the status bar; back to the GSM grid unchanged.
+void MainWindowTest::lteGridShowsTheServingCellFirst()
+{
+    auto w = MakeWindow();
+    TNetState r;
+    r.MarkAllInvalid();
+    r.operatorName = "T-Mobile CZ", r.operatorNameValid = true;
+    r.registration = 1, r.registrationValid = true;
+    r.rat = TRadioTech::Nr5gNsa;
+    TRadioCell lte;
+    lte.rat = TRadioTech::Lte, lte.mcc = 230, lte.mnc = 1, lte.pci = 311, lte.channel = 1300, lte.band = "B3";
+    lte.rsrp = -95, lte.rsrq = -10.5, lte.sinr = 13.4;
+    r.serving = lte;
+    TRadioCell nr;
+    nr.rat = TRadioTech::Nr5gNsa, nr.pci = 57, nr.channel = 627264, nr.band = "n78", nr.rsrp = -88;
+    r.secondary = nr;
+    r.neighbours = {{TRadioTech::Lte, 1300, 120, std::nullopt, -101, -13.5, std::nullopt, std::nullopt}};
+    w->ShowRecord(r);
+    QCOMPARE(RowTexts(w->sgrResult, 0),
+             (QStringList{"EARFCN", "band", "PCI", "RSRP", "RSRQ", "SINR", "MCC MNC"}));
+    QCOMPARE(RowTexts(w->sgrResult, 1), (QStringList{"  1300", "B3", "311", " -95", "-10.5", " 13.4", "230 01"}));
+    QCOMPARE(RowTexts(w->sgrResult, 2), (QStringList{"627264", "n78", " 57", " -88", "-", "-", "-"}));
+    QCOMPARE(RowTexts(w->sgrResult, 3), (QStringList{"  1300", "-", "120", "-101", "-13.5", "-", "-"}));
+    QCOMPARE(RowTexts(w->sgrResult, 4), QStringList(7, QStringLiteral("-")));
+    QCOMPARE(w->StatusPanels[2]->text(), QStringLiteral("T-Mobile CZ, registered, home network, NR5G-NSA"));
+    QVERIFY(w->sgrResult->width() > 7 * 60);
+
+    TNetState gsm;
+    gsm.MarkAllInvalid();
+    gsm.cells[0] = TCellRow{true, 62, 40, -73, 25, 230, 1};
+    w->ShowRecord(gsm);
+    QCOMPARE(w->sgrResult->columnCount(), 6);
+    QCOMPARE(RowTexts(w->sgrResult, 0), (QStringList{"channel", "band", "rssi", "dBm", "C1", "MCC MNC"}));
+    QCOMPARE(RowTexts(w->sgrResult, 1), (QStringList{"  62", "900", "  62%", " -73", " 25", "230 01"}));
 }
 
 void MainWindowTest::fullScaleMarkOnServingCellChange()
