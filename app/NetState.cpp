@@ -25,6 +25,14 @@ std::string TrimmedBetween(const std::string &s, std::size_t after, std::size_t 
     return TrimControl(s.substr(first, count));
 }
 
+// The colon and the first comma after it of "+CSQ: <rssi>,<ber>".
+bool CsqSeparators(const std::string &s, std::size_t &c, std::size_t &k)
+{
+    c = s.find(':');
+    k = c == npos ? npos : s.find(',', c + 1);
+    return k != npos;
+}
+
 void MarkNeighboursInvalid(TNetState &state)
 {
     for (int row = kFirstNeighbourRow; row < kNetStateCellCount; ++row)
@@ -122,11 +130,9 @@ void parseCsqExec(const std::string &line, TNetState &state)
     // +CSQ: 31,0       strongest: 96 %
     // +CSQ 17          no colon or no comma: left as it was
     const std::string s = TrimControl(line);
-    const std::size_t c = s.find(':');
-    if (c == npos)
-        return;
-    const std::size_t k = s.find(',', c + 1);
-    if (k == npos)
+    std::size_t c = 0;
+    std::size_t k = 0;
+    if (!CsqSeparators(s, c, k))
         return;
 
     const std::int32_t rssi = integerOrDefault(TrimmedBetween(s, c, k), 99);
@@ -140,11 +146,12 @@ void parseCsqExec(const std::string &line, TNetState &state)
 
 std::optional<std::int32_t> CsqRssi(const std::string &line)
 {
-    const std::size_t c = line.find(':');
-    const std::size_t k = c == npos ? npos : line.find(',', c + 1);
-    if (k == npos)
+    const std::string s = TrimControl(line);
+    std::size_t c = 0;
+    std::size_t k = 0;
+    if (!CsqSeparators(s, c, k))
         return std::nullopt;
-    const std::int32_t rssi = integerOrDefault(TrimmedBetween(line, c, k), -1);
+    const std::int32_t rssi = integerOrDefault(TrimmedBetween(s, c, k), -1);
     return rssi >= 0 ? std::optional<std::int32_t>(rssi) : std::nullopt;
 }
 

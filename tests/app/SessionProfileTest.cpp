@@ -32,12 +32,16 @@ TEST_P(SessionProfile, SendsTheFamilysCommandsAndFallsBackOnError)
     const ProfileCase &c = GetParam();
     SessionHarness h;
     h.Start();
-    h.Reply("OK\r\n");
-    h.ReplyLines({c.manufacturer, "OK"});
-    h.ReplyLines({c.model, "OK"});
-    h.TakeWrites();
-    h.Advance(50);
-    h.ReplyLines(kMainAnswer);
+    // Identification, then the main answer of the next cycle.
+    auto identifyAndPoll = [&] {
+        h.Reply("OK\r\n");
+        h.ReplyLines({c.manufacturer, "OK"});
+        h.ReplyLines({c.model, "OK"});
+        h.TakeWrites();
+        h.Advance(50);
+        h.ReplyLines(kMainAnswer);
+    };
+    identifyAndPoll();
     for (const Writes &answer : c.firstCycle)
         h.ReplyLines(answer);
     ASSERT_EQ(h.view.cycles, 1);
@@ -58,12 +62,7 @@ TEST_P(SessionProfile, SendsTheFamilysCommandsAndFallsBackOnError)
     // A reconnect chooses from the identification again.
     h.channel.Lose();
     h.Advance(50);
-    h.Reply("OK\r\n");
-    h.ReplyLines({c.manufacturer, "OK"});
-    h.ReplyLines({c.model, "OK"});
-    h.TakeWrites();
-    h.Advance(50);
-    h.ReplyLines(kMainAnswer);
+    identifyAndPoll();
     EXPECT_EQ(h.TakeWrites(), (Writes{kMainPoll, c.firstCommands.front()}));
 }
 
