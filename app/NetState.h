@@ -123,8 +123,8 @@ std::int32_t integerOrDefault(const std::string &text, std::int32_t defaultValue
 // "+CSQ: <rssi>,<ber>" -> signal and bit error rate.
 void parseCsqExec(const std::string &line, TNetState &state);
 
-// "+COPS: <mode>[,<format>,\"<oper>\"...]" -> operator name (format 0) or
-// operator code (format 2).
+// "+COPS: <mode>[,<format>,\"<oper>\"[,<AcT>]]" -> operator name (format 0)
+// or operator code (format 2), and copsRat from a known AcT.
 void parseCopsRead(const std::string &line, TNetState &state);
 
 // "+CREG: <n>,<stat>" -> registration.
