@@ -201,7 +201,8 @@ void parseCopsRead(const std::string &line, TNetState &state)
 
     const std::size_t k3 = s.find(',', q2 + 1);
     if (k3 != npos) {
-        const TRadioTech rat = RadioTechOfAccessTechnology(integerOrDefault(TrimmedBetween(s, k3, s.find(',', k3 + 1)), -1));
+        const std::int32_t act = integerOrDefault(TrimmedBetween(s, k3, s.find(',', k3 + 1)), -1);
+        const TRadioTech rat = RadioTechOfAccessTechnology(act);
         if (rat != TRadioTech::Unknown)
             state.copsRat = rat;
     }
