@@ -69,6 +69,29 @@ void CutWordColumn(std::string &s)
     CutSpaces(s);
 }
 
+// The 27.007 AcT of +COPS; 8 (EC-GSM-IoT in the standard) is what LTE-M
+// modules report for Cat-M1, and 10 (E-UTRA on a 5G core) is LTE.
+TRadioTech RadioTechOfAccessTechnology(std::int32_t act)
+{
+    switch (act) {
+    case 0:
+    case 1:
+    case 3: return TRadioTech::Gsm;
+    case 2:
+    case 4:
+    case 5:
+    case 6: return TRadioTech::Umts;
+    case 7:
+    case 10: return TRadioTech::Lte;
+    case 8: return TRadioTech::LteM;
+    case 9: return TRadioTech::NbIot;
+    case 11:
+    case 12: return TRadioTech::Nr5gSa;
+    case 13: return TRadioTech::Nr5gNsa;
+    default: return TRadioTech::Unknown;
+    }
+}
+
 } // namespace
 
 void TNetState::MarkAllInvalid()
@@ -167,6 +190,10 @@ void parseCopsRead(const std::string &line, TNetState &state)
     // +COPS: 0                        mode only (no operator): "?" for both,
     //                                 both valid
     // +COPS: 0,0                      no quoted operator: left as it was
+    // +COPS: 0,0,"CHINA MOBILE",13    a fourth field (AcT) after the quoted
+    // +COPS:0,2,"26202",7             operator gives copsRat (13 NR5G-NSA,
+    //                                 7 LTE); an unknown or missing AcT
+    //                                 leaves copsRat as it was
     const std::string s = TrimControl(line);
     const std::size_t c = s.find(':');
     if (c == npos)
@@ -188,6 +215,14 @@ void parseCopsRead(const std::string &line, TNetState &state)
     const std::size_t q2 = s.find('"', q1 + 1);
     if (q2 == npos)
         return;
+
+    const std::size_t k3 = s.find(',', q2 + 1);
+    if (k3 != npos) {
+        const std::int32_t act = integerOrDefault(TrimmedBetween(s, k3, s.find(',', k3 + 1)), -1);
+        const TRadioTech rat = RadioTechOfAccessTechnology(act);
+        if (rat != TRadioTech::Unknown)
+            state.copsRat = rat;
+    }
 
     // The mode before k1 is not used.
     const std::int32_t format = integerOrDefault(TrimmedBetween(s, k1, k2), -1);

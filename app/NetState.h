@@ -127,8 +127,8 @@ void parseCsqExec(const std::string &line, TNetState &state);
 // unknown); empty when the line has none.
 std::optional<std::int32_t> CsqRssi(const std::string &line);
 
-// "+COPS: <mode>[,<format>,\"<oper>\"...]" -> operator name (format 0) or
-// operator code (format 2).
+// "+COPS: <mode>[,<format>,\"<oper>\"[,<AcT>]]" -> operator name (format 0)
+// or operator code (format 2), and copsRat from a known AcT.
 void parseCopsRead(const std::string &line, TNetState &state);
 
 // "+CREG: <n>,<stat>" -> registration.

@@ -147,7 +147,33 @@ INSTANTIATE_TEST_SUITE_P(
         LineCase{"NumericThreeDigitMnc", "+COPS: 0,2,\"310260\"", [](TNetState &s) { Code(s, "310260"); }},
         LineCase{"NameWithBlanks", "+COPS: 0,0,\"T-Mobile D\"", [](TNetState &s) { Name(s, "T-Mobile D"); }},
         LineCase{"NameWithCommaAndAccessTechnology", "+COPS: 1,0,\"Orange, F\",2",
-                 [](TNetState &s) { Name(s, "Orange, F"); }},
+                 [](TNetState &s) {
+                     Name(s, "Orange, F");
+                     s.copsRat = TRadioTech::Umts;
+                 }},
+        LineCase{"EnDcAccessTechnology", "+COPS: 0,0,\"CHINA MOBILE\",13",
+                 [](TNetState &s) {
+                     Name(s, "CHINA MOBILE");
+                     s.copsRat = TRadioTech::Nr5gNsa;
+                 }},
+        LineCase{"StandaloneNrNoSpace", "+COPS:0,2,\"99970\",11",
+                 [](TNetState &s) {
+                     Code(s, "99970");
+                     s.copsRat = TRadioTech::Nr5gSa;
+                 }},
+        LineCase{"LteMAccessTechnology", "+COPS: 0,0,\"Orange F\",8",
+                 [](TNetState &s) {
+                     Name(s, "Orange F");
+                     s.copsRat = TRadioTech::LteM;
+                 }},
+        LineCase{"NbIotAccessTechnology", "+COPS: 0,2,\"26201\", 9 ",
+                 [](TNetState &s) {
+                     Code(s, "26201");
+                     s.copsRat = TRadioTech::NbIot;
+                 }},
+        LineCase{"UnknownAccessTechnology", "+COPS: 0,2,\"26201\",14", [](TNetState &s) { Code(s, "26201"); }},
+        LineCase{"AccessTechnologyNotANumber", "+COPS: 0,0,\"Telekom.de\",x7",
+                 [](TNetState &s) { Name(s, "Telekom.de"); }},
         LineCase{"NameKeptUntrimmed", "+COPS: 0,0,\" E-Plus \"", [](TNetState &s) { Name(s, " E-Plus "); }},
         LineCase{"BlanksAroundFormat", "+COPS: 0, 2 ,\"23415\"", [](TNetState &s) { Code(s, "23415"); }},
         LineCase{"ReplacesValidName", "+COPS: 0,0,\"O2 - DE\"", [](TNetState &s) { Name(s, "O2 - DE"); },

@@ -212,7 +212,10 @@ void CheckParsers(const std::string &line, std::uint32_t flags)
         rest.operatorNameValid = start.operatorNameValid;
         rest.operatorCode = start.operatorCode;
         rest.operatorCodeValid = start.operatorCodeValid;
+        rest.copsRat = start.copsRat;
         Check(rest == start, "+COPS changed a field it does not own", line);
+        Check(st.copsRat == start.copsRat || st.copsRat != TRadioTech::Unknown, "+COPS forgot the access technology",
+              line);
         // A changed name or code is "?" or text taken from the line.
         Check(st.operatorName == start.operatorName || st.operatorName == "?" ||
                   line.find(st.operatorName) != std::string::npos,
