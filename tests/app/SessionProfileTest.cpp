@@ -58,6 +58,7 @@ TEST_P(SessionProfile, SendsTheFamilysCommandsAndFallsBackOnError)
     Writes later{kMainPoll};
     later.insert(later.end(), c.laterCommands.begin(), c.laterCommands.end());
     EXPECT_EQ(h.TakeWrites(), later) << "the fallback is kept";
+    EXPECT_EQ(h.session.DisplayRecordSnapshot().copsRat, TRadioTech::Lte);
 
     // A reconnect chooses from the identification again.
     h.channel.Lose();
