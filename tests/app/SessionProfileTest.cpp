@@ -107,3 +107,74 @@ TEST(SessionProfile, FallbackIsSaidOnceInTheTerminal)
 }
 
 } // namespace
+
+namespace {
+
+// One cycle of each family with a real answer: the serving cell reaches the
+// display record, and the technology with it.
+struct RecordCase {
+    const char *name;
+    std::string manufacturer;
+    std::vector<Writes> answers;
+    TRadioTech rat;
+    std::int32_t channel;
+    std::int32_t pci;
+    double rsrp;
+};
+
+class SessionProfileRecord : public ::testing::TestWithParam<RecordCase> {};
+
+TEST_P(SessionProfileRecord, ServingCellReachesTheDisplayRecord)
+{
+    const RecordCase &c = GetParam();
+    SessionHarness h;
+    h.Start();
+    h.Reply("OK\r\n");
+    h.ReplyLines({c.manufacturer, "OK"});
+    h.ReplyLines({"X1", "OK"});
+    h.Advance(50);
+    h.ReplyLines(kMainAnswer);
+    for (const Writes &answer : c.answers)
+        h.ReplyLines(answer);
+    ASSERT_EQ(h.view.cycles, 1);
+    const TNetState r = h.session.DisplayRecordSnapshot();
+    ASSERT_TRUE(r.serving.has_value());
+    EXPECT_EQ(r.rat, c.rat);
+    EXPECT_EQ(r.serving->channel, c.channel);
+    EXPECT_EQ(r.serving->pci, c.pci);
+    EXPECT_EQ(r.serving->rsrp, c.rsrp);
+    EXPECT_FALSE(r.cells[0].valid) << "no GSM cell rows";
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Families, SessionProfileRecord,
+    ::testing::Values(
+        RecordCase{"Quectel",
+                   "Quectel",
+                   {{"+QENG: \"servingcell\",\"NOCONN\",\"LTE\",\"FDD\",262,01,1A2B3C4,123,1300,3,5,5,ABCD,-95,-10,"
+                     "-65,12,30",
+                     "OK"},
+                    {"+QENG: \"neighbourcell intra\",\"LTE\",1300,124,-12,-101,-70,0,37,7,16,6,44", "OK"}},
+                   TRadioTech::Lte,
+                   1300,
+                   123,
+                   -95.0},
+        RecordCase{"SimCom",
+                   "SIMCOM INCORPORATED",
+                   {{"+CPSI: LTE,Online,460-11,0x5A1E,187214780,257,EUTRAN-BAND3,1850,5,5,-94,-850,-545,15", "OK"}},
+                   TRadioTech::Lte,
+                   1850,
+                   257,
+                   -85.0},
+        RecordCase{"NewerCinterion",
+                   "Cinterion",
+                   {{"ERROR"},
+                    {"^SMONI: 4G,6300,20,10,10,FDD,262,02,BF75,0345103,350,33,-94,-7,NOCONN", "OK"},
+                    {"4G:", "OK"}},
+                   TRadioTech::Lte,
+                   6300,
+                   350,
+                   -94.0}),
+    [](const auto &info) { return std::string(info.param.name); });
+
+} // namespace
