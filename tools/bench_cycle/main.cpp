@@ -3,13 +3,18 @@
 // palvex-modemsim on a pseudo-terminal. Prints the cycle period and the CPU
 // time this process spends per cycle, for each answer latency.
 //
-//   bench_cycle [--modemsim PATH] [--cycles N] [--latency MS ...]
+//   bench_cycle [--modemsim PATH] [--cycles N] [--latency MS ...] [--wakeups]
+//
+// With --wakeups it also counts how often the event loop woke up per cycle
+// (the event dispatcher's awake signal), the platform cost a cycle pays
+// most of its CPU for.
 
 #include "ModemSession.h"
 #include "RynSimModem.h"
 #include "VRSComm32.h"
 #include "VRynTopDistributor.h"
 
+#include <QAbstractEventDispatcher>
 #include <QCommandLineParser>
 #include <QCoreApplication>
 #include <QDir>
@@ -47,11 +52,14 @@ public:
     QEventLoop *loop = nullptr;
     std::vector<Clock::time_point> ends;
     std::vector<double> cpu;
+    std::vector<std::uint64_t> wakes;
+    const std::uint64_t *wakeCounter = nullptr;
     std::string PortText() const override { return port; }
     void CycleCompleted(const TNetState &) override
     {
         ends.push_back(Clock::now());
         cpu.push_back(ProcessCpuMs());
+        wakes.push_back(wakeCounter ? *wakeCounter : 0);
         if (ends.size() >= wanted && loop)
             loop->quit();
     }
@@ -81,6 +89,7 @@ struct Result {
     double periodMs = 0;
     double cpuMsPerCycle = 0;
     double floorMs = 0;
+    double wakesPerCycle = 0;
     bool ok = false;
 };
 
@@ -104,6 +113,10 @@ Result Measure(const QString &modemsim, int latencyMs, int cycles)
     TimingView view;
     view.port = link.toStdString();
     ModemSession session(top, channel, view);
+    std::uint64_t wakeUps = 0;
+    view.wakeCounter = &wakeUps;
+    const QMetaObject::Connection awake = QObject::connect(QAbstractEventDispatcher::instance(),
+                                                           &QAbstractEventDispatcher::awake, [&] { ++wakeUps; });
     QTimer tick;
     session.Start(tick);
 
@@ -114,6 +127,7 @@ Result Measure(const QString &modemsim, int latencyMs, int cycles)
     QTimer::singleShot(std::chrono::seconds(60), &loop, &QEventLoop::quit);
     loop.exec();
     view.loop = nullptr;
+    QObject::disconnect(awake);
     channel.StopComm();
     sim.closeWriteChannel();
     if (!sim.waitForFinished(3000))
@@ -128,6 +142,7 @@ Result Measure(const QString &modemsim, int latencyMs, int cycles)
     r.cycles = cycles;
     r.periodMs = std::chrono::duration<double, std::milli>(view.ends[last] - view.ends[first]).count() / cycles;
     r.cpuMsPerCycle = (view.cpu[last] - view.cpu[first]) / cycles;
+    r.wakesPerCycle = double(view.wakes[last] - view.wakes[first]) / cycles;
     const double wireMs = double(WireBytesPerCycle("MC55")) * 10.0 / 115200.0 * 1000.0;
     r.floorMs = 50.0 + 3.0 * latencyMs + wireMs;
     r.ok = true;
@@ -182,7 +197,8 @@ int main(int argc, char **argv)
     const QCommandLineOption simOption("modemsim", "The palvex-modemsim program.", "PATH", DefaultModemSim());
     const QCommandLineOption cyclesOption("cycles", "Cycles measured per latency.", "N", "40");
     const QCommandLineOption latencyOption("latency", "Answer latency in ms (repeatable).", "MS");
-    parser.addOptions({simOption, cyclesOption, latencyOption});
+    const QCommandLineOption wakeOption("wakeups", "Also count the event loop's wake-ups per cycle.");
+    parser.addOptions({simOption, cyclesOption, latencyOption, wakeOption});
     parser.process(app);
 
     bool ok = false;
@@ -200,7 +216,11 @@ int main(int argc, char **argv)
     std::printf("model MC55 over a pseudo-terminal, %d cycles per run, %zu wire bytes per cycle\n", cycles,
                 WireBytesPerCycle("MC55"));
     std::printf("one bare timer wake-up of the event loop costs %.3f ms of CPU here\n", WakeUpCpuMs());
-    std::printf("%-10s %10s %10s %13s %13s\n", "latency", "period ms", "floor ms", "period/floor", "cpu ms/cycle");
+    const bool wakeups = parser.isSet(wakeOption);
+    // MC55: the main poll command, AT^MONI and AT^MONP.
+    constexpr double kCommandsPerCycle = 3;
+    std::printf("%-10s %10s %10s %13s %13s %13s%s\n", "latency", "period ms", "floor ms", "period/floor",
+                "cpu ms/cycle", "cpu ms/cmd", wakeups ? "   wakes/cycle" : "");
     int failures = 0;
     for (int latency : latencies) {
         const Result r = Measure(parser.value(simOption), latency, cycles);
@@ -208,8 +228,11 @@ int main(int argc, char **argv)
             ++failures;
             continue;
         }
-        std::printf("%-10d %10.1f %10.1f %13.2f %13.3f\n", r.latency, r.periodMs, r.floorMs, r.periodMs / r.floorMs,
-                    r.cpuMsPerCycle);
+        std::printf("%-10d %10.1f %10.1f %13.2f %13.3f %13.3f", r.latency, r.periodMs, r.floorMs,
+                    r.periodMs / r.floorMs, r.cpuMsPerCycle, r.cpuMsPerCycle / kCommandsPerCycle);
+        if (wakeups)
+            std::printf(" %13.1f", r.wakesPerCycle);
+        std::printf("\n");
     }
     return failures == 0 ? 0 : 1;
 }
