@@ -18,6 +18,10 @@ namespace {
 
 using GaugeFamily = prometheus::Family<prometheus::Gauge>;
 
+// Label values stay short: an operator name is cut here, the record keeps
+// more of it.
+constexpr std::size_t kLabelCharacters = 64;
+
 void Remove(GaugeFamily &family, prometheus::Gauge *&gauge)
 {
     if (gauge)
@@ -43,7 +47,7 @@ std::string LabelText(const FieldValue &value)
     if (const auto *number = std::get_if<std::int64_t>(&value))
         return std::to_string(*number);
     if (const auto *text = std::get_if<std::string>(&value))
-        return *text;
+        return RecordText(*text, kLabelCharacters);
     return {};
 }
 
@@ -99,7 +103,7 @@ struct MetricsExporter::Updater {
 };
 
 MetricsExporter::MetricsExporter(std::string port)
-    : m_port(std::move(port))
+    : m_port(RecordText(port, kLabelCharacters))
     , m_registry(std::make_shared<prometheus::Registry>())
 {
     auto family = [this](const FieldGauge &gauge) -> GaugeFamily * {

@@ -2,6 +2,9 @@
 #include "MetricsExporter.h"
 #include "RecordFields.h"
 
+#include <QProcess>
+#include <QStandardPaths>
+
 #include <gtest/gtest.h>
 
 #include <regex>
@@ -166,4 +169,37 @@ TEST(MetricsExporter, ABusyPortIsAnErrorNamingIt)
     MetricsExporter second("SIM");
     EXPECT_FALSE(second.Listen("127.0.0.1:" + std::to_string(port), error));
     EXPECT_NE(error.find(std::to_string(port)), std::string::npos) << error;
+}
+
+TEST(MetricsExporter, LabelsAreShortValidUtf8)
+{
+    TNetState s = State();
+    s.operatorName = "Telef\xf3nica " + std::string(100, 'x');
+    MetricsExporter m("SIM");
+    m.Update(Record(s));
+    const auto info = Series(m.Text(), "palvex_modem_info");
+    ASSERT_EQ(info.size(), 1u);
+    const std::string expected = "operator_name=\"Telef\xc3\xb3nica " + std::string(64 - 11, 'x') + "\"";
+    EXPECT_NE(info[0].find(expected), std::string::npos) << info[0];
+}
+
+TEST(MetricsExporter, ALatin1OperatorNamePassesPromtool)
+{
+    const QString promtool = QStandardPaths::findExecutable("promtool");
+    if (promtool.isEmpty())
+        GTEST_SKIP() << "promtool is not installed (Debian package prometheus; scripts/install-deps.sh installs it)";
+    TNetState s = State();
+    s.operatorName = "Telef\xf3nica";
+    MetricsExporter m("SIM");
+    m.Update(Record(s));
+    m.CountCycle();
+    const std::string text = m.Text();
+    ASSERT_NE(text.find("Telef\xc3\xb3nica"), std::string::npos);
+    QProcess check;
+    check.start(promtool, {"check", "metrics"});
+    ASSERT_TRUE(check.waitForStarted());
+    check.write(text.data(), qint64(text.size()));
+    check.closeWriteChannel();
+    ASSERT_TRUE(check.waitForFinished(30000));
+    EXPECT_EQ(check.exitCode(), 0) << check.readAllStandardError().toStdString() << check.readAllStandardOutput().toStdString();
 }
