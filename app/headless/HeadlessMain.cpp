@@ -382,6 +382,10 @@ int RunHeadless(int argc, char **argv)
             ErrorLine(QString::fromStdString(error));
             return kExitFailure;
         }
+        // Port 0 lets the system choose, so the port is shown even when quiet.
+        const QString host = options.metricsAddress.left(options.metricsAddress.lastIndexOf(':'));
+        if (!options.quiet || options.metricsAddress.endsWith(QStringLiteral(":0")))
+            ErrorLine(QStringLiteral("serving metrics on http://%1:%2/metrics").arg(host).arg(metrics->ListeningPort()));
     }
 
     int code = kExitFailure;

@@ -2,13 +2,21 @@
 
 #include "RecordFields.h"
 
+#include <civetweb.h>
 #include <prometheus/exposer.h>
 #include <prometheus/registry.h>
 #include <prometheus/text_serializer.h>
 
+#include <atomic>
 #include <charconv>
+#include <chrono>
 #include <exception>
+#include <thread>
 #include <type_traits>
+
+#include <netdb.h>
+#include <sys/socket.h>
+#include <unistd.h>
 
 using prometheus::BuildCounter;
 using prometheus::BuildGauge;
@@ -40,6 +48,32 @@ void SetOrRemove(GaugeFamily &family, prometheus::Gauge *&gauge, const Labels &l
     if (!gauge)
         gauge = &family.Add(labels);
     gauge->Set(spec.convert ? spec.convert(*number) : static_cast<double>(*number));
+}
+
+// The server's thread waits this long for a connection before it looks
+// whether it is to stop; a connection of our own wakes it sooner.
+constexpr auto kWakeInterval = std::chrono::milliseconds(20);
+
+constexpr unsigned kCivetwebIpv6 = 8; // mg_check_feature bit
+
+// Opens and closes one connection to host:port (the wildcard hosts as their
+// loopback), so a server waiting for connections wakes up.
+void Knock(const std::string &host, int port)
+{
+    std::string target = host;
+    if (target == "0.0.0.0" || target.empty())
+        target = "127.0.0.1";
+    addrinfo hints{};
+    hints.ai_socktype = SOCK_STREAM;
+    addrinfo *found = nullptr;
+    if (::getaddrinfo(target.c_str(), std::to_string(port).c_str(), &hints, &found) != 0 || !found)
+        return;
+    const int fd = ::socket(found->ai_family, found->ai_socktype | SOCK_CLOEXEC, found->ai_protocol);
+    if (fd >= 0) {
+        [[maybe_unused]] const int connected = ::connect(fd, found->ai_addr, found->ai_addrlen);
+        ::close(fd);
+    }
+    ::freeaddrinfo(found);
 }
 
 std::string LabelText(const FieldValue &value)
@@ -142,7 +176,21 @@ MetricsExporter::MetricsExporter(std::string port)
 MetricsExporter::~MetricsExporter()
 {
     // The exposer's threads stop before the registry they read goes away.
+    // Its listening thread sees the stop only when a connection comes or
+    // its wait of two seconds ends: knocks keep it short.
+    if (!m_exposer)
+        return;
+    const int port = ListeningPort();
+    std::atomic<bool> stopped{false};
+    std::thread knocker([&] {
+        while (!stopped) {
+            Knock(m_host, port);
+            std::this_thread::sleep_for(kWakeInterval);
+        }
+    });
     m_exposer.reset();
+    stopped = true;
+    knocker.join();
 }
 
 bool MetricsExporter::ValidAddress(const std::string &address)
@@ -167,6 +215,14 @@ bool MetricsExporter::Listen(const std::string &address, std::string &error)
         error = "metrics address \"" + address + "\" is not HOST:PORT";
         return false;
     }
+    const std::string host = address.substr(0, address.rfind(':'));
+    if (host.front() == '[' && !mg_check_feature(kCivetwebIpv6)) {
+        error = "cannot serve metrics on " + address +
+                ": the HTTP server was built without IPv6; give an IPv4 address such as 127.0.0.1" +
+                address.substr(address.rfind(':'));
+        return false;
+    }
+    m_host = host.front() == '[' ? host.substr(1, host.size() - 2) : host;
     try {
         m_exposer = std::make_unique<prometheus::Exposer>(address, 2);
         m_exposer->RegisterCollectable(m_registry);

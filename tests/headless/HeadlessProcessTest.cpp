@@ -14,6 +14,7 @@
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QProcess>
+#include <QRegularExpression>
 #include <QTcpServer>
 #include <QTcpSocket>
 #include <QTemporaryDir>
@@ -217,6 +218,7 @@ private slots:
     void openFailureShowsItsReasonOnce();
     void aMissingPortIsAwaitedAndEachNewReasonShownEscaped();
     void errorLinesAreEscaped();
+    void metricsOnPortZeroShowsThePort();
 #ifdef PALVEX_MODEMSIM_PATH
     void ptyCsvSurvivesAnUnplug();
     void aModemPluggedInAfterTheStartIsMonitored();
@@ -513,6 +515,23 @@ void HeadlessProcessTest::errorLinesAreEscaped()
     const QByteArray error = child.Process().readAllStandardError();
     QVERIFY2(HasNoControlCharacters(error), error.constData());
     QVERIFY2(error.contains("missing\\x1B[2J/records.jsonl"), error.constData());
+}
+
+void HeadlessProcessTest::metricsOnPortZeroShowsThePort()
+{
+    Child child(PALVEX_HEADLESS_PATH, {"SIM", "--quiet", "--metrics", "127.0.0.1:0"});
+    QVERIFY(child.WaitForLines([](const QList<QByteArray> &l) { return !l.isEmpty(); }));
+    const QByteArray progress = child.Process().readAllStandardError();
+    const QRegularExpressionMatch match =
+        QRegularExpression(R"(^palvex: serving metrics on http://127\.0\.0\.1:(\d+)/metrics\n$)")
+            .match(QString::fromUtf8(progress));
+    QVERIFY2(match.hasMatch(), progress.constData());
+    const quint16 port = match.captured(1).toUShort();
+    QVERIFY(port != 0);
+    QVERIFY(HttpGet(port, "/metrics").contains("palvex_cycles_total{port=\"SIM\"}"));
+    child.Process().terminate();
+    QVERIFY(child.Finish());
+    QCOMPARE(child.Process().exitCode(), 0);
 }
 
 #ifdef PALVEX_MODEMSIM_PATH

@@ -7,6 +7,7 @@
 
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <regex>
 #include <sstream>
 #include <string>
@@ -202,4 +203,33 @@ TEST(MetricsExporter, ALatin1OperatorNamePassesPromtool)
     check.closeWriteChannel();
     ASSERT_TRUE(check.waitForFinished(30000));
     EXPECT_EQ(check.exitCode(), 0) << check.readAllStandardError().toStdString() << check.readAllStandardOutput().toStdString();
+}
+
+TEST(MetricsExporter, StopsWithoutWaitingOutTheServersPoll)
+{
+    // The server's thread polls for two seconds at a time; a stop right
+    // after the start used to wait for the whole poll.
+    MetricsExporter m("SIM");
+    std::string error;
+    ASSERT_TRUE(m.Listen("127.0.0.1:0", error)) << error;
+    ASSERT_GT(m.ListeningPort(), 0);
+    const auto start = std::chrono::steady_clock::now();
+    {
+        MetricsExporter stopped("SIM");
+        ASSERT_TRUE(stopped.Listen("127.0.0.1:0", error)) << error;
+    }
+    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(1));
+}
+
+TEST(MetricsExporter, AnIpv6AddressBindsOrIsRefusedClearly)
+{
+    MetricsExporter m("SIM");
+    std::string error;
+    if (m.Listen("[::1]:0", error)) {
+        EXPECT_GT(m.ListeningPort(), 0);
+        return;
+    }
+    EXPECT_NE(error.find("without IPv6"), std::string::npos) << error;
+    EXPECT_NE(error.find("127.0.0.1:0"), std::string::npos) << error;
+    EXPECT_EQ(m.ListeningPort(), 0);
 }
