@@ -109,10 +109,8 @@ std::string CommandNames(TModemProfile profile)
 
 bool IsSafeOperatorCode(const std::string &code)
 {
-    return std::none_of(code.begin(), code.end(), [](char c) {
-        const auto u = static_cast<unsigned char>(c);
-        return c == '"' || u < 32 || u == 127;
-    });
+    return (code.size() == 5 || code.size() == 6) &&
+           std::all_of(code.begin(), code.end(), [](char c) { return c >= '0' && c <= '9'; });
 }
 
 ModemSession::ModemSession(VRynTopDistributor &top, VRynPortComponent &channel, ModemSessionView &view)

@@ -256,6 +256,8 @@ inline constexpr std::uint8_t kPendingCpas = 0x08;
 inline constexpr std::uint8_t kPendingOk = 0x10;
 inline constexpr std::uint8_t kPendingMainMask = 0x1F;
 
-// True when code may go inside AT+COPS=1,2,"...": no double quote and no
-// control character, which would end the command or inject another.
+// True when code may go inside AT+COPS=1,2,"...": a numeric operator code,
+// 5 or 6 ASCII digits (MCC and a two- or three-digit MNC). Anything else
+// could end the command, inject another or reach the modem as bytes it
+// does not expect.
 bool IsSafeOperatorCode(const std::string &code);

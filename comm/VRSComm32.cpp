@@ -306,12 +306,19 @@ void TVRSComm32::StopComm()
         return;
     }
     const bool wasOpen = m_portOpen;
+    const bool lossUnreported = m_lossPending;
     m_portOpen = false;
     m_lossPending = false;
     if (m_port->isOpen())
         m_port->close();
-    if (wasOpen)
+    if (lossUnreported) {
+        // Lost before this close, and not reported yet: the owner hears of
+        // the loss rather than of an orderly close of a healthy port.
+        Guarded("notice", [&] { Notice("serial port " + m_commPort + ": " + m_lastErrorText); });
+        Guarded("state", [&] { ChangeState(TCommState::CommStateFailed); });
+    } else if (wasOpen) {
         ChangeState(TCommState::CommStateDisconnected);
+    }
 }
 
 bool TVRSComm32::Send(const std::uint8_t *buffer, std::size_t length)

@@ -33,7 +33,7 @@ QByteArray Written(const FieldValue &value, QByteArray (*text)(const std::string
     if (const auto *real = std::get_if<double>(&value))
         return std::isfinite(*real) ? QByteArray::number(*real, 'g', 15) : missing;
     if (const auto *string = std::get_if<std::string>(&value))
-        return text(*string);
+        return text(RecordText(*string, kRecordTextCharacters));
     return missing;
 }
 
@@ -160,6 +160,16 @@ QByteArray CycleRecordJson(const CycleRecord &record)
         out += std::visit([&](const auto &f) { return JsonWriter::Of(f, record); }, field);
     }
     return out + '}';
+}
+
+std::string RecordText(const std::string &bytes, std::size_t maxCharacters)
+{
+    QString text = VRynTextOfBytes(bytes);
+    qsizetype end = 0;
+    for (std::size_t n = 0; n < maxCharacters && end < text.size(); ++n)
+        end += text.at(end).isHighSurrogate() ? 2 : 1; // the text holds whole pairs only
+    text.truncate(end);
+    return text.toStdString();
 }
 
 QByteArray CsvField(const std::string &text)

@@ -58,6 +58,14 @@ QByteArray CycleRecordLine(const CycleRecord &record, RecordFormat format);
 // nothing for JSON lines.
 QByteArray RecordHeaderLine(RecordFormat format);
 
+// Texts of a record are written as valid UTF-8 of at most this many
+// characters; a longer one is cut.
+constexpr std::size_t kRecordTextCharacters = 256;
+
+// bytes as valid UTF-8 (bytes that are not are read as Latin-1), cut after
+// maxCharacters characters.
+std::string RecordText(const std::string &bytes, std::size_t maxCharacters);
+
 // A CSV field: quoted when it holds a comma, a double quote or a blank at
 // either end, with quotes doubled; control characters are escaped first so
 // that a row always stays on one line.

@@ -1,7 +1,9 @@
 #pragma once
 // Writes cycle records, one line each, to a record log file or to standard
 // output, flushed to the operating system after every record, so a crash of
-// the program loses nothing already written. Used by the headless monitor
+// the program loses nothing already written. A record is written whole or
+// not at all (a full disk leaves no part of one), and a log that does not
+// end in a newline gets one before the next record. Used by the headless monitor
 // and by the window's record log alike. Needs Qt Core only.
 
 #include "CycleRecord.h"
@@ -20,7 +22,8 @@ public:
     // format its name asks for (RecordFormatOfFile). A CSV log that starts
     // empty gets the header line first. A log already open is closed first.
     // False, with ErrorText() naming the file and the reason, when the file
-    // cannot be opened or the header cannot be written; nothing is open then.
+    // cannot be opened, already holds records of the other format, or the
+    // header cannot be written; nothing is open then.
     bool Open(const QString &path);
     // Writes to standard output instead, which always starts with the
     // format's header. False when the header cannot be written.
@@ -46,5 +49,6 @@ private:
     QFile m_file;
     RecordFormat m_format = RecordFormat::Json;
     bool m_standardOutput = false;
+    bool m_checkEnd = false; // the file may end in part of a line
     QString m_errorText;
 };

@@ -110,6 +110,21 @@ QString VRynSafeText(const std::string &bytes)
     return out;
 }
 
+QString VRynTextOfBytes(const std::string &bytes)
+{
+    QString out;
+    out.reserve(qsizetype(bytes.size()));
+    for (std::size_t i = 0; i < bytes.size();) {
+        char32_t cp = 0;
+        const std::size_t length = decodeUtf8(bytes, i, cp);
+        if (length == 0)
+            cp = static_cast<unsigned char>(bytes[i]);
+        out += QString::fromUcs4(&cp, 1);
+        i += length ? length : 1;
+    }
+    return out;
+}
+
 QString VRynSafeText(const QString &text)
 {
     QString out;
@@ -160,13 +175,16 @@ VRynLoggerResult VRynLogger::open(const QString &path, std::uint32_t flags)
         return {false, m_errorText};
     }
     m_file.setFileName(path);
-    QIODevice::OpenMode mode = QIODevice::WriteOnly;
+    // Unbuffered: a failed write reports the system's reason (a buffered
+    // flush that writes part of its data reports none).
+    QIODevice::OpenMode mode = QIODevice::WriteOnly | QIODevice::Unbuffered;
     mode |= (flags & vrloAppend) ? QIODevice::Append : QIODevice::Truncate;
     if (!m_file.open(mode)) {
         m_errorText = QStringLiteral("Cannot open log file \"%1\": %2")
                           .arg(QDir::toNativeSeparators(path), m_file.errorString());
         return {false, m_errorText};
     }
+    m_checkEnd = true;
     return {true, QString()};
 }
 
@@ -202,12 +220,41 @@ bool VRynLogger::writeEntry(const QString &entry)
         m_errorText = QStringLiteral("No log file is open");
         return false;
     }
-    const QByteArray data = entry.toUtf8() + '\n';
-    if (m_file.write(data) != data.size() || !m_file.flush()) {
+    QString reason;
+    if (!VRynAppendWhole(m_file, entry.toUtf8() + '\n', m_checkEnd, reason)) {
         m_errorText = QStringLiteral("Cannot write log file \"%1\": %2")
-                          .arg(QDir::toNativeSeparators(m_file.fileName()), m_file.errorString());
+                          .arg(QDir::toNativeSeparators(m_file.fileName()), reason);
         return false;
     }
     m_errorText.clear();
     return true;
+}
+
+bool VRynAppendWhole(QFile &file, const QByteArray &data, bool &checkEnd, QString &reason)
+{
+    const bool seekable = !file.isSequential();
+    const qint64 sizeBefore = seekable ? file.size() : 0;
+    QByteArray out = data;
+    if (checkEnd && seekable && sizeBefore > 0) {
+        QFile reader(file.fileName());
+        if (reader.open(QIODevice::ReadOnly) && reader.seek(sizeBefore - 1) && reader.read(1) != "\n")
+            out.prepend('\n');
+    }
+    // A short write is retried, so the write that fails gives the reason.
+    qint64 written = 0;
+    while (written < out.size()) {
+        const qint64 n = file.write(out.constData() + written, out.size() - written);
+        if (n <= 0)
+            break;
+        written += n;
+    }
+    if (written == out.size() && file.flush()) {
+        checkEnd = false;
+        return true;
+    }
+    reason = file.errorString();
+    if (seekable)
+        file.resize(sizeBefore);
+    checkEnd = true;
+    return false;
 }

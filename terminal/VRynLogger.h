@@ -8,7 +8,9 @@
 // Control characters and bytes that are not valid UTF-8 are escaped (see
 // VRynSafeText), so whatever a modem sends can never split or corrupt an entry.
 // Every entry is flushed to the operating system as soon as it is written: a
-// crash of the program loses nothing that was written.
+// crash of the program loses nothing that was written. An entry is written
+// whole or not at all (a full disk leaves no part of one), and a file that
+// does not end in a newline gets one before the next entry.
 
 #include <QFile>
 #include <QString>
@@ -65,7 +67,16 @@ private:
 
     QFile m_file;
     QString m_errorText;
+    bool m_checkEnd = false; // the file may end in part of a line
 };
+
+// Appends data to file (opened unbuffered for appending) whole or not at
+// all: after a short write, as on a full disk, the file is cut back to the
+// size it had. When checkEnd is set and the file does not end in a newline,
+// one is written first; checkEnd is cleared once the data is written and
+// set again after a failure. False with reason set to the system's error
+// text otherwise.
+bool VRynAppendWhole(QFile &file, const QByteArray &data, bool &checkEnd, QString &reason);
 
 // Makes text safe to show on one line and to write to a line-oriented file.
 // Valid UTF-8 stays as it is, except:
@@ -80,6 +91,10 @@ private:
 QString VRynSafeText(const std::string &bytes);
 // The same for text already decoded; an unpaired surrogate -> <U+XXXX>.
 QString VRynSafeText(const QString &text);
+
+// bytes as text: valid UTF-8 as it is, every byte that is not part of a
+// valid UTF-8 sequence read as Latin-1 (as an old modem sends "\xf3").
+QString VRynTextOfBytes(const std::string &bytes);
 
 // Short tag of a line type as the log shows it ("in", "out", "error", ...).
 QString VRynLineTypeTag(int lineType);

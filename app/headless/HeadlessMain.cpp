@@ -11,8 +11,6 @@
 #include <QCommandLineParser>
 #include <QCoreApplication>
 #include <QDateTime>
-#include <QFileInfo>
-#include <QSerialPortInfo>
 #include <QSocketNotifier>
 #include <QTimer>
 
@@ -21,6 +19,7 @@
 #include <cstdio>
 #include <exception>
 #include <memory>
+#include <optional>
 
 #include <fcntl.h>
 #include <sys/socket.h>
@@ -32,10 +31,17 @@ constexpr int kExitOk = 0;
 constexpr int kExitFailure = 1;
 constexpr int kExitUsage = 2;
 
+// Every line for the terminal goes through VRynSafeText first, so neither a
+// modem nor a file or port name can send control sequences to it.
+void TerminalStatusLine(const QString &safeText)
+{
+    std::fprintf(stderr, "%s\n", safeText.toUtf8().constData());
+    std::fflush(stderr);
+}
+
 void ErrorLine(const QString &text)
 {
-    std::fprintf(stderr, "palvex: %s\n", qPrintable(text));
-    std::fflush(stderr);
+    TerminalStatusLine(QStringLiteral("palvex: ") + VRynSafeText(text));
 }
 
 // Self-pipe: the signal handler only writes one byte; the event loop reads
@@ -192,27 +198,27 @@ private:
     }
 
     // The machine's own progress texts (not the modem's lines) go to
-    // standard error; repeated open failures are reported once, with the
-    // reason that follows them (Permission denied and what to do about it).
+    // standard error; open failures come from PortOpenFailed.
     void StatusLine(const std::string &line)
     {
         const bool machine = line.rfind("machine: ", 0) == 0;
         const bool success = line.rfind("  Success.", 0) == 0;
-        const bool failure = line.rfind("  Error while opening", 0) == 0;
-        const bool reason = m_reasonExpected && !machine && !success && !failure;
-        m_reasonExpected = false;
         if (success)
-            m_openFailureShown = false;
-        if (failure) {
-            if (m_openFailureShown)
-                return;
-            m_openFailureShown = true;
-            m_reasonExpected = true;
-        }
-        if (machine || success || failure || reason) {
-            std::fprintf(stderr, "%s\n", line.c_str());
-            std::fflush(stderr);
-        }
+            m_shownReason.reset();
+        if (machine || success)
+            TerminalStatusLine(VRynSafeText(line));
+    }
+
+    // A failure to open the port is shown with its reason once, and again
+    // only when the reason changes or after the port was open in between.
+    void PortOpenFailed(const std::string &port, const std::string &reason) override
+    {
+        if (m_options.quiet || m_shownReason == reason)
+            return;
+        m_shownReason = reason;
+        TerminalStatusLine(VRynSafeText("  Error while opening " + port + "."));
+        if (!reason.empty())
+            TerminalStatusLine(VRynSafeText("  " + reason));
     }
 
     HeadlessOptions m_options;
@@ -227,8 +233,7 @@ private:
     std::unique_ptr<ModemSession> m_session;
     bool m_everConnected = false;
     bool m_stopping = false;
-    bool m_openFailureShown = false;
-    bool m_reasonExpected = false; // the line after a shown open failure is its reason
+    std::optional<std::string> m_shownReason; // of the open failure shown last
     int m_exitCode = kExitOk;
 };
 
@@ -333,21 +338,6 @@ HeadlessParse ParseHeadlessOptions(const QStringList &arguments, HeadlessOptions
     return HeadlessParse::Run;
 }
 
-bool HeadlessPortExists(const QString &port)
-{
-    if (TVRSComm32::IsSimulatedPort(port.toStdString()))
-        return true;
-    const QString name = port.trimmed();
-    if (name.startsWith('/'))
-        return QFileInfo::exists(name);
-    if (QFileInfo::exists(QStringLiteral("/dev/") + name))
-        return true;
-    for (const QSerialPortInfo &info : QSerialPortInfo::availablePorts())
-        if (info.portName() == name || info.systemLocation() == name)
-            return true;
-    return false;
-}
-
 int RunHeadless(int argc, char **argv)
 {
     std::unique_ptr<QCoreApplication> ownApp;
@@ -371,12 +361,6 @@ int RunHeadless(int argc, char **argv)
     case HeadlessParse::Run:
         break;
     }
-    if (!HeadlessPortExists(options.port)) {
-        ErrorLine(QStringLiteral("unknown port \"%1\": no such device (use SIM for the simulated modem)")
-                      .arg(options.port));
-        return kExitFailure;
-    }
-
     RecordLog log;
     if (!options.logFile.isEmpty() && !log.Open(options.logFile)) {
         ErrorLine(log.ErrorText());
@@ -398,6 +382,10 @@ int RunHeadless(int argc, char **argv)
             ErrorLine(QString::fromStdString(error));
             return kExitFailure;
         }
+        // Port 0 lets the system choose, so the port is shown even when quiet.
+        const QString host = options.metricsAddress.left(options.metricsAddress.lastIndexOf(':'));
+        if (!options.quiet || options.metricsAddress.endsWith(QStringLiteral(":0")))
+            ErrorLine(QStringLiteral("serving metrics on http://%1:%2/metrics").arg(host).arg(metrics->ListeningPort()));
     }
 
     int code = kExitFailure;

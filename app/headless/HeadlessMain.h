@@ -31,10 +31,6 @@ enum class HeadlessParse : std::uint8_t { Run, Help, Error };
 // what is wrong.
 HeadlessParse ParseHeadlessOptions(const QStringList &arguments, HeadlessOptions &options, QString &text);
 
-// True when port names the simulated modem or a device that exists (a path,
-// or a name found under /dev or in the system's port list).
-bool HeadlessPortExists(const QString &port);
-
 // The whole headless run: creates the QCoreApplication when there is none,
 // returns the process exit code (0 after --cycles, --duration, SIGINT or
 // SIGTERM; 2 for bad options; 1 for other errors).

@@ -2,16 +2,23 @@
 
 #include "RecordFields.h"
 
+#include <civetweb.h>
 #include <prometheus/exposer.h>
 #include <prometheus/registry.h>
 #include <prometheus/text_serializer.h>
 
 #include <QByteArray>
-
+#include <atomic>
 #include <charconv>
+#include <chrono>
 #include <exception>
 #include <optional>
+#include <thread>
 #include <type_traits>
+
+#include <netdb.h>
+#include <sys/socket.h>
+#include <unistd.h>
 
 using prometheus::BuildCounter;
 using prometheus::BuildGauge;
@@ -20,6 +27,10 @@ using prometheus::Labels;
 namespace {
 
 using GaugeFamily = prometheus::Family<prometheus::Gauge>;
+
+// Label values stay short: an operator name is cut here, the record keeps
+// more of it.
+constexpr std::size_t kLabelCharacters = 64;
 
 void Remove(GaugeFamily &family, prometheus::Gauge *&gauge)
 {
@@ -48,6 +59,32 @@ void SetOrRemove(GaugeFamily &family, prometheus::Gauge *&gauge, const Labels &l
     gauge->Set(*number);
 }
 
+// The server's thread waits this long for a connection before it looks
+// whether it is to stop; a connection of our own wakes it sooner.
+constexpr auto kWakeInterval = std::chrono::milliseconds(20);
+
+constexpr unsigned kCivetwebIpv6 = 8; // mg_check_feature bit
+
+// Opens and closes one connection to host:port (the wildcard hosts as their
+// loopback), so a server waiting for connections wakes up.
+void Knock(const std::string &host, int port)
+{
+    std::string target = host;
+    if (target == "0.0.0.0" || target.empty())
+        target = "127.0.0.1";
+    addrinfo hints{};
+    hints.ai_socktype = SOCK_STREAM;
+    addrinfo *found = nullptr;
+    if (::getaddrinfo(target.c_str(), std::to_string(port).c_str(), &hints, &found) != 0 || !found)
+        return;
+    const int fd = ::socket(found->ai_family, found->ai_socktype | SOCK_CLOEXEC, found->ai_protocol);
+    if (fd >= 0) {
+        [[maybe_unused]] const int connected = ::connect(fd, found->ai_addr, found->ai_addrlen);
+        ::close(fd);
+    }
+    ::freeaddrinfo(found);
+}
+
 std::string LabelText(const FieldValue &value)
 {
     if (const auto *number = std::get_if<std::int64_t>(&value))
@@ -55,7 +92,7 @@ std::string LabelText(const FieldValue &value)
     if (const auto *real = std::get_if<double>(&value))
         return QByteArray::number(*real, 'g', 15).toStdString();
     if (const auto *text = std::get_if<std::string>(&value))
-        return *text;
+        return RecordText(*text, kLabelCharacters);
     return {};
 }
 
@@ -144,7 +181,7 @@ struct MetricsExporter::Updater {
 };
 
 MetricsExporter::MetricsExporter(std::string port)
-    : m_port(std::move(port))
+    : m_port(RecordText(port, kLabelCharacters))
     , m_registry(std::make_shared<prometheus::Registry>())
 {
     auto family = [this](const auto &gauge) -> GaugeFamily * {
@@ -192,7 +229,21 @@ MetricsExporter::MetricsExporter(std::string port)
 MetricsExporter::~MetricsExporter()
 {
     // The exposer's threads stop before the registry they read goes away.
+    // Its listening thread sees the stop only when a connection comes or
+    // its wait of two seconds ends: knocks keep it short.
+    if (!m_exposer)
+        return;
+    const int port = ListeningPort();
+    std::atomic<bool> stopped{false};
+    std::thread knocker([&] {
+        while (!stopped) {
+            Knock(m_host, port);
+            std::this_thread::sleep_for(kWakeInterval);
+        }
+    });
     m_exposer.reset();
+    stopped = true;
+    knocker.join();
 }
 
 bool MetricsExporter::ValidAddress(const std::string &address)
@@ -217,6 +268,14 @@ bool MetricsExporter::Listen(const std::string &address, std::string &error)
         error = "metrics address \"" + address + "\" is not HOST:PORT";
         return false;
     }
+    const std::string host = address.substr(0, address.rfind(':'));
+    if (host.front() == '[' && !mg_check_feature(kCivetwebIpv6)) {
+        error = "cannot serve metrics on " + address +
+                ": the HTTP server was built without IPv6; give an IPv4 address such as 127.0.0.1" +
+                address.substr(address.rfind(':'));
+        return false;
+    }
+    m_host = host.front() == '[' ? host.substr(1, host.size() - 2) : host;
     try {
         m_exposer = std::make_unique<prometheus::Exposer>(address, 2);
         m_exposer->RegisterCollectable(m_registry);

@@ -35,9 +35,10 @@ public:
     MetricsExporter(const MetricsExporter &) = delete;
     MetricsExporter &operator=(const MetricsExporter &) = delete;
 
-    // Serves /metrics on address, "HOST:PORT" (or "[IPv6]:PORT"), bound to
-    // that host only. False with error set when the address is malformed or
-    // cannot be bound.
+    // Serves /metrics on address, "HOST:PORT" (or "[IPv6]:PORT" where the
+    // HTTP server has IPv6), bound to that host only. False with error set
+    // when the address is malformed, is IPv6 without IPv6 support or cannot
+    // be bound.
     bool Listen(const std::string &address, std::string &error);
     // The port actually bound (useful with port 0); 0 when not listening.
     int ListeningPort() const;
@@ -69,6 +70,7 @@ private:
     struct Updater;
 
     std::string m_port;
+    std::string m_host; // listened on, without brackets
     std::shared_ptr<prometheus::Registry> m_registry;
     std::unique_ptr<prometheus::Exposer> m_exposer;
 

@@ -141,13 +141,14 @@ std::optional<QString> OperatorCodeOfItem(int index, const QString &text)
 {
     if (index == 0)
         return kAutoOperatorCode;
-    // The item ends with " (code)", so the last "(" opens the code; a name
-    // such as "Net (CZ)" keeps its own parentheses out of it.
-    const qsizetype open = text.lastIndexOf(QLatin1Char('('));
+    // The item ends with " (code)", so the last "(" opens the code and the
+    // final ")" closes it: a name such as "Net (CZ)" keeps its own
+    // parentheses out of it, and a code with a ")" inside stays whole (and
+    // is refused as a code later) rather than cut to a shorter one.
+    if (!text.endsWith(QLatin1Char(')')))
+        return std::nullopt;
+    const qsizetype open = text.lastIndexOf(QLatin1Char('('), text.size() - 2);
     if (open < 0)
         return std::nullopt;
-    const qsizetype close = text.indexOf(QLatin1Char(')'), open + 1);
-    if (close < 0)
-        return std::nullopt;
-    return text.mid(open + 1, close - open - 1);
+    return text.mid(open + 1, text.size() - open - 2);
 }

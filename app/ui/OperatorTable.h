@@ -57,7 +57,8 @@ QString OperatorItemText(const OperatorEntry &entry);
 QStringList OperatorItemTexts(const std::vector<OperatorEntry> &entries);
 
 // The code a click on item index (0 = "Auto select") with text asks for:
-// "AUTO" for item 0, otherwise the text inside the last pair of parentheses
-// (the code the item was built with, even when the name holds parentheses
-// itself); nullopt when the text has no such pair.
+// "AUTO" for item 0, otherwise the text between the last "(" and the ")"
+// that ends the item (the code the item was built with, whole, even when the
+// name or the code holds parentheses itself); nullopt when the text does
+// not end in such a pair.
 std::optional<QString> OperatorCodeOfItem(int index, const QString &text);

@@ -382,6 +382,36 @@ TEST(ModemSession, OperatorCodeWithQuoteOrControlCharacterIsNotSent)
     }
 }
 
+TEST(ModemSession, OnlyOperatorCodesOfFiveOrSixDigitsAreSent)
+{
+    const std::vector<std::string> refused{"2300", "2300123", "230;01", "23001;+CFUN=0", "230)01", "230 01",
+                                           "2300\xc3\xa9", "2300\xc2\x85", "\xd9\xa2\xd9\xa3\xd9\xa0\xd9\xa0\xd9\xa1", "-"};
+    for (const std::string &code : refused) {
+        SCOPED_TRACE(code);
+        SessionHarness h;
+        h.Start();
+        h.Identify("BGS5");
+        h.session.RequestOperator(code);
+        RunToOperatorStep(h);
+        for (const auto &w : h.channel.Writes())
+            EXPECT_EQ(w.find("COPS=1"), std::string::npos) << w;
+        EXPECT_TRUE(h.view.HasLine(
+            "machine: operator code refused, it contains a double quote or a control character"));
+    }
+    for (const std::string code : {"23001", "310260"}) {
+        SCOPED_TRACE(code);
+        SessionHarness h;
+        h.Start();
+        h.Identify("BGS5");
+        h.session.RequestOperator(code);
+        RunToOperatorStep(h);
+        bool sent = false;
+        for (const auto &w : h.channel.Writes())
+            sent = sent || w == "AT+COPS=1,2,\"" + code + "\"\r";
+        EXPECT_TRUE(sent);
+    }
+}
+
 TEST(ModemSession, IncomingCallIsAnsweredWithAta)
 {
     SessionHarness h;

@@ -4,6 +4,7 @@
 #include "RynSimModem.h"
 #include "VRSComm32.h"
 
+#include <QAbstractEventDispatcher>
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFileInfo>
@@ -85,6 +86,7 @@ private slots:
     void opensPtyThroughLinkAnswersAndReportsStatesInOrder();
     void missingDeviceFailsWithOsErrorText();
     void unplugReportsFailedOnceAndClosesThePort();
+    void stopBetweenALossAndItsReportReportsTheLoss();
     void autoReconnectOpensTheRepluggedDevice();
     void ringIndicatorOnPtyReadsOffWithOneWarning();
     void throwingHandlerDoesNotReachTheEventLoop();
@@ -200,6 +202,35 @@ void SerialChannelTest::unplugReportsFailedOnceAndClosesThePort()
 
     comm.StopComm(); // the owner's orderly close after a loss reports nothing more
     QCOMPARE(rec.states.back(), TCommState::CommStateFailed);
+}
+
+void SerialChannelTest::stopBetweenALossAndItsReportReportsTheLoss()
+{
+    TestModemSim sim({"--unplug-after", "1", "--latency", "0"});
+    const QString device = sim.NextLine();
+    QVERIFY(device.startsWith("/dev/"));
+    TVRSComm32 comm;
+    Recorder rec;
+    rec.Attach(comm);
+    comm.SetCommPort(device.toStdString());
+    QVERIFY2(comm.StartComm(), comm.LastErrorText().c_str());
+    QCOMPARE(sim.NextLine(), QString("unplugged"));
+    // One turn of the event loop at a time: the turn that sees the error
+    // marks the loss and posts its report for a later turn.
+    QElapsedTimer timer;
+    timer.start();
+    while (comm.Active() && timer.elapsed() < kWaitMs)
+        QAbstractEventDispatcher::instance()->processEvents(QEventLoop::WaitForMoreEvents);
+    QVERIFY(!comm.Active());
+    if (rec.Count(TCommState::CommStateFailed) != 0)
+        QSKIP("the loss was reported in the same turn of the event loop that saw it; nothing to stop in between");
+    QCOMPARE(comm.GetState(), TCommState::CommStateConnected);
+    comm.StopComm();
+    QCOMPARE(comm.GetState(), TCommState::CommStateFailed);
+    QTest::qWait(100);
+    QCOMPARE(rec.Count(TCommState::CommStateFailed), 1);
+    QCOMPARE(rec.states.back(), TCommState::CommStateFailed);
+    QVERIFY2(comm.LastErrorText().rfind("connection lost: ", 0) == 0, comm.LastErrorText().c_str());
 }
 
 void SerialChannelTest::autoReconnectOpensTheRepluggedDevice()

@@ -14,11 +14,13 @@
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QProcess>
+#include <QRegularExpression>
 #include <QTcpServer>
 #include <QTcpSocket>
 #include <QTemporaryDir>
 #include <QTest>
 
+#include <algorithm>
 #include <functional>
 #include <map>
 #include <memory>
@@ -222,8 +224,12 @@ private slots:
     void logFormatFollowsTheFileName_data();
     void logFormatFollowsTheFileName();
     void openFailureShowsItsReasonOnce();
+    void aMissingPortIsAwaitedAndEachNewReasonShownEscaped();
+    void errorLinesAreEscaped();
+    void metricsOnPortZeroShowsThePort();
 #ifdef PALVEX_MODEMSIM_PATH
     void ptyCsvSurvivesAnUnplug();
+    void aModemPluggedInAfterTheStartIsMonitored();
 #endif
 };
 
@@ -370,7 +376,6 @@ void HeadlessProcessTest::errorsGiveOneLineAndAFailureCode_data()
     QTest::addColumn<QStringList>("arguments");
     QTest::addColumn<QString>("message");
     QTest::newRow("bad option") << QStringList{"SIM", "--colour"} << "colour";
-    QTest::newRow("unknown port") << QStringList{"/dev/palvex-no-such-port"} << "unknown port";
     QTest::newRow("unwritable log") << QStringList{"SIM", "--log", "/proc/palvex/records.csv"} << "records.csv";
 }
 
@@ -465,7 +470,102 @@ void HeadlessProcessTest::openFailureShowsItsReasonOnce()
     QCOMPARE(progress.count(progress[failure + 1]), 1);
 }
 
+namespace {
+
+// No byte of text is a control character other than the line ends.
+bool HasNoControlCharacters(const QByteArray &text)
+{
+    return std::none_of(text.begin(), text.end(), [](char c) {
+        const auto byte = static_cast<unsigned char>(c);
+        return (byte < 0x20 && byte != '\n') || byte == 0x7F;
+    });
+}
+
+} // namespace
+
+void HeadlessProcessTest::aMissingPortIsAwaitedAndEachNewReasonShownEscaped()
+{
+    // A port name that would set the terminal's title; missing first, then
+    // a file that is no terminal: two reasons, each shown once.
+    QTemporaryDir dir;
+    const QString port = dir.filePath("\x1b]0;owned\x07modem");
+    const QByteArray shownPort = dir.filePath("\\x1B]0;owned\\x07modem").toUtf8();
+    const QByteArray locale = qgetenv("LC_ALL");
+    qputenv("LC_ALL", "C");
+    Child child(PALVEX_HEADLESS_PATH, {port, "--duration", "3.5"});
+    locale.isNull() ? qunsetenv("LC_ALL") : qputenv("LC_ALL", locale);
+    QTest::qWait(1500);
+    QCOMPARE(child.Process().state(), QProcess::Running);
+    QFile file(port);
+    QVERIFY(file.open(QIODevice::WriteOnly));
+    file.close();
+    QVERIFY(child.Finish());
+    QCOMPARE(child.Process().exitCode(), 0);
+    const QByteArray stderrText = child.Process().readAllStandardError();
+    QVERIFY2(HasNoControlCharacters(stderrText), stderrText.constData());
+    const QList<QByteArray> progress = stderrText.split('\n');
+    const QByteArray failure = "  Error while opening " + shownPort + ".";
+    QCOMPARE(progress.count(failure), 2);
+    const qsizetype missing = progress.indexOf(failure);
+    QVERIFY2(missing + 1 < progress.size(), stderrText.constData());
+    QCOMPARE(progress[missing + 1], QByteArray("  No such file or directory"));
+    QCOMPARE(progress.count("  No such file or directory"), 1);
+    QCOMPARE(progress.count("  Inappropriate ioctl for device"), 1);
+    QVERIFY(progress.indexOf("  Inappropriate ioctl for device") > missing + 1);
+}
+
+void HeadlessProcessTest::errorLinesAreEscaped()
+{
+    QTemporaryDir dir;
+    Child child(PALVEX_HEADLESS_PATH, {"SIM", "--log", dir.filePath("missing\x1b[2J/records.jsonl")});
+    QVERIFY(child.Finish());
+    QCOMPARE(child.Process().exitCode(), 1);
+    const QByteArray error = child.Process().readAllStandardError();
+    QVERIFY2(HasNoControlCharacters(error), error.constData());
+    QVERIFY2(error.contains("missing\\x1B[2J/records.jsonl"), error.constData());
+}
+
+void HeadlessProcessTest::metricsOnPortZeroShowsThePort()
+{
+    Child child(PALVEX_HEADLESS_PATH, {"SIM", "--quiet", "--metrics", "127.0.0.1:0"});
+    QVERIFY(child.WaitForLines([](const QList<QByteArray> &l) { return !l.isEmpty(); }));
+    const QByteArray progress = child.Process().readAllStandardError();
+    const QRegularExpressionMatch match =
+        QRegularExpression(R"(^palvex: serving metrics on http://127\.0\.0\.1:(\d+)/metrics\n$)")
+            .match(QString::fromUtf8(progress));
+    QVERIFY2(match.hasMatch(), progress.constData());
+    const quint16 port = match.captured(1).toUShort();
+    QVERIFY(port != 0);
+    QVERIFY(HttpGet(port, "/metrics").contains("palvex_cycles_total{port=\"SIM\"}"));
+    child.Process().terminate();
+    QVERIFY(child.Finish());
+    QCOMPARE(child.Process().exitCode(), 0);
+}
+
 #ifdef PALVEX_MODEMSIM_PATH
+void HeadlessProcessTest::aModemPluggedInAfterTheStartIsMonitored()
+{
+    QTemporaryDir dir;
+    const QString link = dir.filePath("modem");
+    Child child(PALVEX_HEADLESS_PATH, {link, "--cycles", "1"});
+    QTest::qWait(1500);
+    QCOMPARE(child.Process().state(), QProcess::Running);
+    ModemSimProcess modem(PALVEX_MODEMSIM_PATH, {"--link", link});
+    QVERIFY(!modem.NextLine().isEmpty());
+    QVERIFY(child.Finish());
+    QCOMPARE(child.Process().exitCode(), 0);
+    QCOMPARE(child.Lines().size(), 1);
+    QString error;
+    QCOMPARE(ParseRecord(child.Lines().front(), error)["cycle"].toInt(), 1);
+    QVERIFY2(error.isEmpty(), qPrintable(error));
+    const QByteArray progress = child.Process().readAllStandardError();
+    QCOMPARE(progress.count("  Error while opening " + link.toUtf8() + "."), 1);
+    QCOMPARE(progress.count("  Success. Port"), 1);
+    QFile::remove(link);
+    modem.Process().closeWriteChannel();
+    QVERIFY(modem.Process().waitForFinished(5000));
+}
+
 void HeadlessProcessTest::ptyCsvSurvivesAnUnplug()
 {
     QTemporaryDir dir;

@@ -2,8 +2,12 @@
 #include "MetricsExporter.h"
 #include "RecordFields.h"
 
+#include <QProcess>
+#include <QStandardPaths>
+
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <regex>
 #include <sstream>
 #include <string>
@@ -207,4 +211,66 @@ TEST(MetricsExporter, ServingCellGaugesAndIdentityFollowTheCell)
     EXPECT_TRUE(Series(text, "palvex_serving_rsrp_dbm").empty());
     EXPECT_TRUE(Series(text, "palvex_serving_cell_info").empty());
     EXPECT_EQ(Series(text, "palvex_signal_dbm").size(), 1u);
+}
+
+TEST(MetricsExporter, LabelsAreShortValidUtf8)
+{
+    TNetState s = State();
+    s.operatorName = "Telef\xf3nica " + std::string(100, 'x');
+    MetricsExporter m("SIM");
+    m.Update(Record(s));
+    const auto info = Series(m.Text(), "palvex_modem_info");
+    ASSERT_EQ(info.size(), 1u);
+    const std::string expected = "operator_name=\"Telef\xc3\xb3nica " + std::string(64 - 11, 'x') + "\"";
+    EXPECT_NE(info[0].find(expected), std::string::npos) << info[0];
+}
+
+TEST(MetricsExporter, ALatin1OperatorNamePassesPromtool)
+{
+    const QString promtool = QStandardPaths::findExecutable("promtool");
+    if (promtool.isEmpty())
+        GTEST_SKIP() << "promtool is not installed (Debian package prometheus; scripts/install-deps.sh installs it)";
+    TNetState s = State();
+    s.operatorName = "Telef\xf3nica";
+    MetricsExporter m("SIM");
+    m.Update(Record(s));
+    m.CountCycle();
+    const std::string text = m.Text();
+    ASSERT_NE(text.find("Telef\xc3\xb3nica"), std::string::npos);
+    QProcess check;
+    check.start(promtool, {"check", "metrics"});
+    ASSERT_TRUE(check.waitForStarted());
+    check.write(text.data(), qint64(text.size()));
+    check.closeWriteChannel();
+    ASSERT_TRUE(check.waitForFinished(30000));
+    EXPECT_EQ(check.exitCode(), 0) << check.readAllStandardError().toStdString() << check.readAllStandardOutput().toStdString();
+}
+
+TEST(MetricsExporter, StopsWithoutWaitingOutTheServersPoll)
+{
+    // The server's thread polls for two seconds at a time; a stop right
+    // after the start used to wait for the whole poll.
+    MetricsExporter m("SIM");
+    std::string error;
+    ASSERT_TRUE(m.Listen("127.0.0.1:0", error)) << error;
+    ASSERT_GT(m.ListeningPort(), 0);
+    const auto start = std::chrono::steady_clock::now();
+    {
+        MetricsExporter stopped("SIM");
+        ASSERT_TRUE(stopped.Listen("127.0.0.1:0", error)) << error;
+    }
+    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(1));
+}
+
+TEST(MetricsExporter, AnIpv6AddressBindsOrIsRefusedClearly)
+{
+    MetricsExporter m("SIM");
+    std::string error;
+    if (m.Listen("[::1]:0", error)) {
+        EXPECT_GT(m.ListeningPort(), 0);
+        return;
+    }
+    EXPECT_NE(error.find("without IPv6"), std::string::npos) << error;
+    EXPECT_NE(error.find("127.0.0.1:0"), std::string::npos) << error;
+    EXPECT_EQ(m.ListeningPort(), 0);
 }

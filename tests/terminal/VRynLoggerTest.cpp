@@ -1,14 +1,17 @@
 // Runs with a QCoreApplication only: the logger must not need widgets.
 #include "VRynLogger.h"
+#include "SmallFilesystem.h"
 #include "TestFiles.h"
 #include "VRynTerminalLineType.h"
 
 #include <QDateTime>
 #include <QDir>
+#include <QFileInfo>
 #include <QFile>
 #include <QTemporaryDir>
 #include <QtTest>
 
+#include <cstring>
 #include <string>
 
 namespace {
@@ -104,6 +107,54 @@ private slots:
         QVERIFY(logger.write(QString("third"), VRynTerminal_ltInfo, kTime));
         QCOMPARE(FileTextLines(path).size(), 1);
         QVERIFY(FileTextLines(path).at(0).endsWith("third"));
+    }
+
+    void aFileEndingInPartOfALineGetsANewlineFirst()
+    {
+        QTemporaryDir dir;
+        const QString path = dir.filePath("terminal.log");
+        QFile file(path);
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        file.write("2026-12-08 01:09:41.123 [in]    +CS");
+        file.close();
+        VRynLogger logger;
+        QVERIFY(logger.open(path, vrloAppend).ok);
+        QVERIFY(logger.write(QString("next"), VRynTerminal_ltInfo, kTime));
+        QVERIFY(logger.write(QString("last"), VRynTerminal_ltInfo, kTime));
+        const QStringList lines = FileTextLines(path);
+        QCOMPARE(lines.size(), 3);
+        QCOMPARE(lines.at(0), QString("2026-12-08 01:09:41.123 [in]    +CS"));
+        QCOMPARE(lines.at(1), VRynLogger::FormatEntry("next", VRynTerminal_ltInfo, kTime));
+    }
+
+    void fullDiskWritesNoPartOfAnEntryAndNamesTheCause()
+    {
+        SmallFilesystem disk(64 * 1024);
+        if (!disk.IsMounted())
+            QSKIP(qPrintable(disk.SkipReason()));
+        const QString path = disk.FilePath("terminal.log");
+        VRynLogger logger;
+        QVERIFY(logger.open(path).ok);
+        const QString text(300, QLatin1Char('t'));
+        QVERIFY(logger.write(text, VRynTerminal_ltInText, kTime));
+        QVERIFY(disk.Fill("filler"));
+        qint64 size = QFileInfo(path).size();
+        bool failed = false;
+        for (int i = 0; i < 40 && !failed; ++i) {
+            failed = !logger.write(text, VRynTerminal_ltInText, kTime);
+            if (!failed)
+                size = QFileInfo(path).size();
+        }
+        QVERIFY(failed);
+        QCOMPARE(QFileInfo(path).size(), size);
+        QVERIFY2(logger.errorText().contains(QString::fromLocal8Bit(std::strerror(ENOSPC))),
+                 qPrintable(logger.errorText()));
+        const QString entry = VRynLogger::FormatEntry(text, VRynTerminal_ltInText, kTime);
+        for (const QString &line : FileTextLines(path))
+            QCOMPARE(line, entry);
+        QVERIFY(QFile::remove(disk.FilePath("filler")));
+        QVERIFY2(logger.write(text, VRynTerminal_ltInText, kTime), qPrintable(logger.errorText()));
+        QCOMPARE(FileTextLines(path).back(), entry);
     }
 
     void createsMissingFolders()

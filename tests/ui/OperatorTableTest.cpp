@@ -132,6 +132,15 @@ INSTANTIATE_TEST_SUITE_P(
                       ClickCase{"EmptyCode", 1, "Nothing ()", QString("")}),
     [](const ::testing::TestParamInfo<ClickCase> &info) { return std::string(info.param.name); });
 
+TEST(OperatorItems, ACodeWithAParenthesisComesBackWhole)
+{
+    for (const QString &code : {QString("230)01"), QString("23)001"), QString("23001)")}) {
+        SCOPED_TRACE(code.toStdString());
+        const QString text = OperatorItemText({code, QString("Net (CZ)")});
+        EXPECT_EQ(OperatorCodeOfItem(1, text), code);
+    }
+}
+
 TEST(OperatorTableFailure, FolderThatCannotBeCreatedIsReported)
 {
     QTemporaryDir dir;
