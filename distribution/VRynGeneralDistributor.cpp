@@ -62,6 +62,11 @@ bool VRynGeneralDistributor::Elapsed(std::uint32_t start, std::uint32_t interval
     return (now + kHalfRange) - (start - kHalfRange) > interval;
 }
 
+bool VRynGeneralDistributor::ArmedAfter(std::uint32_t start, std::uint32_t now)
+{
+    return start != now && std::uint32_t(start - now) < kHalfRange;
+}
+
 void VRynGeneralDistributor::BeforeDestruction()
 {
     m_onTimerPoll = nullptr;
@@ -238,7 +243,9 @@ void VRynGeneralDistributor::Release()
 
 void VRynGeneralDistributor::SetTimeout(std::uint32_t intervalMs)
 {
-    m_timeoutStart = m_currentTime;
+    // A fresh time: the current time of a distributor is that of the last
+    // walk over it, up to a tick old.
+    m_timeoutStart = FreshTickCount();
     m_timeoutInterval = intervalMs;
     m_timeoutArmed = intervalMs < kTimeoutDisarm;
 }
@@ -251,7 +258,7 @@ void VRynGeneralDistributor::RegisterTimer(const void *key, TDistributorTimerPro
         it = m_timers.insert(m_timers.end(), TimerEntry{});
     it->key = key;
     it->callback = std::move(callback);
-    it->start = m_currentTime;
+    it->start = FreshTickCount();
     it->interval = intervalMs;
     it->repeat = repeat;
     ++m_timerListVersion;
@@ -351,7 +358,8 @@ void VRynGeneralDistributor::TimeoutWalk(std::uint32_t &TheTime)
         if (!self)
             return;
     }
-    if (!m_timeoutArmed || !Elapsed(m_timeoutStart, m_timeoutInterval, m_currentTime))
+    if (!m_timeoutArmed || ArmedAfter(m_timeoutStart, m_currentTime) ||
+        !Elapsed(m_timeoutStart, m_timeoutInterval, m_currentTime))
         return;
     if (m_polling) {
         // Stays armed: it fires on the first tick that finds us idle.
@@ -380,7 +388,7 @@ void VRynGeneralDistributor::RegisteredTimersWalk(std::uint32_t &TheTime)
     std::size_t i = 0;
     while (i < m_timers.size()) {
         TimerEntry &entry = m_timers[i];
-        if (!Elapsed(entry.start, entry.interval, m_currentTime)) {
+        if (ArmedAfter(entry.start, m_currentTime) || !Elapsed(entry.start, entry.interval, m_currentTime)) {
             ++i;
             continue;
         }

@@ -30,6 +30,11 @@ public:
     // except where the counter wrapped (start in the upper half, now in the
     // lower), where the modular difference decides.
     static bool Elapsed(std::uint32_t start, std::uint32_t interval, std::uint32_t now);
+    // True when start lies after now (within half the counter's range): a
+    // time-out or timer armed later than the time a walk runs with, as in a
+    // pass that a nested tick overtook. Elapsed counts such a start as
+    // elapsed; the walks leave it for a later tick.
+    static bool ArmedAfter(std::uint32_t start, std::uint32_t now);
 
     // The head of the chain; nullptr when the chain does not lead to a top.
     virtual VRynTopDistributor *TopDistributor() = 0;
@@ -73,7 +78,8 @@ public:
     void Release();
     int LockCount() const { return m_lockCount; }
 
-    // Time-out: arms with start := current time; kTimeoutDisarm disarms.
+    // Time-out: arms with start := the clock read now (not the current time
+    // of the last walk); kTimeoutDisarm disarms. RegisterTimer starts so too.
     void SetTimeout(std::uint32_t intervalMs);
     bool TimeoutArmed() const { return m_timeoutArmed; }
     // TheTime of the call in progress (or of the last one).

@@ -465,9 +465,21 @@ struct VRynTopDistributor::Round {
     QPointer<VRynTopDistributor> self;
     std::vector<QPointer<VRynGeneralDistributor>> &chain;
     bool anyDecoder = false;
+    bool decoderThrew = false; // and the application marked it handled
     std::size_t length = 0;
     QPointer<VRynGeneralDistributor> lowest{};
     std::string message{};
+
+    // Runs a decoder, noting when it raises (the exception goes on).
+    template <class F> void Noting(F &&decode)
+    {
+        try {
+            decode();
+        } catch (...) {
+            decoderThrew = true;
+            throw;
+        }
+    }
 
     VRynDistributor_ChannelRecord *RecordOf(VRynGeneralDistributor *d) const
     {
@@ -500,8 +512,25 @@ bool VRynTopDistributor::PipelineRound(int index, std::uint32_t &TheTime,
     Round round{index, slot, index & 1, slot >> 1, index < 2, m_records[slot].Channel, this, chain};
     chain.clear();
     CollectChain(this, round.direction, chain);
-    return DecodePhase(round, TheTime) && ChooseMessage(round) && TransferPhase(round, TheTime) &&
-           PollPhase(round, TheTime);
+    if (!DecodePhase(round, TheTime))
+        return false;
+    if (!ChooseMessage(round))
+        return round.decoderThrew && CutAfterFailedDecode(round);
+    return TransferPhase(round, TheTime) && PollPhase(round, TheTime);
+}
+
+bool VRynTopDistributor::CutAfterFailedDecode(Round &round)
+{
+    // The same bytes would upset the decoder on every tick and block the
+    // buffer for good: they go up to the next CR, or all of them.
+    VRynDistributor_TopDataRecord &record = m_records[round.slot];
+    const std::string_view live = TopBuffer(round.index);
+    const std::size_t cr = live.find('\r');
+    const std::size_t count = cr == std::string_view::npos ? live.size() : cr + 1;
+    if (count == 0)
+        return false;
+    CutHead(record, count);
+    return true;
 }
 
 bool VRynTopDistributor::DecodePhase(Round &round, std::uint32_t &TheTime)
@@ -519,14 +548,15 @@ bool VRynTopDistributor::DecodePhase(Round &round, std::uint32_t &TheTime)
         if (round.plain && data.OnDecode) {
             round.anyDecoder = true;
             auto f = data.OnDecode;
-            if (!Invoke(d, dcbDecode, direction, nullptr, [&] { f(d, TheTime); }))
+            if (!Invoke(d, dcbDecode, direction, nullptr, [&] { round.Noting([&] { f(d, TheTime); }); }))
                 return true;
         }
         if (!self)
             return false;
         if (auto f = d->m_data[direction].OnAdvancedDecode) {
             round.anyDecoder = true;
-            if (!Invoke(d, dcbAdvancedDecode, direction, nullptr, [&] { f(d, channel, TheTime); }))
+            if (!Invoke(d, dcbAdvancedDecode, direction, nullptr,
+                        [&] { round.Noting([&] { f(d, channel, TheTime); }); }))
                 return true;
         }
         if (!self)
@@ -534,8 +564,10 @@ bool VRynTopDistributor::DecodePhase(Round &round, std::uint32_t &TheTime)
         if (auto f = d->m_onAdvancedComDecode) {
             round.anyDecoder = true;
             if (!Invoke(d, dcbAdvancedComDecode, direction, nullptr, [&] {
-                    if (VRynDistributor_ChannelRecord *r = round.RecordOf(d))
-                        f(d, channel, r, TheTime);
+                    round.Noting([&] {
+                        if (VRynDistributor_ChannelRecord *r = round.RecordOf(d))
+                            f(d, channel, r, TheTime);
+                    });
                 }))
                 return true;
         }

@@ -133,6 +133,10 @@ private:
     // Transfers the message along the chain, then cuts it.
     bool TransferPhase(Round &round, std::uint32_t &TheTime);
     bool PollPhase(Round &round, std::uint32_t &TheTime);
+    // After a decoder raised an exception the application handled and no
+    // message was chosen: cuts up to the next CR (or all); false when
+    // nothing was left to cut.
+    bool CutAfterFailedDecode(Round &round);
     void RemoveChannelNumber(int number);
     void ApplyDeferredDeletions();
     bool IsHookInstalled() const;

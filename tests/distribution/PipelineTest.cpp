@@ -206,7 +206,9 @@ INSTANTIATE_TEST_SUITE_P(
                       TieCase{"SettledChainPassesToTheLast", {3, 3, 3}, {false, false, true}, 2},
                       TieCase{"PendingMiddleStopsTheLast", {3, 3, 3}, {false, true, false}, 1},
                       TieCase{"ShorterBeatsSettledTie", {4, 4, 2}, {false, false, true}, 2},
-                      TieCase{"BeyondTheBufferDoesNotCount", {11, 0, 6}, {false, false, false}, 2},
+                      // The only claim lies beyond the ten buffered bytes: nobody
+                      // has a complete message.
+                      TieCase{"BeyondTheBufferDoesNotCount", {11, 0, 0}, {false, false, false}, -1},
                       TieCase{"NobodyClaims", {0, 0, 0}, {false, false, false}, -1}),
     [](const auto &info) { return std::string(info.param.name); });
 
@@ -279,6 +281,34 @@ TEST_F(CallbackException, UnhandledGoesToTheCallerAndLeavesTheTopUsable)
     top.CutComBuffer(0, 1);
     channel.Inject("y\r");
     EXPECT_EQ(polled, (Messages{"x\r", "y\r"}));
+}
+
+TEST_F(CallbackException, HandledInADecoderCutsUpToTheNextCr)
+{
+    DecodeLines();
+    int reports = 0;
+    top.SetOnCallbackException([&](auto *, const std::exception &, int id, bool &handled) {
+        EXPECT_EQ(id, dcbDecode);
+        ++reports;
+        handled = true;
+    });
+    top.SetOnComRecvDecode([](VRynGeneralDistributor *sender, std::uint32_t &t) {
+        if (sender->GetComBuffer(0).substr(0, 1) == "!")
+            throw std::runtime_error("decoder broke");
+        CrDecode(sender, t);
+    });
+    channel.Inject("!x\rgood\r");
+    EXPECT_EQ(polled, (Messages{"good\r"}));
+    EXPECT_EQ(reports, 1);
+    EXPECT_TRUE(top.GetComBuffer(0).empty());
+    // Without a CR the whole rest goes.
+    channel.Inject("!no end");
+    EXPECT_TRUE(top.GetComBuffer(0).empty());
+    top.TimerTick();
+    top.TimerTick();
+    EXPECT_EQ(reports, 2) << "reported once per bad message, not on every tick";
+    channel.Inject("next\r");
+    EXPECT_EQ(polled, (Messages{"good\r", "next\r"}));
 }
 
 TEST_F(CallbackException, UnhandledInTransferStillConsumesTheMessage)

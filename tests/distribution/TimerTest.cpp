@@ -136,24 +136,83 @@ TEST_F(Timers, SingleTimersRunOnceRepeatingOnesRestartFromTheTick)
 
 TEST_F(Timers, RegisteringAKnownKeyUpdatesItAndAListChangeEndsThePass)
 {
-    int first = 0, second = 0;
-    const int keyA = 0, keyB = 0;
+    // The same key again replaces its callback and interval: no second entry.
+    int old = 0, updated = 0;
+    const int keyA = 0;
     top.TimerTick();
-    top.RegisterTimer(&keyA, [&](VRynGeneralDistributor *sender) {
+    top.RegisterTimer(&keyA, [&](auto *) { ++old; }, 10, true);
+    top.RegisterTimer(&keyA, [&](auto *) { ++updated; }, 100, true);
+    EXPECT_EQ(top.RegisteredTimerCount(), 1);
+    now += 11;
+    top.TimerTick();
+    EXPECT_EQ(updated, 0) << "the interval is the new one";
+    now += 90;
+    top.TimerTick();
+    EXPECT_EQ(old, 0);
+    EXPECT_EQ(updated, 1);
+    top.UnregisterTimer(&keyA);
+
+    // Both due; the first adds a timer, which ends the pass before the second.
+    int first = 0, second = 0;
+    const int keyB = 0, keyC = 0, keyD = 0;
+    top.RegisterTimer(&keyB, [&](VRynGeneralDistributor *sender) {
         ++first;
-        sender->UnregisterTimer(&keyA);
-        sender->RegisterTimer(&keyA, [&](auto *) { ++first; }, 10000, true);
-    }, 10, true);
-    top.RegisterTimer(&keyB, [&](auto *) { ++second; }, 10, true);
-    EXPECT_EQ(top.RegisteredTimerCount(), 2);
+        sender->RegisterTimer(&keyD, [](auto *) {}, 10000, true);
+    }, 10, false);
+    top.RegisterTimer(&keyC, [&](auto *) { ++second; }, 10, true);
     now += 11;
     top.TimerTick();
     EXPECT_EQ(first, 1);
     EXPECT_EQ(second, 0) << "the pass ended when the list changed";
-    now += 1;
     top.TimerTick();
-    EXPECT_EQ(second, 1);
+    EXPECT_EQ(second, 1) << "the next tick runs it";
     EXPECT_EQ(first, 1);
+}
+
+// A distributor's current time is that of the last walk over it; a time-out
+// armed between ticks starts from the clock, not from that.
+TEST_F(Timers, ATimeoutArmedBetweenTicksStartsFromTheClock)
+{
+    int timeouts = 0;
+    b.SetOnTimeout([&](auto *, std::uint32_t &) { ++timeouts; });
+    top.TimerTick(); // 1000
+    now = 1015;
+    b.SetTimeout(20);
+    now = 1030;
+    top.TimerTick();
+    EXPECT_EQ(timeouts, 0) << "15 ms after it was armed";
+    now = 1036;
+    top.TimerTick();
+    EXPECT_EQ(timeouts, 1);
+}
+
+// A message handled in a tick-driven pass lets a nested tick in (its
+// callback pumps events), then arms a time-out; the outer tick goes on with
+// the time it read before the nested one and must not fire it.
+TEST_F(Timers, ATimeoutArmedAfterANestedTickWaitsItsInterval)
+{
+    int timeouts = 0;
+    bool ready = false;
+    top.SetOnTimeout([&](auto *, std::uint32_t &) { ++timeouts; });
+    top.SetOnComRecvDecode([&](VRynGeneralDistributor *sender, std::uint32_t &t) {
+        if (ready)
+            CrDecode(sender, t);
+    });
+    top.SetOnComRecvPoll([&](VRynGeneralDistributor *sender, std::uint32_t &, const std::string &, bool &) {
+        now = 1300;
+        top.TimerTick(); // nested: skips the busy pipelines, walks the time-outs
+        sender->SetTimeout(500);
+    });
+    channel.Inject("OK\r"); // waits: the decoder is not ready
+    ready = true;
+    top.TimerTick(); // reads 1000, then the pass runs the nested tick
+    EXPECT_EQ(timeouts, 0) << "armed at 1300 for 500 ms";
+    now = 1700;
+    top.TimerTick();
+    EXPECT_EQ(timeouts, 0);
+    now = 1801;
+    top.TimerTick();
+    EXPECT_EQ(timeouts, 1);
 }
 
 TEST_F(Timers, TimerDisabledRunsOnlyRegisteredTimers)
