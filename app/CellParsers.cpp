@@ -109,12 +109,16 @@ Int HexOf(std::string_view t)
     return v;
 }
 
-// Decimal unless the field says "0x" (some firmware prints ids either way).
+// A cell identity: decimal unless the field says "0x" (some firmware prints
+// it either way); never negative.
 Int DecimalOrPrefixedHex(std::string_view t)
 {
     if (t.size() > 2 && t[0] == '0' && (t[1] == 'x' || t[1] == 'X'))
         return HexOf(t);
-    return DecimalOf(t);
+    const Int v = DecimalOf(t);
+    if (!v || *v < 0)
+        return std::nullopt;
+    return v;
 }
 
 // "[+-]digits[.digits]", as in "-7.5"; no exponents, no "inf".
@@ -163,10 +167,12 @@ Number MeasureOf(std::string_view t)
     return v;
 }
 
+// An identity or channel field (MCC, MNC, PCI, ARFCN, band number): never
+// negative, and 65535 is the "not available" filler.
 std::optional<std::int32_t> IntegerOf(std::string_view t)
 {
     const Int v = DecimalOf(t);
-    if (!v || *v == -32768 || *v == 65535)
+    if (!v || *v < 0 || *v == 65535)
         return std::nullopt;
     return Int32Of(v);
 }
@@ -220,6 +226,15 @@ std::string GsmBand(std::int32_t arfcn, bool pcs)
     if (arfcn >= 512 && arfcn <= 885)
         return "1800";
     return {};
+}
+
+// A row keeps whatever number the design's parser read; a negative one is
+// no MCC, MNC or channel.
+std::optional<std::int32_t> NonNegative(std::int32_t v)
+{
+    if (v < 0)
+        return std::nullopt;
+    return v;
 }
 
 std::string DesignBand(std::int32_t arfcn)
@@ -423,8 +438,8 @@ void SetPlmnOf(const std::string &text, TRadioCell &cell)
     const std::size_t dash = text.find('-');
     if (dash == std::string::npos)
         return;
-    cell.mcc = Int32Of(DecimalOf(std::string_view(text).substr(0, dash)));
-    cell.mnc = Int32Of(DecimalOf(std::string_view(text).substr(dash + 1)));
+    cell.mcc = IntegerOf(std::string_view(text).substr(0, dash));
+    cell.mnc = IntegerOf(std::string_view(text).substr(dash + 1));
 }
 
 // The scale of a SIMCom LTE/NR measure block, told by its RSRP: most modules
@@ -890,9 +905,9 @@ void FillCellsFromRows(TNetState &state)
     if (row0.valid) {
         TRadioCell cell;
         cell.rat = TRadioTech::Gsm;
-        cell.mcc = row0.mcc;
-        cell.mnc = row0.mnc;
-        cell.channel = row0.channel;
+        cell.mcc = NonNegative(row0.mcc);
+        cell.mnc = NonNegative(row0.mnc);
+        cell.channel = NonNegative(row0.channel);
         cell.band = DesignBand(row0.channel);
         cell.rssi = row0.dbm;
         if (state.serving) {
@@ -909,7 +924,7 @@ void FillCellsFromRows(TNetState &state)
             continue;
         TNeighbourCell cell;
         cell.rat = TRadioTech::Gsm;
-        cell.channel = row.channel;
+        cell.channel = NonNegative(row.channel);
         cell.rssi = row.dbm;
         state.neighbours.push_back(cell);
     }
