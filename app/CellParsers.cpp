@@ -306,33 +306,45 @@ TRadioTech QuectelTech(const std::string &word)
     return TRadioTech::Unknown;
 }
 
-// The LTE layout from the technology word at r:
-//   r+1 is_tdd, MCC, MNC, cellID (hex), PCID, earfcn, band, UL bw, DL bw,
-//   TAC (hex), RSRP, RSRQ, RSSI, SINR (r+14), then either CQI, tx_power,
-//   srxlev (RG50x/RM5xx, 18 fields from r) or srxlev alone (EC2x, 16).
-// The SINR scale follows the layout: the RG50x/RM5xx notes give
-// dB = 2 * X - 20, the EC2x manual plain dB. A line of neither length
-// cannot tell, so its SINR stays unknown.
-TRadioCell QuectelLteCell(const TFields &f, std::size_t r, TRadioTech rat)
+// Where each field of a reply stands, counted from the technology word;
+// kNone where the layout has no such field. Identity fields are decimal
+// except area and cellId (hex); measures are plain numbers.
+constexpr int kNone = -1;
+struct TLayout {
+    int mcc = kNone;
+    int mnc = kNone;
+    int area = kNone;
+    int cellId = kNone;
+    int pci = kNone;
+    int channel = kNone;
+    int band = kNone;           // a band number, printed as bandPrefix + number
+    const char *bandPrefix = ""; // "B" (LTE) or "n" (NR)
+    int rssi = kNone;
+    int rsrp = kNone;
+    int rsrq = kNone;
+    int rscp = kNone;
+    int ecno = kNone;
+};
+
+TRadioCell CellOfLayout(const TFields &f, std::size_t r, TRadioTech rat, const TLayout &l)
 {
+    static const std::string none;
+    auto at = [&](int column) -> const std::string & { return column == kNone ? none : f[r + column]; };
     TRadioCell cell;
     cell.rat = rat;
-    cell.mcc = IntegerOf(f[r + 2]);
-    cell.mnc = IntegerOf(f[r + 3]);
-    cell.cellId = HexOf(f[r + 4]);
-    cell.pci = IntegerOf(f[r + 5]);
-    cell.channel = IntegerOf(f[r + 6]);
-    cell.band = BandNamed("B", IntegerOf(f[r + 7]));
-    cell.area = HexOf(f[r + 10]);
-    cell.rsrp = MeasureOf(f[r + 11]);
-    cell.rsrq = MeasureOf(f[r + 12]);
-    cell.rssi = MeasureOf(f[r + 13]);
-    const Number sinr = MeasureOf(f[r + 14]);
-    const std::size_t count = f.size() - r;
-    if (sinr && count >= 18)
-        cell.sinr = 2.0 * *sinr - 20.0;
-    else if (sinr && count == 16)
-        cell.sinr = sinr;
+    cell.mcc = IntegerOf(at(l.mcc));
+    cell.mnc = IntegerOf(at(l.mnc));
+    cell.area = HexOf(at(l.area));
+    cell.cellId = HexOf(at(l.cellId));
+    cell.pci = IntegerOf(at(l.pci));
+    cell.channel = IntegerOf(at(l.channel));
+    if (l.band != kNone)
+        cell.band = BandNamed(l.bandPrefix, IntegerOf(at(l.band)));
+    cell.rssi = MeasureOf(at(l.rssi));
+    cell.rsrp = MeasureOf(at(l.rsrp));
+    cell.rsrq = MeasureOf(at(l.rsrq));
+    cell.rscp = MeasureOf(at(l.rscp));
+    cell.ecno = MeasureOf(at(l.ecno));
     return cell;
 }
 
@@ -346,21 +358,34 @@ Number NrSinr(std::string_view t)
     return v;
 }
 
+// The LTE layout from the technology word at r:
+//   r+1 is_tdd, MCC, MNC, cellID (hex), PCID, earfcn, band, UL bw, DL bw,
+//   TAC (hex), RSRP, RSRQ, RSSI, SINR (r+14), then either CQI, tx_power,
+//   srxlev (RG50x/RM5xx, 18 fields from r) or srxlev alone (EC2x, 16).
+// The SINR scale follows the layout: the RG50x/RM5xx notes give
+// dB = 2 * X - 20, the EC2x manual plain dB. A line of neither length
+// cannot tell, so its SINR stays unknown.
+TRadioCell QuectelLteCell(const TFields &f, std::size_t r, TRadioTech rat)
+{
+    TRadioCell cell = CellOfLayout(f, r, rat,
+                                   {.mcc = 2, .mnc = 3, .area = 10, .cellId = 4, .pci = 5, .channel = 6, .band = 7,
+                                    .bandPrefix = "B", .rssi = 13, .rsrp = 11, .rsrq = 12});
+    const Number sinr = MeasureOf(f[r + 14]);
+    const std::size_t count = f.size() - r;
+    if (sinr && count >= 18)
+        cell.sinr = 2.0 * *sinr - 20.0;
+    else if (sinr && count == 16)
+        cell.sinr = sinr;
+    return cell;
+}
+
 // r+1 duplex, MCC, MNC, cellID (hex), PCID, TAC (hex), ARFCN, band, DL bw,
 // RSRP, RSRQ, SINR, scs, srxlev.
 TRadioCell QuectelNrSaCell(const TFields &f, std::size_t r)
 {
-    TRadioCell cell;
-    cell.rat = TRadioTech::Nr5gSa;
-    cell.mcc = IntegerOf(f[r + 2]);
-    cell.mnc = IntegerOf(f[r + 3]);
-    cell.cellId = HexOf(f[r + 4]);
-    cell.pci = IntegerOf(f[r + 5]);
-    cell.area = HexOf(f[r + 6]);
-    cell.channel = IntegerOf(f[r + 7]);
-    cell.band = BandNamed("n", IntegerOf(f[r + 8]));
-    cell.rsrp = MeasureOf(f[r + 10]);
-    cell.rsrq = MeasureOf(f[r + 11]);
+    TRadioCell cell = CellOfLayout(f, r, TRadioTech::Nr5gSa,
+                                   {.mcc = 2, .mnc = 3, .area = 6, .cellId = 4, .pci = 5, .channel = 7, .band = 8,
+                                    .bandPrefix = "n", .rsrp = 10, .rsrq = 11});
     cell.sinr = NrSinr(f[r + 12]);
     return cell;
 }
@@ -369,47 +394,26 @@ TRadioCell QuectelNrSaCell(const TFields &f, std::size_t r)
 // DL bw, scs.
 TRadioCell QuectelNrNsaCell(const TFields &f, std::size_t r)
 {
-    TRadioCell cell;
-    cell.rat = TRadioTech::Nr5gNsa;
-    cell.mcc = IntegerOf(f[r + 1]);
-    cell.mnc = IntegerOf(f[r + 2]);
-    cell.pci = IntegerOf(f[r + 3]);
-    cell.rsrp = MeasureOf(f[r + 4]);
+    TRadioCell cell = CellOfLayout(f, r, TRadioTech::Nr5gNsa,
+                                   {.mcc = 1, .mnc = 2, .pci = 3, .channel = 7, .band = 8, .bandPrefix = "n",
+                                    .rsrp = 4, .rsrq = 6});
     cell.sinr = NrSinr(f[r + 5]);
-    cell.rsrq = MeasureOf(f[r + 6]);
-    cell.channel = IntegerOf(f[r + 7]);
-    cell.band = BandNamed("n", IntegerOf(f[r + 8]));
     return cell;
 }
 
 // r+1 MCC, MNC, LAC (hex), cellID (hex), uarfcn, PSC, RAC, RSCP, ecio, ...
 TRadioCell QuectelWcdmaCell(const TFields &f, std::size_t r)
 {
-    TRadioCell cell;
-    cell.rat = TRadioTech::Umts;
-    cell.mcc = IntegerOf(f[r + 1]);
-    cell.mnc = IntegerOf(f[r + 2]);
-    cell.area = HexOf(f[r + 3]);
-    cell.cellId = HexOf(f[r + 4]);
-    cell.channel = IntegerOf(f[r + 5]);
-    cell.pci = IntegerOf(f[r + 6]);
-    cell.rscp = MeasureOf(f[r + 8]);
-    cell.ecno = MeasureOf(f[r + 9]);
-    return cell;
+    return CellOfLayout(f, r, TRadioTech::Umts,
+                        {.mcc = 1, .mnc = 2, .area = 3, .cellId = 4, .pci = 6, .channel = 5, .rscp = 8, .ecno = 9});
 }
 
 // r+1 mcc, mnc, LAC (hex), cellID (hex), BSIC, arfcn, band (0 DCS1800,
 // 1 PCS1900), rxlev, ...
 TRadioCell QuectelGsmCell(const TFields &f, std::size_t r)
 {
-    TRadioCell cell;
-    cell.rat = TRadioTech::Gsm;
-    cell.mcc = IntegerOf(f[r + 1]);
-    cell.mnc = IntegerOf(f[r + 2]);
-    cell.area = HexOf(f[r + 3]);
-    cell.cellId = HexOf(f[r + 4]);
-    cell.pci = IntegerOf(f[r + 5]);
-    cell.channel = IntegerOf(f[r + 6]);
+    TRadioCell cell =
+        CellOfLayout(f, r, TRadioTech::Gsm, {.mcc = 1, .mnc = 2, .area = 3, .cellId = 4, .pci = 5, .channel = 6});
     const std::optional<std::int32_t> band = IntegerOf(f[r + 7]);
     if (cell.channel && band && (*band == 0 || *band == 1))
         cell.band = GsmBand(*cell.channel, *band == 1);
@@ -502,16 +506,10 @@ Number InRange(const Number &v, double low, double high)
 // ^SMONI 2G: ARFCN, BCCH dBm, MCC, MNC, LAC, cell, C1, C2, NCC, BCC, ...
 TRadioCell SmoniGsmCell(const TFields &f)
 {
-    TRadioCell cell;
-    cell.rat = TRadioTech::Gsm;
-    cell.channel = IntegerOf(f[1]);
+    TRadioCell cell = CellOfLayout(f, 0, TRadioTech::Gsm,
+                                   {.mcc = 3, .mnc = 4, .area = 5, .cellId = 6, .channel = 1, .rssi = 2});
     if (cell.channel)
         cell.band = DesignBand(*cell.channel);
-    cell.rssi = MeasureOf(f[2]);
-    cell.mcc = IntegerOf(f[3]);
-    cell.mnc = IntegerOf(f[4]);
-    cell.area = HexOf(f[5]);
-    cell.cellId = HexOf(f[6]);
     cell.pci = BsicOf(f[9], f[10]);
     return cell;
 }
@@ -519,35 +517,17 @@ TRadioCell SmoniGsmCell(const TFields &f)
 // ^SMONI 3G: UARFCN, PSC, EC/n0, RSCP, MCC, MNC, LAC, cell, ...
 TRadioCell SmoniUmtsCell(const TFields &f)
 {
-    TRadioCell cell;
-    cell.rat = TRadioTech::Umts;
-    cell.channel = IntegerOf(f[1]);
-    cell.pci = IntegerOf(f[2]);
-    cell.ecno = MeasureOf(f[3]);
-    cell.rscp = MeasureOf(f[4]);
-    cell.mcc = IntegerOf(f[5]);
-    cell.mnc = IntegerOf(f[6]);
-    cell.area = HexOf(f[7]);
-    cell.cellId = HexOf(f[8]);
-    return cell;
+    return CellOfLayout(f, 0, TRadioTech::Umts,
+                        {.mcc = 5, .mnc = 6, .area = 7, .cellId = 8, .pci = 2, .channel = 1, .rscp = 4, .ecno = 3});
 }
 
 // ^SMONI 4G: EARFCN, band, DL bw, UL bw, mode, MCC, MNC, TAC, global cell
 // id, PCI, Srxlev, RSRP, RSRQ, state.
 TRadioCell SmoniLteCell(const TFields &f)
 {
-    TRadioCell cell;
-    cell.rat = TRadioTech::Lte;
-    cell.channel = IntegerOf(f[1]);
-    cell.band = BandNamed("B", IntegerOf(f[2]));
-    cell.mcc = IntegerOf(f[6]);
-    cell.mnc = IntegerOf(f[7]);
-    cell.area = HexOf(f[8]);
-    cell.cellId = HexOf(f[9]);
-    cell.pci = IntegerOf(f[10]);
-    cell.rsrp = MeasureOf(f[12]);
-    cell.rsrq = MeasureOf(f[13]);
-    return cell;
+    return CellOfLayout(f, 0, TRadioTech::Lte,
+                        {.mcc = 6, .mnc = 7, .area = 8, .cellId = 9, .pci = 10, .channel = 1, .band = 2,
+                         .bandPrefix = "B", .rsrp = 12, .rsrq = 13});
 }
 
 } // namespace
