@@ -82,8 +82,11 @@ bool IsDigit(char c) { return c >= '0' && c <= '9'; }
 // trailing text) is unknown.
 Int DecimalOf(std::string_view t)
 {
-    if (!t.empty() && t.front() == '+')
+    if (!t.empty() && t.front() == '+') {
         t.remove_prefix(1);
+        if (!t.empty() && t.front() == '-')
+            return std::nullopt; // "+-5"
+    }
     const std::size_t digits = t.size() - ((!t.empty() && t.front() == '-') ? 1 : 0);
     if (digits == 0 || digits > 18)
         return std::nullopt;
@@ -100,11 +103,11 @@ Int HexOf(std::string_view t)
 {
     if (t.size() > 2 && t[0] == '0' && (t[1] == 'x' || t[1] == 'X'))
         t.remove_prefix(2);
-    if (t.empty() || t.size() > 15)
+    if (t.empty() || t.size() > 15 || t.front() == '-')
         return std::nullopt;
     std::int64_t v = 0;
     const auto [ptr, ec] = std::from_chars(t.data(), t.data() + t.size(), v, 16);
-    if (ec != std::errc() || ptr != t.data() + t.size() || v < 0)
+    if (ec != std::errc() || ptr != t.data() + t.size())
         return std::nullopt;
     return v;
 }
@@ -467,6 +470,20 @@ Number Scaled(const Number &v, const std::optional<double> &scale)
     return *v / *scale;
 }
 
+// The NR fields of +CPSI from first on: PCellID, band ("NR5G_BAND78"),
+// ARFCN, RSRP, RSRQ, SNR, all three measures on the scale their RSRP tells.
+void SimcomNrFields(const TFields &f, std::size_t first, TRadioCell &cell)
+{
+    cell.pci = IntegerOf(f[first]);
+    cell.band = BandNamed("n", NumberAfterBand(f[first + 1]));
+    cell.channel = IntegerOf(f[first + 2]);
+    const Number rsrp = MeasureOf(f[first + 3]);
+    const std::optional<double> scale = SimcomScale(rsrp);
+    cell.rsrp = Scaled(rsrp, scale);
+    cell.rsrq = Scaled(MeasureOf(f[first + 4]), scale);
+    cell.sinr = Scaled(MeasureOf(f[first + 5]), scale);
+}
+
 // "WCDMA IMT 2000" and friends -> "B1"...; a text naming none stays empty.
 std::string UmtsBandOfText(const std::string &text)
 {
@@ -483,14 +500,17 @@ std::string UmtsBandOfText(const std::string &text)
     return {};
 }
 
-// The GSM band inside the ARFCN field: "1002 EGSM 900".
+// The GSM band inside the ARFCN field: the last word of "1002 EGSM 900",
+// "600 PCS 1900".
 std::string GsmBandOfText(const std::string &text)
 {
-    for (const char *band : {"850", "900", "1800", "1900"}) {
-        const std::size_t at = text.find(band, 1);
-        if (at != std::string::npos && at > text.find(' '))
-            return band;
-    }
+    const std::size_t blank = text.rfind(' ');
+    if (blank == std::string::npos)
+        return {};
+    const std::string word = text.substr(blank + 1);
+    for (const char *band : {"850", "900", "1800", "1900"})
+        if (word == band)
+            return word;
     return {};
 }
 
@@ -741,14 +761,7 @@ void parseCpsiRead(const std::string &line, TNetState &state)
     TRadioCell cell;
     if (mode == "nr5g_nsa") {
         cell.rat = TRadioTech::Nr5gNsa;
-        cell.pci = IntegerOf(f[1]);
-        cell.band = BandNamed("n", NumberAfterBand(f[2]));
-        cell.channel = IntegerOf(f[3]);
-        const Number rsrp = MeasureOf(f[4]);
-        const std::optional<double> scale = SimcomScale(rsrp);
-        cell.rsrp = Scaled(rsrp, scale);
-        cell.rsrq = Scaled(MeasureOf(f[5]), scale);
-        cell.sinr = Scaled(MeasureOf(f[6]), scale);
+        SimcomNrFields(f, 1, cell);
         SetSecondaryLeg(state, cell);
         return;
     }
@@ -782,14 +795,7 @@ void parseCpsiRead(const std::string &line, TNetState &state)
         cell.sinr = MeasureOf(f[13]);
     } else if (mode == "nr5g_sa" || mode == "nr5g") {
         cell.rat = TRadioTech::Nr5gSa;
-        cell.pci = IntegerOf(f[5]);
-        cell.band = BandNamed("n", NumberAfterBand(f[6]));
-        cell.channel = IntegerOf(f[7]);
-        const Number rsrp = MeasureOf(f[8]);
-        const std::optional<double> scale = SimcomScale(rsrp);
-        cell.rsrp = Scaled(rsrp, scale);
-        cell.rsrq = Scaled(MeasureOf(f[9]), scale);
-        cell.sinr = Scaled(MeasureOf(f[10]), scale);
+        SimcomNrFields(f, 5, cell);
     } else {
         return; // NO SERVICE, TDS, CDMA...
     }
