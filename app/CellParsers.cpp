@@ -82,8 +82,11 @@ bool IsDigit(char c) { return c >= '0' && c <= '9'; }
 // trailing text) is unknown.
 Int DecimalOf(std::string_view t)
 {
-    if (!t.empty() && t.front() == '+')
+    if (!t.empty() && t.front() == '+') {
         t.remove_prefix(1);
+        if (!t.empty() && t.front() == '-')
+            return std::nullopt; // "+-5"
+    }
     const std::size_t digits = t.size() - ((!t.empty() && t.front() == '-') ? 1 : 0);
     if (digits == 0 || digits > 18)
         return std::nullopt;
@@ -100,21 +103,25 @@ Int HexOf(std::string_view t)
 {
     if (t.size() > 2 && t[0] == '0' && (t[1] == 'x' || t[1] == 'X'))
         t.remove_prefix(2);
-    if (t.empty() || t.size() > 15)
+    if (t.empty() || t.size() > 15 || t.front() == '-')
         return std::nullopt;
     std::int64_t v = 0;
     const auto [ptr, ec] = std::from_chars(t.data(), t.data() + t.size(), v, 16);
-    if (ec != std::errc() || ptr != t.data() + t.size() || v < 0)
+    if (ec != std::errc() || ptr != t.data() + t.size())
         return std::nullopt;
     return v;
 }
 
-// Decimal unless the field says "0x" (some firmware prints ids either way).
+// A cell identity: decimal unless the field says "0x" (some firmware prints
+// it either way); never negative.
 Int DecimalOrPrefixedHex(std::string_view t)
 {
     if (t.size() > 2 && t[0] == '0' && (t[1] == 'x' || t[1] == 'X'))
         return HexOf(t);
-    return DecimalOf(t);
+    const Int v = DecimalOf(t);
+    if (!v || *v < 0)
+        return std::nullopt;
+    return v;
 }
 
 // "[+-]digits[.digits]", as in "-7.5"; no exponents, no "inf".
@@ -163,10 +170,12 @@ Number MeasureOf(std::string_view t)
     return v;
 }
 
+// An identity or channel field (MCC, MNC, PCI, ARFCN, band number): never
+// negative, and 65535 is the "not available" filler.
 std::optional<std::int32_t> IntegerOf(std::string_view t)
 {
     const Int v = DecimalOf(t);
-    if (!v || *v == -32768 || *v == 65535)
+    if (!v || *v < 0 || *v == 65535)
         return std::nullopt;
     return Int32Of(v);
 }
@@ -220,6 +229,15 @@ std::string GsmBand(std::int32_t arfcn, bool pcs)
     if (arfcn >= 512 && arfcn <= 885)
         return "1800";
     return {};
+}
+
+// A row keeps whatever number the design's parser read; a negative one is
+// no MCC, MNC or channel.
+std::optional<std::int32_t> NonNegative(std::int32_t v)
+{
+    if (v < 0)
+        return std::nullopt;
+    return v;
 }
 
 std::string DesignBand(std::int32_t arfcn)
@@ -291,33 +309,45 @@ TRadioTech QuectelTech(const std::string &word)
     return TRadioTech::Unknown;
 }
 
-// The LTE layout from the technology word at r:
-//   r+1 is_tdd, MCC, MNC, cellID (hex), PCID, earfcn, band, UL bw, DL bw,
-//   TAC (hex), RSRP, RSRQ, RSSI, SINR (r+14), then either CQI, tx_power,
-//   srxlev (RG50x/RM5xx, 18 fields from r) or srxlev alone (EC2x, 16).
-// The SINR scale follows the layout: the RG50x/RM5xx notes give
-// dB = 2 * X - 20, the EC2x manual plain dB. A line of neither length
-// cannot tell, so its SINR stays unknown.
-TRadioCell QuectelLteCell(const TFields &f, std::size_t r, TRadioTech rat)
+// Where each field of a reply stands, counted from the technology word;
+// kNone where the layout has no such field. Identity fields are decimal
+// except area and cellId (hex); measures are plain numbers.
+constexpr int kNone = -1;
+struct TLayout {
+    int mcc = kNone;
+    int mnc = kNone;
+    int area = kNone;
+    int cellId = kNone;
+    int pci = kNone;
+    int channel = kNone;
+    int band = kNone;           // a band number, printed as bandPrefix + number
+    const char *bandPrefix = ""; // "B" (LTE) or "n" (NR)
+    int rssi = kNone;
+    int rsrp = kNone;
+    int rsrq = kNone;
+    int rscp = kNone;
+    int ecno = kNone;
+};
+
+TRadioCell CellOfLayout(const TFields &f, std::size_t r, TRadioTech rat, const TLayout &l)
 {
+    static const std::string none;
+    auto at = [&](int column) -> const std::string & { return column == kNone ? none : f[r + column]; };
     TRadioCell cell;
     cell.rat = rat;
-    cell.mcc = IntegerOf(f[r + 2]);
-    cell.mnc = IntegerOf(f[r + 3]);
-    cell.cellId = HexOf(f[r + 4]);
-    cell.pci = IntegerOf(f[r + 5]);
-    cell.channel = IntegerOf(f[r + 6]);
-    cell.band = BandNamed("B", IntegerOf(f[r + 7]));
-    cell.area = HexOf(f[r + 10]);
-    cell.rsrp = MeasureOf(f[r + 11]);
-    cell.rsrq = MeasureOf(f[r + 12]);
-    cell.rssi = MeasureOf(f[r + 13]);
-    const Number sinr = MeasureOf(f[r + 14]);
-    const std::size_t count = f.size() - r;
-    if (sinr && count >= 18)
-        cell.sinr = 2.0 * *sinr - 20.0;
-    else if (sinr && count == 16)
-        cell.sinr = sinr;
+    cell.mcc = IntegerOf(at(l.mcc));
+    cell.mnc = IntegerOf(at(l.mnc));
+    cell.area = HexOf(at(l.area));
+    cell.cellId = HexOf(at(l.cellId));
+    cell.pci = IntegerOf(at(l.pci));
+    cell.channel = IntegerOf(at(l.channel));
+    if (l.band != kNone)
+        cell.band = BandNamed(l.bandPrefix, IntegerOf(at(l.band)));
+    cell.rssi = MeasureOf(at(l.rssi));
+    cell.rsrp = MeasureOf(at(l.rsrp));
+    cell.rsrq = MeasureOf(at(l.rsrq));
+    cell.rscp = MeasureOf(at(l.rscp));
+    cell.ecno = MeasureOf(at(l.ecno));
     return cell;
 }
 
@@ -331,21 +361,34 @@ Number NrSinr(std::string_view t)
     return v;
 }
 
+// The LTE layout from the technology word at r:
+//   r+1 is_tdd, MCC, MNC, cellID (hex), PCID, earfcn, band, UL bw, DL bw,
+//   TAC (hex), RSRP, RSRQ, RSSI, SINR (r+14), then either CQI, tx_power,
+//   srxlev (RG50x/RM5xx, 18 fields from r) or srxlev alone (EC2x, 16).
+// The SINR scale follows the layout: the RG50x/RM5xx notes give
+// dB = 2 * X - 20, the EC2x manual plain dB. A line of neither length
+// cannot tell, so its SINR stays unknown.
+TRadioCell QuectelLteCell(const TFields &f, std::size_t r, TRadioTech rat)
+{
+    TRadioCell cell = CellOfLayout(f, r, rat,
+                                   {.mcc = 2, .mnc = 3, .area = 10, .cellId = 4, .pci = 5, .channel = 6, .band = 7,
+                                    .bandPrefix = "B", .rssi = 13, .rsrp = 11, .rsrq = 12});
+    const Number sinr = MeasureOf(f[r + 14]);
+    const std::size_t count = f.size() - r;
+    if (sinr && count >= 18)
+        cell.sinr = 2.0 * *sinr - 20.0;
+    else if (sinr && count == 16)
+        cell.sinr = sinr;
+    return cell;
+}
+
 // r+1 duplex, MCC, MNC, cellID (hex), PCID, TAC (hex), ARFCN, band, DL bw,
 // RSRP, RSRQ, SINR, scs, srxlev.
 TRadioCell QuectelNrSaCell(const TFields &f, std::size_t r)
 {
-    TRadioCell cell;
-    cell.rat = TRadioTech::Nr5gSa;
-    cell.mcc = IntegerOf(f[r + 2]);
-    cell.mnc = IntegerOf(f[r + 3]);
-    cell.cellId = HexOf(f[r + 4]);
-    cell.pci = IntegerOf(f[r + 5]);
-    cell.area = HexOf(f[r + 6]);
-    cell.channel = IntegerOf(f[r + 7]);
-    cell.band = BandNamed("n", IntegerOf(f[r + 8]));
-    cell.rsrp = MeasureOf(f[r + 10]);
-    cell.rsrq = MeasureOf(f[r + 11]);
+    TRadioCell cell = CellOfLayout(f, r, TRadioTech::Nr5gSa,
+                                   {.mcc = 2, .mnc = 3, .area = 6, .cellId = 4, .pci = 5, .channel = 7, .band = 8,
+                                    .bandPrefix = "n", .rsrp = 10, .rsrq = 11});
     cell.sinr = NrSinr(f[r + 12]);
     return cell;
 }
@@ -354,47 +397,26 @@ TRadioCell QuectelNrSaCell(const TFields &f, std::size_t r)
 // DL bw, scs.
 TRadioCell QuectelNrNsaCell(const TFields &f, std::size_t r)
 {
-    TRadioCell cell;
-    cell.rat = TRadioTech::Nr5gNsa;
-    cell.mcc = IntegerOf(f[r + 1]);
-    cell.mnc = IntegerOf(f[r + 2]);
-    cell.pci = IntegerOf(f[r + 3]);
-    cell.rsrp = MeasureOf(f[r + 4]);
+    TRadioCell cell = CellOfLayout(f, r, TRadioTech::Nr5gNsa,
+                                   {.mcc = 1, .mnc = 2, .pci = 3, .channel = 7, .band = 8, .bandPrefix = "n",
+                                    .rsrp = 4, .rsrq = 6});
     cell.sinr = NrSinr(f[r + 5]);
-    cell.rsrq = MeasureOf(f[r + 6]);
-    cell.channel = IntegerOf(f[r + 7]);
-    cell.band = BandNamed("n", IntegerOf(f[r + 8]));
     return cell;
 }
 
 // r+1 MCC, MNC, LAC (hex), cellID (hex), uarfcn, PSC, RAC, RSCP, ecio, ...
 TRadioCell QuectelWcdmaCell(const TFields &f, std::size_t r)
 {
-    TRadioCell cell;
-    cell.rat = TRadioTech::Umts;
-    cell.mcc = IntegerOf(f[r + 1]);
-    cell.mnc = IntegerOf(f[r + 2]);
-    cell.area = HexOf(f[r + 3]);
-    cell.cellId = HexOf(f[r + 4]);
-    cell.channel = IntegerOf(f[r + 5]);
-    cell.pci = IntegerOf(f[r + 6]);
-    cell.rscp = MeasureOf(f[r + 8]);
-    cell.ecno = MeasureOf(f[r + 9]);
-    return cell;
+    return CellOfLayout(f, r, TRadioTech::Umts,
+                        {.mcc = 1, .mnc = 2, .area = 3, .cellId = 4, .pci = 6, .channel = 5, .rscp = 8, .ecno = 9});
 }
 
 // r+1 mcc, mnc, LAC (hex), cellID (hex), BSIC, arfcn, band (0 DCS1800,
 // 1 PCS1900), rxlev, ...
 TRadioCell QuectelGsmCell(const TFields &f, std::size_t r)
 {
-    TRadioCell cell;
-    cell.rat = TRadioTech::Gsm;
-    cell.mcc = IntegerOf(f[r + 1]);
-    cell.mnc = IntegerOf(f[r + 2]);
-    cell.area = HexOf(f[r + 3]);
-    cell.cellId = HexOf(f[r + 4]);
-    cell.pci = IntegerOf(f[r + 5]);
-    cell.channel = IntegerOf(f[r + 6]);
+    TRadioCell cell =
+        CellOfLayout(f, r, TRadioTech::Gsm, {.mcc = 1, .mnc = 2, .area = 3, .cellId = 4, .pci = 5, .channel = 6});
     const std::optional<std::int32_t> band = IntegerOf(f[r + 7]);
     if (cell.channel && band && (*band == 0 || *band == 1))
         cell.band = GsmBand(*cell.channel, *band == 1);
@@ -423,8 +445,8 @@ void SetPlmnOf(const std::string &text, TRadioCell &cell)
     const std::size_t dash = text.find('-');
     if (dash == std::string::npos)
         return;
-    cell.mcc = Int32Of(DecimalOf(std::string_view(text).substr(0, dash)));
-    cell.mnc = Int32Of(DecimalOf(std::string_view(text).substr(dash + 1)));
+    cell.mcc = IntegerOf(std::string_view(text).substr(0, dash));
+    cell.mnc = IntegerOf(std::string_view(text).substr(dash + 1));
 }
 
 // The scale of a SIMCom LTE/NR measure block, told by its RSRP: most modules
@@ -448,6 +470,20 @@ Number Scaled(const Number &v, const std::optional<double> &scale)
     return *v / *scale;
 }
 
+// The NR fields of +CPSI from first on: PCellID, band ("NR5G_BAND78"),
+// ARFCN, RSRP, RSRQ, SNR, all three measures on the scale their RSRP tells.
+void SimcomNrFields(const TFields &f, std::size_t first, TRadioCell &cell)
+{
+    cell.pci = IntegerOf(f[first]);
+    cell.band = BandNamed("n", NumberAfterBand(f[first + 1]));
+    cell.channel = IntegerOf(f[first + 2]);
+    const Number rsrp = MeasureOf(f[first + 3]);
+    const std::optional<double> scale = SimcomScale(rsrp);
+    cell.rsrp = Scaled(rsrp, scale);
+    cell.rsrq = Scaled(MeasureOf(f[first + 4]), scale);
+    cell.sinr = Scaled(MeasureOf(f[first + 5]), scale);
+}
+
 // "WCDMA IMT 2000" and friends -> "B1"...; a text naming none stays empty.
 std::string UmtsBandOfText(const std::string &text)
 {
@@ -464,14 +500,17 @@ std::string UmtsBandOfText(const std::string &text)
     return {};
 }
 
-// The GSM band inside the ARFCN field: "1002 EGSM 900".
+// The GSM band inside the ARFCN field: the last word of "1002 EGSM 900",
+// "600 PCS 1900".
 std::string GsmBandOfText(const std::string &text)
 {
-    for (const char *band : {"850", "900", "1800", "1900"}) {
-        const std::size_t at = text.find(band, 1);
-        if (at != std::string::npos && at > text.find(' '))
-            return band;
-    }
+    const std::size_t blank = text.rfind(' ');
+    if (blank == std::string::npos)
+        return {};
+    const std::string word = text.substr(blank + 1);
+    for (const char *band : {"850", "900", "1800", "1900"})
+        if (word == band)
+            return word;
     return {};
 }
 
@@ -487,16 +526,10 @@ Number InRange(const Number &v, double low, double high)
 // ^SMONI 2G: ARFCN, BCCH dBm, MCC, MNC, LAC, cell, C1, C2, NCC, BCC, ...
 TRadioCell SmoniGsmCell(const TFields &f)
 {
-    TRadioCell cell;
-    cell.rat = TRadioTech::Gsm;
-    cell.channel = IntegerOf(f[1]);
+    TRadioCell cell = CellOfLayout(f, 0, TRadioTech::Gsm,
+                                   {.mcc = 3, .mnc = 4, .area = 5, .cellId = 6, .channel = 1, .rssi = 2});
     if (cell.channel)
         cell.band = DesignBand(*cell.channel);
-    cell.rssi = MeasureOf(f[2]);
-    cell.mcc = IntegerOf(f[3]);
-    cell.mnc = IntegerOf(f[4]);
-    cell.area = HexOf(f[5]);
-    cell.cellId = HexOf(f[6]);
     cell.pci = BsicOf(f[9], f[10]);
     return cell;
 }
@@ -504,35 +537,17 @@ TRadioCell SmoniGsmCell(const TFields &f)
 // ^SMONI 3G: UARFCN, PSC, EC/n0, RSCP, MCC, MNC, LAC, cell, ...
 TRadioCell SmoniUmtsCell(const TFields &f)
 {
-    TRadioCell cell;
-    cell.rat = TRadioTech::Umts;
-    cell.channel = IntegerOf(f[1]);
-    cell.pci = IntegerOf(f[2]);
-    cell.ecno = MeasureOf(f[3]);
-    cell.rscp = MeasureOf(f[4]);
-    cell.mcc = IntegerOf(f[5]);
-    cell.mnc = IntegerOf(f[6]);
-    cell.area = HexOf(f[7]);
-    cell.cellId = HexOf(f[8]);
-    return cell;
+    return CellOfLayout(f, 0, TRadioTech::Umts,
+                        {.mcc = 5, .mnc = 6, .area = 7, .cellId = 8, .pci = 2, .channel = 1, .rscp = 4, .ecno = 3});
 }
 
 // ^SMONI 4G: EARFCN, band, DL bw, UL bw, mode, MCC, MNC, TAC, global cell
 // id, PCI, Srxlev, RSRP, RSRQ, state.
 TRadioCell SmoniLteCell(const TFields &f)
 {
-    TRadioCell cell;
-    cell.rat = TRadioTech::Lte;
-    cell.channel = IntegerOf(f[1]);
-    cell.band = BandNamed("B", IntegerOf(f[2]));
-    cell.mcc = IntegerOf(f[6]);
-    cell.mnc = IntegerOf(f[7]);
-    cell.area = HexOf(f[8]);
-    cell.cellId = HexOf(f[9]);
-    cell.pci = IntegerOf(f[10]);
-    cell.rsrp = MeasureOf(f[12]);
-    cell.rsrq = MeasureOf(f[13]);
-    return cell;
+    return CellOfLayout(f, 0, TRadioTech::Lte,
+                        {.mcc = 6, .mnc = 7, .area = 8, .cellId = 9, .pci = 10, .channel = 1, .band = 2,
+                         .bandPrefix = "B", .rsrp = 12, .rsrq = 13});
 }
 
 } // namespace
@@ -746,14 +761,7 @@ void parseCpsiRead(const std::string &line, TNetState &state)
     TRadioCell cell;
     if (mode == "nr5g_nsa") {
         cell.rat = TRadioTech::Nr5gNsa;
-        cell.pci = IntegerOf(f[1]);
-        cell.band = BandNamed("n", NumberAfterBand(f[2]));
-        cell.channel = IntegerOf(f[3]);
-        const Number rsrp = MeasureOf(f[4]);
-        const std::optional<double> scale = SimcomScale(rsrp);
-        cell.rsrp = Scaled(rsrp, scale);
-        cell.rsrq = Scaled(MeasureOf(f[5]), scale);
-        cell.sinr = Scaled(MeasureOf(f[6]), scale);
+        SimcomNrFields(f, 1, cell);
         SetSecondaryLeg(state, cell);
         return;
     }
@@ -787,14 +795,7 @@ void parseCpsiRead(const std::string &line, TNetState &state)
         cell.sinr = MeasureOf(f[13]);
     } else if (mode == "nr5g_sa" || mode == "nr5g") {
         cell.rat = TRadioTech::Nr5gSa;
-        cell.pci = IntegerOf(f[5]);
-        cell.band = BandNamed("n", NumberAfterBand(f[6]));
-        cell.channel = IntegerOf(f[7]);
-        const Number rsrp = MeasureOf(f[8]);
-        const std::optional<double> scale = SimcomScale(rsrp);
-        cell.rsrp = Scaled(rsrp, scale);
-        cell.rsrq = Scaled(MeasureOf(f[9]), scale);
-        cell.sinr = Scaled(MeasureOf(f[10]), scale);
+        SimcomNrFields(f, 5, cell);
     } else {
         return; // NO SERVICE, TDS, CDMA...
     }
@@ -890,9 +891,9 @@ void FillCellsFromRows(TNetState &state)
     if (row0.valid) {
         TRadioCell cell;
         cell.rat = TRadioTech::Gsm;
-        cell.mcc = row0.mcc;
-        cell.mnc = row0.mnc;
-        cell.channel = row0.channel;
+        cell.mcc = NonNegative(row0.mcc);
+        cell.mnc = NonNegative(row0.mnc);
+        cell.channel = NonNegative(row0.channel);
         cell.band = DesignBand(row0.channel);
         cell.rssi = row0.dbm;
         if (state.serving) {
@@ -909,7 +910,7 @@ void FillCellsFromRows(TNetState &state)
             continue;
         TNeighbourCell cell;
         cell.rat = TRadioTech::Gsm;
-        cell.channel = row.channel;
+        cell.channel = NonNegative(row.channel);
         cell.rssi = row.dbm;
         state.neighbours.push_back(cell);
     }

@@ -3,12 +3,14 @@
 // may and may not change. A sanitizer report, a failed check (abort) or any
 // exception — the cutters' self-check RynException included — is a finding.
 //
-// Built by clang++ straight from frame/RynUtils.cpp, app/NetState.cpp and
-// this file; no Qt is involved.
+// Built by clang++ straight from frame/RynUtils.cpp, app/NetState.cpp,
+// app/CellParsers.cpp and this file; no Qt is involved.
 
+#include "CellParsers.h"
 #include "NetState.h"
 #include "RynUtils.h"
 
+#include <cmath>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
@@ -298,6 +300,144 @@ void CheckParsers(const std::string &line, std::uint32_t flags)
     Check(band == "900" || band == "1800" || band == "?", "BandOfChannel: unknown band", line);
 }
 
+// ---------------------------------------------------------------- general cells
+
+bool Finite(const std::optional<double> &v) { return !v || std::isfinite(*v); }
+
+void CheckRadioCell(const TRadioCell &c, const std::string &input)
+{
+    for (const auto &v : {c.rssi, c.rsrp, c.rsrq, c.sinr, c.rscp, c.ecno})
+        Check(Finite(v), "cell measure not finite", input);
+    Check(!c.area || *c.area >= 0, "negative area", input);
+    Check(!c.cellId || *c.cellId >= 0, "negative cell id", input);
+    for (const auto &v : {c.mcc, c.mnc, c.pci, c.channel})
+        Check(!v || *v >= 0, "negative identity or channel", input);
+}
+
+// The general cells stay well-formed whatever a cell parser read.
+void CheckGeneralCells(const TNetState &st, const std::string &input)
+{
+    if (st.serving)
+        CheckRadioCell(*st.serving, input);
+    if (st.secondary)
+        CheckRadioCell(*st.secondary, input);
+    Check(st.neighbours.size() <= kMaxNeighbourCells, "more than kMaxNeighbourCells neighbours", input);
+    for (const TNeighbourCell &n : st.neighbours)
+        for (const auto &v : {n.rssi, n.rsrp, n.rsrq, n.rscp, n.ecno})
+            Check(Finite(v), "neighbour measure not finite", input);
+    for (const TNeighbourCell &n : st.neighbours)
+        Check((!n.channel || *n.channel >= 0) && (!n.pci || *n.pci >= 0), "negative neighbour channel or pci",
+              input);
+}
+
+// A cell parser owns only rat, serving, secondary and neighbours.
+void CheckOnlyGeneralCells(const TNetState &st, const TNetState &start, const char *what, const std::string &input)
+{
+    TNetState rest = st;
+    rest.rat = start.rat;
+    rest.serving = start.serving;
+    rest.secondary = start.secondary;
+    rest.neighbours = start.neighbours;
+    Check(rest == start, what, input);
+    CheckGeneralCells(st, input);
+}
+
+bool HasPrefix(const std::string &line, const char *prefix) { return TrimControl(line).rfind(prefix, 0) == 0; }
+
+// The design record plus general cells chosen by flags: a technology, a
+// serving cell or none, and a neighbour list up to full, so the cap is met.
+TNetState StartCells(std::uint32_t flags)
+{
+    TNetState st = StartRecord(flags);
+    st.rat = static_cast<TRadioTech>((flags >> 8) % 8);
+    if (flags & 0x800u)
+        st.serving = TRadioCell{TRadioTech::Lte, 262, 1, 77, 88, 9, 6300, "B20", -70.0, {}, {}, {}, {}, {}};
+    st.neighbours.assign((flags >> 12) % (kMaxNeighbourCells + 1), TNeighbourCell{TRadioTech::Gsm, 1, 2, -3.0, {}, {}, {}, {}});
+    return st;
+}
+
+void CheckCellParsers(const std::string &line, std::uint32_t flags)
+{
+    const TNetState start = StartCells(flags);
+    struct Prefixed {
+        const char *prefix;
+        void (*parse)(const std::string &, TNetState &);
+        const char *what;
+    };
+    const Prefixed parsers[] = {
+        {"+CESQ:", parseCesqExec, "+CESQ changed a field it does not own"},
+        {"+CPSI:", parseCpsiRead, "+CPSI changed a field it does not own"},
+        {"^SMONI:", parseSmoniServing, "^SMONI changed a field it does not own"},
+    };
+    for (const Prefixed &p : parsers) {
+        TNetState st = start;
+        p.parse(line, st);
+        CheckOnlyGeneralCells(st, start, p.what, line);
+        if (!HasPrefix(line, p.prefix))
+            Check(st == start, "a cell parser changed the record for another command", line);
+    }
+    for (auto *parse : {parseQengServing, parseQengNeighbour}) {
+        TNetState st = start;
+        const bool recognised = parse(line, st);
+        CheckOnlyGeneralCells(st, start, "+QENG changed a field it does not own", line);
+        if (!recognised)
+            Check(st == start, "+QENG changed the record for a line it did not recognise", line);
+        if (!HasPrefix(line, "+QENG:"))
+            Check(!recognised, "+QENG recognised a line of another command", line);
+        if (parse == parseQengNeighbour)
+            Check(st.neighbours.size() <= start.neighbours.size() + 1, "+QENG appended more than one neighbour",
+                  line);
+    }
+    {
+        const TRadioTech sections[] = {TRadioTech::Unknown, TRadioTech::Gsm, TRadioTech::Umts, TRadioTech::Lte};
+        TRadioTech section = sections[flags % 4];
+        const TRadioTech before = section;
+        TNetState st = start;
+        parseSmonpSection(line, section, st);
+        CheckOnlyGeneralCells(st, start, "^SMONP section changed a field it does not own", line);
+        Check(st.serving == start.serving && st.secondary == start.secondary && st.rat == start.rat,
+              "^SMONP section changed more than the neighbours", line);
+        Check(st.neighbours.size() <= start.neighbours.size() + 1, "^SMONP appended more than one neighbour", line);
+        const std::string t = TrimControl(line);
+        if (t.rfind("2G:", 0) != 0 && t.rfind("3G:", 0) != 0 && t.rfind("4G:", 0) != 0)
+            Check(section == before, "^SMONP section changed by a data line", line);
+    }
+    {
+        TNetState st = start;
+        parseMoniCellIdentity(line, st);
+        TNetState rest = st;
+        if (rest.serving) {
+            const TRadioCell before = start.serving.value_or(TRadioCell{});
+            rest.serving->area = before.area;
+            rest.serving->cellId = before.cellId;
+            if (!start.serving && *rest.serving == TRadioCell{})
+                rest.serving.reset();
+        }
+        Check(rest == start, "^MONI identity changed more than serving area and cell id", line);
+        CheckGeneralCells(st, line);
+    }
+    {
+        // Rows from this line, then the general cells from the rows.
+        TNetState st = start;
+        parseMoniServing(line, st);
+        parseSmonpNeighbour(line, static_cast<int>(flags % 7), st);
+        const TNetState rows = st;
+        FillCellsFromRows(st);
+        CheckOnlyGeneralCells(st, rows, "FillCellsFromRows changed a field it does not own", line);
+        Check(st.neighbours.size() < static_cast<std::size_t>(kNetStateCellCount), "more neighbours than rows", line);
+        if (st.cells[0].valid)
+            Check(st.rat == TRadioTech::Gsm && st.serving && st.serving->rat == TRadioTech::Gsm &&
+                      st.serving->channel.value_or(st.cells[0].channel) == st.cells[0].channel,
+                  "valid row 0 did not become the serving GSM cell", line);
+        else
+            Check(st.serving == rows.serving && st.rat == rows.rat, "invalid row 0 changed the serving cell", line);
+    }
+    const TModemProfile profile = ProfileOfManufacturer(line);
+    Check(profile == TModemProfile::Design || profile == TModemProfile::Quectel || profile == TModemProfile::SimCom,
+          "manufacturer text gave a fallback profile", line);
+    (void)IsCinterionFamily(line);
+}
+
 } // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size)
@@ -319,6 +459,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
             flags = (flags << 8) | data[i];
         CheckParsers(line, flags);
         CheckParsers(line, ~flags);
+        CheckCellParsers(line, flags);
+        CheckCellParsers(line, ~flags);
     } catch (const RynException &e) {
         std::fprintf(stderr, "fuzz_parsers: self-check exception: %s\n", e.what());
         std::abort();
