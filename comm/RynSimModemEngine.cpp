@@ -1008,20 +1008,17 @@ std::string TRynSimModemEngine::QengServingAnswer() const
         return "+QENG: \"servingcell\",\"SEARCH\"";
     const TRynSimLteServing &c = m_truth.lte.serving;
     const int bandwidth = BandwidthCode(c.bandwidthMhz);
-    if (!m_truth.lte.hasNr) {
-        // The EC2x form: no CQI and tx_power.
-        return Format("+QENG: \"servingcell\",\"NOCONN\",\"LTE\",\"FDD\",%d,%02d,%X,%d,%d,%d,%d,%d,%X,", c.mcc, c.mnc,
-                      c.cellId, c.pci, c.earfcn, c.band, bandwidth, bandwidth, c.tac) +
-               c.rsrp.printed + "," + c.rsrq.printed + "," + c.rssi.printed + "," + c.sinr.printed + "," +
-               std::to_string(Srxlev(c.rsrp.value));
-    }
+    // From the duplex mode to the SINR, the same in both forms.
+    const std::string lte = Format("\"LTE\",\"FDD\",%d,%02d,%X,%d,%d,%d,%d,%d,%X,", c.mcc, c.mnc, c.cellId, c.pci,
+                                   c.earfcn, c.band, bandwidth, bandwidth, c.tac) +
+                            c.rsrp.printed + "," + c.rsrq.printed + "," + c.rssi.printed + "," + c.sinr.printed;
+    // The EC2x form: no CQI and tx_power.
+    if (!m_truth.lte.hasNr)
+        return "+QENG: \"servingcell\",\"NOCONN\"," + lte + "," + std::to_string(Srxlev(c.rsrp.value));
     // EN-DC: the state alone, the LTE anchor with CQI and tx_power (idle:
     // invalid), then the NR leg with SINR before RSRQ, 100 MHz at 30 kHz.
     const TRynSimNrCell &nr = m_truth.lte.nr;
-    return "+QENG: \"servingcell\",\"NOCONN\"\r\n" +
-           Format("+QENG: \"LTE\",\"FDD\",%d,%02d,%X,%d,%d,%d,%d,%d,%X,", c.mcc, c.mnc, c.cellId, c.pci, c.earfcn, c.band,
-                  bandwidth, bandwidth, c.tac) +
-           c.rsrp.printed + "," + c.rsrq.printed + "," + c.rssi.printed + "," + c.sinr.printed + ",9,-32768,-\r\n" +
+    return "+QENG: \"servingcell\",\"NOCONN\"\r\n+QENG: " + lte + ",9,-32768,-\r\n" +
            Format("+QENG:\"NR5G-NSA\",%d,%02d,%d,", c.mcc, c.mnc, nr.pci) + nr.rsrp.printed + "," + nr.sinr.printed +
            "," + nr.rsrq.printed + Format(",%d,%d,12,1", nr.arfcn, nr.band);
 }
