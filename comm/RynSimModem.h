@@ -31,7 +31,8 @@ public:
     void SetUnsolicitedEvery(std::chrono::milliseconds interval);
 
     std::string GetConfigAsString() const override;
-    // "model=BGS5,latency=20,seed=7,call=0" in any order and subset (call:
+    // "model=BGS5,latency=20,seed=7,call=0" in any order and subset (model:
+    // one of TRynSimModemEngine::Models(), "EC25" for an LTE module; call:
     // ring after that many polls, 0 never), and further "delay=TEXT:MS"
     // (commands containing TEXT take MS longer), "urc=SECONDS" and "creg=N"
     // (the AT+CREG mode at power-on). Throws std::invalid_argument.

@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <cctype>
+#include <cmath>
 #include <cstdio>
 #include <map>
 
@@ -60,7 +61,97 @@ std::string Format(const char *format, auto... values)
     return std::string(buffer, n > 0 ? std::min<std::size_t>(static_cast<std::size_t>(n), sizeof buffer - 1) : 0);
 }
 
+// An LTE carrier: the downlink EARFCN range of its band and the width the
+// networks here use in it.
+struct LteBand {
+    int band;
+    int firstEarfcn;
+    int lastEarfcn;
+    int bandwidthMhz;
+};
+
+constexpr LteBand kLteBands[] = {
+    {1, 0, 599, 15}, {3, 1200, 1949, 20}, {7, 2750, 3449, 20}, {8, 3450, 3799, 10}, {20, 6150, 6449, 10},
+};
+
+int BandOfEarfcn(int earfcn)
+{
+    for (const LteBand &b : kLteBands)
+        if (earfcn >= b.firstEarfcn && earfcn <= b.lastEarfcn)
+            return b.band;
+    return 0;
+}
+
+// The bandwidth code of +QENG and +CPSI: 0=1.4, 1=3, 2=5, 3=10, 4=15, 5=20 MHz.
+int BandwidthCode(int mhz)
+{
+    switch (mhz) {
+    case 3: return 1;
+    case 5: return 2;
+    case 10: return 3;
+    case 15: return 4;
+    case 20: return 5;
+    default: return 0;
+    }
+}
+
+// RSSI over the whole carrier: RSRQ = N x RSRP / RSSI with N resource blocks.
+double LteRssi(double rsrp, double rsrq, int bandwidthMhz)
+{
+    const double blocks = bandwidthMhz * 5.0;
+    return std::round(rsrp + 10.0 * std::log10(blocks) - rsrq);
+}
+
+// Srxlev of a cell whose network asks for at least -128 dBm.
+int Srxlev(double rsrp) { return static_cast<int>(rsrp) + 128; }
+
+std::string Whole(double value) { return std::to_string(static_cast<int>(std::lround(value))); }
+std::string Tenths(double value) { return std::to_string(static_cast<int>(std::lround(value * 10))); }
+// "-10" or "-10.5", as ^SMONI prints RSRQ.
+std::string Decimal(double value)
+{
+    return value == std::round(value) ? Whole(value) : Format("%.1f", value);
+}
+
+int Clamped(double value, int low, int high)
+{
+    return std::clamp(static_cast<int>(std::lround(value)), low, high);
+}
+
 } // namespace
+
+// ---------------------------------------------------------------- models
+
+const std::vector<TRynSimModelInfo> &TRynSimModemEngine::Models()
+{
+    static const std::vector<TRynSimModelInfo> models = {
+        {"BGS5", kManufacturer, "REVISION 01.000", TRynSimRadio::Gsm, TRynSimCellMonitor::GsmSmonp},
+        {kModelWithoutCellMonitor, kManufacturer, "REVISION 01.000", TRynSimRadio::Gsm, TRynSimCellMonitor::None},
+        {"EC25", "Quectel", "EC25EFAR06A05M4G", TRynSimRadio::Lte, TRynSimCellMonitor::QuectelQeng},
+        {"RM500Q", "Quectel", "RM500QGLABR11A03M4G", TRynSimRadio::NrNonStandalone,
+         TRynSimCellMonitor::QuectelQeng},
+        {"SIM7600", "SIMCOM INCORPORATED", "LE20B03SIM7600M22", TRynSimRadio::Lte,
+         TRynSimCellMonitor::SimcomCpsi},
+        {"ELS61", "Cinterion", "REVISION 02.000", TRynSimRadio::Lte, TRynSimCellMonitor::CinterionSmoni},
+        {"", kManufacturer, "REVISION 01.000", TRynSimRadio::Gsm, TRynSimCellMonitor::MoniMonp},
+    };
+    return models;
+}
+
+const TRynSimModelInfo &TRynSimModemEngine::ModelInfo(const std::string &model)
+{
+    const auto &models = Models();
+    const auto it = std::find_if(models.begin(), models.end() - 1,
+                                 [&](const TRynSimModelInfo &m) { return model == m.model; });
+    return *it;
+}
+
+void TRynSimModemEngine::SetModel(const std::string &model)
+{
+    m_model = model;
+    m_info = &ModelInfo(model);
+    RefreshLevels();
+}
 
 // ---------------------------------------------------------------- engine
 
@@ -76,12 +167,38 @@ const std::vector<TRynSimOperator> &TRynSimModemEngine::Operators()
 
 TRynSimModemEngine::TRynSimModemEngine(std::uint32_t seed) { Reset(seed); }
 
-int TRynSimModemEngine::Random(int low, int high)
+namespace {
+
+// Own mapping instead of a distribution: the sequence is the same with
+// every standard library, so a seed means the same modem everywhere.
+int Draw(std::mt19937 &random, int low, int high)
 {
-    // Own mapping instead of a distribution: the sequence is the same with
-    // every standard library, so a seed means the same modem everywhere.
     const auto span = static_cast<std::uint32_t>(high - low + 1);
-    return low + static_cast<int>(m_random() % span);
+    return low + static_cast<int>(random() % span);
+}
+
+} // namespace
+
+int TRynSimModemEngine::Random(int low, int high) { return Draw(m_random, low, high); }
+
+int TRynSimModemEngine::LteRandom(int low, int high) { return Draw(m_lteRandom, low, high); }
+
+// A level on the grid of step between low and high (both on the grid).
+double TRynSimModemEngine::LteLevel(double low, double high, double step)
+{
+    return low + step * LteRandom(0, static_cast<int>(std::lround((high - low) / step)));
+}
+
+// An eNodeB identity and one of its three sectors.
+int TRynSimModemEngine::NewLteCellId()
+{
+    const int enodeB = LteRandom(0x10000, 0xFFFFF);
+    return enodeB << 8 | LteRandom(1, 3);
+}
+
+void TRynSimModemEngine::WanderLevel(TRynSimLevel &level, double step, int steps, double low, double high)
+{
+    level.value = std::clamp(level.value + step * LteRandom(-steps, steps), low, high);
 }
 
 void TRynSimModemEngine::ResetSettings()
@@ -96,6 +213,7 @@ void TRynSimModemEngine::Reset(std::uint32_t seed)
 {
     m_seed = seed;
     m_random.seed(seed);
+    m_lteRandom.seed(seed ^ 0x4C544531U);
     m_line.clear();
     m_lastLine.clear();
     m_unsolicited.clear();
@@ -138,6 +256,139 @@ void TRynSimModemEngine::GenerateCells()
     RefreshLevels();
 }
 
+namespace {
+
+constexpr double kRsrpLow = -125;
+constexpr double kRsrpHigh = -65;
+constexpr double kRsrqLow = -18;
+constexpr double kRsrqHigh = -5;
+constexpr double kSinrLow = -4; // even: the RM500Q prints SINR in 2 dB steps
+constexpr double kSinrHigh = 24;
+constexpr int kReselectOneIn = 25;
+
+} // namespace
+
+void TRynSimModemEngine::GenerateLte()
+{
+    TRynSimLteTruth &lte = m_truth.lte;
+    // Two carriers of the operator; the serving cell on the first.
+    const std::size_t bandCount = std::size(kLteBands);
+    const LteBand &first = kLteBands[static_cast<std::size_t>(LteRandom(0, int(bandCount) - 1))];
+    const LteBand &second = kLteBands[(static_cast<std::size_t>(&first - kLteBands) +
+                                       static_cast<std::size_t>(LteRandom(1, int(bandCount) - 1))) % bandCount];
+    const int carriers[] = {LteRandom(first.firstEarfcn, first.lastEarfcn),
+                            LteRandom(second.firstEarfcn, second.lastEarfcn)};
+
+    TRynSimLteServing &serving = lte.serving;
+    serving = TRynSimLteServing{};
+    serving.earfcn = carriers[0];
+    serving.pci = LteRandom(0, 503);
+    serving.tac = LteRandom(0x1000, 0xFFFE);
+    serving.cellId = NewLteCellId();
+    serving.rsrp.value = LteLevel(-108, -80, 1);
+    serving.rsrq.value = LteLevel(-14, -6, 0.5);
+    serving.sinr.value = LteLevel(0, 20, 2);
+
+    lte.neighbours.assign(static_cast<std::size_t>(LteRandom(3, 6)), TRynSimLteCell{});
+    std::vector<int> pcis{serving.pci};
+    for (TRynSimLteCell &cell : lte.neighbours) {
+        cell.earfcn = carriers[LteRandom(0, 1)];
+        do {
+            cell.pci = LteRandom(0, 503);
+        } while (std::find(pcis.begin(), pcis.end(), cell.pci) != pcis.end());
+        pcis.push_back(cell.pci);
+        cell.rsrp.value = LteLevel(-115, -85, 1);
+        cell.rsrq.value = LteLevel(-16, -8, 0.5);
+    }
+
+    TRynSimNrCell &nr = lte.nr;
+    nr = TRynSimNrCell{};
+    nr.arfcn = LteRandom(620000, 653333);
+    nr.pci = LteRandom(0, 1007);
+    nr.rsrp.value = LteLevel(-100, -70, 1);
+    nr.rsrq.value = LteLevel(-13, -7, 1);
+    nr.sinr.value = LteLevel(0, 25, 1);
+}
+
+void TRynSimModemEngine::WanderLte()
+{
+    TRynSimLteTruth &lte = m_truth.lte;
+    const double rsrqStep = Monitors(TRynSimCellMonitor::QuectelQeng) ? 1 : 0.5;
+    const double sinrStep = m_info->radio == TRynSimRadio::NrNonStandalone ? 2 : 1;
+    WanderLevel(lte.serving.rsrp, 1, 2, kRsrpLow, kRsrpHigh);
+    WanderLevel(lte.serving.rsrq, rsrqStep, 1, kRsrqLow, kRsrqHigh);
+    WanderLevel(lte.serving.sinr, sinrStep, 1, kSinrLow, kSinrHigh);
+    for (TRynSimLteCell &cell : lte.neighbours) {
+        WanderLevel(cell.rsrp, 1, 2, kRsrpLow, kRsrpHigh);
+        WanderLevel(cell.rsrq, rsrqStep, 1, kRsrqLow, kRsrqHigh);
+    }
+    WanderLevel(lte.nr.rsrp, 1, 2, -115, -65);
+    WanderLevel(lte.nr.rsrq, 1, 1, -16, -5);
+    WanderLevel(lte.nr.sinr, 1, 2, -5, 30);
+    if (LteRandom(0, kReselectOneIn - 1) == 0)
+        ReselectLte();
+}
+
+// The strongest neighbour becomes the serving cell, in the same tracking
+// area under a cell identity of its own; the old serving cell a neighbour.
+void TRynSimModemEngine::ReselectLte()
+{
+    TRynSimLteTruth &lte = m_truth.lte;
+    const auto strongest = std::max_element(lte.neighbours.begin(), lte.neighbours.end(),
+                                            [](const auto &a, const auto &b) { return a.rsrp.value < b.rsrp.value; });
+    if (strongest == lte.neighbours.end())
+        return;
+    const TRynSimLteCell old = lte.serving;
+    static_cast<TRynSimLteCell &>(lte.serving) = *strongest;
+    lte.serving.cellId = NewLteCellId();
+    *strongest = old;
+    lte.nr.pci = LteRandom(0, 1007);
+}
+
+// What the model prints for the truth: each level on the grid its command
+// can print exactly, and as that command prints it.
+void TRynSimModemEngine::RefreshLte()
+{
+    TRynSimLteTruth &lte = m_truth.lte;
+    lte.rat = m_info->radio == TRynSimRadio::NrNonStandalone ? "NR5G-NSA" : IsLte() ? "LTE" : "";
+    lte.accessTechnology = m_info->radio == TRynSimRadio::NrNonStandalone ? 13 : IsLte() ? 7 : -1;
+    lte.hasNr = m_info->radio == TRynSimRadio::NrNonStandalone;
+    lte.serving.mcc = m_truth.operatorCode.size() == 5 ? std::stoi(m_truth.operatorCode.substr(0, 3)) : 0;
+    lte.serving.mnc = m_truth.operatorCode.size() == 5 ? std::stoi(m_truth.operatorCode.substr(3)) : 0;
+
+    const bool quectel = Monitors(TRynSimCellMonitor::QuectelQeng);
+    const bool simcom = Monitors(TRynSimCellMonitor::SimcomCpsi);
+    const bool cinterion = Monitors(TRynSimCellMonitor::CinterionSmoni);
+    const double rsrqStep = quectel ? 1 : 0.5;
+    const auto print = [&](TRynSimLteCell &cell, int bandwidthMhz) {
+        cell.band = BandOfEarfcn(cell.earfcn);
+        cell.rsrq.value = std::round(cell.rsrq.value / rsrqStep) * rsrqStep;
+        cell.rssi.value = LteRssi(cell.rsrp.value, cell.rsrq.value, bandwidthMhz);
+        cell.rsrp.printed = simcom ? Tenths(cell.rsrp.value) : IsLte() ? Whole(cell.rsrp.value) : "";
+        cell.rsrq.printed = simcom ? Tenths(cell.rsrq.value) : cinterion ? Decimal(cell.rsrq.value)
+                                                             : IsLte() ? Whole(cell.rsrq.value) : "";
+        cell.rssi.printed = simcom ? Tenths(cell.rssi.value) : quectel ? Whole(cell.rssi.value) : "";
+    };
+    const LteBand *band = std::find_if(std::begin(kLteBands), std::end(kLteBands),
+                                       [&](const LteBand &b) { return b.band == BandOfEarfcn(lte.serving.earfcn); });
+    lte.serving.bandwidthMhz = band != std::end(kLteBands) ? band->bandwidthMhz : 10;
+    print(lte.serving, lte.serving.bandwidthMhz);
+    for (TRynSimLteCell &cell : lte.neighbours)
+        print(cell, lte.serving.bandwidthMhz);
+
+    TRynSimLevel &sinr = lte.serving.sinr;
+    if (lte.hasNr) {
+        // The RM500Q's LTE line prints X for 2 X - 20 dB.
+        sinr.value = std::round(sinr.value / 2) * 2;
+        sinr.printed = Whole((sinr.value + 20) / 2);
+    } else {
+        sinr.value = std::round(sinr.value);
+        sinr.printed = quectel || simcom ? Whole(sinr.value) : "";
+    }
+    for (TRynSimLevel *level : {&lte.nr.rsrp, &lte.nr.rsrq, &lte.nr.sinr})
+        level->printed = lte.hasNr ? Whole(level->value) : "";
+}
+
 void TRynSimModemEngine::RefreshLevels()
 {
     for (int i = 0; i < m_truth.cellCount; ++i) {
@@ -152,6 +403,11 @@ void TRynSimModemEngine::RefreshLevels()
     } else {
         m_truth.rssi = std::clamp((m_truth.cells[0].dbm + 113) / 2, 0, 31);
     }
+    RefreshLte();
+    if (IsLte() && m_truth.registration != 0) {
+        m_truth.rssi = std::clamp(static_cast<int>(std::floor((m_truth.lte.serving.rssi.value + 113) / 2)), 0, 31);
+        m_truth.ber = 99;
+    }
 }
 
 void TRynSimModemEngine::SelectOperator(const TRynSimOperator &op, bool manual)
@@ -161,8 +417,10 @@ void TRynSimModemEngine::SelectOperator(const TRynSimOperator &op, bool manual)
     m_truth.operatorCode = op.code;
     m_truth.manualSelection = manual;
     m_truth.registration = 1;
-    if (changed)
+    if (changed) {
+        GenerateLte();
         GenerateCells();
+    }
 }
 
 void TRynSimModemEngine::Wander(TRynSimCell &cell, int low, int high)
@@ -186,6 +444,7 @@ void TRynSimModemEngine::Poll()
             std::swap(m_truth.cells[0], *strongest);
         }
         m_truth.ber = Random(0, 7) == 0 ? Random(1, 4) : 0;
+        WanderLte();
     }
     RefreshLevels();
 
@@ -357,7 +616,10 @@ std::string TRynSimModemEngine::ExecuteLine(const std::string &raw)
         } else if (name == "Z" || name == "&F") {
             ResetSettings();
         } else if (name == "I") {
-            info.push_back(std::string(kManufacturer) + "\r\n" + m_model + "\r\nREVISION 01.000");
+            // The makers' own firmware names carry a label in ATI.
+            const std::string revision = m_info->revision;
+            info.push_back(std::string(m_info->manufacturer) + "\r\n" + m_model + "\r\n" +
+                           (revision.rfind("REVISION", 0) == 0 ? revision : "Revision: " + revision));
         } else if (name == "A") {
             // Answers the ringing call; the rest of the line is not read.
             if (m_ringing) {
@@ -450,14 +712,14 @@ int TRynSimModemEngine::ExecuteExtended(const std::string &command, std::vector<
         r.args = r.rest.substr(1);
 
     using Handler = int (*)(TRynSimModemEngine &, const Request &, Info &);
-    const auto manufacturer = [](TRynSimModemEngine &, const Request &q, Info &out) {
-        return ExecOnly(true, q, out, [] { return std::string(kManufacturer); });
+    const auto manufacturer = [](TRynSimModemEngine &m, const Request &q, Info &out) {
+        return ExecOnly(true, q, out, [&] { return std::string(m.m_info->manufacturer); });
     };
     const auto model = [](TRynSimModemEngine &m, const Request &q, Info &out) {
         return ExecOnly(true, q, out, [&] { return m.m_model; });
     };
-    const auto revision = [](TRynSimModemEngine &, const Request &q, Info &out) {
-        return ExecOnly(true, q, out, [] { return std::string("REVISION 01.000"); });
+    const auto revision = [](TRynSimModemEngine &m, const Request &q, Info &out) {
+        return ExecOnly(true, q, out, [&] { return std::string(m.m_info->revision); });
     };
     const auto serial = [](TRynSimModemEngine &m, const Request &q, Info &out) {
         return ExecOnly(true, q, out, [&] {
@@ -501,15 +763,53 @@ int TRynSimModemEngine::ExecuteExtended(const std::string &command, std::vector<
         {"+CMEE", [](TRynSimModemEngine &m, const Request &q, Info &out) { return m.ExecuteCmee(q, out); }},
         {"^MONI",
          [](TRynSimModemEngine &m, const Request &q, Info &out) {
-             return ExecOnly(m.HasMoni(), q, out, [&] { return m.MoniAnswer(); });
+             return ExecOnly(m.Monitors(TRynSimCellMonitor::MoniMonp), q, out, [&] { return m.MoniAnswer(); });
          }},
         {"^MONP",
          [](TRynSimModemEngine &m, const Request &q, Info &out) {
-             return ExecOnly(m.HasMoni(), q, out, [&] { return m.MonpAnswer(); });
+             return ExecOnly(m.Monitors(TRynSimCellMonitor::MoniMonp), q, out, [&] { return m.MonpAnswer(); });
          }},
         {"^SMONP",
          [](TRynSimModemEngine &m, const Request &q, Info &out) {
-             return ExecOnly(m.m_model == "BGS5", q, out, [&] { return m.SmonpAnswer(); });
+             if (m.Monitors(TRynSimCellMonitor::CinterionSmoni))
+                 return ExecOnly(true, q, out, [&] { return m.SectionedSmonpAnswer(); });
+             return ExecOnly(m.Monitors(TRynSimCellMonitor::GsmSmonp), q, out, [&] { return m.SmonpAnswer(); });
+         }},
+        {"^SMONI",
+         [](TRynSimModemEngine &m, const Request &q, Info &out) {
+             return ExecOnly(m.Monitors(TRynSimCellMonitor::CinterionSmoni), q, out, [&] { return m.SmoniAnswer(); });
+         }},
+        {"+CESQ",
+         [](TRynSimModemEngine &m, const Request &q, Info &out) {
+             return ExecOnly(true, q, out, [&] { return m.CesqAnswer(); });
+         }},
+        {"+CPSI",
+         [](TRynSimModemEngine &m, const Request &q, Info &out) {
+             if (!m.Monitors(TRynSimCellMonitor::SimcomCpsi) || !(q.read || q.test))
+                 return kSyntaxError;
+             if (q.read)
+                 out.push_back(m.CpsiAnswer());
+             return kOk;
+         }},
+        {"+QENG",
+         [](TRynSimModemEngine &m, const Request &q, Info &out) {
+             if (!m.Monitors(TRynSimCellMonitor::QuectelQeng))
+                 return kSyntaxError;
+             if (q.test) {
+                 out.emplace_back("+QENG: (\"servingcell\",\"neighbourcell\")");
+                 return kOk;
+             }
+             std::vector<Argument> args;
+             if (!q.set || !SplitArguments(q.args, args) || args.size() != 1 || !args[0].quoted)
+                 return kSyntaxError;
+             const std::string what = Upper(args[0].text);
+             if (what == "SERVINGCELL")
+                 out.push_back(m.QengServingAnswer());
+             else if (what != "NEIGHBOURCELL")
+                 return kSyntaxError;
+             else if (std::string neighbours = m.QengNeighbourAnswer(); !neighbours.empty())
+                 out.push_back(std::move(neighbours));
+             return kOk;
          }},
     };
     const auto it = handlers.find(name);
@@ -523,7 +823,10 @@ int TRynSimModemEngine::ExecuteCreg(const Request &r, Info &info)
         return kOk;
     }
     if (r.read) {
-        if (m_cregMode == 2 && m_truth.registration != 0)
+        if (m_cregMode == 2 && m_truth.registration != 0 && IsLte())
+            info.push_back(Format("+CREG: 2,%d,\"%04X\",\"%X\",%d", m_truth.registration, m_truth.lte.serving.tac,
+                                  m_truth.lte.serving.cellId, m_truth.lte.accessTechnology));
+        else if (m_cregMode == 2 && m_truth.registration != 0)
             info.push_back(Format("+CREG: 2,%d,\"%04X\",\"%04X\",0", m_truth.registration, m_truth.cells[0].lac,
                                   m_truth.cells[0].cellId));
         else
@@ -572,7 +875,10 @@ int TRynSimModemEngine::ExecuteCops(const std::string &rest, std::vector<std::st
             name = m_truth.operatorName;
         else if (m_copsFormat == 1 && it != ops.end())
             name = it->shortName;
-        info.push_back(Format("+COPS: %d,%d,\"%s\"", m_truth.manualSelection ? 1 : 0, m_copsFormat, name.c_str()));
+        std::string answer = Format("+COPS: %d,%d,\"%s\"", m_truth.manualSelection ? 1 : 0, m_copsFormat, name.c_str());
+        if (m_truth.lte.accessTechnology >= 0)
+            answer += "," + std::to_string(m_truth.lte.accessTechnology);
+        info.push_back(answer);
         return kOk;
     }
     if (r == "=?") {
@@ -670,5 +976,101 @@ std::string TRynSimModemEngine::SmonpAnswer() const
         out += Format("\r\n%d,%d,%d,%d,%02d,%d,%d,%d,%d,%04X,%04X", c.channel, c.rssi, c.dbm, c.mcc, c.mnc, c.ncc,
                       c.bcc, c.c1, c.c2, c.lac, c.cellId);
     }
+    return out;
+}
+
+std::string TRynSimModemEngine::CesqAnswer() const
+{
+    // Indices by the lower bound of their bin: dBm = rsrp - 141,
+    // dB = rsrq / 2 - 20, and for NR dBm = ss_rsrp - 157,
+    // dB = ss_rsrq / 2 - 43.5, dB = ss_sinr / 2 - 23.5.
+    const bool registered = m_truth.registration != 0;
+    const TRynSimLteTruth &lte = m_truth.lte;
+    std::string out;
+    if (!IsLte() && registered)
+        out = Format("+CESQ: %d,%d,255,255,255,255", std::clamp(m_truth.cells[0].dbm + 111, 0, 63), m_truth.ber);
+    else if (!IsLte() || !registered)
+        out = "+CESQ: 99,99,255,255,255,255";
+    else
+        out = Format("+CESQ: 99,99,255,255,%d,%d", Clamped(2 * (lte.serving.rsrq.value + 20), 0, 34),
+                     Clamped(lte.serving.rsrp.value + 141, 0, 97));
+    if (lte.hasNr && registered)
+        out += Format(",%d,%d,%d", Clamped(2 * (lte.nr.rsrq.value + 43.5), 0, 127),
+                      Clamped(lte.nr.rsrp.value + 157, 0, 126), Clamped(2 * (lte.nr.sinr.value + 23.5), 0, 127));
+    else if (lte.hasNr)
+        out += ",255,255,255";
+    return out;
+}
+
+std::string TRynSimModemEngine::QengServingAnswer() const
+{
+    if (m_truth.registration == 0)
+        return "+QENG: \"servingcell\",\"SEARCH\"";
+    const TRynSimLteServing &c = m_truth.lte.serving;
+    const int bandwidth = BandwidthCode(c.bandwidthMhz);
+    // From the duplex mode to the SINR, the same in both forms.
+    const std::string lte = Format("\"LTE\",\"FDD\",%d,%02d,%X,%d,%d,%d,%d,%d,%X,", c.mcc, c.mnc, c.cellId, c.pci,
+                                   c.earfcn, c.band, bandwidth, bandwidth, c.tac) +
+                            c.rsrp.printed + "," + c.rsrq.printed + "," + c.rssi.printed + "," + c.sinr.printed;
+    // The EC2x form: no CQI and tx_power.
+    if (!m_truth.lte.hasNr)
+        return "+QENG: \"servingcell\",\"NOCONN\"," + lte + "," + std::to_string(Srxlev(c.rsrp.value));
+    // EN-DC: the state alone, the LTE anchor with CQI and tx_power (idle:
+    // invalid), then the NR leg with SINR before RSRQ, 100 MHz at 30 kHz.
+    const TRynSimNrCell &nr = m_truth.lte.nr;
+    return "+QENG: \"servingcell\",\"NOCONN\"\r\n+QENG: " + lte + ",9,-32768,-\r\n" +
+           Format("+QENG:\"NR5G-NSA\",%d,%02d,%d,", c.mcc, c.mnc, nr.pci) + nr.rsrp.printed + "," + nr.sinr.printed +
+           "," + nr.rsrq.printed + Format(",%d,%d,12,1", nr.arfcn, nr.band);
+}
+
+std::string TRynSimModemEngine::QengNeighbourAnswer() const
+{
+    if (m_truth.registration == 0)
+        return {};
+    std::string out;
+    for (const TRynSimLteCell &c : m_truth.lte.neighbours) {
+        const bool intra = c.earfcn == m_truth.lte.serving.earfcn;
+        if (!out.empty())
+            out += "\r\n";
+        // RSRQ before RSRP; no SINR measured for neighbours.
+        out += Format("+QENG: \"neighbourcell %s\",\"LTE\",%d,%d,", intra ? "intra" : "inter", c.earfcn, c.pci) +
+               c.rsrq.printed + "," + c.rsrp.printed + "," + c.rssi.printed + ",-," +
+               std::to_string(Srxlev(c.rsrp.value)) + (intra ? ",7,16,6,44" : ",6,30,7");
+    }
+    return out;
+}
+
+std::string TRynSimModemEngine::CpsiAnswer() const
+{
+    if (m_truth.registration == 0)
+        return "+CPSI: NO SERVICE,Online";
+    const TRynSimLteServing &c = m_truth.lte.serving;
+    const int bandwidth = BandwidthCode(c.bandwidthMhz);
+    return Format("+CPSI: LTE,Online,%03d-%02d,0x%04X,%d,%d,EUTRAN-BAND%d,%d,%d,%d,", c.mcc, c.mnc, c.tac, c.cellId,
+                  c.pci, c.band, c.earfcn, bandwidth, bandwidth) +
+           c.rsrq.printed + "," + c.rsrp.printed + "," + c.rssi.printed + "," + c.sinr.printed;
+}
+
+std::string TRynSimModemEngine::SmoniAnswer() const
+{
+    if (m_truth.registration == 0)
+        return "^SMONI: 4G,SEARCH";
+    const TRynSimLteServing &c = m_truth.lte.serving;
+    return Format("^SMONI: 4G,%d,%d,%d,%d,FDD,%03d,%02d,%04X,%07X,%d,%d,", c.earfcn, c.band, c.bandwidthMhz,
+                  c.bandwidthMhz, c.mcc, c.mnc, c.tac, c.cellId, c.pci, Srxlev(c.rsrp.value)) +
+           c.rsrp.printed + "," + c.rsrq.printed + ",NOCONN";
+}
+
+std::string TRynSimModemEngine::SectionedSmonpAnswer() const
+{
+    // No 2G or 3G neighbours: those blocks print a row of dashes. 4G rows:
+    // EARFCN,RSRQ,RSRP,Srxlev,PCID,Squal (RSRQ above -20 dB).
+    std::string out = "2G:\r\n----,--,----,---,--,-,-,--,--,----,----,-,-\r\n3G:\r\n-----,---,-----,----\r\n4G:";
+    const auto &neighbours = m_truth.lte.neighbours;
+    if (m_truth.registration == 0 || neighbours.empty())
+        return out + "\r\n-----,---,----,--,---,--";
+    for (const TRynSimLteCell &c : neighbours)
+        out += Format("\r\n%d,", c.earfcn) + c.rsrq.printed + "," + c.rsrp.printed +
+               Format(",%d,%d,%d", Srxlev(c.rsrp.value), c.pci, static_cast<int>(std::floor(c.rsrq.value + 20)));
     return out;
 }

@@ -28,6 +28,54 @@ struct TRynSimCell {
     int cellId = 0;
 };
 
+// A level as a parser should make of the printed line (dBm or dB), and the
+// text the model's own cell command printed for it: "-95" in +QENG and
+// ^SMONI, "-950" (tenths) in +CPSI, "-10.5" for a half-dB RSRQ in ^SMONI.
+// The printed text is empty where that command does not print the level.
+struct TRynSimLevel {
+    double value = 0;
+    std::string printed;
+};
+
+struct TRynSimLteCell {
+    int earfcn = 0;
+    int band = 0; // LTE band number, from the EARFCN
+    int pci = 0;
+    TRynSimLevel rsrp; // dBm
+    TRynSimLevel rsrq; // dB
+    TRynSimLevel rssi; // dBm, follows from RSRP, RSRQ and the bandwidth
+};
+
+struct TRynSimLteServing : TRynSimLteCell {
+    int mcc = 0;
+    int mnc = 0;
+    int tac = 0;
+    int cellId = 0; // 28-bit E-UTRAN cell identity
+    int bandwidthMhz = 0;
+    TRynSimLevel sinr; // dB
+};
+
+// The NR leg of an EN-DC connection (SS-RSRP, SS-RSRQ, SS-SINR).
+struct TRynSimNrCell {
+    int arfcn = 0;
+    int band = 78;
+    int pci = 0;
+    TRynSimLevel rsrp; // dBm
+    TRynSimLevel rsrq; // dB
+    TRynSimLevel sinr; // dB
+};
+
+// The LTE radio (and NR leg) as the LTE models report it; rat is empty for
+// the GSM models, which report none of it.
+struct TRynSimLteTruth {
+    std::string rat; // "LTE" or "NR5G-NSA"
+    int accessTechnology = -1; // +COPS AcT: 7 E-UTRAN, 13 EN-DC; -1 not printed
+    TRynSimLteServing serving;
+    std::vector<TRynSimLteCell> neighbours; // 3 to 6, in the order listed
+    bool hasNr = false;
+    TRynSimNrCell nr;
+};
+
 // What the modem last reported (or would report now, before any poll).
 struct TRynSimTruth {
     int rssi = 0;         // +CSQ rssi 0..31
@@ -38,7 +86,28 @@ struct TRynSimTruth {
     std::string operatorCode;
     bool manualSelection = false;
     int cellCount = 1; // serving cell plus neighbours, at most 7
-    std::array<TRynSimCell, 7> cells{};
+    std::array<TRynSimCell, 7> cells{}; // the GSM radio
+    TRynSimLteTruth lte;
+};
+
+// How a model speaks: the maker it names to AT+CGMI and its radio and
+// cell-monitor command.
+enum class TRynSimRadio : std::uint8_t { Gsm, Lte, NrNonStandalone };
+enum class TRynSimCellMonitor : std::uint8_t {
+    MoniMonp,     // AT^MONI and AT^MONP
+    GsmSmonp,     // AT^SMONP with the 2G block only
+    None,         // none: AT+CESQ only
+    QuectelQeng,  // AT+QENG="servingcell" and "neighbourcell"
+    SimcomCpsi,   // AT+CPSI?
+    CinterionSmoni, // AT^SMONI and the sectioned AT^SMONP
+};
+
+struct TRynSimModelInfo {
+    const char *model; // empty: every model not in the table
+    const char *manufacturer;
+    const char *revision;
+    TRynSimRadio radio;
+    TRynSimCellMonitor monitor;
 };
 
 // A piece of the modem's output, and the time the modem takes for it on top
@@ -109,9 +178,13 @@ public:
     std::uint32_t Seed() const { return m_seed; }
 
     // "BGS5" answers AT^SMONP and not AT^MONI/AT^MONP; "GENERIC" none of
-    // them; any other model AT^MONI/AT^MONP.
-    void SetModel(const std::string &model) { m_model = model; }
+    // them; "EC25", "RM500Q", "SIM7600" and "ELS61" their makers' commands
+    // (see Models()); any other model AT^MONI/AT^MONP.
+    void SetModel(const std::string &model);
     const std::string &Model() const { return m_model; }
+    // The known models, the catch-all row last.
+    static const std::vector<TRynSimModelInfo> &Models();
+    static const TRynSimModelInfo &ModelInfo(const std::string &model);
 
     // The call rings (ring indicator on, +CPAS 3) until ATA; an answered
     // call lasts kCallPolls polls (+CPAS 4), or until ATH.
@@ -145,22 +218,40 @@ private:
     int ExecuteCreg(const Request &request, std::vector<std::string> &info);
     int ExecuteCmee(const Request &request, std::vector<std::string> &info);
     void Poll();
-    // AT^MONI and AT^MONP: every model but BGS5 and the generic one.
-    bool HasMoni() const { return m_model != "BGS5" && m_model != kModelWithoutCellMonitor; }
+    bool Monitors(TRynSimCellMonitor monitor) const { return m_info->monitor == monitor; }
+    bool IsLte() const { return m_info->radio != TRynSimRadio::Gsm; }
     void GenerateCells();
+    void GenerateLte();
+    void WanderLte();
+    void ReselectLte();
+    void RefreshLte();
     void Wander(TRynSimCell &cell, int low, int high);
     void SelectOperator(const TRynSimOperator &op, bool manual);
     void ResetSettings();
     void RefreshLevels();
     int Random(int low, int high);
+    // The LTE radio draws from a stream of its own, so that the GSM models
+    // answer as they always have.
+    int LteRandom(int low, int high);
+    double LteLevel(double low, double high, double step);
+    int NewLteCellId();
+    void WanderLevel(TRynSimLevel &level, double step, int steps, double low, double high);
     std::string ErrorText(int result) const;
     std::string MoniAnswer() const;
     std::string MonpAnswer() const;
     std::string SmonpAnswer() const;
+    std::string CesqAnswer() const;
+    std::string QengServingAnswer() const;
+    std::string QengNeighbourAnswer() const;
+    std::string CpsiAnswer() const;
+    std::string SmoniAnswer() const;
+    std::string SectionedSmonpAnswer() const;
 
     std::uint32_t m_seed = 1;
     std::mt19937 m_random;
+    std::mt19937 m_lteRandom;
     std::string m_model = kDefaultModel;
+    const TRynSimModelInfo *m_info = &ModelInfo(kDefaultModel);
     std::string m_line;
     std::string m_lastLine;
     std::string m_unsolicited;

@@ -5,6 +5,9 @@
 
 #include <gtest/gtest.h>
 
+#include <cmath>
+#include <functional>
+
 #include <regex>
 #include <sstream>
 #include <string>
@@ -401,6 +404,217 @@ TEST(SimModemEngine, SignalWandersWithinRangeAndServingCellChangesNowAndThen)
     EXPECT_GT(maxRssi - minRssi, 2) << "the signal moves";
     EXPECT_GT(changes, 0) << "the serving cell changes now and then";
     EXPECT_LT(changes, 100) << "but not on most polls";
+}
+
+// ---------------------------------------------------------------- LTE models
+
+// The groups of line index of an answer, which must match pattern; an
+// unmatched group is empty.
+using Groups = std::vector<std::string>;
+
+Groups MatchLine(const std::vector<std::string> &lines, std::size_t index, const char *pattern)
+{
+    std::smatch match;
+    const std::regex expression(pattern);
+    Groups groups(expression.mark_count() + 1);
+    if (index >= lines.size()) {
+        ADD_FAILURE() << "no line " << index;
+        return groups;
+    }
+    EXPECT_TRUE(std::regex_match(lines[index], match, expression)) << lines[index];
+    for (std::size_t i = 0; i < match.size(); ++i)
+        groups[i] = match[i].str();
+    return groups;
+}
+
+int Number(const std::string &text, int base = 10) { return text.empty() ? -1 : std::stoi(text, nullptr, base); }
+double Level(const std::string &text, double scale = 1) { return text.empty() ? NAN : std::stod(text) / scale; }
+
+void ExpectServingIdentity(const Groups &m, const TRynSimLteServing &c, int mcc, int mnc, int cellId, int pci,
+                           int earfcn, int band, int tac, int cellIdBase = 16)
+{
+    EXPECT_EQ(Number(m[mcc]), c.mcc);
+    EXPECT_EQ(Number(m[mnc]), c.mnc);
+    EXPECT_EQ(Number(m[cellId], cellIdBase), c.cellId);
+    EXPECT_EQ(Number(m[pci]), c.pci);
+    EXPECT_EQ(Number(m[earfcn]), c.earfcn);
+    EXPECT_EQ(Number(m[band]), c.band);
+    EXPECT_EQ(Number(m[tac], 16), c.tac);
+}
+
+void CheckQeng(TRynSimModemEngine &engine)
+{
+    const TRynSimLteTruth &t = engine.Truth().lte;
+    const std::vector<std::string> lines = Lines(engine.Feed("AT+QENG=\"servingcell\"\r"));
+    if (!t.hasNr) {
+        const Groups m = MatchLine(lines, 0,
+                                        R"re(\+QENG: "servingcell","NOCONN","LTE","FDD",(\d{3}),(\d{2}),([0-9A-F]+),(\d+),(\d+),(\d+),([0-5]),([0-5]),([0-9A-F]+),(-?\d+),(-?\d+),(-?\d+),(-?\d+),(-?\d+))re");
+        ExpectServingIdentity(m, t.serving, 1, 2, 3, 4, 5, 6, 9);
+        EXPECT_EQ(Level(m[10]), t.serving.rsrp.value);
+        EXPECT_EQ(Level(m[11]), t.serving.rsrq.value);
+        EXPECT_EQ(Level(m[12]), t.serving.rssi.value);
+        EXPECT_EQ(Level(m[13]), t.serving.sinr.value) << "the EC2x prints SINR in dB";
+    } else {
+        ASSERT_EQ(lines.size(), 4U);
+        EXPECT_EQ(lines[0], R"(+QENG: "servingcell","NOCONN")");
+        const Groups m = MatchLine(lines, 1,
+                                        R"re(\+QENG: "LTE","FDD",(\d{3}),(\d{2}),([0-9A-F]+),(\d+),(\d+),(\d+),([0-5]),([0-5]),([0-9A-F]+),(-?\d+),(-?\d+),(-?\d+),(-?\d+),\d+,-32768,-)re");
+        ExpectServingIdentity(m, t.serving, 1, 2, 3, 4, 5, 6, 9);
+        EXPECT_EQ(Level(m[10]), t.serving.rsrp.value);
+        EXPECT_EQ(Level(m[11]), t.serving.rsrq.value);
+        EXPECT_EQ(2 * Level(m[13]) - 20, t.serving.sinr.value) << "the RM5xx prints X for 2 X - 20 dB";
+        const Groups nr =
+            MatchLine(lines, 2, R"re(\+QENG:"NR5G-NSA",(\d{3}),(\d{2}),(\d+),(-?\d+),(-?\d+),(-?\d+),(\d+),78,12,1)re");
+        EXPECT_EQ(Number(nr[3]), t.nr.pci);
+        EXPECT_EQ(Level(nr[4]), t.nr.rsrp.value);
+        EXPECT_EQ(Level(nr[5]), t.nr.sinr.value) << "SINR before RSRQ";
+        EXPECT_EQ(Level(nr[6]), t.nr.rsrq.value);
+        EXPECT_EQ(Number(nr[7]), t.nr.arfcn);
+    }
+    const std::vector<std::string> neighbours = Lines(engine.Feed("AT+QENG=\"neighbourcell\"\r"));
+    ASSERT_EQ(neighbours.size(), t.neighbours.size() + 1);
+    for (std::size_t i = 0; i < t.neighbours.size(); ++i) {
+        const TRynSimLteCell &c = t.neighbours[i];
+        const Groups m = MatchLine(
+            neighbours, i, R"re(\+QENG: "neighbourcell (intra|inter)","LTE",(\d+),(\d+),(-?\d+),(-?\d+),(-?\d+),-,\d+(,\d+){3,4})re");
+        EXPECT_EQ(m[1] == "intra", c.earfcn == t.serving.earfcn);
+        EXPECT_EQ(Number(m[2]), c.earfcn);
+        EXPECT_EQ(Number(m[3]), c.pci);
+        EXPECT_EQ(Level(m[4]), c.rsrq.value) << "RSRQ before RSRP";
+        EXPECT_EQ(Level(m[5]), c.rsrp.value);
+        EXPECT_EQ(Level(m[6]), c.rssi.value);
+    }
+}
+
+void CheckCpsi(TRynSimModemEngine &engine)
+{
+    const TRynSimLteServing &c = engine.Truth().lte.serving;
+    const Groups m = MatchLine(Lines(engine.Feed("AT+CPSI?\r")), 0,
+                                    R"re(\+CPSI: LTE,Online,(\d{3})-(\d{2}),0x([0-9A-F]{4}),(\d+),(\d+),EUTRAN-BAND(\d+),(\d+),([0-5]),([0-5]),(-?\d+),(-?\d+),(-?\d+),(-?\d+))re");
+    ExpectServingIdentity(m, c, 1, 2, 4, 5, 7, 6, 3, 10);
+    EXPECT_EQ(Level(m[10], 10), c.rsrq.value) << "tenths";
+    EXPECT_EQ(Level(m[11], 10), c.rsrp.value);
+    EXPECT_EQ(Level(m[12], 10), c.rssi.value);
+    EXPECT_EQ(Level(m[13]), c.sinr.value);
+}
+
+void CheckSmoni(TRynSimModemEngine &engine)
+{
+    const TRynSimLteTruth &t = engine.Truth().lte;
+    const Groups m = MatchLine(Lines(engine.Feed("AT^SMONI\r")), 0,
+                                    R"re(\^SMONI: 4G,(\d+),(\d+),(\d+),(\d+),FDD,(\d{3}),(\d{2}),([0-9A-F]{4}),([0-9A-F]{7}),(\d+),(\d+),(-?\d+),(-?\d+(?:\.5)?),NOCONN)re");
+    ExpectServingIdentity(m, t.serving, 5, 6, 8, 9, 1, 2, 7);
+    EXPECT_EQ(Number(m[3]), t.serving.bandwidthMhz);
+    EXPECT_EQ(Level(m[11]), t.serving.rsrp.value);
+    EXPECT_EQ(Level(m[12]), t.serving.rsrq.value);
+
+    const std::vector<std::string> lines = Lines(engine.Feed("AT^SMONP\r"));
+    ASSERT_EQ(lines.size(), t.neighbours.size() + 6) << "2G, 3G, 4G blocks and OK";
+    EXPECT_EQ(lines[0], "2G:");
+    EXPECT_EQ(lines[2], "3G:");
+    EXPECT_EQ(lines[3], "-----,---,-----,----") << "an empty block prints dashes";
+    EXPECT_EQ(lines[4], "4G:");
+    for (std::size_t i = 0; i < t.neighbours.size(); ++i) {
+        const Groups n = MatchLine(lines, i + 5, R"re((\d+),(-?\d+(?:\.5)?),(-?\d+),(\d+),(\d+),-?\d+)re");
+        EXPECT_EQ(Number(n[1]), t.neighbours[i].earfcn);
+        EXPECT_EQ(Level(n[2]), t.neighbours[i].rsrq.value);
+        EXPECT_EQ(Level(n[3]), t.neighbours[i].rsrp.value);
+        EXPECT_EQ(Number(n[5]), t.neighbours[i].pci);
+    }
+}
+
+struct LteModelCase {
+    const char *model;
+    const char *manufacturer;
+    int accessTechnology;
+    std::vector<std::string> commands; // the cell commands it answers
+    std::function<void(TRynSimModemEngine &)> check;
+    const char *searching; // the first line of commands[0] when not registered
+};
+
+class SimModemLteModel : public ::testing::TestWithParam<LteModelCase> {};
+
+TEST_P(SimModemLteModel, AnswersInItsMakersFormatWhatTheTruthSays)
+{
+    const LteModelCase &c = GetParam();
+    TRynSimModemEngine engine = QuietEngine(c.model, 21);
+    EXPECT_EQ(engine.Feed("AT+CGMI\r"), std::string("\r\n") + c.manufacturer + "\r\n\r\nOK\r\n");
+    EXPECT_EQ(engine.Feed("AT+CGMM\r"), std::string("\r\n") + c.model + "\r\n\r\nOK\r\n");
+    for (int poll = 0; poll < 3; ++poll) {
+        SCOPED_TRACE("poll " + std::to_string(poll));
+        const std::vector<std::string> lines = Lines(engine.Feed(kPollCommand));
+        const TRynSimTruth &t = engine.Truth();
+        ASSERT_EQ(lines.size(), 6U);
+        EXPECT_EQ(lines[0], "+CSQ: " + std::to_string(t.rssi) + ",99");
+        EXPECT_EQ(t.rssi, std::clamp(static_cast<int>(std::floor((t.lte.serving.rssi.value + 113) / 2)), 0, 31))
+            << "+CSQ follows the LTE RSSI";
+        EXPECT_EQ(lines[1], "+COPS: 0,0,\"T-Mobile CZ\"," + std::to_string(c.accessTechnology));
+        EXPECT_EQ(t.lte.accessTechnology, c.accessTechnology);
+
+        const Groups cesq = MatchLine(Lines(engine.Feed("AT+CESQ\r")), 0,
+                                           R"re(\+CESQ: 99,99,255,255,(\d+),(\d+)(?:,(\d+),(\d+),(\d+))?)re");
+        EXPECT_EQ(Level(cesq[1]) / 2 - 20, t.lte.serving.rsrq.value);
+        EXPECT_EQ(Level(cesq[2]) - 141, t.lte.serving.rsrp.value);
+        EXPECT_EQ(!cesq[3].empty(), t.lte.hasNr) << "the NR fields only in EN-DC";
+        if (t.lte.hasNr) {
+            EXPECT_EQ(Level(cesq[3]) / 2 - 43.5, t.lte.nr.rsrq.value);
+            EXPECT_EQ(Level(cesq[4]) - 157, t.lte.nr.rsrp.value);
+            EXPECT_EQ(Level(cesq[5]) / 2 - 23.5, t.lte.nr.sinr.value);
+        }
+        c.check(engine);
+    }
+    for (const char *other : {"AT^MONI\r", "AT^MONP\r", "AT^SMONP\r", "AT^SMONI\r", "AT+QENG=\"servingcell\"\r",
+                              "AT+QENG=\"neighbourcell\"\r", "AT+CPSI?\r"}) {
+        const bool known = std::find(c.commands.begin(), c.commands.end(), other) != c.commands.end();
+        EXPECT_EQ(Lines(engine.Feed(other)).back(), known ? "OK" : "ERROR") << other;
+    }
+
+    engine.Feed("AT+COPS=2\r");
+    EXPECT_EQ(Lines(engine.Feed(c.commands.front()))[0], c.searching);
+    EXPECT_EQ(Lines(engine.Feed("AT+CESQ\r"))[0].rfind("+CESQ: 99,99,255,255,255,255", 0), 0U);
+    engine.Feed("AT+COPS=1,2,\"23003\"\r");
+    EXPECT_EQ(Lines(engine.Feed(kPollCommand))[1], "+COPS: 1,0,\"Vodafone CZ\"," + std::to_string(c.accessTechnology));
+    EXPECT_EQ(engine.Truth().lte.serving.mnc, 3);
+    c.check(engine);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Models, SimModemLteModel,
+    ::testing::Values(
+        LteModelCase{"EC25", "Quectel", 7, {"AT+QENG=\"servingcell\"\r", "AT+QENG=\"neighbourcell\"\r"}, CheckQeng,
+                     R"(+QENG: "servingcell","SEARCH")"},
+        LteModelCase{"RM500Q", "Quectel", 13, {"AT+QENG=\"servingcell\"\r", "AT+QENG=\"neighbourcell\"\r"}, CheckQeng,
+                     R"(+QENG: "servingcell","SEARCH")"},
+        LteModelCase{"SIM7600", "SIMCOM INCORPORATED", 7, {"AT+CPSI?\r"}, CheckCpsi, "+CPSI: NO SERVICE,Online"},
+        LteModelCase{"ELS61", "Cinterion", 7, {"AT^SMONI\r", "AT^SMONP\r"}, CheckSmoni, "^SMONI: 4G,SEARCH"}),
+    [](const auto &info) { return std::string(info.param.model); });
+
+TEST(SimModemEngine, LteLevelsWanderAndTheServingCellIsReselectedNowAndThen)
+{
+    for (const char *model : {"EC25", "RM500Q", "SIM7600", "ELS61"}) {
+        SCOPED_TRACE(model);
+        TRynSimModemEngine engine = QuietEngine(model, 5);
+        TRynSimLteServing previous = engine.Truth().lte.serving;
+        double low = previous.rsrp.value, high = low;
+        int reselections = 0;
+        for (int i = 0; i < 200; ++i) {
+            engine.Feed(kPollCommand);
+            const TRynSimLteServing &now = engine.Truth().lte.serving;
+            if (now.pci != previous.pci || now.earfcn != previous.earfcn) {
+                ++reselections;
+                EXPECT_NE(now.cellId, previous.cellId);
+            } else {
+                ASSERT_LE(std::abs(now.rsrp.value - previous.rsrp.value), 2) << "wanders, does not jump";
+                EXPECT_EQ(now.cellId, previous.cellId);
+            }
+            low = std::min(low, now.rsrp.value);
+            high = std::max(high, now.rsrp.value);
+            previous = now;
+        }
+        EXPECT_GT(high - low, 3) << "the signal moves";
+        EXPECT_GT(reselections, 0);
+        EXPECT_LT(reselections, 40) << "but not on most polls";
+    }
 }
 
 } // namespace

@@ -1,4 +1,4 @@
-// palvex-modemsim: a simulated GSM modem on a pseudo-terminal.
+// palvex-modemsim: a simulated GSM or LTE modem on a pseudo-terminal.
 //
 // Prints the device path of the terminal side as its first line of standard
 // output and answers AT commands on it with the same engine as the
@@ -264,11 +264,15 @@ int main(int argc, char *argv[])
     QCoreApplication::setApplicationName("palvex-modemsim");
 
     QCommandLineParser parser;
-    parser.setApplicationDescription("Simulated GSM modem on a pseudo-terminal. Prints the device path first.");
+    parser.setApplicationDescription("Simulated GSM or LTE modem on a pseudo-terminal. Prints the device path first.");
     parser.addHelpOption();
     const QCommandLineOption linkOption("link", "Also make PATH a symbolic link to the device.", "PATH");
     const QCommandLineOption modelOption(
-        "model", "Model answered to AT+CGMM (BGS5 answers AT^SMONP, GENERIC no cell-monitor command).", "TEXT",
+        "model",
+        "Model answered to AT+CGMM: BGS5 answers AT^SMONP, GENERIC no cell-monitor command, EC25 (Quectel LTE) "
+        "AT+QENG, RM500Q (Quectel 5G, NR5G-NSA) AT+QENG with an NR leg, SIM7600 (SIMCom LTE) AT+CPSI?, ELS61 "
+        "(Cinterion LTE) AT^SMONI and AT^SMONP; any other AT^MONI/AT^MONP. All answer AT+CESQ.",
+        "TEXT",
         TRynSimModemEngine::kDefaultModel);
     const QCommandLineOption delayOption(
         "delay-cmd", "Command lines containing PATTERN take MS longer (repeatable), e.g. 'ATE0+COPS=0=2500'.",
