@@ -434,6 +434,7 @@ void TfrmMain::FormShow()
         cmbPort->setEditText(stored);
     if (!m_commandLinePort.isEmpty())
         cmbPort->setEditText(m_commandLinePort);
+    m_appliedPort = cmbPort->currentText().trimmed();
     const QString portSettings = VRynAppInfo1->ReadString(kConnectionSection, kPortSettingsKey);
     if (!portSettings.isEmpty()) {
         try {
@@ -698,7 +699,12 @@ void TfrmMain::cmbPortDropDown()
 
 void TfrmMain::cmbPortChange()
 {
+    // The box also reports a pick when it loses focus with a text that names
+    // another item of its list; only a different port restarts the session.
     const QString port = cmbPort->currentText().trimmed();
+    if (port == m_appliedPort)
+        return;
+    m_appliedPort = port;
     if (!VRynAppInfo1->WriteString(kConnectionSection, kPortKey, port))
         termMain->AddLine(QStringLiteral("The port could not be stored in the settings."), VRynTerminal_ltExtra);
     m_session->SetState(ModemSession::State::Init);

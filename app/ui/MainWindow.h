@@ -72,7 +72,8 @@ public:
     explicit TfrmMain(QWidget *parent = nullptr);
     ~TfrmMain() override;
 
-    // A port given on the command line; it replaces the stored one at start.
+    // A port given on the command line; it replaces the stored one at start
+    // and is not stored.
     void SetCommandLinePort(const QString &port) { m_commandLinePort = port; }
     void SetAboutBox(TfrmAbout *about) { m_about = about; }
 
@@ -198,6 +199,8 @@ private:
     int m_gridColumns = 0;
     TGridRow m_gridHeader{kGridHeader};
     QString m_commandLinePort;
+    // The port the session opens: set at start, then by a pick or Enter.
+    QString m_appliedPort;
     bool m_shown = false;
     std::function<void(const TNetState &)> m_onCycleCompleted;
     RecordLog m_recordLog;

@@ -146,7 +146,8 @@ private slots:
     void updateSpeedMenu_data();
     void updateSpeedMenu();
     void portChangeRestartsTheSessionAndStoresThePort();
-    void pickingTheOpenPortRestartsOnce();
+    void pickingTheOpenPortKeepsTheSession();
+    void leavingThePortBoxKeepsTheSession();
     void dropDownRefillsTheListAndKeepsTypedText();
     void commandLinePortOverridesTheStoredOne();
     void storedPortIsUsedAtStart();
@@ -483,22 +484,59 @@ void MainWindowTest::portChangeRestartsTheSessionAndStoresThePort()
     QCOMPARE(w->StatusPanels[0]->text(), QStringLiteral("SIM"));
 }
 
-void MainWindowTest::pickingTheOpenPortRestartsOnce()
+void MainWindowTest::pickingTheOpenPortKeepsTheSession()
 {
     auto w = MakeWindow();
     QVERIFY(ShowAndWaitCycles(*w, 1));
     const int opens = w->opens;
-    // Enter on the text of an item, and a pick of that item from the list:
-    // each restarts the session exactly once.
+    // Enter on the open port's text, and a pick of that port from the list:
+    // nothing to change, the session goes on.
+    QTest::keyClick(w->cmbPort->lineEdit(), Qt::Key_Return);
+    emit w->cmbPort->activated(w->cmbPort->findText(QStringLiteral("SIM")));
+    QTest::qWait(50);
+    QCOMPARE(w->opens, opens);
+    QVERIFY(!Settings().contains(QStringLiteral("Connection/COMPort")));
+
+    // Enter on another port, then a pick of the simulator from the list: each
+    // restarts the session exactly once.
+    w->cmbPort->lineEdit()->selectAll();
+    QTest::keyClicks(w->cmbPort->lineEdit(), QStringLiteral("/dev/palvex-test-no-such-port"));
     QTest::keyClick(w->cmbPort->lineEdit(), Qt::Key_Return);
     QTRY_COMPARE(w->opens, opens + 1);
     QTest::qWait(50);
     QCOMPARE(w->opens, opens + 1);
-    emit w->cmbPort->activated(w->cmbPort->count() - 1);
+    const int sim = w->cmbPort->findText(QStringLiteral("SIM"));
+    w->cmbPort->setCurrentIndex(sim);
+    emit w->cmbPort->activated(sim);
     QTRY_COMPARE(w->opens, opens + 2);
     QTest::qWait(50);
     QCOMPARE(w->opens, opens + 2);
     QVERIFY(ShowAndWaitCycles(*w, w->Session().CompletedCycles() + 1));
+}
+
+void MainWindowTest::leavingThePortBoxKeepsTheSession()
+{
+    Settings().setValue(QStringLiteral("Connection/COMPort"), QStringLiteral("/dev/palvex-stored"));
+    auto w = MakeWindow(QStringLiteral("SIM"));
+    QVERIFY(ShowAndWaitCycles(*w, 1));
+    // The box names a listed port that is not its current item, as after a
+    // start with a stored or command-line port that is not first in the list.
+    w->cmbPort->insertItem(0, QStringLiteral("/dev/palvex-first"));
+    w->cmbPort->setCurrentIndex(0);
+    w->cmbPort->setEditText(QStringLiteral("SIM"));
+    w->activateWindow();
+    QVERIFY(QTest::qWaitForWindowActive(w.get()));
+    const int opens = w->opens;
+    w->cmbPort->setFocus();
+    QTRY_VERIFY(w->cmbPort->hasFocus());
+    w->btnShowTerm->setFocus();
+    QTRY_VERIFY(!w->cmbPort->hasFocus());
+    QTest::mouseClick(w->btnShowTerm, Qt::LeftButton);
+    QTest::qWait(100);
+    QCOMPARE(w->opens, opens);
+    QCOMPARE(w->cmbPort->currentText(), QStringLiteral("SIM"));
+    QCOMPARE(Settings().value(QStringLiteral("Connection/COMPort")).toString(), QStringLiteral("/dev/palvex-stored"));
+    w->termMain->hide();
 }
 
 void MainWindowTest::dropDownRefillsTheListAndKeepsTypedText()
