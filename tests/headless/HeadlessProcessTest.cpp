@@ -229,6 +229,8 @@ private slots:
     void metricsOnPortZeroShowsThePort();
 #ifdef PALVEX_MODEMSIM_PATH
     void ptyCsvSurvivesAnUnplug();
+    void ptyEachProfileFillsTheCells_data();
+    void ptyEachProfileFillsTheCells();
     void aModemPluggedInAfterTheStartIsMonitored();
 #endif
 };
@@ -564,6 +566,58 @@ void HeadlessProcessTest::aModemPluggedInAfterTheStartIsMonitored()
     QFile::remove(link);
     modem.Process().closeWriteChannel();
     QVERIFY(modem.Process().waitForFinished(5000));
+}
+
+void HeadlessProcessTest::ptyEachProfileFillsTheCells_data()
+{
+    QTest::addColumn<QString>("model");
+    QTest::addColumn<QString>("command");
+    QTest::addColumn<QString>("rat");
+    QTest::addColumn<bool>("secondary");
+    QTest::newRow("Quectel LTE") << "EC25" << "AT+QENG=\"servingcell\"" << "LTE" << false;
+    QTest::newRow("Quectel NR5G-NSA") << "RM500Q" << "AT+QENG=\"servingcell\"" << "NR5G-NSA" << true;
+    QTest::newRow("SIMCom LTE") << "SIM7600" << "AT+CPSI?" << "LTE" << false;
+    QTest::newRow("newer Cinterion") << "ELS61" << "AT^SMONI" << "LTE" << false;
+    QTest::newRow("3GPP fallback") << "GENERIC" << "AT+CESQ" << "GSM" << false;
+}
+
+// Each maker's module over a pseudo-terminal: the family chosen from its
+// identification sends its own cell command, and the record carries the
+// technology and the serving cell in the shape every family shares.
+void HeadlessProcessTest::ptyEachProfileFillsTheCells()
+{
+    QFETCH(QString, model);
+    QFETCH(QString, command);
+    QFETCH(QString, rat);
+    QFETCH(bool, secondary);
+    QTemporaryDir dir;
+    const QString link = dir.filePath("modem");
+    const QString terminal = dir.filePath("terminal.log");
+    auto modem = std::make_unique<ModemSimProcess>(PALVEX_MODEMSIM_PATH,
+                                                   QStringList{"--link", link, "--model", model, "--latency", "0"});
+    QVERIFY(!modem->NextLine().isEmpty());
+    Child child(PALVEX_HEADLESS_PATH, {link, "--cycles", "3", "--quiet", "--terminal", terminal});
+    QVERIFY(child.Finish());
+    QFile::remove(link);
+    modem.reset();
+    QCOMPARE(child.Process().exitCode(), 0);
+    QCOMPARE(child.Lines().size(), 3);
+    QString error;
+    const QJsonObject last = ParseRecord(child.Lines().back(), error);
+    QVERIFY2(error.isEmpty(), qPrintable(error));
+    QCOMPARE(last["rat"].toString(), rat);
+    const QJsonObject serving = last["serving"].toObject();
+    QVERIFY2(!serving.isEmpty(), child.Lines().back().constData());
+    if (rat != "GSM") {
+        QVERIFY(serving["channel"].isDouble());
+        QVERIFY(serving["pci"].isDouble());
+        QVERIFY(serving["rsrp"].toDouble() < -40 && serving["rsrp"].toDouble() > -141);
+    }
+    QCOMPARE(last["secondary"].isObject(), secondary);
+    bool sent = false;
+    for (const QByteArray &line : FileLines(terminal))
+        sent = sent || line.contains(command.toUtf8());
+    QVERIFY2(sent, qPrintable(command + " not in the terminal log"));
 }
 
 void HeadlessProcessTest::ptyCsvSurvivesAnUnplug()
