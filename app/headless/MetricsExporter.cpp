@@ -43,15 +43,15 @@ void Remove(GaugeFamily &family, prometheus::Gauge *&gauge)
 // removes the series when the value is missing.
 template <class Source>
 void SetOrRemove(GaugeFamily &family, prometheus::Gauge *&gauge, const Labels &labels,
-                 const FieldGauge<Source> &spec, const Source &source, const FieldValue &value)
+                 const FieldGauge<Source> &gaugeOf, const Source &source, const FieldValue &value)
 {
     std::optional<double> number;
     if (const auto *whole = std::get_if<std::int64_t>(&value))
         number = static_cast<double>(*whole);
     else if (const auto *real = std::get_if<double>(&value))
         number = *real;
-    if (number && spec.convert)
-        number = spec.convert(source, *number);
+    if (number && gaugeOf.convert)
+        number = gaugeOf.convert(source, *number);
     if (!number)
         return Remove(family, gauge);
     if (!gauge)
