@@ -92,25 +92,12 @@ std::size_t decodeUtf8(const std::string &s, std::size_t i, char32_t &cp)
 
 } // namespace
 
-QString VRynSafeText(const std::string &bytes)
-{
-    QString out;
-    out.reserve(qsizetype(bytes.size()));
-    for (std::size_t i = 0; i < bytes.size();) {
-        char32_t cp = 0;
-        const std::size_t length = decodeUtf8(bytes, i, cp);
-        if (length == 0) {
-            appendHexByte(out, static_cast<unsigned char>(bytes[i]));
-            ++i;
-            continue;
-        }
-        appendCodePoint(out, cp);
-        i += length;
-    }
-    return out;
-}
+namespace {
 
-QString VRynTextOfBytes(const std::string &bytes)
+// Walks bytes as UTF-8: each code point goes to decoded, each byte that
+// starts no valid sequence to invalid.
+template <class Decoded, class Invalid>
+QString DecodeBytes(const std::string &bytes, Decoded decoded, Invalid invalid)
 {
     QString out;
     out.reserve(qsizetype(bytes.size()));
@@ -118,11 +105,26 @@ QString VRynTextOfBytes(const std::string &bytes)
         char32_t cp = 0;
         const std::size_t length = decodeUtf8(bytes, i, cp);
         if (length == 0)
-            cp = static_cast<unsigned char>(bytes[i]);
-        out += QString::fromUcs4(&cp, 1);
+            invalid(out, static_cast<unsigned char>(bytes[i]));
+        else
+            decoded(out, cp);
         i += length ? length : 1;
     }
     return out;
+}
+
+} // namespace
+
+QString VRynSafeText(const std::string &bytes)
+{
+    return DecodeBytes(bytes, appendCodePoint, appendHexByte);
+}
+
+QString VRynTextOfBytes(const std::string &bytes)
+{
+    // A byte that is not UTF-8 is read as Latin-1: its value is its code point.
+    const auto asCodePoint = [](QString &out, char32_t cp) { out += QString::fromUcs4(&cp, 1); };
+    return DecodeBytes(bytes, asCodePoint, [&](QString &out, unsigned char b) { asCodePoint(out, b); });
 }
 
 QString VRynSafeText(const QString &text)

@@ -364,6 +364,22 @@ TEST(ModemSession, RequestAfterStepThreeHundredGoesInTheNextCycle)
     EXPECT_EQ(w.back(), "AT+COPS=1,2,\"23001\"\r");
 }
 
+// Runs a cycle with code requested; true when no switch went out and the
+// refusal was said.
+bool CodeIsRefused(const std::string &code)
+{
+    SessionHarness h;
+    h.Start();
+    h.Identify("BGS5");
+    h.session.RequestOperator(code);
+    RunToOperatorStep(h);
+    for (const auto &w : h.channel.Writes())
+        if (w.find("COPS=1") != std::string::npos)
+            return false;
+    return h.session.RequestedOperator().empty() &&
+           h.view.HasLine("machine: operator code refused, it contains a double quote or a control character");
+}
+
 TEST(ModemSession, OperatorCodeWithQuoteOrControlCharacterIsNotSent)
 {
     for (const std::string &code : {std::string("23001\"\r+CFUN=0"), std::string("230\n01"), std::string("23\x01")}) {
@@ -386,18 +402,8 @@ TEST(ModemSession, OnlyOperatorCodesOfFiveOrSixDigitsAreSent)
 {
     const std::vector<std::string> refused{"2300", "2300123", "230;01", "23001;+CFUN=0", "230)01", "230 01",
                                            "2300\xc3\xa9", "2300\xc2\x85", "\xd9\xa2\xd9\xa3\xd9\xa0\xd9\xa0\xd9\xa1", "-"};
-    for (const std::string &code : refused) {
-        SCOPED_TRACE(code);
-        SessionHarness h;
-        h.Start();
-        h.Identify("BGS5");
-        h.session.RequestOperator(code);
-        RunToOperatorStep(h);
-        for (const auto &w : h.channel.Writes())
-            EXPECT_EQ(w.find("COPS=1"), std::string::npos) << w;
-        EXPECT_TRUE(h.view.HasLine(
-            "machine: operator code refused, it contains a double quote or a control character"));
-    }
+    for (const std::string &code : refused)
+        EXPECT_TRUE(CodeIsRefused(code)) << code;
     for (const std::string code : {"23001", "310260"}) {
         SCOPED_TRACE(code);
         SessionHarness h;
