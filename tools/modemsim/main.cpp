@@ -14,6 +14,8 @@
 #include <QTimer>
 
 #include <cerrno>
+#include <climits>
+#include <cstdint>
 #include <csignal>
 #include <chrono>
 #include <cstdio>
@@ -256,13 +258,69 @@ bool StdinCanClose()
     return ::fstat(STDIN_FILENO, &st) == 0 && (S_ISFIFO(st.st_mode) || S_ISSOCK(st.st_mode) || ::isatty(STDIN_FILENO));
 }
 
-} // namespace
-
-int main(int argc, char *argv[])
+void QuitWhenStdinCloses(QCoreApplication &app)
 {
-    QCoreApplication app(argc, argv);
-    QCoreApplication::setApplicationName("palvex-modemsim");
+    if (!StdinCanClose())
+        return;
+    auto *input = new QSocketNotifier(STDIN_FILENO, QSocketNotifier::Read, &app);
+    QObject::connect(input, &QSocketNotifier::activated, &app, [input] {
+        char buffer[256];
+        const ssize_t n = ::read(STDIN_FILENO, buffer, sizeof buffer);
+        if (n == 0 || (n < 0 && errno != EINTR && errno != EAGAIN)) {
+            input->setEnabled(false);
+            QCoreApplication::quit();
+        }
+    });
+}
 
+struct SimOptions {
+    std::string link;
+    std::string model;
+    std::chrono::milliseconds latency{20};
+    std::uint32_t seed = 1;
+    int callAfterPolls = 0;
+    bool ringText = false;
+    int cregMode = 0;
+    std::vector<std::pair<std::string, std::chrono::milliseconds>> delays;
+    std::chrono::milliseconds unplugAfter{-1};
+    std::chrono::milliseconds replugAfter{-1};
+    std::chrono::milliseconds exitAfter{-1};
+    std::chrono::milliseconds urcEvery{-1};
+};
+
+bool Refuse(const std::string &message)
+{
+    std::fprintf(stderr, "palvex-modemsim: %s\n", message.c_str());
+    return false;
+}
+
+// Reads a whole number option within [low, high]; says what it needs otherwise.
+bool ReadNumber(const QCommandLineParser &parser, const QCommandLineOption &option, long long low, long long high,
+                const char *needs, long long &value)
+{
+    bool ok = false;
+    value = parser.value(option).toLongLong(&ok);
+    if (ok && value >= low && value <= high)
+        return true;
+    return Refuse("--" + option.names().constFirst().toStdString() + " needs " + needs);
+}
+
+// PATTERN=MS items; the pattern may hold '=' itself (ATE0+COPS=0): the number follows the last one.
+bool ReadDelays(const QStringList &items, SimOptions &options)
+{
+    for (const QString &item : items) {
+        const qsizetype eq = item.lastIndexOf('=');
+        bool ok = false;
+        const int ms = eq > 0 ? item.mid(eq + 1).toInt(&ok) : -1;
+        if (eq <= 0 || !ok || ms < 0)
+            return Refuse("--delay-cmd needs PATTERN=MS, not \"" + item.toStdString() + "\"");
+        options.delays.emplace_back(item.left(eq).toStdString(), std::chrono::milliseconds(ms));
+    }
+    return true;
+}
+
+bool ParseOptions(const QCoreApplication &app, SimOptions &options)
+{
     QCommandLineParser parser;
     parser.setApplicationDescription("Simulated GSM or LTE modem on a pseudo-terminal. Prints the device path first.");
     parser.addHelpOption();
@@ -293,105 +351,91 @@ int main(int argc, char *argv[])
                        callOption, ringOption, unplugOption, replugOption, exitOption});
     parser.process(app);
 
-    bool ok = true;
-    const int latency = parser.value(latencyOption).toInt(&ok);
-    if (!ok || latency < 0) {
-        std::fprintf(stderr, "palvex-modemsim: --latency needs a number of milliseconds\n");
-        return 2;
-    }
-    const uint seed = parser.value(seedOption).toUInt(&ok);
-    if (!ok) {
-        std::fprintf(stderr, "palvex-modemsim: --seed needs a number\n");
-        return 2;
-    }
-    const int callAfter = parser.value(callOption).toInt(&ok);
-    if (!ok || callAfter < 0) {
-        std::fprintf(stderr, "palvex-modemsim: --call-after-polls needs a number\n");
-        return 2;
-    }
-    const int cregMode = parser.value(cregOption).toInt(&ok);
-    if (!ok || cregMode < 0 || cregMode > 2) {
-        std::fprintf(stderr, "palvex-modemsim: --creg-mode needs 0, 1 or 2\n");
-        return 2;
-    }
-    std::vector<std::pair<std::string, std::chrono::milliseconds>> delays;
-    for (const QString &item : parser.values(delayOption)) {
-        // The pattern may hold '=' itself (ATE0+COPS=0): the number follows the last one.
-        const qsizetype eq = item.lastIndexOf('=');
-        const int ms = eq > 0 ? item.mid(eq + 1).toInt(&ok) : -1;
-        if (eq <= 0 || !ok || ms < 0) {
-            std::fprintf(stderr, "palvex-modemsim: --delay-cmd needs PATTERN=MS, not \"%s\"\n", qPrintable(item));
-            return 2;
-        }
-        delays.emplace_back(item.left(eq).toStdString(), std::chrono::milliseconds(ms));
-    }
-    std::chrono::milliseconds unplugAfter{-1}, replugAfter{-1}, exitAfter{-1}, urcEvery{-1};
-    for (auto [option, target] : {std::pair{&unplugOption, &unplugAfter}, std::pair{&replugOption, &replugAfter},
-                                  std::pair{&exitOption, &exitAfter}, std::pair{&urcOption, &urcEvery}}) {
+    long long latency = 0, seed = 0, callAfter = 0, cregMode = 0;
+    if (!ReadNumber(parser, latencyOption, 0, INT_MAX, "a number of milliseconds", latency)
+        || !ReadNumber(parser, seedOption, 0, UINT32_MAX, "a number", seed)
+        || !ReadNumber(parser, callOption, 0, INT_MAX, "a number", callAfter)
+        || !ReadNumber(parser, cregOption, 0, 2, "0, 1 or 2", cregMode)
+        || !ReadDelays(parser.values(delayOption), options))
+        return false;
+    options.latency = std::chrono::milliseconds(latency);
+    options.seed = static_cast<std::uint32_t>(seed);
+    options.callAfterPolls = static_cast<int>(callAfter);
+    options.cregMode = static_cast<int>(cregMode);
+    options.link = parser.value(linkOption).toStdString();
+    options.model = parser.value(modelOption).toStdString();
+    options.ringText = parser.isSet(ringOption);
+    for (auto [option, target] : {std::pair{&unplugOption, &options.unplugAfter},
+                                  std::pair{&replugOption, &options.replugAfter},
+                                  std::pair{&exitOption, &options.exitAfter}, std::pair{&urcOption, &options.urcEvery}}) {
         if (!parser.isSet(*option))
             continue;
+        bool ok = false;
         *target = Seconds(parser.value(*option), ok);
-        if (!ok) {
-            std::fprintf(stderr, "palvex-modemsim: --%s needs a number of seconds\n",
-                         qPrintable(option->names().constFirst()));
-            return 2;
-        }
+        if (!ok)
+            return Refuse("--" + option->names().constFirst().toStdString() + " needs a number of seconds");
     }
+    return true;
+}
 
-    PtyModem modem(parser.value(linkOption).toStdString(), std::chrono::milliseconds(latency), seed);
-    modem.Engine().SetModel(parser.value(modelOption).toStdString());
-    modem.Engine().SetCallAfterPolls(callAfter);
-    modem.Engine().SetUnsolicitedRing(parser.isSet(ringOption));
-    modem.Engine().SetCregStartMode(cregMode);
-    for (const auto &[pattern, delay] : delays)
+// Unplugs after a while and, when asked, plugs a power-cycled modem in again.
+void ScheduleUnplug(PtyModem &modem, std::chrono::milliseconds unplugAfter, std::chrono::milliseconds replugAfter)
+{
+    if (unplugAfter.count() < 0)
+        return;
+    QTimer::singleShot(unplugAfter, &modem, [&modem, replugAfter] {
+        modem.Unplug();
+        PrintLine("unplugged");
+        if (replugAfter.count() < 0)
+            return;
+        QTimer::singleShot(replugAfter, &modem, [&modem] {
+            modem.PowerCycle();
+            std::string error;
+            const std::string again = modem.Plug(error);
+            if (again.empty()) {
+                Refuse(error);
+                QCoreApplication::exit(1);
+                return;
+            }
+            PrintLine(again);
+        });
+    });
+}
+
+} // namespace
+
+int main(int argc, char *argv[])
+{
+    QCoreApplication app(argc, argv);
+    QCoreApplication::setApplicationName("palvex-modemsim");
+    SimOptions options;
+    if (!ParseOptions(app, options))
+        return 2;
+
+    PtyModem modem(options.link, options.latency, options.seed);
+    modem.Engine().SetModel(options.model);
+    modem.Engine().SetCallAfterPolls(options.callAfterPolls);
+    modem.Engine().SetUnsolicitedRing(options.ringText);
+    modem.Engine().SetCregStartMode(options.cregMode);
+    for (const auto &[pattern, delay] : options.delays)
         modem.Engine().AddCommandDelay(pattern, delay);
 
     std::string error;
     const std::string path = modem.Plug(error);
     if (path.empty()) {
-        std::fprintf(stderr, "palvex-modemsim: %s\n", error.c_str());
+        Refuse(error);
         return 1;
     }
     PrintLine(path);
     QuitOnSignals(app);
-
-    if (unplugAfter.count() >= 0) {
-        QTimer::singleShot(unplugAfter, &modem, [&] {
-            modem.Unplug();
-            PrintLine("unplugged");
-            if (replugAfter.count() < 0)
-                return;
-            QTimer::singleShot(replugAfter, &modem, [&] {
-                modem.PowerCycle();
-                std::string replugError;
-                const std::string again = modem.Plug(replugError);
-                if (again.empty()) {
-                    std::fprintf(stderr, "palvex-modemsim: %s\n", replugError.c_str());
-                    QCoreApplication::exit(1);
-                    return;
-                }
-                PrintLine(again);
-            });
-        });
-    }
-    if (exitAfter.count() >= 0)
-        QTimer::singleShot(exitAfter, &app, &QCoreApplication::quit);
+    ScheduleUnplug(modem, options.unplugAfter, options.replugAfter);
+    if (options.exitAfter.count() >= 0)
+        QTimer::singleShot(options.exitAfter, &app, &QCoreApplication::quit);
     QTimer unsolicited;
-    if (urcEvery.count() > 0) {
-        QObject::connect(&unsolicited, &QTimer::timeout, &modem, [&] { modem.SendUnsolicited(); });
-        unsolicited.start(urcEvery);
+    if (options.urcEvery.count() > 0) {
+        QObject::connect(&unsolicited, &QTimer::timeout, &modem, [&modem] { modem.SendUnsolicited(); });
+        unsolicited.start(options.urcEvery);
     }
-
-    if (StdinCanClose()) {
-        auto *input = new QSocketNotifier(STDIN_FILENO, QSocketNotifier::Read, &app);
-        QObject::connect(input, &QSocketNotifier::activated, &app, [input] {
-            char buffer[256];
-            const ssize_t n = ::read(STDIN_FILENO, buffer, sizeof buffer);
-            if (n == 0 || (n < 0 && errno != EINTR && errno != EAGAIN)) {
-                input->setEnabled(false);
-                QCoreApplication::quit();
-            }
-        });
-    }
+    QuitWhenStdinCloses(app);
     return app.exec();
 }
