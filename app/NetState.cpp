@@ -39,18 +39,26 @@ void MarkNeighboursInvalid(TNetState &state)
         state.cells[row].valid = false;
 }
 
+// The five numbers every cell line starts with.
+struct TCellColumns {
+    std::int32_t channel;
+    std::int32_t rssi;
+    std::int32_t dbm;
+    std::int32_t mcc;
+    std::int32_t mnc;
+};
+
 // Stores a cell line into row when its first five numbers were all read;
 // else only clears the row's valid flag, keeping the old values.
-void StoreCell(TCellRow &row, std::int32_t channel, std::int32_t rssi, std::int32_t dbm, std::int32_t mcc,
-               std::int32_t mnc, std::int32_t c1)
+void StoreCell(TCellRow &row, const TCellColumns &c, std::int32_t c1)
 {
-    for (const std::int32_t v : {channel, rssi, dbm, mcc, mnc}) {
+    for (const std::int32_t v : {c.channel, c.rssi, c.dbm, c.mcc, c.mnc}) {
         if (v == kMissingInteger) {
             row.valid = false;
             return;
         }
     }
-    row = TCellRow{true, channel, rssi, dbm, c1, mcc, mnc};
+    row = TCellRow{true, c.channel, c.rssi, c.dbm, c1, c.mcc, c.mnc};
 }
 
 // A blank-separated integer column: the number, then the blanks after it.
@@ -59,6 +67,14 @@ std::int32_t CutIntegerColumn(std::string &s)
     const std::int32_t v = CutInteger(s, kMissingInteger);
     CutSpaces(s);
     return v;
+}
+
+// The five leading numbers as blank-separated columns; a braced list reads
+// them left to right.
+TCellColumns CutCellColumns(std::string &s)
+{
+    return TCellColumns{CutIntegerColumn(s), CutIntegerColumn(s), CutIntegerColumn(s), CutIntegerColumn(s),
+                        CutIntegerColumn(s)};
 }
 
 // A blank-separated column that is skipped.
@@ -285,15 +301,11 @@ void parseMoniServing(const std::string &line, TNetState &state)
     //           10 21  -80   ---  --   ---- ---- --  --  --  ----  ---
     //         (not registered) or an empty line (time-out): row 0 invalid.
     std::string s = TrimControl(line);
-    const std::int32_t channel = CutIntegerColumn(s);
-    const std::int32_t rssi = CutIntegerColumn(s);
-    const std::int32_t dbm = CutIntegerColumn(s);
-    const std::int32_t mcc = CutIntegerColumn(s);
-    const std::int32_t mnc = CutIntegerColumn(s);
+    const TCellColumns columns = CutCellColumns(s);
     for (int skipped = 0; skipped < 6; ++skipped) // LAC, cell, NCC, BCC, PWR, RXLev
         CutWordColumn(s);
     const std::int32_t c1 = CutInteger(s, kMissingInteger);
-    StoreCell(state.cells[0], channel, rssi, dbm, mcc, mnc, c1);
+    StoreCell(state.cells[0], columns, c1);
 }
 
 void parseMonpNeighbour(const std::string &line, int index, TNetState &state)
@@ -309,14 +321,10 @@ void parseMonpNeighbour(const std::string &line, int index, TNetState &state)
         return;
     }
     std::string s = TrimControl(line);
-    const std::int32_t channel = CutIntegerColumn(s);
-    const std::int32_t rssi = CutIntegerColumn(s);
-    const std::int32_t dbm = CutIntegerColumn(s);
-    const std::int32_t mcc = CutIntegerColumn(s);
-    const std::int32_t mnc = CutIntegerColumn(s);
+    const TCellColumns columns = CutCellColumns(s);
     CutWordColumn(s); // BCC
     const std::int32_t c1 = CutInteger(s, kMissingInteger);
-    StoreCell(state.cells[index + kFirstNeighbourRow], channel, rssi, dbm, mcc, mnc, c1);
+    StoreCell(state.cells[index + kFirstNeighbourRow], columns, c1);
 }
 
 void parseSmonpNeighbour(const std::string &line, int index, TNetState &state)
@@ -341,7 +349,7 @@ void parseSmonpNeighbour(const std::string &line, int index, TNetState &state)
         CutSeparator(s, ",");
         values[i] = CutInteger(s, kMissingInteger);
     }
-    StoreCell(state.cells[index], values[0], values[1], values[2], values[3], values[4], values[7]);
+    StoreCell(state.cells[index], TCellColumns{values[0], values[1], values[2], values[3], values[4]}, values[7]);
 }
 
 std::string BandOfChannel(std::int32_t channel)
