@@ -59,6 +59,23 @@ struct Recorder {
     int Count(TCommState s) const { return static_cast<int>(std::count(states.begin(), states.end(), s)); }
 };
 
+// A simulated modem that unplugs itself a second after it starts, and a
+// recorded channel to open on it.
+struct UnpluggingModem {
+    TestModemSim sim{{"--unplug-after", "1", "--latency", "0"}};
+    QString device = sim.NextLine();
+    TVRSComm32 comm;
+    Recorder rec;
+
+    // True when the modem came up and the channel opened on it.
+    bool Open()
+    {
+        rec.Attach(comm);
+        comm.SetCommPort(device.toStdString());
+        return device.startsWith("/dev/") && comm.StartComm();
+    }
+};
+
 // Whether this process still has a descriptor open on the device.
 bool HoldsDevice(const QString &device)
 {
@@ -185,15 +202,9 @@ void SerialChannelTest::missingDeviceFailsWithOsErrorText()
 
 void SerialChannelTest::unplugReportsFailedOnceAndClosesThePort()
 {
-    TestModemSim sim({"--unplug-after", "1", "--latency", "0"});
-    const QString device = sim.NextLine();
-    QVERIFY(device.startsWith("/dev/"));
-
-    TVRSComm32 comm;
-    Recorder rec;
-    rec.Attach(comm);
-    comm.SetCommPort(device.toStdString());
-    QVERIFY2(comm.StartComm(), comm.LastErrorText().c_str());
+    UnpluggingModem modem;
+    QVERIFY2(modem.Open(), modem.comm.LastErrorText().c_str());
+    auto &[sim, device, comm, rec] = modem;
     QVERIFY(HoldsDevice(device));
     QCOMPARE(sim.NextLine(), QString("unplugged"));
     QTRY_VERIFY_WITH_TIMEOUT(rec.Count(TCommState::CommStateFailed) == 1, kWaitMs);
@@ -212,14 +223,9 @@ void SerialChannelTest::unplugReportsFailedOnceAndClosesThePort()
 
 void SerialChannelTest::stopBetweenALossAndItsReportReportsTheLoss()
 {
-    TestModemSim sim({"--unplug-after", "1", "--latency", "0"});
-    const QString device = sim.NextLine();
-    QVERIFY(device.startsWith("/dev/"));
-    TVRSComm32 comm;
-    Recorder rec;
-    rec.Attach(comm);
-    comm.SetCommPort(device.toStdString());
-    QVERIFY2(comm.StartComm(), comm.LastErrorText().c_str());
+    UnpluggingModem modem;
+    QVERIFY2(modem.Open(), modem.comm.LastErrorText().c_str());
+    auto &[sim, device, comm, rec] = modem;
     QCOMPARE(sim.NextLine(), QString("unplugged"));
     // One turn of the event loop at a time: the turn that sees the error
     // marks the loss and posts its report for a later turn.

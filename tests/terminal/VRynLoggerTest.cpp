@@ -166,10 +166,7 @@ private slots:
     {
         QTemporaryDir dir;
         const QString path = dir.filePath("terminal.log");
-        QFile file(path);
-        QVERIFY(file.open(QIODevice::WriteOnly));
-        file.write("2026-12-08 01:09:41.123 [in]    +CS");
-        file.close();
+        QVERIFY(WriteWholeFile(path, "2026-12-08 01:09:41.123 [in]    +CS"));
         VRynLogger logger;
         QVERIFY(logger.open(path, vrloAppend).ok);
         QVERIFY(logger.write(QString("next"), VRynTerminal_ltInfo, kTime));
