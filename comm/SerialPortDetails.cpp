@@ -5,7 +5,10 @@
 #include <QSerialPortInfo>
 
 #include <algorithm>
+#include <charconv>
 #include <cstdio>
+#include <filesystem>
+#include <fstream>
 
 #include <grp.h>
 #include <sys/stat.h>
@@ -114,4 +117,45 @@ std::string PermissionDeniedHint(const std::string &device, const std::string &g
         return "Ask the administrator for read and write access to " + device + ".";
     return device + " belongs to the group " + group + ": add your user to the group " + group +
            " (sudo usermod -aG " + group + " $USER), then log in again.";
+}
+
+std::vector<PortHolder> DeviceHolders(const std::string &device)
+{
+    struct stat wanted {};
+    if (::stat(device.c_str(), &wanted) != 0 || !S_ISCHR(wanted.st_mode))
+        return {};
+    namespace fs = std::filesystem;
+    std::vector<PortHolder> holders;
+    std::error_code error;
+    for (const fs::directory_entry &process : fs::directory_iterator("/proc", error)) {
+        const std::string name = process.path().filename().string();
+        int pid = 0;
+        const auto [end, ec] = std::from_chars(name.data(), name.data() + name.size(), pid);
+        if (ec != std::errc() || end != name.data() + name.size())
+            continue;
+        std::error_code fdError;
+        for (const fs::directory_entry &fd : fs::directory_iterator(process.path() / "fd", fdError)) {
+            struct stat open {};
+            if (::stat(fd.path().c_str(), &open) != 0 || !S_ISCHR(open.st_mode) || open.st_rdev != wanted.st_rdev)
+                continue;
+            PortHolder holder{pid, {}};
+            std::ifstream comm(process.path() / "comm");
+            std::getline(comm, holder.name);
+            holders.push_back(std::move(holder));
+            break;
+        }
+    }
+    std::sort(holders.begin(), holders.end(), [](const auto &a, const auto &b) { return a.pid < b.pid; });
+    return holders;
+}
+
+std::string PortInUseText(const std::string &port, const std::vector<PortHolder> &holders)
+{
+    std::string text = "port " + port + " is in use by ";
+    if (holders.empty())
+        return text + "another program";
+    for (std::size_t i = 0; i < holders.size(); ++i)
+        text += (i == 0 ? "" : ", ") + (holders[i].name.empty() ? std::string("a process") : holders[i].name) +
+                " (pid " + std::to_string(holders[i].pid) + ")";
+    return text;
 }

@@ -46,3 +46,19 @@ std::string DeviceGroup(const std::string &device);
 
 // What to do about "Permission denied" on device owned by group.
 std::string PermissionDeniedHint(const std::string &device, const std::string &group);
+
+// A process with a descriptor open on a device.
+struct PortHolder {
+    int pid = 0;
+    std::string name; // its command name, "ModemManager"
+};
+
+// The processes holding device (after links) open, found through /proc by
+// the device number of each descriptor, in pid order. Processes whose
+// descriptors cannot be read (another user's, without privileges) are not
+// seen.
+std::vector<PortHolder> DeviceHolders(const std::string &device);
+
+// "port /dev/ttyUSB2 is in use by ModemManager (pid 812)"; without holders
+// "port /dev/ttyUSB2 is in use by another program".
+std::string PortInUseText(const std::string &port, const std::vector<PortHolder> &holders);

@@ -9,9 +9,13 @@
 #include <QTimer>
 
 #include <cctype>
+#include <cerrno>
 #include <cstring>
 #include <exception>
 #include <stdexcept>
+#include <tuple>
+
+#include <sys/file.h>
 
 namespace {
 
@@ -124,34 +128,60 @@ void TVRSComm32::SetBaudRate(std::int32_t baud)
 {
     if (baud <= 0)
         throw std::invalid_argument("invalid baud rate " + std::to_string(baud));
-    m_baudRate = baud;
-    ApplySettings();
+    ChangeSettings([&] { m_baudRate = baud; });
 }
 
 void TVRSComm32::SetDataBits(int bits)
 {
     if (bits < 5 || bits > 8)
         throw std::invalid_argument("invalid data bits " + std::to_string(bits) + " (5 to 8)");
-    m_dataBits = bits;
-    ApplySettings();
+    ChangeSettings([&] { m_dataBits = bits; });
 }
 
 void TVRSComm32::SetParity(TParity parity)
 {
-    m_parity = parity;
-    ApplySettings();
+    ChangeSettings([&] { m_parity = parity; });
 }
 
 void TVRSComm32::SetStopBits(TStopBits stopBits)
 {
-    m_stopBits = stopBits;
-    ApplySettings();
+    if (const std::string refusal = StopBitsRefusal(stopBits); !refusal.empty())
+        throw std::invalid_argument(refusal);
+    ChangeSettings([&] { m_stopBits = stopBits; });
 }
 
 void TVRSComm32::SetFlowControl(TFlowControl flow)
 {
-    m_flowControl = flow;
-    ApplySettings();
+    ChangeSettings([&] { m_flowControl = flow; });
+}
+
+std::string TVRSComm32::StopBitsRefusal(TStopBits stopBits)
+{
+#ifdef Q_OS_WIN
+    Q_UNUSED(stopBits);
+    return {};
+#else
+    // The termios of POSIX systems knows one or two stop bits only; Qt would
+    // set one stop bit instead, silently.
+    if (stopBits == TStopBits::OneAndHalf)
+        return "1.5 stop bits are not supported by serial ports on this system; use 1 or 2";
+    return {};
+#endif
+}
+
+void TVRSComm32::ChangeSettings(const std::function<void()> &change)
+{
+    const std::string before = GetConfigAsString();
+    const auto saved = std::tuple{m_baudRate, m_dataBits, m_parity, m_stopBits, m_flowControl};
+    change();
+    std::string refused;
+    if (ApplySettings(refused))
+        return;
+    std::tie(m_baudRate, m_dataBits, m_parity, m_stopBits, m_flowControl) = saved;
+    std::string ignored;
+    ApplySettings(ignored); // back to what the port had, as far as it still takes it
+    throw std::invalid_argument("cannot change the serial settings of " + Trim(m_commPort) + ": " + refused +
+                                "; the settings stay " + before);
 }
 
 void TVRSComm32::SetAutoReconnect(bool on)
@@ -161,15 +191,23 @@ void TVRSComm32::SetAutoReconnect(bool on)
         m_reconnectTimer->stop();
 }
 
-void TVRSComm32::ApplySettings()
+bool TVRSComm32::ApplySettings(std::string &refused)
 {
     // Before an open these are only stored; QSerialPort applies them when it
-    // opens. On an open port they are set at once.
-    m_port->setBaudRate(m_baudRate);
-    m_port->setDataBits(static_cast<QSerialPort::DataBits>(m_dataBits));
-    m_port->setParity(ToQt(m_parity));
-    m_port->setStopBits(ToQt(m_stopBits));
-    m_port->setFlowControl(ToQt(m_flowControl));
+    // opens (and fails the open when the device refuses one). On an open
+    // port they are set at once, and the first one refused is named.
+    refused.clear();
+    const auto check = [&](bool ok, const std::string &what) {
+        if (!ok && refused.empty())
+            refused = "the port refused " + what + " (" + m_port->errorString().toStdString() + ")";
+    };
+    check(m_port->setBaudRate(m_baudRate), "the baud rate " + std::to_string(m_baudRate));
+    check(m_port->setDataBits(static_cast<QSerialPort::DataBits>(m_dataBits)),
+          std::to_string(m_dataBits) + " data bits");
+    check(m_port->setParity(ToQt(m_parity)), "the parity");
+    check(m_port->setStopBits(ToQt(m_stopBits)), "the stop bits");
+    check(m_port->setFlowControl(ToQt(m_flowControl)), "the flow control");
+    return refused.empty();
 }
 
 std::string TVRSComm32::GetConfigAsString() const
@@ -223,6 +261,8 @@ void TVRSComm32::SetConfigAsString(const std::string &config)
         stop = TStopBits::Two;
     else
         ConfigError(config, "stop bits \"" + s + "\" are not 1, 1.5 or 2");
+    if (const std::string refusal = StopBitsRefusal(stop); !refusal.empty())
+        ConfigError(config, refusal);
 
     const std::string &f = fields[4];
     TFlowControl flow;
@@ -236,12 +276,13 @@ void TVRSComm32::SetConfigAsString(const std::string &config)
         ConfigError(config, "flow control \"" + f + "\" is not none, hardware or software");
 
     // All parsed: only now is anything changed.
-    m_baudRate = baud;
-    m_dataBits = d[0] - '0';
-    m_parity = parity;
-    m_stopBits = stop;
-    m_flowControl = flow;
-    ApplySettings();
+    ChangeSettings([&] {
+        m_baudRate = baud;
+        m_dataBits = d[0] - '0';
+        m_parity = parity;
+        m_stopBits = stop;
+        m_flowControl = flow;
+    });
 }
 
 bool TVRSComm32::Active() const
@@ -274,23 +315,43 @@ bool TVRSComm32::OpenPort()
     m_ringWarningShown = false;
     if (m_port->isOpen())
         m_port->close();
-    // A name starting with '/' is used as the device path as it is, which is
-    // how pseudo-terminals and symlinks open: they are never in the list of
-    // available ports.
-    m_port->setPortName(QString::fromStdString(Trim(m_commPort)));
-    ApplySettings();
+    // A name starting with '/' is a device path, which is how
+    // pseudo-terminals and symlinks open: they are never in the list of
+    // available ports. The device itself is opened (links resolved), so
+    // every name of one device shares Qt's lock file in the system's lock
+    // folder.
+    const std::string name = Trim(m_commPort);
+    const std::string device = !name.empty() && name.front() == '/' ? name : "/dev/" + name;
+    const QString resolved = QFileInfo(QString::fromStdString(device)).canonicalFilePath();
+    m_port->setPortName(resolved.isEmpty() ? QString::fromStdString(name) : resolved);
+    std::string refused;
+    if (!ApplySettings(refused)) {
+        m_lastErrorText = refused;
+        return false;
+    }
     if (!m_port->open(QIODevice::ReadWrite)) {
         SetLastErrorCode(static_cast<std::uint32_t>(m_port->error()));
         m_lastErrorText = m_port->errorString().toStdString();
-        if (m_port->error() == QSerialPort::PermissionError) {
-            const std::string name = Trim(m_commPort);
-            const std::string device = !name.empty() && name.front() == '/' ? name : "/dev/" + name;
+        // A lock held (Qt's lock file, or the exclusive mode of a terminal)
+        // reads as a permission error too: the holder is named instead.
+        if (const auto holders = DeviceHolders(device); !holders.empty())
+            m_lastErrorText = PortInUseText(device, holders);
+        else if (m_port->error() == QSerialPort::PermissionError)
             m_lastErrorText += ". " + PermissionDeniedHint(device, DeviceGroup(device));
-        }
         m_port->clearError();
         return false;
     }
     m_port->clearError();
+    // The exclusive mode Qt sets does not stop a privileged process, nor a
+    // lock file another name of the device: an exclusive lock on the device
+    // does, between all programs that take one.
+    if (::flock(m_port->handle(), LOCK_EX | LOCK_NB) != 0 && errno == EWOULDBLOCK) {
+        m_port->close();
+        m_port->clearError();
+        SetLastErrorCode(static_cast<std::uint32_t>(QSerialPort::PermissionError));
+        m_lastErrorText = PortInUseText(device, DeviceHolders(device));
+        return false;
+    }
     m_portOpen = true;
     ChangeState(TCommState::CommStateConnected);
     return true;

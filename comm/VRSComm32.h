@@ -8,6 +8,11 @@
 // StopBits One, FlowControl None, AutoReconnect false ("115200,8,N,1,none").
 // A lost device (first ReadError/WriteError/ResourceError, or a short write)
 // closes the port and reports CommStateFailed once.
+//
+// The port is opened exclusively: links are resolved first, so every name of
+// one device shares Qt's lock file, and the device is locked (flock) as well.
+// An open refused because the device is held names the holders found in
+// /proc ("port /dev/ttyUSB2 is in use by ModemManager (pid 812)").
 
 #include "VRynCommunicationComponent.h"
 
@@ -41,9 +46,13 @@ public:
     std::string CommPort() const override { return m_commPort; }
     void SetCommPort(const std::string &port) override;
     static bool IsSimulatedPort(const std::string &port);
+    // Why stopBits cannot be used on this system; empty when they can.
+    static std::string StopBitsRefusal(TStopBits stopBits);
     bool IsSimulated() const { return IsSimulatedPort(m_commPort); }
 
-    // Settings take effect at once on an open port.
+    // Settings take effect at once on an open port. A setting refused (one
+    // the system does not support, or one the open port does not take)
+    // throws std::invalid_argument naming it and changes nothing.
     std::int32_t BaudRate() const { return m_baudRate; }
     void SetBaudRate(std::int32_t baud);
     int DataBits() const { return m_dataBits; } // 5 to 8
@@ -59,7 +68,8 @@ public:
     void SetAutoReconnect(bool on);
 
     // "115200,8,N,1,none": baud, data bits, parity N/E/O/M/S, stop bits
-    // 1/1.5/2, flow none/hardware/software.
+    // 1/1.5/2, flow none/hardware/software. 1.5 stop bits are refused where
+    // the system has none (Linux).
     std::string GetConfigAsString() const override;
     void SetConfigAsString(const std::string &config) override;
 
@@ -97,7 +107,12 @@ private:
     void ConnectionLost(const QString &reason);
     void HandleLoss(std::uint64_t session);
     void ChangeState(TCommState state);
-    void ApplySettings();
+    // Sets the stored settings on the port; false with the first refused
+    // one named in refused.
+    bool ApplySettings(std::string &refused);
+    // Runs change on the stored settings and applies them; when the port
+    // refuses them, the old ones come back and std::invalid_argument says why.
+    void ChangeSettings(const std::function<void()> &change);
     bool OpenPort();
     void TryReconnect();
 

@@ -6,6 +6,9 @@
 #include <QDir>
 #include <QFileInfo>
 
+#include <algorithm>
+#include <filesystem>
+
 namespace {
 
 // True for code points that would break a line or reorder what is shown
@@ -216,14 +219,55 @@ bool VRynLogger::write(const std::string &bytes, int lineType, const QDateTime &
     return writeEntry(FormatEntry(VRynSafeText(bytes), lineType, time));
 }
 
+void VRynLogger::setRotation(qint64 maxBytes, int keptFiles)
+{
+    m_rotateBytes = std::max<qint64>(maxBytes, 0);
+    m_keptFiles = std::max(keptFiles, 0);
+}
+
+bool VRynLogger::rotate()
+{
+    const QString path = m_file.fileName();
+    m_file.close();
+    const auto name = [&path](int n) { return (n == 0 ? path : path + QLatin1Char('.') + QString::number(n)).toStdString(); };
+    // From the oldest down; rename replaces the file it moves onto, so the
+    // oldest kept one is dropped, and with no old files kept FILE is only
+    // emptied.
+    std::error_code error;
+    for (int n = m_keptFiles; n >= 1 && !error; --n) {
+        std::error_code unknown;
+        if (std::filesystem::exists(name(n - 1), unknown))
+            std::filesystem::rename(name(n - 1), name(n), error);
+    }
+    const QIODevice::OpenMode mode = QIODevice::WriteOnly | QIODevice::Unbuffered;
+    if (error) {
+        // Goes on where it was, so nothing is lost; the caller hears why.
+        m_file.open(mode | QIODevice::Append);
+        m_errorText = QStringLiteral("Cannot rotate log file \"%1\": %2")
+                          .arg(QDir::toNativeSeparators(path), QString::fromStdString(error.message()));
+        return false;
+    }
+    if (!m_file.open(mode | QIODevice::Truncate)) {
+        m_errorText = QStringLiteral("Cannot open log file \"%1\": %2")
+                          .arg(QDir::toNativeSeparators(path), m_file.errorString());
+        return false;
+    }
+    m_checkEnd = false;
+    return true;
+}
+
 bool VRynLogger::writeEntry(const QString &entry)
 {
     if (!m_file.isOpen()) {
         m_errorText = QStringLiteral("No log file is open");
         return false;
     }
+    const QByteArray data = entry.toUtf8() + '\n';
+    const qint64 size = m_file.size();
+    if (m_rotateBytes > 0 && size > 0 && size + data.size() > m_rotateBytes && !rotate())
+        return false;
     QString reason;
-    if (!VRynAppendWhole(m_file, entry.toUtf8() + '\n', m_checkEnd, reason)) {
+    if (!VRynAppendWhole(m_file, data, m_checkEnd, reason)) {
         m_errorText = QStringLiteral("Cannot write log file \"%1\": %2")
                           .arg(QDir::toNativeSeparators(m_file.fileName()), reason);
         return false;

@@ -10,7 +10,10 @@
 // Every entry is flushed to the operating system as soon as it is written: a
 // crash of the program loses nothing that was written. An entry is written
 // whole or not at all (a full disk leaves no part of one), and a file that
-// does not end in a newline gets one before the next entry.
+// does not end in a newline gets one before the next entry. With a size
+// limit set, the file is rotated before an entry would take it past the
+// limit: FILE becomes FILE.1, FILE.1 becomes FILE.2 and so on, the oldest
+// kept file is dropped, and FILE starts empty.
 
 #include <QFile>
 #include <QString>
@@ -56,6 +59,11 @@ public:
         return write(std::string(text ? text : ""), lineType, time);
     }
 
+    // Rotates the file before an entry would take it past maxBytes, keeping
+    // that many old files; maxBytes 0 (the default) never rotates. An entry
+    // larger than the limit goes whole into a file of its own.
+    void setRotation(qint64 maxBytes, int keptFiles);
+
     // Why the last open or write failed; empty after a success.
     QString errorText() const { return m_errorText; }
 
@@ -64,10 +72,15 @@ public:
 
 private:
     bool writeEntry(const QString &entry);
+    // Shifts the old files up by one and starts the file empty; false with
+    // m_errorText set when a file cannot be renamed or the new one opened.
+    bool rotate();
 
     QFile m_file;
     QString m_errorText;
     bool m_checkEnd = false; // the file may end in part of a line
+    qint64 m_rotateBytes = 0;
+    int m_keptFiles = 0;
 };
 
 // Appends data to file (opened unbuffered for appending) whole or not at

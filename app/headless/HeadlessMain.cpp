@@ -31,6 +31,11 @@ constexpr int kExitOk = 0;
 constexpr int kExitFailure = 1;
 constexpr int kExitUsage = 2;
 
+// --terminal FILE is rotated at this size, so a flooding modem cannot fill
+// the disk; the old files are FILE.1 (newest) to FILE.3.
+constexpr qint64 kTerminalLogBytes = 10 * 1024 * 1024;
+constexpr int kTerminalLogOldFiles = 3;
+
 // Every line for the terminal goes through VRynSafeText first, so neither a
 // modem nor a file or port name can send control sequences to it.
 void TerminalStatusLine(const QString &safeText)
@@ -261,7 +266,8 @@ HeadlessParse ParseHeadlessOptions(const QStringList &arguments, HeadlessOptions
     const QCommandLineOption csvOption("csv", "Writes a CSV header and one row per cycle on standard output.");
     const QCommandLineOption logOption(
         "log", "Appends the records to FILE too, flushed after each (JSON lines; CSV for a .csv file).", "FILE");
-    const QCommandLineOption terminalOption("terminal", "Writes the terminal lines, with times, to FILE.", "FILE");
+    const QCommandLineOption terminalOption(
+        "terminal", "Writes the terminal lines, with times, to FILE (rotated at 10 MB: FILE.1 to FILE.3 kept).", "FILE");
     const QCommandLineOption metricsOption("metrics", "Serves Prometheus metrics at http://HOST:PORT/metrics.",
                                            "HOST:PORT");
     const QCommandLineOption quietOption("quiet", "No progress lines on standard error.");
@@ -368,6 +374,7 @@ int RunHeadless(int argc, char **argv)
     }
     VRynLogger terminal;
     if (!options.terminalFile.isEmpty()) {
+        terminal.setRotation(kTerminalLogBytes, kTerminalLogOldFiles);
         const VRynLoggerResult result = terminal.open(options.terminalFile, vrloAppend);
         if (!result.ok) {
             ErrorLine(result.errorText);

@@ -65,6 +65,10 @@ constexpr auto kWakeInterval = std::chrono::milliseconds(20);
 
 constexpr unsigned kCivetwebIpv6 = 8; // mg_check_feature bit
 
+// Each connection holds one worker thread while it is served; a scrape
+// takes milliseconds, so these are for slow or stuck clients.
+constexpr int kWorkerThreads = 8;
+
 // Opens and closes one connection to host:port (the wildcard hosts as their
 // loopback), so a server waiting for connections wakes up.
 void Knock(const std::string &host, int port)
@@ -277,7 +281,12 @@ bool MetricsExporter::Listen(const std::string &address, std::string &error)
     }
     m_host = host.front() == '[' ? host.substr(1, host.size() - 2) : host;
     try {
-        m_exposer = std::make_unique<prometheus::Exposer>(address, 2);
+        // A client that sends nothing or half a request holds a worker only
+        // until the request time-out, and there are workers to spare for
+        // the scrapes meanwhile.
+        m_exposer = std::make_unique<prometheus::Exposer>(std::vector<std::string>{
+            "listening_ports", address, "num_threads", std::to_string(kWorkerThreads), "request_timeout_ms",
+            std::to_string(kRequestTimeout.count())});
         m_exposer->RegisterCollectable(m_registry);
     } catch (const std::exception &e) {
         m_exposer.reset();

@@ -17,6 +17,7 @@
 #include <prometheus/family.h>
 #include <prometheus/gauge.h>
 
+#include <chrono>
 #include <memory>
 #include <string>
 #include <vector>
@@ -40,6 +41,10 @@ public:
     // when the address is malformed, is IPv6 without IPv6 support or cannot
     // be bound.
     bool Listen(const std::string &address, std::string &error);
+    // How long the server waits for a whole request (and for a reply to be
+    // taken) before it drops the connection.
+    static constexpr std::chrono::milliseconds kRequestTimeout{3000};
+
     // The port actually bound (useful with port 0); 0 when not listening.
     int ListeningPort() const;
 

@@ -2,6 +2,7 @@
 // answers, state order, open failure, unplug and replug, the ring line), and
 // on its built-in simulated modem.
 #include "RynSimModem.h"
+#include "SerialPortDetails.h"
 #include "VRSComm32.h"
 
 #include <QAbstractEventDispatcher>
@@ -11,6 +12,7 @@
 #include <QProcess>
 
 #include "ModemSimProcess.h"
+#include "TestPty.h"
 #include <QRegularExpression>
 #include <QTemporaryDir>
 #include <QTest>
@@ -21,6 +23,8 @@
 #include <stdexcept>
 #include <string>
 #include <vector>
+
+#include <unistd.h>
 
 #ifndef PALVEX_MODEMSIM_PATH
 #error "PALVEX_MODEMSIM_PATH must name the palvex-modemsim executable"
@@ -53,6 +57,23 @@ struct Recorder {
         });
     }
     int Count(TCommState s) const { return static_cast<int>(std::count(states.begin(), states.end(), s)); }
+};
+
+// A simulated modem that unplugs itself a second after it starts, and a
+// recorded channel to open on it.
+struct UnpluggingModem {
+    TestModemSim sim{{"--unplug-after", "1", "--latency", "0"}};
+    QString device = sim.NextLine();
+    TVRSComm32 comm;
+    Recorder rec;
+
+    // True when the modem came up and the channel opened on it.
+    bool Open()
+    {
+        rec.Attach(comm);
+        comm.SetCommPort(device.toStdString());
+        return device.startsWith("/dev/") && comm.StartComm();
+    }
 };
 
 // Whether this process still has a descriptor open on the device.
@@ -88,6 +109,8 @@ private slots:
     void unplugReportsFailedOnceAndClosesThePort();
     void stopBetweenALossAndItsReportReportsTheLoss();
     void autoReconnectOpensTheRepluggedDevice();
+    void aSecondOpenUnderAnotherNameIsRefusedNamingTheHolder();
+    void refusedSettingsChangeNothing();
     void ringIndicatorOnPtyReadsOffWithOneWarning();
     void throwingHandlerDoesNotReachTheEventLoop();
     void simPortRunsBuiltInModemAsynchronously();
@@ -179,15 +202,9 @@ void SerialChannelTest::missingDeviceFailsWithOsErrorText()
 
 void SerialChannelTest::unplugReportsFailedOnceAndClosesThePort()
 {
-    TestModemSim sim({"--unplug-after", "1", "--latency", "0"});
-    const QString device = sim.NextLine();
-    QVERIFY(device.startsWith("/dev/"));
-
-    TVRSComm32 comm;
-    Recorder rec;
-    rec.Attach(comm);
-    comm.SetCommPort(device.toStdString());
-    QVERIFY2(comm.StartComm(), comm.LastErrorText().c_str());
+    UnpluggingModem modem;
+    QVERIFY2(modem.Open(), modem.comm.LastErrorText().c_str());
+    auto &[sim, device, comm, rec] = modem;
     QVERIFY(HoldsDevice(device));
     QCOMPARE(sim.NextLine(), QString("unplugged"));
     QTRY_VERIFY_WITH_TIMEOUT(rec.Count(TCommState::CommStateFailed) == 1, kWaitMs);
@@ -206,14 +223,9 @@ void SerialChannelTest::unplugReportsFailedOnceAndClosesThePort()
 
 void SerialChannelTest::stopBetweenALossAndItsReportReportsTheLoss()
 {
-    TestModemSim sim({"--unplug-after", "1", "--latency", "0"});
-    const QString device = sim.NextLine();
-    QVERIFY(device.startsWith("/dev/"));
-    TVRSComm32 comm;
-    Recorder rec;
-    rec.Attach(comm);
-    comm.SetCommPort(device.toStdString());
-    QVERIFY2(comm.StartComm(), comm.LastErrorText().c_str());
+    UnpluggingModem modem;
+    QVERIFY2(modem.Open(), modem.comm.LastErrorText().c_str());
+    auto &[sim, device, comm, rec] = modem;
     QCOMPARE(sim.NextLine(), QString("unplugged"));
     // One turn of the event loop at a time: the turn that sees the error
     // marks the loss and posts its report for a later turn.
@@ -263,6 +275,75 @@ void SerialChannelTest::autoReconnectOpensTheRepluggedDevice()
     QVERIFY(comm.Send("AT\r"));
     QTRY_VERIFY_WITH_TIMEOUT(rec.received.find("OK\r\n") != std::string::npos, kWaitMs);
     QVERIFY(!HoldsDevice(first) || first == second);
+}
+
+// One device under two names (its /dev/pts/N and a link): the second open
+// is refused and names who holds the device, this process or another
+// program with an exclusive lock on it.
+void SerialChannelTest::aSecondOpenUnderAnotherNameIsRefusedNamingTheHolder()
+{
+    QTemporaryDir dir;
+    TestPty pty(dir.filePath("modem"));
+    QVERIFY(pty.Ready());
+    const std::string link = pty.Link().toStdString();
+    TVRSComm32 first;
+    TVRSComm32 second;
+    first.SetCommPort(pty.Device().toStdString());
+    second.SetCommPort(link);
+    QVERIFY2(first.StartComm(), first.LastErrorText().c_str());
+    QVERIFY(!second.StartComm());
+    QCOMPARE(second.GetState(), TCommState::CommStateFailed);
+    QFile comm("/proc/self/comm");
+    QVERIFY(comm.open(QIODevice::ReadOnly));
+    const std::string self = comm.readLine().trimmed().toStdString();
+    QCOMPARE(second.LastErrorText(), PortInUseText(link, {{int(::getpid()), self}}));
+    QVERIFY(second.LastErrorText().find(" is in use by " + self + " (pid ") != std::string::npos);
+    first.StopComm();
+    QVERIFY2(second.StartComm(), second.LastErrorText().c_str());
+    second.StopComm();
+
+    ChildProcess holder("flock", {"--no-fork", pty.Device(), "sleep", "30"});
+    QVERIFY(holder.Process().waitForStarted(kWaitMs));
+    const int pid = int(holder.Process().processId());
+    // Locked once flock has become sleep.
+    QTRY_VERIFY_WITH_TIMEOUT(DeviceHolders(pty.Device().toStdString()).size() == 1 &&
+                                 DeviceHolders(pty.Device().toStdString()).front().name == "sleep",
+                             kWaitMs);
+    QVERIFY(!second.StartComm());
+    QCOMPARE(second.LastErrorText(), "port " + link + " is in use by sleep (pid " + std::to_string(pid) + ")");
+    holder.Process().terminate();
+    QVERIFY(holder.Process().waitForFinished(kWaitMs));
+    QVERIFY2(second.StartComm(), second.LastErrorText().c_str());
+    second.StopComm();
+}
+
+// 1.5 stop bits (which Linux does not have) and settings the device no
+// longer takes are refused, and the port keeps what it had.
+void SerialChannelTest::refusedSettingsChangeNothing()
+{
+    QTemporaryDir dir;
+    TestPty pty(dir.filePath("modem"));
+    QVERIFY(pty.Ready());
+    TVRSComm32 comm;
+    comm.SetCommPort(pty.Link().toStdString());
+    QVERIFY2(comm.StartComm(), comm.LastErrorText().c_str());
+    comm.SetConfigAsString("9600,8,N,2,none");
+    QVERIFY(pty.Settings().c_cflag & CSTOPB);
+    QVERIFY_THROWS_EXCEPTION(std::invalid_argument, comm.SetStopBits(TVRSComm32::TStopBits::OneAndHalf));
+    QVERIFY_THROWS_EXCEPTION(std::invalid_argument, comm.SetConfigAsString("9600,8,N,1.5,none"));
+    QCOMPARE(comm.GetConfigAsString(), std::string("9600,8,N,2,none"));
+    QVERIFY(pty.Settings().c_cflag & CSTOPB);
+
+    pty.CloseMaster(); // hung up: the device takes no settings any more
+    try {
+        comm.SetConfigAsString("115200,8,N,1,none");
+        QFAIL("a hung-up port took new settings");
+    } catch (const std::invalid_argument &e) {
+        const std::string text = e.what();
+        QVERIFY2(text.find("refused the baud rate 115200 (") != std::string::npos, e.what());
+        QVERIFY2(text.find("the settings stay 9600,8,N,2,none") != std::string::npos, e.what());
+    }
+    QCOMPARE(comm.GetConfigAsString(), std::string("9600,8,N,2,none"));
 }
 
 void SerialChannelTest::ringIndicatorOnPtyReadsOffWithOneWarning()

@@ -31,7 +31,7 @@ INSTANTIATE_TEST_SUITE_P(
     Texts, SerialConfigAccepts,
     ::testing::Values(GoodCase{"Default", "115200,8,N,1,none", "115200,8,N,1,none"},
                       GoodCase{"SlowSevenEvenTwo", "9600,7,E,2,hardware", "9600,7,E,2,hardware"},
-                      GoodCase{"FiveBitsOddOneAndHalf", "300,5,o,1.5,software", "300,5,O,1.5,software"},
+                      GoodCase{"FiveBitsOddTwo", "300,5,o,2,software", "300,5,O,2,software"},
                       GoodCase{"BlanksAndCase", " 57600 , 8 , m , 1 , NONE ", "57600,8,M,1,none"},
                       GoodCase{"FlowAliases", "19200,6,S,1,rts/cts", "19200,6,S,1,hardware"},
                       GoodCase{"XonXoff", "4800,8,N,2,xon/xoff", "4800,8,N,2,software"}),
@@ -73,6 +73,8 @@ INSTANTIATE_TEST_SUITE_P(
                       BadCase{"ParityWord", "115200,8,none,1,none", "parity \"none\""},
                       BadCase{"ParityX", "115200,8,X,1,none", "parity \"x\""},
                       BadCase{"ThreeStopBits", "115200,8,N,3,none", "stop bits \"3\""},
+                      // Linux has one or two stop bits only.
+                      BadCase{"OneAndHalfStopBits", "300,5,O,1.5,software", "1.5 stop bits are not supported"},
                       BadCase{"FlowUnknown", "115200,8,N,1,dtr", "flow control \"dtr\""}),
     [](const auto &info) { return std::string(info.param.name); });
 
@@ -81,6 +83,8 @@ TEST(SerialConfig, PropertySettersValidate)
     TVRSComm32 comm;
     EXPECT_THROW(comm.SetBaudRate(0), std::invalid_argument);
     EXPECT_THROW(comm.SetDataBits(4), std::invalid_argument);
+    EXPECT_THROW(comm.SetStopBits(TVRSComm32::TStopBits::OneAndHalf), std::invalid_argument);
+    EXPECT_EQ(comm.GetConfigAsString(), "115200,8,N,1,none");
     comm.SetBaudRate(230400);
     comm.SetDataBits(7);
     comm.SetParity(TVRSComm32::TParity::Odd);

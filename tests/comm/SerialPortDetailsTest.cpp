@@ -1,5 +1,6 @@
 // The texts that name serial ports, on a faked port list, the stable names
-// found in a by-id folder of links, and the advice on "Permission denied".
+// found in a by-id folder of links, the advice on "Permission denied" and
+// the text naming who holds a busy port.
 #include "SerialPortDetails.h"
 
 #include <QDir>
@@ -135,6 +136,22 @@ TEST(PermissionDeniedTest, DeviceGroupIsTheFilesGroup)
     ASSERT_NE(own, nullptr);
     EXPECT_EQ(DeviceGroup(path.toStdString()), own->gr_name);
     EXPECT_EQ(DeviceGroup(dir.filePath("missing").toStdString()), "");
+}
+
+// Holders are found by device number, so a file or a missing path has none;
+// the text lists every holder, or says that the holder is unknown.
+TEST(PortInUseTest, NamesEveryHolder)
+{
+    QTemporaryDir dir;
+    QFile f(dir.filePath("ttyFAKE"));
+    ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+    EXPECT_TRUE(DeviceHolders(f.fileName().toStdString()).empty());
+    EXPECT_TRUE(DeviceHolders(dir.filePath("missing").toStdString()).empty());
+    EXPECT_EQ(PortInUseText("/dev/ttyUSB2", {{812, "ModemManager"}}),
+              "port /dev/ttyUSB2 is in use by ModemManager (pid 812)");
+    EXPECT_EQ(PortInUseText("/dev/ttyUSB2", {{812, "ModemManager"}, {900, ""}}),
+              "port /dev/ttyUSB2 is in use by ModemManager (pid 812), a process (pid 900)");
+    EXPECT_EQ(PortInUseText("/dev/ttyUSB2", {}), "port /dev/ttyUSB2 is in use by another program");
 }
 
 } // namespace

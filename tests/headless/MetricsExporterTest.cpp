@@ -7,8 +7,19 @@
 
 #include <gtest/gtest.h>
 
+#include <arpa/inet.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <sys/time.h>
+#include <unistd.h>
+
 #include <chrono>
 #include <regex>
+#include <array>
+#include <cerrno>
+#include <memory>
+#include <optional>
+#include <vector>
 #include <sstream>
 #include <string>
 
@@ -49,6 +60,53 @@ std::vector<std::string> Series(const std::string &text, const std::string &name
 }
 
 double Value(const std::string &line) { return std::stod(line.substr(line.rfind(' ') + 1)); }
+
+// A loopback client of the exposer whose reads give up after timeout.
+class Client {
+public:
+    Client(int port, std::chrono::seconds timeout)
+        : m_fd(::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0))
+    {
+        const timeval wait{static_cast<time_t>(timeout.count()), 0};
+        ::setsockopt(m_fd, SOL_SOCKET, SO_RCVTIMEO, &wait, sizeof wait);
+        sockaddr_in address{};
+        address.sin_family = AF_INET;
+        address.sin_port = htons(static_cast<std::uint16_t>(port));
+        address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+        m_connected = ::connect(m_fd, reinterpret_cast<const sockaddr *>(&address), sizeof address) == 0;
+    }
+    ~Client() { ::close(m_fd); }
+    Client(const Client &) = delete;
+    Client &operator=(const Client &) = delete;
+
+    bool Connected() const { return m_connected; }
+    bool Send(const std::string &text) { return ::send(m_fd, text.data(), text.size(), MSG_NOSIGNAL) == ssize_t(text.size()); }
+    // The server has not closed the connection (nothing to read yet).
+    bool Open()
+    {
+        char byte = 0;
+        return ::recv(m_fd, &byte, 1, MSG_PEEK | MSG_DONTWAIT) < 0 && (errno == EAGAIN || errno == EWOULDBLOCK);
+    }
+    // All the server sends until it closes the connection; nullopt when
+    // the read timed out first.
+    std::optional<std::string> ReadToEnd()
+    {
+        std::string text;
+        std::array<char, 4096> buffer{};
+        for (;;) {
+            const ssize_t n = ::recv(m_fd, buffer.data(), buffer.size(), 0);
+            if (n == 0)
+                return text;
+            if (n < 0)
+                return std::nullopt;
+            text.append(buffer.data(), std::size_t(n));
+        }
+    }
+
+private:
+    int m_fd;
+    bool m_connected = false;
+};
 
 } // namespace
 
@@ -273,4 +331,37 @@ TEST(MetricsExporter, AnIpv6AddressBindsOrIsRefusedClearly)
     EXPECT_NE(error.find("without IPv6"), std::string::npos) << error;
     EXPECT_NE(error.find("127.0.0.1:0"), std::string::npos) << error;
     EXPECT_EQ(m.ListeningPort(), 0);
+}
+
+// Slow and stuck clients (connected and silent, or half a request) outnumber
+// the workers the server used to have: a scrape is answered all the same
+// while they stay, and the server drops them after its request time-out.
+TEST(MetricsExporter, ScrapesAreAnsweredWhileStuckClientsAreConnected)
+{
+    MetricsExporter m("SIM");
+    m.CountCycle();
+    std::string error;
+    ASSERT_TRUE(m.Listen("127.0.0.1:0", error)) << error;
+    const int port = m.ListeningPort();
+    constexpr auto kGenerous = std::chrono::seconds(20);
+    std::vector<std::unique_ptr<Client>> stuck;
+    for (const char *sent : {"", "", "", "GET /metr", "GET /metrics HTTP/1.1\r\nHost: x\r\n"}) {
+        stuck.push_back(std::make_unique<Client>(port, kGenerous));
+        ASSERT_TRUE(stuck.back()->Connected());
+        ASSERT_TRUE(stuck.back()->Send(sent));
+    }
+    Client scrape(port, kGenerous);
+    ASSERT_TRUE(scrape.Connected());
+    ASSERT_TRUE(scrape.Send("GET /metrics HTTP/1.0\r\n\r\n"));
+    const std::optional<std::string> reply = scrape.ReadToEnd();
+    ASSERT_TRUE(reply) << "no answer while the stuck clients are connected";
+    EXPECT_EQ(reply->rfind("HTTP/1.1 200", 0), 0u) << *reply;
+    EXPECT_NE(reply->find("palvex_cycles_total{port=\"SIM\"} 1"), std::string::npos) << *reply;
+    for (const auto &client : stuck)
+        EXPECT_TRUE(client->Open()) << "dropped before the scrape was answered";
+
+    for (const auto &client : stuck) {
+        const std::optional<std::string> dropped = client->ReadToEnd();
+        EXPECT_TRUE(dropped) << "a stuck client was still connected after " << kGenerous.count() << " s";
+    }
 }

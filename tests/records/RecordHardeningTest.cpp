@@ -76,10 +76,7 @@ TEST(RecordLog, AFileEndingInPartOfALineGetsANewlineFirst)
 {
     QTemporaryDir dir;
     const QString path = dir.filePath("records.jsonl");
-    QFile file(path);
-    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
-    file.write("{\"cycle\":1,\"ti");
-    file.close();
+    ASSERT_TRUE(WriteWholeFile(path, "{\"cycle\":1,\"ti"));
     RecordLog log;
     ASSERT_TRUE(log.Open(path)) << log.ErrorText().toStdString();
     ASSERT_TRUE(log.Append(RecordWithOperator("A")));

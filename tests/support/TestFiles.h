@@ -1,6 +1,7 @@
 #pragma once
 // Reading back the files a test made: one entry per line, no line ends, no
 // empty entry for the final line end. A file that cannot be read gives none.
+// And making one with given bytes.
 
 #include <QByteArray>
 #include <QFile>
@@ -25,4 +26,11 @@ inline QStringList FileTextLines(const QString &path)
     for (const QByteArray &line : FileLines(path))
         lines << QString::fromUtf8(line);
     return lines;
+}
+
+// Makes path hold exactly bytes (a log cut short, say); false when it cannot.
+inline bool WriteWholeFile(const QString &path, const QByteArray &bytes)
+{
+    QFile f(path);
+    return f.open(QIODevice::WriteOnly | QIODevice::Truncate) && f.write(bytes) == bytes.size() && f.flush();
 }

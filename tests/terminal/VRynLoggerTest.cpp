@@ -109,14 +109,64 @@ private slots:
         QVERIFY(FileTextLines(path).at(0).endsWith("third"));
     }
 
+    // Three entries fit the limit: 14 entries leave 13-14 in the file and
+    // three old files of three, the oldest (1-3) dropped; an entry longer
+    // than the limit fills a file of its own.
+    void rotatesBySizeKeepingThreeOldFiles()
+    {
+        QTemporaryDir dir;
+        const QString path = dir.filePath("terminal.log");
+        const auto entry = [](int n) { return VRynLogger::FormatEntry(QString("entry %1").arg(n, 2, 10, QChar('0')), VRynTerminal_ltInfo, kTime); };
+        VRynLogger logger;
+        logger.setRotation(3 * (entry(1).size() + 1), 3);
+        QVERIFY(logger.open(path).ok);
+        for (int n = 1; n <= 14; ++n)
+            QVERIFY2(logger.write(QString("entry %1").arg(n, 2, 10, QChar('0')), VRynTerminal_ltInfo, kTime),
+                     qPrintable(logger.errorText()));
+        const QList<QPair<QString, QList<int>>> expected = {
+            {path, {13, 14}}, {path + ".1", {10, 11, 12}}, {path + ".2", {7, 8, 9}}, {path + ".3", {4, 5, 6}}};
+        for (const auto &[file, numbers] : expected) {
+            QStringList lines;
+            for (int n : numbers)
+                lines << entry(n);
+            QCOMPARE(FileTextLines(file), lines);
+        }
+        QVERIFY(!QFileInfo::exists(path + ".4"));
+
+        const QString longText(200, QLatin1Char('x'));
+        QVERIFY(logger.write(longText, VRynTerminal_ltInfo, kTime));
+        QVERIFY(logger.write(QString("entry 15"), VRynTerminal_ltInfo, kTime));
+        QCOMPARE(FileTextLines(path), QStringList{entry(15)});
+        QCOMPARE(FileTextLines(path + ".1"), QStringList{VRynLogger::FormatEntry(longText, VRynTerminal_ltInfo, kTime)});
+        QCOMPARE(FileTextLines(path + ".2"), QStringList({entry(13), entry(14)}));
+    }
+
+    // An old file that cannot be replaced: the entry is refused naming the
+    // cause, the file keeps what it had, and writing goes on once it can.
+    void aFailedRotationLosesNothingAndNamesTheCause()
+    {
+        QTemporaryDir dir;
+        const QString path = dir.filePath("terminal.log");
+        QVERIFY(QDir(dir.path()).mkpath("terminal.log.1/full"));
+        VRynLogger logger;
+        logger.setRotation(1, 1);
+        QVERIFY(logger.open(path).ok);
+        QVERIFY(logger.write(QString("first"), VRynTerminal_ltInfo, kTime));
+        QVERIFY(!logger.write(QString("second"), VRynTerminal_ltInfo, kTime));
+        QVERIFY2(logger.errorText().startsWith("Cannot rotate log file"), qPrintable(logger.errorText()));
+        QVERIFY2(logger.errorText().contains(QString::fromLocal8Bit(std::strerror(EISDIR))), qPrintable(logger.errorText()));
+        QCOMPARE(FileTextLines(path), QStringList{VRynLogger::FormatEntry("first", VRynTerminal_ltInfo, kTime)});
+        QVERIFY(QDir(path + ".1").removeRecursively());
+        QVERIFY2(logger.write(QString("third"), VRynTerminal_ltInfo, kTime), qPrintable(logger.errorText()));
+        QCOMPARE(FileTextLines(path), QStringList{VRynLogger::FormatEntry("third", VRynTerminal_ltInfo, kTime)});
+        QCOMPARE(FileTextLines(path + ".1"), QStringList{VRynLogger::FormatEntry("first", VRynTerminal_ltInfo, kTime)});
+    }
+
     void aFileEndingInPartOfALineGetsANewlineFirst()
     {
         QTemporaryDir dir;
         const QString path = dir.filePath("terminal.log");
-        QFile file(path);
-        QVERIFY(file.open(QIODevice::WriteOnly));
-        file.write("2026-12-08 01:09:41.123 [in]    +CS");
-        file.close();
+        QVERIFY(WriteWholeFile(path, "2026-12-08 01:09:41.123 [in]    +CS"));
         VRynLogger logger;
         QVERIFY(logger.open(path, vrloAppend).ok);
         QVERIFY(logger.write(QString("next"), VRynTerminal_ltInfo, kTime));
