@@ -10,6 +10,7 @@
 #include <QPointer>
 #include <QRegularExpression>
 #include <QScrollBar>
+#include <QSignalSpy>
 #include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QTextBlock>
@@ -350,6 +351,80 @@ private slots:
         term->Flush();
         QCOMPARE(bar->value(), bar->maximum());
         QCOMPARE(view->textCursor().selectedText(), QString("line 120"));
+    }
+
+    void pauseFreezesTheViewAndCatchesUp_data()
+    {
+        QTest::addColumn<int>("count");
+        QTest::addColumn<QStringList>("shown");
+        QTest::newRow("a few lines") << 3 << QStringList{"before", "line 0", "line 1", "line 2"};
+        // More than MaxLines (10): the newest are kept, a note stands for the rest.
+        QStringList newest{"16 lines received during the pause are not shown"};
+        for (int i = 16; i < 25; ++i)
+            newest << QString("line %1").arg(i);
+        QTest::newRow("more than the screen keeps") << 25 << newest;
+    }
+
+    void pauseFreezesTheViewAndCatchesUp()
+    {
+        QFETCH(int, count);
+        QFETCH(QStringList, shown);
+        QTemporaryDir dir;
+        const QString path = dir.filePath("paused.log");
+        term->SetShowOptions({});
+        term->SetMaxLines(10);
+        term->SetLogFile(path);
+        term->SetLogging(true);
+        term->Clear(); // the screen starts without the "Logging to" line
+        term->AddLine(QString("before"), VRynTerminal_ltExtra);
+        term->Flush();
+
+        QAction *pause = term->findChild<QAction *>("pauseAction");
+        QVERIFY(pause);
+        pause->trigger();
+        QVERIFY(term->IsPaused());
+        for (int i = 0; i < count; ++i)
+            term->AddLine(QString("line %1").arg(i), VRynTerminal_ltExtra);
+        term->Flush();
+        QTest::qWait(3 * int(kTerminalFlushInterval.count()));
+        QCOMPARE(shownLines(view), QStringList{"before"});
+        QCOMPARE(FileTextLines(path).size(), 2 + count); // "Logging to", "before", the lines
+        QVERIFY(FileTextLines(path).constLast().endsWith(QString("line %1").arg(count - 1)));
+        QCOMPARE(term->SkippedWhilePaused(), std::size_t(std::max(0, count - 10)));
+
+        pause->trigger();
+        QVERIFY(!term->IsPaused());
+        QCOMPARE(shownLines(view), shown);
+        term->AddLine(QString("after"), VRynTerminal_ltExtra);
+        term->Flush();
+        QCOMPARE(shownLines(view).constLast(), QString("after"));
+    }
+
+    void loggingAndProblemLinesAreSignalled()
+    {
+        QSignalSpy logging(term.get(), &VRynTerminal::LoggingChanged);
+        QSignalSpy problems(term.get(), &VRynTerminal::ProblemLineAdded);
+        QTemporaryDir dir;
+        term->SetLogFile(dir.filePath("s.log"));
+        term->findChild<QAction *>("logAction")->trigger();
+        term->SetLogging(true); // already on: nothing new
+        term->SetLogging(false);
+        QCOMPARE(logging.size(), 2);
+        QCOMPARE(logging[0][0].toBool(), true);
+        QCOMPARE(logging[1][0].toBool(), false);
+
+        term->SetLogFile(dir.path()); // a folder: the open fails, logging stays off
+        term->SetLogging(true);
+        QCOMPARE(logging.size(), 2);
+        QCOMPARE(problems.size(), 1);
+        QVERIFY(problems[0][0].toString().startsWith("Cannot open log file"));
+        QCOMPARE(problems[0][1].toInt(), int(VRynTerminal_ltError));
+
+        term->AddLine(QString("just information"), VRynTerminal_ltInfo);
+        term->AddLine(QString("received"), VRynTerminal_ltExtra);
+        term->AddLine(QString("careful"), VRynTerminal_ltWarning);
+        QCOMPARE(problems.size(), 2);
+        QCOMPARE(problems[1][0].toString(), QString("careful"));
     }
 
     void loggingWritesEveryLineAtOnce()
