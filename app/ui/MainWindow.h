@@ -169,6 +169,11 @@ public:
     // Reads mccmnc.ini (writing the default when missing) into the radio group.
     void LoadOperators();
 
+    // A warning or error for the status bar: shown for kNoticeTime, then the
+    // panels are back. The terminal's error and warning lines come here.
+    static constexpr std::chrono::milliseconds kNoticeTime{5000};
+    void ShowNotice(const QString &text);
+
 protected:
     void showEvent(QShowEvent *event) override;
 
@@ -188,6 +193,11 @@ private:
     void ClearOperatorItems();
     void AddOperatorItem(const QString &text, bool enabled);
     void RunGuarded(const char *what, const std::function<void()> &f);
+    void ConnectTerminal();
+    // Settings -> "Log terminal to file" follows the terminal's logging,
+    // whichever control switched it.
+    void ShowTerminalLogging(bool on);
+    void NoteTableEncoding(const QString &path, const OperatorTableResult &table);
 
     std::unique_ptr<ModemSession> m_session;
     TfrmAbout *m_about = nullptr;
@@ -202,6 +212,8 @@ private:
     // The port the session opens: set at start, then by a pick or Enter.
     QString m_appliedPort;
     bool m_shown = false;
+    std::string m_lastMachineLine; // the session's last text, for a refusal's notice
+    QString m_windows1250Noted;    // the table already said to be Windows-1250
     std::function<void(const TNetState &)> m_onCycleCompleted;
     RecordLog m_recordLog;
 };
