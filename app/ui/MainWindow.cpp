@@ -420,6 +420,11 @@ void TfrmMain::ConnectTerminal()
 
 void TfrmMain::ShowNotice(const QString &text)
 {
+    const auto now = std::chrono::steady_clock::now();
+    if (text == m_lastNotice && now - m_lastNoticeTime < kNoticeRepeatGap)
+        return;
+    m_lastNotice = text;
+    m_lastNoticeTime = now;
     StatusBar1->showMessage(text, int(kNoticeTime.count()));
 }
 

@@ -170,8 +170,11 @@ public:
     void LoadOperators();
 
     // A warning or error for the status bar: shown for kNoticeTime, then the
-    // panels are back. The terminal's error and warning lines come here.
+    // panels are back. The terminal's error and warning lines come here. The
+    // same text again within kNoticeRepeatGap is not shown again, so a
+    // failure that repeats does not keep the panels covered.
     static constexpr std::chrono::milliseconds kNoticeTime{5000};
+    static constexpr std::chrono::milliseconds kNoticeRepeatGap{60000};
     void ShowNotice(const QString &text);
 
 protected:
@@ -214,6 +217,8 @@ private:
     bool m_shown = false;
     std::string m_lastMachineLine; // the session's last text, for a refusal's notice
     QString m_windows1250Noted;    // the table already said to be Windows-1250
+    QString m_lastNotice;
+    std::chrono::steady_clock::time_point m_lastNoticeTime;
     std::function<void(const TNetState &)> m_onCycleCompleted;
     RecordLog m_recordLog;
 };

@@ -110,6 +110,7 @@ private slots:
 
     // The open fails: both controls stay unchecked and the reason shows in
     // the status bar until the notice time is over, then the panels are back.
+    // The notice time is waited for: the message must go by itself.
     void refusedTerminalLogReachesTheStatusBarForAFewSeconds()
     {
         auto w = SimWindow();
@@ -127,6 +128,12 @@ private slots:
         QTRY_VERIFY_WITH_TIMEOUT(w->StatusBar1->currentMessage().isEmpty(),
                                  int(TfrmMain::kNoticeTime.count()) + 5000);
         QVERIFY(w->StatusPanels[0]->isVisible());
+
+        // The same failure again does not cover the panels again; another one does.
+        w->Logterminaltofile1->trigger();
+        QVERIFY(w->StatusBar1->currentMessage().isEmpty());
+        w->termMain->AddLine("another warning", VRynTerminal_ltWarning);
+        QCOMPARE(w->StatusBar1->currentMessage(), QStringLiteral("another warning"));
     }
 
     void refusedOperatorCodeReachesTheStatusBar()
