@@ -749,18 +749,7 @@ void MainWindowTest::recordLogThatCannotBeOpenedIsReported()
 int main(int argc, char **argv)
 {
     // Everything the window stores goes below a temporary home.
-    QTemporaryDir home;
-    if (!home.isValid()) {
-        std::fprintf(stderr, "no temporary folder\n");
-        return 1;
-    }
-    g_home = &home;
-    UseTemporaryHome(home);
-    QApplication app(argc, argv);
-    QApplication::setOrganizationName(QStringLiteral("RYN s.r.o."));
-    QApplication::setApplicationName(QStringLiteral("Palvex"));
-    MainWindowTest test;
-    return QTest::qExec(&test, argc, argv);
+    return RunWindowTest<MainWindowTest>(argc, argv, &g_home);
 }
 
 #include "MainWindowTest.moc"

@@ -23,7 +23,6 @@
 #include <QTemporaryDir>
 #include <QTest>
 
-#include <cstdio>
 #include <memory>
 
 namespace {
@@ -179,17 +178,7 @@ private slots:
 
 int main(int argc, char **argv)
 {
-    QTemporaryDir home;
-    if (!home.isValid()) {
-        std::fprintf(stderr, "no temporary folder\n");
-        return 1;
-    }
-    UseTemporaryHome(home);
-    QApplication app(argc, argv);
-    QApplication::setOrganizationName(QStringLiteral("RYN s.r.o."));
-    QApplication::setApplicationName(QStringLiteral("Palvex"));
-    WindowTerminalTest test;
-    return QTest::qExec(&test, argc, argv);
+    return RunWindowTest<WindowTerminalTest>(argc, argv);
 }
 
 #include "WindowTerminalTest.moc"
