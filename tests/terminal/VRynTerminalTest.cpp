@@ -10,7 +10,6 @@
 #include <QPointer>
 #include <QRegularExpression>
 #include <QScrollBar>
-#include <QSignalSpy>
 #include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QTextBlock>
@@ -398,33 +397,6 @@ private slots:
         term->AddLine(QString("after"), VRynTerminal_ltExtra);
         term->Flush();
         QCOMPARE(shownLines(view).constLast(), QString("after"));
-    }
-
-    void loggingAndProblemLinesAreSignalled()
-    {
-        QSignalSpy logging(term.get(), &VRynTerminal::LoggingChanged);
-        QSignalSpy problems(term.get(), &VRynTerminal::ProblemLineAdded);
-        QTemporaryDir dir;
-        term->SetLogFile(dir.filePath("s.log"));
-        term->findChild<QAction *>("logAction")->trigger();
-        term->SetLogging(true); // already on: nothing new
-        term->SetLogging(false);
-        QCOMPARE(logging.size(), 2);
-        QCOMPARE(logging[0][0].toBool(), true);
-        QCOMPARE(logging[1][0].toBool(), false);
-
-        term->SetLogFile(dir.path()); // a folder: the open fails, logging stays off
-        term->SetLogging(true);
-        QCOMPARE(logging.size(), 2);
-        QCOMPARE(problems.size(), 1);
-        QVERIFY(problems[0][0].toString().startsWith("Cannot open log file"));
-        QCOMPARE(problems[0][1].toInt(), int(VRynTerminal_ltError));
-
-        term->AddLine(QString("just information"), VRynTerminal_ltInfo);
-        term->AddLine(QString("received"), VRynTerminal_ltExtra);
-        term->AddLine(QString("careful"), VRynTerminal_ltWarning);
-        QCOMPARE(problems.size(), 2);
-        QCOMPARE(problems[1][0].toString(), QString("careful"));
     }
 
     void loggingWritesEveryLineAtOnce()

@@ -128,14 +128,6 @@ INSTANTIATE_TEST_SUITE_P(
         EncodingCase{"CutUtf8AtTheEnd", "[General]\n23003=a\xC5", {QStringLiteral(u"a\u0139")}, true}),
     [](const ::testing::TestParamInfo<EncodingCase> &info) { return std::string(info.param.name); });
 
-TEST_F(OperatorTableFile, DefaultFileIsUtf8AndNotedAsNothingElse)
-{
-    const OperatorTableResult result = LoadOperatorTable(path());
-    ASSERT_TRUE(result.ok);
-    EXPECT_FALSE(result.readAsWindows1250);
-    EXPECT_TRUE(Windows1250Note(path()).contains(QDir::toNativeSeparators(path())));
-}
-
 TEST(OperatorItems, NameWithParenthesesKeepsItsCode)
 {
     const auto entries = ParseOperatorLines({"23001=Net (CZ)"});

@@ -148,31 +148,20 @@ private slots:
         QVERIFY(w->rgpOperators->isEnabled());
     }
 
-    void windows1250TableIsReadAndSaidOnce_data()
-    {
-        QTest::addColumn<QByteArray>("table");
-        QTest::addColumn<bool>("noted");
-        QTest::newRow("Windows-1250") << QByteArray("[General]\n23099=\x8A\x9D" "astn\xFD \xC8" "esk\xFD\n") << true;
-        QTest::newRow("UTF-8") << QByteArray("[General]\n23099=\xC5\xA0\xC5\xA5" "astn\xC3\xBD \xC4\x8C" "esk\xC3\xBD\n")
-                               << false;
-    }
-
+    // Read twice, said once; the names come out right (the decoding itself
+    // is tested with the table).
     void windows1250TableIsReadAndSaidOnce()
     {
-        QFETCH(QByteArray, table);
-        QFETCH(bool, noted);
-        WriteTable(table);
+        WriteTable("[General]\n23099=\x8A\x9D" "astn\xFD \xC8" "esk\xFD\n");
         auto w = SimWindow();
         w->LoadOperators();
         w->LoadOperators();
-        QStringList texts;
-        for (QRadioButton *b : w->rgpOperators->findChildren<QRadioButton *>())
-            texts << b->text();
-        QCOMPARE(texts, (QStringList{QStringLiteral("Auto select"),
-                                     QStringLiteral(u"\u0160\u0165astn\u00FD \u010Cesk\u00FD (23099)")}));
+        const QList<QRadioButton *> items = w->rgpOperators->findChildren<QRadioButton *>();
+        QCOMPARE(items.size(), 2);
+        QCOMPARE(items[1]->text(), QStringLiteral(u"\u0160\u0165astn\u00FD \u010Cesk\u00FD (23099)"));
         const QString note = QStringLiteral("is not UTF-8; read as Windows-1250");
-        QCOMPARE(TerminalText(*w).count(note), noted ? 1 : 0);
-        QCOMPARE(w->StatusBar1->currentMessage().contains(note), noted);
+        QCOMPARE(TerminalText(*w).count(note), 1);
+        QVERIFY(w->StatusBar1->currentMessage().contains(note));
     }
 };
 
