@@ -125,7 +125,8 @@ public:
     bool IsPaused() const { return m_paused; }
     void SetPaused(bool on);
     // Lines collected while paused that will not reach the screen: more than
-    // MaxLines arrived, the oldest went (the log has them all).
+    // MaxLines arrived and the oldest went (a log that is on has them all).
+    // When the pause ends, a line says how many.
     std::size_t SkippedWhilePaused() const { return m_skippedWhilePaused; }
 
     // The typed commands, oldest first; at most kTerminalMaxHistory.
