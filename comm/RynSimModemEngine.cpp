@@ -228,6 +228,28 @@ void TRynSimModemEngine::Reset(std::uint32_t seed)
     SelectOperator(Operators().front(), false);
 }
 
+namespace {
+
+constexpr int kGsmLevelLow = -110;
+constexpr int kGsmLevelHigh = -55;
+
+bool Weaker(const TRynSimCell &a, const TRynSimCell &b) { return a.dbm < b.dbm; }
+
+// The modem lists its neighbours strongest first.
+void SortGsmNeighbours(TRynSimTruth &truth)
+{
+    std::stable_sort(truth.cells.begin() + 1, truth.cells.begin() + truth.cellCount,
+                     [](const TRynSimCell &a, const TRynSimCell &b) { return Weaker(b, a); });
+}
+
+// The strongest neighbour; the truth has at least two cells.
+TRynSimCell &StrongestNeighbour(TRynSimTruth &truth)
+{
+    return *std::max_element(truth.cells.begin() + 1, truth.cells.begin() + truth.cellCount, Weaker);
+}
+
+} // namespace
+
 void TRynSimModemEngine::GenerateCells()
 {
     const int mcc = std::stoi(m_truth.operatorCode.substr(0, 3));
@@ -250,9 +272,16 @@ void TRynSimModemEngine::GenerateCells()
         cell.ncc = Random(0, 7);
         cell.lac = Random(0x1000, 0xFFFF);
         cell.cellId = Random(0x0100, 0xFFFF);
+        // The serving cell is the best by a margin: a neighbour as strong
+        // would have been chosen instead.
+        if (i > 0)
+            cell.dbm = std::min(cell.dbm, m_truth.cells[0].dbm - 2 * kReselectHysteresisDb);
+        cell.meanDbm = cell.dbm;
     }
     for (int i = m_truth.cellCount; i < kMaxCells; ++i)
         m_truth.cells[static_cast<std::size_t>(i)] = TRynSimCell{};
+    SortGsmNeighbours(m_truth);
+    m_servingPollsLeft = Random(kServingDwellMinPolls, kServingDwellMaxPolls);
     RefreshLevels();
 }
 
@@ -423,26 +452,55 @@ void TRynSimModemEngine::SelectOperator(const TRynSimOperator &op, bool manual)
     }
 }
 
-void TRynSimModemEngine::Wander(TRynSimCell &cell, int low, int high)
+void TRynSimModemEngine::Wander(TRynSimCell &cell)
 {
-    cell.dbm = std::clamp(cell.dbm + Random(-2, 2), low, high);
+    // Fading around the cell's mean level, never more than 2 dB a poll.
+    const int pull = cell.meanDbm > cell.dbm + 3 ? 1 : cell.meanDbm < cell.dbm - 3 ? -1 : 0;
+    cell.dbm = std::clamp(cell.dbm + std::clamp(Random(-2, 2) + pull, -2, 2), kGsmLevelLow, kGsmLevelHigh);
+}
+
+// The GSM radio of one poll: every level fades; after its dwell the serving
+// cell weakens while its strongest neighbour grows, and the neighbour takes
+// over once it is stronger by the hysteresis (the old serving cell becomes a
+// neighbour). A reselection is so an event of minutes, as with a modem that
+// stays in one place, not a flicker between two cells of equal strength.
+void TRynSimModemEngine::EvolveGsmCells()
+{
+    for (int i = 0; i < m_truth.cellCount; ++i)
+        Wander(m_truth.cells[static_cast<std::size_t>(i)]);
+    if (m_truth.cellCount > 1) {
+        if (m_servingPollsLeft > 0 && --m_servingPollsLeft == 0)
+            MoveTowardNeighbour();
+        TRynSimCell &serving = m_truth.cells[0];
+        TRynSimCell &strongest = StrongestNeighbour(m_truth);
+        if (m_servingPollsLeft == 0 && strongest.dbm >= serving.dbm + kReselectHysteresisDb) {
+            std::swap(serving, strongest);
+            m_servingPollsLeft = Random(kServingDwellMinPolls, kServingDwellMaxPolls);
+        }
+    }
+    SortGsmNeighbours(m_truth);
+}
+
+// The strongest neighbour's mean level rises above every other cell's, the
+// serving cell's falls well below it.
+void TRynSimModemEngine::MoveTowardNeighbour()
+{
+    TRynSimCell &target = StrongestNeighbour(m_truth);
+    int others = kGsmLevelLow;
+    for (int i = 1; i < m_truth.cellCount; ++i)
+        if (const TRynSimCell &cell = m_truth.cells[static_cast<std::size_t>(i)]; &cell != &target)
+            others = std::max(others, cell.meanDbm);
+    target.meanDbm =
+        std::clamp(std::max(Random(-85, -60), others + 2 * kReselectHysteresisDb), kGsmLevelLow, kGsmLevelHigh);
+    TRynSimCell &serving = m_truth.cells[0];
+    serving.meanDbm = std::max(kGsmLevelLow, target.meanDbm - Random(12, 25));
 }
 
 void TRynSimModemEngine::Poll()
 {
     ++m_polls;
     if (m_truth.registration != 0) {
-        Wander(m_truth.cells[0], -110, -55);
-        for (int i = 1; i < m_truth.cellCount; ++i)
-            Wander(m_truth.cells[static_cast<std::size_t>(i)], -110, -70);
-        // Now and then the modem reselects: the strongest neighbour becomes
-        // the serving cell and the old serving cell a neighbour.
-        if (m_truth.cellCount > 1 && Random(0, 24) == 0) {
-            const auto first = m_truth.cells.begin() + 1;
-            const auto strongest = std::max_element(first, m_truth.cells.begin() + m_truth.cellCount,
-                                                    [](const auto &a, const auto &b) { return a.dbm < b.dbm; });
-            std::swap(m_truth.cells[0], *strongest);
-        }
+        EvolveGsmCells();
         m_truth.ber = Random(0, 7) == 0 ? Random(1, 4) : 0;
         WanderLte();
     }

@@ -13,7 +13,8 @@
 #include <vector>
 
 // One cell as the modem last reported it. Row 0 of the truth is the serving
-// cell; rows 1.. are the neighbours in the order the modem lists them.
+// cell; rows 1.. are the neighbours in the order the modem lists them,
+// strongest first.
 struct TRynSimCell {
     int channel = 0; // ARFCN
     int rssi = 0;    // raw level 0..63 (RXLEV, dBm + 110)
@@ -26,6 +27,7 @@ struct TRynSimCell {
     int ncc = 0;
     int lac = 0;
     int cellId = 0;
+    int meanDbm = 0; // the level the reception fades around; not reported
 };
 
 // A level as a parser should make of the printed line (dBm or dB), and the
@@ -206,6 +208,13 @@ public:
     static const std::vector<TRynSimOperator> &Operators();
 
     static constexpr int kCallPolls = 5;
+    // A GSM serving cell is kept for this many polls (about 2 to 6 minutes
+    // at the simulator's 10 polls a second) before the modem moves toward
+    // its strongest neighbour, which takes over once it is
+    // kReselectHysteresisDb stronger.
+    static constexpr int kServingDwellMinPolls = 1200;
+    static constexpr int kServingDwellMaxPolls = 3600;
+    static constexpr int kReselectHysteresisDb = 4;
 
 private:
     std::string ExecuteLine(const std::string &line);
@@ -225,7 +234,9 @@ private:
     void WanderLte();
     void ReselectLte();
     void RefreshLte();
-    void Wander(TRynSimCell &cell, int low, int high);
+    void Wander(TRynSimCell &cell);
+    void EvolveGsmCells();
+    void MoveTowardNeighbour();
     void SelectOperator(const TRynSimOperator &op, bool manual);
     void ResetSettings();
     void RefreshLevels();
@@ -269,5 +280,6 @@ private:
     int m_callAfterPolls = 0;
     int m_callPollsLeft = 0;
     int m_polls = 0;
+    int m_servingPollsLeft = 0; // 0: moving toward the strongest neighbour
     TRynSimTruth m_truth;
 };

@@ -38,6 +38,17 @@ constexpr std::uint32_t kDefaultColors[] = {
 };
 constexpr int kLineTypeCount = int(std::size(kDefaultColors));
 
+// A line longer than the screen takes is cut, with the count of what is left out.
+QString CutForScreen(const QString &text)
+{
+    if (text.size() <= kTerminalMaxShownLineLength)
+        return text;
+    qsizetype cut = kTerminalMaxShownLineLength;
+    if (text.at(cut - 1).isHighSurrogate())
+        --cut;
+    return text.left(cut) + QStringLiteral(" ... (%1 more characters)").arg(text.size() - cut);
+}
+
 } // namespace
 
 VRynTerminal::VRynTerminal(QWidget *parent)
@@ -80,13 +91,22 @@ VRynTerminal::VRynTerminal(QWidget *parent)
     m_logAction->setCheckable(true);
     connect(m_logAction, &QAction::triggered, this, &VRynTerminal::SetLogging);
 
+    m_pauseAction = new QAction(QStringLiteral("Pause"), this);
+    m_pauseAction->setObjectName(QStringLiteral("pauseAction"));
+    m_pauseAction->setCheckable(true);
+    m_pauseAction->setToolTip(QStringLiteral("Freeze the view; lines are still collected and logged"));
+    connect(m_pauseAction, &QAction::triggered, this, &VRynTerminal::SetPaused);
+
     auto *clearButton = new QToolButton(this);
     clearButton->setDefaultAction(m_clearAction);
+    auto *pauseButton = new QToolButton(this);
+    pauseButton->setDefaultAction(m_pauseAction);
     m_logButton = new QToolButton(this);
     m_logButton->setDefaultAction(m_logAction);
 
     auto *commandRow = new QHBoxLayout;
     commandRow->addWidget(m_command, 1);
+    commandRow->addWidget(pauseButton);
     commandRow->addWidget(clearButton);
     commandRow->addWidget(m_logButton);
 
@@ -124,35 +144,47 @@ void VRynTerminal::addSafeLine(const QString &safeText, int lineType)
         // Reported once: logging goes off instead of failing on every line.
         logError = m_logger.errorText() + QStringLiteral("; logging stopped");
         m_logger.close();
+    }
+
+    queueLine(safeText, lineType, now);
+    if (!logError.isEmpty()) {
+        queueLine(VRynSafeText(logError), VRynTerminal_ltError, now);
         updateLogAction();
     }
 
-    const auto queue = [&](const QString &text, int type) {
-        QString shown = text;
-        if (shown.size() > kTerminalMaxShownLineLength) {
-            qsizetype cut = kTerminalMaxShownLineLength;
-            if (shown.at(cut - 1).isHighSurrogate())
-                --cut;
-            shown = shown.left(cut) + QStringLiteral(" ... (%1 more characters)").arg(text.size() - cut);
-        }
-        if (m_showOptions.testFlag(vrtsoShowTimes))
-            shown = now.time().toString(QStringLiteral("hh:mm:ss.zzz")) + QStringLiteral("  ") + shown;
-        m_pending.emplace_back(std::move(shown), type);
-        while (m_pending.size() > std::size_t(m_maxLines))
-            m_pending.pop_front();
-    };
-    queue(safeText, lineType);
-    if (!logError.isEmpty())
-        queue(VRynSafeText(logError), VRynTerminal_ltError);
-
-    if (!m_flushTimer->isActive())
+    if (!m_paused && !m_flushTimer->isActive())
         m_flushTimer->start();
+}
+
+QString VRynTerminal::screenLine(const QString &text, const QDateTime &time) const
+{
+    if (!m_showOptions.testFlag(vrtsoShowTimes))
+        return text;
+    return time.time().toString(QStringLiteral("hh:mm:ss.zzz")) + QStringLiteral("  ") + text;
+}
+
+void VRynTerminal::queueLine(const QString &text, int lineType, const QDateTime &time)
+{
+    const QString shown = CutForScreen(text);
+    m_pending.emplace_back(screenLine(shown, time), lineType);
+    dropOverflow();
+    if (lineType == VRynTerminal_ltError || lineType == VRynTerminal_ltWarning)
+        emit ProblemLineAdded(shown, lineType);
+}
+
+void VRynTerminal::dropOverflow()
+{
+    while (m_pending.size() > std::size_t(m_maxLines)) {
+        m_pending.pop_front();
+        if (m_paused)
+            ++m_skippedWhilePaused;
+    }
 }
 
 void VRynTerminal::Flush()
 {
     m_flushTimer->stop();
-    if (m_pending.empty())
+    if (m_paused || m_pending.empty())
         return;
 
     QScrollBar *bar = m_view->verticalScrollBar();
@@ -192,9 +224,31 @@ void VRynTerminal::Flush()
 void VRynTerminal::Clear()
 {
     m_pending.clear();
+    m_skippedWhilePaused = 0;
     m_flushTimer->stop();
     m_view->clear();
     m_hasLines = false;
+}
+
+void VRynTerminal::SetPaused(bool on)
+{
+    m_pauseAction->setChecked(on);
+    if (on == m_paused)
+        return;
+    m_paused = on;
+    if (on)
+        return;
+    if (m_skippedWhilePaused > 0) {
+        // The note goes first and keeps its place within MaxLines.
+        while (!m_pending.empty() && m_pending.size() >= std::size_t(m_maxLines)) {
+            m_pending.pop_front();
+            ++m_skippedWhilePaused;
+        }
+        const QString note = QStringLiteral("%1 lines received during the pause are not shown").arg(m_skippedWhilePaused);
+        m_pending.emplace_front(screenLine(note, QDateTime::currentDateTime()), VRynTerminal_ltInfo);
+        m_skippedWhilePaused = 0;
+    }
+    Flush();
 }
 
 QString VRynTerminal::Caption() const
@@ -211,8 +265,7 @@ void VRynTerminal::SetMaxLines(int lines)
 {
     m_maxLines = std::max(1, lines);
     m_view->setMaximumBlockCount(m_maxLines);
-    while (m_pending.size() > std::size_t(m_maxLines))
-        m_pending.pop_front();
+    dropOverflow();
 }
 
 std::uint32_t VRynTerminal::LineColor(int lineType) const
@@ -274,8 +327,13 @@ void VRynTerminal::SetLogging(bool on)
 
 void VRynTerminal::updateLogAction()
 {
-    m_logAction->setChecked(IsLogging());
+    const bool on = IsLogging();
+    m_logAction->setChecked(on);
     m_logAction->setToolTip(QStringLiteral("Write every line to %1").arg(QDir::toNativeSeparators(m_logFile)));
+    if (on == m_loggingShown)
+        return;
+    m_loggingShown = on;
+    emit LoggingChanged(on);
 }
 
 void VRynTerminal::sendCommand()
@@ -349,6 +407,7 @@ void VRynTerminal::showContextMenu(const QPoint &position)
 {
     QMenu *menu = m_view->createStandardContextMenu();
     menu->addSeparator();
+    menu->addAction(m_pauseAction);
     menu->addAction(m_clearAction);
     menu->addAction(m_logAction);
     menu->exec(m_view->viewport()->mapToGlobal(position));

@@ -9,6 +9,10 @@
 // kTerminalMaxShownLineLength characters: days of polling stay in bounded
 // memory. When logging is on, VRynLogger writes every line to the log file at
 // once, in full, before it reaches the screen.
+//
+// Pause freezes the screen so a fast stream can be read: lines are still
+// collected (the newest MaxLines of them) and logged, and the screen catches
+// up when the pause ends.
 
 #include "VRynLogger.h"
 #include "VRynTerminalLineType.h"
@@ -27,6 +31,7 @@
 #include <vector>
 
 class QAction;
+class QDateTime;
 class QLineEdit;
 class QPlainTextEdit;
 class QTimer;
@@ -110,12 +115,29 @@ public:
     std::uint32_t LoggerOpenFlags() const { return m_loggerOpenFlags; }
     void SetLoggerOpenFlags(std::uint32_t flags) { m_loggerOpenFlags = flags; }
     bool IsLogging() const { return m_logger.isOpen(); }
+    // LoggingChanged follows, whatever switched it (this call, the "Log to
+    // file" button, a write that failed).
     void SetLogging(bool on);
     // <generic data folder>/Palvex/terminal.log, e.g. ~/.local/share/Palvex/terminal.log.
     static QString DefaultLogFile();
 
+    // The "Pause" button: while paused, Flush leaves the screen as it is.
+    bool IsPaused() const { return m_paused; }
+    void SetPaused(bool on);
+    // Lines collected while paused that will not reach the screen: more than
+    // MaxLines arrived and the oldest went (a log that is on has them all).
+    // When the pause ends, a line says how many.
+    std::size_t SkippedWhilePaused() const { return m_skippedWhilePaused; }
+
     // The typed commands, oldest first; at most kTerminalMaxHistory.
     QStringList History() const { return m_history; }
+
+signals:
+    // Logging went on or off.
+    void LoggingChanged(bool on);
+    // An error or warning line was added (VRynTerminal_ltError or
+    // VRynTerminal_ltWarning), as shown, without the time.
+    void ProblemLineAdded(const QString &text, int lineType);
 
 protected:
     void closeEvent(QCloseEvent *event) override;
@@ -127,17 +149,24 @@ private:
     void recallHistory(int step);
     void showContextMenu(const QPoint &position);
     void updateLogAction();
+    void queueLine(const QString &text, int lineType, const QDateTime &time);
+    QString screenLine(const QString &text, const QDateTime &time) const; // with the time when shown
+    void dropOverflow();
 
     QPlainTextEdit *m_view = nullptr;
     QLineEdit *m_command = nullptr;
     QToolButton *m_logButton = nullptr;
     QAction *m_clearAction = nullptr;
     QAction *m_logAction = nullptr;
+    QAction *m_pauseAction = nullptr;
     QTimer *m_flushTimer = nullptr;
 
     // Lines not yet on screen (shown text, line type); never more than m_maxLines.
     std::deque<std::pair<QString, int>> m_pending;
     bool m_hasLines = false; // the document's first block holds a line
+    bool m_paused = false;
+    std::size_t m_skippedWhilePaused = 0;
+    bool m_loggingShown = false; // the state LoggingChanged last reported
 
     TermSendDataProc m_onTermSendData;
     VRynTerminalCloseAction m_closeAction = trmcaHide;

@@ -133,6 +133,7 @@ TfrmMain::TfrmMain(QWidget *parent)
 
     BuildComponents();
     BuildMenu();
+    ConnectTerminal();
     resize(555, 437);
 
     m_session = std::make_unique<ModemSession>(*distTop, *VRSComm321, *this);
@@ -403,10 +404,35 @@ void TfrmMain::RunGuarded(const char *what, const std::function<void()> &f)
     try {
         f();
     } catch (const std::exception &e) {
-        termMain->AddLine(std::string("error in ") + what + ": " + e.what(), VRynTerminal_ltExtra);
+        termMain->AddLine(std::string("error in ") + what + ": " + e.what(), VRynTerminal_ltError);
     } catch (...) {
-        termMain->AddLine(std::string("error in ") + what, VRynTerminal_ltExtra);
+        termMain->AddLine(std::string("error in ") + what, VRynTerminal_ltError);
     }
+}
+
+// The terminal's logging and its error and warning lines, shown in the menu
+// and the status bar.
+void TfrmMain::ConnectTerminal()
+{
+    connect(termMain, &VRynTerminal::LoggingChanged, this, &TfrmMain::ShowTerminalLogging);
+    connect(termMain, &VRynTerminal::ProblemLineAdded, this, [this](const QString &text) { ShowNotice(text); });
+}
+
+void TfrmMain::ShowNotice(const QString &text)
+{
+    const auto now = std::chrono::steady_clock::now();
+    if (text == m_lastNotice && now - m_lastNoticeTime < kNoticeRepeatGap)
+        return;
+    m_lastNotice = text;
+    m_lastNoticeTime = now;
+    StatusBar1->showMessage(text, int(kNoticeTime.count()));
+}
+
+void TfrmMain::ShowTerminalLogging(bool on)
+{
+    Logterminaltofile1->setChecked(on);
+    Logterminaltofile1->setStatusTip(QStringLiteral("Write the terminal lines to ") +
+                                     QDir::toNativeSeparators(termMain->LogFile()));
 }
 
 // ---- start-up ------------------------------------------------------------
@@ -440,7 +466,7 @@ void TfrmMain::FormShow()
         try {
             VRSComm321->SetConfigAsString(portSettings.toStdString());
         } catch (const std::exception &e) {
-            termMain->AddLine(std::string("stored port settings ignored: ") + e.what(), VRynTerminal_ltExtra);
+            termMain->AddLine(std::string("stored port settings ignored: ") + e.what(), VRynTerminal_ltWarning);
         }
     }
 
@@ -528,17 +554,27 @@ void TfrmMain::LoadOperators()
 {
     const QString path = OperatorTablePath(VRynAppInfo1->AppName());
     const OperatorTableResult table = LoadOperatorTable(path);
+    NoteTableEncoding(path, table);
     ClearOperatorItems();
     m_operators = table.entries;
     for (const QString &text : OperatorItemTexts(m_operators))
         AddOperatorItem(text, true);
     if (!table.ok) {
         // Automatic selection still works; the reason stands in the group.
-        termMain->AddLine(QStringLiteral("Operator table: ") + table.error, VRynTerminal_ltExtra);
+        termMain->AddLine(QStringLiteral("Operator table: ") + table.error, VRynTerminal_ltError);
         AddOperatorItem(QStringLiteral("(no operator table: ") + table.error + QLatin1Char(')'), false);
         m_operatorButtons.back()->setToolTip(table.error);
     }
     rgpOperators->setEnabled(true);
+}
+
+// A table from an older installation: said once, new files are UTF-8.
+void TfrmMain::NoteTableEncoding(const QString &path, const OperatorTableResult &table)
+{
+    if (!table.readAsWindows1250 || m_windows1250Noted == path)
+        return;
+    m_windows1250Noted = path;
+    termMain->AddLine(Windows1250Note(path), VRynTerminal_ltWarning);
 }
 
 void TfrmMain::rgpOperatorsClick(int index)
@@ -588,6 +624,8 @@ std::string TfrmMain::PortText() const
 
 void TfrmMain::TerminalLine(const std::string &line, int lineType)
 {
+    if (lineType == VRynTerminal_ltExtra)
+        m_lastMachineLine = line;
     termMain->AddLine(line, lineType);
 }
 
@@ -628,6 +666,8 @@ void TfrmMain::OperatorSwitchDone()
 void TfrmMain::OperatorRequestRefused()
 {
     rgpOperators->setEnabled(true);
+    // The session has just written why.
+    ShowNotice(QText(m_lastMachineLine));
 }
 
 void TfrmMain::CycleCompleted(const TNetState &record)
@@ -637,7 +677,7 @@ void TfrmMain::CycleCompleted(const TNetState &record)
             CycleRecordFromSession(*m_session, PortText(), QDateTime::currentDateTimeUtc());
         if (!m_recordLog.Append(record)) {
             // One report, then the log stops: a full disk must not flood the terminal.
-            termMain->AddLine(QStringLiteral("Record log stopped: ") + m_recordLog.ErrorText(), VRynTerminal_ltExtra);
+            termMain->AddLine(QStringLiteral("Record log stopped: ") + m_recordLog.ErrorText(), VRynTerminal_ltError);
             StopRecordLog();
         }
     }
@@ -654,7 +694,7 @@ bool TfrmMain::StartRecordLog(const QString &path)
         termMain->AddLine(QStringLiteral("Record log: writing every poll cycle to ") + QDir::toNativeSeparators(path),
                           VRynTerminal_ltExtra);
     else
-        termMain->AddLine(QStringLiteral("Record log: ") + m_recordLog.ErrorText(), VRynTerminal_ltExtra);
+        termMain->AddLine(QStringLiteral("Record log: ") + m_recordLog.ErrorText(), VRynTerminal_ltError);
     Recordlog1->setChecked(ok);
     Recordlog1->setStatusTip(ok ? QStringLiteral("Recording to ") + QDir::toNativeSeparators(path)
                                 : QStringLiteral("Append every poll cycle's values to a file (JSON lines or CSV)"));
@@ -706,7 +746,7 @@ void TfrmMain::cmbPortChange()
         return;
     m_appliedPort = port;
     if (!VRynAppInfo1->WriteString(kConnectionSection, kPortKey, port))
-        termMain->AddLine(QStringLiteral("The port could not be stored in the settings."), VRynTerminal_ltExtra);
+        termMain->AddLine(QStringLiteral("The port could not be stored in the settings."), VRynTerminal_ltWarning);
     m_session->SetState(ModemSession::State::Init);
 }
 
@@ -751,16 +791,12 @@ void TfrmMain::Debugterminal1Click()
 
 void TfrmMain::Logterminaltofile1Click()
 {
-    // The terminal itself says where it writes, or why it cannot.
+    // The terminal itself says where it writes, where it stopped, or why it
+    // cannot; the item follows through ShowTerminalLogging.
     termMain->SetLogging(!termMain->IsLogging());
-    Logterminaltofile1->setChecked(termMain->IsLogging());
-    Logterminaltofile1->setStatusTip(QStringLiteral("Write the terminal lines to ") +
-                                     QDir::toNativeSeparators(termMain->LogFile()));
+    ShowTerminalLogging(termMain->IsLogging()); // a refused open unchecks it too
     if (termMain->IsLogging())
         btnShowTermClick();
-    else
-        termMain->AddLine(QStringLiteral("Terminal log closed: ") + QDir::toNativeSeparators(termMain->LogFile()),
-                          VRynTerminal_ltExtra);
 }
 
 QStringList TfrmMain::HelpPageCandidates()

@@ -169,6 +169,14 @@ public:
     // Reads mccmnc.ini (writing the default when missing) into the radio group.
     void LoadOperators();
 
+    // A warning or error for the status bar: shown for kNoticeTime, then the
+    // panels are back. The terminal's error and warning lines come here. The
+    // same text again within kNoticeRepeatGap is not shown again, so a
+    // failure that repeats does not keep the panels covered.
+    static constexpr std::chrono::milliseconds kNoticeTime{5000};
+    static constexpr std::chrono::milliseconds kNoticeRepeatGap{60000};
+    void ShowNotice(const QString &text);
+
 protected:
     void showEvent(QShowEvent *event) override;
 
@@ -188,6 +196,11 @@ private:
     void ClearOperatorItems();
     void AddOperatorItem(const QString &text, bool enabled);
     void RunGuarded(const char *what, const std::function<void()> &f);
+    void ConnectTerminal();
+    // Settings -> "Log terminal to file" follows the terminal's logging,
+    // whichever control switched it.
+    void ShowTerminalLogging(bool on);
+    void NoteTableEncoding(const QString &path, const OperatorTableResult &table);
 
     std::unique_ptr<ModemSession> m_session;
     TfrmAbout *m_about = nullptr;
@@ -202,6 +215,10 @@ private:
     // The port the session opens: set at start, then by a pick or Enter.
     QString m_appliedPort;
     bool m_shown = false;
+    std::string m_lastMachineLine; // the session's last text, for a refusal's notice
+    QString m_windows1250Noted;    // the table already said to be Windows-1250
+    QString m_lastNotice;
+    std::chrono::steady_clock::time_point m_lastNoticeTime;
     std::function<void(const TNetState &)> m_onCycleCompleted;
     RecordLog m_recordLog;
 };

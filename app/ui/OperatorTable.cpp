@@ -5,6 +5,8 @@
 #include <QFileInfo>
 #include <QSaveFile>
 #include <QStandardPaths>
+#include <QStringDecoder>
+#include <QStringTokenizer>
 #include <QTextStream>
 
 QString OperatorTablePath(const QString &appName)
@@ -50,6 +52,7 @@ OperatorTableResult WriteDefaultOperatorTable(const QString &path)
         return result;
     }
     QTextStream out(&file);
+    out.setEncoding(QStringConverter::Utf8);
     for (const QString &line : DefaultOperatorTableLines())
         out << line << '\n';
     out.flush();
@@ -61,19 +64,50 @@ OperatorTableResult WriteDefaultOperatorTable(const QString &path)
     return result;
 }
 
-std::optional<QStringList> ReadIniSectionLines(const QString &path, const QString &section, QString *error)
+std::optional<OperatorTableText> DecodeOperatorTableBytes(const QByteArray &bytes)
+{
+    // Stateless: a sequence cut off at the end of the file counts as invalid.
+    QStringDecoder utf8(QStringConverter::Utf8, QStringConverter::Flag::Stateless);
+    QString text = utf8.decode(bytes);
+    if (!utf8.hasError())
+        return OperatorTableText{std::move(text), false};
+    QStringDecoder windows1250("windows-1250", QStringConverter::Flag::Stateless);
+    if (!windows1250.isValid())
+        return std::nullopt;
+    return OperatorTableText{windows1250.decode(bytes), true};
+}
+
+QString Windows1250Note(const QString &path)
+{
+    return QStringLiteral("Operator table %1 is not UTF-8; read as Windows-1250").arg(QDir::toNativeSeparators(path));
+}
+
+std::optional<QStringList> ReadIniSectionLines(const QString &path, const QString &section, QString *error,
+                                               bool *windows1250)
 {
     QFile file(path);
-    if (!file.open(QIODevice::ReadOnly | QIODevice::Text)) {
+    const auto fail = [&](const QString &reason) -> std::optional<QStringList> {
         if (error)
-            *error = QStringLiteral("cannot read %1: %2").arg(QDir::toNativeSeparators(path), file.errorString());
+            *error = QStringLiteral("cannot read %1: %2").arg(QDir::toNativeSeparators(path), reason);
         return std::nullopt;
-    }
-    QTextStream in(&file); // UTF-8, a byte order mark is skipped
+    };
+    if (!file.open(QIODevice::ReadOnly)) // line ends are split below
+        return fail(file.errorString());
+    const QByteArray bytes = file.readAll();
+    if (file.error() != QFileDevice::NoError)
+        return fail(file.errorString());
+    const std::optional<OperatorTableText> decoded = DecodeOperatorTableBytes(bytes);
+    if (!decoded)
+        return fail(QStringLiteral("it is not UTF-8 and this Qt cannot decode Windows-1250"));
+    if (windows1250)
+        *windows1250 = decoded->windows1250;
+
+    // A line ends at LF, CR LF or a lone CR; the empty lines that makes are skipped.
+    const QString text = QString(decoded->text).replace(QLatin1Char('\r'), QLatin1Char('\n'));
     QStringList lines;
     bool inSection = false;
-    while (!in.atEnd()) {
-        const QString line = in.readLine().trimmed();
+    for (QStringView raw : QStringTokenizer(text, QLatin1Char('\n'))) {
+        const QString line = raw.trimmed().toString();
         if (line.isEmpty() || line.startsWith(QLatin1Char(';')))
             continue;
         if (line.startsWith(QLatin1Char('[')) && line.endsWith(QLatin1Char(']'))) {
@@ -82,11 +116,6 @@ std::optional<QStringList> ReadIniSectionLines(const QString &path, const QStrin
         }
         if (inSection)
             lines << line;
-    }
-    if (in.status() != QTextStream::Ok || file.error() != QFileDevice::NoError) {
-        if (error)
-            *error = QStringLiteral("cannot read %1: %2").arg(QDir::toNativeSeparators(path), file.errorString());
-        return std::nullopt;
     }
     return lines;
 }
@@ -113,7 +142,8 @@ OperatorTableResult LoadOperatorTable(const QString &path)
         if (!result.ok)
             return result;
     }
-    const std::optional<QStringList> lines = ReadIniSectionLines(path, QStringLiteral("General"), &result.error);
+    const std::optional<QStringList> lines =
+        ReadIniSectionLines(path, QStringLiteral("General"), &result.error, &result.readAsWindows1250);
     if (!lines) {
         result.ok = false;
         return result;

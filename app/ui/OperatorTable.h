@@ -4,7 +4,9 @@
 // the radio items built from them.
 //
 // The section is read with a small line reader rather than QSettings, which
-// sorts keys: the order of the lines is the order of the items.
+// sorts keys: the order of the lines is the order of the items. A file that
+// is not valid UTF-8 is read as Windows-1250, the code page tables from older
+// installations were written in (Czech operator names); new files are UTF-8.
 
 #include <QString>
 #include <QStringList>
@@ -22,7 +24,20 @@ struct OperatorTableResult {
     bool ok = false;
     QString error;
     std::vector<OperatorEntry> entries;
+    bool readAsWindows1250 = false; // the file was not valid UTF-8
 };
+
+// The text of a table file's bytes: UTF-8 (a byte order mark skipped), or
+// Windows-1250 when the bytes are not valid UTF-8. nullopt when this Qt
+// cannot decode Windows-1250.
+struct OperatorTableText {
+    QString text;
+    bool windows1250 = false;
+};
+std::optional<OperatorTableText> DecodeOperatorTableBytes(const QByteArray &bytes);
+
+// What the terminal says once about a table read as Windows-1250.
+QString Windows1250Note(const QString &path);
 
 // <generic data folder>/<appName>/mccmnc.ini, the local application data
 // folder on Windows.
@@ -31,8 +46,8 @@ QString OperatorTablePath(const QString &appName);
 // The five default lines, first the comment, then "[General]" and three operators.
 const QStringList &DefaultOperatorTableLines();
 
-// Creates the folder with all missing parents and writes the default lines
-// with the system's line ends, replacing any file there.
+// Creates the folder with all missing parents and writes the default lines,
+// UTF-8 with the system's line ends, replacing any file there.
 OperatorTableResult WriteDefaultOperatorTable(const QString &path);
 
 // Writes the default file when none exists, then reads the table.
@@ -41,7 +56,9 @@ OperatorTableResult LoadOperatorTable(const QString &path);
 // The lines of section (compared without regard to case) in file order,
 // trimmed, without blank and comment (";") lines. Every section of that name
 // counts, in order. nullopt with error set when the file cannot be read.
-std::optional<QStringList> ReadIniSectionLines(const QString &path, const QString &section, QString *error = nullptr);
+// windows1250, when given, tells whether the file was read as Windows-1250.
+std::optional<QStringList> ReadIniSectionLines(const QString &path, const QString &section, QString *error = nullptr,
+                                               bool *windows1250 = nullptr);
 
 // code=name pairs of lines: the text before the first "=" is the code, the
 // text after it the name; lines without "=" are left out.

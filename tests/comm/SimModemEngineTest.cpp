@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <functional>
 
@@ -385,7 +386,8 @@ TEST(SimModemEngine, SignalWandersWithinRangeAndServingCellChangesNowAndThen)
     const int firstChannel = engine.Truth().cells[0].channel;
     int minRssi = 99, maxRssi = -1, changes = 0, previousDbm = engine.Truth().cells[0].dbm;
     int previousChannel = firstChannel;
-    for (int i = 0; i < 400; ++i) {
+    // Long enough for the serving cell's longest stretch to end.
+    for (int i = 0; i < 2 * TRynSimModemEngine::kServingDwellMaxPolls; ++i) {
         engine.Feed(kPollCommand);
         const TRynSimTruth &t = engine.Truth();
         ASSERT_GE(t.rssi, 0);
@@ -404,6 +406,50 @@ TEST(SimModemEngine, SignalWandersWithinRangeAndServingCellChangesNowAndThen)
     EXPECT_GT(maxRssi - minRssi, 2) << "the signal moves";
     EXPECT_GT(changes, 0) << "the serving cell changes now and then";
     EXPECT_LT(changes, 100) << "but not on most polls";
+}
+
+// The BGS5 as its ^SMONP answer shows it over hours of polling: the serving
+// cell is kept for minutes, a neighbour takes over only once it is clearly
+// stronger, and the neighbours are listed strongest first.
+TEST(SimModemEngine, Bgs5KeepsItsServingCellForMinutesAndListsNeighboursByStrength)
+{
+    for (const std::uint32_t seed : {3U, 9U, 2024U}) {
+        SCOPED_TRACE("seed " + std::to_string(seed));
+        TRynSimModemEngine engine = QuietEngine("BGS5", seed);
+        constexpr int kPolls = 20000;
+        int changes = 0, sinceChange = 0, shortest = kPolls;
+        int previousChannel = -1, previousDbm = 0;
+        for (int poll = 0; poll < kPolls; ++poll) {
+            engine.Feed(kPollCommand);
+            const std::vector<std::string> lines = Lines(engine.Feed("AT^SMONP\r"));
+            ASSERT_GE(lines.size(), 3U) << "header, serving cell, OK";
+            std::vector<std::vector<std::string>> cells;
+            for (std::size_t i = 1; i + 1 < lines.size(); ++i)
+                cells.push_back(Split(lines[i], ','));
+            for (std::size_t i = 2; i < cells.size(); ++i)
+                ASSERT_GE(std::stoi(cells[i - 1][2]), std::stoi(cells[i][2])) << "poll " << poll << ": " << lines[i + 1];
+            const int channel = std::stoi(cells[0][0]);
+            const int dbm = std::stoi(cells[0][2]);
+            if (previousChannel >= 0 && channel != previousChannel) {
+                ++changes;
+                if (changes > 1)
+                    shortest = std::min(shortest, sinceChange);
+                sinceChange = 0;
+                const auto old = std::find_if(cells.begin() + 1, cells.end(), [&](const auto &c) {
+                    return std::stoi(c[0]) == previousChannel;
+                });
+                ASSERT_NE(old, cells.end()) << "the old serving cell stays a neighbour";
+                EXPECT_GE(dbm, std::stoi((*old)[2]) + TRynSimModemEngine::kReselectHysteresisDb) << "poll " << poll;
+            } else if (previousChannel >= 0) {
+                ASSERT_LE(std::abs(dbm - previousDbm), 2) << "fades, does not jump";
+            }
+            ++sinceChange;
+            previousChannel = channel;
+            previousDbm = dbm;
+        }
+        EXPECT_GE(changes, 3) << "the serving cell does change, every few minutes";
+        EXPECT_GE(shortest, TRynSimModemEngine::kServingDwellMinPolls) << "never after seconds";
+    }
 }
 
 // ---------------------------------------------------------------- LTE models

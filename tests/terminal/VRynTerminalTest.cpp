@@ -352,6 +352,53 @@ private slots:
         QCOMPARE(view->textCursor().selectedText(), QString("line 120"));
     }
 
+    void pauseFreezesTheViewAndCatchesUp_data()
+    {
+        QTest::addColumn<int>("count");
+        QTest::addColumn<QStringList>("shown");
+        QTest::newRow("a few lines") << 3 << QStringList{"before", "line 0", "line 1", "line 2"};
+        // More than MaxLines (10): the newest are kept, a note stands for the rest.
+        QStringList newest{"16 lines received during the pause are not shown"};
+        for (int i = 16; i < 25; ++i)
+            newest << QString("line %1").arg(i);
+        QTest::newRow("more than the screen keeps") << 25 << newest;
+    }
+
+    void pauseFreezesTheViewAndCatchesUp()
+    {
+        QFETCH(int, count);
+        QFETCH(QStringList, shown);
+        QTemporaryDir dir;
+        const QString path = dir.filePath("paused.log");
+        term->SetShowOptions({});
+        term->SetMaxLines(10);
+        term->SetLogFile(path);
+        term->SetLogging(true);
+        term->Clear(); // the screen starts without the "Logging to" line
+        term->AddLine(QString("before"), VRynTerminal_ltExtra);
+        term->Flush();
+
+        QAction *pause = term->findChild<QAction *>("pauseAction");
+        QVERIFY(pause);
+        pause->trigger();
+        QVERIFY(term->IsPaused());
+        for (int i = 0; i < count; ++i)
+            term->AddLine(QString("line %1").arg(i), VRynTerminal_ltExtra);
+        term->Flush();
+        QTest::qWait(3 * int(kTerminalFlushInterval.count()));
+        QCOMPARE(shownLines(view), QStringList{"before"});
+        QCOMPARE(FileTextLines(path).size(), 2 + count); // "Logging to", "before", the lines
+        QVERIFY(FileTextLines(path).constLast().endsWith(QString("line %1").arg(count - 1)));
+        QCOMPARE(term->SkippedWhilePaused(), std::size_t(std::max(0, count - 10)));
+
+        pause->trigger();
+        QVERIFY(!term->IsPaused());
+        QCOMPARE(shownLines(view), shown);
+        term->AddLine(QString("after"), VRynTerminal_ltExtra);
+        term->Flush();
+        QCOMPARE(shownLines(view).constLast(), QString("after"));
+    }
+
     void loggingWritesEveryLineAtOnce()
     {
         QTemporaryDir dir;

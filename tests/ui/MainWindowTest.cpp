@@ -3,6 +3,7 @@
 // folder before QApplication exists, so no test touches the user's settings
 // or operator table.
 #include "MainWindow.h"
+#include "WindowTestHome.h"
 
 #include "AboutBox.h"
 
@@ -748,24 +749,7 @@ void MainWindowTest::recordLogThatCannotBeOpenedIsReported()
 int main(int argc, char **argv)
 {
     // Everything the window stores goes below a temporary home.
-    QTemporaryDir home;
-    if (!home.isValid()) {
-        std::fprintf(stderr, "no temporary folder\n");
-        return 1;
-    }
-    g_home = &home;
-    qputenv("HOME", home.path().toLocal8Bit());
-    qputenv("XDG_DATA_HOME", (home.path() + "/data").toLocal8Bit());
-    qputenv("XDG_CONFIG_HOME", (home.path() + "/config").toLocal8Bit());
-    qputenv("XDG_RUNTIME_DIR", (home.path() + "/run").toLocal8Bit());
-    QDir().mkpath(home.path() + "/run");
-    QFile::setPermissions(home.path() + "/run", QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
-    QStandardPaths::setTestModeEnabled(true);
-    QApplication app(argc, argv);
-    QApplication::setOrganizationName(QStringLiteral("RYN s.r.o."));
-    QApplication::setApplicationName(QStringLiteral("Palvex"));
-    MainWindowTest test;
-    return QTest::qExec(&test, argc, argv);
+    return RunWindowTest<MainWindowTest>(argc, argv, &g_home);
 }
 
 #include "MainWindowTest.moc"

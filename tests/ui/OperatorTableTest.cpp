@@ -84,9 +84,49 @@ INSTANTIATE_TEST_SUITE_P(
         SectionCase{"SectionNameAnyCase", "[general]\n23001=X\n", {"23001"}},
         SectionCase{"LinesWithoutEqualsAndCommentsLeftOut", "[General]\n;23009=Old\nnonsense\n\n23002=O2\n", {"23002"}},
         SectionCase{"WindowsLineEndsAndBom", "\xEF\xBB\xBF[General]\r\n23001=T\r\n23003=V\r\n", {"23001", "23003"}},
+        SectionCase{"OldMacLineEnds", "[General]\r23001=T\r23003=V\r", {"23001", "23003"}},
         SectionCase{"BlanksAroundCodeAndName", "[General]\n  23001 = Net  \n", {"23001"}},
         SectionCase{"TwoGeneralSectionsBothCount", "[General]\n1=a\n[X]\n2=b\n[General]\n3=c\n", {"1", "3"}}),
     [](const ::testing::TestParamInfo<SectionCase> &info) { return std::string(info.param.name); });
+
+// A table is UTF-8, or else Windows-1250 as older installations wrote it;
+// the names come out the same either way.
+const QString kCzechName = QStringLiteral(u"\u0160\u0165astn\u00FD \u010Cesk\u00FD");
+
+struct EncodingCase {
+    const char *name;
+    QByteArray content;
+    QStringList names;
+    bool windows1250;
+};
+
+class TableEncoding : public OperatorTableFile, public ::testing::WithParamInterface<EncodingCase> {};
+
+TEST_P(TableEncoding, NamesAndTheEncodingRead)
+{
+    WriteFile(path(), GetParam().content);
+    const OperatorTableResult result = LoadOperatorTable(path());
+    ASSERT_TRUE(result.ok) << result.error.toStdString();
+    QStringList names;
+    for (const auto &e : result.entries)
+        names << e.name;
+    EXPECT_EQ(names, GetParam().names);
+    EXPECT_EQ(result.readAsWindows1250, GetParam().windows1250);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    OperatorTable, TableEncoding,
+    ::testing::Values(
+        EncodingCase{"Ascii", "[General]\n23001=T-Mobile\n", {"T-Mobile"}, false},
+        EncodingCase{"Utf8Czech", "[General]\n23099=\xC5\xA0\xC5\xA5" "astn\xC3\xBD \xC4\x8C" "esk\xC3\xBD\n",
+                     {kCzechName}, false},
+        EncodingCase{"Windows1250Czech", "[General]\n23099=\x8A\x9D" "astn\xFD \xC8" "esk\xFD\n23001=O2\n",
+                     {kCzechName, "O2"}, true},
+        // 0xE8 is "c with caron" in Windows-1250, not "e grave" as in Latin-1.
+        EncodingCase{"Windows1250NotLatin1", "[General]\n23002=\xE8\n", {QStringLiteral(u"\u010D")}, true},
+        // A UTF-8 sequence cut off at the end of the file is not UTF-8.
+        EncodingCase{"CutUtf8AtTheEnd", "[General]\n23003=a\xC5", {QStringLiteral(u"a\u0139")}, true}),
+    [](const ::testing::TestParamInfo<EncodingCase> &info) { return std::string(info.param.name); });
 
 TEST(OperatorItems, NameWithParenthesesKeepsItsCode)
 {
