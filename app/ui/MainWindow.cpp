@@ -598,20 +598,35 @@ void TfrmMain::LoadOperators()
     ClearOperatorItems();
     m_operators = table.entries;
     // The items are built in a list that is not shown yet and laid out once
-    // when it replaces the old one (which goes with its buttons).
+    // when it replaces the old one (which goes with its buttons). They sit
+    // in blocks: a widget that moves looks at each of its siblings, so a
+    // layout pass over one flat list of n items would cost n squared.
+    constexpr std::size_t kBlockItems = 64;
     auto *list = new QWidget;
     list->setObjectName(QStringLiteral("rgpOperatorsList"));
     auto *layout = new QVBoxLayout(list);
     layout->setContentsMargins(0, 0, 0, 0);
     layout->setSpacing(1);
+    QWidget *block = nullptr;
+    QVBoxLayout *blockLayout = nullptr;
+    const auto add = [&](const QString &text, bool enabled) {
+        if (m_operatorButtons.size() % kBlockItems == 0) {
+            block = new QWidget(list);
+            blockLayout = new QVBoxLayout(block);
+            blockLayout->setContentsMargins(0, 0, 0, 0);
+            blockLayout->setSpacing(1);
+            layout->addWidget(block);
+        }
+        AddOperatorItem(block, blockLayout, text, enabled);
+    };
     const QStringList texts = OperatorItemTexts(m_operators);
     m_operatorButtons.reserve(std::size_t(texts.size()) + 1);
     for (const QString &text : texts)
-        AddOperatorItem(list, layout, text, true);
+        add(text, true);
     if (!table.ok) {
         // Automatic selection still works; the reason stands in the group.
         termMain->AddLine(QStringLiteral("Operator table: ") + table.error, VRynTerminal_ltExtra);
-        AddOperatorItem(list, layout, QStringLiteral("(no operator table: ") + table.error + QLatin1Char(')'), false);
+        add(QStringLiteral("(no operator table: ") + table.error + QLatin1Char(')'), false);
         m_operatorButtons.back()->setToolTip(table.error);
     }
     layout->addStretch(1);
