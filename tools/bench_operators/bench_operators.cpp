@@ -6,6 +6,7 @@
 
 #include "MainWindow.h"
 #include "OperatorTable.h"
+#include "TemporaryHome.h"
 
 #include <QApplication>
 #include <QDir>
@@ -16,8 +17,6 @@
 #include <QRadioButton>
 #include <QScrollArea>
 #include <QScrollBar>
-#include <QStandardPaths>
-#include <QTemporaryDir>
 
 #include <benchmark/benchmark.h>
 
@@ -83,15 +82,11 @@ int main(int argc, char **argv)
 {
     if (std::getenv("QT_QPA_PLATFORM") == nullptr)
         qputenv("QT_QPA_PLATFORM", "offscreen");
-    QTemporaryDir home;
-    if (!home.isValid()) {
+    const TemporaryHome home;
+    if (!home.Valid()) {
         std::fprintf(stderr, "bench_operators: no temporary folder for the settings\n");
         return 1;
     }
-    qputenv("HOME", home.path().toLocal8Bit());
-    qputenv("XDG_DATA_HOME", (home.path() + "/data").toLocal8Bit());
-    qputenv("XDG_CONFIG_HOME", (home.path() + "/config").toLocal8Bit());
-    QStandardPaths::setTestModeEnabled(true);
     QApplication app(argc, argv);
     QApplication::setOrganizationName(QStringLiteral("RYN s.r.o."));
     QApplication::setApplicationName(QStringLiteral("Palvex"));
