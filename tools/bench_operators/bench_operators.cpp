@@ -7,6 +7,7 @@
 #include "MainWindow.h"
 #include "OperatorTable.h"
 #include "TemporaryHome.h"
+#include "WidgetBenchmarkMain.h"
 
 #include <QApplication>
 #include <QDir>
@@ -80,20 +81,13 @@ BENCHMARK(BM_OperatorList)
 
 int main(int argc, char **argv)
 {
-    if (std::getenv("QT_QPA_PLATFORM") == nullptr)
-        qputenv("QT_QPA_PLATFORM", "offscreen");
     const TemporaryHome home;
     if (!home.Valid()) {
         std::fprintf(stderr, "bench_operators: no temporary folder for the settings\n");
         return 1;
     }
-    QApplication app(argc, argv);
-    QApplication::setOrganizationName(QStringLiteral("RYN s.r.o."));
-    QApplication::setApplicationName(QStringLiteral("Palvex"));
-    benchmark::Initialize(&argc, argv);
-    if (benchmark::ReportUnrecognizedArguments(argc, argv))
-        return 1;
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
-    return 0;
+    return RunWidgetBenchmarks(argc, argv, [](QApplication &) {
+        QApplication::setOrganizationName(QStringLiteral("RYN s.r.o."));
+        QApplication::setApplicationName(QStringLiteral("Palvex"));
+    });
 }

@@ -18,40 +18,20 @@
 #include <QApplication>
 #include <QCommandLineParser>
 #include <QDir>
-#include <QElapsedTimer>
 #include <QFile>
 #include <QPixmap>
 #include <QProcess>
 #include <QTemporaryDir>
-#include <QThread>
+#include <QTest>
 
 #include <cstdio>
-#include <functional>
+#include <algorithm>
 
 namespace {
 
 void Say(const QString &text)
 {
     std::fprintf(stderr, "palvex-screenshots: %s\n", qPrintable(text));
-}
-
-// Runs the event loop until condition holds or timeoutMs have passed.
-bool WaitFor(const std::function<bool()> &condition, int timeoutMs)
-{
-    QElapsedTimer timer;
-    timer.start();
-    while (!condition()) {
-        if (timer.elapsed() > timeoutMs)
-            return false;
-        QApplication::processEvents(QEventLoop::AllEvents, 50);
-        QThread::msleep(10);
-    }
-    return true;
-}
-
-void Wait(int ms)
-{
-    WaitFor([] { return false; }, ms);
 }
 
 bool Save(QWidget &widget, const QString &path)
@@ -67,7 +47,7 @@ bool Save(QWidget &widget, const QString &path)
 
 bool WaitCycles(TfrmMain &window, std::uint64_t cycles, int timeoutMs = 30000)
 {
-    return WaitFor([&] { return window.Session().CompletedCycles() >= cycles; }, timeoutMs);
+    return QTest::qWaitFor([&] { return window.Session().CompletedCycles() >= cycles; }, timeoutMs);
 }
 
 // The terminal's Pause control, whatever its kind: an action or a button
@@ -102,16 +82,16 @@ bool LiveAndTerminal(const QString &out, int seconds)
         Say(QStringLiteral("the SIM port gave no poll cycles"));
         return false;
     }
-    Wait(seconds * 1000);
+    QTest::qWait(seconds * 1000);
     window.tmrShowTimer();
     bool ok = Save(window, out + QStringLiteral("/screenshot.png"));
 
     window.btnShowTermClick();
-    Wait(1500);
+    QTest::qWait(1500);
     if (!SwitchPauseOn(*window.termMain))
         Say(QStringLiteral("the terminal has no Pause control: its picture shows it running"));
     // Lines still come while paused; the view must stand still.
-    Wait(1500);
+    QTest::qWait(1500);
     ok = Save(*window.termMain, out + QStringLiteral("/screenshot-terminal.png")) && ok;
     return ok;
 }
@@ -139,11 +119,11 @@ bool Unplugged(const QString &out, const QString &modemsim, int seconds)
         window.show();
         if (!WaitCycles(window, 3)) {
             Say(QStringLiteral("the modem on %1 gave no poll cycles").arg(link));
-        } else if (!WaitFor([&] { return !window.PortOpen(); }, (seconds + 10) * 1000)) {
+        } else if (!QTest::qWaitFor([&] { return !window.PortOpen(); }, (seconds + 10) * 1000)) {
             Say(QStringLiteral("the modem on %1 was not unplugged").arg(link));
         } else {
             // The outage shows on the graph for a while.
-            Wait(seconds * 1000);
+            QTest::qWait(seconds * 1000);
             ok = Save(window, out + QStringLiteral("/screenshot-unplugged.png"));
         }
     }
