@@ -759,10 +759,11 @@ bool TfrmMain::PortEditPending() const
 void TfrmMain::ShowPortEditState()
 {
     const bool pending = PortEditPending();
-    QFont font = cmbPort->font();
+    // The edit text alone: the list of ports keeps its upright font.
+    QFont font = cmbPort->lineEdit()->font();
     if (font.italic() != pending) {
         font.setItalic(pending);
-        cmbPort->setFont(font);
+        cmbPort->lineEdit()->setFont(font);
     }
     if (pending)
         SetComboColor(cmbPort, kPortPendingColor);

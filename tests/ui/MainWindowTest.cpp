@@ -1010,7 +1010,7 @@ void MainWindowTest::typedPortIsPendingUntilEnter()
     const QString typed = QStringLiteral("/dev/palvex-test-typed");
     Retype(w->cmbPort, typed);
     QVERIFY(w->PortEditPending());
-    QVERIFY(w->cmbPort->font().italic());
+    QVERIFY(w->cmbPort->lineEdit()->font().italic());
     QVERIFY(w->cmbPort->palette().color(QPalette::Text) != inUse);
     QVERIFY(w->cmbPort->toolTip().contains(QStringLiteral("SIM")));
 
@@ -1024,7 +1024,7 @@ void MainWindowTest::typedPortIsPendingUntilEnter()
     // Typing the port in use back: nothing pending, its colour again.
     Retype(w->cmbPort, QStringLiteral("SIM"));
     QVERIFY(!w->PortEditPending());
-    QVERIFY(!w->cmbPort->font().italic());
+    QVERIFY(!w->cmbPort->lineEdit()->font().italic());
     QCOMPARE(w->cmbPort->palette().color(QPalette::Text), inUse);
 
     Retype(w->cmbPort, typed);
@@ -1032,7 +1032,7 @@ void MainWindowTest::typedPortIsPendingUntilEnter()
     QTRY_COMPARE(w->StatusPanels[0]->FullText(), typed);
     QCOMPARE(w->AppliedPort(), typed);
     QVERIFY(!w->PortEditPending());
-    QVERIFY(!w->cmbPort->font().italic());
+    QVERIFY(!w->cmbPort->lineEdit()->font().italic());
     QTRY_COMPARE(w->cmbPort->palette().color(QPalette::Text), QColor(Qt::red));
 }
 
