@@ -14,7 +14,7 @@ TElidedLabel::TElidedLabel(const QString &text, QWidget *parent)
 
 void TElidedLabel::SetFullText(const QString &text)
 {
-    if (text == m_fullText && !Elided())
+    if (text == m_fullText)
         return;
     m_fullText = text;
     updateGeometry();
