@@ -809,7 +809,7 @@ void MainWindowTest::unpluggedModemShowsUnknownValuesAndAutoSelect()
     QVERIFY(dir.isValid());
     const QString link = dir.filePath(QStringLiteral("modem"));
     ModemSimProcess sim(QStringLiteral(PALVEX_MODEMSIM_PATH),
-                        {"--link", link, "--latency", "0", "--unplug-after", "4", "--replug-after", "2.5"}, 30);
+                        {"--link", link, "--latency", "0", "--unplug-after", "6", "--replug-after", "2.5"}, 30);
     QVERIFY(sim.NextLine().startsWith(QStringLiteral("/dev/")));
     {
         auto w = MakeWindow(link);
@@ -829,7 +829,7 @@ void MainWindowTest::unpluggedModemShowsUnknownValuesAndAutoSelect()
 
         // Unplugged: unknown values at once and at every refresh, and the
         // status bar says the modem is not connected.
-        QTRY_VERIFY_WITH_TIMEOUT(!w->PortOpen(), 8000);
+        QTRY_VERIFY_WITH_TIMEOUT(!w->PortOpen(), 10000);
         VerifyAllUnknown(*w);
         QCOMPARE(w->StatusPanels[1]->FullText(), QStringLiteral("Modem not connected"));
         QTest::qWait(300);
