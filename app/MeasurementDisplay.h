@@ -44,10 +44,16 @@ std::string ActivityText(const TNetState &record);
 
 // Status bar panel 1 once the modem named itself.
 std::string DevicePanelText(const std::string &manufacturer, const std::string &model);
+// Status bar panel 1 while the port is open and the modem has not named
+// itself, and while the port is closed or failing.
+inline constexpr const char *kDevicePanelUnknown = "Device: ?";
+inline constexpr const char *kDevicePanelNotConnected = "Modem not connected";
 // Font colour of the port box for a channel state, 0x00BBGGRR: red for a
 // failure, black when disconnected, green when connected; none for the
 // first state.
 std::optional<std::uint32_t> PortColorOf(TCommState state);
+// Font colour of a port typed in the box but not yet applied (grey).
+inline constexpr std::uint32_t kPortPendingColor = 0x808080;
 // The graph's value while the main answer is missing.
 inline constexpr int kGraphValueUnknown = -1;
 

@@ -38,7 +38,9 @@ public:
     // False when the value could not be stored (read-only settings file).
     bool WriteString(const QString &section, const QString &key, const QString &value);
 
-    // Window geometry (and a main window's tool bar and dock state).
+    // Window geometry (and a main window's tool bar and dock state). A saved
+    // geometry that does not fit an available screen is not restored: the
+    // window keeps the size it has (its designed size) and is centred.
     void SaveWindowState();
     void RestoreWindowState();
 
@@ -52,6 +54,8 @@ protected:
     bool eventFilter(QObject *watched, QEvent *event) override;
 
 private:
+    void RestoreGeometry(const QByteArray &geometry);
+
     QString m_appName = QStringLiteral("Palvex");
     QString m_registryPath = QStringLiteral("Software\\RYN s.r.o.\\");
     QWidget *m_owner = nullptr;

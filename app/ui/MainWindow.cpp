@@ -30,6 +30,9 @@
 #include <QMessageBox>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QScreen>
+#include <QScrollArea>
+#include <QScrollBar>
 #include <QStandardPaths>
 #include <QStatusBar>
 #include <QTableWidget>
@@ -55,6 +58,11 @@ const QString kPortKey = QStringLiteral("COMPort");
 // The "&Parameters" settings of the port, "115200,8,N,1,none".
 const QString kPortSettingsKey = QStringLiteral("COMPortSettings");
 const QString kStatusHint = QStringLiteral("COM port can is the first parameter in command line!");
+const QString kPortToolTip = QStringLiteral("Serial port: pick one, or type a device path and press Enter");
+// The speed picture and label: the history graph's grid square spans the
+// named time.
+const QString kSpeedToolTip =
+    QStringLiteral("Time per grid square of the signal history (menu Update Speed)");
 
 // The GSM cell rows have six columns, the LTE and NR grid seven.
 constexpr int kGridColumns = 7;
@@ -179,7 +187,8 @@ void TfrmMain::BuildConnectionGroup(QWidget *parent, QVBoxLayout *layout)
     cmbPort = new TPortComboBox(GroupBox1);
     cmbPort->setObjectName(QStringLiteral("cmbPort"));
     cmbPort->setMinimumWidth(227);
-    cmbPort->setToolTip(QStringLiteral("Serial port: pick one, or type a device path and press Enter"));
+    cmbPort->setToolTip(kPortToolTip);
+    m_portPalette = cmbPort->palette();
     btnPortParameters = new QPushButton(QStringLiteral("&Parameters"), GroupBox1);
     btnPortParameters->setObjectName(QStringLiteral("btnPortParameters"));
     btnShowTerm = new QPushButton(QStringLiteral("Show terminal"), GroupBox1);
@@ -230,9 +239,10 @@ void TfrmMain::BuildSpeedRow(QWidget *parent, QVBoxLayout *layout)
     Image1->setObjectName(QStringLiteral("Image1"));
     Image1->setFixedSize(19, 18);
     Image1->setPixmap(SpeedPicture());
+    Image1->setToolTip(kSpeedToolTip);
     lblSpeed = new QLabel(QStringLiteral("= 3 seconds"), parent);
     lblSpeed->setObjectName(QStringLiteral("lblSpeed"));
-    lblSpeed->setToolTip(QStringLiteral("Time shown by the history graph (menu Update Speed)"));
+    lblSpeed->setToolTip(kSpeedToolTip);
     speed->addWidget(Image1);
     speed->addWidget(lblSpeed);
     speed->addStretch(1);
@@ -270,12 +280,19 @@ void TfrmMain::BuildGridAndOperators(QWidget *parent, QVBoxLayout *layout)
     rgpOperators = new QGroupBox(QStringLiteral(" Switch to operator "), parent);
     rgpOperators->setObjectName(QStringLiteral("rgpOperators"));
     rgpOperators->setEnabled(false);
-    m_operatorLayout = new QVBoxLayout(rgpOperators);
-    m_operatorLayout->setContentsMargins(6, 2, 6, 4);
-    m_operatorLayout->setSpacing(1);
-    m_operatorLayout->addStretch(1);
-    rgpOperatorsButtons = new QButtonGroup(rgpOperators);
-    rgpOperatorsButtons->setExclusive(true);
+    // The group is as tall as the grid beside it, whatever the number of
+    // operators: the items scroll inside it, without frame or background,
+    // so a few of them look as a plain radio group.
+    rgpOperators->setSizePolicy(QSizePolicy::Preferred, QSizePolicy::Ignored);
+    auto *groupLayout = new QVBoxLayout(rgpOperators);
+    groupLayout->setContentsMargins(6, 2, 6, 4);
+    m_operatorScroll = new QScrollArea(rgpOperators);
+    m_operatorScroll->setObjectName(QStringLiteral("rgpOperatorsScroll"));
+    m_operatorScroll->setFrameShape(QFrame::NoFrame);
+    m_operatorScroll->setWidgetResizable(true);
+    m_operatorScroll->viewport()->setAutoFillBackground(false);
+    groupLayout->addWidget(m_operatorScroll);
+    NewOperatorButtonGroup();
     bottom->addWidget(rgpOperators, 1);
     layout->addLayout(bottom);
 }
@@ -290,12 +307,12 @@ void TfrmMain::BuildStatusBar()
                                             QStringLiteral("Operator: ?")};
     const std::array<int, 3> widths{50, 200, 50};
     for (int i = 0; i < 3; ++i) {
-        auto *panel = new QLabel(startTexts[size_t(i)], StatusBar1);
+        auto *panel = new TElidedLabel(startTexts[size_t(i)], StatusBar1);
         panel->setObjectName(QStringLiteral("StatusPanel%1").arg(i));
         panel->setMinimumWidth(widths[size_t(i)]);
         panel->setFrameShape(QFrame::StyledPanel);
         panel->setFrameShadow(QFrame::Sunken);
-        panel->setToolTip(kStatusHint);
+        panel->SetPlainToolTip(kStatusHint);
         StatusPanels[size_t(i)] = panel;
         StatusBar1->addWidget(panel, i == 2 ? 1 : 0);
     }
@@ -350,8 +367,7 @@ void TfrmMain::ConnectComponents()
     connect(btnPortParameters, &QPushButton::clicked, this,
             [this] { RunGuarded("port parameters", [this] { btnPortParametersClick(); }); });
     connect(btnShowTerm, &QPushButton::clicked, this, [this] { btnShowTermClick(); });
-    connect(rgpOperatorsButtons, &QButtonGroup::idClicked, this,
-            [this](int id) { RunGuarded("operator switch", [this, id] { rgpOperatorsClick(id); }); });
+    connect(cmbPort, &QComboBox::editTextChanged, this, [this] { ShowPortEditState(); });
 }
 
 void TfrmMain::BuildMenu()
@@ -461,6 +477,7 @@ void TfrmMain::FormShow()
     if (!m_commandLinePort.isEmpty())
         cmbPort->setEditText(m_commandLinePort);
     m_appliedPort = cmbPort->currentText().trimmed();
+    ShowPortEditState();
     const QString portSettings = VRynAppInfo1->ReadString(kConnectionSection, kPortSettingsKey);
     if (!portSettings.isEmpty()) {
         try {
@@ -482,10 +499,52 @@ void TfrmMain::FormShow()
 
 void TfrmMain::FormFirstShow()
 {
-    // The terminal sits directly below the main window.
-    const QRect frame = frameGeometry();
-    termMain->move(frame.left(), frame.top() + frame.height());
+    PlaceTerminal();
     ApplyGridRowHeight(GridRowHeight(QFontInfo(sgrResult->font()).pointSizeF(), sgrResult->logicalDpiY()));
+}
+
+QRect TfrmMain::TerminalPlace(const QRect &mainFrame, const QSize &terminal, const QRect &available)
+{
+    QRect place(QPoint(0, 0), terminal.boundedTo(available.size()));
+    const auto clampX = [&](int x) { return std::clamp(x, available.left(), available.right() + 1 - place.width()); };
+    const auto clampY = [&](int y) { return std::clamp(y, available.top(), available.bottom() + 1 - place.height()); };
+    const int roomRight = available.right() - mainFrame.right();
+    const int roomLeft = mainFrame.left() - available.left();
+    const int roomBelow = available.bottom() - mainFrame.bottom();
+    const int roomAbove = mainFrame.top() - available.top();
+    // Beside it at full size when a side has the room, then a narrower one
+    // beside it, then below or above, and inside the screen in any case.
+    constexpr int kNarrowest = 320;
+    if (roomRight >= place.width() || (roomRight >= roomLeft && roomRight >= kNarrowest)) {
+        place.setWidth(std::min(place.width(), roomRight));
+        place.moveTopLeft({mainFrame.right() + 1, clampY(mainFrame.top())});
+    } else if (roomLeft >= kNarrowest) {
+        place.setWidth(std::min(place.width(), roomLeft));
+        place.moveTopLeft({mainFrame.left() - place.width(), clampY(mainFrame.top())});
+    } else if (roomBelow >= place.height() || roomBelow >= roomAbove) {
+        place.moveTopLeft({clampX(mainFrame.left()), clampY(mainFrame.bottom() + 1)});
+    } else {
+        place.moveTopLeft({clampX(mainFrame.left()), clampY(mainFrame.top() - place.height())});
+    }
+    return place;
+}
+
+void TfrmMain::PlaceTerminal()
+{
+    const QScreen *where = screen() ? screen() : QGuiApplication::primaryScreen();
+    if (!where)
+        return;
+    // The terminal's frame is not known before it is shown: that of the
+    // main window stands in for it.
+    const QRect outer = frameGeometry();
+    const QRect inner = geometry();
+    const QMargins frame(inner.left() - outer.left(), inner.top() - outer.top(), outer.right() - inner.right(),
+                         outer.bottom() - inner.bottom());
+    const QSize terminalFrame = termMain->size().grownBy(frame);
+    const QRect place = TerminalPlace(outer, terminalFrame, where->availableGeometry());
+    termMain->resize(place.size().shrunkBy(frame));
+    termMain->move(place.topLeft());
+    m_terminalPlaced = true;
 }
 
 void TfrmMain::ApplyGridRowHeight(int height)
@@ -526,24 +585,32 @@ void TfrmMain::WriteGridHeader(const TGridRow &header)
 
 // ---- operator table ------------------------------------------------------
 
+void TfrmMain::NewOperatorButtonGroup()
+{
+    // A fresh group for a fresh list: taking the buttons out of the old one
+    // one by one would cost a search of its list for each.
+    delete rgpOperatorsButtons;
+    rgpOperatorsButtons = new QButtonGroup(rgpOperators);
+    rgpOperatorsButtons->setExclusive(true);
+    connect(rgpOperatorsButtons, &QButtonGroup::idClicked, this,
+            [this](int id) { RunGuarded("operator switch", [this, id] { rgpOperatorsClick(id); }); });
+}
+
 void TfrmMain::ClearOperatorItems()
 {
-    for (QRadioButton *button : m_operatorButtons) {
-        rgpOperatorsButtons->removeButton(button);
-        delete button;
-    }
+    NewOperatorButtonGroup();
     m_operatorButtons.clear();
     m_operatorItemTexts.clear();
 }
 
-void TfrmMain::AddOperatorItem(const QString &text, bool enabled)
+void TfrmMain::AddOperatorItem(QWidget *list, QVBoxLayout *layout, const QString &text, bool enabled)
 {
-    auto *button = new QRadioButton(rgpOperators);
+    auto *button = new QRadioButton(list);
     // An "&" in an operator name is shown, not taken as a shortcut.
     button->setText(QString(text).replace(QLatin1Char('&'), QStringLiteral("&&")));
     button->setEnabled(enabled);
     const int index = int(m_operatorButtons.size());
-    m_operatorLayout->insertWidget(index, button);
+    layout->addWidget(button);
     if (enabled)
         rgpOperatorsButtons->addButton(button, index);
     m_operatorButtons.push_back(button);
@@ -557,14 +624,41 @@ void TfrmMain::LoadOperators()
     NoteTableEncoding(path, table);
     ClearOperatorItems();
     m_operators = table.entries;
-    for (const QString &text : OperatorItemTexts(m_operators))
-        AddOperatorItem(text, true);
+    // The items are built in a list that is not shown yet and laid out once
+    // when it replaces the old one (which goes with its buttons). They sit
+    // in blocks: a widget that moves looks at each of its siblings, so a
+    // layout pass over one flat list of n items would cost n squared.
+    constexpr std::size_t kBlockItems = 64;
+    auto *list = new QWidget;
+    list->setObjectName(QStringLiteral("rgpOperatorsList"));
+    auto *layout = new QVBoxLayout(list);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->setSpacing(1);
+    QWidget *block = nullptr;
+    QVBoxLayout *blockLayout = nullptr;
+    const auto add = [&](const QString &text, bool enabled) {
+        if (m_operatorButtons.size() % kBlockItems == 0) {
+            block = new QWidget(list);
+            blockLayout = new QVBoxLayout(block);
+            blockLayout->setContentsMargins(0, 0, 0, 0);
+            blockLayout->setSpacing(1);
+            layout->addWidget(block);
+        }
+        AddOperatorItem(block, blockLayout, text, enabled);
+    };
+    const QStringList texts = OperatorItemTexts(m_operators);
+    m_operatorButtons.reserve(std::size_t(texts.size()) + 1);
+    for (const QString &text : texts)
+        add(text, true);
     if (!table.ok) {
         // Automatic selection still works; the reason stands in the group.
         termMain->AddLine(QStringLiteral("Operator table: ") + table.error, VRynTerminal_ltError);
-        AddOperatorItem(QStringLiteral("(no operator table: ") + table.error + QLatin1Char(')'), false);
+        add(QStringLiteral("(no operator table: ") + table.error + QLatin1Char(')'), false);
         m_operatorButtons.back()->setToolTip(table.error);
     }
+    layout->addStretch(1);
+    m_operatorScroll->setWidget(list);
+    list->setAutoFillBackground(false);
     rgpOperators->setEnabled(true);
 }
 
@@ -594,6 +688,13 @@ void TfrmMain::rgpOperatorsClick(int index)
 
 void TfrmMain::tmrShowTimer()
 {
+    if (!m_portOpen) {
+        // Whatever the last cycle read is not the modem's state now.
+        TNetState unknown;
+        unknown.MarkAllInvalid();
+        ShowRecord(unknown);
+        return;
+    }
     std::lock_guard lock(m_session->RecordLock());
     ShowRecord(m_session->DisplayRecord());
 }
@@ -602,7 +703,7 @@ void TfrmMain::ShowRecord(const TNetState &record)
 {
     const TDisplayTexts texts = ComposeDisplay(record, m_lastServingChannel);
     zefXPGraph1->SetUsageValue(texts.graphValue);
-    StatusPanels[2]->setText(QText(texts.operatorPanel));
+    StatusPanels[2]->SetFullText(QText(texts.operatorPanel));
     if (texts.header != m_gridHeader) {
         m_gridHeader = texts.header;
         WriteGridHeader(texts.header);
@@ -619,7 +720,8 @@ void TfrmMain::ShowRecord(const TNetState &record)
 
 std::string TfrmMain::PortText() const
 {
-    return cmbPort->currentText().trimmed().toStdString();
+    // A port typed but not applied is not opened by a reconnect either.
+    return m_appliedPort.toStdString();
 }
 
 void TfrmMain::TerminalLine(const std::string &line, int lineType)
@@ -633,18 +735,83 @@ void TfrmMain::PortOpening(const std::string &port)
 {
     // Opening may take a while: what is pending is painted first.
     QCoreApplication::processEvents();
-    StatusPanels[0]->setText(QText(port));
+    StatusPanels[0]->SetFullText(QText(port));
+    ShowPortClosed();
+}
+
+void TfrmMain::PortOpened(const std::string &/*port*/)
+{
+    m_portOpen = true;
+    // Another modem may answer on this port: its name comes with its answer.
+    StatusPanels[1]->SetFullText(QString::fromLatin1(kDevicePanelUnknown));
+    // The session starts with automatic selection (ATE0+COPS=0): a
+    // hand-picked operator no longer holds.
+    if (rgpOperatorsButtons->checkedId() > 0)
+        if (QAbstractButton *automatic = rgpOperatorsButtons->button(0))
+            automatic->setChecked(true);
+}
+
+void TfrmMain::PortOpenFailed(const std::string &/*port*/, const std::string &/*reason*/)
+{
+    ShowPortClosed();
+}
+
+void TfrmMain::ChannelLost()
+{
+    ShowPortClosed();
+}
+
+// While the port is closed or failing every value is unknown and the status
+// bar says so, at once rather than at the next refresh.
+void TfrmMain::ShowPortClosed()
+{
+    const bool wasOpen = m_portOpen;
+    m_portOpen = false;
+    StatusPanels[1]->SetFullText(QString::fromLatin1(kDevicePanelNotConnected));
+    if (wasOpen)
+        tmrShowTimer();
 }
 
 void TfrmMain::ChannelStateChanged(TCommState state)
 {
-    if (const auto color = PortColorOf(state))
-        SetComboColor(cmbPort, *color);
+    if (state == TCommState::CommStateFailed || state == TCommState::CommStateDisconnected)
+        ShowPortClosed();
+    if (const auto color = PortColorOf(state)) {
+        m_portColor = *color;
+        ShowPortEditState();
+    }
 }
 
 void TfrmMain::ModemIdentified(const std::string &manufacturer, const std::string &model)
 {
-    StatusPanels[1]->setText(QText(DevicePanelText(manufacturer, model)));
+    StatusPanels[1]->SetFullText(QText(DevicePanelText(manufacturer, model)));
+}
+
+bool TfrmMain::PortEditPending() const
+{
+    return m_shown && cmbPort->currentText().trimmed() != m_appliedPort;
+}
+
+// The port text in the channel state's colour; a typed port that is not in
+// use yet in grey italics, its tooltip naming the one in use.
+void TfrmMain::ShowPortEditState()
+{
+    const bool pending = PortEditPending();
+    // The edit text alone: the list of ports keeps its upright font.
+    QFont font = cmbPort->lineEdit()->font();
+    if (font.italic() != pending) {
+        font.setItalic(pending);
+        cmbPort->lineEdit()->setFont(font);
+    }
+    if (pending)
+        SetComboColor(cmbPort, kPortPendingColor);
+    else if (m_portColor)
+        SetComboColor(cmbPort, *m_portColor);
+    else
+        cmbPort->setPalette(m_portPalette);
+    cmbPort->setToolTip(pending ? QStringLiteral("Not in use until you press Enter or pick it; the port in use is ") +
+                                      (m_appliedPort.isEmpty() ? QStringLiteral("none") : m_appliedPort)
+                                : kPortToolTip);
 }
 
 void TfrmMain::CycleStarted()
@@ -742,9 +909,12 @@ void TfrmMain::cmbPortChange()
     // The box also reports a pick when it loses focus with a text that names
     // another item of its list; only a different port restarts the session.
     const QString port = cmbPort->currentText().trimmed();
-    if (port == m_appliedPort)
+    if (port == m_appliedPort) {
+        ShowPortEditState();
         return;
+    }
     m_appliedPort = port;
+    ShowPortEditState();
     if (!VRynAppInfo1->WriteString(kConnectionSection, kPortKey, port))
         termMain->AddLine(QStringLiteral("The port could not be stored in the settings."), VRynTerminal_ltWarning);
     m_session->SetState(ModemSession::State::Init);
@@ -758,6 +928,8 @@ void TfrmMain::btnPortParametersClick()
 
 void TfrmMain::btnShowTermClick()
 {
+    if (!m_terminalPlaced && !termMain->isVisible())
+        PlaceTerminal();
     termMain->show();
     termMain->raise();
 }

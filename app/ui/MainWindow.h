@@ -5,6 +5,7 @@
 // its 50 ms timer, the debug terminal and the modem session, and shows the
 // session's display record at the chosen update speed.
 
+#include "ElidedLabel.h"
 #include "MeasurementDisplay.h"
 #include "ModemSession.h"
 #include "OperatorTable.h"
@@ -17,6 +18,7 @@
 #include <chrono>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <vector>
 
 class QAction;
@@ -26,6 +28,7 @@ class QGroupBox;
 class QLabel;
 class QPushButton;
 class QRadioButton;
+class QScrollArea;
 class QTableWidget;
 class QTimer;
 class QVBoxLayout;
@@ -82,6 +85,9 @@ public:
     std::string PortText() const override;
     void TerminalLine(const std::string &line, int lineType) override;
     void PortOpening(const std::string &port) override;
+    void PortOpened(const std::string &port) override;
+    void PortOpenFailed(const std::string &port, const std::string &reason) override;
+    void ChannelLost() override;
     void ChannelStateChanged(TCommState state) override;
     void ModemIdentified(const std::string &manufacturer, const std::string &model) override;
     void CycleStarted() override;
@@ -122,7 +128,7 @@ public:
     QGroupBox *rgpOperators = nullptr;
     QButtonGroup *rgpOperatorsButtons = nullptr;
     QStatusBar *StatusBar1 = nullptr;
-    std::array<QLabel *, 3> StatusPanels{};
+    std::array<TElidedLabel *, 3> StatusPanels{};
     TVRSComm32 *VRSComm321 = nullptr;
     VRynTopDistributor *distTop = nullptr;
     QTimer *Timer1 = nullptr;
@@ -143,6 +149,21 @@ public:
     ModemSession &Session() { return *m_session; }
     // The operator items' codes by radio index; index 0 is "Auto select".
     const std::vector<OperatorEntry> &Operators() const { return m_operators; }
+    // The radio items of rgpOperators, "Auto select" first, inside their
+    // scrolling area.
+    const std::vector<QRadioButton *> &OperatorButtons() const { return m_operatorButtons; }
+    QScrollArea *OperatorScroll() const { return m_operatorScroll; }
+    // The port the session opens; the box may show a typed one not yet applied.
+    QString AppliedPort() const { return m_appliedPort; }
+    bool PortEditPending() const;
+    // Whether the port is open: while it is not, the window shows every
+    // value as unknown.
+    bool PortOpen() const { return m_portOpen; }
+
+    // Where the terminal window goes: beside the main window's frame,
+    // inside the available screen area; terminal is the terminal's frame
+    // size, shrunk when the screen has no room for it.
+    static QRect TerminalPlace(const QRect &mainFrame, const QSize &terminal, const QRect &available);
     int LastServingChannel() const { return m_lastServingChannel; }
 
     // Handlers.
@@ -194,7 +215,11 @@ private:
     void ShowGridColumns(int count);
     void ApplyGridRowHeight(int height);
     void ClearOperatorItems();
-    void AddOperatorItem(const QString &text, bool enabled);
+    void AddOperatorItem(QWidget *list, QVBoxLayout *layout, const QString &text, bool enabled);
+    void NewOperatorButtonGroup();
+    void ShowPortEditState();
+    void ShowPortClosed();
+    void PlaceTerminal();
     void RunGuarded(const char *what, const std::function<void()> &f);
     void ConnectTerminal();
     // Settings -> "Log terminal to file" follows the terminal's logging,
@@ -204,7 +229,7 @@ private:
 
     std::unique_ptr<ModemSession> m_session;
     TfrmAbout *m_about = nullptr;
-    QVBoxLayout *m_operatorLayout = nullptr;
+    QScrollArea *m_operatorScroll = nullptr;
     std::vector<QRadioButton *> m_operatorButtons;
     QStringList m_operatorItemTexts; // as built, before "&" is doubled for display
     std::vector<OperatorEntry> m_operators;
@@ -219,6 +244,11 @@ private:
     QString m_windows1250Noted;    // the table already said to be Windows-1250
     QString m_lastNotice;
     std::chrono::steady_clock::time_point m_lastNoticeTime;
+    bool m_portOpen = false;
+    bool m_terminalPlaced = false;
+    // The channel state's colour of the port text; none before the first state.
+    std::optional<std::uint32_t> m_portColor;
+    QPalette m_portPalette;
     std::function<void(const TNetState &)> m_onCycleCompleted;
     RecordLog m_recordLog;
 };

@@ -26,6 +26,9 @@
 #include <QProcess>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QScreen>
+#include <QScrollArea>
+#include <QScrollBar>
 #include <QSettings>
 #include <QStatusBar>
 #include <QStandardPaths>
@@ -35,7 +38,15 @@
 #include <QTimer>
 
 #include <cstdio>
+#include <cstdlib>
 #include <memory>
+
+#include <fcntl.h>
+#include <unistd.h>
+
+#ifdef PALVEX_MODEMSIM_PATH
+#include "ModemSimProcess.h"
+#endif
 
 #ifndef PALVEX_PATH
 #error "PALVEX_PATH must name the palvex executable"
@@ -153,7 +164,7 @@ private slots:
     void commandLinePortOverridesTheStoredOne();
     void storedPortIsUsedAtStart();
     void windowStateSavedOnCloseRestoredOnFirstShow();
-    void terminalSitsBelowTheWindowAndRowHeightFollowsTheFont();
+    void terminalSitsBesideTheWindowAndRowHeightFollowsTheFont();
     void debugTerminalSwitch();
     void logTerminalToFile();
     void helpPageIsFound();
@@ -161,6 +172,18 @@ private slots:
     void recordLogWritesOneLinePerCycle_data();
     void recordLogWritesOneLinePerCycle();
     void recordLogThatCannotBeOpenedIsReported();
+
+    // The window as a user meets it.
+    void unpluggedModemShowsUnknownValuesAndAutoSelect();
+    void silentPortForgetsThePreviousModem();
+    void geometryThatDoesNotFitIsReplaced_data();
+    void geometryThatDoesNotFitIsReplaced();
+    void operatorsScrollInsideTheGroup_data();
+    void operatorsScrollInsideTheGroup();
+    void terminalPlace_data();
+    void terminalPlace();
+    void typedPortIsPendingUntilEnter();
+    void longOperatorTextElidesWithTooltip();
 
 private:
     std::unique_ptr<CountingWindow> MakeWindow(const QString &port = QStringLiteral("SIM"));
@@ -593,7 +616,7 @@ void MainWindowTest::windowStateSavedOnCloseRestoredOnFirstShow()
     QCOMPARE(w->size(), QSize(700, 520));
 }
 
-void MainWindowTest::terminalSitsBelowTheWindowAndRowHeightFollowsTheFont()
+void MainWindowTest::terminalSitsBesideTheWindowAndRowHeightFollowsTheFont()
 {
     QCOMPARE(TfrmMain::GridRowHeight(8, 96), 15);
     QCOMPARE(TfrmMain::GridRowHeight(10, 120), 23);
@@ -602,8 +625,10 @@ void MainWindowTest::terminalSitsBelowTheWindowAndRowHeightFollowsTheFont()
     auto w = MakeWindow();
     w->show();
     QTRY_VERIFY(w->VRynAppInfo1->IsFirstShowDone());
-    const QRect frame = w->frameGeometry();
-    QCOMPARE(w->termMain->pos(), QPoint(frame.left(), frame.top() + frame.height()));
+    const QRect available = w->screen()->availableGeometry();
+    QCOMPARE(w->termMain->geometry(),
+             TfrmMain::TerminalPlace(w->frameGeometry(), w->termMain->size(), available));
+    QVERIFY(available.contains(w->termMain->geometry()));
     const int expected = TfrmMain::GridRowHeight(QFontInfo(w->sgrResult->font()).pointSizeF(), w->sgrResult->logicalDpiY());
     for (int row = 0; row < 8; ++row)
         QCOMPARE(w->sgrResult->rowHeight(row), expected);
@@ -744,6 +769,306 @@ void MainWindowTest::recordLogThatCannotBeOpenedIsReported()
     QVERIFY(!w->Recordlog1->isChecked());
     QVERIFY(!w->RecordLogFile().IsOpen());
     QVERIFY(!w->RecordLogFile().ErrorText().isEmpty());
+}
+
+// ---- the window as a user meets it ---------------------------------------
+
+namespace {
+
+// Every grid row "-", the graph at 0, the status bar's unknown texts.
+void VerifyAllUnknown(const TfrmMain &w)
+{
+    for (int row = 1; row <= 7; ++row)
+        QCOMPARE(RowTexts(w.sgrResult, row), QStringList(w.sgrResult->columnCount(), QStringLiteral("-")));
+    QCOMPARE(w.zefXPGraph1->UsageValue(), 0);
+    QCOMPARE(w.StatusPanels[2]->FullText(), QStringLiteral("?, registration state unknown"));
+}
+
+bool AnyRowKnown(const TfrmMain &w)
+{
+    for (int row = 1; row <= 7; ++row)
+        if (RowTexts(w.sgrResult, row) != QStringList(w.sgrResult->columnCount(), QStringLiteral("-")))
+            return true;
+    return false;
+}
+
+void Retype(QComboBox *box, const QString &text)
+{
+    box->setFocus();
+    box->lineEdit()->selectAll();
+    QTest::keyClicks(box->lineEdit(), text);
+}
+
+} // namespace
+
+void MainWindowTest::unpluggedModemShowsUnknownValuesAndAutoSelect()
+{
+#ifndef PALVEX_MODEMSIM_PATH
+    QSKIP("palvex-modemsim is not built");
+#else
+    QTemporaryDir dir;
+    QVERIFY(dir.isValid());
+    const QString link = dir.filePath(QStringLiteral("modem"));
+    ModemSimProcess sim(QStringLiteral(PALVEX_MODEMSIM_PATH),
+                        {"--link", link, "--latency", "0", "--unplug-after", "6", "--replug-after", "2.5"}, 30);
+    QVERIFY(sim.NextLine().startsWith(QStringLiteral("/dev/")));
+    {
+        auto w = MakeWindow(link);
+        QVERIFY(ShowAndWaitCycles(*w, 2));
+        w->tmrShowTimer();
+        QVERIFY(AnyRowKnown(*w));
+        const QString device = w->StatusPanels[1]->FullText();
+        QVERIFY2(device.startsWith(QStringLiteral("Device: ")) && device != QStringLiteral("Device: ?"),
+                 qPrintable(device));
+
+        // A hand-picked operator, switched to before the modem goes away.
+        QAbstractButton *picked = w->OperatorButtons().at(1);
+        picked->click();
+        QVERIFY(!w->rgpOperators->isEnabled());
+        QTRY_VERIFY_WITH_TIMEOUT(w->rgpOperators->isEnabled(), 5000);
+        QVERIFY(picked->isChecked());
+
+        // Unplugged: unknown values at once and at every refresh, and the
+        // status bar says the modem is not connected.
+        QTRY_VERIFY_WITH_TIMEOUT(!w->PortOpen(), 10000);
+        VerifyAllUnknown(*w);
+        QCOMPARE(w->StatusPanels[1]->FullText(), QStringLiteral("Modem not connected"));
+        QTest::qWait(300);
+        w->tmrShowTimer();
+        VerifyAllUnknown(*w);
+
+        // Replugged: the session starts with automatic selection again.
+        const std::uint64_t cycles = w->Session().CompletedCycles();
+        QVERIFY(QTest::qWaitFor([&] { return w->Session().CompletedCycles() > cycles + 1; }, 10000));
+        QVERIFY(w->OperatorButtons().at(0)->isChecked());
+        QVERIFY(!picked->isChecked());
+        QCOMPARE(w->StatusPanels[1]->FullText(), device);
+        w->tmrShowTimer();
+        QVERIFY(AnyRowKnown(*w));
+    }
+    QFile::remove(link);
+#endif
+}
+
+void MainWindowTest::silentPortForgetsThePreviousModem()
+{
+    // A pseudo-terminal that nobody answers on, under a link of our own.
+    const int master = ::posix_openpt(O_RDWR | O_NOCTTY);
+    QVERIFY(master >= 0);
+    QVERIFY(::grantpt(master) == 0 && ::unlockpt(master) == 0);
+    QTemporaryDir dir;
+    QVERIFY(dir.isValid());
+    const QString link = dir.filePath(QStringLiteral("silent"));
+    QVERIFY(QFile::link(QString::fromLocal8Bit(::ptsname(master)), link));
+
+    auto w = MakeWindow();
+    QVERIFY(ShowAndWaitCycles(*w, 2));
+    QVERIFY(w->StatusPanels[1]->FullText() != QStringLiteral("Device: ?"));
+    Retype(w->cmbPort, link);
+    QTest::keyClick(w->cmbPort->lineEdit(), Qt::Key_Return);
+    QTRY_COMPARE(w->StatusPanels[0]->FullText(), link);
+    QTRY_VERIFY(w->PortOpen());
+    // The session asks and asks; nothing answers.
+    QTest::qWait(500);
+    QCOMPARE(w->StatusPanels[1]->FullText(), QStringLiteral("Device: ?"));
+    w->tmrShowTimer();
+    VerifyAllUnknown(*w);
+
+    // A port that cannot be opened at all: not connected.
+    Retype(w->cmbPort, QStringLiteral("/dev/palvex-test-no-such-port"));
+    QTest::keyClick(w->cmbPort->lineEdit(), Qt::Key_Return);
+    QTRY_COMPARE(w->StatusPanels[1]->FullText(), QStringLiteral("Modem not connected"));
+    QVERIFY(!w->PortOpen());
+    w.reset();
+    QFile::remove(link);
+    ::close(master);
+}
+
+void MainWindowTest::geometryThatDoesNotFitIsReplaced_data()
+{
+    QTest::addColumn<QRect>("saved");
+    QTest::addColumn<bool>("restored");
+    const QRect a = QGuiApplication::primaryScreen()->availableGeometry();
+    QTest::newRow("fits") << QRect(a.left() + 20, a.top() + 30, 600, 450) << true;
+    QTest::newRow("taller than the screen") << QRect(a.left(), a.top() - 40, 555, 32767) << false;
+    QTest::newRow("wider than the screen") << QRect(a.left(), a.top(), a.width() + 854, 437) << false;
+    QTest::newRow("beyond the screen") << QRect(a.right() + 200, a.top(), 555, 437) << false;
+    QTest::newRow("not a geometry") << QRect() << false;
+}
+
+void MainWindowTest::geometryThatDoesNotFitIsReplaced()
+{
+    QFETCH(QRect, saved);
+    QFETCH(bool, restored);
+    if (saved.isValid()) {
+        QWidget old;
+        old.setGeometry(saved);
+        Settings().setValue(QStringLiteral("Window/Geometry"), old.saveGeometry());
+    } else {
+        Settings().setValue(QStringLiteral("Window/Geometry"), QByteArray("no geometry"));
+    }
+    auto w = MakeWindow();
+    w->show();
+    QTRY_VERIFY(w->VRynAppInfo1->IsFirstShowDone());
+    const QRect available = w->screen()->availableGeometry();
+    if (restored) {
+        QCOMPARE(w->geometry(), saved);
+        return;
+    }
+    QCOMPARE(w->size(), QSize(555, 437));
+    QVERIFY(available.contains(w->frameGeometry()));
+    QVERIFY((w->frameGeometry().center() - available.center()).manhattanLength() <= 2);
+}
+
+void MainWindowTest::operatorsScrollInsideTheGroup_data()
+{
+    QTest::addColumn<int>("operators");
+    QTest::addColumn<bool>("scrolls");
+    QTest::newRow("the default three") << 3 << false;
+    QTest::newRow("fifty") << 50 << true;
+    QTest::newRow("a long name") << -1 << false;
+}
+
+void MainWindowTest::operatorsScrollInsideTheGroup()
+{
+    QFETCH(int, operators);
+    QFETCH(bool, scrolls);
+    QByteArray table = "[General]\n";
+    for (int i = 0; i < operators; ++i)
+        table += QByteArray::number(23010 + i) + "=Operator " + QByteArray::number(i) + "\n";
+    if (operators < 0)
+        table += "23001=" + QByteArray(300, 'W') + "\n";
+    WriteTable(table);
+    auto w = MakeWindow(QStringLiteral("/dev/palvex-test-no-such-port"));
+    w->show();
+    QTRY_VERIFY(w->VRynAppInfo1->IsFirstShowDone());
+    QTRY_VERIFY(w->rgpOperators->isEnabled());
+    QApplication::processEvents();
+    const int expected = 1 + std::max(operators, 1);
+    QCOMPARE(int(w->OperatorButtons().size()), expected);
+    QVERIFY(w->OperatorScroll()->widget()->isAncestorOf(w->OperatorButtons().back()));
+
+    // The window keeps its size; the grid, the group and the status bar stay
+    // inside it and the graph keeps its height.
+    QCOMPARE(w->size(), QSize(555, 437));
+    const QRect window = w->rect();
+    QVERIFY(window.contains(w->StatusBar1->geometry()));
+    const QRect group(w->rgpOperators->mapTo(w.get(), QPoint(0, 0)), w->rgpOperators->size());
+    QVERIFY(window.contains(group));
+    QCOMPARE(w->rgpOperators->height(), w->sgrResult->height());
+    QVERIFY(w->zefXPGraph1->height() > 150);
+    QCOMPARE(w->OperatorScroll()->verticalScrollBar()->maximum() > 0, scrolls);
+    if (!scrolls) {
+        // A few items look as a plain group: no frame, every item in view.
+        QCOMPARE(w->OperatorScroll()->frameShape(), QFrame::NoFrame);
+        const QRect view = w->OperatorScroll()->viewport()->rect();
+        const QWidget *first = w->OperatorButtons().front();
+        QVERIFY(view.contains(QRect(first->mapTo(w->OperatorScroll()->viewport(), QPoint(0, 0)),
+                                    QSize(1, first->height()))));
+    }
+}
+
+void MainWindowTest::terminalPlace_data()
+{
+    QTest::addColumn<QRect>("main");
+    QTest::addColumn<QRect>("available");
+    QTest::addColumn<QRect>("expected");
+    const QSize terminal(640, 320);
+    QTest::newRow("room on the right") << QRect(0, 0, 555, 437) << QRect(0, 0, 1920, 1050)
+                                       << QRect(QPoint(555, 0), terminal);
+    QTest::newRow("main window low: terminal raised") << QRect(100, 700, 555, 437) << QRect(0, 0, 1920, 1000)
+                                                      << QRect(QPoint(655, 680), terminal);
+    QTest::newRow("room on the left only") << QRect(1300, 100, 555, 437) << QRect(0, 0, 1920, 1050)
+                                           << QRect(QPoint(660, 100), terminal);
+    QTest::newRow("narrower beside it") << QRect(0, 0, 555, 437) << QRect(0, 0, 1024, 768)
+                                        << QRect(555, 0, 469, 320);
+    QTest::newRow("below on a narrow screen") << QRect(0, 0, 555, 437) << QRect(0, 0, 800, 800)
+                                              << QRect(QPoint(0, 437), terminal);
+    QTest::newRow("above when below is full") << QRect(0, 400, 555, 437) << QRect(0, 0, 800, 837)
+                                              << QRect(QPoint(0, 80), terminal);
+    QTest::newRow("small screen: inside it") << QRect(0, 0, 555, 437) << QRect(0, 0, 600, 500)
+                                             << QRect(0, 180, 600, 320);
+    QTest::newRow("second screen") << QRect(1920, 0, 555, 437) << QRect(1920, 0, 1280, 1024)
+                                   << QRect(QPoint(2475, 0), QSize(640, 320));
+}
+
+void MainWindowTest::terminalPlace()
+{
+    QFETCH(QRect, main);
+    QFETCH(QRect, available);
+    QFETCH(QRect, expected);
+    const QRect place = TfrmMain::TerminalPlace(main, QSize(640, 320), available);
+    QCOMPARE(place, expected);
+    QVERIFY(available.contains(place));
+}
+
+void MainWindowTest::typedPortIsPendingUntilEnter()
+{
+    auto w = MakeWindow();
+    QVERIFY(ShowAndWaitCycles(*w, 1));
+    const QColor inUse = w->cmbPort->palette().color(QPalette::Text);
+    const int opens = w->opens;
+    const QString typed = QStringLiteral("/dev/palvex-test-typed");
+    Retype(w->cmbPort, typed);
+    QVERIFY(w->PortEditPending());
+    QVERIFY(w->cmbPort->lineEdit()->font().italic());
+    QVERIFY(w->cmbPort->palette().color(QPalette::Text) != inUse);
+    QVERIFY(w->cmbPort->toolTip().contains(QStringLiteral("SIM")));
+
+    // A reconnect meanwhile opens the port in use, not the typed one.
+    w->Session().SetState(ModemSession::State::Init);
+    QTRY_COMPARE(w->opens, opens + 1);
+    QCOMPARE(w->StatusPanels[0]->FullText(), QStringLiteral("SIM"));
+    QCOMPARE(w->AppliedPort(), QStringLiteral("SIM"));
+    QVERIFY(w->PortEditPending());
+
+    // Typing the port in use back: nothing pending, its colour again.
+    Retype(w->cmbPort, QStringLiteral("SIM"));
+    QVERIFY(!w->PortEditPending());
+    QVERIFY(!w->cmbPort->lineEdit()->font().italic());
+    QCOMPARE(w->cmbPort->palette().color(QPalette::Text), inUse);
+
+    Retype(w->cmbPort, typed);
+    QTest::keyClick(w->cmbPort->lineEdit(), Qt::Key_Return);
+    QTRY_COMPARE(w->StatusPanels[0]->FullText(), typed);
+    QCOMPARE(w->AppliedPort(), typed);
+    QVERIFY(!w->PortEditPending());
+    QVERIFY(!w->cmbPort->lineEdit()->font().italic());
+    QTRY_COMPARE(w->cmbPort->palette().color(QPalette::Text), QColor(Qt::red));
+}
+
+void MainWindowTest::longOperatorTextElidesWithTooltip()
+{
+    auto w = MakeWindow(QStringLiteral("/dev/none"));
+    w->show();
+    QTRY_VERIFY(w->VRynAppInfo1->IsFirstShowDone());
+    QTRY_VERIFY(w->tmrShow->isActive());
+    w->tmrShow->stop();
+    TNetState r;
+    r.MarkAllInvalid();
+    r.operatorName = std::string(120, 'N');
+    r.operatorNameValid = true;
+    r.registration = 1;
+    r.registrationValid = true;
+    w->ShowRecord(r);
+    QApplication::processEvents();
+    const QString full = QString(120, QLatin1Char('N')) + QStringLiteral(", registered, home network");
+    QCOMPARE(w->StatusPanels[2]->FullText(), full);
+    QVERIFY(w->StatusPanels[2]->Elided());
+    QVERIFY(w->StatusPanels[2]->text().endsWith(QChar(0x2026)));
+    QCOMPARE(w->StatusPanels[2]->toolTip(), full);
+    QCOMPARE(w->width(), 555);
+
+    // A short text is shown whole, with the status bar's hint.
+    r.operatorName = "O2";
+    w->ShowRecord(r);
+    QApplication::processEvents();
+    QCOMPARE(w->StatusPanels[2]->text(), QStringLiteral("O2, registered, home network"));
+    QCOMPARE(w->StatusPanels[2]->toolTip(), QStringLiteral("COM port can is the first parameter in command line!"));
+
+    // The speed picture says what the time is.
+    QVERIFY(w->Image1->toolTip().contains(QStringLiteral("grid square")));
+    QCOMPARE(w->lblSpeed->toolTip(), w->Image1->toolTip());
 }
 
 int main(int argc, char **argv)

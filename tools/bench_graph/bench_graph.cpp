@@ -3,6 +3,7 @@
 // rendered offscreen, with the sample list at its cap of 1001 entries on a
 // 400 x 150 control.
 
+#include "WidgetBenchmarkMain.h"
 #include "zefXPGraph.h"
 
 #include <QApplication>
@@ -74,13 +75,5 @@ BENCHMARK(BM_GraphRefresh)->ArgName("stat")->Arg(0)->Arg(1)->Unit(benchmark::kMi
 
 int main(int argc, char **argv)
 {
-    if (std::getenv("QT_QPA_PLATFORM") == nullptr)
-        qputenv("QT_QPA_PLATFORM", "offscreen");
-    QApplication app(argc, argv);
-    benchmark::Initialize(&argc, argv);
-    if (benchmark::ReportUnrecognizedArguments(argc, argv))
-        return 1;
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
-    return 0;
+    return RunWidgetBenchmarks(argc, argv);
 }

@@ -1,0 +1,30 @@
+#!/usr/bin/env bash
+# Takes the pictures of the user guide into doc/ from the running window,
+# under a virtual X display (Xvfb):
+#   doc/screenshot.png            the main window live on the SIM port
+#   doc/screenshot-unplugged.png  the main window after its modem
+#                                 (palvex-modemsim on a pseudo-terminal) was unplugged
+#   doc/screenshot-terminal.png   the terminal window with Pause on
+# Usage: tools/screenshots.sh [BUILD_DIR] [SECONDS_OF_HISTORY]
+# BUILD_DIR defaults to build/; palvex-screenshots and palvex-modemsim are
+# built there first. The run uses settings of its own, never the user's.
+set -euo pipefail
+
+here="$(cd "$(dirname "$0")/.." && pwd)"
+build="${1:-$here/build}"
+seconds="${2:-20}"
+
+if ! command -v xvfb-run >/dev/null || ! command -v Xvfb >/dev/null; then
+  echo "screenshots: Xvfb is missing; install it with scripts/install-deps.sh (package xvfb)" >&2
+  exit 2
+fi
+if [ ! -f "$build/CMakeCache.txt" ]; then
+  echo "screenshots: $build is not a configured build folder (cmake -S . -B build -G Ninja)" >&2
+  exit 2
+fi
+cmake --build "$build" --target palvex-screenshots palvex-modemsim
+
+# A 1280 x 1024 screen, the window on the xcb platform as a user runs it.
+QT_QPA_PLATFORM=xcb xvfb-run --auto-servernum --server-args="-screen 0 1280x1024x24" \
+  "$build/tools/screenshots/palvex-screenshots" \
+  --out "$here/doc" --modemsim "$build/tools/modemsim/palvex-modemsim" --seconds "$seconds"
