@@ -5,7 +5,9 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
+#include <cstdio>
 #include <functional>
 
 #include <regex>
@@ -427,6 +429,20 @@ Groups MatchLine(const std::vector<std::string> &lines, std::size_t index, const
     return groups;
 }
 
+std::string Format(const char *format, int a, int b = 0)
+{
+    char buffer[64];
+    std::snprintf(buffer, sizeof buffer, format, a, b);
+    return buffer;
+}
+
+std::string Format(const char *format, double value)
+{
+    char buffer[64];
+    std::snprintf(buffer, sizeof buffer, format, value);
+    return buffer;
+}
+
 int Number(const std::string &text, int base = 10) { return text.empty() ? -1 : std::stoi(text, nullptr, base); }
 double Level(const std::string &text, double scale = 1) { return text.empty() ? NAN : std::stod(text) / scale; }
 
@@ -523,6 +539,95 @@ void CheckSmoni(TRynSimModemEngine &engine)
     }
 }
 
+void CheckMonsc(TRynSimModemEngine &engine)
+{
+    const TRynSimLteTruth &t = engine.Truth().lte;
+    const Groups m = MatchLine(Lines(engine.Feed("AT^MONSC\r")), 0,
+                               R"re(\^MONSC: LTE,(\d{3}),(\d{2}),(\d+),([0-9A-F]+),([0-9A-F]+),([0-9A-F]+),(-\d+),(-\d+),(-\d+))re");
+    EXPECT_EQ(Number(m[4], 16), t.serving.cellId);
+    EXPECT_EQ(Number(m[5], 16), t.serving.pci) << "the PCI in hex";
+    EXPECT_EQ(Number(m[3]), t.serving.earfcn);
+    EXPECT_EQ(Level(m[7]), t.serving.rsrp.value);
+    EXPECT_EQ(Level(m[8]), t.serving.rsrq.value);
+    EXPECT_EQ(Level(m[9]), t.serving.rssi.value);
+    const std::vector<std::string> lines = Lines(engine.Feed("AT^MONNC\r"));
+    ASSERT_EQ(lines.size(), t.neighbours.size() + 1);
+    for (std::size_t i = 0; i < t.neighbours.size(); ++i) {
+        const Groups n = MatchLine(lines, i, R"re(\^MONNC: LTE,(\d+),(\d+),(-\d+),(-\d+),(-\d+))re");
+        EXPECT_EQ(Number(n[2]), t.neighbours[i].pci) << "the PCI in decimal";
+        EXPECT_EQ(Level(n[3]), t.neighbours[i].rsrp.value);
+    }
+}
+
+void CheckUcged(TRynSimModemEngine &engine)
+{
+    const TRynSimLteServing &c = engine.Truth().lte.serving;
+    const std::vector<std::string> lines = Lines(engine.Feed("AT+UCGED?\r"));
+    ASSERT_EQ(lines.size(), 4U);
+    EXPECT_EQ(lines[0], "+UCGED: 2");
+    const Groups m = MatchLine(lines, 2, R"re((\d+),(\d+),\d+,\d+,([0-9a-f]+),([0-9a-f]+),(\d+),\w+,\w+,\w+,(\d+),(\d+),(-?\d+\.\d\d),(?:[-\d]+,){9}0)re");
+    EXPECT_EQ(Number(m[3], 16), c.tac);
+    EXPECT_EQ(Number(m[4], 16), c.cellId);
+    EXPECT_EQ(Number(m[6]) - 141, c.rsrp.value) << "indices";
+    EXPECT_EQ(Number(m[7]) / 2.0 - 20, c.rsrq.value);
+    EXPECT_EQ(Level(m[8]), c.sinr.value);
+    // Mode 5, once a user set it: the serving cell and the neighbours.
+    engine.Feed("AT+UCGED=5\r");
+    const std::vector<std::string> mode5 = Lines(engine.Feed("AT+UCGED?\r"));
+    engine.Feed("AT+UCGED=2\r");
+    ASSERT_EQ(mode5.size(), 3U);
+    const Groups r = MatchLine(mode5, 0, R"re(\+RSRP: (\d+),(\d+),"(-\d{3}\.\d\d)",.*)re");
+    EXPECT_EQ(Number(r[1]), c.pci);
+    EXPECT_EQ(Level(r[3]), c.rsrp.value);
+    EXPECT_EQ(std::count(mode5[1].begin(), mode5[1].end(), '"'), 2 * int(engine.Truth().lte.neighbours.size() + 1));
+}
+
+void CheckRfsts(TRynSimModemEngine &engine)
+{
+    const TRynSimTruth &t = engine.Truth();
+    const TRynSimLteServing &c = t.lte.serving;
+    const Groups m = MatchLine(Lines(engine.Feed("AT#RFSTS\r")), 0,
+                               R"re(#RFSTS: "(\d{3}) (\d{2})",(\d+),(-\d+),(-\d+),(-\d+(?:\.5)?),([0-9A-F]{4}),,128,3,0,([0-9A-F]+),"(\d{15})","([^"]*)",3,(\d+),(\d+))re");
+    EXPECT_EQ(Number(m[3]), c.earfcn);
+    EXPECT_EQ(Level(m[4]), c.rsrp.value);
+    EXPECT_EQ(Level(m[6]), c.rsrq.value);
+    EXPECT_EQ(Number(m[8], 16), c.cellId);
+    EXPECT_EQ(m[10], t.operatorName);
+    EXPECT_EQ(Number(m[11]), c.band);
+    EXPECT_EQ(Level(m[12]) / 5 - 20, c.sinr.value) << "the LE910Cx SINR index";
+}
+
+void CheckGstatus(TRynSimModemEngine &engine)
+{
+    const TRynSimLteServing &c = engine.Truth().lte.serving;
+    const std::string answer = engine.Feed("AT!GSTATUS?\r");
+    for (const std::string &pair :
+         {"LTE band:      B" + std::to_string(c.band), "LTE Rx chan:   " + std::to_string(c.earfcn),
+          "PCC RxM RSSI:  " + c.rssi.printed + "\t\tRSRP (dBm):  " + c.rsrp.printed,
+          "RSRQ (dB):     " + Format("%.1f", c.rsrq.value), "SINR (dB):     " + Format("%.1f", c.sinr.value),
+          "TAC:         " + Format("%04X (%d)", c.tac, c.tac)})
+        EXPECT_NE(answer.find(pair), std::string::npos) << pair << " not in " << answer;
+}
+
+void CheckGtccinfo(TRynSimModemEngine &engine)
+{
+    const TRynSimLteTruth &t = engine.Truth().lte;
+    const std::vector<std::string> lines = Lines(engine.Feed("AT+GTCCINFO?\r"));
+    ASSERT_EQ(lines.size(), t.neighbours.size() + 3);
+    EXPECT_EQ(lines[0], "+GTCCINFO: ");
+    const Groups m = MatchLine(lines, 1, R"re(1,4,(\d{3}),(\d{2}),([0-9A-F]{4}),([0-9A-F]{9}),(\d+),(\d+),(\d+),,(-?\d+),(\d+),(\d+),(\d+))re");
+    EXPECT_EQ(Number(m[4], 16), t.serving.cellId);
+    EXPECT_EQ(Number(m[7]), 100 + t.serving.band);
+    EXPECT_EQ(Level(m[8]), t.serving.sinr.value);
+    EXPECT_EQ(Number(m[10]) - 141, t.serving.rsrp.value);
+    EXPECT_EQ(Number(m[11]) / 2.0 - 20, t.serving.rsrq.value);
+    for (std::size_t i = 0; i < t.neighbours.size(); ++i) {
+        const Groups n = MatchLine(lines, i + 2, R"re(2,4,,,FFFF,00FFFFFFF,(\d+),(\d+),,(\d+),(\d+),(\d+))re");
+        EXPECT_EQ(Number(n[2]), t.neighbours[i].pci);
+        EXPECT_EQ(Number(n[4]) - 141, t.neighbours[i].rsrp.value);
+    }
+}
+
 struct LteModelCase {
     const char *model;
     const char *manufacturer;
@@ -564,7 +669,8 @@ TEST_P(SimModemLteModel, AnswersInItsMakersFormatWhatTheTruthSays)
         c.check(engine);
     }
     for (const char *other : {"AT^MONI\r", "AT^MONP\r", "AT^SMONP\r", "AT^SMONI\r", "AT+QENG=\"servingcell\"\r",
-                              "AT+QENG=\"neighbourcell\"\r", "AT+CPSI?\r"}) {
+                              "AT+QENG=\"neighbourcell\"\r", "AT+CPSI?\r", "AT^MONSC\r", "AT^MONNC\r",
+                              "AT+UCGED?\r", "AT#RFSTS\r", "AT!GSTATUS?\r", "AT+GTCCINFO?\r"}) {
         const bool known = std::find(c.commands.begin(), c.commands.end(), other) != c.commands.end();
         EXPECT_EQ(Lines(engine.Feed(other)).back(), known ? "OK" : "ERROR") << other;
     }
@@ -586,8 +692,19 @@ INSTANTIATE_TEST_SUITE_P(
         LteModelCase{"RM500Q", "Quectel", 13, {"AT+QENG=\"servingcell\"\r", "AT+QENG=\"neighbourcell\"\r"}, CheckQeng,
                      R"(+QENG: "servingcell","SEARCH")"},
         LteModelCase{"SIM7600", "SIMCOM INCORPORATED", 7, {"AT+CPSI?\r"}, CheckCpsi, "+CPSI: NO SERVICE,Online"},
-        LteModelCase{"ELS61", "Cinterion", 7, {"AT^SMONI\r", "AT^SMONP\r"}, CheckSmoni, "^SMONI: 4G,SEARCH"}),
-    [](const auto &info) { return std::string(info.param.model); });
+        LteModelCase{"ELS61", "Cinterion", 7, {"AT^SMONI\r", "AT^SMONP\r"}, CheckSmoni, "^SMONI: 4G,SEARCH"},
+        LteModelCase{"ME909s-120", "Huawei Technologies Co., Ltd.", 7, {"AT^MONSC\r", "AT^MONNC\r"}, CheckMonsc,
+                     "^MONSC: NONE"},
+        LteModelCase{"SARA-R510M8S", "u-blox", 7, {"AT+UCGED?\r"}, CheckUcged, "+UCGED: 2"},
+        LteModelCase{"LE910C1-EUX", "Telit", 7, {"AT#RFSTS\r"}, CheckRfsts,
+                     "#RFSTS: \"\",,,,,,,,0,0,,\"230010000000021\",\"\",0,,"},
+        LteModelCase{"EM7565", "Sierra Wireless, Incorporated", 7, {"AT!GSTATUS?\r"}, CheckGstatus, "!GSTATUS: "},
+        LteModelCase{"FM350-GL", "Fibocom Wireless Inc.", 7, {"AT+GTCCINFO?\r"}, CheckGtccinfo, "+GTCCINFO: "}),
+    [](const auto &info) {
+        std::string name = info.param.model;
+        std::replace(name.begin(), name.end(), '-', '_');
+        return name;
+    });
 
 TEST(SimModemEngine, LteLevelsWanderAndTheServingCellIsReselectedNowAndThen)
 {
