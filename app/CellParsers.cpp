@@ -949,13 +949,24 @@ void parseMoniCellIdentity(const std::string &line, TNetState &state)
 
 TModemProfile ProfileOfManufacturer(const std::string &manufacturer)
 {
-    // "Quectel" -> Quectel; "SIMCOM INCORPORATED" -> SIMCom; "Cinterion",
-    // "QUALCOMM INCORPORATED", "" -> the design's own commands.
+    // "Quectel" -> Quectel; "SIMCOM INCORPORATED" -> SIMCom; "Huawei
+    // Technologies Co., Ltd." -> Huawei; "u-blox" -> UBlox; "Telit" -> Telit;
+    // "Sierra Wireless, Incorporated" -> Sierra; "Fibocom Wireless Inc." ->
+    // Fibocom; "Cinterion", "QUALCOMM INCORPORATED", "" -> the design's own
+    // commands.
+    static const std::array<std::pair<const char *, TModemProfile>, 7> makers{{
+        {"quectel", TModemProfile::Quectel},
+        {"simcom", TModemProfile::SimCom},
+        {"huawei", TModemProfile::Huawei},
+        {"u-blox", TModemProfile::UBlox},
+        {"telit", TModemProfile::Telit},
+        {"sierra", TModemProfile::Sierra},
+        {"fibocom", TModemProfile::Fibocom},
+    }};
     const std::string maker = Lower(manufacturer);
-    if (maker.find("quectel") != std::string::npos)
-        return TModemProfile::Quectel;
-    if (maker.find("simcom") != std::string::npos)
-        return TModemProfile::SimCom;
+    for (const auto &[name, profile] : makers)
+        if (maker.find(name) != std::string::npos)
+            return profile;
     return TModemProfile::Design;
 }
 
@@ -966,4 +977,665 @@ bool IsCinterionFamily(const std::string &manufacturer)
         if (maker.find(name) != std::string::npos)
             return true;
     return false;
+}
+
+// ---------------------------------------------------------------- other makers' helpers
+
+namespace {
+
+// A hex identity of which all digits are F (FFFF, 00FFFFFFF) is the
+// "unknown" filler of u-blox and Fibocom.
+Int HexIdentityOf(std::string_view t)
+{
+    const Int v = HexOf(t);
+    const std::size_t first = t.find_first_not_of('0');
+    if (!v || *v == 0 || (first != std::string_view::npos &&
+                          Lower(t.substr(first)).find_first_not_of('f') == std::string::npos))
+        return std::nullopt;
+    return v;
+}
+
+TNeighbourCell Neighbour(TRadioTech rat, std::optional<std::int32_t> channel, std::optional<std::int32_t> pci)
+{
+    TNeighbourCell cell;
+    cell.rat = rat;
+    cell.channel = channel;
+    cell.pci = pci;
+    return cell;
+}
+
+TRadioCell LteCellAt(std::optional<std::int32_t> pci, std::optional<std::int32_t> channel)
+{
+    TRadioCell cell;
+    cell.rat = TRadioTech::Lte;
+    cell.pci = pci;
+    cell.channel = channel;
+    return cell;
+}
+
+// A decimal identity field where "ff"/"fff" and the other hex fillers stay
+// unknown too.
+std::optional<std::int32_t> DecimalIdentityOf(std::string_view t)
+{
+    const std::optional<std::int32_t> v = IntegerOf(t);
+    if (!v || *v == 255)
+        return std::nullopt;
+    return v;
+}
+
+// A measure within the range its firmware documents; the invalid markers
+// lie outside it.
+Number MeasureIn(std::string_view t, double low, double high) { return InRange(NumberOf(t), low, high); }
+
+// The GSM band code of ^MONSC and ^MONNC: 0 GSM850, 1 GSM900, 2 DCS1800,
+// 3 PCS1900.
+std::string HuaweiGsmBand(std::string_view code)
+{
+    static const std::array<const char *, 4> bands{"850", "900", "1800", "1900"};
+    const Int v = DecimalOf(code);
+    return v && *v >= 0 && *v < 4 ? bands[static_cast<std::size_t>(*v)] : std::string();
+}
+
+// LTE RSRP -140..-44 dBm and RSRQ -20..-3 dB as printed directly.
+Number LteRsrpDbm(std::string_view t) { return MeasureIn(t, -140, -44); }
+Number LteRsrqDb(std::string_view t) { return MeasureIn(t, -20, -3); }
+// NR SS-RSRP -156..-31 dBm, SS-RSRQ -43..20 dB, SS-SINR -23..40 dB.
+Number NrRsrpDbm(std::string_view t) { return MeasureIn(t, -156, -31); }
+Number NrRsrqDb(std::string_view t) { return MeasureIn(t, -43, 20); }
+Number NrSinrDb(std::string_view t) { return MeasureIn(t, -23, 40); }
+// Received power of a whole carrier or a GSM level in dBm.
+Number PowerDbm(std::string_view t) { return MeasureIn(t, -130, 0); }
+
+// ^MONSC LTE: MCC, MNC, ARFCN, Cell_ID, PCI (hex), TAC, RSRP, RSRQ, RSSI.
+TRadioCell HuaweiLteCell(const TFields &f)
+{
+    TRadioCell cell = CellOfLayout(f, 0, TRadioTech::Lte, {.mcc = 1, .mnc = 2, .area = 6, .cellId = 4, .channel = 3});
+    cell.pci = Int32Of(HexOf(f[5]));
+    cell.rsrp = LteRsrpDbm(f[7]);
+    cell.rsrq = LteRsrqDb(f[8]);
+    cell.rssi = PowerDbm(f[9]);
+    return cell;
+}
+
+// ^MONSC NR: MCC, MNC, ARFCN, SCS, Cell_ID, PCI (hex), TAC, RSRP, RSRQ,
+// SINR.
+TRadioCell HuaweiNrCell(const TFields &f)
+{
+    TRadioCell cell =
+        CellOfLayout(f, 0, TRadioTech::Nr5gSa, {.mcc = 1, .mnc = 2, .area = 7, .cellId = 5, .channel = 3});
+    cell.pci = Int32Of(HexOf(f[6]));
+    cell.rsrp = NrRsrpDbm(f[8]);
+    cell.rsrq = NrRsrqDb(f[9]);
+    cell.sinr = NrSinrDb(f[10]);
+    return cell;
+}
+
+// ^MONSC WCDMA: MCC, MNC, ARFCN, PSC, Cell_ID, LAC, RSCP, RXLEV, EC/N0, ...
+TRadioCell HuaweiWcdmaCell(const TFields &f)
+{
+    TRadioCell cell = CellOfLayout(f, 0, TRadioTech::Umts,
+                                   {.mcc = 1, .mnc = 2, .area = 6, .cellId = 5, .pci = 4, .channel = 3});
+    cell.rscp = MeasureIn(f[7], -125, -20);
+    cell.rssi = PowerDbm(f[8]);
+    cell.ecno = MeasureIn(f[9], -33, 0);
+    return cell;
+}
+
+// ^MONSC GSM: MCC, MNC, BAND, ARFCN, BSIC, Cell_ID, LAC, RXLEV (dBm), ...
+TRadioCell HuaweiGsmCell(const TFields &f)
+{
+    TRadioCell cell = CellOfLayout(f, 0, TRadioTech::Gsm,
+                                   {.mcc = 1, .mnc = 2, .area = 7, .cellId = 6, .pci = 5, .channel = 4});
+    cell.band = HuaweiGsmBand(f[3]);
+    cell.rssi = PowerDbm(f[8]);
+    return cell;
+}
+
+// An RSRP printed either as dBm (negative) or as the 3GPP index 0..97
+// (dBm = index - 141): the sign tells which. Sets indices when it did.
+Number RsrpEitherScale(std::string_view t, std::optional<bool> &indices)
+{
+    const Number v = NumberOf(t);
+    if (v && *v < 0) {
+        indices = false;
+        return InRange(v, -140, -44);
+    }
+    const Number index = IndexValue(t, 97, 1.0, -141.0);
+    if (index)
+        indices = true;
+    return index;
+}
+
+// An RSRQ on the scale its RSRP told, else by its own sign: dB (negative)
+// or the index 0..34 (dB = index / 2 - 20).
+Number RsrqEitherScale(std::string_view t, const std::optional<bool> &indices)
+{
+    const Number v = NumberOf(t);
+    if (!v)
+        return std::nullopt;
+    const bool index = indices ? *indices : *v >= 0;
+    return index ? IndexValue(t, 34, 0.5, -20.0) : InRange(v, -20, -3);
+}
+
+// The +UCGED mode 2 LTE line. SARA-R5 and LARA-R6 (20 fields or more):
+// EARFCN, Lband, ul_BW, dl_BW, TAC, LcellId, PCID, mTmsi, mmeGrId, mmeCode,
+// RSRP, RSRQ, Lsinr, ...; SARA-R422 (14): EARFCN, Lband, ul_BW, dl_BW, TAC,
+// P-CID, RSRP, RSRQ, NBMsinr, ... Another length is a layout not known here.
+TRadioCell UbloxLteCell(const TFields &f)
+{
+    TRadioCell cell;
+    cell.rat = TRadioTech::Lte;
+    const bool r5 = f.size() >= 20;
+    if (!r5 && f.size() != 14)
+        return cell;
+    cell.channel = IntegerOf(f[0]);
+    cell.band = BandNamed("B", DecimalIdentityOf(f[1]));
+    cell.area = HexIdentityOf(f[4]);
+    cell.cellId = r5 ? HexIdentityOf(f[5]) : std::nullopt;
+    cell.pci = DecimalIdentityOf(f[r5 ? 6 : 5]);
+    std::optional<bool> indices;
+    cell.rsrp = RsrpEitherScale(f[r5 ? 10 : 6], indices);
+    cell.rsrq = RsrqEitherScale(f[r5 ? 11 : 7], indices);
+    if (r5)
+        cell.sinr = MeasureIn(f[12], -20, 40);
+    return cell;
+}
+
+// The +UCGED mode 2 cell line of the technology the line before named.
+// LARA-R6 2G: arfcn, band1900, GcellId, BSIC, Glac, Grac, RxLev, ...;
+// 3G: uarfcn, Wband, WcellId, Wlac, Wrac, scrambling_code, ... (its level
+// fields have no published scale).
+TRadioCell UbloxCell(const TFields &f, const TUcgedReading &reading)
+{
+    TRadioCell cell;
+    if (reading.rat == TRadioTech::Lte) {
+        cell = UbloxLteCell(f);
+    } else if (reading.rat == TRadioTech::Gsm) {
+        cell = CellOfLayout(f, 0, TRadioTech::Gsm, {.area = 4, .cellId = 2, .pci = 3, .channel = 0});
+        const std::optional<std::int32_t> pcs = IntegerOf(f[1]);
+        if (cell.channel && pcs && *pcs <= 1)
+            cell.band = GsmBand(*cell.channel, *pcs == 1);
+        cell.rssi = RxLevelDbm(f[6]);
+    } else {
+        cell = CellOfLayout(f, 0, TRadioTech::Umts, {.area = 3, .cellId = 2, .pci = 5, .channel = 0});
+    }
+    cell.mcc = reading.mcc;
+    cell.mnc = reading.mnc;
+    return cell;
+}
+
+// The technology code of the +UCGED mode 2 line: 2 GSM, 3 UMTS (LARA-R6),
+// 4 (LARA-R6) and 6 (SARA-R4/R5) LTE.
+TRadioTech UbloxTech(std::string_view code)
+{
+    const Int v = DecimalOf(code);
+    if (!v)
+        return TRadioTech::Unknown;
+    switch (*v) {
+    case 2: return TRadioTech::Gsm;
+    case 3: return TRadioTech::Umts;
+    case 4:
+    case 6: return TRadioTech::Lte;
+    default: return TRadioTech::Unknown;
+    }
+}
+
+// A +UCGED mode 5 line: "+RSRP:" or "+RSRQ:" then PCI, EARFCN, "value"
+// triplets, the serving cell first. RSRP lines make the cells; an RSRQ
+// goes to the cell of the same PCI and EARFCN.
+void UbloxMode5Line(const TFields &f, bool rsrp, TNetState &state)
+{
+    for (std::size_t i = 0; i + 2 < f.size(); i += 3) {
+        const std::optional<std::int32_t> pci = IntegerOf(f[i]);
+        const std::optional<std::int32_t> channel = IntegerOf(f[i + 1]);
+        if (!pci || !channel)
+            break;
+        const Number value = rsrp ? MeasureIn(f[i + 2], -140, -44) : MeasureIn(f[i + 2], -20, -3);
+        if (i == 0) {
+            if (!state.serving || state.serving->pci != pci || state.serving->channel != channel)
+                state.serving = LteCellAt(pci, channel);
+            (rsrp ? state.serving->rsrp : state.serving->rsrq) = value;
+            state.rat = TRadioTech::Lte;
+            continue;
+        }
+        const auto same = std::find_if(state.neighbours.begin(), state.neighbours.end(), [&](const TNeighbourCell &n) {
+            return n.rat == TRadioTech::Lte && n.pci == pci && n.channel == channel;
+        });
+        if (same != state.neighbours.end()) {
+            (rsrp ? same->rsrp : same->rsrq) = value;
+            continue;
+        }
+        TNeighbourCell cell = Neighbour(TRadioTech::Lte, channel, pci);
+        (rsrp ? cell.rsrp : cell.rsrq) = value;
+        AppendNeighbour(state, cell);
+    }
+}
+
+// "286 01" (the Telit PLMN) -> MCC and MNC.
+void SetSpacedPlmn(const std::string &text, TRadioCell &cell)
+{
+    const std::size_t blank = text.find(' ');
+    if (blank == std::string::npos)
+        return;
+    cell.mcc = IntegerOf(std::string_view(text).substr(0, blank));
+    cell.mnc = IntegerOf(Trimmed(std::string_view(text).substr(blank + 1)));
+}
+
+// Where the IMSI (14 or 15 digits) of a #RFSTS line stands: 10 in the GSM
+// layout, 11 (LE910Cx) or 12 (LE910 V2, LM960) in LTE ones, 15 in WCDMA;
+// 0 when none of them holds one.
+std::size_t RfstsImsiAt(const TFields &f)
+{
+    for (const std::size_t at : {10u, 11u, 12u, 15u}) {
+        const std::string &t = f[at];
+        if ((t.size() == 14 || t.size() == 15) && std::all_of(t.begin(), t.end(), IsDigit))
+            return at;
+    }
+    return 0;
+}
+
+// #RFSTS LTE: PLMN, EARFCN, RSRP, RSSI, RSRQ, TAC, ..., CID (before the
+// IMSI), IMSI, NetNameAsc, SD, ABND, then T3402, T3412, SINR (V2) or SINR
+// (Cx) or nothing (LM960).
+TRadioCell TelitLteCell(const TFields &f, std::size_t imsi)
+{
+    TRadioCell cell = CellOfLayout(f, 0, TRadioTech::Lte, {.area = 5, .channel = 1});
+    SetSpacedPlmn(f[0], cell);
+    cell.cellId = HexOf(f[imsi - 1]);
+    cell.band = BandNamed("B", IntegerOf(f[imsi + 3]));
+    cell.rsrp = LteRsrpDbm(f[2]);
+    cell.rssi = PowerDbm(f[3]);
+    cell.rsrq = LteRsrqDb(f[4]);
+    const bool v2 = imsi == 12 && f.size() > imsi + 6;
+    const Number sinr = MeasureOf(f[v2 ? imsi + 6 : imsi + 4]);
+    if (sinr && imsi == 12 && !v2)
+        return cell; // LM960: no SINR
+    if (sinr && (*sinr < 0 || v2))
+        cell.sinr = InRange(sinr, -20, 40);
+    return cell;
+}
+
+// #RFSTS WCDMA: PLMN, UARFCN, PSC, Ec/Io, RSCP, RSSI, LAC, ..., CID (14),
+// IMSI, NetNameAsc, SD, nAST, then nUARFCN, nPSC, nEc/Io per active-set
+// cell.
+TRadioCell TelitWcdmaCell(const TFields &f, TNetState &state)
+{
+    TRadioCell cell = CellOfLayout(f, 0, TRadioTech::Umts, {.area = 6, .cellId = 14, .pci = 2, .channel = 1});
+    SetSpacedPlmn(f[0], cell);
+    cell.ecno = MeasureIn(f[3], -33, 0);
+    cell.rscp = MeasureIn(f[4], -125, -20);
+    cell.rssi = PowerDbm(f[5]);
+    for (std::size_t i = 19; i + 2 < f.size() && !f[i].empty(); i += 3) {
+        TNeighbourCell n = Neighbour(TRadioTech::Umts, IntegerOf(f[i]), IntegerOf(f[i + 1]));
+        n.ecno = MeasureIn(f[i + 2], -33, 0);
+        AppendNeighbour(state, n);
+    }
+    return cell;
+}
+
+// #RFSTS GSM: PLMN, ARFCN, RSSI, LAC, RAC, TXPWR, MM, RR, NOM, CID, IMSI, ...
+TRadioCell TelitGsmCell(const TFields &f)
+{
+    TRadioCell cell = CellOfLayout(f, 0, TRadioTech::Gsm, {.area = 3, .cellId = 9, .channel = 1});
+    SetSpacedPlmn(f[0], cell);
+    if (cell.channel)
+        cell.band = GsmBand(*cell.channel, false);
+    cell.rssi = PowerDbm(f[2]);
+    return cell;
+}
+
+// The "Label: value" pairs of a !GSTATUS line: pieces apart by a TAB or
+// by two or more blanks; a piece with a colon starts a pair (its value
+// after the colon, or the next piece when nothing follows the colon), a
+// piece without one ("Normal Service") belongs to no pair.
+std::vector<std::pair<std::string, std::string>> LabelledPairs(std::string_view line)
+{
+    std::vector<std::string_view> pieces;
+    std::size_t start = 0;
+    for (std::size_t i = 0; i <= line.size(); ++i) {
+        const bool gap = i == line.size() || line[i] == '\t' ||
+                         (line[i] == ' ' && i + 1 < line.size() && line[i + 1] == ' ');
+        if (!gap)
+            continue;
+        if (const std::string_view piece = Trimmed(line.substr(start, i - start)); !piece.empty())
+            pieces.push_back(piece);
+        start = i + 1;
+    }
+    std::vector<std::pair<std::string, std::string>> pairs;
+    for (std::size_t i = 0; i < pieces.size(); ++i) {
+        const std::size_t colon = pieces[i].find(':');
+        if (colon == std::string_view::npos)
+            continue;
+        std::string label = Lower(Trimmed(pieces[i].substr(0, colon)));
+        std::string_view value = Trimmed(pieces[i].substr(colon + 1));
+        if (value.empty() && i + 1 < pieces.size() && pieces[i + 1].find(':') == std::string_view::npos)
+            value = pieces[++i];
+        pairs.emplace_back(std::move(label), std::string(value));
+    }
+    return pairs;
+}
+
+// The first run of digits in a text: 2 of "B2", 78 of "n78".
+std::optional<std::int32_t> DigitsIn(std::string_view text)
+{
+    const std::size_t first = text.find_first_of("0123456789");
+    if (first == std::string_view::npos)
+        return std::nullopt;
+    const std::size_t end = text.find_first_not_of("0123456789", first);
+    return Int32Of(DecimalOf(text.substr(first, end == std::string_view::npos ? end : end - first)));
+}
+
+// The technology of the !GSTATUS "System mode:" value.
+TRadioTech SierraTech(const std::string &mode)
+{
+    const std::string m = Lower(mode);
+    if (StartsWith(m, "lte"))
+        return TRadioTech::Lte;
+    if (StartsWith(m, "nr5g") || StartsWith(m, "nr"))
+        return TRadioTech::Nr5gSa;
+    if (m == "wcdma" || m == "umts" || StartsWith(m, "hspa"))
+        return TRadioTech::Umts;
+    if (m == "gsm" || m == "edge" || m == "gprs")
+        return TRadioTech::Gsm;
+    return TRadioTech::Unknown;
+}
+
+// "8C65 (35666)" -> the hex before the decimal in parentheses (the two do
+// not always agree; the hex is what the firmware prints first).
+Int HexBeforeParenthesis(const std::string &value)
+{
+    return HexOf(Trimmed(std::string_view(value).substr(0, value.find(' '))));
+}
+
+// The serving cell of a !GSTATUS report, made on its first label.
+TRadioCell &SierraServing(TNetState &state)
+{
+    if (!state.serving) {
+        state.serving = TRadioCell{};
+        state.serving->rat = state.rat == TRadioTech::Unknown ? TRadioTech::Lte : state.rat;
+    }
+    return *state.serving;
+}
+
+// One "NR5G ..." pair of a !GSTATUS report: the serving cell in NR
+// standalone mode, else the NR leg beside the LTE cell.
+void SierraNrPair(const std::string &label, const std::string &value, TNetState &state)
+{
+    const bool standalone = state.serving && state.serving->rat == TRadioTech::Nr5gSa;
+    TRadioCell leg = standalone ? *state.serving : state.secondary.value_or(TRadioCell{});
+    leg.rat = standalone ? TRadioTech::Nr5gSa : TRadioTech::Nr5gNsa;
+    if (label.find("band") != std::string::npos)
+        leg.band = BandNamed("n", DigitsIn(value));
+    else if (label.find("rx chan") != std::string::npos)
+        leg.channel = IntegerOf(value);
+    else if (label.find("rsrp") != std::string::npos)
+        leg.rsrp = NrRsrpDbm(value);
+    else if (label.find("rsrq") != std::string::npos)
+        leg.rsrq = NrRsrqDb(value);
+    else if (label.find("sinr") != std::string::npos)
+        leg.sinr = NrSinrDb(value);
+    if (standalone) {
+        state.serving = leg;
+    } else if (HasNrLeg(leg) || !leg.band.empty()) {
+        state.secondary = leg;
+        state.rat = TRadioTech::Nr5gNsa;
+    }
+}
+
+// The band code of a +GTCCINFO serving row: 100 + the LTE band (103 is B3)
+// or 5000 + the NR band (5078 is n78), as seen in captures.
+std::string FibocomBand(std::string_view code, TRadioTech rat)
+{
+    const std::optional<std::int32_t> v = IntegerOf(code);
+    if (v && rat == TRadioTech::Lte && *v > 100 && *v < 200)
+        return "B" + std::to_string(*v - 100);
+    if (v && rat == TRadioTech::Nr5gSa && *v > 5000 && *v < 6000)
+        return "n" + std::to_string(*v - 5000);
+    return {};
+}
+
+TRadioTech FibocomTech(std::string_view code)
+{
+    const Int v = DecimalOf(code);
+    if (v == 2)
+        return TRadioTech::Umts;
+    if (v == 4)
+        return TRadioTech::Lte;
+    if (v == 9)
+        return TRadioTech::Nr5gSa;
+    return TRadioTech::Unknown;
+}
+
+} // namespace
+
+// ---------------------------------------------------------------- Huawei ^MONSC / ^MONNC
+
+void parseMonscServing(const std::string &line, TNetState &state)
+{
+    // ^MONSC: LTE,460,01,1650,A5C933,1F3,183D,-98,-5,-72
+    //         MCC, MNC, EARFCN, cell (hex), PCI (hex), TAC, RSRP, RSRQ, RSSI
+    // ^MONSC: NR,460,01,1650,1,AB12345678,1F3,1234AB,-80,-10,32
+    //         MCC, MNC, ARFCN, SCS, cell, PCI (hex), TAC, RSRP, RSRQ, SINR
+    // ^MONSC: WCDMA,460,01,10700,301,5E3F01,1A2B,-85,-70,-6,6,0
+    //         MCC, MNC, UARFCN, PSC, cell, LAC, RSCP, RXLEV, EC/N0, ...
+    // ^MONSC: GSM,460,01,1,62,24,3C4D,1A2B,-67,,              band code 1 = GSM900
+    // ^MONSC: NONE                                           left as it was
+    const std::optional<std::string_view> body = BodyAfter(line, "^MONSC:");
+    if (!body)
+        return;
+    const TFields f(*body);
+    const std::string rat = Lower(f[0]);
+    if (rat == "lte")
+        state.serving = HuaweiLteCell(f);
+    else if (rat == "nr")
+        state.serving = HuaweiNrCell(f);
+    else if (rat == "wcdma")
+        state.serving = HuaweiWcdmaCell(f);
+    else if (rat == "gsm")
+        state.serving = HuaweiGsmCell(f);
+    else
+        return;
+    state.rat = state.serving->rat;
+}
+
+void parseMonncNeighbour(const std::string &line, TNetState &state)
+{
+    // ^MONNC: GSM,3,128,9,0,0,-66          BAND, ARFCN, BSIC, cell, LAC, RXLEV
+    // ^MONNC: WCDMA,10750,301,-78,-2       ARFCN, PSC, RSCP, EC/N0
+    // ^MONNC: LTE,1650,301,-101,-12,-75    EARFCN, PCI (decimal), RSRP, RSRQ, RXLEV
+    // ^MONNC: NR,627264,2EB,-90,-11,15     ARFCN, PCI (hex), RSRP, RSRQ, SINR
+    // ^MONNC: NONE                         no neighbours
+    const std::optional<std::string_view> body = BodyAfter(line, "^MONNC:");
+    if (!body)
+        return;
+    const TFields f(*body);
+    const std::string rat = Lower(f[0]);
+    TNeighbourCell cell;
+    if (rat == "gsm") {
+        cell = Neighbour(TRadioTech::Gsm, IntegerOf(f[2]), IntegerOf(f[3]));
+        cell.rssi = PowerDbm(f[6]);
+    } else if (rat == "wcdma") {
+        cell = Neighbour(TRadioTech::Umts, IntegerOf(f[1]), IntegerOf(f[2]));
+        cell.rscp = MeasureIn(f[3], -125, -20);
+        cell.ecno = MeasureIn(f[4], -33, 0);
+    } else if (rat == "lte") {
+        cell = Neighbour(TRadioTech::Lte, IntegerOf(f[1]), IntegerOf(f[2]));
+        cell.rsrp = LteRsrpDbm(f[3]);
+        cell.rsrq = LteRsrqDb(f[4]);
+        cell.rssi = PowerDbm(f[5]);
+    } else if (rat == "nr") {
+        cell = Neighbour(TRadioTech::Nr5gSa, IntegerOf(f[1]), Int32Of(HexOf(f[2])));
+        cell.rsrp = NrRsrpDbm(f[3]);
+        cell.rsrq = NrRsrqDb(f[4]);
+    } else {
+        return; // NONE
+    }
+    AppendNeighbour(state, cell);
+}
+
+// ---------------------------------------------------------------- u-blox +UCGED
+
+void parseUcgedLine(const std::string &line, TUcgedReading &reading, TNetState &state)
+{
+    // Mode 2 (SARA-R5):
+    //   +UCGED: 2
+    //   6,4,001,01                          rat, svc, MCC, MNC ("rat,MCC,MNC" on SARA-R4)
+    //   2525,5,50,50,e8fe,1a2d001,1,d60814d1,8001,01,28,31,13.75,3,1,10,28,-50,-6,0,255,255,0
+    //        EARFCN, band, ul/dl bw, TAC, cell, PCI, ..., RSRP idx 28, RSRQ idx 31, SINR 13.75 dB
+    // Mode 5 (SARA-R4):
+    //   +RSRP: 476,5110,"-096.50",          PCI, EARFCN, dBm; serving first, then neighbours
+    //   +RSRQ: 476,5110,"-20.00",
+    if (const std::optional<std::string_view> mode = BodyAfter(line, "+UCGED:")) {
+        reading = TUcgedReading{};
+        reading.linesToCome = DecimalOf(*mode) == 2 ? 2 : 0;
+        return;
+    }
+    for (const bool rsrp : {true, false}) {
+        if (const std::optional<std::string_view> body = BodyAfter(line, rsrp ? "+RSRP:" : "+RSRQ:")) {
+            UbloxMode5Line(TFields(*body), rsrp, state);
+            return;
+        }
+    }
+    if (reading.linesToCome == 0)
+        return;
+    const TFields f(Trimmed(line));
+    if (reading.linesToCome-- == 2) {
+        const bool service = f.size() >= 4;
+        reading.rat = UbloxTech(f[0]);
+        reading.mcc = DecimalIdentityOf(f[service ? 2 : 1]);
+        reading.mnc = DecimalIdentityOf(f[service ? 3 : 2]);
+        if (reading.rat == TRadioTech::Unknown)
+            reading.linesToCome = 0;
+        return;
+    }
+    state.serving = UbloxCell(f, reading);
+    state.rat = reading.rat;
+}
+
+// ---------------------------------------------------------------- Telit #RFSTS
+
+void parseRfstsServing(const std::string &line, TNetState &state)
+{
+    // LTE (V2):  #RFSTS:"286 01",6400,-100,-66,-18,2242,FF,0,128,10,1,859315,"286016339811626","TR TURKCELL",3,20,720,3240,-5
+    //            PLMN, EARFCN, RSRP, RSSI, RSRQ, TAC, RAC, TXPWR, DRX, MM, RRC, CID, IMSI, name, SD, ABND, T3402, T3412, SINR
+    // LTE (Cx):  no RAC, ends ...,SD,ABND,SINR; LM960 ends ...,SD,ABND
+    // WCDMA:     #RFSTS: "262 01",10737,131,-7,-95,-80,1A2B,01,-56,64,19,2,1,0,5E3F01,"262011234567890","Telekom.de",3,2,10737,200,-12
+    //            PLMN, UARFCN, PSC, Ec/Io, RSCP, RSSI, LAC, RAC, TXPWR, DRX, MM, RRC, NOM, BLER, CID, IMSI, name, SD, nAST, ...
+    // GSM:       #RFSTS: "262 01",62,-70,1A2B,01,0,19,0,1,3C4D,"262011234567890","Telekom.de",3,2
+    //            PLMN, ARFCN, RSSI, LAC, RAC, TXPWR, MM, RR, NOM, CID, IMSI, name, SD, ABND
+    const std::optional<std::string_view> body = BodyAfter(line, "#RFSTS:");
+    if (!body)
+        return;
+    const TFields f(*body);
+    const std::size_t imsi = RfstsImsiAt(f);
+    if (imsi == 11 || imsi == 12)
+        state.serving = TelitLteCell(f, imsi);
+    else if (imsi == 15)
+        state.serving = TelitWcdmaCell(f, state);
+    else if (imsi == 10)
+        state.serving = TelitGsmCell(f);
+    else
+        return;
+    state.rat = state.serving->rat;
+}
+
+// ---------------------------------------------------------------- Sierra Wireless !GSTATUS
+
+void parseGstatusLine(const std::string &line, TNetState &state)
+{
+    // System mode:   LTE        	PS state:    Attached
+    // LTE band:      B2     		LTE bw:      20 MHz
+    // LTE Rx chan:   800		LTE Tx chan: 18800
+    // PCC RxM RSSI:  -45		RSRP (dBm):  -81           the RSRP beside the main antenna's RSSI
+    // PCC RxD RSSI:  -44		RSRP (dBm):  -79           diversity and secondary carriers: skipped
+    // Tx Power:      15		TAC:         8C65 (35666)
+    // RSRQ (dB):     -14.0		Cell ID:     0A14666A (169106666)
+    // SINR (dB):     23.8
+    // NR5G band:     n78		NR5G RSRP (dBm): -85       "---" while there is no NR leg
+    const auto pairs = LabelledPairs(line);
+    const std::string first = pairs.empty() ? std::string() : pairs.front().first;
+    for (const auto &[label, value] : pairs) {
+        if (label == "system mode") {
+            const TRadioTech tech = SierraTech(value);
+            if (tech == TRadioTech::Unknown)
+                continue;
+            SierraServing(state).rat = tech;
+            if (tech == TRadioTech::Lte)
+                SetAnchorRat(state, tech);
+            else
+                state.rat = tech;
+        } else if (StartsWith(label, "nr5g")) {
+            SierraNrPair(label, value, state);
+        } else if (label == "lte band") {
+            SierraServing(state).band = BandNamed("B", DigitsIn(value));
+        } else if (label == "lte rx chan") {
+            SierraServing(state).channel = IntegerOf(value);
+        } else if (label == "pcc rxm rssi") {
+            SierraServing(state).rssi = PowerDbm(value);
+        } else if (label == "pcc rxm rsrp" || (label == "rsrp (dbm)" && first == "pcc rxm rssi")) {
+            SierraServing(state).rsrp = LteRsrpDbm(value);
+        } else if (label == "rsrq (db)") {
+            SierraServing(state).rsrq = LteRsrqDb(value);
+        } else if (label == "sinr (db)") {
+            SierraServing(state).sinr = MeasureIn(value, -20, 40);
+        } else if (label == "tac") {
+            SierraServing(state).area = HexBeforeParenthesis(value);
+        } else if (label == "cell id") {
+            SierraServing(state).cellId = HexBeforeParenthesis(value);
+        }
+    }
+    if (state.serving && state.rat == TRadioTech::Unknown)
+        state.rat = state.serving->rat;
+}
+
+// ---------------------------------------------------------------- Fibocom +GTCCINFO
+
+void parseGtccinfoLine(const std::string &line, TNetState &state)
+{
+    // +GTCCINFO:                                         header
+    // 1,4,262,2,1A2B,0012345AB,100,42,,,-7,29,29,4       serving: IsServiceCell, rat, MCC, MNC, TAC, cell,
+    //                                                    EARFCN, PCI, band, bandwidth, RSSNR, rxlev, RSRP idx, RSRQ idx
+    // 2,4,,,FFFF,00FFFFFFF,9460,71,,43,43,10             neighbour: ..., EARFCN, PCI, bandwidth, rxlev, RSRP, RSRQ
+    // rat 2 WCDMA, 4 LTE, 9 NR; FFFF and 00FFFFFFF are "unknown".
+    const TFields f(Trimmed(line));
+    const Int kind = DecimalOf(f[0]);
+    const TRadioTech rat = FibocomTech(f[1]);
+    const bool serving = kind == 1 && f.size() >= 14;
+    if (rat == TRadioTech::Unknown || !(serving || (kind == 2 && f.size() >= 12)))
+        return;
+    const std::size_t m = serving ? 12 : 10; // RSRP, then RSRQ
+    const bool lte = rat == TRadioTech::Lte;
+    const Number rsrp = lte ? IndexValue(f[m], 97, 1.0, -141.0) : std::nullopt;
+    const Number rsrq = lte ? IndexValue(f[m + 1], 34, 0.5, -20.0) : std::nullopt;
+    if (!serving) {
+        TNeighbourCell n = Neighbour(rat, IntegerOf(f[6]), IntegerOf(f[7]));
+        n.rsrp = rsrp;
+        n.rsrq = rsrq;
+        AppendNeighbour(state, n);
+        return;
+    }
+    TRadioCell cell = CellOfLayout(f, 0, rat, {.mcc = 2, .mnc = 3, .pci = 7, .channel = 6});
+    cell.area = HexIdentityOf(f[4]);
+    cell.cellId = HexIdentityOf(f[5]);
+    cell.band = FibocomBand(f[8], rat);
+    cell.rsrp = rsrp;
+    cell.rsrq = rsrq;
+    if (rat != TRadioTech::Umts)
+        cell.sinr = MeasureIn(f[10], -20, 40);
+    // NR beside an LTE serving row is the EN-DC leg, whichever comes first.
+    if (rat == TRadioTech::Nr5gSa && state.serving && state.serving->rat == TRadioTech::Lte) {
+        cell.rat = TRadioTech::Nr5gNsa;
+        state.secondary = cell;
+        state.rat = TRadioTech::Nr5gNsa;
+        return;
+    }
+    if (lte && state.serving && state.serving->rat == TRadioTech::Nr5gSa) {
+        state.secondary = *state.serving;
+        state.secondary->rat = TRadioTech::Nr5gNsa;
+        state.serving = cell;
+        state.rat = TRadioTech::Nr5gNsa;
+        return;
+    }
+    state.serving = cell;
+    SetAnchorRat(state, rat);
 }

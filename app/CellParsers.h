@@ -1,7 +1,8 @@
 #pragma once
 // Parsers of the cell-information answers of today's LTE and 5G modules
 // (3GPP +CESQ, Quectel +QENG, SIMCom +CPSI, the newer Cinterion ^SMONI and
-// ^SMONP) into the general cells of TNetState, the general cells of the
+// ^SMONP, Huawei ^MONSC and ^MONNC, u-blox +UCGED, Telit #RFSTS, Sierra
+// Wireless !GSTATUS, Fibocom +GTCCINFO) into the general cells of TNetState, the general cells of the
 // design's own module family, and the choice of command family from the
 // manufacturer text.
 //
@@ -15,6 +16,7 @@
 #include "NetState.h"
 
 #include <cstdint>
+#include <optional>
 #include <string>
 
 // +CESQ: rxlev,ber,rscp,ecno,rsrq,rsrp[,ss_rsrq,ss_rsrp,ss_sinr] -> the
@@ -62,12 +64,76 @@ void FillCellsFromRows(TNetState &state);
 // changes.
 void parseMoniCellIdentity(const std::string &line, TNetState &state);
 
-// The command family a session uses. ThreeGpp and NewerCinterion are only
-// reached by falling back when the family's own command answers ERROR.
-enum class TModemProfile : std::uint8_t { Design, ThreeGpp, Quectel, SimCom, NewerCinterion };
+// ^MONSC: the Huawei serving cell (GSM, WCDMA, LTE and NR forms) -> serving
+// and rat. "^MONSC: NONE" leaves the record as it was. Identities are hex
+// (the PCI too), ARFCNs decimal, measures dBm and dB; a measure outside the
+// range the firmware documents (NR prints -1256, -348, -188 for invalid)
+// stays unknown.
+void parseMonscServing(const std::string &line, TNetState &state);
 
-// The AT+CGMI text -> Quectel ("quectel"), SimCom ("simcom"), else Design;
-// case-insensitive, anywhere in the text.
+// One ^MONNC line (a Huawei neighbour cell: GSM, WCDMA, LTE or NR) ->
+// appended to the neighbours. "^MONNC: NONE" appends nothing.
+void parseMonncNeighbour(const std::string &line, TNetState &state);
+
+// Where an AT+UCGED? answer stands: after "+UCGED: 2" the line with the
+// technology and PLMN, then the line of that technology's cell.
+struct TUcgedReading {
+    int linesToCome = 0;
+    TRadioTech rat = TRadioTech::Unknown;
+    std::optional<std::int32_t> mcc;
+    std::optional<std::int32_t> mnc;
+};
+
+// One line of the u-blox AT+UCGED? answer in whichever mode the modem is
+// set to: mode 2 ("+UCGED: 2", the technology line, the cell line of
+// SARA-R5, SARA-R422 or LARA-R6) -> serving and rat; mode 5 ("+RSRP:" and
+// "+RSRQ:" lines of PCI, EARFCN, value triplets, serving cell first) ->
+// serving, neighbours and rat. RSRP and RSRQ are 3GPP indices on some
+// modules and dBm/dB on others: negative values read as dBm/dB, 0..97
+// (RSRQ 0..34) as indices.
+void parseUcgedLine(const std::string &line, TUcgedReading &reading, TNetState &state);
+
+// #RFSTS: the Telit serving cell (GSM, WCDMA with its active-set
+// neighbours, LTE in the LE910 V2, LE910Cx and LM960 layouts) -> serving,
+// neighbours and rat. The layout is told by where the IMSI (14 or 15
+// digits) stands; a line without one is left alone. The LTE SINR reads as
+// dB when negative, or within -20..40 in the V2 layout; the other layouts'
+// positive values are an index of unpublished scale and stay unknown.
+void parseRfstsServing(const std::string &line, TNetState &state);
+
+// One line of the Sierra Wireless AT!GSTATUS? report, read by its labels
+// ("System mode:", "LTE band:", "LTE Rx chan:", "PCC RxM RSSI:" with the
+// "RSRP (dBm):" beside it, "RSRQ (dB):", "SINR (dB):", "TAC:", "Cell ID:",
+// and the "NR5G ..." labels of the 5G modules) -> serving, secondary and
+// rat. Labels it does not know are skipped, wherever they stand.
+void parseGstatusLine(const std::string &line, TNetState &state);
+
+// One line of the Fibocom AT+GTCCINFO? answer: a serving row
+// (IsServiceCell 1) -> serving (a second one, NR beside LTE, -> secondary);
+// a neighbour row (2) -> appended to the neighbours. LTE RSRP and RSRQ are
+// 3GPP indices, the RSSNR dB; the measures of WCDMA rows and NR RSRP/RSRQ
+// (scale not published) stay unknown.
+void parseGtccinfoLine(const std::string &line, TNetState &state);
+
+// The command family a session uses. ThreeGpp and NewerCinterion are only
+// reached by falling back when the family's own command answers ERROR. New
+// families go at the end, so that a stored value keeps its meaning.
+enum class TModemProfile : std::uint8_t {
+    Design,
+    ThreeGpp,
+    Quectel,
+    SimCom,
+    NewerCinterion,
+    Huawei,
+    UBlox,
+    Telit,
+    Sierra,
+    Fibocom,
+};
+
+// The AT+CGMI text -> Quectel ("quectel"), SimCom ("simcom"), Huawei
+// ("huawei"), UBlox ("u-blox"), Telit ("telit"), Sierra ("sierra"), Fibocom
+// ("fibocom"), else Design; case-insensitive, anywhere in the text.
 TModemProfile ProfileOfManufacturer(const std::string &manufacturer);
 
 // Whether the maker text names the newer Cinterion family ("cinterion",

@@ -85,12 +85,23 @@ const std::vector<const char *> &ProfileCommands(TModemProfile profile)
     static const std::vector<const char *> quectel{"AT+QENG=\"servingcell\"\r", "AT+QENG=\"neighbourcell\"\r"};
     static const std::vector<const char *> simcom{"AT+CPSI?\r"};
     static const std::vector<const char *> cinterion{"AT^SMONI\r", "AT^SMONP\r"};
+    static const std::vector<const char *> huawei{"AT^MONSC\r", "AT^MONNC\r"};
+    // Read as the modem is set: its +UCGED mode belongs to its user.
+    static const std::vector<const char *> ublox{"AT+UCGED?\r"};
+    static const std::vector<const char *> telit{"AT#RFSTS\r"};
+    static const std::vector<const char *> sierra{"AT!GSTATUS?\r"};
+    static const std::vector<const char *> fibocom{"AT+GTCCINFO?\r"};
     static const std::vector<const char *> none;
     switch (profile) {
     case TModemProfile::ThreeGpp: return threeGpp;
     case TModemProfile::Quectel: return quectel;
     case TModemProfile::SimCom: return simcom;
     case TModemProfile::NewerCinterion: return cinterion;
+    case TModemProfile::Huawei: return huawei;
+    case TModemProfile::UBlox: return ublox;
+    case TModemProfile::Telit: return telit;
+    case TModemProfile::Sierra: return sierra;
+    case TModemProfile::Fibocom: return fibocom;
     case TModemProfile::Design: break;
     }
     return none;
@@ -690,6 +701,7 @@ void ModemSession::RunPollProfileCells()
             m_runAgain = false;
             m_lastLine.clear();
             m_smonpSection = TRadioTech::Unknown;
+            m_ucged = TUcgedReading{};
             Command(commands[m_profileCommand], kCellMonitorTimeout);
             m_step = kPollProfileWait;
         }
@@ -743,6 +755,16 @@ void ModemSession::ParseProfileLine(const std::string &line)
         else
             parseSmonpSection(line, m_smonpSection, m_workingRecord);
         break;
+    case TModemProfile::Huawei:
+        if (m_profileCommand == 0)
+            parseMonscServing(line, m_workingRecord);
+        else
+            parseMonncNeighbour(line, m_workingRecord);
+        break;
+    case TModemProfile::UBlox: parseUcgedLine(line, m_ucged, m_workingRecord); break;
+    case TModemProfile::Telit: parseRfstsServing(line, m_workingRecord); break;
+    case TModemProfile::Sierra: parseGstatusLine(line, m_workingRecord); break;
+    case TModemProfile::Fibocom: parseGtccinfoLine(line, m_workingRecord); break;
     case TModemProfile::Design: break;
     }
 }

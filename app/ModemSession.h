@@ -229,6 +229,7 @@ private:
     TModemProfile m_profile = TModemProfile::Design;
     std::size_t m_profileCommand = 0;
     TRadioTech m_smonpSection = TRadioTech::Unknown;
+    TUcgedReading m_ucged;
     bool m_expectFirstLine = false;
     std::uint8_t m_pendingAnswers = 0;
     std::int32_t m_rowIndex = 0;

@@ -118,6 +118,71 @@ int Clamped(double value, int low, int high)
     return std::clamp(static_cast<int>(std::lround(value)), low, high);
 }
 
+// The 3GPP indices of +CESQ, +UCGED mode 2 and +GTCCINFO (lower bound of
+// the bin): RSRP dBm = index - 141, RSRQ dB = index / 2 - 20.
+std::string RsrpIndex(double dbm) { return std::to_string(Clamped(dbm + 141, 0, 97)); }
+std::string RsrqIndex(double db) { return std::to_string(Clamped(2 * (db + 20), 0, 34)); }
+
+// How each model's cell command prints the LTE levels of a cell (empty
+// where it prints none): whole dBm and dB by default, tenths on SIMCom,
+// half dB on Cinterion and Telit, one decimal on Sierra, indices on u-blox
+// (mode 2) and Fibocom, two decimals on u-blox in mode 5.
+void PrintLteLevels(TRynSimCellMonitor monitor, int ucgedMode, bool lte, TRynSimLteCell &cell)
+{
+    const double rsrp = cell.rsrp.value;
+    const double rsrq = cell.rsrq.value;
+    const double rssi = cell.rssi.value;
+    using M = TRynSimCellMonitor;
+    cell.rsrp.printed = lte ? Whole(rsrp) : "";
+    cell.rsrq.printed = lte ? Whole(rsrq) : "";
+    cell.rssi.printed = "";
+    switch (monitor) {
+    case M::SimcomCpsi:
+        cell.rsrp.printed = Tenths(rsrp);
+        cell.rsrq.printed = Tenths(rsrq);
+        cell.rssi.printed = Tenths(rssi);
+        break;
+    case M::QuectelQeng:
+    case M::HuaweiMonsc: cell.rssi.printed = Whole(rssi); break;
+    case M::CinterionSmoni: cell.rsrq.printed = Decimal(rsrq); break;
+    case M::TelitRfsts:
+        cell.rsrq.printed = Decimal(rsrq);
+        cell.rssi.printed = Whole(rssi);
+        break;
+    case M::SierraGstatus:
+        cell.rsrq.printed = Format("%.1f", rsrq);
+        cell.rssi.printed = Whole(rssi);
+        break;
+    case M::UbloxUcged:
+        cell.rsrp.printed = ucgedMode == 5 ? Format("%07.2f", rsrp) : RsrpIndex(rsrp);
+        cell.rsrq.printed = ucgedMode == 5 ? Format("%06.2f", rsrq) : RsrqIndex(rsrq);
+        break;
+    case M::FibocomGtccinfo:
+        cell.rsrp.printed = RsrpIndex(rsrp);
+        cell.rsrq.printed = RsrqIndex(rsrq);
+        break;
+    case M::MoniMonp:
+    case M::GsmSmonp:
+    case M::None: break;
+    }
+}
+
+// The serving LTE SINR as the model prints it: whole dB on Quectel (EC2x),
+// SIMCom and Fibocom, decimals on u-blox (mode 2) and Sierra, an index on
+// the Telit LE910Cx (X = 5 (dB + 20), a scale of its own); none elsewhere.
+std::string SinrText(TRynSimCellMonitor monitor, int ucgedMode, double db)
+{
+    switch (monitor) {
+    case TRynSimCellMonitor::QuectelQeng:
+    case TRynSimCellMonitor::SimcomCpsi:
+    case TRynSimCellMonitor::FibocomGtccinfo: return Whole(db);
+    case TRynSimCellMonitor::UbloxUcged: return ucgedMode == 2 ? Format("%.2f", db) : "";
+    case TRynSimCellMonitor::SierraGstatus: return Format("%.1f", db);
+    case TRynSimCellMonitor::TelitRfsts: return Whole(5 * (db + 20));
+    default: return {};
+    }
+}
+
 } // namespace
 
 // ---------------------------------------------------------------- models
@@ -133,6 +198,14 @@ const std::vector<TRynSimModelInfo> &TRynSimModemEngine::Models()
         {"SIM7600", "SIMCOM INCORPORATED", "LE20B03SIM7600M22", TRynSimRadio::Lte,
          TRynSimCellMonitor::SimcomCpsi},
         {"ELS61", "Cinterion", "REVISION 02.000", TRynSimRadio::Lte, TRynSimCellMonitor::CinterionSmoni},
+        {"ME909s-120", "Huawei Technologies Co., Ltd.", "11.617.15.00.00", TRynSimRadio::Lte,
+         TRynSimCellMonitor::HuaweiMonsc},
+        {"SARA-R510M8S", "u-blox", "03.15", TRynSimRadio::Lte, TRynSimCellMonitor::UbloxUcged},
+        {"LE910C1-EUX", "Telit", "25.21.660", TRynSimRadio::Lte, TRynSimCellMonitor::TelitRfsts},
+        {"EM7565", "Sierra Wireless, Incorporated", "SWI9X50C_01.14.03.00", TRynSimRadio::Lte,
+         TRynSimCellMonitor::SierraGstatus},
+        {"FM350-GL", "Fibocom Wireless Inc.", "81600.0000.00.29.21.01", TRynSimRadio::Lte,
+         TRynSimCellMonitor::FibocomGtccinfo},
         {"", kManufacturer, "REVISION 01.000", TRynSimRadio::Gsm, TRynSimCellMonitor::MoniMonp},
     };
     return models;
@@ -225,6 +298,7 @@ void TRynSimModemEngine::Reset(std::uint32_t seed)
     m_callPollsLeft = 0;
     m_polls = 0;
     m_truth = TRynSimTruth{};
+    m_ucgedMode = 2;
     SelectOperator(Operators().front(), false);
 }
 
@@ -386,17 +460,13 @@ void TRynSimModemEngine::RefreshLte()
     lte.serving.mnc = m_truth.operatorCode.size() == 5 ? std::stoi(m_truth.operatorCode.substr(3)) : 0;
 
     const bool quectel = Monitors(TRynSimCellMonitor::QuectelQeng);
-    const bool simcom = Monitors(TRynSimCellMonitor::SimcomCpsi);
-    const bool cinterion = Monitors(TRynSimCellMonitor::CinterionSmoni);
-    const double rsrqStep = quectel ? 1 : 0.5;
+    const bool huawei = Monitors(TRynSimCellMonitor::HuaweiMonsc);
+    const double rsrqStep = quectel || huawei ? 1 : 0.5;
     const auto print = [&](TRynSimLteCell &cell, int bandwidthMhz) {
         cell.band = BandOfEarfcn(cell.earfcn);
         cell.rsrq.value = std::round(cell.rsrq.value / rsrqStep) * rsrqStep;
         cell.rssi.value = LteRssi(cell.rsrp.value, cell.rsrq.value, bandwidthMhz);
-        cell.rsrp.printed = simcom ? Tenths(cell.rsrp.value) : IsLte() ? Whole(cell.rsrp.value) : "";
-        cell.rsrq.printed = simcom ? Tenths(cell.rsrq.value) : cinterion ? Decimal(cell.rsrq.value)
-                                                             : IsLte() ? Whole(cell.rsrq.value) : "";
-        cell.rssi.printed = simcom ? Tenths(cell.rssi.value) : quectel ? Whole(cell.rssi.value) : "";
+        PrintLteLevels(m_info->monitor, m_ucgedMode, IsLte(), cell);
     };
     const LteBand *band = std::find_if(std::begin(kLteBands), std::end(kLteBands),
                                        [&](const LteBand &b) { return b.band == BandOfEarfcn(lte.serving.earfcn); });
@@ -412,7 +482,7 @@ void TRynSimModemEngine::RefreshLte()
         sinr.printed = Whole((sinr.value + 20) / 2);
     } else {
         sinr.value = std::round(sinr.value);
-        sinr.printed = quectel || simcom ? Whole(sinr.value) : "";
+        sinr.printed = SinrText(m_info->monitor, m_ucgedMode, sinr.value);
     }
     for (TRynSimLevel *level : {&lte.nr.rsrp, &lte.nr.rsrq, &lte.nr.sinr})
         level->printed = lte.hasNr ? Whole(level->value) : "";
@@ -639,7 +709,8 @@ std::string TRynSimModemEngine::ExecuteLine(const std::string &raw)
             ++i;
             continue;
         }
-        if (c == '+' || c == '^') {
+        // The makers' extended commands start with + ^ # or !.
+        if (c == '+' || c == '^' || c == '#' || c == '!') {
             // An extended command runs to the next ';' outside quotes.
             std::size_t end = i;
             bool inQuotes = false;
@@ -666,43 +737,53 @@ std::string TRynSimModemEngine::ExecuteLine(const std::string &raw)
         std::string digits;
         while (i < body.size() && std::isdigit(static_cast<unsigned char>(body[i])) && digits.size() < 3)
             digits += body[i++];
-        const int value = digits.empty() ? 0 : std::stoi(digits);
-        if (name == "E" && value <= 1) {
-            m_echo = value == 1;
-        } else if ((name == "V" || name == "X") && value <= 4) {
-        } else if (name == "Q" && value == 0) {
-        } else if (name == "Z" || name == "&F") {
-            ResetSettings();
-        } else if (name == "I") {
-            // The makers' own firmware names carry a label in ATI.
-            const std::string revision = m_info->revision;
-            info.push_back(std::string(m_info->manufacturer) + "\r\n" + m_model + "\r\n" +
-                           (revision.rfind("REVISION", 0) == 0 ? revision : "Revision: " + revision));
-        } else if (name == "A") {
-            // Answers the ringing call; the rest of the line is not read.
-            if (m_ringing) {
-                m_ringing = false;
-                m_inCall = true;
-                m_callPollsLeft = kCallPolls;
-                m_truth.activity = 4;
-            } else {
-                final = "NO CARRIER";
-            }
+        if (!ExecuteBasic(name, digits.empty() ? 0 : std::stoi(digits), info, final))
             break;
-        } else if (name == "H") {
-            m_ringing = false;
-            m_inCall = false;
-            m_truth.activity = 0;
-        } else if (name == "D") {
-            final = "NO CARRIER";
-            break;
-        } else {
-            final = "ERROR";
-            break;
-        }
     }
+    return FramedAnswer(std::move(info), final);
+}
 
-    std::string out;
+bool TRynSimModemEngine::ExecuteBasic(const std::string &name, int value, std::vector<std::string> &info,
+                                      std::string &final)
+{
+    if (name == "E" && value <= 1) {
+        m_echo = value == 1;
+    } else if ((name == "V" || name == "X") && value <= 4) {
+    } else if (name == "Q" && value == 0) {
+    } else if (name == "Z" || name == "&F") {
+        ResetSettings();
+    } else if (name == "I") {
+        // The makers' own firmware names carry a label in ATI.
+        const std::string revision = m_info->revision;
+        info.push_back(std::string(m_info->manufacturer) + "\r\n" + m_model + "\r\n" +
+                       (revision.rfind("REVISION", 0) == 0 ? revision : "Revision: " + revision));
+    } else if (name == "A") {
+        // Answers the ringing call; the rest of the line is not read.
+        if (m_ringing) {
+            m_ringing = false;
+            m_inCall = true;
+            m_callPollsLeft = kCallPolls;
+            m_truth.activity = 4;
+        } else {
+            final = "NO CARRIER";
+        }
+        return false;
+    } else if (name == "H") {
+        m_ringing = false;
+        m_inCall = false;
+        m_truth.activity = 0;
+    } else if (name == "D") {
+        final = "NO CARRIER";
+        return false;
+    } else {
+        final = "ERROR";
+        return false;
+    }
+    return true;
+}
+
+std::string TRynSimModemEngine::FramedAnswer(std::vector<std::string> info, const std::string &final)
+{
     if (!m_unsolicitedInside.empty()) {
         // Line by line, with the unsolicited line in the middle of the answer.
         std::vector<std::string> lines;
@@ -718,6 +799,7 @@ std::string TRynSimModemEngine::ExecuteLine(const std::string &raw)
         m_unsolicitedInside.clear();
         info = std::move(lines);
     }
+    std::string out;
     for (const std::string &block : info)
         out += "\r\n" + block + "\r\n";
     out += "\r\n" + final + "\r\n";
@@ -751,6 +833,18 @@ int ExecOnly(bool known, const Request &r, Info &info, Text text)
     return 0;
 }
 
+// A command answered by a text in its read form ("AT+CPSI?") and by OK in
+// its test form; ERROR where the modem does not know it.
+template <typename Text>
+int ReadOnly(bool known, const Request &r, Info &info, Text text)
+{
+    if (!known || !(r.read || r.test))
+        return -1;
+    if (r.read)
+        info.push_back(text());
+    return 0;
+}
+
 } // namespace
 
 int TRynSimModemEngine::ExecuteExtended(const std::string &command, std::vector<std::string> &info)
@@ -769,7 +863,19 @@ int TRynSimModemEngine::ExecuteExtended(const std::string &command, std::vector<
     if (r.set)
         r.args = r.rest.substr(1);
 
-    using Handler = int (*)(TRynSimModemEngine &, const Request &, Info &);
+    static const std::map<std::string, Handler> handlers = [] {
+        std::map<std::string, Handler> all;
+        for (Handlers (*group)() : {&IdentityCommands, &NetworkCommands, &CellCommands, &MakerCellCommands})
+            for (auto &[commandName, handler] : group())
+                all.emplace(commandName, handler);
+        return all;
+    }();
+    const auto it = handlers.find(name);
+    return it == handlers.end() ? kSyntaxError : it->second(*this, r, info);
+}
+
+TRynSimModemEngine::Handlers TRynSimModemEngine::IdentityCommands()
+{
     const auto manufacturer = [](TRynSimModemEngine &m, const Request &q, Info &out) {
         return ExecOnly(true, q, out, [&] { return std::string(m.m_info->manufacturer); });
     };
@@ -784,15 +890,13 @@ int TRynSimModemEngine::ExecuteExtended(const std::string &command, std::vector<
             return Format("35%06u%07u", m.m_seed % 1000000U, (m.m_seed * 2654435761U) % 10000000U);
         });
     };
-    static const std::map<std::string, Handler> handlers = {
-        {"+CGMI", manufacturer},
-        {"+GMI", manufacturer},
-        {"+CGMM", model},
-        {"+GMM", model},
-        {"+CGMR", revision},
-        {"+GMR", revision},
-        {"+CGSN", serial},
-        {"+GSN", serial},
+    return {{"+CGMI", manufacturer}, {"+GMI", manufacturer}, {"+CGMM", model},   {"+GMM", model},
+            {"+CGMR", revision},     {"+GMR", revision},     {"+CGSN", serial}, {"+GSN", serial}};
+}
+
+TRynSimModemEngine::Handlers TRynSimModemEngine::NetworkCommands()
+{
+    return {
         {"+CSQ",
          [](TRynSimModemEngine &m, const Request &q, Info &out) {
              if (q.test) {
@@ -819,6 +923,14 @@ int TRynSimModemEngine::ExecuteExtended(const std::string &command, std::vector<
              return kOk;
          }},
         {"+CMEE", [](TRynSimModemEngine &m, const Request &q, Info &out) { return m.ExecuteCmee(q, out); }},
+    };
+}
+
+// The cell-monitor commands of the design's family, the 3GPP one and the
+// first makers' ones.
+TRynSimModemEngine::Handlers TRynSimModemEngine::CellCommands()
+{
+    return {
         {"^MONI",
          [](TRynSimModemEngine &m, const Request &q, Info &out) {
              return ExecOnly(m.Monitors(TRynSimCellMonitor::MoniMonp), q, out, [&] { return m.MoniAnswer(); });
@@ -843,11 +955,7 @@ int TRynSimModemEngine::ExecuteExtended(const std::string &command, std::vector<
          }},
         {"+CPSI",
          [](TRynSimModemEngine &m, const Request &q, Info &out) {
-             if (!m.Monitors(TRynSimCellMonitor::SimcomCpsi) || !(q.read || q.test))
-                 return kSyntaxError;
-             if (q.read)
-                 out.push_back(m.CpsiAnswer());
-             return kOk;
+             return ReadOnly(m.Monitors(TRynSimCellMonitor::SimcomCpsi), q, out, [&] { return m.CpsiAnswer(); });
          }},
         {"+QENG",
          [](TRynSimModemEngine &m, const Request &q, Info &out) {
@@ -870,8 +978,59 @@ int TRynSimModemEngine::ExecuteExtended(const std::string &command, std::vector<
              return kOk;
          }},
     };
-    const auto it = handlers.find(name);
-    return it == handlers.end() ? kSyntaxError : it->second(*this, r, info);
+}
+
+// The cell-monitor commands of Huawei, u-blox, Telit, Sierra Wireless and
+// Fibocom modules.
+TRynSimModemEngine::Handlers TRynSimModemEngine::MakerCellCommands()
+{
+    return {
+        {"^MONSC",
+         [](TRynSimModemEngine &m, const Request &q, Info &out) {
+             return ExecOnly(m.Monitors(TRynSimCellMonitor::HuaweiMonsc), q, out, [&] { return m.MonscAnswer(); });
+         }},
+        {"^MONNC",
+         [](TRynSimModemEngine &m, const Request &q, Info &out) {
+             return ExecOnly(m.Monitors(TRynSimCellMonitor::HuaweiMonsc), q, out, [&] { return m.MonncAnswer(); });
+         }},
+        {"+UCGED", [](TRynSimModemEngine &m, const Request &q, Info &out) { return m.ExecuteUcged(q, out); }},
+        {"#RFSTS",
+         [](TRynSimModemEngine &m, const Request &q, Info &out) {
+             return ExecOnly(m.Monitors(TRynSimCellMonitor::TelitRfsts), q, out, [&] { return m.RfstsAnswer(); });
+         }},
+        {"!GSTATUS",
+         [](TRynSimModemEngine &m, const Request &q, Info &out) {
+             return ReadOnly(m.Monitors(TRynSimCellMonitor::SierraGstatus), q, out, [&] { return m.GstatusAnswer(); });
+         }},
+        {"+GTCCINFO",
+         [](TRynSimModemEngine &m, const Request &q, Info &out) {
+             return ReadOnly(m.Monitors(TRynSimCellMonitor::FibocomGtccinfo), q, out,
+                             [&] { return m.GtccinfoAnswer(); });
+         }},
+    };
+}
+
+// AT+UCGED=<mode> chooses what AT+UCGED? reports: 2 the serving cell in
+// detail, 5 RSRP and RSRQ of the serving cell and the neighbours, 0
+// nothing.
+int TRynSimModemEngine::ExecuteUcged(const Request &r, Info &info)
+{
+    if (!Monitors(TRynSimCellMonitor::UbloxUcged))
+        return kSyntaxError;
+    if (r.test) {
+        info.emplace_back("+UCGED: (0,2,5)");
+        return kOk;
+    }
+    if (r.read) {
+        info.push_back(UcgedAnswer());
+        return kOk;
+    }
+    int mode = 0;
+    if (!r.set || !ParseNumber(r.args, mode) || (mode != 0 && mode != 2 && mode != 5))
+        return kSyntaxError;
+    m_ucgedMode = mode;
+    RefreshLevels();
+    return kOk;
 }
 
 int TRynSimModemEngine::ExecuteCreg(const Request &r, Info &info)
@@ -1130,5 +1289,115 @@ std::string TRynSimModemEngine::SectionedSmonpAnswer() const
     for (const TRynSimLteCell &c : neighbours)
         out += Format("\r\n%d,", c.earfcn) + c.rsrq.printed + "," + c.rsrp.printed +
                Format(",%d,%d,%d", Srxlev(c.rsrp.value), c.pci, static_cast<int>(std::floor(c.rsrq.value + 20)));
+    return out;
+}
+
+std::string TRynSimModemEngine::MonscAnswer() const
+{
+    if (m_truth.registration == 0)
+        return "^MONSC: NONE";
+    // The PCI is hex here, unlike in ^MONNC.
+    const TRynSimLteServing &c = m_truth.lte.serving;
+    return Format("^MONSC: LTE,%03d,%02d,%d,%X,%X,%X,", c.mcc, c.mnc, c.earfcn, c.cellId, c.pci, c.tac) +
+           c.rsrp.printed + "," + c.rsrq.printed + "," + c.rssi.printed;
+}
+
+std::string TRynSimModemEngine::MonncAnswer() const
+{
+    const auto &neighbours = m_truth.lte.neighbours;
+    if (m_truth.registration == 0 || neighbours.empty())
+        return "^MONNC: NONE";
+    std::string out;
+    for (const TRynSimLteCell &c : neighbours)
+        out += (out.empty() ? "" : "\r\n") + Format("^MONNC: LTE,%d,%d,", c.earfcn, c.pci) + c.rsrp.printed + "," +
+               c.rsrq.printed + "," + c.rssi.printed;
+    return out;
+}
+
+std::string TRynSimModemEngine::UcgedAnswer() const
+{
+    const TRynSimLteTruth &lte = m_truth.lte;
+    const bool registered = m_truth.registration != 0;
+    if (m_ucgedMode == 5) {
+        // PCI, EARFCN, "value" triplets, the serving cell first.
+        std::string rsrp = "+RSRP: ";
+        std::string rsrq = "+RSRQ: ";
+        std::vector<const TRynSimLteCell *> cells{&lte.serving};
+        for (const TRynSimLteCell &c : lte.neighbours)
+            cells.push_back(&c);
+        for (const TRynSimLteCell *c : registered ? cells : std::vector<const TRynSimLteCell *>{}) {
+            const std::string cell = Format("%d,%d,\"", c->pci, c->earfcn);
+            rsrp += cell + c->rsrp.printed + "\",";
+            rsrq += cell + c->rsrq.printed + "\",";
+        }
+        return rsrp + "\r\n" + rsrq;
+    }
+    if (m_ucgedMode != 2)
+        return Format("+UCGED: %d", m_ucgedMode);
+    if (!registered)
+        return "+UCGED: 2\r\n6,0,fff,fff\r\n65535,255,255,255,ffff,fffffff,65535,ffffffff,ffff,ff,255,255,255,255,255,"
+               "255,255,0,0,0,255,255";
+    // SARA-R5: EARFCN, band, ul/dl bandwidth (resource blocks), TAC, cell
+    // id, PCI, mTmsi, mmeGrId, mmeCode, RSRP and RSRQ indices, SINR, ...
+    const TRynSimLteServing &c = lte.serving;
+    const int blocks = c.bandwidthMhz * 5;
+    return Format("+UCGED: 2\r\n6,4,%03d,%02d\r\n", c.mcc, c.mnc) +
+           Format("%d,%d,%d,%d,%x,%x,%d,d60814d1,8001,01,", c.earfcn, c.band, blocks, blocks, c.tac, c.cellId, c.pci) +
+           c.rsrp.printed + "," + c.rsrq.printed + "," + c.sinr.printed + ",3,1,10," + c.rsrp.printed +
+           ",-50,-6,0,255,255,0";
+}
+
+std::string TRynSimModemEngine::RfstsAnswer() const
+{
+    // LE910Cx: PLMN, EARFCN, RSRP, RSSI, RSRQ, TAC, TXPWR (idle: empty),
+    // DRX, MM, RRC, CID, IMSI, name, SD, ABND, SINR (its own index).
+    const std::string imsi = Operators().front().code + Format("%010u", m_seed % 1000000000U);
+    if (m_truth.registration == 0)
+        return "#RFSTS: \"\",,,,,,,,0,0,,\"" + imsi + "\",\"\",0,,";
+    const TRynSimLteServing &c = m_truth.lte.serving;
+    return Format("#RFSTS: \"%03d %02d\",%d,", c.mcc, c.mnc, c.earfcn) + c.rsrp.printed + "," + c.rssi.printed +
+           "," + c.rsrq.printed + Format(",%04X,,128,3,0,%X,\"", c.tac, c.cellId) + imsi + "\",\"" +
+           m_truth.operatorName + Format("\",3,%d,", c.band) + c.sinr.printed;
+}
+
+std::string TRynSimModemEngine::GstatusAnswer() const
+{
+    // The EM7565 layout: label and value pairs, two to a line; the RSRP
+    // beside each antenna's RSSI, the main antenna (RxM) first.
+    std::string out = "!GSTATUS: \r\n" + Format("Current Time:  %d\t\tTemperature: 38\r\n", m_polls) +
+                      "Reset Counter: 1\t\tMode:        ONLINE         \r\n";
+    if (m_truth.registration == 0)
+        return out + "System mode:   No service \tPS state:    Not attached\r\nEMM state:     Deregistered";
+    const TRynSimLteServing &c = m_truth.lte.serving;
+    const double rssi = c.rssi.value;
+    const double rsrp = c.rsrp.value;
+    out += "System mode:   LTE        \tPS state:    Attached     \r\n" +
+           Format("LTE band:      B%d     \t\tLTE bw:      %d MHz  \r\n", c.band, c.bandwidthMhz) +
+           Format("LTE Rx chan:   %d\t\tLTE Tx chan: %d\r\n", c.earfcn, c.earfcn + 18000) +
+           "LTE CA state:  NOT ASSIGNED\r\nEMM state:     Registered     \tNormal Service \r\n"
+           "RRC state:     RRC Idle       \r\nIMS reg state: No Srv  \t\t\r\n\r\n";
+    out += "PCC RxM RSSI:  " + c.rssi.printed + "\t\tRSRP (dBm):  " + c.rsrp.printed + "\r\n" +
+           "PCC RxD RSSI:  " + Whole(rssi - 2) + "\t\tRSRP (dBm):  " + Whole(rsrp - 3) + "\r\n" +
+           Format("Tx Power:      --\t\tTAC:         %04X (%d)\r\n", c.tac, c.tac) + "RSRQ (dB):     " +
+           c.rsrq.printed + Format("\t\tCell ID:     %08X (%d)\r\n", c.cellId, c.cellId) +
+           "SINR (dB):     " + c.sinr.printed;
+    return out;
+}
+
+std::string TRynSimModemEngine::GtccinfoAnswer() const
+{
+    // Serving row: 1, rat 4, MCC, MNC, TAC, cell, EARFCN, PCI, band code
+    // (100 + band), bandwidth, RSSNR dB, rxlev, RSRP and RSRQ indices; a
+    // blank line; neighbour rows without PLMN and identity.
+    std::string out = "+GTCCINFO: ";
+    if (m_truth.registration == 0)
+        return out;
+    const TRynSimLteServing &c = m_truth.lte.serving;
+    out += Format("\r\n1,4,%03d,%02d,%04X,%09X,%d,%d,%d,,", c.mcc, c.mnc, c.tac, c.cellId, c.earfcn, c.pci,
+                  100 + c.band) +
+           c.sinr.printed + "," + c.rsrp.printed + "," + c.rsrp.printed + "," + c.rsrq.printed + "\r\n";
+    for (const TRynSimLteCell &n : m_truth.lte.neighbours)
+        out += Format("\r\n2,4,,,FFFF,00FFFFFFF,%d,%d,,", n.earfcn, n.pci) + n.rsrp.printed + "," + n.rsrp.printed +
+               "," + n.rsrq.printed;
     return out;
 }

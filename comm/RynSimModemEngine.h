@@ -102,6 +102,11 @@ enum class TRynSimCellMonitor : std::uint8_t {
     QuectelQeng,  // AT+QENG="servingcell" and "neighbourcell"
     SimcomCpsi,   // AT+CPSI?
     CinterionSmoni, // AT^SMONI and the sectioned AT^SMONP
+    HuaweiMonsc,    // AT^MONSC and AT^MONNC
+    UbloxUcged,     // AT+UCGED? in the mode AT+UCGED= set (2 at power-on, or 5)
+    TelitRfsts,     // AT#RFSTS (LE910Cx layout, SINR as an index)
+    SierraGstatus,  // AT!GSTATUS?
+    FibocomGtccinfo, // AT+GTCCINFO?
 };
 
 struct TRynSimModelInfo {
@@ -180,8 +185,9 @@ public:
     std::uint32_t Seed() const { return m_seed; }
 
     // "BGS5" answers AT^SMONP and not AT^MONI/AT^MONP; "GENERIC" none of
-    // them; "EC25", "RM500Q", "SIM7600" and "ELS61" their makers' commands
-    // (see Models()); any other model AT^MONI/AT^MONP.
+    // them; "EC25", "RM500Q", "SIM7600", "ELS61", "ME909s-120",
+    // "SARA-R510M8S", "LE910C1-EUX", "EM7565" and "FM350-GL" their makers'
+    // commands (see Models()); any other model AT^MONI/AT^MONP.
     void SetModel(const std::string &model);
     const std::string &Model() const { return m_model; }
     // The known models, the catch-all row last.
@@ -223,6 +229,20 @@ private:
     static constexpr int kOk = 0;
     static constexpr int kSyntaxError = -1;
     int ExecuteExtended(const std::string &command, std::vector<std::string> &info);
+    // A basic command (a letter, or & and a letter, and its number): false
+    // when it ends the line, with final set to its result code.
+    bool ExecuteBasic(const std::string &name, int value, std::vector<std::string> &info, std::string &final);
+    // The answer as sent: the information lines (with a queued unsolicited
+    // line in their middle), then the final result code.
+    std::string FramedAnswer(std::vector<std::string> info, const std::string &final);
+    // The extended commands by name, in groups of a kind.
+    using Handler = int (*)(TRynSimModemEngine &, const Request &, std::vector<std::string> &);
+    using Handlers = std::vector<std::pair<std::string, Handler>>;
+    static Handlers IdentityCommands();
+    static Handlers NetworkCommands();
+    static Handlers CellCommands();
+    static Handlers MakerCellCommands();
+    int ExecuteUcged(const Request &request, std::vector<std::string> &info);
     int ExecuteCops(const std::string &args, std::vector<std::string> &info);
     int ExecuteCreg(const Request &request, std::vector<std::string> &info);
     int ExecuteCmee(const Request &request, std::vector<std::string> &info);
@@ -257,6 +277,12 @@ private:
     std::string CpsiAnswer() const;
     std::string SmoniAnswer() const;
     std::string SectionedSmonpAnswer() const;
+    std::string MonscAnswer() const;
+    std::string MonncAnswer() const;
+    std::string UcgedAnswer() const;
+    std::string RfstsAnswer() const;
+    std::string GstatusAnswer() const;
+    std::string GtccinfoAnswer() const;
 
     std::uint32_t m_seed = 1;
     std::mt19937 m_random;
@@ -274,6 +300,7 @@ private:
     int m_copsFormat = 0;
     int m_cregMode = 0;
     int m_cmee = 0;
+    int m_ucgedMode = 2;
     bool m_ringing = false;
     bool m_inCall = false;
     bool m_unsolicitedRing = false;

@@ -391,6 +391,242 @@ INSTANTIATE_TEST_SUITE_P(
         CellCase{"BeforeAnyHeader", {"658,51,-60,262,07,7,4,46,46,4EED,08B8,0,0"}}),
     CaseName);
 
+// ---------------------------------------------------------------- Huawei ^MONSC / ^MONNC
+
+class MonscServing : public ::testing::TestWithParam<CellCase> {};
+
+TEST_P(MonscServing, FillsServing) { RunLines(GetParam(), parseMonscServing); }
+
+INSTANTIATE_TEST_SUITE_P(
+    Replies, MonscServing,
+    ::testing::Values(
+        CellCase{"HwFwLte", {"^MONSC: LTE,460,01,1650,A5C933,1F3,183D,-98,-5,-72"}, Tech::Lte,
+                 TRadioCell{.rat = Tech::Lte, .mcc = 460, .mnc = 1, .area = 0x183D, .cellId = 0xA5C933, .pci = 499,
+                            .channel = 1650, .rssi = -72.0, .rsrp = -98.0, .rsrq = -5.0}},
+        CellCase{"HwFwNr", {"^MONSC: NR,460,01,1650,1,AB12345678,1F3,1234AB,-80,-10,32"}, Tech::Nr5gSa,
+                 TRadioCell{.rat = Tech::Nr5gSa, .mcc = 460, .mnc = 1, .area = 0x1234AB, .cellId = 0xAB12345678,
+                            .pci = 499, .channel = 1650, .rsrp = -80.0, .rsrq = -10.0, .sinr = 32.0}},
+        CellCase{"NrInvalidMarkers", {"^MONSC:NR,460,01,627264,1,AB12345678,1F3,1234AB,-1256,-348,-188"},
+                 Tech::Nr5gSa,
+                 TRadioCell{.rat = Tech::Nr5gSa, .mcc = 460, .mnc = 1, .area = 0x1234AB, .cellId = 0xAB12345678,
+                            .pci = 499, .channel = 627264}},
+        CellCase{"Wcdma", {"^MONSC: WCDMA,460,01,10700,301,5E3F01,1A2B,-85,-70,-6,6,0"}, Tech::Umts,
+                 TRadioCell{.rat = Tech::Umts, .mcc = 460, .mnc = 1, .area = 0x1A2B, .cellId = 0x5E3F01, .pci = 301,
+                            .channel = 10700, .rssi = -70.0, .rscp = -85.0, .ecno = -6.0}},
+        CellCase{"GsmIdleEmptyFields", {"^MONSC: GSM,460,01,1,62,24,3C4D,1A2B,-67,,"}, Tech::Gsm,
+                 TRadioCell{.rat = Tech::Gsm, .mcc = 460, .mnc = 1, .area = 0x1A2B, .cellId = 0x3C4D, .pci = 24,
+                            .channel = 62, .band = "900", .rssi = -67.0}},
+        CellCase{"LteOutOfRange", {"^MONSC: LTE,460,01,1650,A5C933,1F3,183D,-160,5,20"}, Tech::Lte,
+                 TRadioCell{.rat = Tech::Lte, .mcc = 460, .mnc = 1, .area = 0x183D, .cellId = 0xA5C933, .pci = 499,
+                            .channel = 1650}},
+        CellCase{"NoService", {"^MONSC: NONE"}},
+        CellCase{"NeighbourLine", {"^MONNC: LTE,1650,301,-101,-12,-75"}}),
+    CaseName);
+
+class MonncNeighbour : public ::testing::TestWithParam<CellCase> {};
+
+TEST_P(MonncNeighbour, AppendsNeighbours) { RunLines(GetParam(), parseMonncNeighbour); }
+
+INSTANTIATE_TEST_SUITE_P(
+    Replies, MonncNeighbour,
+    ::testing::Values(
+        CellCase{"HwFwGsmAndWcdma",
+                 {"^MONNC: GSM,3,128,9,0,0,-66", "^MONNC: GSM,1,130,9,0,0,-69", "^MONNC: WCDMA,10750,301,-78,-2",
+                  "^MONNC: WCDMA,10562,351,-79,-3"},
+                 Tech::Lte, {}, {},
+                 {Gsm(128, 9, -66), Gsm(130, 9, -69), {Tech::Umts, 10750, 301, {}, {}, {}, -78.0, -2.0},
+                  {Tech::Umts, 10562, 351, {}, {}, {}, -79.0, -3.0}},
+                 true, Tech::Lte, {}, 1},
+        CellCase{"LteDecimalPciNrHexPci",
+                 {"^MONNC: LTE,1650,301,-101,-12,-75", "^MONNC: NR,627264,2EB,-90,-11,15"}, Tech::Nr5gSa, {}, {},
+                 {{Tech::Lte, 1650, 301, -75.0, -101.0, -12.0, {}, {}},
+                  {Tech::Nr5gSa, 627264, 747, {}, -90.0, -11.0, {}, {}}},
+                 true, Tech::Nr5gSa},
+        CellCase{"ListFull", {"^MONNC: LTE,1650,301,-101,-12,-75"}, Tech::Lte, {}, {}, {}, true, Tech::Lte, {},
+                 kMaxNeighbourCells},
+        CellCase{"NoneAndServingLine", {"^MONNC: NONE", "^MONSC: LTE,460,01,1650,A5C933,1F3,183D,-98,-5,-72"}}),
+    CaseName);
+
+// ---------------------------------------------------------------- u-blox +UCGED
+
+class UcgedLine : public ::testing::TestWithParam<CellCase> {};
+
+TEST_P(UcgedLine, FillsServingAndNeighboursInEitherMode)
+{
+    const CellCase &c = GetParam();
+    TNetState s = Start(c);
+    TUcgedReading reading;
+    for (const std::string &line : c.lines)
+        parseUcgedLine(line, reading, s);
+    ExpectRecord(s, c);
+}
+
+const char kUcgedR5Cell[] = "2525,5,50,50,e8fe,1a2d001,1,d60814d1,8001,01,28,31,13.75,3,1,10,28,-50,-6,0,255,255,0";
+
+INSTANTIATE_TEST_SUITE_P(
+    Replies, UcgedLine,
+    ::testing::Values(
+        CellCase{"SaraR5Mode2Indices", {"+UCGED: 2", "6,4,001,01", kUcgedR5Cell, "OK"}, Tech::Lte,
+                 TRadioCell{.rat = Tech::Lte, .mcc = 1, .mnc = 1, .area = 0xe8fe, .cellId = 0x1a2d001, .pci = 1,
+                            .channel = 2525, .band = "B5", .rsrp = -113.0, .rsrq = -4.5, .sinr = 13.75}},
+        CellCase{"LaraR6LteIndexLike",
+                 {"+UCGED: 2", "4,0,262,01",
+                  "6300,20,100,100,1a2b,1a2b301,350,d60814d1,8001,01,67,19,255,3,1,10,28,-50,-6,0,255,255"},
+                 Tech::Lte,
+                 TRadioCell{.rat = Tech::Lte, .mcc = 262, .mnc = 1, .area = 0x1a2b, .cellId = 0x1a2b301, .pci = 350,
+                            .channel = 6300, .band = "B20", .rsrp = -74.0, .rsrq = -10.5}},
+        CellCase{"SaraR422DirectDbm", {"+UCGED: 2", "6,262,01", "6300,20,10,10,1a2b,350,-95,-11,13,0,0,0,0,0"},
+                 Tech::Lte,
+                 TRadioCell{.rat = Tech::Lte, .mcc = 262, .mnc = 1, .area = 0x1a2b, .pci = 350, .channel = 6300,
+                            .band = "B20", .rsrp = -95.0, .rsrq = -11.0}},
+        CellCase{"LaraR6Gsm", {"+UCGED: 2", "2,262,01", "62,0,3c4d,24,1a2b,01,40,0,32,32,1,0"}, Tech::Gsm,
+                 TRadioCell{.rat = Tech::Gsm, .mcc = 262, .mnc = 1, .area = 0x1a2b, .cellId = 0x3c4d, .pci = 24,
+                            .channel = 62, .band = "900", .rssi = -71.0}},
+        CellCase{"UnknownFillers",
+                 {"+UCGED: 2", "6,0,fff,fff",
+                  "65535,255,255,255,ffff,fffffff,65535,ffffffff,ffff,ff,255,255,255,255,255,255,255,0,0,0,255,255"},
+                 Tech::Lte, TRadioCell{.rat = Tech::Lte}},
+        CellCase{"ParticleMode5", {"+RSRP: 476,5110,\"-096.50\",", "+RSRQ: 476,5110,\"-20.00\","}, Tech::Lte,
+                 TRadioCell{.rat = Tech::Lte, .pci = 476, .channel = 5110, .rsrp = -96.5, .rsrq = -20.0}},
+        CellCase{"Mode5Neighbours",
+                 {"+RSRP: 476,5110,\"-096.50\",310,5110,\"-101.25\",",
+                  "+RSRQ: 476,5110,\"-12.00\",310,5110,\"-15.50\",12,6300,\"-18.00\","},
+                 Tech::Lte, TRadioCell{.rat = Tech::Lte, .pci = 476, .channel = 5110, .rsrp = -96.5, .rsrq = -12.0},
+                 {},
+                 {{Tech::Lte, 5110, 310, {}, -101.25, -15.5, {}, {}}, {Tech::Lte, 6300, 12, {}, {}, -18.0, {}, {}}},
+                 true, Tech::Unknown, {}, 1},
+        CellCase{"OtherModeIsNotRead", {"+UCGED: 0", "6,4,001,01", kUcgedR5Cell}},
+        CellCase{"UnknownTechnology", {"+UCGED: 2", "9,4,001,01", kUcgedR5Cell}}),
+    CaseName);
+
+// ---------------------------------------------------------------- Telit #RFSTS
+
+class RfstsServing : public ::testing::TestWithParam<CellCase> {};
+
+TEST_P(RfstsServing, FillsServingOfEachLayout) { RunLines(GetParam(), parseRfstsServing); }
+
+const TRadioCell kTelitCx{.rat = Tech::Lte, .mcc = 262, .mnc = 1, .area = 0x1A2B, .cellId = 0x1A2B301,
+                          .channel = 6300, .band = "B20", .rssi = -65.0, .rsrp = -95.0, .rsrq = -10.5};
+
+TRadioCell WithSinr(TRadioCell cell, double sinr)
+{
+    cell.sinr = sinr;
+    return cell;
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Replies, RfstsServing,
+    ::testing::Values(
+        CellCase{"Le910V2Turkcell",
+                 {"#RFSTS:\"286 01\",6400,-100,-66,-18,2242,FF,0,128,10,1,859315,\"286016339811626\",\"TR TURKCELL\","
+                  "3,20,720,3240,-5"},
+                 Tech::Lte,
+                 TRadioCell{.rat = Tech::Lte, .mcc = 286, .mnc = 1, .area = 0x2242, .cellId = 0x859315,
+                            .channel = 6400, .band = "B20", .rssi = -66.0, .rsrp = -100.0, .rsrq = -18.0,
+                            .sinr = -5.0}},
+        CellCase{"Le910CxIndexSinrUnknown",
+                 {"#RFSTS: \"262 01\",6300,-95,-65,-10.5,1A2B,,128,3,1,1A2B301,\"262011234567890\",\"Telekom.de\","
+                  "3,20,110"},
+                 Tech::Lte, kTelitCx},
+        CellCase{"Le910CxNegativeSinrIsDb",
+                 {"#RFSTS: \"262 01\",6300,-95,-65,-10.5,1A2B,,128,3,1,1A2B301,\"262011234567890\",\"Telekom.de\","
+                  "3,20,-3"},
+                 Tech::Lte, WithSinr(kTelitCx, -3.0)},
+        CellCase{"Lm960NoSinr",
+                 {"#RFSTS: \"310 410\",5110,-90,-60,-9,8C65,FF,,64,3,0,A14666A,\"310410123456789\",\"AT&T\",3,12"},
+                 Tech::Lte,
+                 TRadioCell{.rat = Tech::Lte, .mcc = 310, .mnc = 410, .area = 0x8C65, .cellId = 0xA14666A,
+                            .channel = 5110, .band = "B12", .rssi = -60.0, .rsrp = -90.0, .rsrq = -9.0}},
+        CellCase{"WcdmaActiveSet",
+                 {"#RFSTS: \"262 01\",10737,131,-7,-95,-80,1A2B,01,-56,64,19,2,1,0,5E3F01,\"262011234567890\","
+                  "\"Telekom.de\",3,2,10737,200,-12,10762,301,-15"},
+                 Tech::Umts,
+                 TRadioCell{.rat = Tech::Umts, .mcc = 262, .mnc = 1, .area = 0x1A2B, .cellId = 0x5E3F01, .pci = 131,
+                            .channel = 10737, .rssi = -80.0, .rscp = -95.0, .ecno = -7.0},
+                 {},
+                 {{Tech::Umts, 10737, 200, {}, {}, {}, {}, -12.0}, {Tech::Umts, 10762, 301, {}, {}, {}, {}, -15.0}}},
+        CellCase{"Gsm",
+                 {"#RFSTS: \"262 01\",62,-70,1A2B,01,0,19,0,1,3C4D,\"262011234567890\",\"Telekom.de\",3,2"},
+                 Tech::Gsm,
+                 TRadioCell{.rat = Tech::Gsm, .mcc = 262, .mnc = 1, .area = 0x1A2B, .cellId = 0x3C4D, .channel = 62,
+                            .band = "900", .rssi = -70.0}},
+        CellCase{"NoImsiNoLayout", {"#RFSTS: \"262 01\",6300,-95,-65,-10,1A2B"}},
+        CellCase{"OtherCommand", {"#SERVINFO: 6400,-43,\"T-Mobile A\",\"23203\",00000AF,36EE,32,3,-60"}}),
+    CaseName);
+
+// ---------------------------------------------------------------- Sierra Wireless !GSTATUS
+
+class GstatusLine : public ::testing::TestWithParam<CellCase> {};
+
+TEST_P(GstatusLine, ReadsTheLabels) { RunLines(GetParam(), parseGstatusLine); }
+
+INSTANTIATE_TEST_SUITE_P(
+    Replies, GstatusLine,
+    ::testing::Values(
+        CellCase{"Em7455AttReadme",
+                 {"!GSTATUS: ", "Current Time:  22016\t\tTemperature: 40",
+                  "Reset Counter: 1\t\tMode:        ONLINE         ", "System mode:   LTE        \tPS state:    Attached     ",
+                  "LTE band:      B2     \t\tLTE bw:      20 MHz  ", "LTE Rx chan:   800\t\tLTE Tx chan: 18800",
+                  "LTE CA state:  ACTIVE      \t\tLTE Scell band:B12    ",
+                  "LTE Scell bw:10 MHz  \t\tLTE Scell chan:5110", "EMM state:     Registered     \tNormal Service ",
+                  "RRC state:     RRC Connected  ", "IMS reg state: No Srv  \t\t", "",
+                  "PCC RxM RSSI:  -45\t\tRSRP (dBm):  -81", "PCC RxD RSSI:  -44\t\tRSRP (dBm):  -79",
+                  "SCC RxM RSSI:  -52\t\tRSRP (dBm):  -83", "SCC RxD RSSI:  -51\t\tRSRP (dBm):  -81",
+                  "Tx Power:      15\t\tTAC:         8C65 (35666)",
+                  "RSRQ (dB):     -14.0\t\tCell ID:     0A14666A (169106666)", "SINR (dB):     23.8", "OK"},
+                 Tech::Lte,
+                 TRadioCell{.rat = Tech::Lte, .area = 0x8C65, .cellId = 0x0A14666A, .channel = 800, .band = "B2",
+                            .rssi = -45.0, .rsrp = -81.0, .rsrq = -14.0, .sinr = 23.8}},
+        CellCase{"Em919xNrLeg",
+                 {"System mode:   LTE\tPS state:    Attached", "LTE band:      B3\tLTE bw:      20 MHz",
+                  "LTE Rx chan:   1300", "NR5G band:     n78\tNR5G bw:     100 MHz", "NR5G Rx chan:  627264",
+                  "NR5G RSRP (dBm): -85\tNR5G RSRQ (dB): -11", "NR5G SINR (dB): 12.5"},
+                 Tech::Nr5gNsa, TRadioCell{.rat = Tech::Lte, .channel = 1300, .band = "B3"},
+                 TRadioCell{.rat = Tech::Nr5gNsa, .channel = 627264, .band = "n78", .rsrp = -85.0, .rsrq = -11.0,
+                            .sinr = 12.5}},
+        CellCase{"NrAbsentDashes",
+                 {"System mode:   LTE", "NR5G band:     ---\tNR5G RSRP (dBm): ---", "PCC RxM RSRP:  -97"},
+                 Tech::Lte, TRadioCell{.rat = Tech::Lte, .rsrp = -97.0}},
+        CellCase{"BlanksOnlyNoSystemMode", {"RSRQ (dB):     -9.5  Cell ID:     01A2B3C4 (27407300)"}, Tech::Lte,
+                 TRadioCell{.rat = Tech::Lte, .cellId = 0x01A2B3C4, .rsrq = -9.5}},
+        CellCase{"UnknownLabels", {"Temperature: 40\tMode: ONLINE", "Current Time: 12:30:00"}}),
+    CaseName);
+
+// ---------------------------------------------------------------- Fibocom +GTCCINFO
+
+class GtccinfoLine : public ::testing::TestWithParam<CellCase> {};
+
+TEST_P(GtccinfoLine, FillsServingAndNeighbours) { RunLines(GetParam(), parseGtccinfoLine); }
+
+const TRadioCell kFm350Lte{.rat = Tech::Lte, .mcc = 262, .mnc = 2, .area = 0x1A2B, .cellId = 0x12345AB, .pci = 42,
+                           .channel = 1300, .band = "B3", .rsrp = -91.0, .rsrq = -10.0, .sinr = 8.0};
+const TRadioCell kFm350Nr{.rat = Tech::Nr5gNsa, .mcc = 262, .mnc = 2, .area = 0x1A2B, .cellId = 0xABCDEF1,
+                          .pci = 500, .channel = 627264, .band = "n78", .sinr = 12.0};
+const char kFm350LteRow[] = "1,4,262,2,1A2B,0012345AB,1300,42,103,,8,,50,20";
+const char kFm350NrRow[] = "1,9,262,2,1A2B,00ABCDEF1,627264,500,5078,,12,,60,70";
+
+INSTANTIATE_TEST_SUITE_P(
+    Replies, GtccinfoLine,
+    ::testing::Values(
+        CellCase{"Fm350Fixture",
+                 {"+GTCCINFO: ", "1,4,262,2,1A2B,0012345AB,100,42,,,-7,29,29,4", "",
+                  "2,4,,,FFFF,00FFFFFFF,9460,71,,43,43,10", "2,4,,,FFFF,00FFFFFFF,6300,207,,42,42,15", "", "OK"},
+                 Tech::Lte,
+                 TRadioCell{.rat = Tech::Lte, .mcc = 262, .mnc = 2, .area = 0x1A2B, .cellId = 0x12345AB, .pci = 42,
+                            .channel = 100, .rsrp = -112.0, .rsrq = -18.0, .sinr = -7.0},
+                 {},
+                 {{Tech::Lte, 9460, 71, {}, -98.0, -15.0, {}, {}}, {Tech::Lte, 6300, 207, {}, -99.0, -12.5, {}, {}}}},
+        CellCase{"EnDcLteFirst", {kFm350LteRow, kFm350NrRow}, Tech::Nr5gNsa, kFm350Lte, kFm350Nr},
+        CellCase{"EnDcNrFirst", {kFm350NrRow, kFm350LteRow}, Tech::Nr5gNsa, kFm350Lte, kFm350Nr},
+        CellCase{"NrStandaloneMeasuresOfNoScale", {kFm350NrRow}, Tech::Nr5gSa,
+                 TRadioCell{.rat = Tech::Nr5gSa, .mcc = 262, .mnc = 2, .area = 0x1A2B, .cellId = 0xABCDEF1,
+                            .pci = 500, .channel = 627264, .band = "n78", .sinr = 12.0}},
+        CellCase{"WcdmaIdentityOnly", {"1,2,262,1,1A2B,5E3F01,10737,131,,,,,40,30"}, Tech::Umts,
+                 TRadioCell{.rat = Tech::Umts, .mcc = 262, .mnc = 1, .area = 0x1A2B, .cellId = 0x5E3F01, .pci = 131,
+                            .channel = 10737}},
+        CellCase{"NotRows", {"+GTCCINFO: ", "3,4,262,2,1A2B,0012345AB,100,42,,,-7,29,29,4", "1,4,262", "OK"}}),
+    CaseName);
+
 // ---------------------------------------------------------------- the design's family
 
 // A cycle's design-family lines in the order the session runs them, then the
@@ -504,6 +740,13 @@ INSTANTIATE_TEST_SUITE_P(
                       MakerCase{"Thales", "THALES DIS AIS Deutschland GmbH", TModemProfile::Design, true},
                       MakerCase{"Gemalto", "Gemalto M2M GmbH", TModemProfile::Design, true},
                       MakerCase{"Siemens", "SIEMENS", TModemProfile::Design, true},
+                      MakerCase{"Huawei", "Huawei Technologies Co., Ltd.", TModemProfile::Huawei, false},
+                      MakerCase{"UBlox", "u-blox", TModemProfile::UBlox, false},
+                      MakerCase{"Telit", "Telit", TModemProfile::Telit, false},
+                      MakerCase{"SierraUpper", "SIERRA WIRELESS, INCORPORATED", TModemProfile::Sierra, false},
+                      MakerCase{"FibocomLabelled", "Manufacturer: Fibocom Wireless Inc.", TModemProfile::Fibocom,
+                                false},
+                      MakerCase{"Nordic", "Nordic Semiconductor ASA", TModemProfile::Design, false},
                       MakerCase{"Chipset", "QUALCOMM INCORPORATED", TModemProfile::Design, false},
                       MakerCase{"Empty", "", TModemProfile::Design, false}),
     MakerName);

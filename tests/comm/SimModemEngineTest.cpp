@@ -569,6 +569,57 @@ void CheckSmoni(TRynSimModemEngine &engine)
     }
 }
 
+// The answers the end-to-end test over palvex-modemsim reads into records:
+// here only that the serving cell's EARFCN and the neighbours' PCIs are in
+// it (decimal), one neighbour a line where the format lists them.
+void CheckServingAndNeighbours(TRynSimModemEngine &engine, const char *command, bool neighbours)
+{
+    const TRynSimLteTruth &t = engine.Truth().lte;
+    const std::string answer = engine.Feed(command);
+    EXPECT_NE(answer.find("," + std::to_string(t.serving.earfcn) + ","), std::string::npos) << answer;
+    for (const TRynSimLteCell &n : neighbours ? t.neighbours : std::vector<TRynSimLteCell>{})
+        EXPECT_NE(answer.find(std::to_string(n.earfcn) + "," + std::to_string(n.pci) + ","), std::string::npos)
+            << answer;
+}
+
+void CheckUcged(TRynSimModemEngine &engine)
+{
+    const TRynSimLteServing &c = engine.Truth().lte.serving;
+    const std::vector<std::string> lines = Lines(engine.Feed("AT+UCGED?\r"));
+    ASSERT_EQ(lines.size(), 4U);
+    EXPECT_EQ(lines[0], "+UCGED: 2");
+    const Groups m = MatchLine(lines, 2, R"re((\d+),(\d+),\d+,\d+,([0-9a-f]+),([0-9a-f]+),(\d+),\w+,\w+,\w+,(\d+),(\d+),(-?\d+\.\d\d),(?:[-\d]+,){9}0)re");
+    EXPECT_EQ(Number(m[3], 16), c.tac);
+    EXPECT_EQ(Number(m[4], 16), c.cellId);
+    EXPECT_EQ(Number(m[6]) - 141, c.rsrp.value) << "indices";
+    EXPECT_EQ(Number(m[7]) / 2.0 - 20, c.rsrq.value);
+    EXPECT_EQ(Level(m[8]), c.sinr.value);
+    // Mode 5, once a user set it: the serving cell and the neighbours.
+    engine.Feed("AT+UCGED=5\r");
+    const std::vector<std::string> mode5 = Lines(engine.Feed("AT+UCGED?\r"));
+    engine.Feed("AT+UCGED=2\r");
+    ASSERT_EQ(mode5.size(), 3U);
+    const Groups r = MatchLine(mode5, 0, R"re(\+RSRP: (\d+),(\d+),"(-\d{3}\.\d\d)",.*)re");
+    EXPECT_EQ(Number(r[1]), c.pci);
+    EXPECT_EQ(Level(r[3]), c.rsrp.value);
+    EXPECT_EQ(std::count(mode5[1].begin(), mode5[1].end(), '"'), 2 * int(engine.Truth().lte.neighbours.size() + 1));
+}
+
+void CheckRfsts(TRynSimModemEngine &engine)
+{
+    const TRynSimTruth &t = engine.Truth();
+    const TRynSimLteServing &c = t.lte.serving;
+    const Groups m = MatchLine(Lines(engine.Feed("AT#RFSTS\r")), 0,
+                               R"re(#RFSTS: "(\d{3}) (\d{2})",(\d+),(-\d+),(-\d+),(-\d+(?:\.5)?),([0-9A-F]{4}),,128,3,0,([0-9A-F]+),"(\d{15})","([^"]*)",3,(\d+),(\d+))re");
+    EXPECT_EQ(Number(m[3]), c.earfcn);
+    EXPECT_EQ(Level(m[4]), c.rsrp.value);
+    EXPECT_EQ(Level(m[6]), c.rsrq.value);
+    EXPECT_EQ(Number(m[8], 16), c.cellId);
+    EXPECT_EQ(m[10], t.operatorName);
+    EXPECT_EQ(Number(m[11]), c.band);
+    EXPECT_EQ(Level(m[12]) / 5 - 20, c.sinr.value) << "the LE910Cx SINR index";
+}
+
 struct LteModelCase {
     const char *model;
     const char *manufacturer;
@@ -610,7 +661,8 @@ TEST_P(SimModemLteModel, AnswersInItsMakersFormatWhatTheTruthSays)
         c.check(engine);
     }
     for (const char *other : {"AT^MONI\r", "AT^MONP\r", "AT^SMONP\r", "AT^SMONI\r", "AT+QENG=\"servingcell\"\r",
-                              "AT+QENG=\"neighbourcell\"\r", "AT+CPSI?\r"}) {
+                              "AT+QENG=\"neighbourcell\"\r", "AT+CPSI?\r", "AT^MONSC\r", "AT^MONNC\r",
+                              "AT+UCGED?\r", "AT#RFSTS\r", "AT!GSTATUS?\r", "AT+GTCCINFO?\r"}) {
         const bool known = std::find(c.commands.begin(), c.commands.end(), other) != c.commands.end();
         EXPECT_EQ(Lines(engine.Feed(other)).back(), known ? "OK" : "ERROR") << other;
     }
@@ -632,8 +684,31 @@ INSTANTIATE_TEST_SUITE_P(
         LteModelCase{"RM500Q", "Quectel", 13, {"AT+QENG=\"servingcell\"\r", "AT+QENG=\"neighbourcell\"\r"}, CheckQeng,
                      R"(+QENG: "servingcell","SEARCH")"},
         LteModelCase{"SIM7600", "SIMCOM INCORPORATED", 7, {"AT+CPSI?\r"}, CheckCpsi, "+CPSI: NO SERVICE,Online"},
-        LteModelCase{"ELS61", "Cinterion", 7, {"AT^SMONI\r", "AT^SMONP\r"}, CheckSmoni, "^SMONI: 4G,SEARCH"}),
-    [](const auto &info) { return std::string(info.param.model); });
+        LteModelCase{"ELS61", "Cinterion", 7, {"AT^SMONI\r", "AT^SMONP\r"}, CheckSmoni, "^SMONI: 4G,SEARCH"},
+        LteModelCase{"ME909s-120", "Huawei Technologies Co., Ltd.", 7, {"AT^MONSC\r", "AT^MONNC\r"},
+                     [](TRynSimModemEngine &e) {
+                         CheckServingAndNeighbours(e, "AT^MONSC\r", false);
+                         CheckServingAndNeighbours(e, "AT^MONNC\r", true);
+                     },
+                     "^MONSC: NONE"},
+        LteModelCase{"SARA-R510M8S", "u-blox", 7, {"AT+UCGED?\r"}, CheckUcged, "+UCGED: 2"},
+        LteModelCase{"LE910C1-EUX", "Telit", 7, {"AT#RFSTS\r"}, CheckRfsts,
+                     "#RFSTS: \"\",,,,,,,,0,0,,\"230010000000021\",\"\",0,,"},
+        LteModelCase{"EM7565", "Sierra Wireless, Incorporated", 7, {"AT!GSTATUS?\r"},
+                     [](TRynSimModemEngine &e) {
+                         const std::string answer = e.Feed("AT!GSTATUS?\r");
+                         EXPECT_NE(answer.find("LTE Rx chan:   " + std::to_string(e.Truth().lte.serving.earfcn)),
+                                   std::string::npos);
+                     },
+                     "!GSTATUS: "},
+        LteModelCase{"FM350-GL", "Fibocom Wireless Inc.", 7, {"AT+GTCCINFO?\r"},
+                     [](TRynSimModemEngine &e) { CheckServingAndNeighbours(e, "AT+GTCCINFO?\r", true); },
+                     "+GTCCINFO: "}),
+    [](const auto &info) {
+        std::string name = info.param.model;
+        std::replace(name.begin(), name.end(), '-', '_');
+        return name;
+    });
 
 TEST(SimModemEngine, LteLevelsWanderAndTheServingCellIsReselectedNowAndThen)
 {

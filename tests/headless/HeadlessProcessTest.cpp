@@ -3,6 +3,7 @@
 // unplugged and plugged in again, a Prometheus scrape over loopback, a clean
 // stop on SIGTERM and the error exits.
 #include "CycleRecord.h"
+#include "MeasurementDisplay.h"
 #include "ChildProcess.h"
 #include "ModemSimProcess.h"
 #include "TestFiles.h"
@@ -231,6 +232,8 @@ private slots:
     void ptyCsvSurvivesAnUnplug();
     void ptyEachProfileFillsTheCells_data();
     void ptyEachProfileFillsTheCells();
+    void ptyEachMakerFillsRecordAndGrid_data();
+    void ptyEachMakerFillsRecordAndGrid();
     void aModemPluggedInAfterTheStartIsMonitored();
 #endif
 };
@@ -584,40 +587,202 @@ void HeadlessProcessTest::ptyEachProfileFillsTheCells_data()
 // Each maker's module over a pseudo-terminal: the family chosen from its
 // identification sends its own cell command, and the record carries the
 // technology and the serving cell in the shape every family shares.
+// Three cycles of palvex-headless on a pseudo-terminal modem of model: the
+// last record, and the lines of the terminal log.
+struct ModelRun {
+    QJsonObject last;
+    QList<QByteArray> terminal;
+};
+
+bool RunModel(const QString &model, ModelRun &run)
+{
+    QTemporaryDir dir;
+    const QString link = dir.filePath("modem");
+    const QString terminal = dir.filePath("terminal.log");
+    auto modem = std::make_unique<ModemSimProcess>(PALVEX_MODEMSIM_PATH,
+                                                   QStringList{"--link", link, "--model", model, "--latency", "0"});
+    if (modem->NextLine().isEmpty())
+        return false;
+    Child child(PALVEX_HEADLESS_PATH, {link, "--cycles", "3", "--quiet", "--terminal", terminal});
+    const bool finished = child.Finish();
+    QFile::remove(link);
+    modem.reset();
+    if (!finished || child.Process().exitCode() != 0 || child.Lines().size() != 3)
+        return false;
+    QString error;
+    run.last = ParseRecord(child.Lines().back(), error);
+    run.terminal = FileLines(terminal);
+    if (!error.isEmpty())
+        qWarning("%s", qPrintable(error));
+    return error.isEmpty();
+}
+
+bool Sent(const QList<QByteArray> &terminal, const QString &command)
+{
+    return std::any_of(terminal.begin(), terminal.end(),
+                       [&](const QByteArray &line) { return line.contains(command.toUtf8()); });
+}
+
 void HeadlessProcessTest::ptyEachProfileFillsTheCells()
 {
     QFETCH(QString, model);
     QFETCH(QString, command);
     QFETCH(QString, rat);
     QFETCH(bool, secondary);
-    QTemporaryDir dir;
-    const QString link = dir.filePath("modem");
-    const QString terminal = dir.filePath("terminal.log");
-    auto modem = std::make_unique<ModemSimProcess>(PALVEX_MODEMSIM_PATH,
-                                                   QStringList{"--link", link, "--model", model, "--latency", "0"});
-    QVERIFY(!modem->NextLine().isEmpty());
-    Child child(PALVEX_HEADLESS_PATH, {link, "--cycles", "3", "--quiet", "--terminal", terminal});
-    QVERIFY(child.Finish());
-    QFile::remove(link);
-    modem.reset();
-    QCOMPARE(child.Process().exitCode(), 0);
-    QCOMPARE(child.Lines().size(), 3);
-    QString error;
-    const QJsonObject last = ParseRecord(child.Lines().back(), error);
-    QVERIFY2(error.isEmpty(), qPrintable(error));
+    ModelRun run;
+    QVERIFY(RunModel(model, run));
+    const QJsonObject &last = run.last;
     QCOMPARE(last["rat"].toString(), rat);
     const QJsonObject serving = last["serving"].toObject();
-    QVERIFY2(!serving.isEmpty(), child.Lines().back().constData());
+    QVERIFY2(!serving.isEmpty(), qPrintable(QJsonDocument(last).toJson(QJsonDocument::Compact)));
     if (rat != "GSM") {
         QVERIFY(serving["channel"].isDouble());
         QVERIFY(serving["pci"].isDouble());
         QVERIFY(serving["rsrp"].toDouble() < -40 && serving["rsrp"].toDouble() > -141);
     }
     QCOMPARE(last["secondary"].isObject(), secondary);
-    bool sent = false;
-    for (const QByteArray &line : FileLines(terminal))
-        sent = sent || line.contains(command.toUtf8());
-    QVERIFY2(sent, qPrintable(command + " not in the terminal log"));
+    QVERIFY2(Sent(run.terminal, command), qPrintable(command + " not in the terminal log"));
+}
+
+// The truth of a simulated model after the session's three cycles: the
+// engine fed what the session feeds it that moves the radio (the start and
+// one main command per cycle) from the simulator's default seed.
+TRynSimTruth TruthAfterThreeCycles(const QString &model)
+{
+    TRynSimModemEngine engine(1);
+    engine.SetModel(model.toStdString());
+    engine.Feed("ATE0+COPS=0\r");
+    for (int cycle = 0; cycle < 3; ++cycle)
+        engine.Feed("AT+CSQ;+COPS=3,0;+COPS?;+COPS=3,2;+COPS?;+CREG?;+CPAS\r");
+    return engine.Truth();
+}
+
+// The values of a cell of the truth under the record's keys; only keys
+// lists them, every other key must be null.
+QJsonObject ExpectedCell(const TRynSimLteCell &c, const TRynSimLteServing *serving, const QStringList &keys,
+                         const QStringList &all)
+{
+    std::map<QString, QJsonValue> values{{"rat", "LTE"},           {"pci", c.pci},
+                                         {"channel", c.earfcn},    {"band", QStringLiteral("B%1").arg(c.band)},
+                                         {"rssi", c.rssi.value},   {"rsrp", c.rsrp.value},
+                                         {"rsrq", c.rsrq.value}};
+    if (serving) {
+        values.insert({{"mcc", serving->mcc}, {"mnc", serving->mnc}, {"area", serving->tac},
+                       {"cell_id", serving->cellId}, {"sinr", serving->sinr.value}});
+    }
+    QJsonObject o;
+    for (const QString &key : all)
+        o[key] = keys.contains(key) || key == "rat" ? values[key] : QJsonValue(QJsonValue::Null);
+    return o;
+}
+
+std::optional<double> NumberOrNull(const QJsonValue &v)
+{
+    return v.isDouble() ? std::optional<double>(v.toDouble()) : std::nullopt;
+}
+
+// The record's serving cell and neighbours back as the display record
+// the window would show them from.
+TNetState CellsOfRecord(const QJsonObject &o)
+{
+    TNetState r;
+    r.MarkAllInvalid();
+    const QJsonObject s = o["serving"].toObject();
+    TRadioCell cell;
+    cell.rat = TRadioTech::Lte;
+    const auto whole = [](const QJsonValue &v) { return v.isDouble() ? std::optional<int>(v.toInt()) : std::nullopt; };
+    cell.mcc = whole(s["mcc"]);
+    cell.mnc = whole(s["mnc"]);
+    cell.pci = whole(s["pci"]);
+    cell.channel = whole(s["channel"]);
+    cell.band = s["band"].toString().toStdString();
+    cell.rsrp = NumberOrNull(s["rsrp"]);
+    cell.rsrq = NumberOrNull(s["rsrq"]);
+    cell.sinr = NumberOrNull(s["sinr"]);
+    r.serving = cell;
+    for (const QJsonValue &v : o["neighbours"].toArray()) {
+        TNeighbourCell n;
+        n.rat = TRadioTech::Lte;
+        n.channel = whole(v["channel"]);
+        n.pci = whole(v["pci"]);
+        n.rsrp = NumberOrNull(v["rsrp"]);
+        n.rsrq = NumberOrNull(v["rsrq"]);
+        r.neighbours.push_back(n);
+    }
+    return r;
+}
+
+void HeadlessProcessTest::ptyEachMakerFillsRecordAndGrid_data()
+{
+    QTest::addColumn<QString>("model");
+    QTest::addColumn<QStringList>("commands");
+    QTest::addColumn<QStringList>("serving");    // the keys the maker's command fills
+    QTest::addColumn<QStringList>("neighbours"); // empty: it lists none
+    QTest::addColumn<QStringList>("columns");    // the grid columns that show a value
+    QTest::newRow("Huawei") << "ME909s-120" << QStringList{"AT^MONSC", "AT^MONNC"}
+                            << QStringList{"mcc", "mnc", "area", "cell_id", "pci", "channel", "rssi", "rsrp", "rsrq"}
+                            << QStringList{"channel", "pci", "rssi", "rsrp", "rsrq"}
+                            << QStringList{"EARFCN", "PCI", "RSRP", "RSRQ", "MCC MNC"};
+    QTest::newRow("u-blox") << "SARA-R510M8S" << QStringList{"AT+UCGED?"}
+                            << QStringList{"mcc", "mnc", "area", "cell_id", "pci", "channel", "band", "rsrp", "rsrq",
+                                           "sinr"}
+                            << QStringList{} << QStringList{"EARFCN", "band", "PCI", "RSRP", "RSRQ", "SINR", "MCC MNC"};
+    QTest::newRow("Telit") << "LE910C1-EUX" << QStringList{"AT#RFSTS"}
+                           << QStringList{"mcc", "mnc", "area", "cell_id", "channel", "band", "rssi", "rsrp", "rsrq"}
+                           << QStringList{} << QStringList{"EARFCN", "band", "RSRP", "RSRQ", "MCC MNC"};
+    QTest::newRow("Sierra") << "EM7565" << QStringList{"AT!GSTATUS?"}
+                            << QStringList{"area", "cell_id", "channel", "band", "rssi", "rsrp", "rsrq", "sinr"}
+                            << QStringList{} << QStringList{"EARFCN", "band", "RSRP", "RSRQ", "SINR"};
+    QTest::newRow("Fibocom") << "FM350-GL" << QStringList{"AT+GTCCINFO?"}
+                             << QStringList{"mcc", "mnc", "area", "cell_id", "pci", "channel", "band", "rsrp", "rsrq",
+                                            "sinr"}
+                             << QStringList{"channel", "pci", "rsrp", "rsrq"}
+                             << QStringList{"EARFCN", "band", "PCI", "RSRP", "RSRQ", "SINR", "MCC MNC"};
+}
+
+// Each new maker's module over a pseudo-terminal: its profile is chosen
+// and its commands sent (no fallback), the record's serving cell and
+// neighbours hold what the simulated modem reported and nothing it did not,
+// and the grid shows the LTE columns with values where the maker gives them.
+void HeadlessProcessTest::ptyEachMakerFillsRecordAndGrid()
+{
+    QFETCH(QString, model);
+    QFETCH(QStringList, commands);
+    QFETCH(QStringList, serving);
+    QFETCH(QStringList, neighbours);
+    QFETCH(QStringList, columns);
+    ModelRun run;
+    QVERIFY(RunModel(model, run));
+    for (const QString &command : commands)
+        QVERIFY2(Sent(run.terminal, command), qPrintable(command + " not in the terminal log"));
+    QVERIFY2(!Sent(run.terminal, "AT+CESQ"), "fell back to AT+CESQ");
+
+    const TRynSimTruth truth = TruthAfterThreeCycles(model);
+    const QJsonObject &o = run.last;
+    QCOMPARE(o["rat"].toString(), QStringLiteral("LTE"));
+    QVERIFY(o["secondary"].isNull());
+    const QStringList cellKeys{"rat", "mcc", "mnc", "area", "cell_id", "pci", "channel", "band",
+                               "rssi", "rsrp", "rsrq", "sinr", "rscp", "ecno"};
+    QCOMPARE(o["serving"].toObject(), ExpectedCell(truth.lte.serving, &truth.lte.serving, serving, cellKeys));
+    const QJsonArray listed = o["neighbours"].toArray();
+    QCOMPARE(listed.size(), neighbours.isEmpty() ? 0 : qsizetype(truth.lte.neighbours.size()));
+    const QStringList neighbourKeys{"rat", "channel", "pci", "rssi", "rsrp", "rsrq", "rscp", "ecno"};
+    for (qsizetype i = 0; i < listed.size(); ++i)
+        QCOMPARE(listed[i].toObject(),
+                 ExpectedCell(truth.lte.neighbours[std::size_t(i)], nullptr, neighbours, neighbourKeys));
+
+    std::int32_t lastChannel = -1;
+    const TDisplayTexts grid = ComposeDisplay(CellsOfRecord(o), lastChannel);
+    const TGridRow lteHeader{"EARFCN", "band", "PCI", "RSRP", "RSRQ", "SINR", "MCC MNC"};
+    QVERIFY(grid.header == lteHeader);
+    for (std::size_t column = 0; column < lteHeader.size(); ++column) {
+        const bool shown = grid.rows[0][column] != "-";
+        QVERIFY2(shown == columns.contains(QString::fromStdString(lteHeader[column])),
+                 qPrintable(QStringLiteral("column %1: %2").arg(QString::fromStdString(lteHeader[column]),
+                                                               QString::fromStdString(grid.rows[0][column]))));
+    }
+    const QString rsrp = QString::fromStdString(grid.rows[0][3]).trimmed();
+    QCOMPARE(rsrp, QString::number(truth.lte.serving.rsrp.value));
 }
 
 void HeadlessProcessTest::ptyCsvSurvivesAnUnplug()

@@ -1,5 +1,5 @@
 // libFuzzer target: feeds arbitrary bytes, as one answer line, to every AT
-// answer parser and to the text cutters beneath them, and checks what each
+// answer parser (the design's, the 3GPP one and every maker's) and to the text cutters beneath them, and checks what each
 // may and may not change. A sanitizer report, a failed check (abort) or any
 // exception — the cutters' self-check RynException included — is a finding.
 //
@@ -188,6 +188,47 @@ void CheckCellRow(const TCellRow &after, const TCellRow &before, const std::stri
     }
 }
 
+// ^MONP and ^SMONP at a row index: one row changed, or rows 1 to 6 marked
+// invalid for an index outside the grid.
+void CheckRowParsers(const std::string &line, const TNetState &start)
+{
+    // The index comes from the line length so every case, the out-of-range
+    // ones included, is reached; index 0 is always tried as well.
+    const int indices[] = {0, static_cast<int>(line.size() % 10) - 1};
+    for (const int index : indices) {
+        {
+            TNetState st = start;
+            parseMonpNeighbour(line, index, st);
+            TNetState expected = start;
+            if (index < 0 || index >= kNetStateCellCount - 1) {
+                for (int row = 1; row < kNetStateCellCount; ++row)
+                    expected.cells[row].valid = false;
+                Check(st == expected, "^MONP out-of-range index did not just mark rows 1 to 6 invalid", line);
+            } else {
+                TNetState rest = st;
+                rest.cells[index + 1] = start.cells[index + 1];
+                Check(rest == start, "^MONP changed another row", line);
+                CheckCellRow(st.cells[index + 1], start.cells[index + 1], line);
+            }
+        }
+        {
+            TNetState st = start;
+            parseSmonpNeighbour(line, index, st);
+            TNetState expected = start;
+            if (index < 0 || index >= kNetStateCellCount) {
+                for (int row = 1; row < kNetStateCellCount; ++row)
+                    expected.cells[row].valid = false;
+                Check(st == expected, "^SMONP out-of-range index did not just mark rows 1 to 6 invalid", line);
+            } else {
+                TNetState rest = st;
+                rest.cells[index] = start.cells[index];
+                Check(rest == start, "^SMONP changed another row", line);
+                CheckCellRow(st.cells[index], start.cells[index], line);
+            }
+        }
+    }
+}
+
 void CheckParsers(const std::string &line, std::uint32_t flags)
 {
     const TNetState start = StartRecord(flags);
@@ -257,41 +298,7 @@ void CheckParsers(const std::string &line, std::uint32_t flags)
         CheckCellRow(st.cells[0], start.cells[0], line);
     }
 
-    // The index comes from the line length so every case, the out-of-range
-    // ones included, is reached; index 0 is always tried as well.
-    const int indices[] = {0, static_cast<int>(line.size() % 10) - 1};
-    for (const int index : indices) {
-        {
-            TNetState st = start;
-            parseMonpNeighbour(line, index, st);
-            TNetState expected = start;
-            if (index < 0 || index >= kNetStateCellCount - 1) {
-                for (int row = 1; row < kNetStateCellCount; ++row)
-                    expected.cells[row].valid = false;
-                Check(st == expected, "^MONP out-of-range index did not just mark rows 1 to 6 invalid", line);
-            } else {
-                TNetState rest = st;
-                rest.cells[index + 1] = start.cells[index + 1];
-                Check(rest == start, "^MONP changed another row", line);
-                CheckCellRow(st.cells[index + 1], start.cells[index + 1], line);
-            }
-        }
-        {
-            TNetState st = start;
-            parseSmonpNeighbour(line, index, st);
-            TNetState expected = start;
-            if (index < 0 || index >= kNetStateCellCount) {
-                for (int row = 1; row < kNetStateCellCount; ++row)
-                    expected.cells[row].valid = false;
-                Check(st == expected, "^SMONP out-of-range index did not just mark rows 1 to 6 invalid", line);
-            } else {
-                TNetState rest = st;
-                rest.cells[index] = start.cells[index];
-                Check(rest == start, "^SMONP changed another row", line);
-                CheckCellRow(st.cells[index], start.cells[index], line);
-            }
-        }
-    }
+    CheckRowParsers(line, start);
 
     // A served channel goes to BandOfChannel; any integer must give a band.
     TNetState st = start;
@@ -433,9 +440,55 @@ void CheckCellParsers(const std::string &line, std::uint32_t flags)
             Check(st.serving == rows.serving && st.rat == rows.rat, "invalid row 0 changed the serving cell", line);
     }
     const TModemProfile profile = ProfileOfManufacturer(line);
-    Check(profile == TModemProfile::Design || profile == TModemProfile::Quectel || profile == TModemProfile::SimCom,
+    Check(profile != TModemProfile::ThreeGpp && profile != TModemProfile::NewerCinterion,
           "manufacturer text gave a fallback profile", line);
     (void)IsCinterionFamily(line);
+}
+
+// The cell parsers of the other makers: each owns only the general cells,
+// leaves the record alone for another command's line, and appends at most
+// the neighbours one line can list.
+void CheckMakerParsers(const std::string &line, std::uint32_t flags)
+{
+    const TNetState start = StartCells(flags);
+    struct Prefixed {
+        const char *prefix; // nullptr: the answer's rows carry none
+        void (*parse)(const std::string &, TNetState &);
+        const char *what;
+        std::size_t appends; // most neighbours one line may add
+    };
+    const Prefixed parsers[] = {
+        {"^MONSC:", parseMonscServing, "^MONSC changed a field it does not own", 0},
+        {"^MONNC:", parseMonncNeighbour, "^MONNC changed a field it does not own", 1},
+        {"#RFSTS:", parseRfstsServing, "#RFSTS changed a field it does not own", kMaxNeighbourCells},
+        {nullptr, parseGstatusLine, "!GSTATUS changed a field it does not own", 0},
+        {nullptr, parseGtccinfoLine, "+GTCCINFO changed a field it does not own", 1},
+    };
+    for (const Prefixed &p : parsers) {
+        TNetState st = start;
+        p.parse(line, st);
+        CheckOnlyGeneralCells(st, start, p.what, line);
+        Check(st.neighbours.size() <= start.neighbours.size() + p.appends, "a line appended too many neighbours",
+              line);
+        if (p.prefix && !HasPrefix(line, p.prefix))
+            Check(st == start, "a cell parser changed the record for another command", line);
+    }
+    // +UCGED from every point of its answer: before the header, at the
+    // technology line, at the cell line of each technology.
+    const TRadioTech techs[] = {TRadioTech::Unknown, TRadioTech::Gsm, TRadioTech::Umts, TRadioTech::Lte};
+    TUcgedReading reading;
+    reading.linesToCome = static_cast<int>(flags % 3);
+    reading.rat = techs[(flags >> 2) % 4];
+    const TUcgedReading before = reading;
+    TNetState st = start;
+    parseUcgedLine(line, reading, st);
+    CheckOnlyGeneralCells(st, start, "+UCGED changed a field it does not own", line);
+    Check(reading.linesToCome >= 0 && reading.linesToCome <= 2, "+UCGED reading out of its lines", line);
+    const bool mode5 = HasPrefix(line, "+RSRP:") || HasPrefix(line, "+RSRQ:");
+    if (!HasPrefix(line, "+UCGED:") && !mode5 && before.linesToCome == 0)
+        Check(st == start, "+UCGED changed the record outside its answer", line);
+    if (!mode5)
+        Check(st.neighbours == start.neighbours, "+UCGED mode 2 changed the neighbours", line);
 }
 
 } // namespace
@@ -461,6 +514,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
         CheckParsers(line, ~flags);
         CheckCellParsers(line, flags);
         CheckCellParsers(line, ~flags);
+        CheckMakerParsers(line, flags);
+        CheckMakerParsers(line, ~flags);
     } catch (const RynException &e) {
         std::fprintf(stderr, "fuzz_parsers: self-check exception: %s\n", e.what());
         std::abort();

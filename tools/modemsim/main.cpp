@@ -329,7 +329,9 @@ bool ParseOptions(const QCoreApplication &app, SimOptions &options)
         "model",
         "Model answered to AT+CGMM: BGS5 answers AT^SMONP, GENERIC no cell-monitor command, EC25 (Quectel LTE) "
         "AT+QENG, RM500Q (Quectel 5G, NR5G-NSA) AT+QENG with an NR leg, SIM7600 (SIMCom LTE) AT+CPSI?, ELS61 "
-        "(Cinterion LTE) AT^SMONI and AT^SMONP; any other AT^MONI/AT^MONP. All answer AT+CESQ.",
+        "(Cinterion LTE) AT^SMONI and AT^SMONP, ME909s-120 (Huawei LTE) AT^MONSC and AT^MONNC, SARA-R510M8S "
+        "(u-blox LTE) AT+UCGED?, LE910C1-EUX (Telit LTE) AT#RFSTS, EM7565 (Sierra Wireless LTE) AT!GSTATUS?, "
+        "FM350-GL (Fibocom) AT+GTCCINFO?; any other AT^MONI/AT^MONP. All answer AT+CESQ.",
         "TEXT",
         TRynSimModemEngine::kDefaultModel);
     const QCommandLineOption delayOption(
