@@ -236,6 +236,9 @@ void VRynTerminal::SetPaused(bool on)
     if (on == m_paused)
         return;
     m_paused = on;
+    // The button says so while the view is frozen: a checked tool button
+    // alone is easy to miss in many styles.
+    m_pauseAction->setText(on ? QStringLiteral("Paused") : QStringLiteral("Pause"));
     if (on)
         return;
     if (m_skippedWhilePaused > 0) {

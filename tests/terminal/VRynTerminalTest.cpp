@@ -382,6 +382,7 @@ private slots:
         QVERIFY(pause);
         pause->trigger();
         QVERIFY(term->IsPaused());
+        QCOMPARE(pause->text(), QString("Paused"));
         for (int i = 0; i < count; ++i)
             term->AddLine(QString("line %1").arg(i), VRynTerminal_ltExtra);
         term->Flush();
@@ -393,6 +394,7 @@ private slots:
 
         pause->trigger();
         QVERIFY(!term->IsPaused());
+        QCOMPARE(pause->text(), QString("Pause"));
         QCOMPARE(shownLines(view), shown);
         term->AddLine(QString("after"), VRynTerminal_ltExtra);
         term->Flush();
