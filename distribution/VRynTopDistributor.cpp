@@ -184,8 +184,6 @@ std::optional<std::uint64_t> VRynTopDistributor::NextDueIn(std::uint32_t now) co
             return 0;
     // The enabled flags are not looked at: a tick too many costs a wake-up,
     // a tick too few a late time-out.
-    std::vector<VRynGeneralDistributor *> all;
-    CollectAll(const_cast<VRynTopDistributor *>(this), all);
     std::optional<std::uint64_t> due;
     const auto consider = [&](std::uint32_t start, std::uint32_t interval) {
         std::uint64_t in = 0;
@@ -196,14 +194,19 @@ std::optional<std::uint64_t> VRynTopDistributor::NextDueIn(std::uint32_t now) co
         if (!due || in < *due)
             due = in;
     };
-    for (const VRynGeneralDistributor *d : all) {
+    // False when a tick is wanted at once.
+    const auto walk = [&](const VRynGeneralDistributor *d, const auto &self) -> bool {
         if (d->m_onTimerPoll || d->m_polling || d->m_reentry)
-            return 0;
+            return false;
         if (d->m_timeoutArmed)
             consider(d->m_timeoutStart, d->m_timeoutInterval);
         for (const auto &entry : d->m_timers)
             consider(entry.start, entry.interval);
-    }
+        return std::all_of(d->m_children.begin(), d->m_children.end(),
+                           [&](const VRynDistributor *child) { return self(child, self); });
+    };
+    if (!walk(this, walk))
+        return 0;
     return due;
 }
 
