@@ -192,14 +192,14 @@ void ModemSession::distTopComRecvPoll(VRynGeneralDistributor *, std::uint32_t &,
 {
     if (processed)
         return;
-    const std::string line = TrimControl(data);
+    std::string line = TrimControl(data);
     // The CR LF around every answer line leaves empty lines between them;
     // they carry nothing worth a terminal line.
     if (Echo() && !line.empty())
         m_view.TerminalLine(line, VRynTerminal_ltExtra);
     if (!TakeLine(line))
         return;
-    m_lastLine = line;
+    m_lastLine = std::move(line);
     Run();
 }
 
