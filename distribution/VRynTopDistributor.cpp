@@ -153,8 +153,11 @@ void VRynTopDistributor::TimerTimeout()
         const int base = m_planned ? m_baseInterval : m_timer->interval();
         const bool onPlan = m_planned && m_timer->interval() == m_plannedInterval &&
                             std::int32_t(now - m_plannedWake) <= base;
-        if (m_planned && m_timer->interval() != m_plannedInterval)
-            m_planned = false; // the owner set an interval of its own
+        if (m_planned && m_timer->interval() != m_plannedInterval) {
+            // The owner set an interval of its own: its period from now on.
+            m_planned = false;
+            m_timer->setTimerType(m_baseType);
+        }
         m_gridTick = onPlan ? m_plannedWake : now;
     }
     QPointer<VRynTopDistributor> self(this);
