@@ -190,7 +190,11 @@ void ModemSession::distTopComRecvDecode(VRynGeneralDistributor *sender, std::uin
         }
         return;
     }
-    sender->SetDecodedLength(0, static_cast<int>(cr + 1));
+    // The LF of a CR LF that came with the line goes with it; one that has
+    // not come yet is not waited for. Otherwise it would stay behind alone
+    // in the buffer, a byte waiting that keeps the distributor ticking.
+    const std::size_t end = cr + 1 < buffer.size() && buffer[cr + 1] == '\n' ? cr + 2 : cr + 1;
+    sender->SetDecodedLength(0, static_cast<int>(end));
     sender->SetDecodePending(0, false);
 }
 
@@ -199,14 +203,14 @@ void ModemSession::distTopComRecvPoll(VRynGeneralDistributor *, std::uint32_t &,
 {
     if (processed)
         return;
-    const std::string line = TrimControl(data);
+    std::string line = TrimControl(data);
     // The CR LF around every answer line leaves empty lines between them;
     // they carry nothing worth a terminal line.
     if (Echo() && !line.empty())
         m_view.TerminalLine(line, VRynTerminal_ltExtra);
     if (!TakeLine(line))
         return;
-    m_lastLine = line;
+    m_lastLine = std::move(line);
     Run();
 }
 

@@ -19,6 +19,9 @@ TRynSimModem::TRynSimModem(QObject *owner)
     , m_timer(new QTimer(this))
 {
     m_timer->setSingleShot(true);
+    // A coarse timer may come a little early, before the reply is due: one
+    // wake-up for nothing and another for the reply.
+    m_timer->setTimerType(Qt::PreciseTimer);
     connect(m_timer, &QTimer::timeout, this, &TRynSimModem::DeliverDue);
     m_unsolicitedTimer = new QTimer(this);
     connect(m_unsolicitedTimer, &QTimer::timeout, this, &TRynSimModem::QueueUnsolicited);
@@ -155,8 +158,11 @@ void TRynSimModem::StartDeliveryTimer()
 {
     if (m_pending.empty() || m_timer->isActive())
         return;
-    const auto wait = std::chrono::duration_cast<std::chrono::milliseconds>(m_pending.front().due -
-                                                                            std::chrono::steady_clock::now());
+    // Rounded up: a wait cut down to the millisecond would wake before the
+    // reply is due, find nothing to deliver and start again, a busy loop of
+    // up to a millisecond per reply.
+    const auto wait =
+        std::chrono::ceil<std::chrono::milliseconds>(m_pending.front().due - std::chrono::steady_clock::now());
     m_timer->start(std::max(wait, std::chrono::milliseconds(0)));
 }
 

@@ -8,6 +8,8 @@
 #include <QSerialPortInfo>
 #include <QTimer>
 
+#include <unistd.h>
+
 #include <cctype>
 #include <cerrno>
 #include <cstring>
@@ -390,6 +392,21 @@ bool TVRSComm32::Send(const std::uint8_t *buffer, std::size_t length)
         return false;
     if (length == 0)
         return true;
+    if (m_port->bytesToWrite() == 0) {
+        // Straight to the device when nothing waits before these bytes:
+        // QSerialPort's own write only queues them and waits for its write
+        // notifier, a turn of the event loop per command (and under GLib
+        // two more, for switching the notifier on and off). What the device
+        // does not take at once, and every error, goes the queued way below,
+        // which reports a lost device as before.
+        const ssize_t direct = ::write(int(m_port->handle()), buffer, length);
+        if (direct == static_cast<ssize_t>(length))
+            return true;
+        if (direct > 0) {
+            buffer += direct;
+            length -= std::size_t(direct);
+        }
+    }
     const qint64 written = m_port->write(reinterpret_cast<const char *>(buffer), static_cast<qint64>(length));
     if (written != static_cast<qint64>(length)) {
         // QSerialPort buffers every write; a short one means the device is gone.

@@ -66,6 +66,7 @@ void VRynDistributor::SetDistributor(VRynGeneralDistributor *parent)
     const std::size_t channels = parent->m_data[kDirectionReceive].Channels.size();
     if (channels > 1)
         ResizeChannelRecordsInSubChain(channels);
+    NotifyTickNeed(); // the sub-chain may bring armed time-outs or timer callbacks
 }
 
 void VRynDistributor::Loaded()

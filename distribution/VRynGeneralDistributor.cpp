@@ -248,6 +248,21 @@ void VRynGeneralDistributor::SetTimeout(std::uint32_t intervalMs)
     m_timeoutStart = FreshTickCount();
     m_timeoutInterval = intervalMs;
     m_timeoutArmed = intervalMs < kTimeoutDisarm;
+    if (m_timeoutArmed)
+        NotifyTickNeed();
+}
+
+void VRynGeneralDistributor::NotifyTickNeed()
+{
+    if (VRynTopDistributor *top = TopDistributor())
+        top->TickNeedChanged();
+}
+
+void VRynGeneralDistributor::SetOnTimerPoll(TDistributorPollProc f)
+{
+    m_onTimerPoll = std::move(f);
+    if (m_onTimerPoll)
+        NotifyTickNeed();
 }
 
 void VRynGeneralDistributor::RegisterTimer(const void *key, TDistributorTimerProc callback, std::uint32_t intervalMs,
@@ -262,6 +277,7 @@ void VRynGeneralDistributor::RegisterTimer(const void *key, TDistributorTimerPro
     it->interval = intervalMs;
     it->repeat = repeat;
     ++m_timerListVersion;
+    NotifyTickNeed();
 }
 
 void VRynGeneralDistributor::UnregisterTimer(const void *key)

@@ -107,7 +107,7 @@ public:
 
     // Callback properties.
     TDistributorPollProc OnTimerPoll() const { return m_onTimerPoll; }
-    void SetOnTimerPoll(TDistributorPollProc f) { m_onTimerPoll = std::move(f); }
+    void SetOnTimerPoll(TDistributorPollProc f);
     TDistributorPollProc OnTimeout() const { return m_onTimeout; }
     void SetOnTimeout(TDistributorPollProc f) { m_onTimeout = std::move(f); }
 
@@ -182,6 +182,8 @@ protected:
     void RegisteredTimersWalk(std::uint32_t &TheTime);
 
     std::uint32_t FreshTickCount();
+    // Tells the top that a tick may be due sooner than it planned.
+    void NotifyTickNeed();
     // Throws when the chain has no top.
     VRynTopDistributor *RequireTop(const char *operation);
     // The channel record of index, or nullptr after the debug check refused it.

@@ -110,7 +110,10 @@ void VRynTopDistributor::SetTimer(QTimer *timer)
         disconnect(m_timer, nullptr, this, nullptr);
         if (m_timerOwned)
             delete m_timer;
+        else
+            RestoreTimer();
     }
+    m_planned = false;
     m_timer = timer;
     m_timerOwned = false;
     if (timer != nullptr) {
@@ -123,7 +126,7 @@ void VRynTopDistributor::OnTimerTimeout()
 {
     // The event loop's boundary: nothing may escape into Qt.
     try {
-        TimerTick();
+        TimerTimeout();
     } catch (const std::exception &e) {
         qCritical("VRynTopDistributor(%s): timer tick failed: %s", qPrintable(objectName()), e.what());
     } catch (...) {
@@ -136,7 +139,122 @@ void VRynTopDistributor::OnTimerDestroyed(QObject *timer)
     if (timer == m_timer) {
         m_timer = nullptr;
         m_timerOwned = false;
+        m_planned = false;
     }
+}
+
+void VRynTopDistributor::TimerTimeout()
+{
+    if (m_timer != nullptr) {
+        // The tick's place on the timer's period: the planned one when the
+        // timer ran the top's interval and came on time, else now (the
+        // owner's own period, or the owner restarted or re-timed it).
+        const std::uint32_t now = TickCount();
+        const int base = m_planned ? m_baseInterval : m_timer->interval();
+        const bool onPlan = m_planned && m_timer->interval() == m_plannedInterval &&
+                            std::int32_t(now - m_plannedWake) <= base;
+        if (m_planned && m_timer->interval() != m_plannedInterval) {
+            // The owner set an interval of its own: its period from now on.
+            m_planned = false;
+            m_timer->setTimerType(m_baseType);
+        }
+        m_gridTick = onPlan ? m_plannedWake : now;
+    }
+    QPointer<VRynTopDistributor> self(this);
+    struct PlanAtEnd {
+        QPointer<VRynTopDistributor> &self;
+        ~PlanAtEnd()
+        {
+            if (self)
+                self->PlanTicks(self->TickCount(), true);
+        }
+    } planAtEnd{self};
+    TimerTick();
+}
+
+void VRynTopDistributor::TickNeedChanged()
+{
+    if (m_planned && !m_destroying)
+        PlanTicks(TickCount(), false);
+}
+
+std::optional<std::uint64_t> VRynTopDistributor::NextDueIn(std::uint32_t now) const
+{
+    if (m_busy)
+        return 0;
+    for (const VRynDistributor_TopDataRecord &record : m_records)
+        if (record.Head < record.Buffer.size())
+            return 0;
+    // The enabled flags are not looked at: a tick too many costs a wake-up,
+    // a tick too few a late time-out.
+    std::optional<std::uint64_t> due;
+    const auto consider = [&](std::uint32_t start, std::uint32_t interval) {
+        std::uint64_t in = 0;
+        if (ArmedAfter(start, now))
+            in = std::uint64_t(start - now) + interval + 1;
+        else if (!Elapsed(start, interval, now))
+            in = std::uint64_t(interval) + 1 - std::uint32_t(now - start);
+        if (!due || in < *due)
+            due = in;
+    };
+    // False when a tick is wanted at once.
+    const auto walk = [&](const VRynGeneralDistributor *d, const auto &self) -> bool {
+        if (d->m_onTimerPoll || d->m_polling || d->m_reentry)
+            return false;
+        if (d->m_timeoutArmed)
+            consider(d->m_timeoutStart, d->m_timeoutInterval);
+        for (const auto &entry : d->m_timers)
+            consider(entry.start, entry.interval);
+        return std::all_of(d->m_children.begin(), d->m_children.end(),
+                           [&](const VRynDistributor *child) { return self(child, self); });
+    };
+    if (!walk(this, walk))
+        return 0;
+    return due;
+}
+
+void VRynTopDistributor::PlanTicks(std::uint32_t now, bool atTick)
+{
+    if (m_timer == nullptr || !m_timer->isActive() || m_destroying)
+        return; // the owner's stop stands
+    const int base = m_planned ? m_baseInterval : m_timer->interval();
+    if (base <= 0)
+        return;
+    const std::optional<std::uint64_t> due = NextDueIn(now);
+    // Whole periods from the last tick to the first one at or after the due time.
+    const std::int64_t sinceTick = std::int32_t(now - m_gridTick);
+    std::uint64_t periods = kMaxSleepTicks;
+    if (due) {
+        const std::int64_t dueAfterTick = std::max<std::int64_t>(sinceTick + std::int64_t(*due), 1);
+        periods = std::min<std::uint64_t>(std::uint64_t((dueAfterTick + base - 1) / base), kMaxSleepTicks);
+    }
+    periods = std::max<std::uint64_t>(periods, std::uint64_t(std::max<std::int64_t>((sinceTick + base) / base, 1)));
+    const std::uint32_t wake = m_gridTick + std::uint32_t(periods * std::uint64_t(base));
+    if (!m_planned && periods == 1)
+        return; // the owner's period brings it
+    if (!atTick && std::int32_t(wake - m_plannedWake) >= 0)
+        return; // planned no later already
+    if (!m_planned) {
+        m_baseInterval = base;
+        m_baseType = m_timer->timerType();
+        m_planned = true;
+        m_timer->setTimerType(Qt::PreciseTimer);
+    }
+    m_plannedWake = wake;
+    m_plannedInterval = int(std::max<std::int32_t>(std::int32_t(wake - now), 0));
+    m_timer->start(m_plannedInterval);
+}
+
+void VRynTopDistributor::RestoreTimer()
+{
+    if (!m_planned || m_timer == nullptr)
+        return;
+    m_planned = false;
+    m_timer->setTimerType(m_baseType);
+    if (m_timer->isActive())
+        m_timer->start(m_baseInterval);
+    else
+        m_timer->setInterval(m_baseInterval);
 }
 
 bool VRynTopDistributor::IsHookInstalled() const
@@ -354,6 +472,8 @@ void VRynTopDistributor::ReceiveHook(VRynCommunicationComponent *Sender, QObject
     RunPipeline(index, TheTime);
     if (self && m_doTimerAfterData)
         TimerTick();
+    if (self)
+        TickNeedChanged(); // bytes that wait for more want the next tick
 }
 
 void VRynTopDistributor::SendComData(std::uint32_t &TheTime, const std::string &Data)
@@ -363,7 +483,10 @@ void VRynTopDistributor::SendComData(std::uint32_t &TheTime, const std::string &
     m_records[0].Freed = false;
     m_records[1].Freed = false;
     Append(1, Data.data(), Data.size());
+    QPointer<VRynTopDistributor> self(this);
     RunPipeline(1, TheTime);
+    if (self)
+        TickNeedChanged();
 }
 
 void VRynTopDistributor::SendComData(QObject *Channel, std::uint32_t &TheTime, const std::string &Data)
@@ -386,7 +509,10 @@ void VRynTopDistributor::SendComData(QObject *Channel, std::uint32_t &TheTime, c
     handler->SendToChannel(channel, reinterpret_cast<const std::uint8_t *>(Data.data()), Data.size());
     const int index = AddChannel(channel) * 2 + 1;
     Append(index, Data.data(), Data.size());
+    QPointer<VRynTopDistributor> self(this);
     RunPipeline(index, TheTime);
+    if (self)
+        TickNeedChanged();
 }
 
 void VRynTopDistributor::TimerTick()

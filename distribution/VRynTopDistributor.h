@@ -15,6 +15,7 @@
 #include <chrono>
 #include <cstdint>
 #include <functional>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -40,10 +41,26 @@ public:
     bool AutomaticCreate() const { return m_automaticCreate; }
     void SetAutomaticCreate(bool on) { m_automaticCreate = on; }
 
-    // The timer's timeout runs TimerTick. The top does not start a timer it
-    // was given; it frees one it created. A destroyed timer is forgotten.
+    // The timer's timeout runs TimerTimeout. The top does not start a timer
+    // it was given; it frees one it created. A destroyed timer is forgotten.
     QTimer *Timer() const { return m_timer; }
     void SetTimer(QTimer *timer);
+
+    // What the timer's timeout runs: a tick, then the plan of the next one.
+    // A tick is due while a timer callback is set, a callback runs or data
+    // waits in a buffer; otherwise the next is the first tick of the
+    // timer's period (counted from the last tick) on which a time-out or a
+    // registered timer of the chain falls due, or the kMaxSleepTicks-th. The
+    // top re-times a running timer for that (as a precise timer; the
+    // owner's start and stop are kept), so no time-out expires on a later
+    // tick than it would with a tick every period, and the event loop does
+    // not wake for the ticks in between.
+    void TimerTimeout();
+    // Called by the chain when a tick may be due sooner than planned: a
+    // time-out or a registered timer armed, a timer callback set, a
+    // distributor attached. Moves the planned tick forward, never back.
+    void TickNeedChanged();
+    static constexpr std::uint32_t kMaxSleepTicks = 20;
     // Hooks the handler's advanced receive-data event; releases channel 0 on
     // every change. A destroyed handler is forgotten.
     VRynCommunicationComponent *ComHandler() const { return m_comHandler; }
@@ -137,6 +154,14 @@ private:
     // message was chosen: cuts up to the next CR (or all); false when
     // nothing was left to cut.
     bool CutAfterFailedDecode(Round &round);
+    // Milliseconds from now until a tick is due (0: at the next one); none
+    // when nothing of the chain is armed.
+    std::optional<std::uint64_t> NextDueIn(std::uint32_t now) const;
+    // Re-times the timer for the tick planned from the last one; outside a
+    // tick only when that tick comes sooner than the one planned.
+    void PlanTicks(std::uint32_t now, bool atTick);
+    // Gives the timer its owner's interval and type back.
+    void RestoreTimer();
     void RemoveChannelNumber(int number);
     void ApplyDeferredDeletions();
     bool IsHookInstalled() const;
@@ -144,6 +169,15 @@ private:
     bool m_automaticCreate = true;
     QTimer *m_timer = nullptr;
     bool m_timerOwned = false;
+    // While m_planned the timer runs an interval the top set for the tick
+    // due at m_plannedWake; m_gridTick is the tick count of the last tick on
+    // the timer's period, from which the plan counts whole periods.
+    bool m_planned = false;
+    int m_baseInterval = 0;
+    Qt::TimerType m_baseType = Qt::CoarseTimer;
+    int m_plannedInterval = 0;
+    std::uint32_t m_plannedWake = 0;
+    std::uint32_t m_gridTick = 0;
     VRynCommunicationComponent *m_comHandler = nullptr;
     bool m_comHandlerOwned = false;
     bool m_timerEnabled = true;

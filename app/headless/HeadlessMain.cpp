@@ -1,5 +1,6 @@
 #include "HeadlessMain.h"
 
+#include "LeanEventLoop.h"
 #include "MetricsExporter.h"
 #include "ModemSession.h"
 #include "RecordLog.h"
@@ -348,7 +349,7 @@ int RunHeadless(int argc, char **argv)
 {
     std::unique_ptr<QCoreApplication> ownApp;
     if (!QCoreApplication::instance())
-        ownApp = std::make_unique<QCoreApplication>(argc, argv);
+        ownApp = MakeLeanCoreApplication(argc, argv);
     QCoreApplication::setApplicationName(QStringLiteral("palvex"));
     // A closed reader of standard output shows as a failed write, not as a
     // silent death.

@@ -448,6 +448,22 @@ TEST(ModemSession, LineWithoutCarriageReturnIsHeldBack)
     EXPECT_EQ(h.TakeWrites(), (Writes{"AT+CGMI\r"}));
 }
 
+// The LF that came with a line goes with it, so nothing waits in the
+// buffer (which would keep the distributor ticking); a line is taken at its
+// CR, before its LF has come.
+TEST(ModemSession, LineIsTakenAtItsCrAndTheLfThatCameWithItLeavesNothing)
+{
+    SessionHarness h;
+    h.Start();
+    h.TakeWrites();
+    h.Reply("\r\nOK\r");
+    EXPECT_EQ(h.TakeWrites(), (Writes{"AT+CGMI\r"}));
+    h.Reply("\n");
+    h.Reply("\r\nPalvex Modems\r\n");
+    EXPECT_TRUE(h.top.GetComBuffer(0).empty());
+    EXPECT_TRUE(h.view.HasLine("Palvex Modems"));
+}
+
 TEST(ModemSession, FinalOkMustBeExactlyOkAfterTrimming)
 {
     for (const bool trailingBlanks : {true, false}) {

@@ -8,6 +8,7 @@
 #include <QAbstractEventDispatcher>
 #include <QDir>
 #include <QElapsedTimer>
+#include <QFile>
 #include <QFileInfo>
 #include <QProcess>
 
@@ -16,6 +17,10 @@
 #include <QRegularExpression>
 #include <QTemporaryDir>
 #include <QTest>
+
+#include <fcntl.h>
+#include <stdlib.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <atomic>
@@ -117,6 +122,7 @@ private slots:
     void simulatedModemHonoursLatencyAndDropsAnswersOnClose();
     void portListEndsWithSim();
     void modemsimExitsWhenStdinClosesAndRemovesItsLink();
+    void commandReachesTheDeviceWithoutATurnOfTheEventLoop();
 };
 
 void SerialChannelTest::defaultsOfTheWindowComponent()
@@ -487,6 +493,31 @@ void SerialChannelTest::modemsimExitsWhenStdinClosesAndRemovesItsLink()
     QCOMPARE(sim.Process().exitStatus(), QProcess::NormalExit);
     QCOMPARE(sim.Process().exitCode(), 0);
     QVERIFY(!QFileInfo(link).isSymLink());
+}
+
+// A command goes to the device within Send, with no turn of the event loop
+// for a write notifier, and two in a row arrive in order.
+void SerialChannelTest::commandReachesTheDeviceWithoutATurnOfTheEventLoop()
+{
+    const int master = ::posix_openpt(O_RDWR | O_NOCTTY | O_NONBLOCK);
+    QVERIFY(master >= 0);
+    QVERIFY(::grantpt(master) == 0 && ::unlockpt(master) == 0);
+    QTemporaryDir dir;
+    const QString link = dir.filePath("modem");
+    QVERIFY(QFile::link(QString::fromLocal8Bit(::ptsname(master)), link));
+    {
+        TVRSComm32 comm;
+        comm.SetCommPort(link.toStdString());
+        QVERIFY2(comm.StartComm(), comm.LastErrorText().c_str());
+        QVERIFY(comm.Send("AT+CSQ\r"));
+        QVERIFY(comm.Send("AT^MONI\r"));
+        char buffer[64] = {};
+        const ssize_t n = ::read(master, buffer, sizeof buffer);
+        QCOMPARE(QByteArray(buffer, int(std::max<ssize_t>(n, 0))), QByteArray("AT+CSQ\rAT^MONI\r"));
+        QFile::remove(link);
+        comm.StopComm();
+    }
+    ::close(master);
 }
 
 QTEST_GUILESS_MAIN(SerialChannelTest)

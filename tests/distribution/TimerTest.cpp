@@ -7,7 +7,10 @@
 #include <QPointer>
 #include <QTimer>
 
+#include <functional>
 #include <stdexcept>
+#include <string>
+#include <vector>
 
 namespace {
 
@@ -344,6 +347,108 @@ TEST_F(TimerComponents, ReplacingTheHandlerUnhooksTheOldOne)
     second.Inject("new");
     EXPECT_EQ(top.GetComBuffer(0), "new");
     top.SetComHandler(nullptr);
+}
+
+// The timer's tick plan on a hand clock: the top re-times the running
+// timer, so its interval after a timeout is the wait for the next tick.
+struct PlannedTop {
+    PlannedTop()
+    {
+        TestApplication();
+        top.SetTickCountSource([this] { return now; });
+        top.SetComHandler(&channel);
+        timer.setInterval(50);
+        top.SetTimer(&timer);
+        timer.start();
+    }
+    ~PlannedTop()
+    {
+        top.SetTimer(nullptr);
+        top.SetComHandler(nullptr);
+    }
+    // The tick count the next tick is planned for.
+    std::uint32_t NextTick() const { return now + std::uint32_t(timer.interval()); }
+    std::uint32_t now = 1000;
+    FakeChannel channel;
+    QTimer timer;
+    VRynTopDistributor top;
+};
+
+TEST(TickPlan, TheNextTickIsTheFirstOfThePeriodOnWhichSomethingFallsDue)
+{
+    struct Case {
+        const char *what;
+        std::function<void(PlannedTop &)> arm;
+        int wait;
+    };
+    const std::vector<Case> cases{
+        {"nothing armed sleeps the longest", [](PlannedTop &) {}, 50 * int(VRynTopDistributor::kMaxSleepTicks)},
+        {"time-out of 120 ms: third tick", [](PlannedTop &t) { t.top.SetTimeout(120); }, 150},
+        {"time-out of 100 ms: elapsed only after 100", [](PlannedTop &t) { t.top.SetTimeout(100); }, 150},
+        {"time-out of 99 ms: second tick", [](PlannedTop &t) { t.top.SetTimeout(99); }, 100},
+        {"time-out far off: the longest sleep", [](PlannedTop &t) { t.top.SetTimeout(60000); }, 1000},
+        {"registered timer of 30 ms: the next tick",
+         [](PlannedTop &t) { t.top.RegisterTimer(&t, [](VRynGeneralDistributor *) {}, 30, true); }, 50},
+        {"timer callback: every tick",
+         [](PlannedTop &t) { t.top.SetOnTimerPoll([](VRynGeneralDistributor *, std::uint32_t &) {}); }, 50},
+        {"bytes waiting for the rest of a line: every tick",
+         [](PlannedTop &t) {
+             t.top.SetOnComRecvDecode(&CrDecode);
+             t.channel.Inject("OK");
+         },
+         50},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.what);
+        PlannedTop t;
+        c.arm(t);
+        t.top.TimerTimeout();
+        EXPECT_TRUE(t.timer.isActive());
+        EXPECT_EQ(t.timer.interval(), c.wait);
+    }
+}
+
+// Whatever is armed between two ticks, it expires on the tick on which a
+// timer ticking every period would expire it.
+TEST(TickPlan, ATimeOutArmedInASleepExpiresOnTheSameTickAsWithEveryTick)
+{
+    for (const std::uint32_t offset : {0u, 1u, 17u, 49u}) {
+        for (const std::uint32_t interval : {0u, 10u, 49u, 50u, 51u, 120u, 500u}) {
+            SCOPED_TRACE("armed " + std::to_string(offset) + " ms after a tick for " + std::to_string(interval));
+            PlannedTop t;
+            t.top.TimerTimeout(); // at 1000, nothing due: asleep
+            t.now += offset;
+            t.top.SetTimeout(interval);
+            std::uint32_t everyTick = 1050;
+            while (!VRynGeneralDistributor::Elapsed(1000 + offset, interval, everyTick))
+                everyTick += 50;
+            EXPECT_EQ(t.NextTick(), everyTick);
+            int expired = 0;
+            t.top.SetOnTimeout([&](auto *, std::uint32_t &) { ++expired; });
+            t.now = t.NextTick();
+            t.top.TimerTimeout();
+            EXPECT_EQ(expired, 1);
+        }
+    }
+}
+
+TEST(TickPlan, OwnersStopStandsAndTheTimerIsHandedBackAsItWas)
+{
+    PlannedTop t;
+    t.timer.setTimerType(Qt::CoarseTimer);
+    t.top.TimerTimeout();
+    ASSERT_NE(t.timer.interval(), 50) << "asleep";
+    t.now += 20;
+    t.top.SetTimeout(10);
+    EXPECT_EQ(t.NextTick(), 1050u);
+    t.timer.stop();
+    t.top.SetTimeout(5);
+    EXPECT_FALSE(t.timer.isActive()) << "arming never starts a timer the owner stopped";
+    t.timer.start();
+    t.top.TimerTimeout();
+    t.top.SetTimer(nullptr);
+    EXPECT_EQ(t.timer.interval(), 50);
+    EXPECT_EQ(t.timer.timerType(), Qt::CoarseTimer);
 }
 
 } // namespace

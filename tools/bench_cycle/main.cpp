@@ -3,12 +3,18 @@
 // palvex-modemsim on a pseudo-terminal. Prints the cycle period and the CPU
 // time this process spends per cycle, for each answer latency.
 //
-//   bench_cycle [--modemsim PATH] [--cycles N] [--latency MS ...] [--wakeups]
+//   bench_cycle [--modemsim PATH] [--cycles N] [--latency MS ...] [--wakeups] [--glib]
 //
-// With --wakeups it also counts how often the event loop woke up per cycle
-// (the event dispatcher's awake signal), the platform cost a cycle pays
-// most of its CPU for.
+// It runs on the headless monitor's event loop (Qt's poll-based one); with
+// --glib on the GLib loop that the window uses.
+//
+// With --wakeups it also counts, per cycle, how often the event loop woke up
+// (the event dispatcher's awake signal: one per turn of the loop that
+// returned from its wait) and how often the process gave up the processor
+// to sleep (voluntary context switches from getrusage, which count the
+// waits the kernel really put to sleep, the costly part of a wake-up).
 
+#include "LeanEventLoop.h"
 #include "ModemSession.h"
 #include "RynSimModem.h"
 #include "VRSComm32.h"
@@ -24,11 +30,14 @@
 #include <QTemporaryDir>
 #include <QTimer>
 
+#include <sys/resource.h>
 #include <time.h>
 
 #include <chrono>
 #include <cmath>
 #include <cstdio>
+#include <cstring>
+#include <memory>
 #include <vector>
 
 namespace {
@@ -44,6 +53,14 @@ double ProcessCpuMs()
     return double(t.tv_sec) * 1e3 + double(t.tv_nsec) / 1e6;
 }
 
+// Voluntary context switches of this process so far.
+std::uint64_t VoluntarySwitches()
+{
+    rusage usage{};
+    getrusage(RUSAGE_SELF, &usage);
+    return std::uint64_t(usage.ru_nvcsw);
+}
+
 // Records when each cycle ended; shows nothing.
 class TimingView : public ModemSessionView {
 public:
@@ -53,6 +70,7 @@ public:
     std::vector<Clock::time_point> ends;
     std::vector<double> cpu;
     std::vector<std::uint64_t> wakes;
+    std::vector<std::uint64_t> switches;
     const std::uint64_t *wakeCounter = nullptr;
     std::string PortText() const override { return port; }
     void CycleCompleted(const TNetState &) override
@@ -60,6 +78,7 @@ public:
         ends.push_back(Clock::now());
         cpu.push_back(ProcessCpuMs());
         wakes.push_back(wakeCounter ? *wakeCounter : 0);
+        switches.push_back(VoluntarySwitches());
         if (ends.size() >= wanted && loop)
             loop->quit();
     }
@@ -90,6 +109,7 @@ struct Result {
     double cpuMsPerCycle = 0;
     double floorMs = 0;
     double wakesPerCycle = 0;
+    double switchesPerCycle = 0;
     bool ok = false;
 };
 
@@ -143,6 +163,7 @@ Result Measure(const QString &modemsim, int latencyMs, int cycles)
     r.periodMs = std::chrono::duration<double, std::milli>(view.ends[last] - view.ends[first]).count() / cycles;
     r.cpuMsPerCycle = (view.cpu[last] - view.cpu[first]) / cycles;
     r.wakesPerCycle = double(view.wakes[last] - view.wakes[first]) / cycles;
+    r.switchesPerCycle = double(view.switches[last] - view.switches[first]) / cycles;
     const double wireMs = double(WireBytesPerCycle("MC55")) * 10.0 / 115200.0 * 1000.0;
     r.floorMs = 50.0 + 3.0 * latencyMs + wireMs;
     r.ok = true;
@@ -190,7 +211,13 @@ QString DefaultModemSim()
 
 int main(int argc, char **argv)
 {
-    QCoreApplication app(argc, argv);
+    // Asked before the application exists, which fixes its event loop.
+    bool glib = false;
+    for (int i = 1; i < argc; ++i)
+        glib = glib || std::strcmp(argv[i], "--glib") == 0;
+    const std::unique_ptr<QCoreApplication> own =
+        glib ? std::make_unique<QCoreApplication>(argc, argv) : MakeLeanCoreApplication(argc, argv);
+    QCoreApplication &app = *own;
     QCommandLineParser parser;
     parser.setApplicationDescription("Poll-cycle period and CPU time of the session over a pseudo-terminal modem.");
     parser.addHelpOption();
@@ -198,7 +225,8 @@ int main(int argc, char **argv)
     const QCommandLineOption cyclesOption("cycles", "Cycles measured per latency.", "N", "40");
     const QCommandLineOption latencyOption("latency", "Answer latency in ms (repeatable).", "MS");
     const QCommandLineOption wakeOption("wakeups", "Also count the event loop's wake-ups per cycle.");
-    parser.addOptions({simOption, cyclesOption, latencyOption, wakeOption});
+    const QCommandLineOption glibOption("glib", "Run on the GLib event loop (the window's) instead of the headless one.");
+    parser.addOptions({simOption, cyclesOption, latencyOption, wakeOption, glibOption});
     parser.process(app);
 
     bool ok = false;
@@ -215,12 +243,13 @@ int main(int argc, char **argv)
 
     std::printf("model MC55 over a pseudo-terminal, %d cycles per run, %zu wire bytes per cycle\n", cycles,
                 WireBytesPerCycle("MC55"));
+    std::printf("event loop: %s\n", QAbstractEventDispatcher::instance()->metaObject()->className());
     std::printf("one bare timer wake-up of the event loop costs %.3f ms of CPU here\n", WakeUpCpuMs());
     const bool wakeups = parser.isSet(wakeOption);
     // MC55: the main poll command, AT^MONI and AT^MONP.
     constexpr double kCommandsPerCycle = 3;
     std::printf("%-10s %10s %10s %13s %13s %13s%s\n", "latency", "period ms", "floor ms", "period/floor",
-                "cpu ms/cycle", "cpu ms/cmd", wakeups ? "   wakes/cycle" : "");
+                "cpu ms/cycle", "cpu ms/cmd", wakeups ? "   wakes/cycle  sleeps/cycle" : "");
     int failures = 0;
     for (int latency : latencies) {
         const Result r = Measure(parser.value(simOption), latency, cycles);
@@ -231,7 +260,7 @@ int main(int argc, char **argv)
         std::printf("%-10d %10.1f %10.1f %13.2f %13.3f %13.3f", r.latency, r.periodMs, r.floorMs,
                     r.periodMs / r.floorMs, r.cpuMsPerCycle, r.cpuMsPerCycle / kCommandsPerCycle);
         if (wakeups)
-            std::printf(" %13.1f", r.wakesPerCycle);
+            std::printf(" %13.1f %13.1f", r.wakesPerCycle, r.switchesPerCycle);
         std::printf("\n");
     }
     return failures == 0 ? 0 : 1;
