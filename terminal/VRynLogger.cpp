@@ -8,6 +8,7 @@
 
 #include <algorithm>
 #include <filesystem>
+#include <utility>
 
 namespace {
 
@@ -303,4 +304,26 @@ bool VRynAppendWhole(QFile &file, const QByteArray &data, bool &checkEnd, QStrin
         file.resize(sizeBefore);
     checkEnd = true;
     return false;
+}
+
+VRynLocalClock::VRynLocalClock(OffsetOf offsetOf)
+    : m_offsetOf(std::move(offsetOf))
+{
+    if (!m_offsetOf)
+        m_offsetOf = [](qint64 utcMs) { return QDateTime::fromMSecsSinceEpoch(utcMs).offsetFromUtc(); };
+}
+
+QDateTime VRynLocalClock::Now()
+{
+    return At(QDateTime::currentMSecsSinceEpoch());
+}
+
+QDateTime VRynLocalClock::At(qint64 utcMs)
+{
+    const qint64 minute = utcMs >= 0 ? utcMs / 60000 : (utcMs - 59999) / 60000;
+    if (minute != m_minute) {
+        m_minute = minute;
+        m_offset = m_offsetOf(minute * 60000);
+    }
+    return QDateTime::fromMSecsSinceEpoch(utcMs, Qt::OffsetFromUTC, m_offset);
 }

@@ -15,13 +15,15 @@
 // limit: FILE becomes FILE.1, FILE.1 becomes FILE.2 and so on, the oldest
 // kept file is dropped, and FILE starts empty.
 
+#include <QDateTime>
 #include <QFile>
 #include <QString>
 
 #include <cstdint>
+#include <functional>
+#include <limits>
 #include <string>
 
-class QDateTime;
 
 // Flags of VRynLogger::open.
 enum VRynLoggerOpenFlag : std::uint32_t {
@@ -111,3 +113,23 @@ QString VRynTextOfBytes(const std::string &bytes);
 
 // Short tag of a line type as the log shows it ("in", "out", "error", ...).
 QString VRynLineTypeTag(int lineType);
+
+// Local time for the stamps of lines that come a few hundred a second.
+// Asking the C library for local time checks the zone file on every call;
+// this takes the offset from UTC once per minute of UTC instead. Zone
+// changes, daylight saving among them, fall on whole minutes, so the
+// stamps are the same as the library's.
+class VRynLocalClock {
+public:
+    // The local offset from UTC in seconds at a UTC time in milliseconds.
+    using OffsetOf = std::function<int(qint64 utcMs)>;
+    explicit VRynLocalClock(OffsetOf offsetOf = {});
+
+    QDateTime Now();
+    QDateTime At(qint64 utcMs);
+
+private:
+    OffsetOf m_offsetOf;
+    qint64 m_minute = std::numeric_limits<qint64>::min();
+    int m_offset = 0;
+};

@@ -138,7 +138,7 @@ void VRynTerminal::AddLine(const std::string &text, int lineType)
 
 void VRynTerminal::addSafeLine(const QString &safeText, int lineType)
 {
-    const QDateTime now = QDateTime::currentDateTime();
+    const QDateTime now = m_clock.Now();
     QString logError;
     if (m_logger.isOpen() && !m_logger.write(safeText, lineType, now)) {
         // Reported once: logging goes off instead of failing on every line.
@@ -248,7 +248,7 @@ void VRynTerminal::SetPaused(bool on)
             ++m_skippedWhilePaused;
         }
         const QString note = QStringLiteral("%1 lines received during the pause are not shown").arg(m_skippedWhilePaused);
-        m_pending.emplace_front(screenLine(note, QDateTime::currentDateTime()), VRynTerminal_ltInfo);
+        m_pending.emplace_front(screenLine(note, m_clock.Now()), VRynTerminal_ltInfo);
         m_skippedWhilePaused = 0;
     }
     Flush();

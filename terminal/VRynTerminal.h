@@ -166,6 +166,7 @@ private:
     bool m_hasLines = false; // the document's first block holds a line
     bool m_paused = false;
     std::size_t m_skippedWhilePaused = 0;
+    VRynLocalClock m_clock;
     bool m_loggingShown = false; // the state LoggingChanged last reported
 
     TermSendDataProc m_onTermSendData;

@@ -252,6 +252,29 @@ private slots:
         QCOMPARE(logger.errorText(), QString("No log file is open"));
     }
 
+    // The offset is asked once per minute of UTC and each stamp carries it;
+    // the stamps match the library's local time.
+    void localClockTakesTheOffsetOncePerMinute()
+    {
+        QList<qint64> asked;
+        VRynLocalClock clock([&asked](qint64 utcMs) {
+            asked.append(utcMs);
+            return asked.size() == 1 ? 3600 : 7200; // daylight saving starts between the minutes
+        });
+        const qint64 minute = 1'800'000'000'000 / 60000 * 60000;
+        QCOMPARE(clock.At(minute + 1000).time(), QTime(0, 0).addMSecs(int((minute + 1000 + 3'600'000) % 86'400'000)));
+        QCOMPARE(clock.At(minute + 59'999).offsetFromUtc(), 3600);
+        QCOMPARE(asked, QList<qint64>{minute});
+        QCOMPARE(clock.At(minute + 60'000).offsetFromUtc(), 7200);
+        QCOMPARE(clock.At(minute - 1).offsetFromUtc(), 7200); // back a minute asks again
+        QCOMPARE(asked, (QList<qint64>{minute, minute + 60'000, minute - 60'000}));
+
+        VRynLocalClock local;
+        const qint64 now = QDateTime::currentMSecsSinceEpoch();
+        const QDateTime library = QDateTime::fromMSecsSinceEpoch(now);
+        QCOMPARE(local.At(now).toString("yyyy-MM-dd hh:mm:ss.zzz"), library.toString("yyyy-MM-dd hh:mm:ss.zzz"));
+    }
+
     void failedReopenLeavesNothingOpen()
     {
         QTemporaryDir dir;
