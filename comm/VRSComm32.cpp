@@ -314,7 +314,7 @@ bool TVRSComm32::OpenPort()
 {
     ++m_session;
     m_lossPending = false;
-    m_ringWarningShown = false;
+    m_noRingLine = false;
     if (m_port->isOpen())
         m_port->close();
     // A name starting with '/' is a device path, which is how
@@ -496,18 +496,19 @@ bool TVRSComm32::RingIndicator()
 {
     if (m_simulatorOpen)
         return m_simulator->RingIndicator();
-    if (!m_portOpen)
+    // A device that once said it has no lines is not asked again until it
+    // is opened anew: the question is a system call (and an error text) on
+    // every poll cycle.
+    if (!m_portOpen || m_noRingLine)
         return false;
     m_port->clearError();
     const QSerialPort::PinoutSignals pins = m_port->pinoutSignals();
     if (m_port->error() == QSerialPort::UnsupportedOperationError) {
         // Pseudo-terminals and some USB adapters cannot report their lines
         // ("Inappropriate ioctl for device"): the ring reads as off.
-        if (!m_ringWarningShown) {
-            m_ringWarningShown = true;
-            Notice("serial port " + m_commPort + " cannot report its ring indicator (" +
-                   m_port->errorString().toStdString() + "); it reads as off");
-        }
+        m_noRingLine = true;
+        Notice("serial port " + m_commPort + " cannot report its ring indicator (" +
+               m_port->errorString().toStdString() + "); it reads as off");
         m_port->clearError();
         return false;
     }
@@ -518,7 +519,7 @@ bool TVRSComm32::ReportsRingIndicator() const
 {
     if (m_simulatorOpen)
         return true;
-    if (m_ringWarningShown)
+    if (m_noRingLine)
         return false;
     // The AT interfaces of USB modems (ACM, or the option driver's ttyUSB)
     // carry no ring line, and a pseudo-terminal has none at all.

@@ -133,7 +133,7 @@ private:
     bool m_portOpen = false;      // the real port is open and healthy
     bool m_simulatorOpen = false; // the simulated modem is the open channel
     bool m_lossPending = false;   // a loss was seen; the close is on its way
-    bool m_ringWarningShown = false;
+    bool m_noRingLine = false; // the open device cannot report its lines
     std::uint64_t m_session = 0; // bumped by every open and close
     std::string m_lastErrorText;
 };
