@@ -9,6 +9,7 @@
 #include <QFontDatabase>
 #include <QHBoxLayout>
 #include <QKeyEvent>
+#include <QShowEvent>
 #include <QLineEdit>
 #include <QMenu>
 #include <QPlainTextEdit>
@@ -152,7 +153,9 @@ void VRynTerminal::addSafeLine(const QString &safeText, int lineType)
         updateLogAction();
     }
 
-    if (!m_paused && !m_flushTimer->isActive())
+    // A hidden terminal only collects: its document is brought up to date
+    // when it is shown, not every flush interval of a monitor left running.
+    if (!m_paused && isVisible() && !m_flushTimer->isActive())
         m_flushTimer->start();
 }
 
@@ -415,6 +418,13 @@ void VRynTerminal::showContextMenu(const QPoint &position)
     menu->addAction(m_logAction);
     menu->exec(m_view->viewport()->mapToGlobal(position));
     delete menu;
+}
+
+void VRynTerminal::showEvent(QShowEvent *event)
+{
+    QWidget::showEvent(event);
+    // Before the first paint, so the window opens with every line in it.
+    Flush();
 }
 
 void VRynTerminal::closeEvent(QCloseEvent *event)

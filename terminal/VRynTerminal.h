@@ -4,7 +4,8 @@
 // line whose text is sent (with a CR) through OnTermSendData.
 //
 // Lines are collected and put on screen together every kTerminalFlushInterval,
-// so a burst of answers costs one document update. The screen keeps at most
+// so a burst of answers costs one document update; while the terminal is
+// hidden they are only collected, and go on screen when it is shown. The screen keeps at most
 // MaxLines lines, dropping the oldest, and no line longer than
 // kTerminalMaxShownLineLength characters: days of polling stay in bounded
 // memory. When logging is on, VRynLogger writes every line to the log file at
@@ -140,6 +141,7 @@ signals:
     void ProblemLineAdded(const QString &text, int lineType);
 
 protected:
+    void showEvent(QShowEvent *event) override;
     void closeEvent(QCloseEvent *event) override;
     bool eventFilter(QObject *watched, QEvent *event) override;
 

@@ -142,10 +142,24 @@ private slots:
     void linesArriveBatchedOnTheTimer()
     {
         term->SetShowOptions({});
+        term->show();
+        QVERIFY(QTest::qWaitForWindowExposed(term.get()));
         term->AddLine(QString("one"), VRynTerminal_ltExtra);
         term->AddLine(std::string("two"), VRynTerminal_ltExtra);
         QVERIFY(view->document()->isEmpty()); // not per line
         QTRY_COMPARE(shownLines(view), (QStringList{"one", "two"}));
+    }
+
+    void hiddenTerminalCollectsUntilShown()
+    {
+        term->SetShowOptions({});
+        term->SetMaxLines(3);
+        for (const char *line : {"one", "two", "three", "four"})
+            term->AddLine(QString(line), VRynTerminal_ltExtra);
+        QTest::qWait(3 * int(kTerminalFlushInterval.count()));
+        QVERIFY(view->document()->isEmpty());
+        term->show();
+        QCOMPARE(shownLines(view), (QStringList{"two", "three", "four"}));
     }
 
     void controlAndInvalidBytesShownSafely()
