@@ -159,17 +159,24 @@ void VRynTerminal::addSafeLine(const QString &safeText, int lineType)
         m_flushTimer->start();
 }
 
-QString VRynTerminal::screenLine(const QString &text, const QDateTime &time) const
+VRynTerminal::PendingLine VRynTerminal::pendingLine(const QString &text, int lineType, const QDateTime &time) const
 {
-    if (!m_showOptions.testFlag(vrtsoShowTimes))
-        return text;
-    return time.time().toString(QStringLiteral("hh:mm:ss.zzz")) + QStringLiteral("  ") + text;
+    // The stamp is kept, not written: a line that drops out before it is
+    // shown (a hidden terminal keeps only the newest MaxLines) costs no text.
+    return {text, lineType, m_showOptions.testFlag(vrtsoShowTimes) ? time.time() : QTime()};
+}
+
+QString VRynTerminal::screenLine(const PendingLine &line)
+{
+    if (!line.stamp.isValid())
+        return line.text;
+    return line.stamp.toString(Qt::ISODateWithMs) + QStringLiteral("  ") + line.text;
 }
 
 void VRynTerminal::queueLine(const QString &text, int lineType, const QDateTime &time)
 {
     const QString shown = CutForScreen(text);
-    m_pending.emplace_back(screenLine(shown, time), lineType);
+    m_pending.push_back(pendingLine(shown, lineType, time));
     dropOverflow();
     if (lineType == VRynTerminal_ltError || lineType == VRynTerminal_ltWarning)
         emit ProblemLineAdded(shown, lineType);
@@ -202,14 +209,14 @@ void VRynTerminal::Flush()
     QTextCursor cursor(document);
     cursor.movePosition(QTextCursor::End);
     cursor.beginEditBlock();
-    for (const auto &[text, lineType] : m_pending) {
+    for (const PendingLine &line : m_pending) {
         if (m_hasLines) {
             cursor.insertBlock();
             ++blocksAdded;
         }
         QTextCharFormat format;
-        format.setForeground(RynToQColor(LineColor(lineType)));
-        cursor.insertText(text, format);
+        format.setForeground(RynToQColor(LineColor(line.lineType)));
+        cursor.insertText(screenLine(line), format);
         m_hasLines = true;
     }
     cursor.endEditBlock(); // drops the blocks beyond the maximum count
@@ -251,7 +258,7 @@ void VRynTerminal::SetPaused(bool on)
             ++m_skippedWhilePaused;
         }
         const QString note = QStringLiteral("%1 lines received during the pause are not shown").arg(m_skippedWhilePaused);
-        m_pending.emplace_front(screenLine(note, m_clock.Now()), VRynTerminal_ltInfo);
+        m_pending.push_front(pendingLine(note, VRynTerminal_ltInfo, m_clock.Now()));
         m_skippedWhilePaused = 0;
     }
     Flush();

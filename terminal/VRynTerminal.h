@@ -20,6 +20,7 @@
 
 #include <QFlags>
 #include <QStringList>
+#include <QTime>
 #include <QWidget>
 
 #include <chrono>
@@ -152,7 +153,15 @@ private:
     void showContextMenu(const QPoint &position);
     void updateLogAction();
     void queueLine(const QString &text, int lineType, const QDateTime &time);
-    QString screenLine(const QString &text, const QDateTime &time) const; // with the time when shown
+    // A line waiting for the screen, with the time it was added when times
+    // are shown (an invalid time when not).
+    struct PendingLine {
+        QString text;
+        int lineType = 0;
+        QTime stamp;
+    };
+    PendingLine pendingLine(const QString &text, int lineType, const QDateTime &time) const;
+    static QString screenLine(const PendingLine &line); // the text as the screen shows it
     void dropOverflow();
 
     QPlainTextEdit *m_view = nullptr;
@@ -164,7 +173,7 @@ private:
     QTimer *m_flushTimer = nullptr;
 
     // Lines not yet on screen (shown text, line type); never more than m_maxLines.
-    std::deque<std::pair<QString, int>> m_pending;
+    std::deque<PendingLine> m_pending;
     bool m_hasLines = false; // the document's first block holds a line
     bool m_paused = false;
     std::size_t m_skippedWhilePaused = 0;
