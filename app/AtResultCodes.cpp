@@ -5,9 +5,13 @@
 
 namespace {
 
+// Every line of every answer passes through here: the first byte, which
+// tells most prefixes apart, is compared before the rest.
 bool StartsWith(std::string_view s, std::string_view prefix)
 {
-    return s.substr(0, prefix.size()) == prefix;
+    if (prefix.empty())
+        return true;
+    return s.size() >= prefix.size() && s[0] == prefix[0] && s.compare(1, prefix.size() - 1, prefix.substr(1)) == 0;
 }
 
 bool StartsWithAnyOf(std::string_view s, const auto &prefixes)
@@ -93,8 +97,23 @@ bool IsFinalResultCode(std::string_view line, bool dialling)
     return false;
 }
 
+// True for a byte that starts some unsolicited result code.
+constexpr auto kUnsolicitedFirstBytes = [] {
+    std::array<bool, 256> first{};
+    const auto mark = [&first](std::string_view code) { first[static_cast<unsigned char>(code.front())] = true; };
+    for (std::string_view w : kUnsolicitedWords)
+        mark(w);
+    for (std::string_view p : kUnsolicitedPrefixes)
+        mark(p);
+    mark("NO CARRIER");
+    mark("+CREG:"); // and the other registration reports
+    return first;
+}();
+
 bool IsUnsolicitedResultCode(std::string_view line, bool dialling)
 {
+    if (line.empty() || !kUnsolicitedFirstBytes[static_cast<unsigned char>(line.front())])
+        return false;
     if (!dialling && IsWord(line, "NO CARRIER"))
         return true;
     for (std::string_view w : kUnsolicitedWords)

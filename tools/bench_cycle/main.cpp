@@ -3,7 +3,7 @@
 // palvex-modemsim on a pseudo-terminal. Prints the cycle period and the CPU
 // time this process spends per cycle, for each answer latency.
 //
-//   bench_cycle [--modemsim PATH] [--cycles N] [--latency MS ...] [--wakeups] [--glib]
+//   bench_cycle [--modemsim PATH] [--cycles N] [--latency MS ...] [--wakeups] [--glib] [--bare]
 //
 // It runs on the headless monitor's event loop (Qt's poll-based one); with
 // --glib on the GLib loop that the window uses.
@@ -19,8 +19,9 @@
 // the machine (another guest, a build) lands in it. The mean is also split
 // into user and kernel time.
 //
-// The simulator's output goes to a file, so the process polls the same
-// descriptors as the headless monitor: its wake-up, the port and one more.
+// With --bare a row " bare" follows each latency: the same commands over the
+// same pseudo-terminal as plain system calls (write, poll, read, a sleep to
+// the next cycle), what the dialogue costs on this machine without Palvex.
 
 #include "LeanEventLoop.h"
 #include "ModemSession.h"
@@ -40,11 +41,16 @@
 #include <QThread>
 #include <QTimer>
 
+#include <fcntl.h>
+#include <poll.h>
 #include <sys/resource.h>
+#include <termios.h>
 #include <time.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <chrono>
+#include <cerrno>
 #include <cmath>
 #include <cstdio>
 #include <cstring>
@@ -89,27 +95,36 @@ double Median(std::vector<double> values)
     return *middle;
 }
 
+// What is read at the end of each cycle.
+struct Samples {
+    std::vector<Clock::time_point> ends;
+    std::vector<double> cpu;
+    std::vector<double> user;
+    std::vector<std::uint64_t> wakes;
+    std::vector<std::uint64_t> switches;
+    void Take(std::uint64_t wakeUps)
+    {
+        ends.push_back(Clock::now());
+        cpu.push_back(ProcessCpuMs());
+        user.push_back(UserCpuMs());
+        wakes.push_back(wakeUps);
+        switches.push_back(VoluntarySwitches());
+    }
+};
+
 // Records when each cycle ended; shows nothing.
 class TimingView : public ModemSessionView {
 public:
     std::string port;
     std::size_t wanted = 0;
     QEventLoop *loop = nullptr;
-    std::vector<Clock::time_point> ends;
-    std::vector<double> cpu;
-    std::vector<double> user;
-    std::vector<std::uint64_t> wakes;
-    std::vector<std::uint64_t> switches;
+    Samples samples;
     const std::uint64_t *wakeCounter = nullptr;
     std::string PortText() const override { return port; }
     void CycleCompleted(const TNetState &) override
     {
-        ends.push_back(Clock::now());
-        cpu.push_back(ProcessCpuMs());
-        user.push_back(UserCpuMs());
-        wakes.push_back(wakeCounter ? *wakeCounter : 0);
-        switches.push_back(VoluntarySwitches());
-        if (ends.size() >= wanted && loop)
+        samples.Take(wakeCounter ? *wakeCounter : 0);
+        if (samples.ends.size() >= wanted && loop)
             loop->quit();
     }
 };
@@ -145,30 +160,83 @@ struct Result {
     bool ok = false;
 };
 
-Result Measure(const QString &modemsim, int latencyMs, int cycles)
+constexpr int kWarmUpCycles = 3;
+
+// palvex-modemsim with an MC55 on a pseudo-terminal in a folder of its own.
+// Its output goes to a file, so this process polls the same descriptors as
+// the headless monitor: its wake-up, the port and one more.
+class SimulatedModem {
+public:
+    SimulatedModem(const QString &program, int latencyMs, int cycles) : m_link(m_dir.filePath("modem"))
+    {
+        m_process.setStandardOutputFile(m_dir.filePath("sim.out"));
+        m_process.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+        m_process.start(program, {"--link", m_link, "--model", "MC55", "--latency", QString::number(latencyMs),
+                                  "--exit-after", QString::number(30 + cycles)});
+        // The simulator prints its line once the link stands.
+        const QFile out(m_dir.filePath("sim.out"));
+        for (int waited = 0; waited < 5000 && out.size() == 0 && m_process.state() != QProcess::NotRunning;
+             waited += 10)
+            QThread::msleep(10);
+        m_started = out.size() > 0;
+        if (!m_started)
+            std::fprintf(stderr, "bench_cycle: %s did not start\n", qPrintable(program));
+    }
+    // The link goes before the modem stops.
+    ~SimulatedModem()
+    {
+        QFile::remove(m_link);
+        m_process.closeWriteChannel();
+        if (!m_process.waitForFinished(3000))
+            m_process.kill();
+        m_process.waitForFinished(1000);
+    }
+    bool Started() const { return m_started; }
+    const QString &Link() const { return m_link; }
+
+private:
+    QTemporaryDir m_dir;
+    QString m_link;
+    QProcess m_process;
+    bool m_started = false;
+};
+
+Result Summarise(const Samples &s, int latencyMs, int cycles)
 {
     Result r;
     r.latency = latencyMs;
-    QTemporaryDir dir;
-    const QString link = dir.filePath("modem");
-    QProcess sim;
-    sim.setStandardOutputFile(dir.filePath("sim.out"));
-    sim.setProcessChannelMode(QProcess::ForwardedErrorChannel);
-    sim.start(modemsim, {"--link", link, "--model", "MC55", "--latency", QString::number(latencyMs), "--exit-after",
-                         QString::number(30 + cycles)});
-    // The simulator prints its line once the link stands.
-    QFile out(dir.filePath("sim.out"));
-    for (int waited = 0; waited < 5000 && out.size() == 0 && sim.state() != QProcess::NotRunning; waited += 10)
-        QThread::msleep(10);
-    if (out.size() == 0) {
-        std::fprintf(stderr, "bench_cycle: %s did not start\n", qPrintable(modemsim));
+    if (int(s.ends.size()) < kWarmUpCycles + cycles) {
+        std::fprintf(stderr, "bench_cycle: only %zu cycles in 60 s\n", s.ends.size());
         return r;
     }
+    const auto first = std::size_t(kWarmUpCycles - 1);
+    const auto last = std::size_t(kWarmUpCycles + cycles - 1);
+    r.cycles = cycles;
+    r.periodMs = std::chrono::duration<double, std::milli>(s.ends[last] - s.ends[first]).count() / cycles;
+    r.cpuMsPerCycle = (s.cpu[last] - s.cpu[first]) / cycles;
+    r.userMsPerCycle = (s.user[last] - s.user[first]) / cycles;
+    std::vector<double> single;
+    for (std::size_t i = first; i < last; ++i)
+        single.push_back(s.cpu[i + 1] - s.cpu[i]);
+    r.medianCpuMs = Median(single);
+    r.wakesPerCycle = double(s.wakes[last] - s.wakes[first]) / cycles;
+    r.switchesPerCycle = double(s.switches[last] - s.switches[first]) / cycles;
+    const double wireMs = double(WireBytesPerCycle("MC55")) * 10.0 / 115200.0 * 1000.0;
+    r.floorMs = 50.0 + 3.0 * latencyMs + wireMs;
+    r.ok = true;
+    return r;
+}
+
+Result Measure(const QString &modemsim, int latencyMs, int cycles)
+{
+    const SimulatedModem sim(modemsim, latencyMs, cycles);
+    if (!sim.Started())
+        return Result{};
 
     TVRSComm32 channel;
     VRynTopDistributor top;
     TimingView view;
-    view.port = link.toStdString();
+    view.port = sim.Link().toStdString();
     ModemSession session(top, channel, view);
     std::uint64_t wakeUps = 0;
     view.wakeCounter = &wakeUps;
@@ -177,40 +245,76 @@ Result Measure(const QString &modemsim, int latencyMs, int cycles)
     QTimer tick;
     session.Start(tick);
 
-    const int warmUp = 3;
     QEventLoop loop;
-    view.wanted = std::size_t(warmUp + cycles);
+    view.wanted = std::size_t(kWarmUpCycles + cycles);
     view.loop = &loop;
     QTimer::singleShot(std::chrono::seconds(60), &loop, &QEventLoop::quit);
     loop.exec();
     view.loop = nullptr;
     QObject::disconnect(awake);
     channel.StopComm();
-    QFile::remove(link);
-    sim.closeWriteChannel();
-    if (!sim.waitForFinished(3000))
-        sim.kill();
-    sim.waitForFinished(1000);
-    if (int(view.ends.size()) < warmUp + cycles) {
-        std::fprintf(stderr, "bench_cycle: only %zu cycles in 60 s\n", view.ends.size());
-        return r;
+    return Summarise(view.samples, latencyMs, cycles);
+}
+
+// Waits up to timeoutMs for the port to become readable; false on time-out.
+bool WaitReadable(int fd, int timeoutMs)
+{
+    pollfd p{fd, POLLIN, 0};
+    return ::poll(&p, 1, timeoutMs) > 0;
+}
+
+// The same dialogue without the program: plain system calls, one command at
+// a time, each answer read until its final result code, then a sleep to the
+// next 50 ms cycle start. What this costs is the machine's price of the
+// dialogue (its system calls, sleeps and wake-ups), the floor for any client.
+Result MeasureBare(const QString &modemsim, int latencyMs, int cycles)
+{
+    const SimulatedModem sim(modemsim, latencyMs, cycles);
+    if (!sim.Started())
+        return Result{};
+    const int fd = ::open(QFile::encodeName(sim.Link()).constData(), O_RDWR | O_NOCTTY | O_CLOEXEC);
+    if (fd < 0) {
+        std::fprintf(stderr, "bench_cycle: cannot open %s: %s\n", qPrintable(sim.Link()), std::strerror(errno));
+        return Result{};
     }
-    const auto first = std::size_t(warmUp - 1);
-    const auto last = std::size_t(warmUp + cycles - 1);
-    r.cycles = cycles;
-    r.periodMs = std::chrono::duration<double, std::milli>(view.ends[last] - view.ends[first]).count() / cycles;
-    r.cpuMsPerCycle = (view.cpu[last] - view.cpu[first]) / cycles;
-    r.userMsPerCycle = (view.user[last] - view.user[first]) / cycles;
-    std::vector<double> single;
-    for (std::size_t i = first; i < last; ++i)
-        single.push_back(view.cpu[i + 1] - view.cpu[i]);
-    r.medianCpuMs = Median(single);
-    r.wakesPerCycle = double(view.wakes[last] - view.wakes[first]) / cycles;
-    r.switchesPerCycle = double(view.switches[last] - view.switches[first]) / cycles;
-    const double wireMs = double(WireBytesPerCycle("MC55")) * 10.0 / 115200.0 * 1000.0;
-    r.floorMs = 50.0 + 3.0 * latencyMs + wireMs;
-    r.ok = true;
-    return r;
+    termios raw{};
+    if (tcgetattr(fd, &raw) == 0) {
+        cfmakeraw(&raw);
+        tcsetattr(fd, TCSANOW, &raw);
+    }
+    const std::vector<std::string> commands{"ATE0+COPS=0\r", "AT+CSQ;+COPS=3,0;+COPS?;+COPS=3,2;+COPS?;+CREG?;+CPAS\r",
+                                            "AT^MONI\r", "AT^MONP\r"};
+    // One command and its answer up to OK or ERROR; false when it does not come.
+    const auto ask = [fd](const std::string &command) {
+        if (::write(fd, command.data(), command.size()) != ssize_t(command.size()))
+            return false;
+        std::string answer;
+        char buffer[4096];
+        while (answer.find("OK\r\n") == std::string::npos && answer.find("ERROR") == std::string::npos) {
+            if (!WaitReadable(fd, 2000))
+                return false;
+            const ssize_t n = ::read(fd, buffer, sizeof buffer);
+            if (n <= 0)
+                return false;
+            answer.append(buffer, std::size_t(n));
+        }
+        return true;
+    };
+    Samples samples;
+    bool answered = ask(commands[0]);
+    for (int cycle = 0; answered && cycle < kWarmUpCycles + cycles; ++cycle) {
+        const Clock::time_point start = Clock::now();
+        for (std::size_t c = 1; answered && c < commands.size(); ++c)
+            answered = ask(commands[c]);
+        samples.Take(0);
+        const auto left = std::chrono::ceil<std::chrono::milliseconds>(start + std::chrono::milliseconds(50) - Clock::now());
+        if (left.count() > 0)
+            WaitReadable(fd, int(left.count())); // nothing comes unasked
+    }
+    ::close(fd);
+    if (!answered)
+        std::fprintf(stderr, "bench_cycle: the simulated modem stopped answering\n");
+    return Summarise(samples, latencyMs, cycles);
 }
 
 // CPU this process spends on one bare timer wake-up of the event loop: the
@@ -269,7 +373,8 @@ int main(int argc, char **argv)
     const QCommandLineOption latencyOption("latency", "Answer latency in ms (repeatable).", "MS");
     const QCommandLineOption wakeOption("wakeups", "Also count the event loop's wake-ups per cycle.");
     const QCommandLineOption glibOption("glib", "Run on the GLib event loop (the window's) instead of the headless one.");
-    parser.addOptions({simOption, cyclesOption, latencyOption, wakeOption, glibOption});
+    const QCommandLineOption bareOption("bare", "Also run the dialogue as bare system calls: the machine's floor.");
+    parser.addOptions({simOption, cyclesOption, latencyOption, wakeOption, glibOption, bareOption});
     parser.process(app);
 
     bool ok = false;
@@ -294,18 +399,23 @@ int main(int argc, char **argv)
     std::printf("%-10s %10s %10s %13s %13s %13s %13s %13s%s\n", "latency", "period ms", "floor ms", "period/floor",
                 "cpu ms/cycle", "of it user", "median cycle", "cpu ms/cmd", wakeups ? "   wakes/cycle  sleeps/cycle" : "");
     int failures = 0;
-    for (int latency : latencies) {
-        const Result r = Measure(parser.value(simOption), latency, cycles);
+    const auto print = [&](const Result &r, const char *label) {
         if (!r.ok) {
             ++failures;
-            continue;
+            return;
         }
-        std::printf("%-10d %10.1f %10.1f %13.2f %13.3f %13.3f %13.3f %13.3f", r.latency, r.periodMs, r.floorMs,
+        const std::string latency = std::to_string(r.latency) + label;
+        std::printf("%-10s %10.1f %10.1f %13.2f %13.3f %13.3f %13.3f %13.3f", latency.c_str(), r.periodMs, r.floorMs,
                     r.periodMs / r.floorMs, r.cpuMsPerCycle, r.userMsPerCycle, r.medianCpuMs,
                     r.cpuMsPerCycle / kCommandsPerCycle);
         if (wakeups)
             std::printf(" %13.1f %13.1f", r.wakesPerCycle, r.switchesPerCycle);
         std::printf("\n");
+    };
+    for (int latency : latencies) {
+        print(Measure(parser.value(simOption), latency, cycles), "");
+        if (parser.isSet(bareOption))
+            print(MeasureBare(parser.value(simOption), latency, cycles), " bare");
     }
     return failures == 0 ? 0 : 1;
 }

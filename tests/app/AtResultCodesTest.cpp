@@ -1,0 +1,51 @@
+#include "AtResultCodes.h"
+
+#include <gtest/gtest.h>
+
+#include <string_view>
+
+// One line of each kind of unsolicited code, and the lines of answers that
+// look close to one (same first byte, a prefix of a code, a read answer).
+TEST(AtResultCodes, UnsolicitedLinesAreToldFromAnswers)
+{
+    struct Case {
+        std::string_view line;
+        bool dialling;
+        bool unsolicited;
+    };
+    const Case cases[] = {
+        {"RING", false, true},
+        {"RDY", false, true},
+        {"^SYSSTART", false, true},
+        {"^SHUTDOWN", false, true},
+        {"+PBREADY", false, true},
+        {"+CRING: VOICE", false, true},
+        {"+CLIP: \"+420123\",145", false, true},
+        {"+CMTI: \"SM\",3", false, true},
+        {"+CGEV: ME PDN ACT 1", false, true},
+        {"+CIEV: signal,3", false, true},
+        {"^SCTM_B: 1", false, true},
+        {"+QIND: \"csq\",20,99", false, true},
+        {"*PSUTTZ: 2026,12,9", false, true},
+        {"DST: 0", false, true},
+        {"+CREG: 1", false, true},
+        {"+CEREG: 5,\"1A2B\",\"01A2B3C\",7", false, true},
+        {"+C5GREG: 1", false, true},
+        {"NO CARRIER", false, true},
+        {"NO CARRIER", true, false},
+        {"", false, false},
+        {"OK", false, false},
+        {"RINGS", false, false},
+        {"+CSQ: 17,99", false, false},
+        {"+CREG: 0,1", false, false},
+        {"+CEREG: 2,1,\"1A2B\"", false, false},
+        {"+CMT", false, false},
+        {"^MONI: 900,-70", false, false},
+        {"DS", false, false},
+        {"*", false, false},
+        {"1,2,3", false, false},
+    };
+    for (const Case &c : cases)
+        EXPECT_EQ(IsUnsolicitedResultCode(c.line, c.dialling), c.unsolicited)
+            << '"' << c.line << "\" dialling=" << c.dialling;
+}
