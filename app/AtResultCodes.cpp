@@ -1,5 +1,6 @@
 #include "AtResultCodes.h"
 
+#include <algorithm>
 #include <array>
 #include <cctype>
 
@@ -42,19 +43,28 @@ constexpr std::array kUnsolicitedWords{std::string_view("RING"), std::string_vie
                                       std::string_view("^SYSSTART"), std::string_view("^SHUTDOWN"),
                                       std::string_view("+PBREADY")};
 
-constexpr std::array kUnsolicitedPrefixes{
-    std::string_view("+CRING:"),  std::string_view("+CLIP:"),
-    std::string_view("+CCWA:"),   std::string_view("+CMTI:"),   std::string_view("+CMT:"),
-    std::string_view("+CBM:"),    std::string_view("+CDS:"),    std::string_view("+CDSI:"),
-    std::string_view("+CBMI:"),   std::string_view("+CGEV:"),   std::string_view("+CUSD:"),
-    std::string_view("+CIEV:"),   std::string_view("+CTZV:"),   std::string_view("+CTZE:"),
-    std::string_view("+CTZEU:"),  std::string_view("+CSSI:"),   std::string_view("+CSSU:"),
-    std::string_view("+CALV:"),   std::string_view("^SBC:"),    std::string_view("^SCTM_"),
-    std::string_view("+QIND:"),   std::string_view("+QUSIM:"),
-    std::string_view("^SIMST:"),  std::string_view("^BOOT:"),   std::string_view("^RSSI:"),
-    std::string_view("^MODE:"),   std::string_view("^SRVST:"),  std::string_view("+STIN:"),
-    std::string_view("*PSUTTZ:"), std::string_view("DST:"),
-};
+// Their prefixes that end in a colon, sorted: the head of a line up to its
+// first colon is looked up by halving, as every answer line is.
+constexpr auto kUnsolicitedHeads = [] {
+    std::array heads{
+        std::string_view("+CRING:"),  std::string_view("+CLIP:"),
+        std::string_view("+CCWA:"),   std::string_view("+CMTI:"),   std::string_view("+CMT:"),
+        std::string_view("+CBM:"),    std::string_view("+CDS:"),    std::string_view("+CDSI:"),
+        std::string_view("+CBMI:"),   std::string_view("+CGEV:"),   std::string_view("+CUSD:"),
+        std::string_view("+CIEV:"),   std::string_view("+CTZV:"),   std::string_view("+CTZE:"),
+        std::string_view("+CTZEU:"),  std::string_view("+CSSI:"),   std::string_view("+CSSU:"),
+        std::string_view("+CALV:"),   std::string_view("^SBC:"),
+        std::string_view("+QIND:"),   std::string_view("+QUSIM:"),
+        std::string_view("^SIMST:"),  std::string_view("^BOOT:"),   std::string_view("^RSSI:"),
+        std::string_view("^MODE:"),   std::string_view("^SRVST:"),  std::string_view("+STIN:"),
+        std::string_view("*PSUTTZ:"), std::string_view("DST:"),
+    };
+    std::sort(heads.begin(), heads.end());
+    return heads;
+}();
+
+// And the prefixes that run on into the code's name.
+constexpr std::array kUnsolicitedStems{std::string_view("^SCTM_")};
 
 // The registration reports of +CREG, +CGREG, +CEREG and +C5GREG. Their read
 // answers start with the report mode and then the unquoted stat; the
@@ -103,7 +113,9 @@ constexpr auto kUnsolicitedFirstBytes = [] {
     const auto mark = [&first](std::string_view code) { first[static_cast<unsigned char>(code.front())] = true; };
     for (std::string_view w : kUnsolicitedWords)
         mark(w);
-    for (std::string_view p : kUnsolicitedPrefixes)
+    for (std::string_view p : kUnsolicitedHeads)
+        mark(p);
+    for (std::string_view p : kUnsolicitedStems)
         mark(p);
     mark("NO CARRIER");
     mark("+CREG:"); // and the other registration reports
@@ -119,7 +131,13 @@ bool IsUnsolicitedResultCode(std::string_view line, bool dialling)
     for (std::string_view w : kUnsolicitedWords)
         if (IsWord(line, w))
             return true;
-    return StartsWithAnyOf(line, kUnsolicitedPrefixes) || IsRegistrationReport(line);
+    if (StartsWithAnyOf(line, kUnsolicitedStems))
+        return true;
+    const std::size_t colon = line.find(':');
+    if (colon == std::string_view::npos)
+        return false;
+    return std::binary_search(kUnsolicitedHeads.begin(), kUnsolicitedHeads.end(), line.substr(0, colon + 1)) ||
+           IsRegistrationReport(line);
 }
 
 bool IsRingIndication(std::string_view line)

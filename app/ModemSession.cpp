@@ -203,14 +203,17 @@ void ModemSession::distTopComRecvPoll(VRynGeneralDistributor *, std::uint32_t &,
 {
     if (processed)
         return;
-    std::string line = TrimControl(data);
+    // Trimmed into a string kept from line to line, which then trades places
+    // with the last line: a line costs no allocation.
+    std::string &line = m_incomingLine;
+    line.assign(TrimmedControl(data));
     // The CR LF around every answer line leaves empty lines between them;
     // they carry nothing worth a terminal line.
     if (Echo() && !line.empty())
         m_view.TerminalLine(line, VRynTerminal_ltExtra);
     if (!TakeLine(line))
         return;
-    m_lastLine = std::move(line);
+    m_lastLine.swap(line);
     Run();
 }
 
@@ -226,7 +229,7 @@ bool ModemSession::TakeLine(const std::string &line)
     }
     // A modem that restarted has its echo on again: the echo of a command is
     // no answer to it.
-    if (m_awaitingFinal && line == TrimControl(m_currentCommand))
+    if (m_awaitingFinal && line == TrimmedControl(m_currentCommand))
         return false;
     const bool final = IsFinalResultCode(line, dialling);
     if (m_held) {

@@ -234,6 +234,7 @@ private:
     std::uint8_t m_pendingAnswers = 0;
     std::int32_t m_rowIndex = 0;
     std::string m_lastLine;
+    std::string m_incomingLine; // the line being taken, before it becomes the last
     std::string m_manufacturer;
     std::string m_model;
     TNetState m_workingRecord;

@@ -574,7 +574,8 @@ void VRynTopDistributor::RunPipeline(int index, std::uint32_t &TheTime)
     } passEnd{self, std::size_t(index)};
 
     std::vector<QPointer<VRynGeneralDistributor>> chain;
-    while (self && PipelineRound(index, TheTime, chain)) {
+    std::string message; // its capacity serves every round of the pass
+    while (self && PipelineRound(index, TheTime, chain, message)) {
     }
 }
 
@@ -590,11 +591,11 @@ struct VRynTopDistributor::Round {
     QObject *channel;
     QPointer<VRynTopDistributor> self;
     std::vector<QPointer<VRynGeneralDistributor>> &chain;
+    std::string &message;
     bool anyDecoder = false;
     bool decoderThrew = false; // and the application marked it handled
     std::size_t length = 0;
     QPointer<VRynGeneralDistributor> lowest{};
-    std::string message{};
 
     // Runs a decoder, noting when it raises (the exception goes on).
     template <class F> void Noting(F &&decode)
@@ -630,12 +631,12 @@ struct VRynTopDistributor::Round {
 };
 
 bool VRynTopDistributor::PipelineRound(int index, std::uint32_t &TheTime,
-                                       std::vector<QPointer<VRynGeneralDistributor>> &chain)
+                                       std::vector<QPointer<VRynGeneralDistributor>> &chain, std::string &message)
 {
     const std::size_t slot = std::size_t(index);
     if (m_records[slot].Head == m_records[slot].Buffer.size())
         return false;
-    Round round{index, slot, index & 1, slot >> 1, index < 2, m_records[slot].Channel, this, chain};
+    Round round{index, slot, index & 1, slot >> 1, index < 2, m_records[slot].Channel, this, chain, message};
     chain.clear();
     CollectChain(this, round.direction, chain);
     if (!DecodePhase(round, TheTime))
@@ -748,7 +749,7 @@ bool VRynTopDistributor::ChooseMessage(Round &round)
     }
     round.lowest = lowest;
     round.length = length;
-    round.message = std::string(TopBuffer(round.index).substr(0, length));
+    round.message.assign(TopBuffer(round.index).substr(0, length));
     return true;
 }
 

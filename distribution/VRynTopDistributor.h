@@ -140,7 +140,9 @@ private:
     void CutHead(VRynDistributor_TopDataRecord &record, std::size_t count);
     void RunPipeline(int index, std::uint32_t &TheTime);
     // One decode-transfer-poll round; false when no message was cut.
-    bool PipelineRound(int index, std::uint32_t &TheTime, std::vector<QPointer<VRynGeneralDistributor>> &chain);
+    // chain and message are the pass's own, kept from round to round.
+    bool PipelineRound(int index, std::uint32_t &TheTime, std::vector<QPointer<VRynGeneralDistributor>> &chain,
+                       std::string &message);
     // The phases of a round, in this order; each false when the round ends
     // there (the top itself went in a callback, or no message is complete).
     struct Round;

@@ -117,10 +117,15 @@ bool CutSeparator(std::string &s, const std::string &separator)
 
 std::string TrimControl(const std::string &s)
 {
+    return std::string(TrimmedControl(s));
+}
+
+std::string_view TrimmedControl(std::string_view s)
+{
     auto isControl = [](char c) { return static_cast<unsigned char>(c) <= 32; };
     const auto first = std::find_if_not(s.begin(), s.end(), isControl);
-    const auto last = std::find_if_not(s.rbegin(), std::string::const_reverse_iterator(first), isControl).base();
-    return std::string(first, last);
+    const auto last = std::find_if_not(s.rbegin(), std::string_view::const_reverse_iterator(first), isControl).base();
+    return s.substr(std::size_t(first - s.begin()), std::size_t(last - first));
 }
 
 bool RynDebugSwitch() { return g_debugSwitch.load(); }

@@ -11,6 +11,7 @@
 #include <cstdint>
 #include <stdexcept>
 #include <string>
+#include <string_view>
 
 class RynException : public std::runtime_error {
 public:
@@ -37,6 +38,8 @@ bool CutSeparator(std::string &s, const std::string &separator);
 
 // Trims every character of code 32 or less from both ends.
 std::string TrimControl(const std::string &s);
+// The same trim as a view into s, for lines that are only looked at.
+std::string_view TrimmedControl(std::string_view s);
 
 // The program's debug switch. On in this program: every debug check throws.
 bool RynDebugSwitch();
