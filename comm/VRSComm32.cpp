@@ -10,6 +10,7 @@
 
 #include <unistd.h>
 
+#include <algorithm>
 #include <cctype>
 #include <cerrno>
 #include <cstring>
@@ -418,10 +419,22 @@ bool TVRSComm32::Send(const std::uint8_t *buffer, std::size_t length)
 
 void TVRSComm32::OnReadyRead()
 {
-    const QByteArray data = m_port->readAll();
-    if (!m_portOpen || data.isEmpty())
+    // All that has arrived, read in one go into a buffer kept from read to
+    // read. QSerialPort does not emit readyRead again while a handler of it
+    // runs, so the buffer is never read into while its bytes are handed on.
+    // A burst beyond the kept size gets a buffer of its own.
+    constexpr qint64 kKeptBuffer = 64 * 1024;
+    const qint64 available = m_port->bytesAvailable();
+    if (available <= 0)
         return;
-    Guarded("receive", [&] { DeliverData(reinterpret_cast<const std::uint8_t *>(data.constData()), data.size()); });
+    std::vector<std::uint8_t> burst;
+    std::vector<std::uint8_t> &buffer = available <= kKeptBuffer ? m_readBuffer : burst;
+    if (buffer.size() < std::size_t(available))
+        buffer.resize(std::size_t(available));
+    const qint64 n = m_port->read(reinterpret_cast<char *>(buffer.data()), available);
+    if (!m_portOpen || n <= 0)
+        return;
+    Guarded("receive", [&] { DeliverData(buffer.data(), std::size_t(n)); });
 }
 
 void TVRSComm32::OnErrorOccurred(QSerialPort::SerialPortError error)

@@ -135,5 +135,6 @@ private:
     bool m_lossPending = false;   // a loss was seen; the close is on its way
     bool m_noRingLine = false; // the open device cannot report its lines
     std::uint64_t m_session = 0; // bumped by every open and close
+    std::vector<std::uint8_t> m_readBuffer; // what each read of the port lands in
     std::string m_lastErrorText;
 };
