@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <atomic>
 #include <charconv>
+#include <cstring>
 
 namespace {
 
@@ -11,11 +12,11 @@ std::atomic<bool> g_debugSwitch{true};
 bool IsBlankOrTab(char c) { return c == ' ' || c == '\t'; }
 bool IsDigit(char c) { return c >= '0' && c <= '9'; }
 
-// First reading of CutSpaces: a search for the first other character.
+// First reading of CutSpaces: the span of the set of blank and TAB. A NUL
+// in s ends the span as any other character does.
 std::size_t LeadingSpacesBySearch(const std::string &s)
 {
-    const std::size_t p = s.find_first_not_of(" \t");
-    return p == std::string::npos ? s.size() : p;
+    return std::strspn(s.c_str(), " \t");
 }
 
 // Second reading: a walk with a predicate.
@@ -59,10 +60,8 @@ IntegerReading ReadIntegerByCharconv(const std::string &s)
 {
     IntegerReading r;
     const std::size_t sign = (!s.empty() && s.front() == '-') ? 1 : 0;
-    std::size_t end = s.find_first_not_of("0123456789", sign);
-    if (end == std::string::npos)
-        end = s.size();
-    const std::size_t run = std::min<std::size_t>(end - sign, kCutIntegerMaxDigits);
+    const std::size_t digits = std::strspn(s.c_str() + sign, "0123456789");
+    const std::size_t run = std::min<std::size_t>(digits, kCutIntegerMaxDigits);
     if (run == 0)
         return r;
     std::int32_t magnitude = 0;
