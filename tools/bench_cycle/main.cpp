@@ -129,20 +129,21 @@ public:
     }
 };
 
-// Bytes on the wire in one cycle of the given model: the commands and the
-// answers the simulated modem gives them.
-std::size_t WireBytesPerCycle(const std::string &model)
+// The MC55 dialogue: the command that prepares the session, then the
+// commands of every poll cycle.
+constexpr const char *kPrepareCommand = "ATE0+COPS=0\r";
+const std::vector<std::string> kCycleCommands{"AT+CSQ;+COPS=3,0;+COPS?;+COPS=3,2;+COPS?;+CREG?;+CPAS\r",
+                                              "AT^MONI\r", "AT^MONP\r"};
+
+// Bytes on the wire in one MC55 cycle: the commands and the answers the
+// simulated modem gives them.
+std::size_t WireBytesPerCycle()
 {
     TRynSimModemEngine engine(1);
-    engine.SetModel(model);
-    engine.Feed("ATE0+COPS=0\r");
-    const std::vector<std::string> commands =
-        model == "BGS5" ? std::vector<std::string>{"AT+CSQ;+COPS=3,0;+COPS?;+COPS=3,2;+COPS?;+CREG?;+CPAS\r",
-                                                   "AT^SMONP\r"}
-                        : std::vector<std::string>{"AT+CSQ;+COPS=3,0;+COPS?;+COPS=3,2;+COPS?;+CREG?;+CPAS\r",
-                                                   "AT^MONI\r", "AT^MONP\r"};
+    engine.SetModel("MC55");
+    engine.Feed(kPrepareCommand);
     std::size_t bytes = 0;
-    for (const auto &c : commands)
+    for (const auto &c : kCycleCommands)
         bytes += c.size() + engine.Feed(c).size();
     return bytes;
 }
@@ -221,7 +222,7 @@ Result Summarise(const Samples &s, int latencyMs, int cycles)
     r.medianCpuMs = Median(single);
     r.wakesPerCycle = double(s.wakes[last] - s.wakes[first]) / cycles;
     r.switchesPerCycle = double(s.switches[last] - s.switches[first]) / cycles;
-    const double wireMs = double(WireBytesPerCycle("MC55")) * 10.0 / 115200.0 * 1000.0;
+    const double wireMs = double(WireBytesPerCycle()) * 10.0 / 115200.0 * 1000.0;
     r.floorMs = 50.0 + 3.0 * latencyMs + wireMs;
     r.ok = true;
     return r;
@@ -282,8 +283,6 @@ Result MeasureBare(const QString &modemsim, int latencyMs, int cycles)
         cfmakeraw(&raw);
         tcsetattr(fd, TCSANOW, &raw);
     }
-    const std::vector<std::string> commands{"ATE0+COPS=0\r", "AT+CSQ;+COPS=3,0;+COPS?;+COPS=3,2;+COPS?;+CREG?;+CPAS\r",
-                                            "AT^MONI\r", "AT^MONP\r"};
     // One command and its answer up to OK or ERROR; false when it does not come.
     const auto ask = [fd](const std::string &command) {
         if (::write(fd, command.data(), command.size()) != ssize_t(command.size()))
@@ -301,11 +300,11 @@ Result MeasureBare(const QString &modemsim, int latencyMs, int cycles)
         return true;
     };
     Samples samples;
-    bool answered = ask(commands[0]);
+    bool answered = ask(kPrepareCommand);
     for (int cycle = 0; answered && cycle < kWarmUpCycles + cycles; ++cycle) {
         const Clock::time_point start = Clock::now();
-        for (std::size_t c = 1; answered && c < commands.size(); ++c)
-            answered = ask(commands[c]);
+        for (std::size_t c = 0; answered && c < kCycleCommands.size(); ++c)
+            answered = ask(kCycleCommands[c]);
         samples.Take(0);
         const auto left = std::chrono::ceil<std::chrono::milliseconds>(start + std::chrono::milliseconds(50) - Clock::now());
         if (left.count() > 0)
@@ -390,7 +389,7 @@ int main(int argc, char **argv)
         latencies = {0, 20};
 
     std::printf("model MC55 over a pseudo-terminal, %d cycles per run, %zu wire bytes per cycle\n", cycles,
-                WireBytesPerCycle("MC55"));
+                WireBytesPerCycle());
     std::printf("event loop: %s\n", QAbstractEventDispatcher::instance()->metaObject()->className());
     std::printf("one bare timer wake-up of the event loop costs %.3f ms of CPU here\n", WakeUpCpuMs());
     const bool wakeups = parser.isSet(wakeOption);
