@@ -33,6 +33,7 @@ for path in \
   ./usr/share/applications/palvex.desktop ./usr/share/icons/hicolor/scalable/apps/palvex.svg \
   ./usr/share/doc/palvex/index.html ./usr/share/doc/palvex/modems.md ./usr/share/doc/palvex/copyright ./usr/share/doc/palvex/changelog.gz \
   ./usr/share/doc/palvex/prometheus/palvex-alerts.yml ./usr/share/doc/palvex/examples/headless.conf \
+  ./usr/share/palvex/prometheus/palvex-alerts.yml ./usr/share/palvex/grafana/palvex.json \
   "./usr/lib/systemd/system/palvex-headless@.service"; do
   grep -qxF "$path" <<<"$contents" || fail "package lacks $path"
 done
@@ -48,9 +49,18 @@ zcat "$man1/palvex-headless.1.gz" | grep -q 'palvex\\-headless@' || fail "palvex
 zcat "$man1/palvex.1.gz" | grep -q -- '\\-\\-list\\-ports' || fail "palvex(1) lacks --list-ports"
 zcat "$man1/palvex-modemsim.1.gz" | grep -q -- '\\-\\-unplug\\-after' || fail "palvex-modemsim(1) lacks --unplug-after"
 
+# The maintainer scripts stop the monitors on removal.
+control=$(mktemp -d)
+dpkg-deb -e "$deb" "$control"
+grep -q "systemctl stop 'palvex-headless@\*.service'" "$control/prerm" 2>/dev/null || fail "prerm does not stop the running monitors"
+rm -rf "$control"
+
 if command -v lintian >/dev/null; then
-  # Errors fail; warnings are shown.
-  lintian --fail-on error --tag-display-limit 0 "$deb" || fail "lintian reports errors"
+  # Errors fail; warnings are shown; Debian's hardening flags leave no
+  # hardening tag, even at the pedantic level.
+  verdict=$(lintian --pedantic --fail-on error --tag-display-limit 0 "$deb") || { echo "$verdict"; fail "lintian reports errors"; }
+  echo "$verdict"
+  if grep -E '(^| )hardening-' <<<"$verdict"; then fail "lintian finds binaries without Debian's hardening flags"; fi
 else
   echo "lintian check skipped: lintian is not installed (scripts/install-deps.sh installs it)"
 fi
