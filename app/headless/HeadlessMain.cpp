@@ -2,6 +2,7 @@
 
 #include "LeanEventLoop.h"
 #include "MetricsExporter.h"
+#include "MqttPublisher.h"
 #include "ModemSession.h"
 #include "RecordLog.h"
 #include "VRSComm32.h"
@@ -12,6 +13,7 @@
 #include <QCommandLineParser>
 #include <QCoreApplication>
 #include <QDateTime>
+#include <QFile>
 #include <QSocketNotifier>
 #include <QTimer>
 
@@ -89,12 +91,14 @@ bool InstallStopSignals(QObject *owner, std::function<void()> onStop)
 // standard output, the record log and the metrics.
 class HeadlessMonitor : public QObject, public ModemSessionView {
 public:
-    HeadlessMonitor(const HeadlessOptions &options, RecordLog *log, VRynLogger *terminal, MetricsExporter *metrics)
+    HeadlessMonitor(const HeadlessOptions &options, RecordLog *log, VRynLogger *terminal, MetricsExporter *metrics,
+                    MqttPublisher *mqtt)
         : m_options(options)
         , m_port(options.port.toStdString())
         , m_log(log)
         , m_terminal(terminal)
         , m_metrics(metrics)
+        , m_mqtt(mqtt)
     {
         m_channel = new TVRSComm32(this);
         if (options.baud > 0)
@@ -164,6 +168,8 @@ public:
             m_metrics->Update(record);
             m_metrics->CountCycle();
         }
+        if (m_mqtt)
+            m_mqtt->PublishState(CycleRecordJson(record).toStdString());
         if (!m_output.Append(record))
             return Fail(m_output.ErrorText());
         if (m_options.cycles > 0 && record.cycle >= m_options.cycles)
@@ -233,6 +239,7 @@ private:
     RecordLog m_output; // standard output
     VRynLogger *m_terminal;
     MetricsExporter *m_metrics;
+    MqttPublisher *m_mqtt;
     TVRSComm32 *m_channel = nullptr;
     VRynTopDistributor *m_top = nullptr;
     QTimer *m_timer = nullptr;
@@ -248,6 +255,42 @@ bool PositiveInteger(const QString &text, std::uint64_t &value)
     bool ok = false;
     value = text.toULongLong(&ok);
     return ok && value > 0;
+}
+
+// The MQTT publisher of --mqtt, started; the password comes from the file
+// or the environment, never from the command line.
+std::unique_ptr<MqttPublisher> StartMqtt(const HeadlessOptions &options, QString &error)
+{
+    MqttSettings settings;
+    if (!ParseMqttAddress(options.mqttAddress, settings, error))
+        return nullptr;
+    if (!options.mqttPasswordFile.isEmpty()) {
+        QFile file(options.mqttPasswordFile);
+        if (!file.open(QIODevice::ReadOnly)) {
+            error = QStringLiteral("cannot read %1: %2").arg(options.mqttPasswordFile, file.errorString());
+            return nullptr;
+        }
+        // The first line, without its line end.
+        settings.password = file.readLine(4096).trimmed().toStdString();
+    } else {
+        settings.password = qEnvironmentVariable("PALVEX_MQTT_PASSWORD").toStdString();
+    }
+    if (!settings.password.empty() && settings.user.empty()) {
+        error = QStringLiteral("--mqtt: a password needs a user name (mqtt://USER@HOST/...)");
+        return nullptr;
+    }
+    settings.caFile = options.mqttCaFile.toStdString();
+    auto publisher = std::make_unique<MqttPublisher>(settings, options.port.toStdString(), [quiet = options.quiet](
+                                                                                              const std::string &line) {
+        if (!quiet)
+            ErrorLine(QString::fromStdString(line));
+    });
+    std::string reason;
+    if (!publisher->Start(reason)) {
+        error = QString::fromStdString(reason);
+        return nullptr;
+    }
+    return publisher;
 }
 
 } // namespace
@@ -271,9 +314,19 @@ HeadlessParse ParseHeadlessOptions(const QStringList &arguments, HeadlessOptions
         "terminal", "Writes the terminal lines, with times, to FILE (rotated at 10 MB: FILE.1 to FILE.3 kept).", "FILE");
     const QCommandLineOption metricsOption("metrics", "Serves Prometheus metrics at http://HOST:PORT/metrics.",
                                            "HOST:PORT");
+    const QCommandLineOption mqttOption(
+        "mqtt",
+        "Publishes each record on an MQTT broker: JSON on PREFIX/<port>/state, online/offline on "
+        "PREFIX/<port>/status, and Home Assistant discovery (mqtts:// for TLS; the password from "
+        "--mqtt-password-file or the environment variable PALVEX_MQTT_PASSWORD).",
+        "mqtt://[USER@]HOST[:PORT]/PREFIX");
+    const QCommandLineOption mqttPasswordOption("mqtt-password-file", "Reads the MQTT password from FILE.", "FILE");
+    const QCommandLineOption mqttCaOption("mqtt-ca", "Certificate authorities for mqtts:// in FILE (PEM) instead of "
+                                                     "the system's.", "FILE");
     const QCommandLineOption quietOption("quiet", "No progress lines on standard error.");
     parser.addOptions({helpOption, headlessOption, baudOption, cyclesOption, durationOption, jsonOption, csvOption,
-                       logOption, terminalOption, metricsOption, quietOption});
+                       logOption, terminalOption, metricsOption, mqttOption, mqttPasswordOption, mqttCaOption,
+                       quietOption});
     parser.addPositionalArgument("PORT", "Serial port (ttyUSB0, /dev/ttyACM0, COM3) or SIM for the simulated modem.");
 
     if (!parser.parse(arguments)) {
@@ -341,6 +394,20 @@ HeadlessParse ParseHeadlessOptions(const QStringList &arguments, HeadlessOptions
             return HeadlessParse::Error;
         }
     }
+    if (parser.isSet(mqttOption)) {
+        MqttSettings settings;
+        if (!ParseMqttAddress(parser.value(mqttOption), settings, text))
+            return HeadlessParse::Error;
+        options.mqttAddress = parser.value(mqttOption);
+    }
+    for (const QCommandLineOption *option : {&mqttPasswordOption, &mqttCaOption}) {
+        if (parser.isSet(*option) && !parser.isSet(mqttOption)) {
+            text = QStringLiteral("--%1 goes with --mqtt").arg(option->names().constFirst());
+            return HeadlessParse::Error;
+        }
+    }
+    options.mqttPasswordFile = parser.value(mqttPasswordOption);
+    options.mqttCaFile = parser.value(mqttCaOption);
     options.quiet = parser.isSet(quietOption);
     return HeadlessParse::Run;
 }
@@ -396,10 +463,20 @@ int RunHeadless(int argc, char **argv)
             ErrorLine(QStringLiteral("serving metrics on http://%1:%2/metrics").arg(host).arg(metrics->ListeningPort()));
     }
 
+    std::unique_ptr<MqttPublisher> mqtt;
+    if (!options.mqttAddress.isEmpty()) {
+        QString error;
+        mqtt = StartMqtt(options, error);
+        if (!mqtt) {
+            ErrorLine(error);
+            return kExitFailure;
+        }
+    }
+
     int code = kExitFailure;
     try {
         HeadlessMonitor monitor(options, log.IsOpen() ? &log : nullptr, terminal.isOpen() ? &terminal : nullptr,
-                                metrics.get());
+                                metrics.get(), mqtt.get());
         if (!InstallStopSignals(&monitor, [&monitor] { monitor.Stop(kExitOk); })) {
             ErrorLine(QStringLiteral("cannot install the signal handlers"));
             return kExitFailure;
@@ -414,6 +491,10 @@ int RunHeadless(int argc, char **argv)
     }
     ::signal(SIGINT, SIG_DFL);
     ::signal(SIGTERM, SIG_DFL);
+    // A publisher still caught in a connect to a silent host is left to the
+    // end of the process rather than waited for.
+    if (mqtt && !mqtt->Stop())
+        (void)mqtt.release();
     log.Close();
     terminal.close();
     return code;

@@ -20,6 +20,9 @@ struct HeadlessOptions {
     QString logFile;
     QString terminalFile;
     QString metricsAddress;
+    QString mqttAddress; // mqtt://[USER@]HOST[:PORT]/PREFIX, empty: none
+    QString mqttPasswordFile;
+    QString mqttCaFile;
     bool quiet = false;
 };
 
