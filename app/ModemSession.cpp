@@ -2,6 +2,7 @@
 
 #include "AtResultCodes.h"
 #include "RynUtils.h"
+#include "ValueRanges.h"
 #include "VRynCommunicationComponent.h"
 #include "VRynTerminalLineType.h"
 #include "VRynTopDistributor.h"
@@ -800,6 +801,7 @@ void ModemSession::RunPollEnd()
         {
             std::lock_guard lock(m_recordLock);
             m_displayRecord = m_workingRecord;
+            ClearOutOfRange(m_displayRecord);
             m_displayCsqRssi = m_workingCsqRssi;
         }
         ++m_completedCycles;
