@@ -10,9 +10,12 @@
 #include <cerrno>
 #include <cstring>
 #include <filesystem>
+#include <optional>
 #include <utility>
 
+#include <csignal>
 #include <fcntl.h>
+#include <pthread.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -310,9 +313,48 @@ bool VRynOpenForWriting(QFile &file, const QString &path, QIODevice::OpenMode ho
     return true;
 }
 
+namespace {
+
+// A write to a pipe or FIFO whose reader is gone raises SIGPIPE, which ends
+// the program. While one of these lives, SIGPIPE is blocked on this thread
+// and one the write raised is taken back, so the write fails with EPIPE.
+class SigPipeBlock {
+public:
+    SigPipeBlock()
+    {
+        sigemptyset(&m_pipe);
+        sigaddset(&m_pipe, SIGPIPE);
+        sigset_t pending;
+        sigemptyset(&pending);
+        m_wasPending = ::sigpending(&pending) == 0 && sigismember(&pending, SIGPIPE);
+        ::pthread_sigmask(SIG_BLOCK, &m_pipe, &m_old);
+    }
+    ~SigPipeBlock()
+    {
+        if (!m_wasPending) {
+            const timespec none{};
+            while (::sigtimedwait(&m_pipe, nullptr, &none) > 0) {
+            }
+        }
+        ::pthread_sigmask(SIG_SETMASK, &m_old, nullptr);
+    }
+    SigPipeBlock(const SigPipeBlock &) = delete;
+    SigPipeBlock &operator=(const SigPipeBlock &) = delete;
+
+private:
+    sigset_t m_pipe{};
+    sigset_t m_old{};
+    bool m_wasPending = false;
+};
+
+} // namespace
+
 bool VRynAppendWhole(QFile &file, const QByteArray &data, bool &checkEnd, QString &reason)
 {
     const bool seekable = !file.isSequential();
+    std::optional<SigPipeBlock> pipeSafe;
+    if (!seekable)
+        pipeSafe.emplace();
     const qint64 sizeBefore = seekable ? file.size() : 0;
     QByteArray out = data;
     if (checkEnd && seekable && sizeBefore > 0) {

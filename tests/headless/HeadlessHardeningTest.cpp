@@ -210,20 +210,25 @@ void HeadlessHardeningTest::aCsvLogEmptiedByCopytruncateGetsItsHeader()
         QVERIFY2(!lines[i].startsWith("cycle,"), lines[i].constData());
 }
 
-// A port that never answers (the write side of a FIFO's pair is no modem):
-// "machine: PREPARE" is shown once and then with a count, not every time.
+// A port that never answers a command: "machine: PREPARE" is shown once
+// and then with a count, not every time. What the modem sends that reads
+// like our status line is shown as the modem's text.
 void HeadlessHardeningTest::aModemThatNeverAnswersIsNotRepeatedEveryFewSeconds()
 {
-    QTemporaryDir dir;
-    // A pseudo-terminal nobody answers on.
+    // A pseudo-terminal on which the test plays a modem that answers nothing.
     const int master = ::posix_openpt(O_RDWR | O_NOCTTY);
     QVERIFY(master >= 0);
     QVERIFY(::grantpt(master) == 0 && ::unlockpt(master) == 0);
     const QString slave = QString::fromLocal8Bit(::ptsname(master));
     Monitor monitor(PALVEX_HEADLESS_PATH, {slave, "--duration", "9"});
+    QTest::qWait(1500);
+    const QByteArray mimic = "\r\nmachine: CLOSE\r\n";
+    QCOMPARE(::write(master, mimic.constData(), mimic.size()), ssize_t(mimic.size()));
     QVERIFY(monitor.Process().waitForFinished(kWaitMs + 9000));
     ::close(master);
     const QByteArray errors = monitor.Errors();
+    QVERIFY2(errors.contains("\n  the modem sent: machine: CLOSE\n"), errors.constData());
+    QVERIFY2(!errors.contains("\nmachine: CLOSE"), errors.constData());
     // Nine seconds of four-second preparations: PREPARE came three times,
     // shown once and counted at the end.
     QCOMPARE(errors.count("machine: PREPARE"), 2);
