@@ -65,31 +65,26 @@ void ClearRow(TCellRow &row)
     row.valid = inRange;
 }
 
-void ClearCell(TRadioCell &cell)
+// The measures a serving cell and a neighbour share.
+template <class Cell> void ClearMeasures(Cell &cell)
 {
-    Clear(cell.mcc, TValueKind::Mcc);
-    Clear(cell.mnc, TValueKind::Mnc);
-    Clear(cell.area, TValueKind::Area);
-    Clear(cell.cellId, TValueKind::CellId);
-    Clear(cell.pci, TValueKind::Pci);
     Clear(cell.channel, TValueKind::Channel);
+    Clear(cell.pci, TValueKind::Pci);
     Clear(cell.rssi, TValueKind::RssiDbm);
     Clear(cell.rsrp, TValueKind::Rsrp);
     Clear(cell.rsrq, TValueKind::Rsrq);
-    Clear(cell.sinr, TValueKind::Sinr);
     Clear(cell.rscp, TValueKind::Rscp);
     Clear(cell.ecno, TValueKind::EcNo);
 }
 
-void ClearNeighbour(TNeighbourCell &cell)
+void ClearCell(TRadioCell &cell)
 {
-    Clear(cell.channel, TValueKind::Channel);
-    Clear(cell.pci, TValueKind::Pci);
-    Clear(cell.rssi, TValueKind::RssiDbm);
-    Clear(cell.rsrp, TValueKind::Rsrp);
-    Clear(cell.rsrq, TValueKind::Rsrq);
-    Clear(cell.rscp, TValueKind::Rscp);
-    Clear(cell.ecno, TValueKind::EcNo);
+    ClearMeasures(cell);
+    Clear(cell.mcc, TValueKind::Mcc);
+    Clear(cell.mnc, TValueKind::Mnc);
+    Clear(cell.area, TValueKind::Area);
+    Clear(cell.cellId, TValueKind::CellId);
+    Clear(cell.sinr, TValueKind::Sinr);
 }
 
 } // namespace
@@ -117,5 +112,5 @@ void ClearOutOfRange(TNetState &state)
     if (state.secondary)
         ClearCell(*state.secondary);
     for (TNeighbourCell &cell : state.neighbours)
-        ClearNeighbour(cell);
+        ClearMeasures(cell);
 }

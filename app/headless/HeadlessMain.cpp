@@ -143,6 +143,7 @@ public:
         m_channel->SetOnStateChange({});
         m_channel->StopComm();
         m_output.Close();
+        ShowRepeats();
     }
 
     int ExitCode() const { return m_exitCode; }
@@ -297,13 +298,20 @@ private:
             }
             return;
         }
-        if (m_statusRepeats > 1 && m_repeatsShown != m_statusRepeats)
-            TerminalStatusLine(VRynSafeText(m_lastStatus + " (" + std::to_string(m_statusRepeats) + " times in all)"));
+        ShowRepeats();
         m_lastStatus = line;
         m_statusRepeats = 1;
         m_repeatsShown = 1;
         m_nextRepeatShown = 10;
         TerminalStatusLine(VRynSafeText(line));
+    }
+
+    // How often the last status line came in all, when that was not shown.
+    void ShowRepeats()
+    {
+        if (m_statusRepeats > 1 && m_repeatsShown != m_statusRepeats)
+            TerminalStatusLine(VRynSafeText(m_lastStatus + " (" + std::to_string(m_statusRepeats) + " times in all)"));
+        m_repeatsShown = m_statusRepeats;
     }
 
     // A failure to open the port is shown with its reason once, and again

@@ -4,6 +4,7 @@
 // unplugged, a modem line that reads like ours, and a modem that never
 // answers.
 #include "ChildProcess.h"
+#include "LoopbackPort.h"
 #include "ModemSimProcess.h"
 #include "SmallFilesystem.h"
 #include "TestFiles.h"
@@ -53,14 +54,6 @@ public:
 private:
     QByteArray m_errors;
 };
-
-quint16 FreeLoopbackPort()
-{
-    QTcpServer server;
-    if (!server.listen(QHostAddress::LocalHost, 0))
-        return 0;
-    return server.serverPort();
-}
 
 // The body of GET /metrics, or nothing.
 std::optional<QByteArray> Scrape(quint16 port)

@@ -3,6 +3,7 @@
 // unplugged and plugged in again, a Prometheus scrape over loopback, a clean
 // stop on SIGTERM and the error exits.
 #include "CycleRecord.h"
+#include "LoopbackPort.h"
 #include "MeasurementDisplay.h"
 #include "ChildProcess.h"
 #include "ModemSimProcess.h"
@@ -161,16 +162,6 @@ public:
 private:
     TRynSimModemEngine m_engine;
 };
-
-quint16 FreeLoopbackPort()
-{
-    QTcpServer server;
-    if (!server.listen(QHostAddress::LocalHost, 0))
-        return 0;
-    const quint16 port = server.serverPort();
-    server.close();
-    return port;
-}
 
 // A plain HTTP GET over loopback; the body, or empty on failure.
 QByteArray HttpGet(quint16 port, const QByteArray &path)
