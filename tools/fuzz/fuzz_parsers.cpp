@@ -8,6 +8,7 @@
 
 #include "CellParsers.h"
 #include "NetState.h"
+#include "ValueRanges.h"
 #include "RynUtils.h"
 
 #include <cmath>
@@ -500,6 +501,44 @@ void CheckMakerParsers(const std::string &line, std::uint32_t flags)
 
 } // namespace
 
+// Whatever the parsers made of a line, the range table leaves no known
+// value outside its range, and a second pass changes nothing.
+void CheckRanges(const std::string &line, std::uint32_t flags)
+{
+    TNetState st = StartCells(flags);
+    for (void (*parse)(const std::string &, TNetState &) :
+         {parseCsqExec, parseCregRead, parseCpasExec, parseMoniServing, parseMonscServing, parseMonncNeighbour,
+          parseRfstsServing, parseGstatusLine, parseGtccinfoLine})
+        parse(line, st);
+    ClearOutOfRange(st);
+    const auto in = [&](TValueKind kind, auto value, const char *what) {
+        Check(InValueRange(kind, static_cast<double>(value)), what, line);
+    };
+    if (st.signalValid)
+        in(TValueKind::Signal, st.signal, "signal out of range");
+    if (st.registrationValid)
+        in(TValueKind::Registration, st.registration, "registration out of range");
+    for (const TCellRow &row : st.cells)
+        if (row.valid) {
+            in(TValueKind::GsmDbm, row.dbm, "row dBm out of range");
+            in(TValueKind::GsmChannel, row.channel, "row channel out of range");
+        }
+    if (st.serving) {
+        if (st.serving->rsrp)
+            in(TValueKind::Rsrp, *st.serving->rsrp, "RSRP out of range");
+        if (st.serving->channel)
+            in(TValueKind::Channel, *st.serving->channel, "channel out of range");
+        if (st.serving->cellId)
+            in(TValueKind::CellId, *st.serving->cellId, "cell id out of range");
+    }
+    for (const TNeighbourCell &cell : st.neighbours)
+        if (cell.rsrp)
+            in(TValueKind::Rsrp, *cell.rsrp, "neighbour RSRP out of range");
+    TNetState again = st;
+    ClearOutOfRange(again);
+    Check(again == st, "the range table changed its own result", line);
+}
+
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size)
 {
     const std::string line(reinterpret_cast<const char *>(data), size);
@@ -523,6 +562,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
         CheckCellParsers(line, ~flags);
         CheckMakerParsers(line, flags);
         CheckMakerParsers(line, ~flags);
+        CheckRanges(line, flags);
     } catch (const RynException &e) {
         std::fprintf(stderr, "fuzz_parsers: self-check exception: %s\n", e.what());
         std::abort();
