@@ -288,7 +288,7 @@ void HeadlessProcessTest::metricsScrapeShowsTheSimulatorValues()
                 {"--headless", "SIM", "--quiet", "--metrics", QStringLiteral("127.0.0.1:%1").arg(port)});
     QVERIFY(child.WaitForLines([](const QList<QByteArray> &l) { return l.size() >= 2; }));
 
-    // The exposer listens on the loopback address only.
+    // The metrics server listens on the loopback address only.
     {
         QFile tcp("/proc/net/tcp");
         if (tcp.open(QIODevice::ReadOnly)) {

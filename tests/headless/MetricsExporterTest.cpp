@@ -62,7 +62,7 @@ std::vector<std::string> Series(const std::string &text, const std::string &name
 
 double Value(const std::string &line) { return std::stod(line.substr(line.rfind(' ') + 1)); }
 
-// A loopback client of the exposer whose reads give up after timeout.
+// A loopback client of the metrics server whose reads give up after timeout.
 class Client {
 public:
     Client(int port, std::chrono::seconds timeout)
@@ -330,8 +330,7 @@ TEST(MetricsExporter, ALatin1OperatorNamePassesPromtool)
 
 TEST(MetricsExporter, StopsWithoutWaitingOutTheServersPoll)
 {
-    // The server's thread polls for two seconds at a time; a stop right
-    // after the start used to wait for the whole poll.
+    // A stop right after the start ends the server's thread at once.
     MetricsExporter m("SIM");
     std::string error;
     ASSERT_TRUE(m.Listen("127.0.0.1:0", error)) << error;
