@@ -42,7 +42,8 @@ endif()
 install(FILES ${PROJECT_SOURCE_DIR}/packaging/palvex-headless@.service
   DESTINATION lib/systemd/system)
 set(palvex_docdir ${CMAKE_INSTALL_DATADIR}/doc/palvex)
-install(FILES ${PROJECT_SOURCE_DIR}/packaging/headless.conf DESTINATION ${palvex_docdir}/examples)
+install(FILES ${PROJECT_SOURCE_DIR}/packaging/headless.conf ${PROJECT_SOURCE_DIR}/packaging/headless-ttyUSB0.conf
+              ${PROJECT_SOURCE_DIR}/packaging/headless-ttyUSB1.conf DESTINATION ${palvex_docdir}/examples)
 install(FILES ${PROJECT_SOURCE_DIR}/doc/prometheus/palvex-alerts.yml DESTINATION ${palvex_docdir}/prometheus)
 # Where tools and configuration management look for them, also on minimal
 # images that leave /usr/share/doc out.

@@ -22,7 +22,7 @@ done
 depends=$(dpkg-deb --field "$deb" Depends)
 # dpkg-shlibdeps writes versioned library packages; a hand-written list
 # would not know libc6's minimum version.
-for lib in libc6 libqt6core6 libqt6serialport6 libqt6widgets6 libprometheus-cpp-pull; do
+for lib in libc6 libqt6core6 libqt6serialport6 libqt6widgets6 libqt6network6 libprometheus-cpp-core; do
   grep -Eq "(^|, )${lib}[^,]* \(>= [0-9]" <<<"$depends" || fail "Depends lacks a versioned $lib: $depends"
 done
 
@@ -34,6 +34,7 @@ for path in \
   ./usr/share/doc/palvex/index.html ./usr/share/doc/palvex/modems.md ./usr/share/doc/palvex/copyright ./usr/share/doc/palvex/changelog.gz \
   ./usr/share/doc/palvex/prometheus/palvex-alerts.yml ./usr/share/doc/palvex/examples/headless.conf \
   ./usr/share/palvex/prometheus/palvex-alerts.yml ./usr/share/palvex/grafana/palvex.json \
+  ./usr/share/doc/palvex/examples/headless-ttyUSB0.conf ./usr/share/doc/palvex/examples/headless-ttyUSB1.conf \
   "./usr/lib/systemd/system/palvex-headless@.service"; do
   grep -qxF "$path" <<<"$contents" || fail "package lacks $path"
 done
