@@ -224,8 +224,12 @@ bool ModemSession::TakeLine(const std::string &line)
         return true;
     const bool dialling = IsDialCommand(m_currentCommand);
     if (IsUnsolicitedResultCode(line, dialling)) {
-        if (IsRingIndication(line))
+        if (IsRingIndication(line)) {
             m_ringSeen = true;
+            // Between the cycles of a long interval the pause ends early.
+            if (m_pollInterval > kPollPause && CurrentState() == State::Poll && m_step == kPollPauseWait)
+                Arm(std::chrono::milliseconds(0));
+        }
         return false;
     }
     // A modem that restarted has its echo on again: the echo of a command is
@@ -604,6 +608,16 @@ void ModemSession::RunPrepare()
     }
 }
 
+// The pause before a cycle: the design's short one, or with a poll
+// interval what is left of it since the last cycle went out.
+std::chrono::milliseconds ModemSession::PauseBeforeCycle() const
+{
+    if (m_pollInterval <= kPollPause || !m_cycleSentAt)
+        return kPollPause;
+    const std::chrono::milliseconds elapsed{static_cast<std::uint32_t>(m_top.TickCount() - *m_cycleSentAt)};
+    return elapsed >= m_pollInterval - kPollPause ? kPollPause : m_pollInterval - elapsed;
+}
+
 void ModemSession::RunPoll()
 {
     if (ChannelLostCheck())
@@ -621,16 +635,22 @@ void ModemSession::RunPoll()
         m_view.CycleStarted();
         m_workingRecord.MarkAllInvalid();
         m_workingCsqRssi.reset();
-        Arm(kPollPause);
+        Arm(PauseBeforeCycle());
         m_step = kPollPauseWait;
         break;
     case kPollPauseWait:
-        if (m_timedOut) {
+        if (m_timedOut && m_ringSeen && m_pollInterval > kPollPause) {
+            // A call rang during the pause of a poll interval: answered
+            // now; the pause then goes on for what is left of it.
+            m_runAgain = true;
+            SetState(State::Answer);
+        } else if (m_timedOut) {
             m_runAgain = true;
             m_step = kPollMainSend;
         }
         break;
     case kPollMainSend:
+        m_cycleSentAt = m_top.TickCount();
         m_lastLine.clear();
         Command(kMainPollCommand, kMainAnswerTimeout);
         m_pendingAnswers = 0xFF;

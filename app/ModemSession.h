@@ -100,6 +100,13 @@ public:
     State CurrentState() const { return static_cast<State>(m_state); }
     std::int32_t Step() const { return m_step; }
 
+    // A new poll cycle starts at most once per interval; between cycles
+    // nothing is sent and the process sleeps (a call that rings meanwhile is
+    // still answered at once). Zero keeps the design's pace: the next cycle
+    // right after the last one.
+    void SetPollInterval(std::chrono::milliseconds interval) { m_pollInterval = interval; }
+    std::chrono::milliseconds PollInterval() const { return m_pollInterval; }
+
     // The typed bytes of the terminal go to the modem unchanged.
     void TerminalSendData(const std::uint8_t *data, std::size_t count);
 
@@ -157,6 +164,7 @@ public:
     static constexpr int kCellMonitorErrorCycles = 3;
 
 private:
+    std::chrono::milliseconds PauseBeforeCycle() const;
     void RunInit();
     void RunOpen();
     void RunPrepare();
@@ -228,6 +236,8 @@ private:
     // A RING or +CRING line came: an incoming call, for a channel that
     // cannot report the ring indicator line.
     bool m_ringSeen = false;
+    std::chrono::milliseconds m_pollInterval{0};
+    std::optional<std::uint32_t> m_cycleSentAt; // tick count when the last cycle's first command went out
     std::map<std::string, int> m_errorCycles;
     std::set<std::string> m_commandsOff;
     TModemProfile m_profile = TModemProfile::Design;

@@ -42,6 +42,8 @@ endif()
 install(FILES ${PROJECT_SOURCE_DIR}/packaging/palvex-headless@.service
   DESTINATION lib/systemd/system)
 set(palvex_docdir ${CMAKE_INSTALL_DATADIR}/doc/palvex)
+# Daily rotation of the service's logs; the monitors reopen them on SIGHUP.
+install(FILES ${PROJECT_SOURCE_DIR}/packaging/logrotate DESTINATION /etc/logrotate.d RENAME palvex)
 install(FILES ${PROJECT_SOURCE_DIR}/packaging/headless.conf ${PROJECT_SOURCE_DIR}/packaging/headless-ttyUSB0.conf
               ${PROJECT_SOURCE_DIR}/packaging/headless-ttyUSB1.conf DESTINATION ${palvex_docdir}/examples)
 install(FILES ${PROJECT_SOURCE_DIR}/doc/prometheus/palvex-alerts.yml DESTINATION ${palvex_docdir}/prometheus)
@@ -87,7 +89,8 @@ set(CPACK_DEBIAN_PACKAGE_GENERATE_SHLIBS OFF)
 # Maintainer scripts: the monitors stop when the package is removed and
 # restart on the new program after an upgrade.
 set(CPACK_DEBIAN_PACKAGE_CONTROL_EXTRA
-  ${PROJECT_SOURCE_DIR}/packaging/postinst ${PROJECT_SOURCE_DIR}/packaging/prerm ${PROJECT_SOURCE_DIR}/packaging/postrm)
+  ${PROJECT_SOURCE_DIR}/packaging/postinst ${PROJECT_SOURCE_DIR}/packaging/prerm ${PROJECT_SOURCE_DIR}/packaging/postrm
+  ${PROJECT_SOURCE_DIR}/packaging/conffiles)
 set(CPACK_DEBIAN_PACKAGE_CONTROL_STRICT_PERMISSION TRUE)
 # Directories in the package as Debian has them (CPack's default is 0775).
 set(CPACK_INSTALL_DEFAULT_DIRECTORY_PERMISSIONS

@@ -60,7 +60,10 @@ public:
     // time-out or a registered timer armed, a timer callback set, a
     // distributor attached. Moves the planned tick forward, never back.
     void TickNeedChanged();
-    static constexpr std::uint32_t kMaxSleepTicks = 20;
+    // A minute at the session's 50 ms: a monitor that polls once a minute
+    // does not wake in between, and no plan reaches past a wrap of the
+    // 32-bit tick count.
+    static constexpr std::uint32_t kMaxSleepTicks = 1200;
     // Hooks the handler's advanced receive-data event; releases channel 0 on
     // every change. A destroyed handler is forgotten.
     VRynCommunicationComponent *ComHandler() const { return m_comHandler; }

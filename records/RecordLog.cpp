@@ -44,6 +44,7 @@ bool RecordLog::Open(const QString &path, RecordLogFailures failures)
     m_format = RecordFormatOfFile(path);
     m_standardOutput = false;
     m_keepTrying = false;
+    m_failures = failures;
     if (path.isEmpty()) {
         m_errorText = QStringLiteral("no record log file given");
         return false;
@@ -76,6 +77,14 @@ bool RecordLog::Open(const QString &path, RecordLogFailures failures)
     if (!OpenFile())
         m_errorText = reason;
     return true;
+}
+
+bool RecordLog::Reopen()
+{
+    if (m_standardOutput || m_path.isEmpty())
+        return true;
+    const QString path = m_path;
+    return Open(path, m_failures);
 }
 
 bool RecordLog::OpenFile()

@@ -43,6 +43,10 @@ public:
     // format's header. False when the header cannot be written.
     bool OpenStandardOutput(RecordFormat format);
     void Close();
+    // Closes the log and opens its file again by name, as Open did (a log
+    // renamed by logrotate keeps what it has; a new file begins, with the CSV
+    // header). Standard output stays as it is.
+    bool Reopen();
     bool IsOpen() const { return m_file.isOpen(); }
     QString Path() const { return m_path; }
     RecordFormat Format() const { return m_format; }
@@ -65,6 +69,7 @@ private:
     QFile m_file;
     QString m_path;
     bool m_keepTrying = false;
+    RecordLogFailures m_failures = RecordLogFailures::Refuse; // as Open was given
     bool m_headerDue = false; // a FIFO opened anew: its reader gets the header
     RecordFormat m_format = RecordFormat::Json;
     bool m_standardOutput = false;

@@ -19,8 +19,10 @@
 #include <QTimer>
 
 #include <chrono>
+#include <cmath>
 #include <csignal>
 #include <cstdio>
+#include <cstring>
 #include <exception>
 #include <memory>
 #include <optional>
@@ -58,17 +60,21 @@ void ErrorLine(const QString &text)
     TerminalStatusLine(QStringLiteral("palvex: ") + VRynSafeText(text));
 }
 
-// Self-pipe: the signal handler only writes one byte; the event loop reads
-// it and quits.
+// Self-pipe: the signal handler only writes one byte, which says which
+// signal came; the event loop reads it and quits, or reopens the logs.
 int g_signalPipe[2] = {-1, -1};
+constexpr char kStopByte = 'S';
+constexpr char kHangupByte = 'H';
 
-extern "C" void OnStopSignal(int)
+extern "C" void OnStopSignal(int signal)
 {
-    const char byte = 1;
+    const char byte = signal == SIGHUP ? kHangupByte : kStopByte;
     [[maybe_unused]] const ssize_t n = ::write(g_signalPipe[1], &byte, 1);
 }
 
-bool InstallStopSignals(QObject *owner, std::function<void()> onStop)
+// SIGINT and SIGTERM call onStop; SIGHUP calls onHangup, as daemons reopen
+// their logs for logrotate.
+bool InstallStopSignals(QObject *owner, std::function<void()> onStop, std::function<void()> onHangup)
 {
     if (g_signalPipe[0] < 0 && ::socketpair(AF_UNIX, SOCK_STREAM, 0, g_signalPipe) != 0)
         return false;
@@ -77,18 +83,27 @@ bool InstallStopSignals(QObject *owner, std::function<void()> onStop)
         ::fcntl(fd, F_SETFD, FD_CLOEXEC);
     }
     auto *notifier = new QSocketNotifier(g_signalPipe[0], QSocketNotifier::Read, owner);
-    QObject::connect(notifier, &QSocketNotifier::activated, owner, [onStop = std::move(onStop)] {
-        char buffer[16];
-        while (::read(g_signalPipe[0], buffer, sizeof buffer) > 0) {
-        }
-        onStop();
-    });
+    QObject::connect(notifier, &QSocketNotifier::activated, owner,
+                     [onStop = std::move(onStop), onHangup = std::move(onHangup)] {
+                         char buffer[16];
+                         bool stop = false;
+                         bool hangup = false;
+                         for (ssize_t n; (n = ::read(g_signalPipe[0], buffer, sizeof buffer)) > 0;) {
+                             stop = stop || std::memchr(buffer, kStopByte, std::size_t(n));
+                             hangup = hangup || std::memchr(buffer, kHangupByte, std::size_t(n));
+                         }
+                         if (hangup)
+                             onHangup();
+                         if (stop)
+                             onStop();
+                     });
     struct sigaction action {};
     action.sa_handler = OnStopSignal;
     sigemptyset(&action.sa_mask);
     action.sa_flags = SA_RESTART;
     ::sigaction(SIGINT, &action, nullptr);
     ::sigaction(SIGTERM, &action, nullptr);
+    ::sigaction(SIGHUP, &action, nullptr);
     return true;
 }
 
@@ -112,6 +127,8 @@ public:
         m_top = new VRynTopDistributor(this);
         m_timer = new QTimer(this);
         m_session = std::make_unique<ModemSession>(*m_top, *m_channel, *this);
+        if (options.intervalSeconds)
+            m_session->SetPollInterval(std::chrono::milliseconds(std::llround(*options.intervalSeconds * 1000.0)));
     }
 
     ~HeadlessMonitor() override { Shutdown(); }
@@ -218,6 +235,21 @@ public:
     {
         if (m_metrics)
             m_metrics->PortClosed();
+    }
+
+    // SIGHUP: the logs are opened again under their names, so that a log
+    // that logrotate renamed is left alone and a new one begins. Records go
+    // whole to one file or the other: this runs between two cycles.
+    void ReopenLogs()
+    {
+        if (m_log) {
+            m_log->Reopen();
+            LogProblem(m_logProblem, m_log->ErrorText(),
+                       QStringLiteral("record log \"%1\" is written again").arg(m_log->Path()));
+        }
+        // The terminal log opens itself again at its next line.
+        if (m_terminal)
+            m_terminal->close();
     }
 
     // Shows why the record log waits, when the monitor starts.
@@ -413,6 +445,9 @@ HeadlessParse ParseHeadlessOptions(const QStringList &arguments, HeadlessOptions
     const QCommandLineOption baudOption("baud", "Baud rate of the serial port.", "N");
     const QCommandLineOption cyclesOption("cycles", "Stops after N completed poll cycles.", "N");
     const QCommandLineOption durationOption("duration", "Stops after SECONDS.", "SECONDS");
+    const QCommandLineOption intervalOption(
+        "interval", "Starts a poll cycle at most every SECONDS (decimal); the process sleeps in between. Without it, "
+                    "one cycle follows the other.", "SECONDS");
     const QCommandLineOption jsonOption("json", "Writes one JSON object per cycle on standard output (the default).");
     const QCommandLineOption csvOption("csv", "Writes a CSV header and one row per cycle on standard output.");
     const QCommandLineOption logOption(
@@ -421,7 +456,8 @@ HeadlessParse ParseHeadlessOptions(const QStringList &arguments, HeadlessOptions
         "terminal", "Writes the terminal lines, with times, to FILE (rotated at --terminal-size: FILE.1 to FILE.N kept).",
         "FILE");
     const QCommandLineOption terminalSizeOption(
-        "terminal-size", QStringLiteral("Size in MB at which the terminal log is rotated (default %1).")
+        "terminal-size", QStringLiteral("Size in MB at which the terminal log is rotated (default %1; 0: never, "
+                                        "for logrotate and SIGHUP).")
                              .arg(HeadlessOptions{}.terminalMegabytes),
         "MB");
     const QCommandLineOption terminalFilesOption(
@@ -440,9 +476,9 @@ HeadlessParse ParseHeadlessOptions(const QStringList &arguments, HeadlessOptions
     const QCommandLineOption mqttCaOption("mqtt-ca", "Certificate authorities for mqtts:// in FILE (PEM) instead of "
                                                      "the system's.", "FILE");
     const QCommandLineOption quietOption("quiet", "No progress lines on standard error.");
-    parser.addOptions({helpOption, headlessOption, baudOption, cyclesOption, durationOption, jsonOption, csvOption,
-                       logOption, terminalOption, terminalSizeOption, terminalFilesOption, metricsOption, mqttOption,
-                       mqttPasswordOption, mqttCaOption,
+    parser.addOptions({helpOption, headlessOption, baudOption, cyclesOption, durationOption, intervalOption,
+                       jsonOption, csvOption, logOption, terminalOption, terminalSizeOption, terminalFilesOption,
+                       metricsOption, mqttOption, mqttPasswordOption, mqttCaOption,
                        quietOption});
     parser.addPositionalArgument("PORT", "Serial port (ttyUSB0, /dev/ttyACM0, COM3) or SIM for the simulated modem.");
 
@@ -492,6 +528,17 @@ HeadlessParse ParseHeadlessOptions(const QStringList &arguments, HeadlessOptions
         }
         options.durationSeconds = seconds;
     }
+    if (parser.isSet(intervalOption)) {
+        bool ok = false;
+        const double seconds = parser.value(intervalOption).toDouble(&ok);
+        // A day at most: the session's timer takes milliseconds as 32 bits.
+        if (!ok || !(seconds > 0) || seconds > 86400.0) {
+            text = QStringLiteral("--interval needs a positive number of seconds up to 86400, got \"%1\"")
+                       .arg(parser.value(intervalOption));
+            return HeadlessParse::Error;
+        }
+        options.intervalSeconds = seconds;
+    }
     if (parser.isSet(jsonOption) && parser.isSet(csvOption)) {
         text = QStringLiteral("--json and --csv exclude each other");
         return HeadlessParse::Error;
@@ -505,8 +552,10 @@ HeadlessParse ParseHeadlessOptions(const QStringList &arguments, HeadlessOptions
         *target = parser.value(*option);
     }
     if (parser.isSet(terminalSizeOption)) {
-        if (!PositiveInteger(parser.value(terminalSizeOption), value) || value > 1024 * 1024) {
-            text = QStringLiteral("--terminal-size needs a positive number of MB, got \"%1\"")
+        bool ok = false;
+        value = parser.value(terminalSizeOption).toULongLong(&ok);
+        if (!ok || value > 1024 * 1024) {
+            text = QStringLiteral("--terminal-size needs a number of MB (0: never rotated), got \"%1\"")
                        .arg(parser.value(terminalSizeOption));
             return HeadlessParse::Error;
         }
@@ -615,7 +664,7 @@ int RunHeadless(int argc, char **argv)
         HeadlessMonitor monitor(options, options.logFile.isEmpty() ? nullptr : &log,
                                 options.terminalFile.isEmpty() ? nullptr : &terminal, metrics.get(), mqtt.get());
         monitor.ReportLogWaiting();
-        if (!InstallStopSignals(&monitor, [&monitor] { monitor.Stop(kExitOk); })) {
+        if (!InstallStopSignals(&monitor, [&monitor] { monitor.Stop(kExitOk); }, [&monitor] { monitor.ReopenLogs(); })) {
             ErrorLine(QStringLiteral("cannot install the signal handlers"));
             return kExitFailure;
         }
@@ -629,6 +678,7 @@ int RunHeadless(int argc, char **argv)
     }
     ::signal(SIGINT, SIG_DFL);
     ::signal(SIGTERM, SIG_DFL);
+    ::signal(SIGHUP, SIG_DFL);
     // A publisher still caught in a connect to a silent host is left to the
     // end of the process rather than waited for.
     if (mqtt && !mqtt->Stop())

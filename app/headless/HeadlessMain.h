@@ -16,6 +16,7 @@ struct HeadlessOptions {
     std::int32_t baud = 0; // 0: the channel's default
     std::uint64_t cycles = 0; // 0: no limit
     std::optional<double> durationSeconds;
+    std::optional<double> intervalSeconds; // a new poll cycle at most this often
     RecordFormat format = RecordFormat::Json; // of standard output; a log's follows its file name
     QString logFile;
     QString terminalFile;

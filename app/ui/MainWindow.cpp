@@ -20,6 +20,7 @@
 #include <QDesktopServices>
 #include <QFileDialog>
 #include <QDir>
+#include <QInputDialog>
 #include <QFileInfo>
 #include <QGroupBox>
 #include <QHBoxLayout>
@@ -57,6 +58,10 @@ const QString kConnectionSection = QStringLiteral("Connection");
 const QString kPortKey = QStringLiteral("COMPort");
 // The "&Parameters" settings of the port, "115200,8,N,1,none".
 const QString kPortSettingsKey = QStringLiteral("COMPortSettings");
+const QString kPollIntervalKey = QStringLiteral("PollInterval");
+// The longest poll interval, a day: the session's timer counts milliseconds
+// in 32 bits.
+constexpr double kMaxPollIntervalSeconds = 86400.0;
 const QString kStatusHint = QStringLiteral("COM port can is the first parameter in command line!");
 const QString kPortToolTip = QStringLiteral("Serial port: pick one, or type a device path and press Enter");
 // The speed picture and label: the history graph's grid square spans the
@@ -406,6 +411,10 @@ void TfrmMain::BuildMenu()
                                      QDir::toNativeSeparators(termMain->LogFile()));
     connect(Logterminaltofile1, &QAction::triggered, this,
             [this] { RunGuarded("terminal log", [this] { Logterminaltofile1Click(); }); });
+    PollInterval1 = settings->addAction(QStringLiteral("Poll interval"));
+    PollInterval1->setStatusTip(QStringLiteral("Seconds between the starts of two poll cycles"));
+    connect(PollInterval1, &QAction::triggered, this,
+            [this] { RunGuarded("poll interval", [this] { PollInterval1Click(); }); });
 
     QMenu *help = MainMenu1->addMenu(QStringLiteral("&Help"));
     Content1 = help->addAction(QStringLiteral("&Content"), this, [this] { Content1Click(); });
@@ -486,6 +495,11 @@ void TfrmMain::FormShow()
             termMain->AddLine(std::string("stored port settings ignored: ") + e.what(), VRynTerminal_ltWarning);
         }
     }
+
+    bool intervalOk = false;
+    const double interval = VRynAppInfo1->ReadString(kConnectionSection, kPollIntervalKey).toDouble(&intervalOk);
+    if (intervalOk && interval >= 0 && interval <= kMaxPollIntervalSeconds)
+        SetPollInterval(interval);
 
     WriteGridHeader(kGridHeader);
     LoadOperators();
@@ -990,6 +1004,31 @@ QString TfrmMain::FindHelpPage()
         if (QFileInfo(candidate).isFile())
             return QFileInfo(candidate).canonicalFilePath();
     return {};
+}
+
+void TfrmMain::PollInterval1Click()
+{
+    bool ok = false;
+    const double current = double(m_session->PollInterval().count()) / 1000.0;
+    const double seconds =
+        QInputDialog::getDouble(this, QStringLiteral("Poll interval"),
+                                QStringLiteral("Seconds between the starts of two poll cycles\n"
+                                               "(0: each cycle right after the last, as fast as the modem answers):"),
+                                current, 0.0, kMaxPollIntervalSeconds, 1, &ok);
+    if (ok)
+        SetPollInterval(seconds);
+}
+
+void TfrmMain::SetPollInterval(double seconds)
+{
+    seconds = std::clamp(seconds, 0.0, kMaxPollIntervalSeconds);
+    m_session->SetPollInterval(std::chrono::milliseconds(std::llround(seconds * 1000.0)));
+    PollInterval1->setStatusTip(
+        seconds > 0 ? QStringLiteral("A poll cycle at most every %1 s").arg(seconds)
+                    : QStringLiteral("Each poll cycle right after the last"));
+    if (!VRynAppInfo1->WriteString(kConnectionSection, kPollIntervalKey, QString::number(seconds)))
+        termMain->AddLine(QStringLiteral("The poll interval could not be stored in the settings."),
+                          VRynTerminal_ltWarning);
 }
 
 void TfrmMain::Content1Click()

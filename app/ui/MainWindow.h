@@ -143,6 +143,7 @@ public:
     std::array<QAction *, 5> UpdateSpeedItems{};
     QAction *Debugterminal1 = nullptr;
     QAction *Logterminaltofile1 = nullptr;
+    QAction *PollInterval1 = nullptr;
     QAction *Content1 = nullptr;
     QAction *About1 = nullptr;
 
@@ -181,6 +182,10 @@ public:
     void UpdateSpeedClick(int index);
     void Debugterminal1Click();
     void Logterminaltofile1Click();
+    // Asks for the poll interval in seconds (0: one cycle right after the other).
+    void PollInterval1Click();
+    // Applies and remembers the poll interval.
+    void SetPollInterval(double seconds);
     void Content1Click();
     void About1Click();
 

@@ -583,3 +583,56 @@ TEST(ModemSession, UnknownStateValueRestartsAtInit)
 }
 
 } // namespace
+
+// Lets time pass tick by tick until the main command goes out; the tick
+// count then, or 0 when it did not go out within ms.
+std::uint32_t AdvanceToMainPoll(SessionHarness &h, std::uint32_t ms)
+{
+    for (std::uint32_t waited = 0; waited < ms; waited += 50) {
+        h.Advance(50);
+        for (const auto &w : h.TakeWrites())
+            if (w == kMainPoll)
+                return h.now;
+    }
+    return 0;
+}
+
+TEST(ModemSession, PollIntervalSpacesTheCyclesAndARingIsAnsweredInThePause)
+{
+    SessionHarness h;
+    h.session.SetPollInterval(std::chrono::milliseconds(2000));
+    h.Start();
+    h.Identify("BGS5");
+    const std::uint32_t first = AdvanceToMainPoll(h, 100);
+    ASSERT_NE(first, 0u);
+    h.AnswerMainPoll();
+    h.AnswerSmonp();
+    EXPECT_EQ(h.view.cycles, 1);
+    h.TakeWrites();
+
+    // A call rings in the pause: answered at once, not after the pause.
+    h.Advance(500);
+    const auto between = h.TakeWrites();
+    EXPECT_TRUE(between.empty()) << "nothing goes out between cycles: " << (between.empty() ? "" : between.front());
+    h.channel.ring = true;
+    h.ReplyLines({"RING"});
+    h.Advance(50);
+    EXPECT_EQ(h.TakeWrites(), (Writes{"ATA\r"}));
+    h.channel.ring = false;
+    h.ReplyLines({"CONNECT 9600"});
+
+    // The next cycle still starts an interval after the first.
+    const std::uint32_t second = AdvanceToMainPoll(h, 3000);
+    ASSERT_NE(second, 0u);
+    EXPECT_GE(second - first, 2000u);
+    EXPECT_LE(second - first, 2050u);
+    EXPECT_EQ(h.view.cycles, 1) << "the answered call is no cycle";
+
+    // Without an interval the design's pace comes back.
+    h.session.SetPollInterval(std::chrono::milliseconds(0));
+    h.AnswerMainPoll();
+    h.AnswerSmonp();
+    const std::uint32_t third = AdvanceToMainPoll(h, 3000);
+    EXPECT_NE(third, 0u);
+    EXPECT_LE(third - second, 100u);
+}

@@ -35,7 +35,7 @@ for path in \
   ./usr/share/doc/palvex/prometheus/palvex-alerts.yml ./usr/share/doc/palvex/examples/headless.conf \
   ./usr/share/palvex/prometheus/palvex-alerts.yml ./usr/share/palvex/grafana/palvex.json \
   ./usr/share/doc/palvex/examples/headless-ttyUSB0.conf ./usr/share/doc/palvex/examples/headless-ttyUSB1.conf \
-  "./usr/lib/systemd/system/palvex-headless@.service"; do
+  ./etc/logrotate.d/palvex "./usr/lib/systemd/system/palvex-headless@.service"; do
   grep -qxF "$path" <<<"$contents" || fail "package lacks $path"
 done
 if grep -E '/bench_|/fuzz_' <<<"$contents"; then fail "benchmarks or fuzz targets are in the package"; fi

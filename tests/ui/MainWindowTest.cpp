@@ -144,6 +144,7 @@ class MainWindowTest : public QObject {
 private slots:
     void init();
     void cleanup();
+    void pollIntervalIsRemembered();
 
     void startTextsBeforeShow();
     void everyRowIsDashBeforeTheFirstCycle();
@@ -586,6 +587,21 @@ void MainWindowTest::commandLinePortOverridesTheStoredOne()
     QCOMPARE(w->cmbPort->currentText(), QStringLiteral("SIM"));
     // The command line does not overwrite the stored port.
     QCOMPARE(Settings().value(QStringLiteral("Connection/COMPort")).toString(), QStringLiteral("/dev/palvex-stored"));
+}
+
+void MainWindowTest::pollIntervalIsRemembered()
+{
+    {
+        auto w = MakeWindow(QStringLiteral("SIM"));
+        QVERIFY(ShowAndWaitCycles(*w, 1));
+        QCOMPARE(w->Session().PollInterval(), std::chrono::milliseconds(0));
+        w->SetPollInterval(2.5);
+        QCOMPARE(w->Session().PollInterval(), std::chrono::milliseconds(2500));
+    }
+    QCOMPARE(Settings().value(QStringLiteral("Connection/PollInterval")).toString(), QStringLiteral("2.5"));
+    auto w = MakeWindow(QStringLiteral("SIM"));
+    QVERIFY(ShowAndWaitCycles(*w, 1));
+    QCOMPARE(w->Session().PollInterval(), std::chrono::milliseconds(2500));
 }
 
 void MainWindowTest::storedPortIsUsedAtStart()
