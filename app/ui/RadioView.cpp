@@ -182,7 +182,8 @@ void TRadioView::BuildChart()
 
     m_chartView = new QChartView(m_chart, this);
     m_chartView->setObjectName(QStringLiteral("radioChart"));
-    m_chartView->setRenderHint(QPainter::Antialiasing, true);
+    // Dense lines of a day: drawn without antialiasing, a redraw costs a third.
+    m_chartView->setRenderHint(QPainter::Antialiasing, false);
     m_chartView->setFocusPolicy(Qt::StrongFocus);
     m_chartView->setMinimumSize(400, 250);
     m_chartView->installEventFilter(this);
