@@ -162,6 +162,13 @@ void TRadioView::BuildChart()
     m_dbAxis = new QValueAxis;
     m_dbAxis->setTitleText(QStringLiteral("dB"));
     m_dbAxis->setLabelFormat(QStringLiteral("%d"));
+    // Ticks on whole tens of dBm and fives of dB, whatever the range.
+    m_dbmAxis->setTickType(QValueAxis::TicksDynamic);
+    m_dbmAxis->setTickAnchor(0);
+    m_dbmAxis->setTickInterval(10);
+    m_dbAxis->setTickType(QValueAxis::TicksDynamic);
+    m_dbAxis->setTickAnchor(0);
+    m_dbAxis->setTickInterval(5);
     m_chart->addAxis(m_timeAxis, Qt::AlignBottom);
     m_chart->addAxis(m_dbmAxis, Qt::AlignLeft);
     m_chart->addAxis(m_dbAxis, Qt::AlignRight);
@@ -227,6 +234,7 @@ void TRadioView::BuildCellsPanel(QWidget *panel)
     m_neighbours->setEditTriggers(QAbstractItemView::NoEditTriggers);
     m_neighbours->verticalHeader()->hide();
     m_neighbours->horizontalHeader()->setSectionResizeMode(QHeaderView::Stretch);
+    m_neighbours->horizontalHeader()->setSectionResizeMode(3, QHeaderView::ResizeToContents);
     layout->addWidget(m_neighbours, 2);
 }
 
