@@ -18,6 +18,7 @@ struct MeasureInfo {
     const char *column;
     std::optional<double> TRadioCell::*member;
     TQualityBands bands;
+    bool secondary;
 };
 
 // The quality classes: RSRP and RSCP after the common LTE and UMTS drive-test
@@ -25,12 +26,15 @@ struct MeasureInfo {
 const std::array<MeasureInfo, kRadioMeasureCount> &Measures()
 {
     static const std::array<MeasureInfo, kRadioMeasureCount> measures{{
-        {"RSRP", "dBm", "rsrp", &TRadioCell::rsrp, {{-80, -90, -100}}},
-        {"RSRQ", "dB", "rsrq", &TRadioCell::rsrq, {{-10, -15, -20}}},
-        {"SINR", "dB", "sinr", &TRadioCell::sinr, {{20, 13, 0}}},
-        {"RSSI", "dBm", "rssi", &TRadioCell::rssi, {{-65, -75, -85}}},
-        {"RSCP", "dBm", "rscp", &TRadioCell::rscp, {{-80, -95, -105}}},
-        {"Ec/No", "dB", "ecno", &TRadioCell::ecno, {{-6, -10, -15}}},
+        {"RSRP", "dBm", "rsrp", &TRadioCell::rsrp, {{-80, -90, -100}}, false},
+        {"RSRQ", "dB", "rsrq", &TRadioCell::rsrq, {{-10, -15, -20}}, false},
+        {"SINR", "dB", "sinr", &TRadioCell::sinr, {{20, 13, 0}}, false},
+        {"RSSI", "dBm", "rssi", &TRadioCell::rssi, {{-65, -75, -85}}, false},
+        {"RSCP", "dBm", "rscp", &TRadioCell::rscp, {{-80, -95, -105}}, false},
+        {"Ec/No", "dB", "ecno", &TRadioCell::ecno, {{-6, -10, -15}}, false},
+        {"NR RSRP", "dBm", "nr_rsrp", &TRadioCell::rsrp, {{-80, -90, -100}}, true},
+        {"NR RSRQ", "dB", "nr_rsrq", &TRadioCell::rsrq, {{-10, -15, -20}}, true},
+        {"NR SINR", "dB", "nr_sinr", &TRadioCell::sinr, {{20, 13, 0}}, true},
     }};
     return measures;
 }
@@ -79,6 +83,7 @@ template <class T> std::size_t DequeBytes(std::size_t n)
 const char *RadioMeasureName(TRadioMeasure measure) { return Info(measure).name; }
 const char *RadioMeasureUnit(TRadioMeasure measure) { return Info(measure).unit; }
 const char *RadioMeasureColumn(TRadioMeasure measure) { return Info(measure).column; }
+bool RadioMeasureOfSecondary(TRadioMeasure measure) { return Info(measure).secondary; }
 
 std::optional<double> RadioMeasureOf(const TRadioCell &cell, TRadioMeasure measure)
 {
@@ -103,11 +108,14 @@ TRadioSample RadioSampleOf(const TNetState &record, std::int64_t timeMs)
     sample.values.fill(kUnknown);
     if (!record.serving)
         return sample;
-    const TRadioCell &cell = *record.serving;
-    sample.tech = cell.rat != TRadioTech::Unknown ? cell.rat : record.rat;
-    for (TRadioMeasure measure : kRadioMeasures)
-        if (const std::optional<double> value = RadioMeasureOf(cell, measure))
+    sample.tech = record.serving->rat != TRadioTech::Unknown ? record.serving->rat : record.rat;
+    for (TRadioMeasure measure : kRadioMeasures) {
+        const std::optional<TRadioCell> &cell = RadioMeasureOfSecondary(measure) ? record.secondary : record.serving;
+        if (!cell)
+            continue;
+        if (const std::optional<double> value = RadioMeasureOf(*cell, measure))
             sample.values[static_cast<std::size_t>(measure)] = static_cast<float>(*value);
+    }
     return sample;
 }
 

@@ -16,20 +16,24 @@
 #include <vector>
 
 // The measures of a serving cell: RSRP, RSRQ, SINR and RSSI for LTE and NR,
-// RSCP and Ec/No for UMTS, RSSI for GSM.
-enum class TRadioMeasure : std::uint8_t { Rsrp, Rsrq, Sinr, Rssi, Rscp, Ecno };
-inline constexpr std::size_t kRadioMeasureCount = 6;
+// RSCP and Ec/No for UMTS, RSSI for GSM; then RSRP, RSRQ and SINR of the NR
+// leg of an EN-DC connection (the secondary cell).
+enum class TRadioMeasure : std::uint8_t { Rsrp, Rsrq, Sinr, Rssi, Rscp, Ecno, NrRsrp, NrRsrq, NrSinr };
+inline constexpr std::size_t kRadioMeasureCount = 9;
 inline constexpr std::array<TRadioMeasure, kRadioMeasureCount> kRadioMeasures{
-    TRadioMeasure::Rsrp, TRadioMeasure::Rsrq, TRadioMeasure::Sinr,
-    TRadioMeasure::Rssi, TRadioMeasure::Rscp, TRadioMeasure::Ecno};
+    TRadioMeasure::Rsrp, TRadioMeasure::Rsrq,   TRadioMeasure::Sinr,   TRadioMeasure::Rssi,  TRadioMeasure::Rscp,
+    TRadioMeasure::Ecno, TRadioMeasure::NrRsrp, TRadioMeasure::NrRsrq, TRadioMeasure::NrSinr};
 
-// "RSRP", "RSRQ", "SINR", "RSSI", "RSCP", "Ec/No".
+// "RSRP", "RSRQ", "SINR", "RSSI", "RSCP", "Ec/No", "NR RSRP", "NR RSRQ",
+// "NR SINR".
 const char *RadioMeasureName(TRadioMeasure measure);
 // "dBm" for powers, "dB" for ratios.
 const char *RadioMeasureUnit(TRadioMeasure measure);
-// The CSV column: "rsrp_dbm", "rsrq_db", ...
+// The CSV column without its unit: "rsrp", "rsrq", ..., "nr_sinr".
 const char *RadioMeasureColumn(TRadioMeasure measure);
-// The measure of a cell, when known.
+// Whether the measure is one of the secondary (NR) cell.
+bool RadioMeasureOfSecondary(TRadioMeasure measure);
+// The measure's value in cell (the serving or the secondary one), when known.
 std::optional<double> RadioMeasureOf(const TRadioCell &cell, TRadioMeasure measure);
 
 // The quality classes of a measure, best first: a value at or above
@@ -48,8 +52,8 @@ struct TRadioSample {
     TRadioTech tech = TRadioTech::Unknown;
     std::array<float, kRadioMeasureCount> values{};
 };
-// The serving cell's measures of record at timeMs; all NaN without a
-// serving cell.
+// The serving and secondary cells' measures of record at timeMs; NaN where
+// the cell or the value is missing; the technology is the serving cell's.
 TRadioSample RadioSampleOf(const TNetState &record, std::int64_t timeMs);
 
 // One stored entry: a raw sample (start == end, min == max == mean) or the

@@ -34,7 +34,8 @@ namespace {
 // Line colours by measure, in the order of kRadioMeasures.
 const std::array<QColor, kRadioMeasureCount> kMeasureColors{
     QColor(0x1f, 0x77, 0xb4), QColor(0xff, 0x7f, 0x0e), QColor(0x2c, 0xa0, 0x2c),
-    QColor(0x94, 0x67, 0xbd), QColor(0xd6, 0x27, 0x28), QColor(0x8c, 0x56, 0x4b)};
+    QColor(0x94, 0x67, 0xbd), QColor(0xd6, 0x27, 0x28), QColor(0x8c, 0x56, 0x4b),
+    QColor(0x17, 0xbe, 0xcf), QColor(0xbc, 0xbd, 0x22), QColor(0xe3, 0x77, 0xc2)};
 // The shades of the quality classes, excellent to poor.
 const std::array<QColor, 4> kBandColors{QColor(0, 160, 0, 40), QColor(150, 200, 0, 40), QColor(240, 160, 0, 40),
                                         QColor(220, 0, 0, 40)};
@@ -452,7 +453,8 @@ void TRadioView::ShowCells()
                   << Number(cell->pci) << Number(cell->area) << Number(cell->cellId) << Number(parts.enbId)
                   << Number(parts.sector) << Number(parts.gnbId) << Number(parts.nrCell);
             for (TRadioMeasure measure : kRadioMeasures)
-                texts << Level(RadioMeasureOf(*cell, measure), RadioMeasureUnit(measure));
+                if (!RadioMeasureOfSecondary(measure)) // the secondary column shows the NR leg's own
+                    texts << Level(RadioMeasureOf(*cell, measure), RadioMeasureUnit(measure));
         }
         for (int row = 0; row < m_cells->rowCount(); ++row) {
             const QString text = row < texts.size() ? texts[row] : Unknown();
@@ -464,7 +466,7 @@ void TRadioView::ShowCells()
     };
     column(0, m_lastRecord.serving);
     column(1, m_lastRecord.secondary);
-    static_assert(kFirstMeasureRow + kRadioMeasureCount == std::size(kCellRows));
+    static_assert(kFirstMeasureRow + 6 == std::size(kCellRows)); // RSRP to Ec/No
 
     const std::vector<TNeighbourCell> sorted = NeighboursByLevel(m_lastRecord.neighbours);
     m_neighbours->setRowCount(int(sorted.size()));

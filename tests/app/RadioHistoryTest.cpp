@@ -169,6 +169,25 @@ TEST(RadioHistory, SampleOfRecordTakesTheServingCellsMeasures)
     EXPECT_EQ(sample.values[std::size_t(TRadioMeasure::Rscp)], -97);
     EXPECT_EQ(sample.values[std::size_t(TRadioMeasure::Ecno)], -7.5);
     EXPECT_TRUE(std::isnan(sample.values[std::size_t(TRadioMeasure::Rsrp)]));
+    EXPECT_TRUE(std::isnan(sample.values[std::size_t(TRadioMeasure::NrRsrp)]));
+
+    // EN-DC: the LTE anchor's measures, and the NR leg's apart.
+    TRadioCell lte, nr;
+    lte.rat = TRadioTech::Lte;
+    lte.rsrp = -95;
+    lte.sinr = 9;
+    nr.rat = TRadioTech::Nr5gNsa;
+    nr.rsrp = -88;
+    nr.sinr = 21;
+    record.serving = lte;
+    record.secondary = nr;
+    const TRadioSample endc = RadioSampleOf(record, 43);
+    EXPECT_EQ(endc.tech, TRadioTech::Lte);
+    EXPECT_EQ(endc.values[std::size_t(TRadioMeasure::Rsrp)], -95);
+    EXPECT_EQ(endc.values[std::size_t(TRadioMeasure::Sinr)], 9);
+    EXPECT_EQ(endc.values[std::size_t(TRadioMeasure::NrRsrp)], -88);
+    EXPECT_EQ(endc.values[std::size_t(TRadioMeasure::NrSinr)], 21);
+    EXPECT_TRUE(std::isnan(endc.values[std::size_t(TRadioMeasure::NrRsrq)]));
 }
 
 TEST(RadioHistory, QualityClassesFollowTheBands)

@@ -267,6 +267,12 @@ private slots:
         QCOMPARE(Cell(cells, "gNB id", 1), QStringLiteral("298261"));
         QCOMPARE(Cell(cells, "NR cell", 1), QStringLiteral("10121"));
 
+        // The NR leg has lines of its own.
+        view.Redraw();
+        QCOMPARE(int(view.Lines(TRadioMeasure::NrRsrp).size()), 1);
+        QCOMPARE(view.Lines(TRadioMeasure::NrRsrp)[0]->at(0).y(), -88.0);
+        QVERIFY(view.Lines(TRadioMeasure::NrSinr).empty());
+
         QTableWidget *neighbours = view.NeighboursTable();
         QCOMPARE(neighbours->rowCount(), 3);
         QCOMPARE(neighbours->item(0, 2)->text(), QStringLiteral("120"));
