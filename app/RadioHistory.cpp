@@ -148,7 +148,7 @@ std::int64_t RadioHistory::FirstTimeMs() const
     if (!m_reduced.empty())
         return m_reduced.front().startMs;
     if (m_open)
-        return m_open->startMs;
+        return m_open->entry.startMs;
     return m_recent.empty() ? 0 : m_recent.front().startMs;
 }
 
@@ -157,7 +157,7 @@ std::int64_t RadioHistory::LastTimeMs() const
     if (!m_recent.empty())
         return m_recent.back().endMs;
     if (m_open)
-        return m_open->endMs;
+        return m_open->entry.endMs;
     return m_reduced.empty() ? 0 : m_reduced.back().endMs;
 }
 
@@ -169,24 +169,27 @@ std::size_t RadioHistory::MemoryBytes() const
 void RadioHistory::Reduce(const TRadioEntry &sample)
 {
     const std::int64_t interval = kReducedInterval.count();
-    if (m_open && (m_open->tech != sample.tech || Floor(m_open->startMs, interval) != Floor(sample.startMs, interval) ||
-                   sample.startMs - m_open->endMs > kMaxJoinedGap.count()))
+    if (m_open &&
+        (m_open->entry.tech != sample.tech ||
+         Floor(m_open->entry.startMs, interval) != Floor(sample.startMs, interval) ||
+         sample.startMs - m_open->entry.endMs > kMaxJoinedGap.count()))
         CloseOpen();
     if (!m_open) {
         Accumulator open;
-        open.startMs = sample.startMs;
-        open.tech = sample.tech;
-        open.min.fill(std::numeric_limits<float>::infinity());
-        open.max.fill(-std::numeric_limits<float>::infinity());
+        open.entry.startMs = sample.startMs;
+        open.entry.tech = sample.tech;
+        open.entry.min.fill(std::numeric_limits<float>::infinity());
+        open.entry.max.fill(-std::numeric_limits<float>::infinity());
         m_open = open;
     }
-    m_open->endMs = sample.endMs;
+    TRadioEntry &entry = m_open->entry;
+    entry.endMs = sample.endMs;
     for (std::size_t i = 0; i < kRadioMeasureCount; ++i) {
         const float value = sample.mean[i];
         if (std::isnan(value))
             continue;
-        m_open->min[i] = std::min(m_open->min[i], value);
-        m_open->max[i] = std::max(m_open->max[i], value);
+        entry.min[i] = std::min(entry.min[i], value);
+        entry.max[i] = std::max(entry.max[i], value);
         m_open->sum[i] += value;
         ++m_open->count[i];
     }
@@ -194,14 +197,11 @@ void RadioHistory::Reduce(const TRadioEntry &sample)
 
 TRadioEntry RadioHistory::EntryOf(const Accumulator &open) const
 {
-    TRadioEntry entry;
-    entry.startMs = open.startMs;
-    entry.endMs = open.endMs;
-    entry.tech = open.tech;
+    TRadioEntry entry = open.entry;
     for (std::size_t i = 0; i < kRadioMeasureCount; ++i) {
         const bool known = open.count[i] > 0;
-        entry.min[i] = known ? open.min[i] : kUnknown;
-        entry.max[i] = known ? open.max[i] : kUnknown;
+        entry.min[i] = known ? entry.min[i] : kUnknown;
+        entry.max[i] = known ? entry.max[i] : kUnknown;
         entry.mean[i] = known ? static_cast<float>(open.sum[i] / open.count[i]) : kUnknown;
     }
     return entry;
@@ -221,7 +221,7 @@ void RadioHistory::DropOlderThan(std::int64_t timeMs)
     const std::size_t maxReduced = 2 * static_cast<std::size_t>(m_span / kReducedInterval) + 16;
     while (!m_reduced.empty() && (m_reduced.front().endMs < timeMs || m_reduced.size() > maxReduced))
         m_reduced.pop_front();
-    if (m_reduced.empty() && m_open && m_open->endMs < timeMs)
+    if (m_reduced.empty() && m_open && m_open->entry.endMs < timeMs)
         m_open.reset();
     while (!m_recent.empty() && m_recent.front().endMs < timeMs)
         m_recent.pop_front();
@@ -239,7 +239,7 @@ template <class F> void RadioHistory::Visit(std::int64_t fromMs, std::int64_t to
     };
     if (!visit(m_reduced))
         return;
-    if (m_open && m_open->endMs >= fromMs && m_open->startMs <= toMs && !f(EntryOf(*m_open)))
+    if (m_open && m_open->entry.endMs >= fromMs && m_open->entry.startMs <= toMs && !f(EntryOf(*m_open)))
         return;
     visit(m_recent);
 }

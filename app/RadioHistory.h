@@ -121,12 +121,10 @@ public:
                                       int columns) const;
 
 private:
+    // The interval being reduced: its entry (the mean still to be taken)
+    // and the sums and counts of the known values.
     struct Accumulator {
-        std::int64_t startMs = 0;
-        std::int64_t endMs = 0;
-        TRadioTech tech = TRadioTech::Unknown;
-        std::array<float, kRadioMeasureCount> min{};
-        std::array<float, kRadioMeasureCount> max{};
+        TRadioEntry entry;
         std::array<double, kRadioMeasureCount> sum{};
         std::array<std::uint32_t, kRadioMeasureCount> count{};
     };

@@ -474,15 +474,12 @@ void TRadioView::ShowCells()
         const TNeighbourCell &n = sorted[std::size_t(row)];
         const char *tech = RadioTechName(n.rat);
         const auto level = NeighbourLevel(n);
+        // RSRP, RSCP and RSSI are all powers in dBm.
+        const QString levelText =
+            level ? QStringLiteral("%1 %2 dBm").arg(QLatin1String(level->first), QString::number(level->second))
+                  : Unknown();
         const QStringList texts{tech ? QString::fromLatin1(tech) : Unknown(), Number(n.channel), Number(n.pci),
-                                level ? QStringLiteral("%1 %2 %3")
-                                            .arg(QLatin1String(level->first), QString::number(level->second),
-                                                 QLatin1String(level->first == std::string_view("RSRP") ||
-                                                                       level->first == std::string_view("RSCP") ||
-                                                                       level->first == std::string_view("RSSI")
-                                                                   ? "dBm"
-                                                                   : "dB"))
-                                      : Unknown()};
+                                levelText};
         for (int c = 0; c < texts.size(); ++c)
             m_neighbours->setItem(row, c, new QTableWidgetItem(texts[c]));
     }
