@@ -21,6 +21,9 @@
 #include <QTableWidget>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QWheelEvent>
+
+#include <cstdlib>
 
 #include <memory>
 
@@ -181,6 +184,41 @@ private slots:
         QTest::keyClick(view.ChartView(), Qt::Key_End);
         QVERIFY(view.Following());
         QCOMPARE(view.ViewTo(), newest + kSecond);
+    }
+
+    void mouseWheelZoomsAndDragScrolls()
+    {
+        TRadioView view;
+        view.resize(1000, 600);
+        view.show();
+        for (int i = 0; i < 3600; ++i)
+            view.AddRecord(LteRecord(-95), kStart + i * kSecond);
+        view.Redraw();
+        QWidget *viewport = view.ChartView()->viewport();
+        const QRectF plot = view.ChartView()->chart()->plotArea();
+        const QPointF middle = plot.center();
+        const std::int64_t span = view.ViewTo() - view.ViewFrom();
+        const std::int64_t centre = (view.ViewFrom() + view.ViewTo()) / 2;
+
+        // Wheel up over the middle: zoomed in around it.
+        QWheelEvent up(middle, viewport->mapToGlobal(middle.toPoint()), {}, QPoint(0, 120), Qt::NoButton, {},
+                       Qt::NoScrollPhase, false);
+        QApplication::sendEvent(viewport, &up);
+        QCOMPARE(view.ViewTo() - view.ViewFrom(), std::int64_t(span * 0.8));
+        QVERIFY(std::abs((view.ViewFrom() + view.ViewTo()) / 2 - centre) < span / 100);
+        QVERIFY(!view.Following());
+
+        // Dragging a quarter of the plot to the right goes a quarter earlier.
+        const std::int64_t to = view.ViewTo();
+        const std::int64_t shown = view.ViewTo() - view.ViewFrom();
+        const QPoint from = middle.toPoint();
+        const QPoint by(int(plot.width() / 4), 0);
+        QTest::mousePress(viewport, Qt::LeftButton, {}, from);
+        QMouseEvent move(QEvent::MouseMove, QPointF(from + by), viewport->mapToGlobal(QPointF(from + by)),
+                         Qt::NoButton, Qt::LeftButton, {});
+        QApplication::sendEvent(viewport, &move);
+        QTest::mouseRelease(viewport, Qt::LeftButton, {}, from + by);
+        QVERIFY(std::abs(view.ViewTo() - (to - shown / 4)) < shown / 50);
     }
 
     void linesBreakAtATechnologyChange()
