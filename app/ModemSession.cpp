@@ -696,7 +696,7 @@ void ModemSession::RunPollDesignCells()
     case kPollMoniDone:
         Disarm();
         m_runAgain = true;
-        m_step = kPollMonpSend;
+        m_step = m_shortCycle ? kPollOperator : kPollMonpSend;
         break;
     case kPollMonpSend:
     case kPollSmonpSend: {
@@ -742,7 +742,7 @@ void ModemSession::RunPollProfileCells()
     case kPollProfileSend:
         m_echoToTerminal = true;
         m_runAgain = true;
-        if (m_profileCommand >= commands.size()) {
+        if (m_profileCommand >= commands.size() || (m_shortCycle && m_profileCommand > 0)) {
             m_step = kPollOperator;
         } else if (CellMonitorOff(commands[m_profileCommand])) {
             ++m_profileCommand;

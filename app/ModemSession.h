@@ -114,6 +114,13 @@ public:
     void RequestOperator(const std::string &code);
     const std::string &RequestedOperator() const { return m_requestedOperator; }
 
+    // While on, a poll cycle sends only the main command and the serving
+    // cell's command (the family's first cell command, AT^MONI or the
+    // BGS5's AT^SMONP), for a faster cycle while an antenna is pointed.
+    // Takes effect at the next cell command.
+    void SetShortCycle(bool on) { m_shortCycle = on; }
+    bool ShortCycle() const { return m_shortCycle; }
+
     bool DebugTerminal() const { return m_debugTerminal; }
     void SetDebugTerminal(bool on) { m_debugTerminal = on; }
     bool EchoToTerminal() const { return m_echoToTerminal; }
@@ -258,6 +265,7 @@ private:
     std::optional<std::int32_t> m_displayCsqRssi;
     bool m_echoToTerminal = true;
     bool m_debugTerminal = false;
+    bool m_shortCycle = false;
     std::string m_requestedOperator;
     std::uint64_t m_completedCycles = 0;
 

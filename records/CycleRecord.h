@@ -41,9 +41,9 @@ CycleRecord CycleRecordFromSession(ModemSession &session, const std::string &por
 // manufacturer, model, signal, ber, registration, activity, operator_name,
 // operator_code, cells (always 7 entries, each null or {channel, band, rssi,
 // dbm, c1, mcc, mnc}), then rat, serving and secondary (null or {rat, mcc,
-// mnc, area, cell_id, pci, channel, band, rssi, rsrp, rsrq, sinr, rscp,
-// ecno}) and neighbours ([{rat, channel, pci, rssi, rsrp, rsrq, rscp,
-// ecno}...]).
+// mnc, area, cell_id, enb_id, sector, gnb_id, nr_cell, pci, channel, band,
+// rssi, rsrp, rsrq, sinr, rscp, ecno}) and neighbours ([{rat, channel, pci,
+// rssi, rsrp, rsrq, rscp, ecno}...]).
 QByteArray CycleRecordJson(const CycleRecord &record);
 
 // The CSV header and one row, without a trailing newline. The serving cell

@@ -1,5 +1,7 @@
 #include "RecordFields.h"
 
+#include "CellIdentity.h"
+
 #include <algorithm>
 #include <type_traits>
 
@@ -68,6 +70,12 @@ std::vector<Field<TRadioCell>> RadioCellFields(const std::string &prefix)
         Cell{"mnc", OptionalOf<&TRadioCell::mnc, TRadioCell>, {}, true},
         Cell{"area", OptionalOf<&TRadioCell::area, TRadioCell>, {}, true},
         Cell{"cell_id", OptionalOf<&TRadioCell::cellId, TRadioCell>, {}, true},
+        // The parts of the cell id: LTE eNB and sector, NR gNB (24-bit id)
+        // and cell; null for the other technologies.
+        Cell{"enb_id", [](const TRadioCell &c) { return Optional(CellPartsOf(c).enbId); }, {}, true},
+        Cell{"sector", [](const TRadioCell &c) { return Optional(CellPartsOf(c).sector); }, {}, true},
+        Cell{"gnb_id", [](const TRadioCell &c) { return Optional(CellPartsOf(c).gnbId); }, {}, true},
+        Cell{"nr_cell", [](const TRadioCell &c) { return Optional(CellPartsOf(c).nrCell); }, {}, true},
         Cell{"pci", OptionalOf<&TRadioCell::pci, TRadioCell>, {}, true},
         Cell{"channel", OptionalOf<&TRadioCell::channel, TRadioCell>, {}, true},
         Cell{"band",

@@ -5,6 +5,11 @@
 #   doc/screenshot-unplugged.png  the main window after its modem
 #                                 (palvex-modemsim on a pseudo-terminal) was unplugged
 #   doc/screenshot-terminal.png   the terminal window with Pause on
+#   doc/screenshot-radio-lte.png, doc/screenshot-radio-nsa.png
+#                                 the radio view over simulated LTE (EC25)
+#                                 and NR5G-NSA (RM500Q) modules
+#   doc/screenshot-pointing-lte.png, doc/screenshot-pointing-nsa.png
+#                                 the antenna-pointing mode over the same
 # Usage: tools/screenshots.sh [BUILD_DIR] [SECONDS_OF_HISTORY]
 # BUILD_DIR defaults to build/; palvex-screenshots and palvex-modemsim are
 # built there first. The run uses settings of its own, never the user's.

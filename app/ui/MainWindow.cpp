@@ -3,6 +3,8 @@
 #include "AboutBox.h"
 #include "AppIcon.h"
 #include "MeasurementDisplay.h"
+#include "PointingView.h"
+#include "RadioView.h"
 #include "RynColor.h"
 #include "SerialParametersDialog.h"
 #include "VRSComm32.h"
@@ -15,6 +17,7 @@
 #include <QActionGroup>
 #include <QApplication>
 #include <QButtonGroup>
+#include <QCloseEvent>
 #include <QCoreApplication>
 #include <QDateTime>
 #include <QDesktopServices>
@@ -145,6 +148,7 @@ TfrmMain::TfrmMain(QWidget *parent)
     setFont(shellFont);
 
     BuildComponents();
+    BuildRadioWindows();
     BuildMenu();
     ConnectTerminal();
     resize(555, 437);
@@ -159,6 +163,9 @@ TfrmMain::TfrmMain(QWidget *parent)
 
 TfrmMain::~TfrmMain()
 {
+    // The pointing mode tells the session when it closes: before the session goes.
+    delete pointingView;
+    pointingView = nullptr;
     tmrShow->stop();
     Timer1->stop();
     VRSComm321->StopComm();
@@ -400,6 +407,18 @@ void TfrmMain::BuildMenu()
         UpdateSpeedItems[size_t(i)] = item;
     }
 
+    QMenu *view = MainMenu1->addMenu(QStringLiteral("&View"));
+    Radio1 = view->addAction(QStringLiteral("Radio"));
+    Radio1->setCheckable(true);
+    Radio1->setShortcut(QKeySequence(Qt::Key_F7));
+    Radio1->setStatusTip(QStringLiteral("The serving cell's measures over time, the cells and the neighbours"));
+    connect(Radio1, &QAction::triggered, radioView, &QWidget::setVisible);
+    connect(radioView, &TRadioView::VisibilityChanged, Radio1, &QAction::setChecked);
+    Antennapointing1 = view->addAction(QStringLiteral("Antenna pointing"));
+    Antennapointing1->setShortcut(QKeySequence(Qt::Key_F8));
+    Antennapointing1->setStatusTip(QStringLiteral("Large figures and a short poll cycle for pointing an antenna"));
+    connect(Antennapointing1, &QAction::triggered, pointingView, &TPointingView::Enter);
+
     QMenu *settings = MainMenu1->addMenu(QStringLiteral("Settings"));
     Debugterminal1 = settings->addAction(QStringLiteral("Debug terminal"));
     Debugterminal1->setCheckable(true);
@@ -420,6 +439,53 @@ void TfrmMain::BuildMenu()
     Content1 = help->addAction(QStringLiteral("&Content"), this, [this] { Content1Click(); });
     Content1->setShortcut(QKeySequence::HelpContents);
     About1 = help->addAction(QStringLiteral("&About"), this, [this] { About1Click(); });
+}
+
+void TfrmMain::BuildRadioWindows()
+{
+    radioView = new TRadioView(this);
+    pointingView = new TPointingView(this);
+    // The pointing mode polls only what it shows, for a faster cycle.
+    connect(pointingView, &TPointingView::ModeChanged, this, [this](bool on) {
+        if (m_session)
+            m_session->SetShortCycle(on);
+    });
+}
+
+namespace {
+
+const QString kRadioSection = QStringLiteral("RadioView");
+
+} // namespace
+
+void TfrmMain::SaveRadioViewState()
+{
+    VRynAppInfo1->WriteString(kRadioSection, QStringLiteral("Open"),
+                              radioView->isVisible() ? QStringLiteral("1") : QStringLiteral("0"));
+    VRynAppInfo1->WriteString(kRadioSection, QStringLiteral("Geometry"),
+                              QString::fromLatin1(radioView->saveGeometry().toBase64()));
+    VRynAppInfo1->WriteString(kRadioSection, QStringLiteral("GnbIdBits"), QString::number(radioView->GnbIdBits()));
+}
+
+void TfrmMain::RestoreRadioViewState()
+{
+    const QString geometry = VRynAppInfo1->ReadString(kRadioSection, QStringLiteral("Geometry"));
+    if (!geometry.isEmpty())
+        radioView->restoreGeometry(QByteArray::fromBase64(geometry.toLatin1()));
+    bool ok = false;
+    const int bits = VRynAppInfo1->ReadString(kRadioSection, QStringLiteral("GnbIdBits")).toInt(&ok);
+    if (ok)
+        radioView->SetGnbIdBits(bits); // clamped to 22..32 by the box
+    if (VRynAppInfo1->ReadString(kRadioSection, QStringLiteral("Open")) == QStringLiteral("1"))
+        radioView->show();
+}
+
+void TfrmMain::closeEvent(QCloseEvent *event)
+{
+    SaveRadioViewState();
+    radioView->close();
+    pointingView->close();
+    QMainWindow::closeEvent(event);
 }
 
 void TfrmMain::RunGuarded(const char *what, const std::function<void()> &f)
@@ -514,6 +580,7 @@ void TfrmMain::FormShow()
 void TfrmMain::FormFirstShow()
 {
     PlaceTerminal();
+    RestoreRadioViewState();
     ApplyGridRowHeight(GridRowHeight(QFontInfo(sgrResult->font()).pointSizeF(), sgrResult->logicalDpiY()));
 }
 
@@ -853,6 +920,10 @@ void TfrmMain::OperatorRequestRefused()
 
 void TfrmMain::CycleCompleted(const TNetState &record)
 {
+    const std::int64_t now = QDateTime::currentMSecsSinceEpoch();
+    radioView->AddRecord(record, now);
+    if (pointingView)
+        pointingView->AddRecord(record, now);
     if (m_recordLog.IsOpen()) {
         const CycleRecord record =
             CycleRecordFromSession(*m_session, PortText(), QDateTime::currentDateTimeUtc());

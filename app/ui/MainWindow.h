@@ -33,6 +33,8 @@ class QTableWidget;
 class QTimer;
 class QVBoxLayout;
 class TfrmAbout;
+class TPointingView;
+class TRadioView;
 class TVRSComm32;
 class TzefXPGraph;
 class VRynAppInfo;
@@ -136,11 +138,16 @@ public:
     VRynTerminal *termMain = nullptr;
     VRynAppInfo *VRynAppInfo1 = nullptr;
     QMenuBar *MainMenu1 = nullptr;
+    // The radio view and the antenna-pointing mode, windows of their own.
+    TRadioView *radioView = nullptr;
+    TPointingView *pointingView = nullptr;
 
     // Menu items.
     QAction *Recordlog1 = nullptr;
     QAction *Exit1 = nullptr;
     std::array<QAction *, 5> UpdateSpeedItems{};
+    QAction *Radio1 = nullptr;
+    QAction *Antennapointing1 = nullptr;
     QAction *Debugterminal1 = nullptr;
     QAction *Logterminaltofile1 = nullptr;
     QAction *PollInterval1 = nullptr;
@@ -203,8 +210,14 @@ public:
     static constexpr std::chrono::milliseconds kNoticeRepeatGap{60000};
     void ShowNotice(const QString &text);
 
+    // The radio view's place, size, gNB id length and whether it is open,
+    // kept in the settings like the main window's.
+    void SaveRadioViewState();
+    void RestoreRadioViewState();
+
 protected:
     void showEvent(QShowEvent *event) override;
+    void closeEvent(QCloseEvent *event) override;
 
 private:
     void BuildComponents();
@@ -216,6 +229,7 @@ private:
     void BuildChannelAndTimers();
     void ConnectComponents();
     void BuildMenu();
+    void BuildRadioWindows();
     void WriteGridHeader(const TGridRow &header);
     void ShowGridColumns(int count);
     void ApplyGridRowHeight(int height);

@@ -212,4 +212,61 @@ INSTANTIATE_TEST_SUITE_P(
                    -91.0}),
     [](const auto &info) { return std::string(info.param.name); });
 
+// The short poll cycle of the antenna-pointing mode: while it is on, a
+// cycle sends the main command and the serving cell's command only;
+// switched off, the full cycle comes back.
+struct ShortCycleCase {
+    const char *name;
+    std::string manufacturer;
+    std::string model;
+    Writes answer; // of every cell command
+    Writes fullCycle;
+    Writes shortCycle;
+};
+
+class SessionShortCycle : public ::testing::TestWithParam<ShortCycleCase> {};
+
+TEST_P(SessionShortCycle, SendsOnlyTheMainAndServingCellCommandsWhileOn)
+{
+    const ShortCycleCase &c = GetParam();
+    SessionHarness h;
+    h.Start();
+    h.Reply("OK\r\n");
+    h.ReplyLines({c.manufacturer, "OK"});
+    h.ReplyLines({c.model, "OK"});
+    h.TakeWrites();
+    // One cycle: the main answer, then each cell command's until the cycle ends.
+    const auto cycle = [&] {
+        const int before = h.view.cycles;
+        h.Advance(50);
+        h.ReplyLines(kMainAnswer);
+        for (int i = 0; i < 4 && h.view.cycles == before; ++i)
+            h.ReplyLines(c.answer);
+        EXPECT_EQ(h.view.cycles, before + 1);
+        return h.TakeWrites();
+    };
+    EXPECT_EQ(cycle(), c.fullCycle);
+    h.session.SetShortCycle(true);
+    EXPECT_EQ(cycle(), c.shortCycle);
+    EXPECT_EQ(cycle(), c.shortCycle);
+    EXPECT_TRUE(h.session.DisplayRecordSnapshot().signalValid);
+    h.session.SetShortCycle(false);
+    EXPECT_EQ(cycle(), c.fullCycle) << "the full cycle is back";
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Families, SessionShortCycle,
+    ::testing::Values(
+        ShortCycleCase{"Quectel", "Quectel", "EC25", {"OK"}, {kMainPoll, kQengServing, kQengNeighbours},
+                       {kMainPoll, kQengServing}},
+        ShortCycleCase{"Huawei", "Huawei Technologies Co., Ltd.", "ME909s-120", {"OK"},
+                       {kMainPoll, "AT^MONSC\r", "AT^MONNC\r"}, {kMainPoll, "AT^MONSC\r"}},
+        ShortCycleCase{"SingleCommandFamily", "SIMCOM INCORPORATED", "SIM7600E", {"OK"},
+                       {kMainPoll, "AT+CPSI?\r"}, {kMainPoll, "AT+CPSI?\r"}},
+        ShortCycleCase{"DesignFamily", "SIEMENS", "MC55", {"chann", "OK"}, {kMainPoll, "AT^MONI\r", "AT^MONP\r"},
+                       {kMainPoll, "AT^MONI\r"}},
+        ShortCycleCase{"Bgs5", "Cinterion", "BGS5", {"2G:", "OK"}, {kMainPoll, "AT^SMONP\r"},
+                       {kMainPoll, "AT^SMONP\r"}}),
+    [](const auto &info) { return std::string(info.param.name); });
+
 } // namespace

@@ -630,6 +630,13 @@ void HeadlessProcessTest::ptyEachProfileFillsTheCells()
         QVERIFY(serving["channel"].isDouble());
         QVERIFY(serving["pci"].isDouble());
         QVERIFY(serving["rsrp"].toDouble() < -40 && serving["rsrp"].toDouble() > -141);
+        // The LTE cell id's parts: eNB id and sector.
+        QVERIFY(serving["cell_id"].isDouble());
+        const qint64 cellId = serving["cell_id"].toInteger();
+        QCOMPARE(serving["enb_id"].toInteger(-1), cellId / 256);
+        QCOMPARE(serving["sector"].toInteger(-1), cellId % 256);
+        QVERIFY(serving["gnb_id"].isNull());
+        QVERIFY(serving["nr_cell"].isNull());
     }
     QCOMPARE(last["secondary"].isObject(), secondary);
     QVERIFY2(Sent(run.terminal, command), qPrintable(command + " not in the terminal log"));
@@ -659,11 +666,15 @@ QJsonObject ExpectedCell(const TRynSimLteCell &c, const TRynSimLteServing *servi
                                          {"rsrq", c.rsrq.value}};
     if (serving) {
         values.insert({{"mcc", serving->mcc}, {"mnc", serving->mnc}, {"area", serving->tac},
-                       {"cell_id", serving->cellId}, {"sinr", serving->sinr.value}});
+                       {"cell_id", serving->cellId}, {"sinr", serving->sinr.value},
+                       {"enb_id", serving->cellId / 256}, {"sector", serving->cellId % 256}});
     }
     QJsonObject o;
-    for (const QString &key : all)
-        o[key] = keys.contains(key) || key == "rat" ? values[key] : QJsonValue(QJsonValue::Null);
+    for (const QString &key : all) {
+        // The eNB id and sector come with the LTE cell id.
+        const bool decoded = (key == "enb_id" || key == "sector") && keys.contains("cell_id");
+        o[key] = keys.contains(key) || key == "rat" || decoded ? values[key] : QJsonValue(QJsonValue::Null);
+    }
     return o;
 }
 
@@ -752,8 +763,8 @@ void HeadlessProcessTest::ptyEachMakerFillsRecordAndGrid()
     const QJsonObject &o = run.last;
     QCOMPARE(o["rat"].toString(), QStringLiteral("LTE"));
     QVERIFY(o["secondary"].isNull());
-    const QStringList cellKeys{"rat", "mcc", "mnc", "area", "cell_id", "pci", "channel", "band",
-                               "rssi", "rsrp", "rsrq", "sinr", "rscp", "ecno"};
+    const QStringList cellKeys{"rat",  "mcc",  "mnc",  "area", "cell_id", "enb_id", "sector", "gnb_id", "nr_cell",
+                               "pci",  "channel", "band", "rssi", "rsrp", "rsrq", "sinr", "rscp", "ecno"};
     QCOMPARE(o["serving"].toObject(), ExpectedCell(truth.lte.serving, &truth.lte.serving, serving, cellKeys));
     const QJsonArray listed = o["neighbours"].toArray();
     QCOMPARE(listed.size(), neighbours.isEmpty() ? 0 : qsizetype(truth.lte.neighbours.size()));

@@ -205,9 +205,9 @@ TEST(CycleRecordJson, ExactBytesOfTheCellsOfAnLteRecord)
     ASSERT_GT(rat, 0);
     EXPECT_EQ(line.mid(rat).toStdString(),
               R"(,"rat":"NR5G-NSA","serving":{"rat":"LTE","mcc":230,"mnc":1,"area":6699,"cell_id":802126,)"
-              R"("pci":311,"channel":1300,"band":"B3","rssi":-65,"rsrp":-95,"rsrq":-10.5,"sinr":13.4,"rscp":null,)"
+              R"("enb_id":3133,"sector":78,"gnb_id":null,"nr_cell":null,"pci":311,"channel":1300,"band":"B3","rssi":-65,"rsrp":-95,"rsrq":-10.5,"sinr":13.4,"rscp":null,)"
               R"("ecno":null},"secondary":{"rat":"NR5G-NSA","mcc":null,"mnc":null,"area":null,"cell_id":null,)"
-              R"("pci":57,"channel":627264,"band":"n78","rssi":null,"rsrp":-88,"rsrq":null,"sinr":21,"rscp":null,)"
+              R"("enb_id":null,"sector":null,"gnb_id":null,"nr_cell":null,"pci":57,"channel":627264,"band":"n78","rssi":null,"rsrp":-88,"rsrq":null,"sinr":21,"rscp":null,)"
               R"("ecno":null},"neighbours":[{"rat":"LTE","channel":1300,"pci":120,"rssi":null,"rsrp":-101,)"
               R"("rsrq":-13.5,"rscp":null,"ecno":null},{"rat":"LTE","channel":6300,"pci":7,"rssi":null,)"
               R"("rsrp":-112,"rsrq":-18,"rscp":null,"ecno":null}]})");
@@ -250,8 +250,8 @@ TEST(CycleRecordCsv, RowMatchesTheHeaderColumnByColumn)
 {
     const std::vector<std::string> header = SplitCsv(CsvHeader());
     // 11 values, 7 grid rows of 7, the technology, serving and secondary
-    // cells of 14 and 8 neighbours of 8.
-    ASSERT_EQ(header.size(), 11u + 7u * 7u + 1u + 2u * 14u + 8u * 8u);
+    // cells of 18 and 8 neighbours of 8.
+    ASSERT_EQ(header.size(), 11u + 7u * 7u + 1u + 2u * 18u + 8u * 8u);
     const std::vector<std::string> row = SplitCsv(CycleRecordCsv(LteRecord()));
     ASSERT_EQ(row.size(), header.size());
     auto at = [&](const std::string &column) {
@@ -296,7 +296,7 @@ TEST(CycleRecordCsv, ExactBytesOfAFullRecord)
     EXPECT_EQ(CycleRecordCsv(FullRecord()).toStdString(),
               "7,2026-12-08T10:15:02.123Z,/dev/ttyUSB0,Maker,BGS5,53,0,1,0,Carrier,23001,62,900,40,-73,25,230,1" +
                   empty7 + empty7 + ",700,1800,20,-90,,230,3" + empty7 + empty7 + empty7 +
-                  std::string(1 + 2 * 14 + 8 * 8, ','));
+                  std::string(1 + 2 * 18 + 8 * 8, ','));
     const QByteArray header = CsvHeader();
     EXPECT_TRUE(header.startsWith("cycle,time,port,manufacturer,model,signal,ber,registration,activity,"
                                   "operator_name,operator_code,cell0_channel,cell0_band,cell0_rssi,cell0_dbm,"

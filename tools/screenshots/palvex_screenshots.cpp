@@ -6,11 +6,20 @@
 //                              modem it watched on a pseudo-terminal, was
 //                              unplugged
 //   screenshot-terminal.png    the terminal window with its Pause control on
+//   screenshot-radio-lte.png, screenshot-radio-nsa.png
+//                              the radio view over a simulated LTE module
+//                              (EC25) and an NR5G-NSA one (RM500Q)
+//   screenshot-pointing-lte.png, screenshot-pointing-nsa.png
+//                              the antenna-pointing mode over the same
 //
 // Usage: palvex-screenshots --out DIR --modemsim PATH [--seconds N]
 
 #include "MainWindow.h"
+#include "PointingView.h"
+#include "RadioView.h"
+#include "RynSimModem.h"
 #include "TemporaryHome.h"
+#include "VRSComm32.h"
 #include "VRynTerminal.h"
 
 #include <QAbstractButton>
@@ -136,6 +145,35 @@ bool Unplugged(const QString &out, const QString &modemsim, int seconds)
     return ok;
 }
 
+// The radio view and the pointing mode on the built-in SIM port playing
+// model; the pictures are named after suffix.
+bool RadioAndPointing(const QString &out, const QString &model, const QString &suffix, int seconds)
+{
+    TfrmMain window;
+    window.SetCommandLinePort(QStringLiteral("SIM"));
+    window.VRSComm321->Simulator().Engine().SetModel(model.toStdString());
+    window.show();
+    if (!WaitCycles(window, 3)) {
+        Say(QStringLiteral("the SIM port as %1 gave no poll cycles").arg(model));
+        return false;
+    }
+    window.Radio1->trigger();
+    window.radioView->resize(1100, 620);
+    QTest::qWait(seconds * 1000);
+    // The minutes the simulator has run, not the default ten.
+    const std::int64_t newest = window.radioView->History().LastTimeMs();
+    window.radioView->SetViewRange(newest - std::max<std::int64_t>(60'000, (seconds + 5) * 1000LL), newest);
+    bool ok = Save(*window.radioView, out + QStringLiteral("/screenshot-radio-%1.png").arg(suffix));
+    window.radioView->close();
+
+    window.Antennapointing1->trigger();
+    // The trend arrow needs the last few seconds.
+    QTest::qWait(8000);
+    ok = Save(*window.pointingView, out + QStringLiteral("/screenshot-pointing-%1.png").arg(suffix)) && ok;
+    window.pointingView->close();
+    return ok;
+}
+
 } // namespace
 
 int main(int argc, char **argv)
@@ -168,5 +206,7 @@ int main(int argc, char **argv)
     }
     const bool live = LiveAndTerminal(out, seconds);
     const bool unplugged = Unplugged(out, parser.value(simOption), seconds);
-    return live && unplugged ? 0 : 1;
+    const bool lte = RadioAndPointing(out, QStringLiteral("EC25"), QStringLiteral("lte"), seconds);
+    const bool nsa = RadioAndPointing(out, QStringLiteral("RM500Q"), QStringLiteral("nsa"), seconds);
+    return live && unplugged && lte && nsa ? 0 : 1;
 }

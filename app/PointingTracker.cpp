@@ -1,0 +1,75 @@
+#include "PointingTracker.h"
+
+TPointingValue PointingMain(const TNetState &record)
+{
+    if (record.serving && record.serving->rsrp)
+        return {"RSRP", "dBm", record.serving->rsrp};
+    if (record.signalValid)
+        return {"Signal", "%", double(record.signal)};
+    return {"RSRP", "dBm", std::nullopt};
+}
+
+TPointingValue PointingSecond(const TNetState &record)
+{
+    return {"SINR", "dB", record.serving ? record.serving->sinr : std::nullopt};
+}
+
+void PointingTracker::Reset()
+{
+    m_current = {};
+    m_best.reset();
+    m_recent.clear();
+}
+
+void PointingTracker::Add(std::int64_t timeMs, const TPointingValue &value)
+{
+    if (value.name != m_current.name || value.unit != m_current.unit) {
+        m_best.reset();
+        m_recent.clear();
+    }
+    m_current = value;
+    if (!value.value)
+        return;
+    if (!m_best || *value.value > *m_best)
+        m_best = value.value;
+    m_recent.push_back({timeMs, *value.value});
+    while (!m_recent.empty() && m_recent.front().timeMs < timeMs - kTrendSpan.count())
+        m_recent.pop_front();
+}
+
+TTrend PointingTracker::Trend() const
+{
+    if (m_recent.empty() || !m_current.value)
+        return TTrend::Unknown;
+    const std::int64_t middle = m_recent.back().timeMs - kTrendSpan.count() / 2;
+    double older = 0, newer = 0;
+    int olderCount = 0, newerCount = 0;
+    for (const Point &p : m_recent) {
+        if (p.timeMs < middle) {
+            older += p.value;
+            ++olderCount;
+        } else {
+            newer += p.value;
+            ++newerCount;
+        }
+    }
+    if (olderCount == 0 || newerCount == 0)
+        return TTrend::Unknown;
+    const double change = newer / newerCount - older / olderCount;
+    if (change >= kSteadyBand)
+        return TTrend::Rising;
+    if (change <= -kSteadyBand)
+        return TTrend::Falling;
+    return TTrend::Steady;
+}
+
+const char *TrendArrow(TTrend trend)
+{
+    switch (trend) {
+    case TTrend::Rising: return "\u25B2";
+    case TTrend::Falling: return "\u25BC";
+    case TTrend::Steady: return "\u25BA";
+    case TTrend::Unknown: break;
+    }
+    return "";
+}
