@@ -4,6 +4,8 @@
 #include "MetricsExporter.h"
 #include "ModemSession.h"
 #include "RecordLog.h"
+#include "RynRecording.h"
+#include "RynReplay.h"
 #include "VRSComm32.h"
 #include "VRynLogger.h"
 #include "VRynTerminalLineType.h"
@@ -135,10 +137,18 @@ public:
         m_session.reset();
         m_channel->SetOnStateChange({});
         m_channel->StopComm();
+        m_channel->SetRecorder(nullptr);
         m_output.Close();
     }
 
     int ExitCode() const { return m_exitCode; }
+
+    // Everything that passes on the port goes to recorder as well.
+    void SetRecorder(TRynRecorder *recorder)
+    {
+        m_recorder = recorder;
+        m_channel->SetRecorder(recorder);
+    }
 
     // ModemSessionView
     std::string PortText() const override { return m_port; }
@@ -156,6 +166,11 @@ public:
         if (m_stopping)
             return;
         const CycleRecord record = CycleRecordFromSession(*m_session, m_port, QDateTime::currentDateTimeUtc());
+        if (m_recorder) {
+            m_recorder->Identity(record.manufacturer, record.model);
+            if (!m_recorder->ErrorText().isEmpty())
+                return Fail(m_recorder->ErrorText());
+        }
         // The log and the metrics first: whoever sees a record on standard
         // output finds it in the log file and in a scrape already.
         if (m_log && !m_log->Append(record))
@@ -166,6 +181,7 @@ public:
         }
         if (!m_output.Append(record))
             return Fail(m_output.ErrorText());
+        m_cycles = record.cycle;
         if (m_options.cycles > 0 && record.cycle >= m_options.cycles)
             Stop(kExitOk);
     }
@@ -174,6 +190,17 @@ public:
     {
         if (m_metrics)
             m_metrics->CountTimeout();
+    }
+
+    // A recording played to its end ends the run: nothing more will come.
+    void ChannelLost() override
+    {
+        if (!m_channel->ReplayEnded() || m_stopping)
+            return;
+        const bool short_ = m_options.cycles > 0 && m_cycles < m_options.cycles;
+        ErrorLine(short_ ? QStringLiteral("the recording ended after %1 of %2 cycles").arg(m_cycles).arg(m_options.cycles)
+                         : QStringLiteral("the recording has ended"));
+        Stop(short_ ? kExitFailure : kExitOk);
     }
 
     void PortOpened(const std::string &) override
@@ -240,6 +267,8 @@ private:
     bool m_everConnected = false;
     bool m_stopping = false;
     std::optional<std::string> m_shownReason; // of the open failure shown last
+    TRynRecorder *m_recorder = nullptr;
+    std::uint64_t m_cycles = 0; // completed so far
     int m_exitCode = kExitOk;
 };
 
@@ -272,9 +301,15 @@ HeadlessParse ParseHeadlessOptions(const QStringList &arguments, HeadlessOptions
     const QCommandLineOption metricsOption("metrics", "Serves Prometheus metrics at http://HOST:PORT/metrics.",
                                            "HOST:PORT");
     const QCommandLineOption quietOption("quiet", "No progress lines on standard error.");
+    const QCommandLineOption recordOption(
+        "record", "Records everything that passes on the port to FILE, to replay it as replay:FILE.", "FILE");
+    const QCommandLineOption redactOption(
+        "record-redact", "Writes the digits of the +CIMI, +CCID, +CNUM and +CLIP answers as x in the recording.");
     parser.addOptions({helpOption, headlessOption, baudOption, cyclesOption, durationOption, jsonOption, csvOption,
                        logOption, terminalOption, metricsOption, quietOption});
-    parser.addPositionalArgument("PORT", "Serial port (ttyUSB0, /dev/ttyACM0, COM3) or SIM for the simulated modem.");
+    parser.addOptions({recordOption, redactOption});
+    parser.addPositionalArgument("PORT", "Serial port (ttyUSB0, /dev/ttyACM0, COM3), SIM for the simulated modem "
+                                         "(SIM,model=EC25) or replay:FILE for a recording (replay:FILE,speed=10).");
 
     if (!parser.parse(arguments)) {
         text = parser.errorText();
@@ -342,6 +377,16 @@ HeadlessParse ParseHeadlessOptions(const QStringList &arguments, HeadlessOptions
         }
     }
     options.quiet = parser.isSet(quietOption);
+    if (parser.isSet(recordOption) && parser.value(recordOption).isEmpty()) {
+        text = QStringLiteral("--record needs a file name");
+        return HeadlessParse::Error;
+    }
+    options.recordFile = parser.value(recordOption);
+    options.recordRedact = parser.isSet(redactOption);
+    if (options.recordRedact && options.recordFile.isEmpty()) {
+        text = QStringLiteral("--record-redact needs --record FILE");
+        return HeadlessParse::Error;
+    }
     return HeadlessParse::Run;
 }
 
@@ -382,6 +427,31 @@ int RunHeadless(int argc, char **argv)
             return kExitFailure;
         }
     }
+    // A recording that cannot be replayed is said at once, not retried.
+    if (TVRSComm32::IsReplayPort(options.port.toStdString())) {
+        if (const std::string error = TRynReplayChannel::CheckPort(options.port.toStdString()); !error.empty()) {
+            ErrorLine(QString::fromStdString(error));
+            return kExitFailure;
+        }
+    }
+    TRynRecorder recorder;
+    if (!options.recordFile.isEmpty()) {
+        recorder.SetRedact(options.recordRedact);
+        // The settings of a serial port; those of the simulator or a replay
+        // are in the port name.
+        const std::string port = options.port.toStdString();
+        std::string settings;
+        if (!TVRSComm32::IsSimulatedPort(port) && !TVRSComm32::IsReplayPort(port)) {
+            TVRSComm32 serial;
+            if (options.baud > 0)
+                serial.SetBaudRate(options.baud);
+            settings = serial.GetConfigAsString();
+        }
+        if (!recorder.Open(options.recordFile, port, settings)) {
+            ErrorLine(recorder.ErrorText());
+            return kExitFailure;
+        }
+    }
     std::unique_ptr<MetricsExporter> metrics;
     if (!options.metricsAddress.isEmpty()) {
         metrics = std::make_unique<MetricsExporter>(options.port.toStdString());
@@ -400,6 +470,8 @@ int RunHeadless(int argc, char **argv)
     try {
         HeadlessMonitor monitor(options, log.IsOpen() ? &log : nullptr, terminal.isOpen() ? &terminal : nullptr,
                                 metrics.get());
+        if (recorder.IsOpen())
+            monitor.SetRecorder(&recorder);
         if (!InstallStopSignals(&monitor, [&monitor] { monitor.Stop(kExitOk); })) {
             ErrorLine(QStringLiteral("cannot install the signal handlers"));
             return kExitFailure;
@@ -416,5 +488,6 @@ int RunHeadless(int argc, char **argv)
     ::signal(SIGTERM, SIG_DFL);
     log.Close();
     terminal.close();
+    recorder.Close();
     return code;
 }

@@ -21,6 +21,8 @@ struct HeadlessOptions {
     QString terminalFile;
     QString metricsAddress;
     bool quiet = false;
+    QString recordFile; // session recording (doc/recording.md)
+    bool recordRedact = false;
 };
 
 enum class HeadlessParse : std::uint8_t { Run, Help, Error };

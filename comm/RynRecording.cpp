@@ -1,0 +1,369 @@
+#include "RynRecording.h"
+
+#include <QDateTime>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QJsonParseError>
+#include <QJsonValue>
+
+#include <algorithm>
+#include <cctype>
+#include <cstdio>
+
+#ifndef PALVEX_VERSION_TEXT
+#define PALVEX_VERSION_TEXT "0.0.0"
+#endif
+
+namespace {
+
+constexpr int kFormat = 1;
+
+// A plain text (reason, name) as a JSON string, quotes included: Qt escapes
+// what it must.
+std::string JsonText(const std::string &utf8)
+{
+    const QByteArray quoted =
+        QJsonDocument(QJsonArray{QString::fromUtf8(utf8.data(), qsizetype(utf8.size()))}).toJson(QJsonDocument::Compact);
+    return quoted.mid(1, quoted.size() - 2).toStdString();
+}
+
+std::string Upper(std::string s)
+{
+    for (char &c : s)
+        c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+    return s;
+}
+
+bool StartsWith(const std::string &s, const char *head) { return s.rfind(head, 0) == 0; }
+
+using Kind = TRynRecordedEvent::Kind;
+
+struct MarkerName {
+    const char *name;
+    Kind kind;
+};
+constexpr MarkerName kMarkers[] = {{"open", Kind::Open},         {"open_failed", Kind::OpenFailed},
+                                   {"close", Kind::Close},       {"lost", Kind::Lost},
+                                   {"ring", Kind::Ring},         {"identity", Kind::Identity},
+                                   {"limit", Kind::Limit}};
+
+} // namespace
+
+std::string RecordingBytesJson(const std::string &bytes)
+{
+    std::string out;
+    out.reserve(bytes.size() + 2);
+    out += '"';
+    for (const char ch : bytes) {
+        const auto c = static_cast<unsigned char>(ch);
+        switch (c) {
+        case '"': out += "\\\""; break;
+        case '\\': out += "\\\\"; break;
+        case '\r': out += "\\r"; break;
+        case '\n': out += "\\n"; break;
+        case '\t': out += "\\t"; break;
+        default:
+            if (c >= 0x20 && c < 0x7F) {
+                out += ch;
+            } else {
+                char escape[8];
+                std::snprintf(escape, sizeof escape, "\\u%04x", c);
+                out += escape;
+            }
+        }
+    }
+    out += '"';
+    return out;
+}
+
+std::string RecordingBytesOf(const QString &text)
+{
+    std::string bytes;
+    bytes.reserve(std::size_t(text.size()));
+    for (qsizetype i = 0; i < text.size(); ++i) {
+        const char16_t c = text[i].unicode();
+        if (c <= 0xFF) {
+            bytes += static_cast<char>(c);
+            continue;
+        }
+        // Beyond a byte: the character's UTF-8 bytes (a surrogate pair whole).
+        const qsizetype n = text[i].isHighSurrogate() && i + 1 < text.size() ? 2 : 1;
+        bytes += text.mid(i, n).toUtf8().toStdString();
+        i += n - 1;
+    }
+    return bytes;
+}
+
+std::optional<TRynRecording> ParseRecording(const QByteArray &content, const std::string &name, std::string &error)
+{
+    const auto fail = [&](int line, const std::string &why) {
+        error = name + " line " + std::to_string(line) + ": " + why;
+        return std::nullopt;
+    };
+    if (content.trimmed().isEmpty()) {
+        error = name + " is empty, not a recording";
+        return std::nullopt;
+    }
+    TRynRecording recording;
+    bool header = false;
+    std::int64_t lastTime = 0;
+    qsizetype start = 0;
+    int lineNumber = 0;
+    while (start < content.size()) {
+        ++lineNumber;
+        qsizetype end = content.indexOf('\n', start);
+        const bool lastWithoutEnd = end < 0;
+        if (end < 0)
+            end = content.size();
+        const QByteArray line = content.mid(start, end - start).trimmed();
+        start = end + 1;
+        if (line.isEmpty() || line.startsWith('#'))
+            continue;
+        QJsonParseError parseError{};
+        const QJsonDocument doc = QJsonDocument::fromJson(line, &parseError);
+        if (parseError.error != QJsonParseError::NoError || !doc.isObject()) {
+            if (lastWithoutEnd)
+                return fail(lineNumber, "cut short: the file ends inside this line");
+            return fail(lineNumber, "not a chunk or marker (one JSON object per line): " +
+                                        (parseError.error != QJsonParseError::NoError
+                                             ? parseError.errorString().toStdString() + " at column " +
+                                                   std::to_string(parseError.offset + 1)
+                                             : std::string("not an object")));
+        }
+        const QJsonObject o = doc.object();
+        if (!header) {
+            if (o.value("recording").toString() != "palvex")
+                return fail(lineNumber, "not a palvex recording (its first line must be {\"recording\":\"palvex\",...})");
+            const int format = o.value("format").toInt(0);
+            if (format < 1)
+                return fail(lineNumber, "no recording format number");
+            if (format > kFormat)
+                return fail(lineNumber, "recording format " + std::to_string(format) +
+                                            " is newer than this program reads (" + std::to_string(kFormat) + ")");
+            recording.program = o.value("program").toString().toStdString();
+            recording.port = o.value("port").toString().toStdString();
+            recording.settings = o.value("settings").toString().toStdString();
+            recording.started = o.value("started").toString().toStdString();
+            header = true;
+            continue;
+        }
+        TRynRecordedEvent event;
+        event.line = lineNumber;
+        const QJsonValue t = o.value("t");
+        if (!t.isDouble() || t.toDouble() < 0 || t.toDouble() != double(qint64(t.toDouble())))
+            return fail(lineNumber, "no time \"t\" in whole milliseconds");
+        const auto time = qint64(t.toDouble());
+        if (time < lastTime)
+            return fail(lineNumber, "time " + std::to_string(time) + " comes before the time of the line before (" +
+                                        std::to_string(lastTime) + ")");
+        lastTime = time;
+        event.time = std::chrono::milliseconds(time);
+        if (o.contains("dir")) {
+            const QString dir = o.value("dir").toString();
+            if (dir == "tx")
+                event.kind = Kind::Sent;
+            else if (dir == "rx")
+                event.kind = Kind::Received;
+            else
+                return fail(lineNumber, "unknown direction " + JsonText(o.value("dir").toVariant().toString().toStdString()) +
+                                            " (expected \"tx\" or \"rx\")");
+            if (!o.value("data").isString())
+                return fail(lineNumber, "a chunk without its \"data\" string");
+            event.bytes = RecordingBytesOf(o.value("data").toString());
+        } else if (o.contains("event")) {
+            const std::string marker = o.value("event").toString().toStdString();
+            const auto *found = std::find_if(std::begin(kMarkers), std::end(kMarkers),
+                                             [&](const MarkerName &m) { return marker == m.name; });
+            if (found == std::end(kMarkers))
+                return fail(lineNumber, "unknown event \"" + marker + "\"");
+            event.kind = found->kind;
+            event.text = o.value(event.kind == Kind::Identity ? "manufacturer" : "reason").toString().toStdString();
+            event.text2 = o.value("model").toString().toStdString();
+            event.on = o.value(event.kind == Kind::Open ? "ring_line" : "on").toBool(event.kind == Kind::Open);
+        } else {
+            return fail(lineNumber, "neither a chunk (\"dir\") nor a marker (\"event\")");
+        }
+        recording.events.push_back(std::move(event));
+    }
+    if (!header) {
+        error = name + " holds no recording";
+        return std::nullopt;
+    }
+    return recording;
+}
+
+std::optional<TRynRecording> LoadRecording(const std::string &path, std::string &error)
+{
+    QFile file(QString::fromStdString(path));
+    if (!file.open(QIODevice::ReadOnly)) {
+        error = "cannot open recording " + path + ": " + file.errorString().toStdString();
+        return std::nullopt;
+    }
+    return ParseRecording(file.readAll(), path, error);
+}
+
+// ---------------------------------------------------------------- recorder
+
+TRynRecorder::~TRynRecorder() { Close(); }
+
+bool TRynRecorder::Open(const QString &path, const std::string &port, const std::string &settings)
+{
+    Close();
+    m_file.setFileName(path);
+    m_errorText.clear();
+    m_stopped = false;
+    m_written = 0;
+    m_identity.clear();
+    m_ring = false;
+    m_sending.clear();
+    m_lastCommand.clear();
+    m_lineHead.clear();
+    m_lineDecided = false;
+    if (!m_file.open(QIODevice::WriteOnly | QIODevice::Truncate)) {
+        m_errorText = QStringLiteral("cannot write the recording %1: %2").arg(path, m_file.errorString());
+        m_stopped = true;
+        return false;
+    }
+    m_start = Clock::now();
+    const std::string started =
+        QDateTime::currentDateTimeUtc().toString(Qt::ISODateWithMs).toStdString();
+    if (!WriteLine("{\"recording\":\"palvex\",\"format\":" + std::to_string(kFormat) + ",\"program\":\"palvex " +
+                   PALVEX_VERSION_TEXT + "\",\"port\":" + JsonText(port) + ",\"settings\":" +
+                   JsonText(settings) + ",\"started\":\"" +
+                   started + "\"}")) {
+        m_file.close();
+        return false;
+    }
+    return true;
+}
+
+void TRynRecorder::Close()
+{
+    if (m_file.isOpen())
+        m_file.close();
+}
+
+std::int64_t TRynRecorder::Now() const
+{
+    return std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - m_start).count();
+}
+
+void TRynRecorder::Sent(const std::uint8_t *bytes, std::size_t length)
+{
+    std::string data(reinterpret_cast<const char *>(bytes), length);
+    if (m_redact) {
+        for (const char c : data) {
+            if (c == '\r') {
+                m_lastCommand = Upper(m_sending);
+                m_sending.clear();
+            } else if (m_sending.size() < 64) {
+                m_sending += c;
+            }
+        }
+    }
+    Chunk("tx", std::move(data));
+}
+
+void TRynRecorder::Received(const std::uint8_t *bytes, std::size_t length)
+{
+    std::string data(reinterpret_cast<const char *>(bytes), length);
+    if (m_redact)
+        data = Redacted(std::move(data));
+    Chunk("rx", std::move(data));
+}
+
+std::string TRynRecorder::Redacted(std::string bytes)
+{
+    // Line by line across chunks: a line's digits go when its head is one of
+    // the identity answers, or when it starts with a digit right after a
+    // command that asks for one (the IMSI comes bare).
+    static constexpr const char *kSecretHeads[] = {"+CIMI:", "+CCID:", "+ICCID:", "^ICCID:", "+QCCID:",
+                                                   "+CNUM:", "+CLIP:"};
+    const bool identityAsked = m_lastCommand.find("+CIMI") != std::string::npos ||
+                               m_lastCommand.find("CCID") != std::string::npos ||
+                               m_lastCommand.find("+CNUM") != std::string::npos;
+    for (char &c : bytes) {
+        if (c == '\r' || c == '\n') {
+            m_lineHead.clear();
+            m_lineDecided = false;
+            continue;
+        }
+        const bool digit = c >= '0' && c <= '9';
+        if (!m_lineDecided && (digit || m_lineHead.size() >= 12)) {
+            const std::string head = Upper(m_lineHead);
+            m_lineSecret = (head.empty() && identityAsked) ||
+                           std::any_of(std::begin(kSecretHeads), std::end(kSecretHeads),
+                                       [&](const char *h) { return StartsWith(head, h); });
+            m_lineDecided = true;
+        }
+        if (m_lineDecided) {
+            if (m_lineSecret && digit)
+                c = 'x';
+        } else if (c != ' ' || !m_lineHead.empty()) {
+            m_lineHead += c;
+        }
+    }
+    return bytes;
+}
+
+void TRynRecorder::Chunk(const char *direction, std::string bytes)
+{
+    if (bytes.empty())
+        return;
+    WriteLine("{\"t\":" + std::to_string(Now()) + ",\"dir\":\"" + direction + "\",\"data\":" +
+              RecordingBytesJson(bytes) + "}");
+}
+
+void TRynRecorder::Marker(const std::string &fields)
+{
+    WriteLine("{\"t\":" + std::to_string(Now()) + ",\"event\":" + fields + "}");
+}
+
+void TRynRecorder::Opened(bool ringLine)
+{
+    m_ring = false;
+    Marker(std::string("\"open\",\"ring_line\":") + (ringLine ? "true" : "false"));
+}
+void TRynRecorder::OpenFailed(const std::string &reason) { Marker("\"open_failed\",\"reason\":" + JsonText(reason)); }
+void TRynRecorder::Closed() { Marker("\"close\""); }
+void TRynRecorder::Lost(const std::string &reason) { Marker("\"lost\",\"reason\":" + JsonText(reason)); }
+
+void TRynRecorder::Ring(bool on)
+{
+    if (on == m_ring)
+        return;
+    m_ring = on;
+    Marker(std::string("\"ring\",\"on\":") + (on ? "true" : "false"));
+}
+
+void TRynRecorder::Identity(const std::string &manufacturer, const std::string &model)
+{
+    const std::string identity = manufacturer + '\n' + model;
+    if (identity == m_identity)
+        return;
+    m_identity = identity;
+    Marker("\"identity\",\"manufacturer\":" + JsonText(manufacturer) + ",\"model\":" + JsonText(model));
+}
+
+bool TRynRecorder::WriteLine(const std::string &line)
+{
+    if (m_stopped || !m_file.isOpen())
+        return false;
+    std::string out = line + '\n';
+    if (m_written + std::int64_t(out.size()) > m_limitBytes && m_written > 0) {
+        // The limit line itself is allowed beyond the limit: a reader sees why
+        // the recording ends here.
+        out = "{\"t\":" + std::to_string(Now()) + ",\"event\":\"limit\",\"bytes\":" + std::to_string(m_limitBytes) +
+              "}\n";
+        m_stopped = true;
+    }
+    if (m_file.write(out.data(), qint64(out.size())) != qint64(out.size()) || !m_file.flush()) {
+        m_errorText = QStringLiteral("cannot write the recording %1: %2").arg(m_file.fileName(), m_file.errorString());
+        m_stopped = true;
+        m_file.close();
+        return false;
+    }
+    m_written += std::int64_t(out.size());
+    return !m_stopped;
+}
