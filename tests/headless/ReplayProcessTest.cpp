@@ -1,0 +1,256 @@
+// Recording a session with palvex-headless --record and replaying it as the
+// port replay:FILE: the records come out the same (time and port aside) for
+// every simulated model and speed, over a pseudo-terminal modem that is
+// unplugged and plugged in again, and for the recordings kept in
+// tests/recordings; a bad recording fails at once with its line.
+#include "ChildProcess.h"
+#include "ModemSimProcess.h"
+#include "RynSimModemEngine.h"
+#include "TestFiles.h"
+
+#include <QDir>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QProcess>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include <algorithm>
+#include <memory>
+#include <vector>
+
+#include <unistd.h>
+
+#ifndef PALVEX_HEADLESS_PATH
+#error "PALVEX_HEADLESS_PATH must name the palvex-headless executable"
+#endif
+#ifndef PALVEX_RECORDINGS_DIR
+#error "PALVEX_RECORDINGS_DIR must name tests/recordings"
+#endif
+
+namespace {
+
+constexpr int kWaitMs = 60000;
+
+// One palvex-headless run to its end: standard output and error kept.
+class Run : public ChildProcess {
+public:
+    explicit Run(const QStringList &arguments)
+        : ChildProcess(PALVEX_HEADLESS_PATH, arguments)
+    {
+    }
+    bool Finish(int waitMs = kWaitMs)
+    {
+        if (!m_process.waitForFinished(waitMs))
+            return false;
+        m_out = m_process.readAllStandardOutput();
+        m_err = m_process.readAllStandardError();
+        return m_process.exitStatus() == QProcess::NormalExit;
+    }
+    int Code() const { return m_process.exitCode(); }
+    const QByteArray &Out() const { return m_out; }
+    const QByteArray &Err() const { return m_err; }
+
+private:
+    QByteArray m_out;
+    QByteArray m_err;
+};
+
+// The records as JSON objects without their time and port: what a replay
+// must give back.
+QList<QJsonObject> Records(const QByteArray &lines)
+{
+    QList<QJsonObject> records;
+    for (const QByteArray &line : lines.split('\n')) {
+        if (line.trimmed().isEmpty())
+            continue;
+        QJsonObject o = QJsonDocument::fromJson(line).object();
+        o.remove("time");
+        o.remove("port");
+        records << o;
+    }
+    return records;
+}
+
+// Empty when the first n records agree; otherwise the first difference.
+QString CompareRecords(const QList<QJsonObject> &expected, const QList<QJsonObject> &actual, qsizetype n)
+{
+    if (expected.size() < n || actual.size() < n)
+        return QStringLiteral("%1 and %2 records, %3 wanted").arg(expected.size()).arg(actual.size()).arg(n);
+    for (qsizetype i = 0; i < n; ++i)
+        if (expected[i] != actual[i])
+            return QStringLiteral("record %1 differs:\n  %2\n  %3")
+                .arg(i + 1)
+                .arg(QString::fromUtf8(QJsonDocument(expected[i]).toJson(QJsonDocument::Compact)),
+                     QString::fromUtf8(QJsonDocument(actual[i]).toJson(QJsonDocument::Compact)));
+    return {};
+}
+
+} // namespace
+
+class ReplayProcessTest : public QObject {
+    Q_OBJECT
+private slots:
+    void recordThenReplayGivesTheSameRecords();
+    void eachSimulatedModelRoundTripsAtBothSpeeds();
+    void badRecordingsFailAtOnceWithTheirLine_data();
+    void badRecordingsFailAtOnceWithTheirLine();
+    void keptRecordingsGiveTheirExpectedRecords();
+#ifdef PALVEX_MODEMSIM_PATH
+    void ptyUnplugRecordingReplaysTheSameReconnect();
+#endif
+};
+
+void ReplayProcessTest::recordThenReplayGivesTheSameRecords()
+{
+    QTemporaryDir dir;
+    QVERIFY(QDir::setCurrent(dir.path()));
+    Run live({"--headless", "SIM", "--cycles", "12", "--record", "rec", "--quiet"});
+    QVERIFY(live.Finish());
+    QCOMPARE(live.Code(), 0);
+    Run replay({"--headless", "replay:rec,speed=10", "--cycles", "10"});
+    QVERIFY(replay.Finish());
+    QCOMPARE(replay.Code(), 0);
+    const QList<QJsonObject> records = Records(replay.Out());
+    QCOMPARE(records.size(), 10);
+    const QString difference = CompareRecords(Records(live.Out()), records, 10);
+    QVERIFY2(difference.isEmpty(), qPrintable(difference));
+    // The replayed records name the port they came from.
+    QVERIFY(replay.Out().contains("\"port\":\"replay:rec,speed=10\""));
+    QVERIFY2(replay.Err().contains("Port \"replay:rec,speed=10\" opened"), replay.Err().constData());
+}
+
+void ReplayProcessTest::eachSimulatedModelRoundTripsAtBothSpeeds()
+{
+    // Every model at once: the runs mostly wait for their answers.
+    constexpr int kCycles = 30;
+    QTemporaryDir dir;
+    std::vector<QString> models;
+    for (const TRynSimModelInfo &info : TRynSimModemEngine::Models())
+        models.emplace_back(*info.model ? info.model : "PX-2G");
+    std::vector<std::unique_ptr<Run>> live;
+    for (const QString &model : models)
+        live.push_back(std::make_unique<Run>(QStringList{"--headless", "SIM,model=" + model, "--cycles",
+                                                         QString::number(kCycles), "--record",
+                                                         dir.filePath(model + ".rec"), "--quiet"}));
+    for (std::size_t i = 0; i < models.size(); ++i) {
+        QVERIFY2(live[i]->Finish(), qPrintable(models[i]));
+        QCOMPARE(live[i]->Code(), 0);
+        QCOMPARE(Records(live[i]->Out()).size(), kCycles);
+        QVERIFY2(live[i]->Out().contains("\"model\":\"" + models[i].toUtf8() + "\""), qPrintable(models[i]));
+    }
+    for (const char *speed : {"1", "10"}) {
+        std::vector<std::unique_ptr<Run>> replays;
+        for (const QString &model : models)
+            replays.push_back(std::make_unique<Run>(
+                QStringList{"--headless", "replay:" + dir.filePath(model + ".rec") + ",speed=" + speed, "--cycles",
+                            QString::number(kCycles), "--quiet"}));
+        for (std::size_t i = 0; i < models.size(); ++i) {
+            const QString what = models[i] + " at speed " + speed;
+            QVERIFY2(replays[i]->Finish(), qPrintable(what));
+            QVERIFY2(replays[i]->Code() == 0, qPrintable(what + ": " + replays[i]->Err()));
+            const QString difference =
+                CompareRecords(Records(live[i]->Out()), Records(replays[i]->Out()), kCycles);
+            QVERIFY2(difference.isEmpty(), qPrintable(what + ": " + difference));
+        }
+    }
+}
+
+void ReplayProcessTest::badRecordingsFailAtOnceWithTheirLine_data()
+{
+    QTest::addColumn<QByteArray>("content");
+    QTest::addColumn<QString>("message");
+    const QByteArray header = R"({"recording":"palvex","format":1,"port":"SIM"})" "\n";
+    QTest::newRow("missing") << QByteArray() << "cannot open recording";
+    QTest::newRow("empty") << QByteArray("\n") << "is empty, not a recording";
+    QTest::newRow("truncated") << header + R"({"t":0,"event":"open"})" "\n" R"({"t":3,"dir":"tx","da)"
+                               << "line 3: cut short";
+    QTest::newRow("not a chunk") << header + "AT+CSQ\n" << "line 2: not a chunk or marker";
+    QTest::newRow("unknown direction") << header + R"({"t":0,"event":"open"})" "\n" R"({"t":1,"dir":"in","data":"OK"})" "\n"
+                                       << "line 3: unknown direction \"in\"";
+}
+
+void ReplayProcessTest::badRecordingsFailAtOnceWithTheirLine()
+{
+    QFETCH(QByteArray, content);
+    QFETCH(QString, message);
+    QTemporaryDir dir;
+    const QString path = dir.filePath("bad.rec");
+    if (!content.isEmpty())
+        QVERIFY(WriteWholeFile(path, content));
+    Run run({"--headless", "replay:" + path, "--cycles", "3"});
+    QVERIFY2(run.Finish(5000), "the replay did not stop by itself");
+    QCOMPARE(run.Code(), 1);
+    QVERIFY(run.Out().isEmpty());
+    QVERIFY2(QString::fromUtf8(run.Err()).contains(message), run.Err().constData());
+    QVERIFY2(run.Err().startsWith("palvex: "), run.Err().constData());
+}
+
+void ReplayProcessTest::keptRecordingsGiveTheirExpectedRecords()
+{
+    // Each FILE.rec beside FILE.expected.jsonl: the records its replay must
+    // give, time and port aside.
+    const QDir folder(PALVEX_RECORDINGS_DIR);
+    const QStringList files = folder.entryList({"*.rec"}, QDir::Files, QDir::Name);
+    QVERIFY2(files.size() >= 3, qPrintable(folder.path()));
+    for (const QString &file : files) {
+        const QString expectedPath = folder.filePath(file.chopped(4) + ".expected.jsonl");
+        QByteArray expectedText;
+        {
+            QFile f(expectedPath);
+            QVERIFY2(f.open(QIODevice::ReadOnly), qPrintable(expectedPath));
+            expectedText = f.readAll();
+        }
+        const QList<QJsonObject> expected = Records(expectedText);
+        QVERIFY2(!expected.isEmpty(), qPrintable(expectedPath));
+        Run run({"--headless", "replay:" + folder.filePath(file) + ",speed=10", "--cycles",
+                 QString::number(expected.size()), "--quiet"});
+        QVERIFY2(run.Finish(), qPrintable(file));
+        QVERIFY2(run.Code() == 0, qPrintable(file + ": " + run.Err()));
+        const QString difference = CompareRecords(expected, Records(run.Out()), expected.size());
+        QVERIFY2(difference.isEmpty(), qPrintable(file + ": " + difference));
+    }
+}
+
+#ifdef PALVEX_MODEMSIM_PATH
+void ReplayProcessTest::ptyUnplugRecordingReplaysTheSameReconnect()
+{
+    // A modem with unsolicited lines and a late identification answer,
+    // unplugged after 3 s and plugged in again 2.5 s later.
+    QTemporaryDir dir;
+    const QString link = dir.filePath("modem");
+    const QString rec = dir.filePath("pty.rec");
+    ModemSimProcess modem(PALVEX_MODEMSIM_PATH, {"--link", link, "--unplug-after", "3", "--replug-after", "2.5",
+                                                 "--urc-every", "0.7", "--delay-cmd", "AT+CGMM=2300"});
+    QVERIFY(!modem.NextLine().isEmpty());
+    constexpr int kCycles = 30;
+    Run live({"--headless", link, "--cycles", QString::number(kCycles), "--record", rec});
+    QVERIFY(live.Finish());
+    QVERIFY2(live.Code() == 0, live.Err().constData());
+    ::unlink(link.toLocal8Bit().constData());
+    const QList<QByteArray> recLines = FileLines(rec);
+    const auto count = [&](const QByteArray &what) {
+        return int(std::count_if(recLines.begin(), recLines.end(), [&](const QByteArray &l) { return l.contains(what); }));
+    };
+    QVERIFY2(count("\"event\":\"lost\"") == 1, "the recording holds no loss");
+    QVERIFY2(count("\"event\":\"open_failed\"") >= 1, "the recording holds no failed open");
+    QCOMPARE(count("\"event\":\"open\""), 2);
+    QVERIFY2(count("+CMTI") + count("RING") >= 1, "the recording holds no unsolicited line");
+
+    for (const char *speed : {"1", "10"}) {
+        Run replay({"--headless", "replay:" + rec + ",speed=" + speed, "--cycles", QString::number(kCycles)});
+        QVERIFY(replay.Finish());
+        QVERIFY2(replay.Code() == 0, replay.Err().constData());
+        const QString difference = CompareRecords(Records(live.Out()), Records(replay.Out()), kCycles);
+        QVERIFY2(difference.isEmpty(), qPrintable(QString(speed) + ": " + difference));
+        // The same reconnect: one loss, the same failed opens, two opens.
+        const auto lines = [](const QByteArray &err, const char *what) { return int(err.count(what)); };
+        QCOMPARE(lines(replay.Err(), "Success. Port"), lines(live.Err(), "Success. Port"));
+        QCOMPARE(lines(replay.Err(), "Success. Port"), 2);
+        QVERIFY2(replay.Err().contains("No such file or directory"), replay.Err().constData());
+    }
+}
+#endif
+
+QTEST_GUILESS_MAIN(ReplayProcessTest)
+#include "ReplayProcessTest.moc"
