@@ -6,7 +6,7 @@
 
 #include <algorithm>
 #include <cctype>
-#include <cstdlib>
+#include <charconv>
 #include <stdexcept>
 
 using rynsim::Trim;
@@ -399,9 +399,10 @@ void TRynReplayChannel::SetCommPort(const std::string &port)
 
 std::string TRynReplayChannel::GetConfigAsString() const
 {
+    // Not printf: the decimal point must not follow the user's locale.
     char speed[32];
-    std::snprintf(speed, sizeof speed, "%g", m_speed);
-    return std::string("speed=") + speed + (m_loop ? ",loop" : "");
+    const auto end = std::to_chars(speed, speed + sizeof speed, m_speed).ptr;
+    return "speed=" + std::string(speed, end) + (m_loop ? ",loop" : "");
 }
 
 void TRynReplayChannel::SetConfigAsString(const std::string &config)
@@ -424,9 +425,10 @@ void TRynReplayChannel::SetConfigAsString(const std::string &config)
         const std::size_t eq = item.find('=');
         const std::string key = Trim(item.substr(0, eq));
         const std::string value = eq == std::string::npos ? std::string() : Trim(item.substr(eq + 1));
-        char *stop = nullptr;
-        const double number = value.empty() ? 0 : std::strtod(value.c_str(), &stop);
-        if (key == "speed" && stop && *stop == '\0' && number > 0 && number <= 1000)
+        double number = 0;
+        const auto [stop, failure] = std::from_chars(value.data(), value.data() + value.size(), number);
+        const bool whole = !value.empty() && failure == std::errc() && stop == value.data() + value.size();
+        if (key == "speed" && whole && number > 0 && number <= 1000)
             speed = number;
         else if (key == "loop" && (value == "0" || value == "1"))
             loop = value == "1";

@@ -131,6 +131,8 @@ public:
 
     void SetFile(const std::string &file);
     const std::string &File() const { return m_file; }
+    double Speed() const { return m_speed; }
+    bool Loop() const { return m_loop; }
 
     std::string GetConfigAsString() const override;
     // Throws std::invalid_argument and changes nothing on a bad setting.

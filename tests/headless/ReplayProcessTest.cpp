@@ -249,6 +249,19 @@ void ReplayProcessTest::ptyUnplugRecordingReplaysTheSameReconnect()
         QCOMPARE(lines(replay.Err(), "Success. Port"), 2);
         QVERIFY2(replay.Err().contains("No such file or directory"), replay.Err().constData());
     }
+
+    // The same recording on a pseudo-terminal: palvex-modemsim --replay.
+    const QString link2 = dir.filePath("replayed");
+    ModemSimProcess replayed(PALVEX_MODEMSIM_PATH, {"--link", link2, "--replay", rec});
+    QVERIFY(!replayed.NextLine().isEmpty());
+    Run overPty({"--headless", link2, "--cycles", QString::number(kCycles)});
+    QVERIFY(overPty.Finish());
+    QVERIFY2(overPty.Code() == 0, overPty.Err().constData());
+    ::unlink(link2.toLocal8Bit().constData());
+    const QString difference = CompareRecords(Records(live.Out()), Records(overPty.Out()), kCycles);
+    QVERIFY2(difference.isEmpty(), qPrintable("over palvex-modemsim --replay: " + difference));
+    QCOMPARE(int(overPty.Err().count("Success. Port")), 2);
+    QCOMPARE(replayed.NextLine(), QStringLiteral("unplugged"));
 }
 #endif
 
