@@ -203,6 +203,145 @@ std::optional<TRynRecording> LoadRecording(const std::string &path, std::string 
     return ParseRecording(file.readAll(), path, error);
 }
 
+// ---------------------------------------------------------------- terminal log
+
+namespace {
+
+// The bytes a terminal line shows: its escapes (<CR>, <LF>, <TAB>, \xHH,
+// <U+XXXX>) undone.
+bool Hex(QStringView digits, unsigned &value)
+{
+    bool ok = false;
+    value = digits.toUInt(&ok, 16);
+    return ok && !digits.isEmpty();
+}
+
+std::string TerminalLineBytes(const QString &text)
+{
+    std::string out;
+    unsigned value = 0;
+    for (qsizetype i = 0; i < text.size();) {
+        const QStringView rest = QStringView(text).mid(i);
+        if (rest.startsWith(u"<CR>")) {
+            out += '\r';
+            i += 4;
+        } else if (rest.startsWith(u"<LF>")) {
+            out += '\n';
+            i += 4;
+        } else if (rest.startsWith(u"<TAB>")) {
+            out += '\t';
+            i += 5;
+        } else if (rest.startsWith(u"\\x") && rest.size() >= 4 && Hex(rest.mid(2, 2), value)) {
+            out += static_cast<char>(value);
+            i += 4;
+        } else if (const qsizetype close = rest.indexOf(u'>');
+                   rest.startsWith(u"<U+") && close > 3 && close <= 9 && Hex(rest.mid(3, close - 3), value)) {
+            const auto cp = static_cast<char32_t>(value);
+            out += QString::fromUcs4(&cp, 1).toUtf8().toStdString();
+            i += close + 1;
+        } else {
+            const qsizetype n = text[i].isHighSurrogate() && i + 1 < text.size() ? 2 : 1;
+            out += text.mid(i, n).toUtf8().toStdString();
+            i += n;
+        }
+    }
+    return out;
+}
+
+} // namespace
+
+std::optional<std::string> RecordingFromTerminalLog(const QByteArray &log, const std::string &name,
+                                                    std::string &error)
+{
+    std::string out = "{\"recording\":\"palvex\",\"format\":" + std::to_string(kFormat) +
+                      ",\"program\":\"palvex " PALVEX_VERSION_TEXT " from a terminal log\",\"port\":";
+    std::string body;
+    std::optional<qint64> first;
+    qint64 last = 0;
+    std::string port;
+    std::string received; // lines of one moment, sent as one chunk
+    qint64 receivedAt = 0;
+    bool openFailed = false; // the reason may follow on the next line
+    bool open = false;
+    int lines = 0;
+    const auto flush = [&] {
+        if (!received.empty())
+            body += "{\"t\":" + std::to_string(receivedAt) + ",\"dir\":\"rx\",\"data\":" +
+                    RecordingBytesJson(received) + "}\n";
+        received.clear();
+    };
+    const auto marker = [&](qint64 t, const std::string &fields) {
+        flush();
+        body += "{\"t\":" + std::to_string(t) + ",\"event\":" + fields + "}\n";
+    };
+    const QList<QByteArray> rows = log.split('\n');
+    for (qsizetype n = 0; n < rows.size(); ++n) {
+        const QString row = QString::fromUtf8(rows[n]).remove(QLatin1Char('\r'));
+        if (row.trimmed().isEmpty())
+            continue;
+        const int lineNumber = int(n + 1);
+        const qsizetype tagEnd = row.indexOf(QLatin1Char(']'), 24);
+        const QDateTime when = QDateTime::fromString(row.left(23), QStringLiteral("yyyy-MM-dd HH:mm:ss.zzz"));
+        if (!when.isValid() || row.size() < 26 || row[23] != QLatin1Char(' ') || row[24] != QLatin1Char('[') ||
+            tagEnd < 0) {
+            error = name + " line " + std::to_string(lineNumber) +
+                    ": not a terminal log line (YYYY-MM-DD HH:MM:SS.mmm [type] text)";
+            return std::nullopt;
+        }
+        ++lines;
+        if (!first)
+            first = when.toMSecsSinceEpoch();
+        // A clock set back (or summer time ending) must not make time run backwards.
+        const qint64 t = std::max(last, when.toMSecsSinceEpoch() - *first);
+        last = t;
+        const QString tag = row.mid(25, tagEnd - 25);
+        const QString text = row.mid(tagEnd + 2);
+        const std::string bytes = TerminalLineBytes(text);
+        if (tag == QLatin1String("out")) {
+            flush();
+            // The terminal indents a command by two blanks.
+            const std::string command = bytes.rfind("  ", 0) == 0 ? bytes.substr(2) : bytes;
+            body += "{\"t\":" + std::to_string(t) + ",\"dir\":\"tx\",\"data\":" + RecordingBytesJson(command) + "}\n";
+            continue;
+        }
+        if (tag != QLatin1String("extra") && tag != QLatin1String("in"))
+            continue;
+        if (bytes.rfind("  ", 0) == 0 || bytes.rfind("machine: ", 0) == 0) {
+            // The session's own texts: the port's open, failure and loss.
+            const bool reason = openFailed && bytes.rfind("  ", 0) == 0 && bytes.rfind("  Opening port", 0) != 0;
+            const bool wasFailed = openFailed;
+            openFailed = false;
+            if (bytes.rfind("  Opening port \"", 0) == 0 && port.empty())
+                port = bytes.substr(16, bytes.rfind('"') > 16 ? bytes.rfind('"') - 16 : 0);
+            if (bytes.rfind("  Success. Port ", 0) == 0) {
+                marker(t, "\"open\",\"ring_line\":false");
+                open = true;
+            } else if (bytes.rfind("  Error while opening ", 0) == 0) {
+                openFailed = true;
+            } else if (reason) {
+                marker(t, "\"open_failed\",\"reason\":" + JsonText(bytes.substr(2)));
+            } else if (const std::size_t lost = bytes.find(": connection lost: "); lost != std::string::npos && open) {
+                marker(t, "\"lost\",\"reason\":" + JsonText(bytes.substr(lost + 2)));
+                open = false;
+            }
+            if (wasFailed && !reason)
+                marker(t, "\"open_failed\",\"reason\":\"\"");
+            continue;
+        }
+        if (!received.empty() && t != receivedAt)
+            flush();
+        receivedAt = t;
+        received += "\r\n" + bytes + "\r\n";
+    }
+    flush();
+    if (lines == 0) {
+        error = name + " holds no terminal log lines";
+        return std::nullopt;
+    }
+    out += JsonText(port) + ",\"settings\":\"\",\"started\":\"\"}\n" + body;
+    return out;
+}
+
 // ---------------------------------------------------------------- recorder
 
 TRynRecorder::~TRynRecorder() { Close(); }

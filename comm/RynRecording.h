@@ -59,6 +59,14 @@ std::string RecordingBytesOf(const QString &text);
 std::optional<TRynRecording> ParseRecording(const QByteArray &content, const std::string &name, std::string &error);
 std::optional<TRynRecording> LoadRecording(const std::string &path, std::string &error);
 
+// A recording made from a terminal log (palvex --terminal, "YYYY-MM-DD
+// HH:MM:SS.mmm [out] text" lines): the commands sent, the lines received
+// (each as CR LF, line, CR LF: the log keeps no more of their framing), the
+// port opened, failed to open and lost, at the log's times. The text of the
+// recording, or nullopt with error naming the log's line.
+std::optional<std::string> RecordingFromTerminalLog(const QByteArray &log, const std::string &name,
+                                                    std::string &error);
+
 // Writes a recording as the session goes. Every line is flushed to the
 // system at once, so a crash loses nothing already recorded. At the size
 // limit one last line says so and nothing more is written; a failed write

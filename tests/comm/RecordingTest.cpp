@@ -212,6 +212,47 @@ TEST(Recorder, RedactionReplacesTheDigitsOfIdentityAnswersOnly)
     }
 }
 
+TEST(TerminalLog, BecomesARecordingWithItsMarkersAndBytes)
+{
+    const QByteArray log = "2026-12-09 10:00:00.000 [extra] machine: OPEN\n"
+                           "2026-12-09 10:00:00.001 [extra]   Opening port \"/dev/ttyUSB2\".\n"
+                           "2026-12-09 10:00:00.002 [extra]   Error while opening /dev/ttyUSB2.\n"
+                           "2026-12-09 10:00:00.003 [extra]   No such file or directory\n"
+                           "2026-12-09 10:00:01.003 [extra]   Opening port \"/dev/ttyUSB2\".\n"
+                           "2026-12-09 10:00:01.010 [extra]   Success. Port \"/dev/ttyUSB2\" opened.\n"
+                           "2026-12-09 10:00:01.020 [out]   AT+CSQ<CR>\n"
+                           "2026-12-09 10:00:01.050 [extra] +CSQ: 9,0\n"
+                           "2026-12-09 10:00:01.050 [extra] OK\n"
+                           "2026-12-09 10:00:01.060 [info] terminal cleared\n"
+                           "2026-12-09 10:00:01.070 [extra] caf\xc3\xa9 \\x01<TAB><U+2028>\n"
+                           "2026-12-09 10:00:02.000 [extra]   serial port /dev/ttyUSB2: connection lost: read error\n"
+                           "2026-12-09 10:00:02.001 [extra] machine: CLOSE\n";
+    std::string error;
+    const auto text = RecordingFromTerminalLog(log, "t.log", error);
+    ASSERT_TRUE(text) << error;
+    const auto r = ParseRecording(QByteArray::fromStdString(*text), "converted", error);
+    ASSERT_TRUE(r) << error << "\n" << *text;
+    EXPECT_EQ(r->port, "/dev/ttyUSB2");
+    using K = TRynRecordedEvent::Kind;
+    const std::vector<std::pair<K, std::int64_t>> expected{{K::OpenFailed, 3}, {K::Open, 1010}, {K::Sent, 1020},
+                                                           {K::Received, 1050}, {K::Received, 1070}, {K::Lost, 2000}};
+    ASSERT_EQ(r->events.size(), expected.size()) << *text;
+    for (std::size_t i = 0; i < expected.size(); ++i) {
+        EXPECT_EQ(r->events[i].kind, expected[i].first) << i;
+        EXPECT_EQ(r->events[i].time.count(), expected[i].second) << i;
+    }
+    EXPECT_EQ(r->events[0].text, "No such file or directory");
+    EXPECT_EQ(r->events[2].bytes, "AT+CSQ\r");
+    EXPECT_EQ(r->events[3].bytes, "\r\n+CSQ: 9,0\r\n\r\nOK\r\n");
+    EXPECT_EQ(r->events[4].bytes, "\r\ncaf\xc3\xa9 \x01\t\xe2\x80\xa8\r\n");
+    EXPECT_EQ(r->events[5].text, "connection lost: read error");
+
+    EXPECT_FALSE(RecordingFromTerminalLog("2026-12-09 10:00:00.000 [out]   AT<CR>\nAT+CSQ\n", "t.log", error));
+    EXPECT_EQ(error, "t.log line 2: not a terminal log line (YYYY-MM-DD HH:MM:SS.mmm [type] text)");
+    EXPECT_FALSE(RecordingFromTerminalLog("\n\n", "t.log", error));
+    EXPECT_EQ(error, "t.log holds no terminal log lines");
+}
+
 // ---------------------------------------------------------------- engine
 
 std::string Bytes(const std::vector<TRynReplayEngine::Output> &outputs)

@@ -97,6 +97,7 @@ private slots:
     void badRecordingsFailAtOnceWithTheirLine();
     void keptRecordingsGiveTheirExpectedRecords();
 #ifdef PALVEX_MODEMSIM_PATH
+    void terminalLogConvertedReplaysTheSameRecords();
     void ptyUnplugRecordingReplaysTheSameReconnect();
 #endif
 };
@@ -185,6 +186,34 @@ void ReplayProcessTest::badRecordingsFailAtOnceWithTheirLine()
     QVERIFY2(QString::fromUtf8(run.Err()).contains(message), run.Err().constData());
     QVERIFY2(run.Err().startsWith("palvex: "), run.Err().constData());
 }
+
+#ifdef PALVEX_MODEMSIM_PATH
+void ReplayProcessTest::terminalLogConvertedReplaysTheSameRecords()
+{
+    QTemporaryDir dir;
+    const QString log = dir.filePath("terminal.log");
+    const QString rec = dir.filePath("fromlog.rec");
+    Run live({"--headless", "SIM,model=EC25", "--cycles", "8", "--terminal", log, "--quiet"});
+    QVERIFY(live.Finish());
+    QCOMPARE(live.Code(), 0);
+    QProcess convert;
+    convert.start(PALVEX_MODEMSIM_PATH, {"--from-terminal-log", log, "--out", rec});
+    QVERIFY(convert.waitForFinished(10000));
+    QVERIFY2(convert.exitCode() == 0, convert.readAllStandardError().constData());
+    Run replay({"--headless", "replay:" + rec + ",speed=10", "--cycles", "8", "--quiet"});
+    QVERIFY(replay.Finish());
+    QVERIFY2(replay.Code() == 0, replay.Err().constData());
+    const QString difference = CompareRecords(Records(live.Out()), Records(replay.Out()), 8);
+    QVERIFY2(difference.isEmpty(), qPrintable(difference));
+
+    // A file that is no terminal log is refused with its line.
+    QVERIFY(WriteWholeFile(log, "2026-12-09 10:00:00.000 [out]   AT<CR>\nnot a log line\n"));
+    convert.start(PALVEX_MODEMSIM_PATH, {"--from-terminal-log", log, "--out", rec});
+    QVERIFY(convert.waitForFinished(10000));
+    QCOMPARE(convert.exitCode(), 1);
+    QVERIFY(convert.readAllStandardError().contains("line 2: not a terminal log line"));
+}
+#endif
 
 void ReplayProcessTest::keptRecordingsGiveTheirExpectedRecords()
 {

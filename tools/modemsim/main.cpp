@@ -11,6 +11,8 @@
 
 #include <QCommandLineParser>
 #include <QCoreApplication>
+#include <QFile>
+#include <QSaveFile>
 #include <QSocketNotifier>
 #include <QTimer>
 
@@ -353,6 +355,8 @@ struct SimOptions {
     std::chrono::milliseconds exitAfter{-1};
     std::chrono::milliseconds urcEvery{-1};
     std::string replay; // FILE[,speed=N][,loop]
+    std::string fromTerminalLog;
+    std::string out;
 };
 
 bool Refuse(const std::string &message)
@@ -422,8 +426,16 @@ bool ParseOptions(const QCoreApplication &app, SimOptions &options)
         "replay", "Answer as the modem of a session recording (FILE, FILE,speed=N, FILE,loop) instead of simulating one.",
         "FILE");
     parser.addOption(replayOption);
+    const QCommandLineOption fromLogOption(
+        "from-terminal-log", "Convert a terminal log (palvex --terminal LOG) into a session recording, and exit.", "LOG");
+    const QCommandLineOption outOption("out", "The recording --from-terminal-log writes.", "FILE");
+    parser.addOptions({fromLogOption, outOption});
     parser.process(app);
     options.replay = parser.value(replayOption).toStdString();
+    options.fromTerminalLog = parser.value(fromLogOption).toStdString();
+    options.out = parser.value(outOption).toStdString();
+    if (options.fromTerminalLog.empty() != options.out.empty())
+        return Refuse("--from-terminal-log LOG and --out FILE go together");
 
     long long latency = 0, seed = 0, callAfter = 0, cregMode = 0;
     if (!ReadNumber(parser, latencyOption, 0, INT_MAX, "a number of milliseconds", latency)
@@ -476,6 +488,29 @@ void ScheduleUnplug(PtyModem &modem, std::chrono::milliseconds unplugAfter, std:
     });
 }
 
+// --from-terminal-log LOG --out FILE: the exit code.
+int ConvertTerminalLog(const std::string &logPath, const std::string &outPath)
+{
+    QFile log(QString::fromStdString(logPath));
+    if (!log.open(QIODevice::ReadOnly)) {
+        Refuse("cannot open " + logPath + ": " + log.errorString().toStdString());
+        return 1;
+    }
+    std::string error;
+    const std::optional<std::string> recording = RecordingFromTerminalLog(log.readAll(), logPath, error);
+    if (!recording) {
+        Refuse(error);
+        return 1;
+    }
+    QSaveFile out(QString::fromStdString(outPath));
+    if (!out.open(QIODevice::WriteOnly) || out.write(recording->data(), qint64(recording->size())) != qint64(recording->size()) ||
+        !out.commit()) {
+        Refuse("cannot write " + outPath + ": " + out.errorString().toStdString());
+        return 1;
+    }
+    return 0;
+}
+
 // The recording of FILE[,speed=N][,loop], its settings as the port replay: takes them.
 std::unique_ptr<TRynReplayEngine> LoadReplay(const std::string &value, std::string &error)
 {
@@ -507,6 +542,8 @@ int main(int argc, char *argv[])
     SimOptions options;
     if (!ParseOptions(app, options))
         return 2;
+    if (!options.fromTerminalLog.empty())
+        return ConvertTerminalLog(options.fromTerminalLog, options.out);
 
     PtyModem modem(options.link, options.latency, options.seed);
     modem.Engine().SetModel(options.model);
