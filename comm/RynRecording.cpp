@@ -200,6 +200,13 @@ std::optional<TRynRecording> LoadRecording(const std::string &path, std::string 
         error = "cannot open recording " + path + ": " + file.errorString().toStdString();
         return std::nullopt;
     }
+    // Read whole: a file far beyond what the recorder writes is refused
+    // rather than filling the memory.
+    constexpr qint64 kLargestRecording = 4 * TRynRecorder::kDefaultLimitBytes;
+    if (file.size() > kLargestRecording) {
+        error = "recording " + path + " is larger than " + std::to_string(kLargestRecording / (1024 * 1024)) + " MB";
+        return std::nullopt;
+    }
     return ParseRecording(file.readAll(), path, error);
 }
 

@@ -254,7 +254,10 @@ void TRynReplayEngine::ReachPlace(Clock::time_point now)
     } else {
         o.kind = Output::Kind::Next;
     }
-    m_queue.emplace(Due(now, c.endOffset), std::move(o));
+    // A connection that ends where it starts takes a millisecond at least:
+    // with loop it would otherwise start over and over without time passing.
+    const Clock::time_point due = Due(now, c.endOffset);
+    m_queue.emplace(m_place == 0 ? std::max(due, now + milliseconds(1)) : due, std::move(o));
 }
 
 void TRynReplayEngine::Feed(const std::string &bytes, Clock::time_point now)
@@ -371,8 +374,11 @@ std::string TRynReplayChannel::CheckPort(const std::string &port)
         return e.what();
     }
     std::string error;
-    if (!LoadRecording(file, error))
+    const std::optional<TRynRecording> recording = LoadRecording(file, error);
+    if (!recording)
         return error;
+    if (ReplayConnections(*recording).empty())
+        return file + " holds no dialogue to replay";
     return {};
 }
 
@@ -465,7 +471,7 @@ bool TRynReplayChannel::StartComm()
     }
     std::string reason;
     if (!m_engine->Open(TRynReplayEngine::Clock::now(), reason)) {
-        m_ended = reason == "the recording has ended";
+        m_ended = reason == "the recording has ended" || reason == "the recording holds no connection";
         m_lastErrorText = m_ended ? "the recording " + m_file + " has ended" : reason;
         ChangeState(TCommState::CommStateFailed);
         return false;

@@ -192,15 +192,18 @@ public:
             m_metrics->CountTimeout();
     }
 
+    void ChannelLost() override { StopAtReplayEnd(); }
+
     // A recording played to its end ends the run: nothing more will come.
-    void ChannelLost() override
+    bool StopAtReplayEnd()
     {
         if (!m_channel->ReplayEnded() || m_stopping)
-            return;
+            return false;
         const bool short_ = m_options.cycles > 0 && m_cycles < m_options.cycles;
         ErrorLine(short_ ? QStringLiteral("the recording ended after %1 of %2 cycles").arg(m_cycles).arg(m_options.cycles)
                          : QStringLiteral("the recording has ended"));
         Stop(short_ ? kExitFailure : kExitOk);
+        return true;
     }
 
     void PortOpened(const std::string &) override
@@ -246,6 +249,8 @@ private:
     // only when the reason changes or after the port was open in between.
     void PortOpenFailed(const std::string &port, const std::string &reason) override
     {
+        if (StopAtReplayEnd())
+            return;
         if (m_options.quiet || m_shownReason == reason)
             return;
         m_shownReason = reason;

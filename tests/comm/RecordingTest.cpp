@@ -365,6 +365,24 @@ TEST(ReplayEngine, LoopStartsOverWithoutABreak)
     EXPECT_EQ(outputs[1].kind, OutKind::Ended);
 }
 
+TEST(ReplayEngine, ALoopOfNoTimeStillTakesTime)
+{
+    // Open, a line and close in one millisecond, looped: each round takes a
+    // millisecond at least, so taking what is due ends.
+    TRynReplayEngine engine(Parse(R"({"t":0,"event":"open"}
+{"t":0,"dir":"rx","data":"\r\nRING\r\n"}
+{"t":0,"event":"close"}
+)"));
+    engine.SetLoop(true);
+    std::string reason;
+    const Clock::time_point t0{};
+    ASSERT_TRUE(engine.Open(t0, reason));
+    const auto outputs = engine.TakeDue(t0 + 10ms);
+    EXPECT_GE(outputs.size(), 10u);
+    EXPECT_LE(outputs.size(), 11u);
+    EXPECT_TRUE(engine.IsOpen());
+}
+
 TEST(ReplayEngine, ALateAnswerStaysWithTheCommandItFollowed)
 {
     // The first AT+CSQ timed out; its answer came after the repeat, before

@@ -96,6 +96,7 @@ private slots:
     void badRecordingsFailAtOnceWithTheirLine_data();
     void badRecordingsFailAtOnceWithTheirLine();
     void keptRecordingsGiveTheirExpectedRecords();
+    void theEndOfTheRecordingEndsTheRun();
 #ifdef PALVEX_MODEMSIM_PATH
     void terminalLogConvertedReplaysTheSameRecords();
     void ptyUnplugRecordingReplaysTheSameReconnect();
@@ -167,6 +168,7 @@ void ReplayProcessTest::badRecordingsFailAtOnceWithTheirLine_data()
     QTest::newRow("truncated") << header + R"({"t":0,"event":"open"})" "\n" R"({"t":3,"dir":"tx","da)"
                                << "line 3: cut short";
     QTest::newRow("not a chunk") << header + "AT+CSQ\n" << "line 2: not a chunk or marker";
+    QTest::newRow("no dialogue") << header << "holds no dialogue to replay";
     QTest::newRow("unknown direction") << header + R"({"t":0,"event":"open"})" "\n" R"({"t":1,"dir":"in","data":"OK"})" "\n"
                                        << "line 3: unknown direction \"in\"";
 }
@@ -214,6 +216,26 @@ void ReplayProcessTest::terminalLogConvertedReplaysTheSameRecords()
     QVERIFY(convert.readAllStandardError().contains("line 2: not a terminal log line"));
 }
 #endif
+
+void ReplayProcessTest::theEndOfTheRecordingEndsTheRun()
+{
+    QTemporaryDir dir;
+    const QString rec = dir.filePath("three.rec");
+    Run live({"--headless", "SIM", "--cycles", "3", "--record", rec, "--quiet"});
+    QVERIFY(live.Finish());
+    // More cycles asked than recorded: a failure that says so.
+    Run tooFew({"--headless", "replay:" + rec + ",speed=10", "--cycles", "10", "--quiet"});
+    QVERIFY2(tooFew.Finish(10000), "the replay did not stop at the end of its recording");
+    QCOMPARE(tooFew.Code(), 1);
+    QCOMPARE(Records(tooFew.Out()).size(), 3);
+    QVERIFY2(tooFew.Err().contains("the recording ended after 3 of 10 cycles"), tooFew.Err().constData());
+    // No count asked: the whole recording, then a clean end.
+    Run whole({"--headless", "replay:" + rec + ",speed=10", "--quiet"});
+    QVERIFY(whole.Finish(10000));
+    QCOMPARE(whole.Code(), 0);
+    QCOMPARE(Records(whole.Out()).size(), 3);
+    QVERIFY2(whole.Err().contains("the recording has ended"), whole.Err().constData());
+}
 
 void ReplayProcessTest::keptRecordingsGiveTheirExpectedRecords()
 {
