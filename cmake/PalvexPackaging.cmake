@@ -44,7 +44,8 @@ install(FILES ${PROJECT_SOURCE_DIR}/packaging/palvex-headless@.service
 set(palvex_docdir ${CMAKE_INSTALL_DATADIR}/doc/palvex)
 install(FILES ${PROJECT_SOURCE_DIR}/packaging/headless.conf DESTINATION ${palvex_docdir}/examples)
 install(FILES ${PROJECT_SOURCE_DIR}/doc/prometheus/palvex-alerts.yml DESTINATION ${palvex_docdir}/prometheus)
-install(FILES ${PROJECT_SOURCE_DIR}/doc/headless.md ${PROJECT_SOURCE_DIR}/doc/modems.md DESTINATION ${palvex_docdir})
+install(FILES ${PROJECT_SOURCE_DIR}/doc/headless.md ${PROJECT_SOURCE_DIR}/doc/modems.md
+  ${PROJECT_SOURCE_DIR}/doc/recording.md DESTINATION ${palvex_docdir})
 install(FILES ${PROJECT_SOURCE_DIR}/packaging/copyright DESTINATION ${palvex_docdir})
 if(PALVEX_GZIP)
   set(palvex_changelog ${CMAKE_BINARY_DIR}/packaging/changelog.gz)
