@@ -415,15 +415,7 @@ void TRynReplayChannel::SetConfigAsString(const std::string &config)
 {
     double speed = 1.0;
     bool loop = false;
-    std::size_t start = 0;
-    while (start <= config.size()) {
-        std::size_t end = config.find(',', start);
-        if (end == std::string::npos)
-            end = config.size();
-        const std::string item = Trim(config.substr(start, end - start));
-        start = end + 1;
-        if (item.empty())
-            continue;
+    for (const std::string &item : rynsim::SettingItems(config)) {
         if (item == "loop") {
             loop = true;
             continue;

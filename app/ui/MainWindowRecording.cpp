@@ -20,6 +20,15 @@ namespace {
 
 const QString kRecordSessionTip = QStringLiteral("Record everything that passes on the port, to replay it later");
 
+// Where the dialogs start: the program's data folder, made when missing.
+QString RecordingFolder(const QString &appName)
+{
+    const QString folder =
+        QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation) + QLatin1Char('/') + appName;
+    QDir().mkpath(folder);
+    return folder;
+}
+
 } // namespace
 
 void TfrmMain::BuildRecordingMenuItems(QMenu *file)
@@ -83,11 +92,9 @@ void TfrmMain::Recordsession1Click()
         return;
     }
     Recordsession1->setChecked(false);
-    const QString folder = QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation) +
-                           QLatin1Char('/') + VRynAppInfo1->AppName();
-    QDir().mkpath(folder);
     const QString path = QFileDialog::getSaveFileName(this, QStringLiteral("Record session"),
-                                                      folder + QStringLiteral("/session.rec"),
+                                                      RecordingFolder(VRynAppInfo1->AppName()) +
+                                                          QStringLiteral("/session.rec"),
                                                       QStringLiteral("Session recordings (*.rec);;All files (*)"));
     if (path.isEmpty())
         return;
@@ -119,9 +126,8 @@ void TfrmMain::OpenRecording(const QString &path)
 
 void TfrmMain::Openrecording1Click()
 {
-    const QString folder = QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation) +
-                           QLatin1Char('/') + VRynAppInfo1->AppName();
-    const QString path = QFileDialog::getOpenFileName(this, QStringLiteral("Open recording"), folder,
+    const QString path = QFileDialog::getOpenFileName(this, QStringLiteral("Open recording"),
+                                                      RecordingFolder(VRynAppInfo1->AppName()),
                                                       QStringLiteral("Session recordings (*.rec);;All files (*)"));
     if (!path.isEmpty())
         OpenRecording(path);

@@ -4,6 +4,8 @@
 // failed opens at their places in the dialogue.
 #include "RynRecording.h"
 #include "RynReplay.h"
+#include "RynSimModem.h"
+#include "VRSComm32.h"
 
 #include <QTemporaryDir>
 
@@ -444,6 +446,36 @@ TEST(ReplayChannel, PortNameAndSettings)
     }
     EXPECT_NE(TRynReplayChannel::CheckPort("replay:/nonexistent.rec").find("cannot open recording"), std::string::npos);
     EXPECT_NE(TRynReplayChannel::CheckPort("replay:").find("no recording named"), std::string::npos);
+}
+
+TEST(SerialChannelPorts, SimulatorAndReplayTakeTheirSettingsAfterAComma)
+{
+    EXPECT_TRUE(TVRSComm32::IsSimulatedPort("SIM,model=EC25"));
+    EXPECT_FALSE(TVRSComm32::IsSimulatedPort("SIMx,model=EC25"));
+    EXPECT_TRUE(TVRSComm32::IsReplayPort("Replay:rec,speed=2"));
+    EXPECT_FALSE(TVRSComm32::IsReplayPort("/dev/replay"));
+
+    TVRSComm32 comm;
+    comm.SetCommPort("SIM,model=EC25, latency=0");
+    ASSERT_TRUE(comm.StartComm()) << comm.LastErrorText();
+    EXPECT_EQ(comm.Simulator().Engine().Model(), "EC25");
+    EXPECT_EQ(comm.Simulator().Latency(), std::chrono::milliseconds(0));
+    comm.StopComm();
+
+    struct Refused {
+        const char *port;
+        const char *reason;
+    };
+    for (const Refused &r : {Refused{"SIM,model=EC25,colour=red", "invalid simulated modem setting \"colour=red\""},
+                             Refused{"replay:/nonexistent.rec", "cannot open recording /nonexistent.rec"},
+                             Refused{"replay:/nonexistent.rec,speed=0", "invalid replay setting \"speed=0\""}}) {
+        SCOPED_TRACE(r.port);
+        comm.SetCommPort(r.port);
+        EXPECT_FALSE(comm.StartComm());
+        EXPECT_FALSE(comm.Active());
+        EXPECT_EQ(comm.GetState(), TCommState::CommStateFailed);
+        EXPECT_NE(comm.LastErrorText().find(r.reason), std::string::npos) << comm.LastErrorText();
+    }
 }
 
 } // namespace

@@ -97,6 +97,7 @@ private slots:
     void badRecordingsFailAtOnceWithTheirLine();
     void keptRecordingsGiveTheirExpectedRecords();
     void theEndOfTheRecordingEndsTheRun();
+    void recordOptionsAreChecked();
 #ifdef PALVEX_MODEMSIM_PATH
     void terminalLogConvertedReplaysTheSameRecords();
     void ptyUnplugRecordingReplaysTheSameReconnect();
@@ -235,6 +236,20 @@ void ReplayProcessTest::theEndOfTheRecordingEndsTheRun()
     QCOMPARE(whole.Code(), 0);
     QCOMPARE(Records(whole.Out()).size(), 3);
     QVERIFY2(whole.Err().contains("the recording has ended"), whole.Err().constData());
+}
+
+void ReplayProcessTest::recordOptionsAreChecked()
+{
+    Run redactAlone({"--headless", "SIM", "--cycles", "1", "--record-redact"});
+    QVERIFY(redactAlone.Finish(10000));
+    QCOMPARE(redactAlone.Code(), 2);
+    QVERIFY2(redactAlone.Err().contains("--record-redact needs --record FILE"), redactAlone.Err().constData());
+    Run unwritable({"--headless", "SIM", "--cycles", "1", "--record", "/nonexistent/folder/rec"});
+    QVERIFY(unwritable.Finish(10000));
+    QCOMPARE(unwritable.Code(), 1);
+    QVERIFY2(unwritable.Err().contains("cannot write the recording /nonexistent/folder/rec"),
+             unwritable.Err().constData());
+    QVERIFY(unwritable.Out().isEmpty());
 }
 
 void ReplayProcessTest::keptRecordingsGiveTheirExpectedRecords()
