@@ -45,7 +45,8 @@ struct MarkerName {
 };
 constexpr MarkerName kMarkers[] = {{"open", Kind::Open},         {"open_failed", Kind::OpenFailed},
                                    {"close", Kind::Close},       {"lost", Kind::Lost},
-                                   {"ring", Kind::Ring},         {"identity", Kind::Identity},
+                                   {"ring", Kind::Ring},         {"ring_line", Kind::RingLine},
+                                   {"identity", Kind::Identity},
                                    {"limit", Kind::Limit}};
 
 } // namespace
@@ -180,7 +181,7 @@ std::optional<TRynRecording> ParseRecording(const QByteArray &content, const std
             event.kind = found->kind;
             event.text = o.value(event.kind == Kind::Identity ? "manufacturer" : "reason").toString().toStdString();
             event.text2 = o.value("model").toString().toStdString();
-            event.on = o.value(event.kind == Kind::Open ? "ring_line" : "on").toBool(event.kind == Kind::Open);
+            event.on = o.value(event.kind == Kind::Open ? "ring_line" : "on").toBool(event.kind != Kind::Ring);
         } else {
             return fail(lineNumber, "neither a chunk (\"dir\") nor a marker (\"event\")");
         }
@@ -469,6 +470,7 @@ void TRynRecorder::Marker(const std::string &fields)
 void TRynRecorder::Opened(bool ringLine)
 {
     m_ring = false;
+    m_ringLine = ringLine;
     Marker(std::string("\"open\",\"ring_line\":") + (ringLine ? "true" : "false"));
 }
 void TRynRecorder::OpenFailed(const std::string &reason) { Marker("\"open_failed\",\"reason\":" + JsonText(reason)); }
@@ -481,6 +483,14 @@ void TRynRecorder::Ring(bool on)
         return;
     m_ring = on;
     Marker(std::string("\"ring\",\"on\":") + (on ? "true" : "false"));
+}
+
+void TRynRecorder::RingLine(bool reports)
+{
+    if (reports == m_ringLine)
+        return;
+    m_ringLine = reports;
+    Marker(std::string("\"ring_line\",\"on\":") + (reports ? "true" : "false"));
 }
 
 void TRynRecorder::Identity(const std::string &manufacturer, const std::string &model)

@@ -29,6 +29,7 @@ struct TRynRecordedEvent {
         Close,      // closed in an orderly way
         Lost,       // the connection was lost; text: the reason
         Ring,       // the ring line changed; on
+        RingLine,   // the port found it cannot (on false) report its ring line
         Identity,   // text: manufacturer, text2: model
         Limit,      // the recording stopped at its size limit
     };
@@ -102,6 +103,8 @@ public:
     void Closed();
     void Lost(const std::string &reason);
     void Ring(bool on);
+    // Whether the port reports its ring line, when that changes after the open.
+    void RingLine(bool reports);
     // Written when it differs from the identification written last.
     void Identity(const std::string &manufacturer, const std::string &model);
 
@@ -120,6 +123,7 @@ private:
     QString m_errorText;
     std::string m_identity;
     bool m_ring = false;
+    bool m_ringLine = true;
     // Redaction state: the command line being sent, the last one sent whole,
     // the head of the line being received and whether its digits go.
     bool m_redact = false;

@@ -152,6 +152,12 @@ std::vector<TRynReplayConnection> ReplayConnections(const TRynRecording &recordi
             else
                 current.unsolicited[place].push_back({e.time - placeTime, {}, e.on});
             break;
+        case Kind::RingLine:
+            // Told at the first reading of the line, which comes before any
+            // RING the session could take for a call.
+            begin(e.time);
+            current.ringLine = e.on;
+            break;
         case Kind::Identity:
         case Kind::Limit:
             break;

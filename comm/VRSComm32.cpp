@@ -604,8 +604,10 @@ void TVRSComm32::ChangeState(TCommState state)
 bool TVRSComm32::RingIndicator()
 {
     const bool ring = ReadRingIndicator();
-    if (m_recorder && Active())
+    if (m_recorder && Active()) {
+        m_recorder->RingLine(ReportsRingIndicator());
         m_recorder->Ring(ring);
+    }
     return ring;
 }
 

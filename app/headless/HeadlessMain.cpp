@@ -170,6 +170,10 @@ public:
             m_recorder->Identity(record.manufacturer, record.model);
             if (!m_recorder->ErrorText().isEmpty())
                 return Fail(m_recorder->ErrorText());
+            if (m_recorder->Stopped() && !m_recordLimitShown) {
+                m_recordLimitShown = true;
+                ErrorLine(QStringLiteral("the recording reached its size limit and stops here; the monitor goes on"));
+            }
         }
         // The log and the metrics first: whoever sees a record on standard
         // output finds it in the log file and in a scrape already.
@@ -273,6 +277,7 @@ private:
     bool m_stopping = false;
     std::optional<std::string> m_shownReason; // of the open failure shown last
     TRynRecorder *m_recorder = nullptr;
+    bool m_recordLimitShown = false;
     std::uint64_t m_cycles = 0; // completed so far
     int m_exitCode = kExitOk;
 };

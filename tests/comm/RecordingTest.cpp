@@ -76,13 +76,15 @@ TEST(RecordingFormat, RecorderFileReadsBackAsWritten)
     {
         TRynRecorder recorder;
         ASSERT_TRUE(recorder.Open(path, "/dev/ttyUSB2", "115200,8,N,1,none"));
-        recorder.Opened(false);
+        recorder.Opened(true);
         const std::string command = "AT+CGMI\r";
         recorder.Sent(reinterpret_cast<const std::uint8_t *>(command.data()), command.size());
         const std::string answer("\r\nQ\0\xff\r\nOK\r\n", 11);
         recorder.Received(reinterpret_cast<const std::uint8_t *>(answer.data()), answer.size());
         recorder.Ring(true);
         recorder.Ring(true); // no change, no line
+        recorder.RingLine(false);
+        recorder.RingLine(false);
         recorder.Identity("Quectel", "EC25");
         recorder.Identity("Quectel", "EC25");
         recorder.Lost("connection lost: read error (\"x\")");
@@ -96,16 +98,17 @@ TEST(RecordingFormat, RecorderFileReadsBackAsWritten)
     EXPECT_EQ(r->settings, "115200,8,N,1,none");
     EXPECT_EQ(r->program.rfind("palvex ", 0), 0u);
     using K = TRynRecordedEvent::Kind;
-    const std::vector<K> kinds{K::Open, K::Sent, K::Received, K::Ring, K::Identity, K::Lost, K::OpenFailed};
+    const std::vector<K> kinds{K::Open, K::Sent, K::Received, K::Ring, K::RingLine, K::Identity, K::Lost, K::OpenFailed};
     ASSERT_EQ(r->events.size(), kinds.size()) << ReadAll(path);
     for (std::size_t i = 0; i < kinds.size(); ++i)
         EXPECT_EQ(r->events[i].kind, kinds[i]) << i;
-    EXPECT_FALSE(r->events[0].on);
+    EXPECT_TRUE(r->events[0].on);
     EXPECT_EQ(r->events[2].bytes, std::string("\r\nQ\0\xff\r\nOK\r\n", 11));
     EXPECT_TRUE(r->events[3].on);
-    EXPECT_EQ(r->events[4].text2, "EC25");
-    EXPECT_EQ(r->events[5].text, "connection lost: read error (\"x\")");
-    EXPECT_EQ(r->events[5].line, 7);
+    EXPECT_FALSE(r->events[4].on);
+    EXPECT_EQ(r->events[5].text2, "EC25");
+    EXPECT_EQ(r->events[6].text, "connection lost: read error (\"x\")");
+    EXPECT_EQ(r->events[6].line, 8);
 }
 
 struct BadCase {
@@ -426,6 +429,20 @@ TEST(ReplayEngine, RingLineChangesWithTheChunkItWasReadAfter)
     EXPECT_EQ(outputs[0].bytes, "\r\n+CPAS: 3\r\n\r\nOK\r\n");
     ASSERT_TRUE(outputs[0].ringBefore.has_value());
     EXPECT_TRUE(*outputs[0].ringBefore);
+}
+
+TEST(ReplayEngine, APortFoundWithoutRingLineReplaysAsSuch)
+{
+    // A pseudo-terminal opens as if it had the line, and says otherwise at
+    // the first reading: the replay has no ring line from the start.
+    TRynReplayEngine engine(Parse(R"({"t":0,"event":"open","ring_line":true}
+{"t":10,"dir":"tx","data":"AT\r"}
+{"t":20,"dir":"rx","data":"\r\nOK\r\n"}
+{"t":21,"event":"ring_line","on":false}
+)"));
+    std::string reason;
+    ASSERT_TRUE(engine.Open(Clock::time_point{}, reason));
+    EXPECT_FALSE(engine.ReportsRingLine());
 }
 
 TEST(ReplayChannel, PortNameAndSettings)
