@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <array>
 #include <cctype>
+#include <optional>
 
 namespace {
 
@@ -39,9 +40,14 @@ constexpr std::array kCallResults{std::string_view("CONNECT"), std::string_view(
 
 // Unsolicited result codes of 27.007 and 27.005 and of common modules that
 // a session may meet while it polls.
-constexpr std::array kUnsolicitedWords{std::string_view("RING"), std::string_view("RDY"),
+// The boot lines a module prints after power-on or a reset, while it is
+// being identified, are among them.
+constexpr std::array kUnsolicitedWords{std::string_view("RING"),      std::string_view("RDY"),
                                       std::string_view("^SYSSTART"), std::string_view("^SHUTDOWN"),
-                                      std::string_view("+PBREADY")};
+                                      std::string_view("+PBREADY"),  std::string_view("PB DONE"),
+                                      std::string_view("SMS DONE"),  std::string_view("Call Ready"),
+                                      std::string_view("SMS Ready"), std::string_view("+PACSP0"),
+                                      std::string_view("+PACSP1")};
 
 // Their prefixes that end in a colon, sorted: the head of a line up to its
 // first colon is looked up by halving, as every answer line is.
@@ -58,6 +64,7 @@ constexpr auto kUnsolicitedHeads = [] {
         std::string_view("^SIMST:"),  std::string_view("^BOOT:"),   std::string_view("^RSSI:"),
         std::string_view("^MODE:"),   std::string_view("^SRVST:"),  std::string_view("+STIN:"),
         std::string_view("*PSUTTZ:"), std::string_view("DST:"),
+        std::string_view("+CPIN:"),   std::string_view("+CFUN:"),   std::string_view("+PACSP:"),
     };
     std::sort(heads.begin(), heads.end());
     return heads;
@@ -154,4 +161,36 @@ bool IsDialCommand(std::string_view command)
         return false;
     const char c = upper(command[2]);
     return c == 'A' || c == 'D';
+}
+
+bool LooksLikeStatusLine(std::string_view line)
+{
+    if (line.empty())
+        return false;
+    if (IsUnsolicitedResultCode(line, false) || IsFinalResultCode(line, true))
+        return true;
+    // "+XXX: ...", "^XXX", "*XXX:", "#XXX", "$XXX", "!XXX", "%XXX": the head
+    // of a command's answer or of a report, never a maker's or model's name.
+    return std::string_view("+^*#$!%").find(line.front()) != std::string_view::npos;
+}
+
+std::optional<std::string_view> IdentificationText(std::string_view line, bool manufacturer)
+{
+    // The plain forms and the prefixed ones some modules give
+    // ("+CGMI: Fibocom", "+GMM: \"L850 LTE Module\"").
+    const std::array prefixes = manufacturer ? std::array{std::string_view("+CGMI:"), std::string_view("+GMI:")}
+                                             : std::array{std::string_view("+CGMM:"), std::string_view("+GMM:")};
+    for (std::string_view prefix : prefixes) {
+        if (!StartsWith(line, prefix))
+            continue;
+        std::string_view rest = line.substr(prefix.size());
+        while (!rest.empty() && rest.front() == ' ')
+            rest.remove_prefix(1);
+        if (rest.empty())
+            return std::nullopt;
+        return rest;
+    }
+    if (LooksLikeStatusLine(line))
+        return std::nullopt;
+    return line;
 }

@@ -9,6 +9,7 @@
 // result code later. The session uses these tests so that neither is taken
 // for the answer it waits for.
 
+#include <optional>
 #include <string_view>
 
 // Final result codes of every command: "OK", "ERROR", "+CME ERROR: <n>" and
@@ -32,3 +33,13 @@ bool IsRingIndication(std::string_view line);
 
 // True for the commands whose answer may end with a call result: ATA, ATD.
 bool IsDialCommand(std::string_view command);
+
+// A line that is a result code, an unsolicited code (a boot line among
+// them) or the head of some command's answer ("+XXX: ...", "^XXX..."): what
+// a modem that is starting up prints while it is being identified.
+bool LooksLikeStatusLine(std::string_view line);
+
+// The manufacturer (AT+CGMI) or model (AT+CGMM) a line of their answer
+// names: the line itself, or the text after a "+CGMI:"/"+GMI:" (or
+// "+CGMM:"/"+GMM:") prefix; nothing for a status line.
+std::optional<std::string_view> IdentificationText(std::string_view line, bool manufacturer);

@@ -2,6 +2,7 @@
 
 #include "AtResultCodes.h"
 #include "RynUtils.h"
+#include "ValueRanges.h"
 #include "VRynCommunicationComponent.h"
 #include "VRynTerminalLineType.h"
 #include "VRynTopDistributor.h"
@@ -210,7 +211,7 @@ void ModemSession::distTopComRecvPoll(VRynGeneralDistributor *, std::uint32_t &,
     // The CR LF around every answer line leaves empty lines between them;
     // they carry nothing worth a terminal line.
     if (Echo() && !line.empty())
-        m_view.TerminalLine(line, VRynTerminal_ltExtra);
+        m_view.ReceivedLine(line);
     if (!TakeLine(line))
         return;
     m_lastLine.swap(line);
@@ -428,6 +429,11 @@ void ModemSession::FallBack(const char *command, TModemProfile profile)
     m_step = kPollProfileSend;
 }
 
+void ModemSessionView::ReceivedLine(const std::string &line)
+{
+    TerminalLine(line, VRynTerminal_ltExtra);
+}
+
 void ModemSession::Write(const std::string &text)
 {
     m_view.TerminalLine(text, VRynTerminal_ltExtra);
@@ -541,6 +547,7 @@ void ModemSession::RunPrepare()
     case kPrepareCgmm:
         m_lastLine.clear();
         m_expectFirstLine = true;
+        m_identificationRefused = false;
         Command(m_step == kPrepareCgmi ? "AT+CGMI\r" : "AT+CGMM\r", kPrepareTimeout, Repeat::Yes);
         m_step = m_step == kPrepareCgmi ? kPrepareCgmiWait : kPrepareCgmmWait;
         break;
@@ -558,10 +565,25 @@ void ModemSession::RunPrepare()
             break;
         if (m_expectFirstLine) {
             // A bare OK here is the late final result of an earlier command
-            // (one sent again after its time-out), never the identification.
-            if (line == "OK")
+            // (one sent again after its time-out), never the identification;
+            // after a status line it ends an answer that named nothing, and
+            // the modem is asked again.
+            if (line == "OK") {
+                if (m_identificationRefused) {
+                    Disarm();
+                    m_step = cgmi ? kPrepareCgmi : kPrepareCgmm;
+                    m_runAgain = true;
+                }
                 break;
-            (cgmi ? m_manufacturer : m_model) = line;
+            }
+            // A modem starting up prints boot and status lines meanwhile
+            // ("+CPIN: READY", "Call Ready"): no identity.
+            const std::optional<std::string_view> identity = IdentificationText(line, cgmi);
+            if (!identity) {
+                m_identificationRefused = true;
+                break;
+            }
+            (cgmi ? m_manufacturer : m_model) = std::string(*identity);
             m_view.ModemIdentified(m_manufacturer, m_model);
             m_expectFirstLine = false;
         } else if (StartsWith(line, "OK")) {
@@ -800,6 +822,7 @@ void ModemSession::RunPollEnd()
         {
             std::lock_guard lock(m_recordLock);
             m_displayRecord = m_workingRecord;
+            ClearOutOfRange(m_displayRecord);
             m_displayCsqRssi = m_workingCsqRssi;
         }
         ++m_completedCycles;

@@ -41,6 +41,10 @@ public:
     // A line for the terminal: the machine's texts and the received lines
     // (VRynTerminal_ltExtra), the sent commands (VRynTerminal_ltOutText).
     virtual void TerminalLine(const std::string &/*line*/, int /*lineType*/) {}
+    // A line the modem sent, for the terminal; by default TerminalLine with
+    // VRynTerminal_ltExtra. An owner that shows the machine's own texts
+    // elsewhere tells the modem's lines apart here.
+    virtual void ReceivedLine(const std::string &line);
     // The port is about to be opened (which may take a while).
     virtual void PortOpening(const std::string &/*port*/) {}
     // The port opened; every call after the first is a reconnect.
@@ -231,6 +235,7 @@ private:
     TRadioTech m_smonpSection = TRadioTech::Unknown;
     TUcgedReading m_ucged;
     bool m_expectFirstLine = false;
+    bool m_identificationRefused = false; // a status line came instead of the identity
     std::uint8_t m_pendingAnswers = 0;
     std::int32_t m_rowIndex = 0;
     std::string m_lastLine;

@@ -108,6 +108,18 @@ TRadioTech RadioTechOfAccessTechnology(std::int32_t act)
     }
 }
 
+// A field that holds a number too long for 32 bits (an optional sign, then
+// digits only): the modem's value cannot be read, so the field is unknown,
+// which no parser default may stand in for.
+bool NumberTooLong(const std::string &text)
+{
+    std::size_t first = !text.empty() && (text[0] == '+' || text[0] == '-') ? 1 : 0;
+    if (first == text.size() || text.find_first_not_of("0123456789", first) != npos)
+        return false;
+    std::int32_t value = 0;
+    return std::from_chars(text.data() + first, text.data() + text.size(), value).ec == std::errc::result_out_of_range;
+}
+
 } // namespace
 
 void TNetState::MarkAllInvalid()
@@ -168,19 +180,22 @@ void parseCsqExec(const std::string &line, TNetState &state)
     // +CSQ: 99,99      no signal known: 0 % and ber 0, both still valid
     // +CSQ: 31,0       strongest: 96 %
     // +CSQ 17          no colon or no comma: left as it was
+    // +CSQ: 4294967313,2   a number too long to read: that field unknown
     const std::string s = TrimControl(line);
     std::size_t c = 0;
     std::size_t k = 0;
     if (!CsqSeparators(s, c, k))
         return;
 
-    const std::int32_t rssi = integerOrDefault(TrimmedBetween(s, c, k), 99);
+    const std::string rssiText = TrimmedBetween(s, c, k);
+    const std::int32_t rssi = integerOrDefault(rssiText, 99);
     state.signal = (rssi >= 0 && rssi <= 31) ? rssi * 100 / 32 : 0;
-    state.signalValid = true;
+    state.signalValid = !NumberTooLong(rssiText);
 
-    const std::int32_t ber = integerOrDefault(TrimmedBetween(s, k, npos), 99);
+    const std::string berText = TrimmedBetween(s, k, npos);
+    const std::int32_t ber = integerOrDefault(berText, 99);
     state.ber = (ber >= 0 && ber <= 7) ? ber : 0;
-    state.berValid = true;
+    state.berValid = !NumberTooLong(berText);
 }
 
 std::optional<std::int32_t> CsqRssi(const std::string &line)
@@ -272,10 +287,12 @@ void parseCregRead(const std::string &line, TNetState &state)
     const std::size_t k = line.find(',', c + 1);
     if (k == npos)
         return;
+    // +CREG: 0,2147483648                a number too long to read: unknown
     // The number before k (the unsolicited-report setting) is not used.
-    const std::int32_t stat = integerOrDefault(TrimmedBetween(line, k, line.find(',', k + 1)), -1);
+    const std::string statText = TrimmedBetween(line, k, line.find(',', k + 1));
+    const std::int32_t stat = integerOrDefault(statText, -1);
     state.registration = (stat >= 0 && stat <= 5) ? stat : -1;
-    state.registrationValid = true;
+    state.registrationValid = !NumberTooLong(statText);
 }
 
 void parseCpasExec(const std::string &line, TNetState &state)
@@ -284,12 +301,14 @@ void parseCpasExec(const std::string &line, TNetState &state)
     // +CPAS: 3     ringing
     // +CPAS: 4     call in progress
     // +CPAS: 2     any other value (unknown, asleep...): -1, valid
+    // +CPAS: 99999999999   a number too long to read: unknown
     const std::size_t c = line.find(':');
     if (c == npos)
         return;
-    const std::int32_t v = integerOrDefault(TrimmedBetween(line, c, npos), -1);
+    const std::string text = TrimmedBetween(line, c, npos);
+    const std::int32_t v = integerOrDefault(text, -1);
     state.activity = (v == 0 || v == 3 || v == 4) ? v : -1;
-    state.activityValid = true;
+    state.activityValid = !NumberTooLong(text);
 }
 
 void parseMoniServing(const std::string &line, TNetState &state)

@@ -6,7 +6,8 @@
 // Qt. They never report errors. A line without the shape a parser needs
 // leaves the record as it was; a field that is present but not a number gives
 // the parser's default (documented per parser), so the value is still marked
-// valid. The cutters underneath (CutInteger, CutSpaces) check themselves and
+// valid. A number too long to read (beyond 32 bits) makes its field unknown
+// (not valid), and never moves the next field into its place. The cutters underneath (CutInteger, CutSpaces) check themselves and
 // may throw RynException; the parsers do not catch it.
 
 #include <array>

@@ -42,8 +42,13 @@ endif()
 install(FILES ${PROJECT_SOURCE_DIR}/packaging/palvex-headless@.service
   DESTINATION lib/systemd/system)
 set(palvex_docdir ${CMAKE_INSTALL_DATADIR}/doc/palvex)
-install(FILES ${PROJECT_SOURCE_DIR}/packaging/headless.conf DESTINATION ${palvex_docdir}/examples)
+install(FILES ${PROJECT_SOURCE_DIR}/packaging/headless.conf ${PROJECT_SOURCE_DIR}/packaging/headless-ttyUSB0.conf
+              ${PROJECT_SOURCE_DIR}/packaging/headless-ttyUSB1.conf DESTINATION ${palvex_docdir}/examples)
 install(FILES ${PROJECT_SOURCE_DIR}/doc/prometheus/palvex-alerts.yml DESTINATION ${palvex_docdir}/prometheus)
+# Where tools and configuration management look for them, also on minimal
+# images that leave /usr/share/doc out.
+install(FILES ${PROJECT_SOURCE_DIR}/doc/prometheus/palvex-alerts.yml DESTINATION ${CMAKE_INSTALL_DATADIR}/palvex/prometheus)
+install(FILES ${PROJECT_SOURCE_DIR}/doc/grafana/palvex.json DESTINATION ${CMAKE_INSTALL_DATADIR}/palvex/grafana)
 install(FILES ${PROJECT_SOURCE_DIR}/doc/headless.md ${PROJECT_SOURCE_DIR}/doc/modems.md
   ${PROJECT_SOURCE_DIR}/doc/recording.md DESTINATION ${palvex_docdir})
 install(FILES ${PROJECT_SOURCE_DIR}/packaging/copyright DESTINATION ${palvex_docdir})
@@ -80,6 +85,11 @@ set(CPACK_DEBIAN_PACKAGE_SECTION comm)
 set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
 set(CPACK_DEBIAN_PACKAGE_GENERATE_SHLIBS OFF)
+# Maintainer scripts: the monitors stop when the package is removed and
+# restart on the new program after an upgrade.
+set(CPACK_DEBIAN_PACKAGE_CONTROL_EXTRA
+  ${PROJECT_SOURCE_DIR}/packaging/postinst ${PROJECT_SOURCE_DIR}/packaging/prerm ${PROJECT_SOURCE_DIR}/packaging/postrm)
+set(CPACK_DEBIAN_PACKAGE_CONTROL_STRICT_PERMISSION TRUE)
 # Directories in the package as Debian has them (CPack's default is 0775).
 set(CPACK_INSTALL_DEFAULT_DIRECTORY_PERMISSIONS
   OWNER_READ OWNER_WRITE OWNER_EXECUTE GROUP_READ GROUP_EXECUTE WORLD_READ WORLD_EXECUTE)

@@ -27,9 +27,9 @@ std::size_t LeadingSpacesByWalk(const std::string &s)
 }
 
 struct IntegerReading {
-    bool found = false;
+    bool found = false;     // a number of at most kCutIntegerMaxDigits digits
     std::int32_t value = 0;
-    std::size_t consumed = 0;
+    std::size_t consumed = 0; // also set for a number too long to read
 };
 
 // First reading of CutInteger: accumulate digit by digit.
@@ -42,13 +42,18 @@ IntegerReading ReadIntegerByDigits(const std::string &s)
         i = 1;
     std::int64_t value = 0;
     int digits = 0;
-    while (i < s.size() && IsDigit(s[i]) && digits < kCutIntegerMaxDigits) {
-        value = value * 10 + (s[i] - '0');
+    while (i < s.size() && IsDigit(s[i])) {
+        if (digits < kCutIntegerMaxDigits)
+            value = value * 10 + (s[i] - '0');
         ++i;
         ++digits;
     }
     if (digits == 0)
         return r;
+    if (digits > kCutIntegerMaxDigits) {
+        r.consumed = i;
+        return r;
+    }
     r.found = true;
     r.value = static_cast<std::int32_t>(negative ? -value : value);
     r.consumed = i;
@@ -61,7 +66,11 @@ IntegerReading ReadIntegerByCharconv(const std::string &s)
     IntegerReading r;
     const std::size_t sign = (!s.empty() && s.front() == '-') ? 1 : 0;
     const std::size_t digits = std::strspn(s.c_str() + sign, "0123456789");
-    const std::size_t run = std::min<std::size_t>(digits, kCutIntegerMaxDigits);
+    if (digits > static_cast<std::size_t>(kCutIntegerMaxDigits)) {
+        r.consumed = sign + digits;
+        return r;
+    }
+    const std::size_t run = digits;
     if (run == 0)
         return r;
     std::int32_t magnitude = 0;
@@ -90,11 +99,11 @@ std::int32_t CutInteger(std::string &s, std::int32_t defaultValue)
 {
     const IntegerReading a = ReadIntegerByDigits(s);
     const IntegerReading b = ReadIntegerByCharconv(s);
-    if (a.found != b.found || (a.found && (a.value != b.value || a.consumed != b.consumed)))
+    if (a.found != b.found || a.consumed != b.consumed || (a.found && a.value != b.value))
         throw RynException("error in CutInteger(" + s + ")");
+    s.erase(0, a.consumed);
     if (!a.found)
         return defaultValue;
-    s.erase(0, a.consumed);
     return a.value;
 }
 

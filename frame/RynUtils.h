@@ -23,9 +23,10 @@ void CutSpaces(std::string &s);
 
 // Reads a decimal integer at the very start of s: an optional "-", then
 // digits. No leading blanks are skipped. When no digit was read the result is
-// defaultValue and s is unchanged (a lone "-" stays too). At most
-// kCutIntegerMaxDigits digits are read; further digits stay in s, so the
-// value always fits 32 bits.
+// defaultValue and s is unchanged (a lone "-" stays too). A number of more
+// than kCutIntegerMaxDigits digits is too long to read: it is removed whole
+// and the result is defaultValue, so the field reads as unknown and the next
+// field stays where it was. A value read always fits 32 bits.
 std::int32_t CutInteger(std::string &s, std::int32_t defaultValue);
 inline constexpr int kCutIntegerMaxDigits = 9;
 

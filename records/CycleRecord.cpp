@@ -13,12 +13,28 @@
 
 namespace {
 
-// A string as Qt's JSON writer escapes it, quotes included.
+// A string as Qt's JSON writer escapes it, quotes included, and DEL and the
+// C1 controls (U+0080 to U+009F, which Qt leaves as they are) escaped too,
+// so a record shown in a terminal cannot steer it.
 QByteArray JsonString(const std::string &text)
 {
     const QByteArray array =
         QJsonDocument(QJsonArray{QString::fromStdString(text)}).toJson(QJsonDocument::Compact);
-    return array.mid(1, array.size() - 2);
+    QByteArray out;
+    out.reserve(array.size());
+    for (qsizetype i = 1; i + 1 < array.size(); ++i) {
+        const auto byte = static_cast<unsigned char>(array[i]);
+        const auto next = i + 2 < array.size() ? static_cast<unsigned char>(array[i + 1]) : 0u;
+        if (byte == 0x7F) {
+            out += "\\u007f";
+        } else if (byte == 0xC2 && next >= 0x80 && next <= 0x9F) {
+            out += "\\u00" + QByteArray::number(next, 16);
+            ++i;
+        } else {
+            out += char(byte);
+        }
+    }
+    return out;
 }
 
 QByteArray Number(std::int64_t value) { return QByteArray::number(static_cast<qlonglong>(value)); }
@@ -175,6 +191,10 @@ std::string RecordText(const std::string &bytes, std::size_t maxCharacters)
 QByteArray CsvField(const std::string &text)
 {
     QByteArray field = VRynSafeText(text).toUtf8();
+    // A spreadsheet runs a field that starts so as a formula: the usual
+    // leading apostrophe keeps it text.
+    if (!field.isEmpty() && QByteArrayView("=+-@").contains(field.front()))
+        field.prepend('\'');
     const bool quote = field.contains(',') || field.contains('"') ||
                        (!field.isEmpty() && (field.front() == ' ' || field.back() == ' '));
     if (!quote)

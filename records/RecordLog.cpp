@@ -7,6 +7,8 @@
 #include <cstdio>
 #include <optional>
 
+#include <sys/stat.h>
+
 namespace {
 
 const char *FormatName(RecordFormat format) { return format == RecordFormat::Csv ? "CSV" : "JSON"; }
@@ -24,16 +26,24 @@ std::optional<RecordFormat> FormatOfContent(const QString &path)
     return first.startsWith('{') ? RecordFormat::Json : RecordFormat::Csv;
 }
 
+bool IsFifo(const QString &path)
+{
+    struct stat st {};
+    return ::stat(QFile::encodeName(path).constData(), &st) == 0 && S_ISFIFO(st.st_mode);
+}
+
 } // namespace
 
 RecordLog::~RecordLog() { Close(); }
 
-bool RecordLog::Open(const QString &path)
+bool RecordLog::Open(const QString &path, RecordLogFailures failures)
 {
     Close();
     m_errorText.clear();
+    m_path = path;
     m_format = RecordFormatOfFile(path);
     m_standardOutput = false;
+    m_keepTrying = false;
     if (path.isEmpty()) {
         m_errorText = QStringLiteral("no record log file given");
         return false;
@@ -44,14 +54,40 @@ bool RecordLog::Open(const QString &path)
                           .arg(path, FormatName(*content), FormatName(m_format));
         return false;
     }
-    m_file.setFileName(path);
-    // Unbuffered: a failed write reports the system's reason.
-    if (!m_file.open(QIODevice::WriteOnly | QIODevice::Append | QIODevice::Unbuffered)) {
-        m_errorText = QStringLiteral("cannot open record log \"%1\": %2").arg(path, m_file.errorString());
+    const bool retry = failures == RecordLogFailures::KeepTrying;
+    if (!OpenFile()) {
+        // A FIFO gets a reader later; a folder, a missing folder or a
+        // file without permission stay as they are.
+        if (!retry || !IsFifo(path))
+            return false;
+        m_keepTrying = true;
+        return true;
+    }
+    m_keepTrying = retry;
+    if (!m_file.isSequential() && m_file.size() > 0)
+        return true;
+    // A new log starts with the CSV header; when the disk is full, the
+    // header comes with the first record that fits.
+    if (Begin(true))
+        return true;
+    if (!retry)
+        return false;
+    const QString reason = m_errorText;
+    if (!OpenFile())
+        m_errorText = reason;
+    return true;
+}
+
+bool RecordLog::OpenFile()
+{
+    QString reason;
+    if (!VRynOpenForWriting(m_file, m_path, QIODevice::Append, reason)) {
+        m_errorText = QStringLiteral("cannot open record log \"%1\": %2").arg(m_path, reason);
         return false;
     }
     m_checkEnd = true;
-    return Begin(m_file.size() == 0);
+    m_headerDue = m_file.isSequential(); // a new reader of a FIFO
+    return true;
 }
 
 bool RecordLog::OpenStandardOutput(RecordFormat format)
@@ -60,7 +96,10 @@ bool RecordLog::OpenStandardOutput(RecordFormat format)
     m_errorText.clear();
     m_format = format;
     m_standardOutput = true;
+    m_keepTrying = false;
     m_checkEnd = false;
+    m_headerDue = false;
+    m_path.clear();
     if (!m_file.open(fileno(stdout), QIODevice::WriteOnly | QIODevice::Unbuffered, QFileDevice::DontCloseHandle)) {
         m_errorText = QStringLiteral("cannot write to standard output");
         return false;
@@ -71,8 +110,10 @@ bool RecordLog::OpenStandardOutput(RecordFormat format)
 bool RecordLog::Begin(bool newOutput)
 {
     const QByteArray header = RecordHeaderLine(m_format);
-    if (!newOutput || header.isEmpty() || WriteLine(header))
+    if (!newOutput || header.isEmpty() || WriteLine(header)) {
+        m_headerDue = false;
         return true;
+    }
     const QString reason = m_errorText;
     Close();
     m_errorText = reason;
@@ -89,12 +130,25 @@ void RecordLog::Close()
 
 bool RecordLog::Append(const CycleRecord &record)
 {
-    if (!m_file.isOpen()) {
-        m_errorText = QStringLiteral("no record log is open");
+    if (!m_file.isOpen() && !(m_keepTrying && OpenFile())) {
+        if (!m_keepTrying)
+            m_errorText = QStringLiteral("no record log is open");
         return false;
     }
-    if (!WriteLine(CycleRecordLine(record, m_format)))
+    QByteArray line = CycleRecordLine(record, m_format);
+    // A CSV log that is empty (new, its header refused by a full disk, or
+    // emptied by copytruncate) or a FIFO's new reader gets the header first.
+    const bool empty = !m_standardOutput && !m_file.isSequential() && m_file.size() == 0;
+    const bool header = m_format == RecordFormat::Csv && (empty || m_headerDue);
+    if (header)
+        line.prepend(RecordHeaderLine(m_format));
+    if (!WriteLine(line)) {
+        // A FIFO whose reader went away is opened anew for the next one.
+        if (m_keepTrying && m_file.isSequential())
+            Close();
         return false;
+    }
+    m_headerDue = false;
     m_errorText.clear();
     return true;
 }
@@ -104,8 +158,7 @@ bool RecordLog::WriteLine(const QByteArray &line)
     QString reason;
     if (!VRynAppendWhole(m_file, line, m_checkEnd, reason)) {
         m_errorText = m_standardOutput ? QStringLiteral("cannot write to standard output: %1").arg(reason)
-                                       : QStringLiteral("cannot write record log \"%1\": %2")
-                                             .arg(m_file.fileName(), reason);
+                                       : QStringLiteral("cannot write record log \"%1\": %2").arg(m_path, reason);
         return false;
     }
     return true;

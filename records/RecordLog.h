@@ -11,6 +11,14 @@
 #include <QFile>
 #include <QString>
 
+#include <cstdint>
+
+// What Open does when the log cannot be written now.
+enum class RecordLogFailures : std::uint8_t {
+    Refuse,     // Open fails, Append fails until the log is opened again
+    KeepTrying, // see Open
+};
+
 class RecordLog {
 public:
     RecordLog() = default;
@@ -24,18 +32,25 @@ public:
     // False, with ErrorText() naming the file and the reason, when the file
     // cannot be opened, already holds records of the other format, or the
     // header cannot be written; nothing is open then.
-    bool Open(const QString &path);
+    //
+    // With KeepTrying, only a log that cannot be opened at all (a folder, a
+    // missing folder, no permission, records of the other format) fails:
+    // a FIFO without a reader and a header refused by a full disk leave
+    // the log waiting, ErrorText() saying why, and every Append tries again
+    // (opening the FIFO anew after its reader went away).
+    bool Open(const QString &path, RecordLogFailures failures = RecordLogFailures::Refuse);
     // Writes to standard output instead, which always starts with the
     // format's header. False when the header cannot be written.
     bool OpenStandardOutput(RecordFormat format);
     void Close();
     bool IsOpen() const { return m_file.isOpen(); }
-    QString Path() const { return m_file.fileName(); }
+    QString Path() const { return m_path; }
     RecordFormat Format() const { return m_format; }
 
-    // Writes one record line and flushes it. False when nothing is open or
-    // the write failed (disk full, file gone, reader gone); ErrorText() says
-    // why.
+    // Writes one record line and flushes it; a CSV log found empty (emptied
+    // by copytruncate, say) gets its header first. False when nothing is
+    // open or the write failed (disk full, file gone, reader gone);
+    // ErrorText() says why.
     bool Append(const CycleRecord &record);
 
     // Why the last Open or Append failed; empty after a success.
@@ -44,9 +59,13 @@ public:
 private:
     // Writes the header when the output is a new one; closes it on failure.
     bool Begin(bool newOutput);
+    bool OpenFile();
     bool WriteLine(const QByteArray &line);
 
     QFile m_file;
+    QString m_path;
+    bool m_keepTrying = false;
+    bool m_headerDue = false; // a FIFO opened anew: its reader gets the header
     RecordFormat m_format = RecordFormat::Json;
     bool m_standardOutput = false;
     bool m_checkEnd = false; // the file may end in part of a line

@@ -14,6 +14,10 @@ packages=(
   help2man dpkg-dev fakeroot file lintian systemd
   # the test against a real Prometheus server and its rule checker
   prometheus
+  # MQTT: the client library, and a broker with its command-line clients for the tests
+  libmosquitto-dev mosquitto mosquitto-clients
+  # the package's logrotate configuration, checked with logrotate -d
+  logrotate
 )
 
 missing=()
@@ -33,14 +37,16 @@ if [ "$(id -u)" -ne 0 ]; then sudo="sudo"; fi
 echo "install-deps: installing ${missing[*]}"
 export DEBIAN_FRONTEND=noninteractive
 
-# The prometheus package starts its server on every address (port 9090) when
-# it is installed. The tests run their own on loopback, so no service may
-# start during the install (policy-rc.d, see invoke-rc.d(8)), nor at boot.
+# The prometheus and mosquitto packages start their servers when they are
+# installed. The tests run their own on loopback, so no service may start
+# during the install (policy-rc.d, see invoke-rc.d(8)), nor at boot.
 policy=/usr/sbin/policy-rc.d
-installing_prometheus=false
-for p in "${missing[@]}"; do [ "$p" = prometheus ] && installing_prometheus=true; done
+services=()
+for p in "${missing[@]}"; do
+  case "$p" in prometheus|mosquitto) services+=("$p");; esac
+done
 own_policy=false
-if $installing_prometheus && [ ! -e "$policy" ]; then
+if [ ${#services[@]} -gt 0 ] && [ ! -e "$policy" ]; then
   printf '#!/bin/sh\n# written by Palvex install-deps.sh for the length of one install\nexit 101\n' | $sudo tee "$policy" >/dev/null
   $sudo chmod 755 "$policy"
   own_policy=true
@@ -51,6 +57,8 @@ trap remove_policy EXIT
 $sudo apt-get update -qq
 $sudo apt-get install -y -qq --no-install-recommends "${missing[@]}"
 
-if $installing_prometheus && command -v systemctl >/dev/null; then
-  $sudo systemctl disable --quiet prometheus.service 2>/dev/null || true
+if [ ${#services[@]} -gt 0 ] && command -v systemctl >/dev/null; then
+  for service in "${services[@]}"; do
+    $sudo systemctl disable --quiet "$service.service" 2>/dev/null || true
+  done
 fi

@@ -7,8 +7,17 @@
 #include <QFileInfo>
 
 #include <algorithm>
+#include <cerrno>
+#include <cstring>
 #include <filesystem>
+#include <optional>
 #include <utility>
+
+#include <csignal>
+#include <fcntl.h>
+#include <pthread.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 namespace {
 
@@ -180,14 +189,10 @@ VRynLoggerResult VRynLogger::open(const QString &path, std::uint32_t flags)
                           .arg(QDir::toNativeSeparators(path), QDir::toNativeSeparators(info.absolutePath()));
         return {false, m_errorText};
     }
-    m_file.setFileName(path);
-    // Unbuffered: a failed write reports the system's reason (a buffered
-    // flush that writes part of its data reports none).
-    QIODevice::OpenMode mode = QIODevice::WriteOnly | QIODevice::Unbuffered;
-    mode |= (flags & vrloAppend) ? QIODevice::Append : QIODevice::Truncate;
-    if (!m_file.open(mode)) {
-        m_errorText = QStringLiteral("Cannot open log file \"%1\": %2")
-                          .arg(QDir::toNativeSeparators(path), m_file.errorString());
+    m_path = path;
+    QString reason;
+    if (!VRynOpenForWriting(m_file, path, (flags & vrloAppend) ? QIODevice::Append : QIODevice::Truncate, reason)) {
+        m_errorText = QStringLiteral("Cannot open log file \"%1\": %2").arg(QDir::toNativeSeparators(path), reason);
         return {false, m_errorText};
     }
     m_checkEnd = true;
@@ -228,7 +233,7 @@ void VRynLogger::setRotation(qint64 maxBytes, int keptFiles)
 
 bool VRynLogger::rotate()
 {
-    const QString path = m_file.fileName();
+    const QString path = m_path;
     m_file.close();
     const auto name = [&path](int n) { return (n == 0 ? path : path + QLatin1Char('.') + QString::number(n)).toStdString(); };
     // From the oldest down; rename replaces the file it moves onto, so the
@@ -270,16 +275,86 @@ bool VRynLogger::writeEntry(const QString &entry)
     QString reason;
     if (!VRynAppendWhole(m_file, data, m_checkEnd, reason)) {
         m_errorText = QStringLiteral("Cannot write log file \"%1\": %2")
-                          .arg(QDir::toNativeSeparators(m_file.fileName()), reason);
+                          .arg(QDir::toNativeSeparators(m_path), reason);
         return false;
     }
     m_errorText.clear();
     return true;
 }
 
+bool VRynOpenForWriting(QFile &file, const QString &path, QIODevice::OpenMode how, QString &reason)
+{
+    // Unbuffered: a failed write reports the system's reason (a buffered
+    // flush that writes part of its data reports none).
+    const QIODevice::OpenMode mode = QIODevice::WriteOnly | QIODevice::Unbuffered | how;
+    struct stat st {};
+    const QByteArray name = QFile::encodeName(path);
+    if (::stat(name.constData(), &st) != 0 || !S_ISFIFO(st.st_mode)) {
+        file.setFileName(path);
+        if (file.open(mode))
+            return true;
+        reason = file.errorString();
+        return false;
+    }
+    // A FIFO: opening it for writing would wait for a reader, and a write
+    // would wait while the reader does not read. Neither may hold the
+    // program up: without a reader the open fails, a full pipe fails the
+    // write.
+    const int fd = ::open(name.constData(), O_WRONLY | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0) {
+        reason = errno == ENXIO ? QStringLiteral("the FIFO has no reader") : QString::fromLocal8Bit(std::strerror(errno));
+        return false;
+    }
+    if (!file.open(fd, QIODevice::WriteOnly | QIODevice::Unbuffered, QFileDevice::AutoCloseHandle)) {
+        reason = file.errorString();
+        ::close(fd);
+        return false;
+    }
+    return true;
+}
+
+namespace {
+
+// A write to a pipe or FIFO whose reader is gone raises SIGPIPE, which ends
+// the program. While one of these lives, SIGPIPE is blocked on this thread
+// and one the write raised is taken back, so the write fails with EPIPE.
+class SigPipeBlock {
+public:
+    SigPipeBlock()
+    {
+        sigemptyset(&m_pipe);
+        sigaddset(&m_pipe, SIGPIPE);
+        sigset_t pending;
+        sigemptyset(&pending);
+        m_wasPending = ::sigpending(&pending) == 0 && sigismember(&pending, SIGPIPE);
+        ::pthread_sigmask(SIG_BLOCK, &m_pipe, &m_old);
+    }
+    ~SigPipeBlock()
+    {
+        if (!m_wasPending) {
+            const timespec none{};
+            while (::sigtimedwait(&m_pipe, nullptr, &none) > 0) {
+            }
+        }
+        ::pthread_sigmask(SIG_SETMASK, &m_old, nullptr);
+    }
+    SigPipeBlock(const SigPipeBlock &) = delete;
+    SigPipeBlock &operator=(const SigPipeBlock &) = delete;
+
+private:
+    sigset_t m_pipe{};
+    sigset_t m_old{};
+    bool m_wasPending = false;
+};
+
+} // namespace
+
 bool VRynAppendWhole(QFile &file, const QByteArray &data, bool &checkEnd, QString &reason)
 {
     const bool seekable = !file.isSequential();
+    std::optional<SigPipeBlock> pipeSafe;
+    if (!seekable)
+        pipeSafe.emplace();
     const qint64 sizeBefore = seekable ? file.size() : 0;
     QByteArray out = data;
     if (checkEnd && seekable && sizeBefore > 0) {

@@ -48,7 +48,7 @@ public:
     VRynLoggerResult open(const QString &path, std::uint32_t flags = vrloAppend);
     void close();
     bool isOpen() const { return m_file.isOpen(); }
-    QString path() const { return m_file.fileName(); }
+    QString path() const { return m_path; }
 
     // Appends one entry and flushes it. False when no file is open or the write
     // failed (disk full, file gone); errorText() then says why.
@@ -79,11 +79,19 @@ private:
     bool rotate();
 
     QFile m_file;
+    QString m_path; // of the file opened last
     QString m_errorText;
     bool m_checkEnd = false; // the file may end in part of a line
     qint64 m_rotateBytes = 0;
     int m_keptFiles = 0;
 };
+
+// Opens path for writing, unbuffered, with how (Append or Truncate),
+// creating it when missing. A FIFO is opened without waiting for a reader
+// and written without blocking: with no reader the open fails ("the FIFO
+// has no reader"), and a write fails while the pipe is full. False with
+// reason set otherwise.
+bool VRynOpenForWriting(QFile &file, const QString &path, QIODevice::OpenMode how, QString &reason);
 
 // Appends data to file (opened unbuffered for appending) whole or not at
 // all: after a short write, as on a full disk, the file is cut back to the

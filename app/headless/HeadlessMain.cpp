@@ -2,6 +2,7 @@
 
 #include "LeanEventLoop.h"
 #include "MetricsExporter.h"
+#include "MqttPublisher.h"
 #include "ModemSession.h"
 #include "RecordLog.h"
 #include "RynRecording.h"
@@ -14,6 +15,8 @@
 #include <QCommandLineParser>
 #include <QCoreApplication>
 #include <QDateTime>
+#include <QElapsedTimer>
+#include <QFile>
 #include <QSocketNotifier>
 #include <QTimer>
 
@@ -26,6 +29,7 @@
 
 #include <fcntl.h>
 #include <sys/socket.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 namespace {
@@ -34,10 +38,14 @@ constexpr int kExitOk = 0;
 constexpr int kExitFailure = 1;
 constexpr int kExitUsage = 2;
 
-// --terminal FILE is rotated at this size, so a flooding modem cannot fill
-// the disk; the old files are FILE.1 (newest) to FILE.3.
-constexpr qint64 kTerminalLogBytes = 10 * 1024 * 1024;
-constexpr int kTerminalLogOldFiles = 3;
+// A terminal log that cannot be written is opened again at most this often.
+constexpr qint64 kTerminalReopenMs = 1000;
+
+bool IsFifo(const QString &path)
+{
+    struct stat st {};
+    return ::stat(QFile::encodeName(path).constData(), &st) == 0 && S_ISFIFO(st.st_mode);
+}
 
 // Every line for the terminal goes through VRynSafeText first, so neither a
 // modem nor a file or port name can send control sequences to it.
@@ -91,12 +99,14 @@ bool InstallStopSignals(QObject *owner, std::function<void()> onStop)
 // standard output, the record log and the metrics.
 class HeadlessMonitor : public QObject, public ModemSessionView {
 public:
-    HeadlessMonitor(const HeadlessOptions &options, RecordLog *log, VRynLogger *terminal, MetricsExporter *metrics)
+    HeadlessMonitor(const HeadlessOptions &options, RecordLog *log, VRynLogger *terminal, MetricsExporter *metrics,
+                    MqttPublisher *mqtt)
         : m_options(options)
         , m_port(options.port.toStdString())
         , m_log(log)
         , m_terminal(terminal)
         , m_metrics(metrics)
+        , m_mqtt(mqtt)
     {
         m_channel = new TVRSComm32(this);
         if (options.baud > 0)
@@ -139,6 +149,7 @@ public:
         m_channel->StopComm();
         m_channel->SetRecorder(nullptr);
         m_output.Close();
+        ShowRepeats();
     }
 
     int ExitCode() const { return m_exitCode; }
@@ -155,10 +166,18 @@ public:
 
     void TerminalLine(const std::string &line, int lineType) override
     {
-        if (m_terminal && m_terminal->isOpen() && !m_terminal->write(line, lineType, QDateTime::currentDateTime()))
-            Fail(m_terminal->errorText());
+        WriteTerminalLog(line, lineType);
         if (!m_options.quiet && lineType == VRynTerminal_ltExtra)
             StatusLine(line);
+    }
+
+    // The modem's own lines go to the terminal log only; one that reads like
+    // a status line of ours is shown as the modem's text.
+    void ReceivedLine(const std::string &line) override
+    {
+        WriteTerminalLog(line, VRynTerminal_ltExtra);
+        if (!m_options.quiet && line.rfind("machine: ", 0) == 0)
+            TerminalStatusLine(VRynSafeText("  the modem sent: " + line));
     }
 
     void CycleCompleted(const TNetState &) override
@@ -176,13 +195,22 @@ public:
             }
         }
         // The log and the metrics first: whoever sees a record on standard
-        // output finds it in the log file and in a scrape already.
-        if (m_log && !m_log->Append(record))
-            return Fail(m_log->ErrorText());
+        // output finds it in the log file and in a scrape already. A log
+        // that cannot take it (a full disk, a FIFO without a reader) is
+        // said once per reason, counted, and tried again with the next.
+        if (m_log) {
+            const bool written = m_log->Append(record);
+            if (!written && m_metrics)
+                m_metrics->CountRecordNotWritten();
+            LogProblem(m_logProblem, written ? QString() : m_log->ErrorText(),
+                       QStringLiteral("record log \"%1\" is written again").arg(m_log->Path()));
+        }
         if (m_metrics) {
             m_metrics->Update(record);
             m_metrics->CountCycle();
         }
+        if (m_mqtt)
+            m_mqtt->PublishState(CycleRecordJson(record).toStdString());
         if (!m_output.Append(record))
             return Fail(m_output.ErrorText());
         m_cycles = record.cycle;
@@ -195,8 +223,6 @@ public:
         if (m_metrics)
             m_metrics->CountTimeout();
     }
-
-    void ChannelLost() override { StopAtReplayEnd(); }
 
     // A recording played to its end ends the run: nothing more will come.
     bool StopAtReplayEnd()
@@ -214,7 +240,24 @@ public:
     {
         if (m_everConnected && m_metrics)
             m_metrics->CountReconnect();
+        if (m_metrics)
+            m_metrics->PortOpened();
         m_everConnected = true;
+    }
+
+    // While the port is away, the last cycle's values are no measurement.
+    void ChannelLost() override
+    {
+        if (m_metrics)
+            m_metrics->PortClosed();
+        StopAtReplayEnd();
+    }
+
+    // Shows why the record log waits, when the monitor starts.
+    void ReportLogWaiting()
+    {
+        if (m_log)
+            LogProblem(m_logProblem, m_log->ErrorText(), {});
     }
 
 private:
@@ -237,22 +280,84 @@ private:
         Stop(kExitFailure);
     }
 
+    // A log problem is shown when it starts and when its reason changes,
+    // and its end once; monitoring goes on meanwhile.
+    void LogProblem(QString &shown, const QString &problem, const QString &recovered)
+    {
+        if (problem == shown)
+            return;
+        if (!problem.isEmpty())
+            ErrorLine(problem);
+        else if (!recovered.isEmpty())
+            ErrorLine(recovered);
+        shown = problem;
+    }
+
+    void WriteTerminalLog(const std::string &line, int lineType)
+    {
+        if (!m_terminal)
+            return;
+        const QString path = m_options.terminalFile;
+        if (!m_terminal->isOpen()) {
+            // Opened again now and then: a FIFO gets a reader, a file its
+            // folder back.
+            if (m_terminalRetry.isValid() && !m_terminalRetry.hasExpired(kTerminalReopenMs))
+                return;
+            m_terminalRetry.start();
+            if (!m_terminal->open(path, vrloAppend).ok)
+                return LogProblem(m_terminalProblem, m_terminal->errorText(), {});
+        }
+        const bool written = m_terminal->write(line, lineType, QDateTime::currentDateTime());
+        if (!written && IsFifo(path))
+            m_terminal->close(); // its reader went away: opened anew for the next
+        LogProblem(m_terminalProblem, written ? QString() : m_terminal->errorText(),
+                   QStringLiteral("terminal log \"%1\" is written again").arg(path));
+    }
+
     // The machine's own progress texts (not the modem's lines) go to
-    // standard error; open failures come from PortOpenFailed.
+    // standard error; open failures come from PortOpenFailed. A line that
+    // comes again and again (a modem that never answers is prepared every
+    // few seconds) is shown once, then with its count at 10, 100, 1000...
+    // times, and its total when another line follows.
     void StatusLine(const std::string &line)
     {
         const bool machine = line.rfind("machine: ", 0) == 0;
         const bool success = line.rfind("  Success.", 0) == 0;
         if (success)
             m_shownReason.reset();
-        if (machine || success)
-            TerminalStatusLine(VRynSafeText(line));
+        if (!machine && !success)
+            return;
+        if (line == m_lastStatus) {
+            ++m_statusRepeats;
+            if (m_statusRepeats == m_nextRepeatShown) {
+                TerminalStatusLine(VRynSafeText(line + " (" + std::to_string(m_statusRepeats) + " times so far)"));
+                m_repeatsShown = m_statusRepeats;
+                m_nextRepeatShown *= 10;
+            }
+            return;
+        }
+        ShowRepeats();
+        m_lastStatus = line;
+        m_statusRepeats = 1;
+        m_repeatsShown = 1;
+        m_nextRepeatShown = 10;
+        TerminalStatusLine(VRynSafeText(line));
+    }
+
+    // How often the last status line came in all, when that was not shown.
+    void ShowRepeats()
+    {
+        if (m_statusRepeats > 1 && m_repeatsShown != m_statusRepeats)
+            TerminalStatusLine(VRynSafeText(m_lastStatus + " (" + std::to_string(m_statusRepeats) + " times in all)"));
+        m_repeatsShown = m_statusRepeats;
     }
 
     // A failure to open the port is shown with its reason once, and again
     // only when the reason changes or after the port was open in between.
     void PortOpenFailed(const std::string &port, const std::string &reason) override
     {
+        if (m_metrics)
+            m_metrics->PortClosed();
         if (StopAtReplayEnd())
             return;
         if (m_options.quiet || m_shownReason == reason)
@@ -269,6 +374,7 @@ private:
     RecordLog m_output; // standard output
     VRynLogger *m_terminal;
     MetricsExporter *m_metrics;
+    MqttPublisher *m_mqtt;
     TVRSComm32 *m_channel = nullptr;
     VRynTopDistributor *m_top = nullptr;
     QTimer *m_timer = nullptr;
@@ -279,6 +385,13 @@ private:
     TRynRecorder *m_recorder = nullptr;
     bool m_recordLimitShown = false;
     std::uint64_t m_cycles = 0; // completed so far
+    QString m_logProblem;      // shown last for the record log; empty while it is written
+    QString m_terminalProblem; // the same for the terminal log
+    QElapsedTimer m_terminalRetry;
+    std::string m_lastStatus;
+    std::uint64_t m_statusRepeats = 0;
+    std::uint64_t m_repeatsShown = 0;
+    std::uint64_t m_nextRepeatShown = 10;
     int m_exitCode = kExitOk;
 };
 
@@ -287,6 +400,42 @@ bool PositiveInteger(const QString &text, std::uint64_t &value)
     bool ok = false;
     value = text.toULongLong(&ok);
     return ok && value > 0;
+}
+
+// The MQTT publisher of --mqtt, started; the password comes from the file
+// or the environment, never from the command line.
+std::unique_ptr<MqttPublisher> StartMqtt(const HeadlessOptions &options, QString &error)
+{
+    MqttSettings settings;
+    if (!ParseMqttAddress(options.mqttAddress, settings, error))
+        return nullptr;
+    if (!options.mqttPasswordFile.isEmpty()) {
+        QFile file(options.mqttPasswordFile);
+        if (!file.open(QIODevice::ReadOnly)) {
+            error = QStringLiteral("cannot read %1: %2").arg(options.mqttPasswordFile, file.errorString());
+            return nullptr;
+        }
+        // The first line, without its line end.
+        settings.password = file.readLine(4096).trimmed().toStdString();
+    } else {
+        settings.password = qEnvironmentVariable("PALVEX_MQTT_PASSWORD").toStdString();
+    }
+    if (!settings.password.empty() && settings.user.empty()) {
+        error = QStringLiteral("--mqtt: a password needs a user name (mqtt://USER@HOST/...)");
+        return nullptr;
+    }
+    settings.caFile = options.mqttCaFile.toStdString();
+    auto publisher = std::make_unique<MqttPublisher>(settings, options.port.toStdString(), [quiet = options.quiet](
+                                                                                              const std::string &line) {
+        if (!quiet)
+            ErrorLine(QString::fromStdString(line));
+    });
+    std::string reason;
+    if (!publisher->Start(reason)) {
+        error = QString::fromStdString(reason);
+        return nullptr;
+    }
+    return publisher;
 }
 
 } // namespace
@@ -307,16 +456,36 @@ HeadlessParse ParseHeadlessOptions(const QStringList &arguments, HeadlessOptions
     const QCommandLineOption logOption(
         "log", "Appends the records to FILE too, flushed after each (JSON lines; CSV for a .csv file).", "FILE");
     const QCommandLineOption terminalOption(
-        "terminal", "Writes the terminal lines, with times, to FILE (rotated at 10 MB: FILE.1 to FILE.3 kept).", "FILE");
+        "terminal", "Writes the terminal lines, with times, to FILE (rotated at --terminal-size: FILE.1 to FILE.N kept).",
+        "FILE");
+    const QCommandLineOption terminalSizeOption(
+        "terminal-size", QStringLiteral("Size in MB at which the terminal log is rotated (default %1).")
+                             .arg(HeadlessOptions{}.terminalMegabytes),
+        "MB");
+    const QCommandLineOption terminalFilesOption(
+        "terminal-files", QStringLiteral("Old terminal logs kept, FILE.1 to FILE.N (default %1; 0 keeps none).")
+                              .arg(HeadlessOptions{}.terminalOldFiles),
+        "N");
     const QCommandLineOption metricsOption("metrics", "Serves Prometheus metrics at http://HOST:PORT/metrics.",
                                            "HOST:PORT");
+    const QCommandLineOption mqttOption(
+        "mqtt",
+        "Publishes each record on an MQTT broker: JSON on PREFIX/<port>/state, online/offline on "
+        "PREFIX/<port>/status, and Home Assistant discovery (mqtts:// for TLS; the password from "
+        "--mqtt-password-file or the environment variable PALVEX_MQTT_PASSWORD).",
+        "mqtt://[USER@]HOST[:PORT]/PREFIX");
+    const QCommandLineOption mqttPasswordOption("mqtt-password-file", "Reads the MQTT password from FILE.", "FILE");
+    const QCommandLineOption mqttCaOption("mqtt-ca", "Certificate authorities for mqtts:// in FILE (PEM) instead of "
+                                                     "the system's.", "FILE");
     const QCommandLineOption quietOption("quiet", "No progress lines on standard error.");
     const QCommandLineOption recordOption(
         "record", "Records everything that passes on the port to FILE, to replay it as replay:FILE.", "FILE");
     const QCommandLineOption redactOption(
         "record-redact", "Writes the digits of the +CIMI, +CCID, +CNUM and +CLIP answers as x in the recording.");
     parser.addOptions({helpOption, headlessOption, baudOption, cyclesOption, durationOption, jsonOption, csvOption,
-                       logOption, terminalOption, metricsOption, quietOption});
+                       logOption, terminalOption, terminalSizeOption, terminalFilesOption, metricsOption, mqttOption,
+                       mqttPasswordOption, mqttCaOption,
+                       quietOption});
     parser.addOptions({recordOption, redactOption});
     parser.addPositionalArgument("PORT", "Serial port (ttyUSB0, /dev/ttyACM0, COM3), SIM for the simulated modem "
                                          "(SIM,model=EC25) or replay:FILE for a recording (replay:FILE,speed=10).");
@@ -379,6 +548,24 @@ HeadlessParse ParseHeadlessOptions(const QStringList &arguments, HeadlessOptions
         }
         *target = parser.value(*option);
     }
+    if (parser.isSet(terminalSizeOption)) {
+        if (!PositiveInteger(parser.value(terminalSizeOption), value) || value > 1024 * 1024) {
+            text = QStringLiteral("--terminal-size needs a positive number of MB, got \"%1\"")
+                       .arg(parser.value(terminalSizeOption));
+            return HeadlessParse::Error;
+        }
+        options.terminalMegabytes = value;
+    }
+    if (parser.isSet(terminalFilesOption)) {
+        bool ok = false;
+        const int files = parser.value(terminalFilesOption).toInt(&ok);
+        if (!ok || files < 0 || files > 1000) {
+            text = QStringLiteral("--terminal-files needs a number from 0 to 1000, got \"%1\"")
+                       .arg(parser.value(terminalFilesOption));
+            return HeadlessParse::Error;
+        }
+        options.terminalOldFiles = files;
+    }
     if (parser.isSet(metricsOption)) {
         options.metricsAddress = parser.value(metricsOption);
         if (!MetricsExporter::ValidAddress(options.metricsAddress.toStdString())) {
@@ -386,6 +573,20 @@ HeadlessParse ParseHeadlessOptions(const QStringList &arguments, HeadlessOptions
             return HeadlessParse::Error;
         }
     }
+    if (parser.isSet(mqttOption)) {
+        MqttSettings settings;
+        if (!ParseMqttAddress(parser.value(mqttOption), settings, text))
+            return HeadlessParse::Error;
+        options.mqttAddress = parser.value(mqttOption);
+    }
+    for (const QCommandLineOption *option : {&mqttPasswordOption, &mqttCaOption}) {
+        if (parser.isSet(*option) && !parser.isSet(mqttOption)) {
+            text = QStringLiteral("--%1 goes with --mqtt").arg(option->names().constFirst());
+            return HeadlessParse::Error;
+        }
+    }
+    options.mqttPasswordFile = parser.value(mqttPasswordOption);
+    options.mqttCaFile = parser.value(mqttCaOption);
     options.quiet = parser.isSet(quietOption);
     if (parser.isSet(recordOption) && parser.value(recordOption).isEmpty()) {
         text = QStringLiteral("--record needs a file name");
@@ -423,16 +624,18 @@ int RunHeadless(int argc, char **argv)
     case HeadlessParse::Run:
         break;
     }
+    // Only a log that can never be written (a folder, no permission) stops
+    // the start; a full disk or a FIFO without a reader is waited out.
     RecordLog log;
-    if (!options.logFile.isEmpty() && !log.Open(options.logFile)) {
+    if (!options.logFile.isEmpty() && !log.Open(options.logFile, RecordLogFailures::KeepTrying)) {
         ErrorLine(log.ErrorText());
         return kExitFailure;
     }
     VRynLogger terminal;
     if (!options.terminalFile.isEmpty()) {
-        terminal.setRotation(kTerminalLogBytes, kTerminalLogOldFiles);
+        terminal.setRotation(static_cast<qint64>(options.terminalMegabytes) * 1024 * 1024, options.terminalOldFiles);
         const VRynLoggerResult result = terminal.open(options.terminalFile, vrloAppend);
-        if (!result.ok) {
+        if (!result.ok && !IsFifo(options.terminalFile)) {
             ErrorLine(result.errorText);
             return kExitFailure;
         }
@@ -476,10 +679,21 @@ int RunHeadless(int argc, char **argv)
             ErrorLine(QStringLiteral("serving metrics on http://%1:%2/metrics").arg(host).arg(metrics->ListeningPort()));
     }
 
+    std::unique_ptr<MqttPublisher> mqtt;
+    if (!options.mqttAddress.isEmpty()) {
+        QString error;
+        mqtt = StartMqtt(options, error);
+        if (!mqtt) {
+            ErrorLine(error);
+            return kExitFailure;
+        }
+    }
+
     int code = kExitFailure;
     try {
-        HeadlessMonitor monitor(options, log.IsOpen() ? &log : nullptr, terminal.isOpen() ? &terminal : nullptr,
-                                metrics.get());
+        HeadlessMonitor monitor(options, options.logFile.isEmpty() ? nullptr : &log,
+                                options.terminalFile.isEmpty() ? nullptr : &terminal, metrics.get(), mqtt.get());
+        monitor.ReportLogWaiting();
         if (recorder.IsOpen())
             monitor.SetRecorder(&recorder);
         if (!InstallStopSignals(&monitor, [&monitor] { monitor.Stop(kExitOk); })) {
@@ -496,6 +710,10 @@ int RunHeadless(int argc, char **argv)
     }
     ::signal(SIGINT, SIG_DFL);
     ::signal(SIGTERM, SIG_DFL);
+    // A publisher still caught in a connect to a silent host is left to the
+    // end of the process rather than waited for.
+    if (mqtt && !mqtt->Stop())
+        (void)mqtt.release();
     log.Close();
     terminal.close();
     recorder.Close();

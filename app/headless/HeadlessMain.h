@@ -19,7 +19,14 @@ struct HeadlessOptions {
     RecordFormat format = RecordFormat::Json; // of standard output; a log's follows its file name
     QString logFile;
     QString terminalFile;
+    // --terminal FILE is rotated at this size, so a flooding modem cannot
+    // fill the disk; the old files are FILE.1 (newest) to FILE.N.
+    std::uint64_t terminalMegabytes = 10;
+    int terminalOldFiles = 3;
     QString metricsAddress;
+    QString mqttAddress; // mqtt://[USER@]HOST[:PORT]/PREFIX, empty: none
+    QString mqttPasswordFile;
+    QString mqttCaFile;
     bool quiet = false;
     QString recordFile; // session recording (doc/recording.md)
     bool recordRedact = false;

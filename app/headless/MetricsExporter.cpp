@@ -1,24 +1,16 @@
 #include "MetricsExporter.h"
 
+#include "MetricsServer.h"
 #include "RecordFields.h"
+#include "VRynLogger.h"
 
-#include <civetweb.h>
-#include <prometheus/exposer.h>
 #include <prometheus/registry.h>
 #include <prometheus/text_serializer.h>
 
 #include <QByteArray>
-#include <atomic>
 #include <charconv>
-#include <chrono>
-#include <exception>
 #include <optional>
-#include <thread>
 #include <type_traits>
-
-#include <netdb.h>
-#include <sys/socket.h>
-#include <unistd.h>
 
 using prometheus::BuildCounter;
 using prometheus::BuildGauge;
@@ -59,34 +51,12 @@ void SetOrRemove(GaugeFamily &family, prometheus::Gauge *&gauge, const Labels &l
     gauge->Set(*number);
 }
 
-// The server's thread waits this long for a connection before it looks
-// whether it is to stop; a connection of our own wakes it sooner.
-constexpr auto kWakeInterval = std::chrono::milliseconds(20);
-
-constexpr unsigned kCivetwebIpv6 = 8; // mg_check_feature bit
-
-// Each connection holds one worker thread while it is served; a scrape
-// takes milliseconds, so these are for slow or stuck clients.
-constexpr int kWorkerThreads = 8;
-
-// Opens and closes one connection to host:port (the wildcard hosts as their
-// loopback), so a server waiting for connections wakes up.
-void Knock(const std::string &host, int port)
+// A text as a label value: cut short, and its control characters (ESC,
+// BEL, NUL, C1...) escaped as every other output escapes them, so a scrape
+// read in a terminal cannot steer it.
+std::string LabelString(const std::string &text)
 {
-    std::string target = host;
-    if (target == "0.0.0.0" || target.empty())
-        target = "127.0.0.1";
-    addrinfo hints{};
-    hints.ai_socktype = SOCK_STREAM;
-    addrinfo *found = nullptr;
-    if (::getaddrinfo(target.c_str(), std::to_string(port).c_str(), &hints, &found) != 0 || !found)
-        return;
-    const int fd = ::socket(found->ai_family, found->ai_socktype | SOCK_CLOEXEC, found->ai_protocol);
-    if (fd >= 0) {
-        [[maybe_unused]] const int connected = ::connect(fd, found->ai_addr, found->ai_addrlen);
-        ::close(fd);
-    }
-    ::freeaddrinfo(found);
+    return VRynSafeText(QString::fromStdString(RecordText(text, kLabelCharacters))).toStdString();
 }
 
 std::string LabelText(const FieldValue &value)
@@ -96,7 +66,7 @@ std::string LabelText(const FieldValue &value)
     if (const auto *real = std::get_if<double>(&value))
         return QByteArray::number(*real, 'g', 15).toStdString();
     if (const auto *text = std::get_if<std::string>(&value))
-        return RecordText(*text, kLabelCharacters);
+        return LabelString(*text);
     return {};
 }
 
@@ -185,7 +155,7 @@ struct MetricsExporter::Updater {
 };
 
 MetricsExporter::MetricsExporter(std::string port)
-    : m_port(RecordText(port, kLabelCharacters))
+    : m_port(LabelString(port))
     , m_registry(std::make_shared<prometheus::Registry>())
 {
     auto family = [this](const auto &gauge) -> GaugeFamily * {
@@ -228,27 +198,16 @@ MetricsExporter::MetricsExporter(std::string port)
     m_cycles = counter("palvex_cycles_total", "Completed poll cycles.");
     m_timeouts = counter("palvex_timeouts_total", "Commands the modem did not answer in time.");
     m_reconnects = counter("palvex_reconnects_total", "Successful opens of the port after the first.");
+    m_recordsNotWritten = counter("palvex_records_not_written_total",
+                                  "Records the record log could not take (disk full, FIFO without reader...).");
+    m_portOpen = &BuildGauge()
+                      .Name("palvex_port_open")
+                      .Help("1 while the modem's port is open, 0 while it is missing or failed.")
+                      .Register(*m_registry)
+                      .Add({{"port", m_port}});
 }
 
-MetricsExporter::~MetricsExporter()
-{
-    // The exposer's threads stop before the registry they read goes away.
-    // Its listening thread sees the stop only when a connection comes or
-    // its wait of two seconds ends: knocks keep it short.
-    if (!m_exposer)
-        return;
-    const int port = ListeningPort();
-    std::atomic<bool> stopped{false};
-    std::thread knocker([&] {
-        while (!stopped) {
-            Knock(m_host, port);
-            std::this_thread::sleep_for(kWakeInterval);
-        }
-    });
-    m_exposer.reset();
-    stopped = true;
-    knocker.join();
-}
+MetricsExporter::~MetricsExporter() = default;
 
 bool MetricsExporter::ValidAddress(const std::string &address)
 {
@@ -272,37 +231,23 @@ bool MetricsExporter::Listen(const std::string &address, std::string &error)
         error = "metrics address \"" + address + "\" is not HOST:PORT";
         return false;
     }
-    const std::string host = address.substr(0, address.rfind(':'));
-    if (host.front() == '[' && !mg_check_feature(kCivetwebIpv6)) {
-        error = "cannot serve metrics on " + address +
-                ": the HTTP server was built without IPv6; give an IPv4 address such as 127.0.0.1" +
-                address.substr(address.rfind(':'));
+    const std::size_t colon = address.rfind(':');
+    std::string host = address.substr(0, colon);
+    if (host.front() == '[')
+        host = host.substr(1, host.size() - 2);
+    auto server = std::make_unique<MetricsServer>([registry = m_registry] {
+        return prometheus::TextSerializer().Serialize(registry->Collect());
+    });
+    std::string reason;
+    if (!server->Listen(host, std::stoi(address.substr(colon + 1)), reason)) {
+        error = "cannot serve metrics on " + address + ": " + reason;
         return false;
     }
-    m_host = host.front() == '[' ? host.substr(1, host.size() - 2) : host;
-    try {
-        // A client that sends nothing or half a request holds a worker only
-        // until the request time-out, and there are workers to spare for
-        // the scrapes meanwhile.
-        m_exposer = std::make_unique<prometheus::Exposer>(std::vector<std::string>{
-            "listening_ports", address, "num_threads", std::to_string(kWorkerThreads), "request_timeout_ms",
-            std::to_string(kRequestTimeout.count())});
-        m_exposer->RegisterCollectable(m_registry);
-    } catch (const std::exception &e) {
-        m_exposer.reset();
-        error = "cannot serve metrics on " + address + ": " + e.what();
-        return false;
-    }
+    m_server = std::move(server);
     return true;
 }
 
-int MetricsExporter::ListeningPort() const
-{
-    if (!m_exposer)
-        return 0;
-    const auto ports = m_exposer->GetListeningPorts();
-    return ports.empty() ? 0 : ports.front();
-}
+int MetricsExporter::ListeningPort() const { return m_server ? m_server->Port() : 0; }
 
 void MetricsExporter::Update(const CycleRecord &record)
 {
@@ -321,6 +266,19 @@ void MetricsExporter::Update(const CycleRecord &record)
     }
     m_info->Set(1);
 }
+
+void MetricsExporter::PortClosed()
+{
+    Update(CycleRecord{});
+    m_infoFamily->Remove(m_info);
+    m_info = nullptr;
+    m_infoLabels.clear();
+    m_portOpen->Set(0);
+}
+
+void MetricsExporter::PortOpened() { m_portOpen->Set(1); }
+
+void MetricsExporter::CountRecordNotWritten() { m_recordsNotWritten->Increment(); }
 
 void MetricsExporter::CountCycle() { m_cycles->Increment(); }
 void MetricsExporter::CountTimeout() { m_timeouts->Increment(); }

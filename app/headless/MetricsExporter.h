@@ -8,8 +8,8 @@
 // label fields of the record make up palvex_modem_info. Every series carries
 // the label port.
 //
-// Update and the counters run on the GUI thread; the exposer's threads only
-// collect, which the library synchronises itself.
+// Update and the counters run on the GUI thread; the HTTP server's thread
+// (MetricsServer) only collects, which the library synchronises itself.
 
 #include "NetState.h"
 
@@ -17,15 +17,15 @@
 #include <prometheus/family.h>
 #include <prometheus/gauge.h>
 
-#include <chrono>
 #include <memory>
 #include <string>
 #include <vector>
 
 struct CycleRecord;
 
+class MetricsServer;
+
 namespace prometheus {
-class Exposer;
 class Registry;
 } // namespace prometheus
 
@@ -36,20 +36,22 @@ public:
     MetricsExporter(const MetricsExporter &) = delete;
     MetricsExporter &operator=(const MetricsExporter &) = delete;
 
-    // Serves /metrics on address, "HOST:PORT" (or "[IPv6]:PORT" where the
-    // HTTP server has IPv6), bound to that host only. False with error set
-    // when the address is malformed, is IPv6 without IPv6 support or cannot
-    // be bound.
+    // Serves /metrics on address, "HOST:PORT" or "[IPv6]:PORT", bound to
+    // that host only. False with error set when the address is malformed or
+    // cannot be bound ("address already in use" among the reasons).
     bool Listen(const std::string &address, std::string &error);
-    // How long the server waits for a whole request (and for a reply to be
-    // taken) before it drops the connection.
-    static constexpr std::chrono::milliseconds kRequestTimeout{3000};
 
     // The port actually bound (useful with port 0); 0 when not listening.
     int ListeningPort() const;
 
     void Update(const CycleRecord &record);
     void Update(const TNetState &state, const std::string &manufacturer, const std::string &model);
+    // The port went away (or did not open): every series of the last cycle
+    // leaves the exposition, palvex_port_open is 0 until PortOpened.
+    void PortClosed();
+    void PortOpened();
+    // A record the record log could not take.
+    void CountRecordNotWritten();
     void CountCycle();
     void CountTimeout();
     void CountReconnect();
@@ -75,9 +77,8 @@ private:
     struct Updater;
 
     std::string m_port;
-    std::string m_host; // listened on, without brackets
     std::shared_ptr<prometheus::Registry> m_registry;
-    std::unique_ptr<prometheus::Exposer> m_exposer;
+    std::unique_ptr<MetricsServer> m_server;
 
     std::vector<FieldSeries> m_fields; // parallel to RecordFields()
     GaugeFamily *m_infoFamily = nullptr;
@@ -87,4 +88,6 @@ private:
     prometheus::Counter *m_cycles = nullptr;
     prometheus::Counter *m_timeouts = nullptr;
     prometheus::Counter *m_reconnects = nullptr;
+    prometheus::Counter *m_recordsNotWritten = nullptr;
+    prometheus::Gauge *m_portOpen = nullptr; // 0 until the port opens
 };

@@ -9,6 +9,13 @@
 #include <QStringTokenizer>
 #include <QTextStream>
 
+#include <cerrno>
+#include <cstring>
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
 QString OperatorTablePath(const QString &appName)
 {
     const QString base = QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation);
@@ -28,6 +35,9 @@ const QStringList &DefaultOperatorTableLines()
 }
 
 namespace {
+
+// An operator table holds a few hundred lines at most.
+constexpr qint64 kMaxOperatorTableBytes = 1024 * 1024;
 
 bool CreateFolderOf(const QString &path, QString *error)
 {
@@ -91,11 +101,32 @@ std::optional<QStringList> ReadIniSectionLines(const QString &path, const QStrin
             *error = QStringLiteral("cannot read %1: %2").arg(QDir::toNativeSeparators(path), reason);
         return std::nullopt;
     };
-    if (!file.open(QIODevice::ReadOnly)) // line ends are split below
+    // Opened without waiting (a FIFO with no writer would hold the window
+    // at start) and read only when it is a regular file of a sane size (a
+    // link to /dev/zero would never end).
+    const int fd = ::open(QFile::encodeName(path).constData(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0)
+        return fail(QString::fromLocal8Bit(std::strerror(errno)));
+    struct stat st {};
+    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+        ::close(fd);
+        return fail(S_ISDIR(st.st_mode) ? QStringLiteral("it is a folder, not a file")
+                                        : QStringLiteral("it is not a regular file (a FIFO, socket or device)"));
+    }
+    if (st.st_size > kMaxOperatorTableBytes) {
+        ::close(fd);
+        return fail(QStringLiteral("it is larger than %1 KiB, too large for an operator table")
+                        .arg(kMaxOperatorTableBytes / 1024));
+    }
+    if (!file.open(fd, QIODevice::ReadOnly, QFileDevice::AutoCloseHandle)) { // line ends are split below
+        ::close(fd);
         return fail(file.errorString());
-    const QByteArray bytes = file.readAll();
+    }
+    const QByteArray bytes = file.read(kMaxOperatorTableBytes + 1);
     if (file.error() != QFileDevice::NoError)
         return fail(file.errorString());
+    if (bytes.size() > kMaxOperatorTableBytes)
+        return fail(QStringLiteral("it grew beyond %1 KiB while it was read").arg(kMaxOperatorTableBytes / 1024));
     const std::optional<OperatorTableText> decoded = DecodeOperatorTableBytes(bytes);
     if (!decoded)
         return fail(QStringLiteral("it is not UTF-8 and this Qt cannot decode Windows-1250"));

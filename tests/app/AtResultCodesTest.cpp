@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <optional>
 #include <string_view>
 
 // One line of each kind of unsolicited code, and the lines of answers that
@@ -35,6 +36,15 @@ TEST(AtResultCodes, UnsolicitedLinesAreToldFromAnswers)
         {"+CEREG: 5,\"1A2B\",\"01A2B3C\",7", false, true},
         {"+C5GREG: 1", false, true},
         {"NO CARRIER", false, true},
+        {"+CPIN: READY", false, true},
+        {"+CFUN: 1", false, true},
+        {"PB DONE", false, true},
+        {"SMS DONE", false, true},
+        {"Call Ready", false, true},
+        {"SMS Ready", false, true},
+        {"+PACSP0", false, true},
+        {"+PACSP: 1", false, true},
+        {"Call Readyness Inc", false, false},
         {"NO CARRIER", true, false},
         {"", false, false},
         {"OK", false, false},
@@ -54,4 +64,35 @@ TEST(AtResultCodes, UnsolicitedLinesAreToldFromAnswers)
     for (const Case &c : cases)
         EXPECT_EQ(IsUnsolicitedResultCode(c.line, c.dialling), c.unsolicited)
             << '"' << c.line << "\" dialling=" << c.dialling;
+}
+
+// An identification answer is a maker's or model's name, never a boot,
+// status or result line; a prefixed answer gives the text after its prefix.
+TEST(AtResultCodes, IdentificationIsNoStatusLine)
+{
+    struct Case {
+        std::string_view line;
+        bool manufacturer;
+        std::optional<std::string_view> identity;
+    };
+    const Case cases[] = {
+        {"Palvex Simulated", true, "Palvex Simulated"},
+        {"BGS5", false, "BGS5"},
+        {"+CGMI: Fibocom", true, "Fibocom"},
+        {"+GMM: \"L850 LTE Module\"", false, "\"L850 LTE Module\""},
+        {"+CGMM:", false, std::nullopt},
+        {"+CGMM: EC25", true, std::nullopt},
+        {"+CPIN: READY", true, std::nullopt},
+        {"+CFUN: 1", false, std::nullopt},
+        {"Call Ready", true, std::nullopt},
+        {"SMS DONE", false, std::nullopt},
+        {"+PACSP0", true, std::nullopt},
+        {"+QIND: PB DONE", false, std::nullopt},
+        {"^SYSSTART", true, std::nullopt},
+        {"+XYZ: 3", true, std::nullopt},
+        {"ERROR", true, std::nullopt},
+        {"OK", false, std::nullopt},
+    };
+    for (const Case &c : cases)
+        EXPECT_EQ(IdentificationText(c.line, c.manufacturer), c.identity) << '"' << c.line << '"';
 }

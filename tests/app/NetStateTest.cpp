@@ -105,7 +105,16 @@ INSTANTIATE_TEST_SUITE_P(
         LineCase{"BlanksAroundNumbers", "\r\n+CSQ:  20 , 3 \r", [](TNetState &s) { Signal(s, 62, 3); }},
         LineCase{"NotNumbers", "+CSQ: ab,1x", [](TNetState &s) { Signal(s, 0, 0); }},
         LineCase{"ThirdField", "+CSQ: 20,3,1", [](TNetState &s) { Signal(s, 62, 0); }},
-        LineCase{"Overflow", "+CSQ: 99999999999999999999,2", [](TNetState &s) { Signal(s, 0, 2); }},
+        LineCase{"TooLongIsUnknown", "+CSQ: 99999999999999999999,2",
+                 [](TNetState &s) {
+                     Signal(s, 0, 2);
+                     s.signalValid = false;
+                 }},
+        LineCase{"TooLongBerIsUnknown", "+CSQ: 17,-2147483649",
+                 [](TNetState &s) {
+                     Signal(s, 53, 0);
+                     s.berValid = false;
+                 }},
         LineCase{"ReplacesValidValues", "+CSQ: 10,1", [](TNetState &s) { Signal(s, 31, 1); }, Start::AllValid},
         LineCase{"NoComma", "+CSQ: 17", {}, Start::AllValid},
         LineCase{"NoColon", "+CSQ 17,99", {}},
@@ -231,6 +240,14 @@ INSTANTIATE_TEST_SUITE_P(Replies, CregRead,
                                            LineCase{"LocationWithUnknownStat", "+CREG: 2,9,\"1A2B\",\"00C3D4\"",
                                                     Registration(-1)},
                                            LineCase{"NotANumber", "+CREG: 0,x", Registration(-1)},
+                                           LineCase{"TooLongIsUnknown", "+CREG: 0,2147483648",
+                                                    [](TNetState &s) { s.registration = -1; }},
+                                           LineCase{"TooLongStaysUnknown", "+CREG: 0,99999999999",
+                                                    [](TNetState &s) {
+                                                        s.registration = -1;
+                                                        s.registrationValid = false;
+                                                    },
+                                                    Start::AllValid},
                                            LineCase{"StatMissing", "+CREG: 0,", Registration(-1)},
                                            LineCase{"NoComma", "+CREG: 1", {}, Start::AllValid},
                                            LineCase{"NoColon", "+CREG 0,1", {}}),
@@ -263,6 +280,8 @@ INSTANTIATE_TEST_SUITE_P(Replies, CpasExec,
                                            LineCase{"Unavailable", "+CPAS: 1", Activity(-1)},
                                            LineCase{"ValueMissing", "+CPAS:", Activity(-1)},
                                            LineCase{"ExtraField", "+CPAS: 0,1", Activity(-1)},
+                                           LineCase{"TooLongIsUnknown", "+CPAS: -2147483649",
+                                                    [](TNetState &s) { s.activity = -1; }},
                                            LineCase{"NoColon", "+CPAS 0", {}, Start::AllValid}),
                          CaseName);
 
@@ -306,7 +325,13 @@ INSTANTIATE_TEST_SUITE_P(
                  RowInvalid(0), Start::AllValid},
         LineCase{"Searching", "Searching", RowInvalid(0), Start::AllValid},
         LineCase{"EmptyLineOnTimeout", "", RowInvalid(0), Start::AllValid},
-        LineCase{"OnlyFourNumbers", " 1011 29 -79 262", RowInvalid(0), Start::AllValid}),
+        LineCase{"OnlyFourNumbers", " 1011 29 -79 262", RowInvalid(0), Start::AllValid},
+        // A number too long to read is unknown and no column moves into
+        // its place: the row is not filled from the shifted line.
+        LineCase{"TooLongLevelLeavesTheRowUnknown", " 1011 29 -2147483648 262 02 0084 4A3E 7 7 33 -105 26",
+                 RowInvalid(0), Start::AllValid},
+        LineCase{"TooLongC1IsMissing", " 1011 29 -79 262 02 0084 4A3E 7 7 33 -105 2147483647",
+                 Row(0, {true, 1011, 29, -79, kMissingInteger, 262, 2})}),
     CaseName);
 
 class MonpNeighbour : public ::testing::TestWithParam<LineCase> {};
@@ -352,6 +377,8 @@ INSTANTIATE_TEST_SUITE_P(
         LineCase{"FiveValuesOnly", "52,30,-80,262,03", Row(2, {true, 52, 30, -80, kMissingInteger, 262, 3}),
                  Start::AllInvalid, 2},
         LineCase{"ShortLine", "1017,17,-100", RowInvalid(1), Start::AllValid, 1},
+        LineCase{"TooLongLevelLeavesTheRowUnknown", "1017,17,-1000000000000,262,02,4,5,33", RowInvalid(3),
+                 Start::AllValid, 3},
         LineCase{"BlankAfterCommaNotSkipped", "1017, 17,-100,262,02,4,5,33", RowInvalid(0), Start::AllValid, 0},
         LineCase{"EighthLineKeepsRowZero", kSmonpLine, NeighboursInvalid, Start::AllValid, 7},
         LineCase{"TimeoutIndex", "", NeighboursInvalid, Start::AllValid, -1}),

@@ -209,6 +209,30 @@ TEST(SessionUnsolicited, EchoOfARestartedModemIsNoAnswer)
     EXPECT_EQ(h.session.Manufacturer(), "Cinterion");
 }
 
+// A modem that was just plugged in or reset prints its boot lines while it
+// is being identified: before each answer, and an unknown status line in
+// place of one. Neither becomes its identity; an answer that named nothing
+// is asked again at once.
+TEST(SessionUnsolicited, BootLinesAreNoIdentity)
+{
+    const Writes boot{"+CPIN: READY", "+CFUN: 1", "PB DONE", "SMS DONE", "Call Ready", "SMS Ready", "+PACSP0"};
+    SessionHarness h;
+    h.Start();
+    h.ReplyLines({"OK"});
+    EXPECT_EQ(h.TakeWrites(), (Writes{"ATE0+COPS=0\r", "AT+CGMI\r"}));
+    h.ReplyLines(boot);
+    h.ReplyLines({"SIMCOM INCORPORATED", "OK"});
+    EXPECT_EQ(h.TakeWrites(), (Writes{"AT+CGMM\r"}));
+    h.ReplyLines({"+XSTATUS: 3", "OK"});
+    EXPECT_EQ(h.TakeWrites(), (Writes{"AT+CGMM\r"})) << "an answer of a status line only is asked again";
+    h.ReplyLines(boot);
+    h.ReplyLines({"SIMCOM_SIM7600E-H", "OK"});
+    EXPECT_EQ(h.session.Manufacturer(), "SIMCOM INCORPORATED");
+    EXPECT_EQ(h.session.Model(), "SIMCOM_SIM7600E-H");
+    EXPECT_EQ(h.session.CurrentState(), State::Poll);
+    EXPECT_EQ(h.view.commandTimeouts, 0);
+}
+
 // A channel without a ring line (a USB modem, a pty) answers a call on its
 // RING line; one with a ring line goes by the line alone.
 struct RingCase {

@@ -34,7 +34,9 @@ INSTANTIATE_TEST_SUITE_P(
                       IntegerCase{"StopsAtComma", "17,99", 17, ",99"},
                       IntegerCase{"LeadingZeros", "007 x", 7, " x"},
                       IntegerCase{"PlusNotASign", "+5", -9999, "+5"},
-                      IntegerCase{"NineDigitsAtMost", "12345678901", 123456789, "01"},
+                      IntegerCase{"NineDigits", "123456789,5", 123456789, ",5"},
+                      IntegerCase{"TooLongIsUnknownAndRemoved", "12345678901,5", -9999, ",5"},
+                      IntegerCase{"TooLongNegative", "-2147483648 7", -9999, " 7"},
                       IntegerCase{"NegativeNineDigits", "-999999999x", -999999999, "x"},
                       IntegerCase{"WholeString", "230", 230, ""}),
     [](const ::testing::TestParamInfo<IntegerCase> &info) { return std::string(info.param.name); });

@@ -40,7 +40,12 @@ INSTANTIATE_TEST_SUITE_P(
                       OptionCase{"metrics_no_host", {"SIM", "--metrics", ":9464"}, HeadlessParse::Error, "--metrics"},
                       OptionCase{"metrics_big_port", {"SIM", "--metrics", "127.0.0.1:70000"}, HeadlessParse::Error,
                                  "--metrics"},
-                      OptionCase{"metrics_v6", {"SIM", "--metrics", "[::1]:9464"}, HeadlessParse::Run, ""}),
+                      OptionCase{"metrics_v6", {"SIM", "--metrics", "[::1]:9464"}, HeadlessParse::Run, ""},
+                      OptionCase{"terminal_size_zero", {"SIM", "--terminal-size", "0"}, HeadlessParse::Error,
+                                 "--terminal-size"},
+                      OptionCase{"terminal_files_negative", {"SIM", "--terminal-files", "-1"}, HeadlessParse::Error,
+                                 "--terminal-files"},
+                      OptionCase{"terminal_files_none", {"SIM", "--terminal-files", "0"}, HeadlessParse::Run, ""}),
     [](const auto &info) { return std::string(info.param.name); });
 
 TEST(HeadlessOptions, ValuesAreTaken)
@@ -49,7 +54,8 @@ TEST(HeadlessOptions, ValuesAreTaken)
     QString text;
     ASSERT_EQ(ParseHeadlessOptions({"palvex", "--headless", "/dev/ttyUSB0", "--baud", "9600", "--cycles", "3",
                                     "--duration", "1.5", "--csv", "--log", "a.csv", "--terminal", "t.log",
-                                    "--metrics", "127.0.0.1:9464", "--quiet"},
+                                    "--metrics", "127.0.0.1:9464", "--quiet", "--terminal-size", "2",
+                                    "--terminal-files", "5"},
                                    o, text),
               HeadlessParse::Run)
         << text.toStdString();
@@ -63,6 +69,8 @@ TEST(HeadlessOptions, ValuesAreTaken)
     EXPECT_EQ(o.terminalFile, "t.log");
     EXPECT_EQ(o.metricsAddress, "127.0.0.1:9464");
     EXPECT_TRUE(o.quiet);
+    EXPECT_EQ(o.terminalMegabytes, 2u);
+    EXPECT_EQ(o.terminalOldFiles, 5);
 }
 
 TEST(HeadlessOptions, HelpListsEveryOption)
@@ -71,6 +79,6 @@ TEST(HeadlessOptions, HelpListsEveryOption)
     QString text;
     ASSERT_EQ(ParseHeadlessOptions({"palvex", "--help"}, o, text), HeadlessParse::Help);
     for (const char *option : {"--baud", "--cycles", "--duration", "--json", "--csv", "--log", "--terminal",
-                               "--metrics", "--quiet"})
+                               "--terminal-size", "--terminal-files", "--metrics", "--quiet"})
         EXPECT_TRUE(text.contains(option)) << option;
 }

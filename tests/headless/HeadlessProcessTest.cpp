@@ -3,6 +3,7 @@
 // unplugged and plugged in again, a Prometheus scrape over loopback, a clean
 // stop on SIGTERM and the error exits.
 #include "CycleRecord.h"
+#include "LoopbackPort.h"
 #include "MeasurementDisplay.h"
 #include "ChildProcess.h"
 #include "ModemSimProcess.h"
@@ -162,16 +163,6 @@ private:
     TRynSimModemEngine m_engine;
 };
 
-quint16 FreeLoopbackPort()
-{
-    QTcpServer server;
-    if (!server.listen(QHostAddress::LocalHost, 0))
-        return 0;
-    const quint16 port = server.serverPort();
-    server.close();
-    return port;
-}
-
 // A plain HTTP GET over loopback; the body, or empty on failure.
 QByteArray HttpGet(quint16 port, const QByteArray &path)
 {
@@ -297,7 +288,7 @@ void HeadlessProcessTest::metricsScrapeShowsTheSimulatorValues()
                 {"--headless", "SIM", "--quiet", "--metrics", QStringLiteral("127.0.0.1:%1").arg(port)});
     QVERIFY(child.WaitForLines([](const QList<QByteArray> &l) { return l.size() >= 2; }));
 
-    // The exposer listens on the loopback address only.
+    // The metrics server listens on the loopback address only.
     {
         QFile tcp("/proc/net/tcp");
         if (tcp.open(QIODevice::ReadOnly)) {

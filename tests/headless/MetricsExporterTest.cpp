@@ -1,5 +1,6 @@
 // The metrics registry as a scrape sees it, without HTTP.
 #include "MetricsExporter.h"
+#include "MetricsServer.h"
 #include "RecordFields.h"
 
 #include <QProcess>
@@ -61,7 +62,7 @@ std::vector<std::string> Series(const std::string &text, const std::string &name
 
 double Value(const std::string &line) { return std::stod(line.substr(line.rfind(' ') + 1)); }
 
-// A loopback client of the exposer whose reads give up after timeout.
+// A loopback client of the metrics server whose reads give up after timeout.
 class Client {
 public:
     Client(int port, std::chrono::seconds timeout)
@@ -228,6 +229,7 @@ TEST(MetricsExporter, ABusyPortIsAnErrorNamingIt)
     MetricsExporter second("SIM");
     EXPECT_FALSE(second.Listen("127.0.0.1:" + std::to_string(port), error));
     EXPECT_NE(error.find(std::to_string(port)), std::string::npos) << error;
+    EXPECT_NE(error.find("address already in use"), std::string::npos) << error;
 }
 
 // An LTE modem: the serving cell's measures as gauges with units in their
@@ -283,6 +285,28 @@ TEST(MetricsExporter, LabelsAreShortValidUtf8)
     EXPECT_NE(info[0].find(expected), std::string::npos) << info[0];
 }
 
+// ESC, BEL, NUL and C1 bytes of a modem's texts are escaped in the label
+// values, as in the records: curl in a terminal shows them as text.
+TEST(MetricsExporter, ControlCharactersInLabelsAreEscaped)
+{
+    TNetState s = State();
+    s.operatorName = std::string("Op\x1b]8;;http://x\x07") + std::string(1, '\0') + "Z\xC2\x9B" "2J";
+    MetricsExporter m("pts\x1b[2J");
+    CycleRecord r = Record(s);
+    r.model = std::string("M\0odel", 6);
+    m.Update(r);
+    const std::string text = m.Text();
+    for (const char bad : {'\x1b', '\x07', '\0'})
+        EXPECT_EQ(text.find(bad), std::string::npos) << "byte " << int(bad) << " in " << text;
+    EXPECT_EQ(text.find("\xC2\x9B"), std::string::npos) << text;
+    const auto info = Series(text, "palvex_modem_info");
+    ASSERT_EQ(info.size(), 1u);
+    EXPECT_NE(info[0].find("operator_name=\"Op\\\\x1B]8;;http://x\\\\x07\\\\x00Z<U+009B>2J\""), std::string::npos)
+        << info[0];
+    EXPECT_NE(info[0].find("model=\"M\\\\x00odel\""), std::string::npos) << info[0];
+    EXPECT_NE(info[0].find("port=\"pts\\\\x1B[2J\""), std::string::npos) << info[0];
+}
+
 TEST(MetricsExporter, ALatin1OperatorNamePassesPromtool)
 {
     const QString promtool = QStandardPaths::findExecutable("promtool");
@@ -306,8 +330,7 @@ TEST(MetricsExporter, ALatin1OperatorNamePassesPromtool)
 
 TEST(MetricsExporter, StopsWithoutWaitingOutTheServersPoll)
 {
-    // The server's thread polls for two seconds at a time; a stop right
-    // after the start used to wait for the whole poll.
+    // A stop right after the start ends the server's thread at once.
     MetricsExporter m("SIM");
     std::string error;
     ASSERT_TRUE(m.Listen("127.0.0.1:0", error)) << error;
@@ -365,3 +388,82 @@ TEST(MetricsExporter, ScrapesAreAnsweredWhileStuckClientsAreConnected)
         EXPECT_TRUE(dropped) << "a stuck client was still connected after " << kGenerous.count() << " s";
     }
 }
+
+namespace {
+
+// Many clients that connect and send nothing: the server's time-outs and
+// caps are no wait for a scrape that comes after them.
+TEST(MetricsExporter, TwoHundredIdleClientsDoNotDelayAScrape)
+{
+    MetricsExporter m("SIM");
+    m.CountCycle();
+    std::string error;
+    ASSERT_TRUE(m.Listen("127.0.0.1:0", error)) << error;
+    const int port = m.ListeningPort();
+    std::vector<std::unique_ptr<Client>> idle;
+    for (int i = 0; i < 200; ++i) {
+        idle.push_back(std::make_unique<Client>(port, std::chrono::seconds(20)));
+        ASSERT_TRUE(idle.back()->Connected()) << "client " << i;
+    }
+    for (int round = 0; round < 3; ++round) {
+        SCOPED_TRACE(round);
+        const auto start = std::chrono::steady_clock::now();
+        Client scrape(port, std::chrono::seconds(5));
+        ASSERT_TRUE(scrape.Connected());
+        ASSERT_TRUE(scrape.Send("GET /metrics HTTP/1.1\r\nHost: x\r\n\r\n"));
+        const std::optional<std::string> reply = scrape.ReadToEnd();
+        const auto took = std::chrono::steady_clock::now() - start;
+        ASSERT_TRUE(reply) << "no answer while 200 idle clients are connected";
+        EXPECT_EQ(reply->rfind("HTTP/1.1 200", 0), 0u) << *reply;
+        EXPECT_NE(reply->find("palvex_cycles_total{port=\"SIM\"} 1"), std::string::npos);
+        EXPECT_LT(took, std::chrono::seconds(1))
+            << std::chrono::duration_cast<std::chrono::milliseconds>(took).count() << " ms";
+    }
+}
+
+// What the server answers besides a scrape.
+TEST(MetricsServer, RepliesToEachRequest)
+{
+    const auto body = [] { return std::string("x 1\n"); };
+    struct Case {
+        const char *request;
+        const char *status;
+        bool body;
+    };
+    for (const Case &c : {Case{"GET /metrics HTTP/1.1\r\nHost: a\r\n\r\n", "HTTP/1.1 200 OK", true},
+                          Case{"GET /metrics?x=1 HTTP/1.0\r\n\r\n", "HTTP/1.1 200 OK", true},
+                          Case{"HEAD /metrics HTTP/1.1\r\n\r\n", "HTTP/1.1 200 OK", false},
+                          Case{"GET / HTTP/1.1\r\n\r\n", "HTTP/1.1 404 Not Found", false},
+                          Case{"POST /metrics HTTP/1.1\r\n\r\n", "HTTP/1.1 405 Method Not Allowed", false},
+                          Case{"\x16\x03\x01 hello\r\n\r\n", "HTTP/1.1 400 Bad Request", false}}) {
+        SCOPED_TRACE(c.request);
+        const std::string reply = MetricsServer::Reply(c.request, body).toStdString();
+        EXPECT_EQ(reply.rfind(c.status, 0), 0u) << reply;
+        EXPECT_NE(reply.find("\r\nConnection: close\r\n"), std::string::npos) << reply;
+        EXPECT_EQ(reply.size() >= 4 && reply.compare(reply.size() - 4, 4, "x 1\n") == 0, c.body) << reply;
+    }
+}
+
+// The port went away: no value of the last cycle is left to graph, and the
+// port's state says so; the next cycle brings them back.
+TEST(MetricsExporter, PortClosedTakesTheCycleValuesAway)
+{
+    MetricsExporter m("SIM");
+    EXPECT_EQ(Series(m.Text(), "palvex_port_open"), std::vector<std::string>{"palvex_port_open{port=\"SIM\"} 0"});
+    m.PortOpened();
+    m.Update(Record(State()));
+    m.CountCycle();
+    m.PortClosed();
+    const std::string text = m.Text();
+    EXPECT_EQ(Series(text, "palvex_port_open"), std::vector<std::string>{"palvex_port_open{port=\"SIM\"} 0"});
+    for (const char *name : {"palvex_signal_percent", "palvex_registration_state", "palvex_cell_dbm",
+                             "palvex_modem_info", "palvex_bit_error_rate"})
+        EXPECT_TRUE(Series(text, name).empty()) << name << " still in\n" << text;
+    EXPECT_EQ(Series(text, "palvex_cycles_total").size(), 1u);
+    m.PortOpened();
+    m.Update(Record(State()));
+    EXPECT_EQ(Series(m.Text(), "palvex_signal_percent").size(), 1u);
+    EXPECT_EQ(Series(m.Text(), "palvex_port_open"), std::vector<std::string>{"palvex_port_open{port=\"SIM\"} 1"});
+}
+
+} // namespace

@@ -3,6 +3,7 @@
 // the monitor printed. Both processes stop by themselves (--duration, and
 // timeout(1) around the server) if the test dies; the test ends them by id.
 #include "ChildProcess.h"
+#include "LoopbackPort.h"
 
 #include <QDir>
 #include <QElapsedTimer>
@@ -29,12 +30,6 @@ namespace {
 
 constexpr int kLifetimeSeconds = 90;
 constexpr int kWaitMs = 45000;
-
-quint16 FreeLoopbackPort()
-{
-    QTcpServer server;
-    return server.listen(QHostAddress::LocalHost, 0) ? server.serverPort() : 0;
-}
 
 // Samples of one series keyed by their scrape time in milliseconds.
 using Samples = std::map<qint64, double>;

@@ -22,7 +22,7 @@ done
 depends=$(dpkg-deb --field "$deb" Depends)
 # dpkg-shlibdeps writes versioned library packages; a hand-written list
 # would not know libc6's minimum version.
-for lib in libc6 libqt6core6 libqt6serialport6 libqt6widgets6 libprometheus-cpp-pull; do
+for lib in libc6 libqt6core6 libqt6serialport6 libqt6widgets6 libqt6network6 libprometheus-cpp-core; do
   grep -Eq "(^|, )${lib}[^,]* \(>= [0-9]" <<<"$depends" || fail "Depends lacks a versioned $lib: $depends"
 done
 
@@ -33,6 +33,8 @@ for path in \
   ./usr/share/applications/palvex.desktop ./usr/share/icons/hicolor/scalable/apps/palvex.svg \
   ./usr/share/doc/palvex/index.html ./usr/share/doc/palvex/modems.md ./usr/share/doc/palvex/recording.md ./usr/share/doc/palvex/copyright ./usr/share/doc/palvex/changelog.gz \
   ./usr/share/doc/palvex/prometheus/palvex-alerts.yml ./usr/share/doc/palvex/examples/headless.conf \
+  ./usr/share/palvex/prometheus/palvex-alerts.yml ./usr/share/palvex/grafana/palvex.json \
+  ./usr/share/doc/palvex/examples/headless-ttyUSB0.conf ./usr/share/doc/palvex/examples/headless-ttyUSB1.conf \
   "./usr/lib/systemd/system/palvex-headless@.service"; do
   grep -qxF "$path" <<<"$contents" || fail "package lacks $path"
 done
@@ -48,9 +50,18 @@ zcat "$man1/palvex-headless.1.gz" | grep -q 'palvex\\-headless@' || fail "palvex
 zcat "$man1/palvex.1.gz" | grep -q -- '\\-\\-list\\-ports' || fail "palvex(1) lacks --list-ports"
 zcat "$man1/palvex-modemsim.1.gz" | grep -q -- '\\-\\-unplug\\-after' || fail "palvex-modemsim(1) lacks --unplug-after"
 
+# The maintainer scripts stop the monitors on removal.
+control=$(mktemp -d)
+dpkg-deb -e "$deb" "$control"
+grep -q "systemctl stop 'palvex-headless@\*.service'" "$control/prerm" 2>/dev/null || fail "prerm does not stop the running monitors"
+rm -rf "$control"
+
 if command -v lintian >/dev/null; then
-  # Errors fail; warnings are shown.
-  lintian --fail-on error --tag-display-limit 0 "$deb" || fail "lintian reports errors"
+  # Errors fail; warnings are shown; Debian's hardening flags leave no
+  # hardening tag, even at the pedantic level.
+  verdict=$(lintian --pedantic --fail-on error --tag-display-limit 0 "$deb") || { echo "$verdict"; fail "lintian reports errors"; }
+  echo "$verdict"
+  if grep -E '(^| )hardening-' <<<"$verdict"; then fail "lintian finds binaries without Debian's hardening flags"; fi
 else
   echo "lintian check skipped: lintian is not installed (scripts/install-deps.sh installs it)"
 fi

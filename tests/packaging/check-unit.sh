@@ -33,3 +33,9 @@ messages=$(MANPATH="$root/usr/share/man" systemd-analyze verify --root="$root" "
   echo "$messages"; echo "FAIL: systemd-analyze verify failed"; exit 1; }
 if [ -n "$messages" ]; then echo "$messages"; echo "FAIL: systemd-analyze verify complained"; exit 1; fi
 echo "systemd-analyze verify: palvex-headless@ttyUSB2.service is fine"
+
+# The sandbox: systemd's own rating of what the service may reach, from 0
+# (locked down) to 10; the unit stays under 2.5.
+security=$(systemd-analyze security --offline=true --root="$root" --threshold=25 "palvex-headless@ttyUSB2.service" 2>&1) || {
+  echo "$security"; echo "FAIL: the unit's exposure is 2.5 or more"; exit 1; }
+grep -E 'Overall exposure level' <<<"$security"

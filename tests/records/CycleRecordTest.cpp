@@ -174,8 +174,19 @@ INSTANTIATE_TEST_SUITE_P(
     ::testing::Values(TextCase{"quote_backslash", "Say \"hi\" a\\b", "Say \"hi\" a\\b"},
                       TextCase{"newline", "two\nlines\r", "two\nlines\r"},
                       TextCase{"utf8", "O\xC2\xB2 \xC4\x8C" "esko", QString::fromUtf8("O\xC2\xB2 \xC4\x8C" "esko")},
-                      TextCase{"key_lookalike", "\",\"cycle\":9,\"x\":\"", "\",\"cycle\":9,\"x\":\""}),
+                      TextCase{"key_lookalike", "\",\"cycle\":9,\"x\":\"", "\",\"cycle\":9,\"x\":\""},
+                      TextCase{"del_and_c1", "a\x7F" "b\xC2\x9B" "31mc\xC2\x85", QString::fromUtf8("a\x7F" "b\xC2\x9B" "31mc\xC2\x85")}),
     [](const auto &info) { return std::string(info.param.name); });
+
+// DEL and the C1 controls reach a terminal as escapes, never as bytes.
+TEST(CycleRecordJson, DelAndC1ControlsAreEscaped)
+{
+    CycleRecord r = FullRecord();
+    r.state.operatorName = "a\x7F" "b\xC2\x9B" "31m\xC2\x80\xC2\x9F\xC2\xA0";
+    const QByteArray line = CycleRecordJson(r);
+    EXPECT_TRUE(line.contains("a\\u007fb\\u009b31m\\u0080\\u009f\xC2\xA0")) << line.toStdString();
+    EXPECT_FALSE(line.contains('\x7F'));
+}
 
 TEST(CycleRecordJson, ExactBytesOfAFullRecord)
 {
@@ -323,6 +334,13 @@ INSTANTIATE_TEST_SUITE_P(Fields, CsvFieldCase,
                                            CsvCase{"quote", "Say \"hi\"", "\"Say \"\"hi\"\"\"", "Say \"hi\""},
                                            CsvCase{"outer_blank", " A ", "\" A \"", " A "},
                                            CsvCase{"newline", "A\nB", "A<LF>B", "A<LF>B"},
+                                           // Spreadsheet formulas stay text.
+                                           CsvCase{"formula", "=cmd|' /C calc'!A0", "'=cmd|' /C calc'!A0",
+                                                   "'=cmd|' /C calc'!A0"},
+                                           CsvCase{"plus", "+1", "'+1", "'+1"},
+                                           CsvCase{"minus_comma", "-2,3", "\"'-2,3\"", "'-2,3"},
+                                           CsvCase{"at", "@SUM(A1)", "'@SUM(A1)", "'@SUM(A1)"},
+                                           CsvCase{"inner_equals", "A=B", "A=B", "A=B"},
                                            CsvCase{"empty", "", "", ""}),
                          [](const auto &info) { return std::string(info.param.name); });
 

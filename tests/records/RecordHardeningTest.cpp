@@ -1,5 +1,6 @@
 // Record texts from a modem that does not send UTF-8, long names, a full
-// disk under the record log, and a log of the other format.
+// disk under the record log, a log of the other format, a FIFO and a log
+// emptied under the writer.
 #include "CycleRecord.h"
 #include "RecordLog.h"
 #include "SmallFilesystem.h"
@@ -13,6 +14,10 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 namespace {
 
@@ -147,4 +152,58 @@ TEST(RecordLog, ALogOfTheOtherFormatIsRefused)
             << log.ErrorText().toStdString();
         EXPECT_EQ(QFileInfo(path).size(), size);
     }
+}
+
+// A log kept trying: a full disk refuses the header and the records, and
+// once there is room the header comes first; the header comes again after
+// copytruncate emptied the file.
+TEST(RecordLog, KeepTryingWaitsOutAFullDiskAndAnEmptiedFile)
+{
+    SmallFilesystem disk(64 * 1024);
+    if (!disk.IsMounted())
+        GTEST_SKIP() << disk.SkipReason().toStdString();
+    ASSERT_TRUE(disk.Fill("filler"));
+    const QString path = disk.FilePath("records.csv");
+    RecordLog refused;
+    EXPECT_FALSE(refused.Open(path));
+    RecordLog log;
+    ASSERT_TRUE(log.Open(path, RecordLogFailures::KeepTrying));
+    EXPECT_TRUE(log.ErrorText().contains(QString::fromLocal8Bit(std::strerror(ENOSPC)))) << log.ErrorText().toStdString();
+    const CycleRecord record = RecordWithOperator("A");
+    EXPECT_FALSE(log.Append(record));
+    EXPECT_EQ(QFileInfo(path).size(), 0);
+    ASSERT_TRUE(QFile::remove(disk.FilePath("filler")));
+    ASSERT_TRUE(log.Append(record)) << log.ErrorText().toStdString();
+    EXPECT_EQ(FileLines(path), (QList<QByteArray>{RecordHeaderLine(RecordFormat::Csv).trimmed(), CycleRecordCsv(record)}));
+    ASSERT_TRUE(QFile::resize(path, 0)); // copytruncate
+    ASSERT_TRUE(log.Append(record));
+    EXPECT_EQ(FileLines(path), (QList<QByteArray>{RecordHeaderLine(RecordFormat::Csv).trimmed(), CycleRecordCsv(record)}));
+}
+
+// A FIFO without a reader: refused at once, or waited for; a reader that
+// comes gets the header first.
+TEST(RecordLog, AFifoWithoutReaderNeverBlocks)
+{
+    QTemporaryDir dir;
+    const QString path = dir.filePath("records.csv");
+    ASSERT_EQ(::mkfifo(QFile::encodeName(path).constData(), 0600), 0);
+    RecordLog refused;
+    EXPECT_FALSE(refused.Open(path));
+    EXPECT_TRUE(refused.ErrorText().contains("the FIFO has no reader")) << refused.ErrorText().toStdString();
+    RecordLog log;
+    ASSERT_TRUE(log.Open(path, RecordLogFailures::KeepTrying));
+    const CycleRecord record = RecordWithOperator("B");
+    EXPECT_FALSE(log.Append(record));
+    const int reader = ::open(QFile::encodeName(path).constData(), O_RDONLY | O_NONBLOCK);
+    ASSERT_GE(reader, 0);
+    ASSERT_TRUE(log.Append(record)) << log.ErrorText().toStdString();
+    QByteArray bytes(4096, '\0');
+    const ssize_t n = ::read(reader, bytes.data(), bytes.size());
+    ::close(reader);
+    ASSERT_GT(n, 0);
+    bytes.truncate(n);
+    EXPECT_EQ(bytes, RecordHeaderLine(RecordFormat::Csv) + CycleRecordLine(record, RecordFormat::Csv));
+    // The reader went away: the next record fails, quickly, and the log
+    // waits for a new reader.
+    EXPECT_FALSE(log.Append(record));
 }

@@ -6,9 +6,14 @@
 #include <gtest/gtest.h>
 
 #include <QDir>
+#include <QElapsedTimer>
 #include <QFile>
 #include <QTemporaryDir>
 #include <QTextStream>
+
+#include <utility>
+
+#include <sys/stat.h>
 
 namespace {
 
@@ -201,6 +206,31 @@ TEST(OperatorTableFailure, TableThatIsAFolderIsReported)
     const OperatorTableResult result = LoadOperatorTable(path);
     EXPECT_FALSE(result.ok);
     EXPECT_TRUE(result.error.contains(QStringLiteral("cannot read"))) << result.error.toStdString();
+}
+
+// What is not a file is not read: a FIFO without a writer would hold the
+// window at start, a link to /dev/zero fill its memory.
+TEST(OperatorTableFailure, AFifoOrADeviceIsRefusedAtOnce)
+{
+    QTemporaryDir dir;
+    const QString fifo = dir.filePath(QStringLiteral("fifo.ini"));
+    ASSERT_EQ(::mkfifo(QFile::encodeName(fifo).constData(), 0600), 0);
+    const QString zero = dir.filePath(QStringLiteral("zero.ini"));
+    ASSERT_TRUE(QFile::link(QStringLiteral("/dev/zero"), zero));
+    const QString large = dir.filePath(QStringLiteral("large.ini"));
+    WriteFile(large, "[General]\n" + QByteArray(2 * 1024 * 1024, ';'));
+    for (const auto &[path, reason] : {std::pair{fifo, "not a regular file"}, std::pair{zero, "not a regular file"},
+                                       std::pair{large, "larger than"}}) {
+        SCOPED_TRACE(path.toStdString());
+        QElapsedTimer timer;
+        timer.start();
+        const OperatorTableResult result = LoadOperatorTable(path);
+        EXPECT_LT(timer.elapsed(), 2000);
+        EXPECT_FALSE(result.ok);
+        EXPECT_TRUE(result.error.contains(QStringLiteral("cannot read")) && result.error.contains(QLatin1String(reason)))
+            << result.error.toStdString();
+        EXPECT_TRUE(result.entries.empty());
+    }
 }
 
 TEST(OperatorTablePath, LocalDataFolderAndAppName)

@@ -8,6 +8,7 @@
 
 #include "CellParsers.h"
 #include "NetState.h"
+#include "ValueRanges.h"
 #include "RynUtils.h"
 
 #include <cmath>
@@ -58,10 +59,17 @@ void CheckCutInteger(const std::string &input)
     Check(EndsWith(input, s), "CutInteger: rest is not a tail of the input", input);
     const std::size_t consumed = input.size() - s.size();
     if (v == kNoValue) {
-        Check(consumed == 0, "CutInteger: default returned but text removed", input);
+        // Nothing read, or a number too long to read removed whole.
         const std::size_t sign = (!input.empty() && input[0] == '-') ? 1 : 0;
-        Check(input.size() <= sign || !IsDigit(input[sign]), "CutInteger: digits present but default returned",
-              input);
+        std::size_t digits = 0;
+        while (sign + digits < input.size() && IsDigit(input[sign + digits]))
+            ++digits;
+        if (digits > static_cast<std::size_t>(kCutIntegerMaxDigits)) {
+            Check(consumed == sign + digits, "CutInteger: a number too long was not removed whole", input);
+            return;
+        }
+        Check(consumed == 0, "CutInteger: default returned but text removed", input);
+        Check(digits == 0, "CutInteger: digits present but default returned", input);
         return;
     }
     // Reference reading of what was removed: "-"? then 1 to 9 digits.
@@ -75,8 +83,7 @@ void CheckCutInteger(const std::string &input)
         value = value * 10 + (input[i] - '0');
     }
     Check((negative ? -value : value) == v, "CutInteger: wrong value", input);
-    if (consumed - first < static_cast<std::size_t>(kCutIntegerMaxDigits))
-        Check(s.empty() || !IsDigit(s[0]), "CutInteger: stopped before the end of the digits", input);
+    Check(s.empty() || !IsDigit(s[0]), "CutInteger: stopped before the end of the digits", input);
 }
 
 void CheckCutWord(const std::string &input)
@@ -243,7 +250,9 @@ void CheckParsers(const std::string &line, std::uint32_t flags)
         rest.berValid = start.berValid;
         Check(rest == start, "+CSQ changed a field it does not own", line);
         if (st != start) {
-            Check(st.signalValid && st.berValid, "+CSQ changed values without marking them valid", line);
+            // A field is valid, or unknown because its number was too long.
+            Check((st.signalValid && st.berValid) || line.size() > 10, "+CSQ field unknown without a long number",
+                  line);
             Check(st.signal >= 0 && st.signal <= 96 && st.ber >= 0 && st.ber <= 7, "+CSQ value out of range", line);
         }
     }
@@ -275,8 +284,7 @@ void CheckParsers(const std::string &line, std::uint32_t flags)
         rest.registrationValid = start.registrationValid;
         Check(rest == start, "+CREG changed a field it does not own", line);
         if (st != start)
-            Check(st.registrationValid && st.registration >= -1 && st.registration <= 5, "+CREG value out of range",
-                  line);
+            Check(st.registration >= -1 && st.registration <= 5, "+CREG value out of range", line);
     }
     {
         TNetState st = start;
@@ -286,7 +294,7 @@ void CheckParsers(const std::string &line, std::uint32_t flags)
         rest.activityValid = start.activityValid;
         Check(rest == start, "+CPAS changed a field it does not own", line);
         if (st != start)
-            Check(st.activityValid && (st.activity == -1 || st.activity == 0 || st.activity == 3 || st.activity == 4),
+            Check(st.activity == -1 || st.activity == 0 || st.activity == 3 || st.activity == 4,
                   "+CPAS value out of range", line);
     }
     {
@@ -493,6 +501,44 @@ void CheckMakerParsers(const std::string &line, std::uint32_t flags)
 
 } // namespace
 
+// Whatever the parsers made of a line, the range table leaves no known
+// value outside its range, and a second pass changes nothing.
+void CheckRanges(const std::string &line, std::uint32_t flags)
+{
+    TNetState st = StartCells(flags);
+    for (void (*parse)(const std::string &, TNetState &) :
+         {parseCsqExec, parseCregRead, parseCpasExec, parseMoniServing, parseMonscServing, parseMonncNeighbour,
+          parseRfstsServing, parseGstatusLine, parseGtccinfoLine})
+        parse(line, st);
+    ClearOutOfRange(st);
+    const auto in = [&](TValueKind kind, auto value, const char *what) {
+        Check(InValueRange(kind, static_cast<double>(value)), what, line);
+    };
+    if (st.signalValid)
+        in(TValueKind::Signal, st.signal, "signal out of range");
+    if (st.registrationValid)
+        in(TValueKind::Registration, st.registration, "registration out of range");
+    for (const TCellRow &row : st.cells)
+        if (row.valid) {
+            in(TValueKind::GsmDbm, row.dbm, "row dBm out of range");
+            in(TValueKind::GsmChannel, row.channel, "row channel out of range");
+        }
+    if (st.serving) {
+        if (st.serving->rsrp)
+            in(TValueKind::Rsrp, *st.serving->rsrp, "RSRP out of range");
+        if (st.serving->channel)
+            in(TValueKind::Channel, *st.serving->channel, "channel out of range");
+        if (st.serving->cellId)
+            in(TValueKind::CellId, *st.serving->cellId, "cell id out of range");
+    }
+    for (const TNeighbourCell &cell : st.neighbours)
+        if (cell.rsrp)
+            in(TValueKind::Rsrp, *cell.rsrp, "neighbour RSRP out of range");
+    TNetState again = st;
+    ClearOutOfRange(again);
+    Check(again == st, "the range table changed its own result", line);
+}
+
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size)
 {
     const std::string line(reinterpret_cast<const char *>(data), size);
@@ -516,6 +562,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
         CheckCellParsers(line, ~flags);
         CheckMakerParsers(line, flags);
         CheckMakerParsers(line, ~flags);
+        CheckRanges(line, flags);
     } catch (const RynException &e) {
         std::fprintf(stderr, "fuzz_parsers: self-check exception: %s\n", e.what());
         std::abort();

@@ -16,6 +16,7 @@
 #include <QSocketNotifier>
 #include <QTimer>
 
+#include <cctype>
 #include <cerrno>
 #include <climits>
 #include <cstdint>
@@ -128,6 +129,7 @@ public:
         m_readNotifier = nullptr;
         m_writeNotifier = nullptr;
         m_out.clear();
+        m_commandLine.clear();
         if (m_master >= 0)
             ::close(m_master);
         if (m_slave >= 0)
@@ -168,17 +170,50 @@ private:
             m_readNotifier->setEnabled(false);
             return;
         }
+        const std::string bytes(buffer, static_cast<std::size_t>(n));
         if (m_replay) {
-            m_replay->Feed(std::string(buffer, static_cast<std::size_t>(n)), TRynReplayEngine::Clock::now());
+            m_replay->Feed(bytes, TRynReplayEngine::Clock::now());
             PlayDue();
             return;
         }
-        for (TRynSimReply &reply : m_engine.FeedReplies(std::string(buffer, static_cast<std::size_t>(n))))
+        if (m_bootLines && AsksIdentification(bytes))
+            Later(BootLines());
+        for (TRynSimReply &reply : m_engine.FeedReplies(bytes))
             Later(std::move(reply.bytes), reply.delay);
         Later(m_engine.TakeUnsolicited());
     }
 
+    // True when a command line that asks for the manufacturer or the model
+    // ends in bytes; the lines are gathered across reads.
+    bool AsksIdentification(const std::string &bytes)
+    {
+        bool asks = false;
+        for (const char c : bytes) {
+            if (c != '\r') {
+                if (m_commandLine.size() < 256)
+                    m_commandLine += static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+                continue;
+            }
+            asks = asks || m_commandLine.find("AT+CGMI") != std::string::npos ||
+                   m_commandLine.find("AT+CGMM") != std::string::npos;
+            m_commandLine.clear();
+        }
+        return asks;
+    }
+
+    // What a module prints after power-on or a reset while it starts up.
+    static std::string BootLines()
+    {
+        std::string lines;
+        for (const char *line : {"+CPIN: READY", "+CFUN: 1", "PB DONE", "SMS DONE", "Call Ready", "SMS Ready", "+PACSP0"})
+            lines += std::string("\r\n") + line + "\r\n";
+        return lines;
+    }
+
 public:
+    // Before each answer to AT+CGMI and AT+CGMM, the boot lines come first.
+    void SetBootLines(bool on) { m_bootLines = on; }
+
     // An unsolicited line, by turns inside the next answer and on its own.
     void SendUnsolicited()
     {
@@ -280,6 +315,8 @@ private:
     std::uint64_t m_generation = 0;
     TRynSimPacer m_pacer;
     bool m_unsolicitedInside = true;
+    bool m_bootLines = false;
+    std::string m_commandLine; // the command line being received, upper case
     std::unique_ptr<TRynReplayEngine> m_replay;
     QTimer *m_replayTimer = nullptr;
 };
@@ -348,6 +385,7 @@ struct SimOptions {
     std::uint32_t seed = 1;
     int callAfterPolls = 0;
     bool ringText = false;
+    bool bootLines = false;
     int cregMode = 0;
     std::vector<std::pair<std::string, std::chrono::milliseconds>> delays;
     std::chrono::milliseconds unplugAfter{-1};
@@ -420,8 +458,11 @@ bool ParseOptions(const QCoreApplication &app, SimOptions &options)
     const QCommandLineOption unplugOption("unplug-after", "Close the terminal after SECONDS.", "SECONDS");
     const QCommandLineOption replugOption("replug-after", "Open a new terminal SECONDS after the unplug.", "SECONDS");
     const QCommandLineOption exitOption("exit-after", "Exit after SECONDS.", "SECONDS");
+    const QCommandLineOption bootOption(
+        "boot-lines", "Print the boot lines of a module starting up (+CPIN: READY, Call Ready, PB DONE...) before "
+                      "each answer to AT+CGMI and AT+CGMM.");
     parser.addOptions({linkOption, modelOption, delayOption, urcOption, cregOption, latencyOption, seedOption,
-                       callOption, ringOption, unplugOption, replugOption, exitOption});
+                       callOption, ringOption, unplugOption, replugOption, exitOption, bootOption});
     const QCommandLineOption replayOption(
         "replay", "Answer as the modem of a session recording (FILE, FILE,speed=N, FILE,loop) instead of simulating one.",
         "FILE");
@@ -451,6 +492,7 @@ bool ParseOptions(const QCoreApplication &app, SimOptions &options)
     options.link = parser.value(linkOption).toStdString();
     options.model = parser.value(modelOption).toStdString();
     options.ringText = parser.isSet(ringOption);
+    options.bootLines = parser.isSet(bootOption);
     for (auto [option, target] : {std::pair{&unplugOption, &options.unplugAfter},
                                   std::pair{&replugOption, &options.replugAfter},
                                   std::pair{&exitOption, &options.exitAfter}, std::pair{&urcOption, &options.urcEvery}}) {
@@ -549,6 +591,7 @@ int main(int argc, char *argv[])
     modem.Engine().SetModel(options.model);
     modem.Engine().SetCallAfterPolls(options.callAfterPolls);
     modem.Engine().SetUnsolicitedRing(options.ringText);
+    modem.SetBootLines(options.bootLines);
     modem.Engine().SetCregStartMode(options.cregMode);
     for (const auto &[pattern, delay] : options.delays)
         modem.Engine().AddCommandDelay(pattern, delay);
