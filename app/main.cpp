@@ -39,8 +39,9 @@ void Configure(QCommandLineParser &parser, const Options &options)
     parser.addOption(options.log);
     parser.addOption(options.listPorts);
     parser.addPositionalArgument(QStringLiteral("port"),
-                                 QStringLiteral("Serial port to open (ttyUSB0, /dev/ttyACM0, COM3), or SIM for the "
-                                                "built-in simulated modem. Default: the port used last."),
+                                 QStringLiteral("Serial port to open (ttyUSB0, /dev/ttyACM0, COM3), SIM for the "
+                                                "built-in simulated modem, or replay:FILE to play a session "
+                                                "recording. Default: the port used last."),
                                  QStringLiteral("[port]"));
 }
 

@@ -44,15 +44,7 @@ void TRynSimModem::SetConfigAsString(const std::string &config)
     std::vector<std::pair<std::string, int>> delays;
     int urcSeconds = -1;
     int cregMode = -1;
-    std::size_t start = 0;
-    while (start <= config.size()) {
-        std::size_t end = config.find(',', start);
-        if (end == std::string::npos)
-            end = config.size();
-        const std::string item = Trim(config.substr(start, end - start));
-        start = end + 1;
-        if (item.empty())
-            continue;
+    for (const std::string &item : rynsim::SettingItems(config)) {
         const std::size_t eq = item.find('=');
         if (eq == std::string::npos)
             throw std::invalid_argument("simulated modem setting without '=': \"" + item + "\"");

@@ -3,6 +3,7 @@
 
 #include <cctype>
 #include <string>
+#include <vector>
 
 namespace rynsim {
 
@@ -30,6 +31,23 @@ inline bool ParseNumber(const std::string &text, int &value)
             return false;
     value = std::stoi(t);
     return true;
+}
+
+// The items of a settings text ("model=BGS5, latency=20,loop"): split at
+// the commas, trimmed, the empty ones left out.
+inline std::vector<std::string> SettingItems(const std::string &config)
+{
+    std::vector<std::string> items;
+    std::size_t start = 0;
+    while (start <= config.size()) {
+        std::size_t end = config.find(',', start);
+        if (end == std::string::npos)
+            end = config.size();
+        if (std::string item = Trim(config.substr(start, end - start)); !item.empty())
+            items.push_back(std::move(item));
+        start = end + 1;
+    }
+    return items;
 }
 
 } // namespace rynsim

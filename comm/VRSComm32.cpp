@@ -1,5 +1,7 @@
 #include "VRSComm32.h"
 
+#include "RynRecording.h"
+#include "RynReplay.h"
 #include "RynSimModem.h"
 #include "SerialPortDetails.h"
 
@@ -89,30 +91,90 @@ TVRSComm32::TVRSComm32(QObject *owner)
     m_reconnectTimer->setInterval(kReconnectInterval);
     connect(m_reconnectTimer, &QTimer::timeout, this, &TVRSComm32::TryReconnect);
 
-    // The simulator's data and state become this channel's while it is the
-    // open channel. Its own report of the present state (posted when these
-    // handlers are attached) is not a change and is dropped.
-    m_simulator->SetOnReceiveData([this](VRynCommunicationComponent *, const std::uint8_t *b, std::uint16_t n) {
-        if (m_simulatorOpen)
-            DeliverData(b, n);
-    });
-    m_simulator->SetOnStateChange([this](QObject *, TCommState state) {
-        if (m_simulatorOpen && state != m_state)
-            ChangeState(state);
-    });
+    WireInner(m_simulator);
 }
 
 TVRSComm32::~TVRSComm32()
 {
-    m_simulatorOpen = false;
+    m_innerOpen = false;
     m_portOpen = false;
-    m_simulator->SetOnReceiveData({});
-    m_simulator->SetOnStateChange({});
+    m_recorder = nullptr;
+    for (VRynPortComponent *inner : {static_cast<VRynPortComponent *>(m_simulator),
+                                     static_cast<VRynPortComponent *>(m_replay)}) {
+        if (!inner)
+            continue;
+        inner->SetOnReceiveData({});
+        inner->SetOnStateChange({});
+    }
     if (m_port->isOpen())
         m_port->close();
 }
 
-bool TVRSComm32::IsSimulatedPort(const std::string &port) { return Lower(Trim(port)) == "sim"; }
+void TVRSComm32::WireInner(VRynPortComponent *inner)
+{
+    // The inner channel's data and state become this channel's while it is
+    // the open channel. Its own report of the present state (posted when
+    // these handlers are attached) is not a change and is dropped.
+    inner->SetOnReceiveData([this](VRynCommunicationComponent *, const std::uint8_t *b, std::uint16_t n) {
+        if (m_innerOpen)
+            Received(b, n);
+    });
+    inner->SetOnStateChange([this](QObject *, TCommState state) {
+        if (m_innerOpen && !m_innerStarting && state != m_state)
+            ChangeState(state);
+    });
+    inner->SetOnNotice([this](const std::string &text) { Notice(text); });
+}
+
+bool TVRSComm32::IsSimulatedPort(const std::string &port)
+{
+    const std::string name = Lower(Trim(port));
+    return name == "sim" || name.rfind("sim,", 0) == 0;
+}
+
+bool TVRSComm32::IsReplayPort(const std::string &port)
+{
+    std::string file;
+    std::string settings;
+    return TRynReplayChannel::SplitPort(port, file, settings);
+}
+
+bool TVRSComm32::ReplayEnded() const { return IsReplay() && m_replay && m_replay->Ended(); }
+
+std::string TVRSComm32::LastErrorText() const
+{
+    return m_innerOpen && m_inner ? m_inner->LastErrorText() : m_lastErrorText;
+}
+
+bool TVRSComm32::SelectInner()
+{
+    std::string file;
+    std::string settings;
+    try {
+        if (TRynReplayChannel::SplitPort(m_commPort, file, settings)) {
+            if (!m_replay) {
+                m_replay = new TRynReplayChannel(this);
+                WireInner(m_replay);
+            }
+            m_replay->SetFile(file);
+            m_replay->SetConfigAsString(settings);
+            m_inner = m_replay;
+            return true;
+        }
+        const std::string name = Trim(m_commPort);
+        const std::size_t comma = name.find(',');
+        settings = comma == std::string::npos ? std::string() : name.substr(comma + 1);
+        if (settings != m_innerSettings) {
+            m_simulator->SetConfigAsString(settings);
+            m_innerSettings = settings;
+        }
+        m_inner = m_simulator;
+        return true;
+    } catch (const std::invalid_argument &e) {
+        m_lastErrorText = e.what();
+        return false;
+    }
+}
 
 void TVRSComm32::SetCommPort(const std::string &port)
 {
@@ -289,7 +351,7 @@ void TVRSComm32::SetConfigAsString(const std::string &config)
 
 bool TVRSComm32::Active() const
 {
-    return m_simulatorOpen ? m_simulator->Active() : m_portOpen;
+    return m_innerOpen ? m_inner->Active() : m_portOpen;
 }
 
 bool TVRSComm32::StartComm()
@@ -299,10 +361,22 @@ bool TVRSComm32::StartComm()
     m_reconnectTimer->stop();
     SetLastErrorCode(0);
     m_lastErrorText.clear();
-    if (IsSimulated()) {
+    if (IsSimulated() || IsReplay()) {
         ++m_session;
-        m_simulatorOpen = true;
-        return m_simulator->StartComm();
+        if (!SelectInner()) {
+            ChangeState(TCommState::CommStateFailed);
+            return false;
+        }
+        m_innerOpen = true;
+        m_innerStarting = true;
+        const bool started = m_inner->StartComm();
+        m_innerStarting = false;
+        if (!started) {
+            m_lastErrorText = m_inner->LastErrorText();
+            m_innerOpen = false;
+        }
+        ChangeState(started ? TCommState::CommStateConnected : TCommState::CommStateFailed);
+        return started;
     }
     if (OpenPort())
         return true;
@@ -363,9 +437,9 @@ void TVRSComm32::StopComm()
 {
     m_reconnectTimer->stop();
     ++m_session;
-    if (m_simulatorOpen) {
-        m_simulator->StopComm();
-        m_simulatorOpen = false;
+    if (m_innerOpen) {
+        m_inner->StopComm();
+        m_innerOpen = false;
         return;
     }
     const bool wasOpen = m_portOpen;
@@ -386,8 +460,10 @@ void TVRSComm32::StopComm()
 
 bool TVRSComm32::Send(const std::uint8_t *buffer, std::size_t length)
 {
-    if (m_simulatorOpen)
-        return m_simulator->Send(buffer, length);
+    if (m_recorder && length > 0 && Active())
+        m_recorder->Sent(buffer, length);
+    if (m_innerOpen)
+        return m_inner->Send(buffer, length);
     if (!m_portOpen)
         return false;
     if (length == 0)
@@ -433,7 +509,14 @@ void TVRSComm32::OnReadyRead()
     const qint64 n = m_port->read(reinterpret_cast<char *>(buffer.data()), available);
     if (!m_portOpen || n <= 0)
         return;
-    Guarded("receive", [&] { DeliverData(buffer.data(), std::size_t(n)); });
+    Guarded("receive", [&] { Received(buffer.data(), std::size_t(n)); });
+}
+
+void TVRSComm32::Received(const std::uint8_t *buffer, std::size_t length)
+{
+    if (m_recorder)
+        m_recorder->Received(buffer, length);
+    DeliverData(buffer, length);
 }
 
 void TVRSComm32::OnErrorOccurred(QSerialPort::SerialPortError error)
@@ -500,14 +583,38 @@ void TVRSComm32::TryReconnect()
 
 void TVRSComm32::ChangeState(TCommState state)
 {
+    const TCommState before = m_state;
     m_state = state;
+    if (m_recorder) {
+        switch (state) {
+        case TCommState::CommStateConnected: m_recorder->Opened(ReportsRingIndicator()); break;
+        case TCommState::CommStateDisconnected: m_recorder->Closed(); break;
+        case TCommState::CommStateFailed:
+            if (before == TCommState::CommStateConnected)
+                m_recorder->Lost(LastErrorText());
+            else
+                m_recorder->OpenFailed(LastErrorText());
+            break;
+        case TCommState::CommStateFirst: break;
+        }
+    }
     DeliverState(nullptr, state);
 }
 
 bool TVRSComm32::RingIndicator()
 {
-    if (m_simulatorOpen)
-        return m_simulator->RingIndicator();
+    const bool ring = ReadRingIndicator();
+    if (m_recorder && Active()) {
+        m_recorder->RingLine(ReportsRingIndicator());
+        m_recorder->Ring(ring);
+    }
+    return ring;
+}
+
+bool TVRSComm32::ReadRingIndicator()
+{
+    if (m_innerOpen)
+        return m_inner->RingIndicator();
     // A device that once said it has no lines is not asked again until it
     // is opened anew: the question is a system call (and an error text) on
     // every poll cycle.
@@ -529,8 +636,8 @@ bool TVRSComm32::RingIndicator()
 
 bool TVRSComm32::ReportsRingIndicator() const
 {
-    if (m_simulatorOpen)
-        return true;
+    if (m_innerOpen)
+        return m_inner->ReportsRingIndicator();
     if (m_noRingLine)
         return false;
     // The AT interfaces of USB modems (ACM, or the option driver's ttyUSB)

@@ -1,8 +1,13 @@
 #pragma once
 // The serial channel: one QSerialPort driven by Qt's own asynchronous I/O on
 // the owner's (GUI) thread. The port name "SIM" (any case) selects the
-// built-in simulated modem instead, so one component serves a real modem
-// and the simulator alike.
+// built-in simulated modem instead, and "replay:FILE" a session recording
+// played back as a modem, so one component serves a real modem, the
+// simulator and a recording alike. Settings text after a comma goes to the
+// simulator or the replay ("SIM,model=EC25", "replay:rec,speed=10").
+//
+// With a recorder attached, everything that passes on the port (bytes both
+// ways, open, close, loss, the ring line) is written to it.
 //
 // Defaults: CommPort "COM1", BaudRate 115200, DataBits 8, Parity None,
 // StopBits One, FlowControl None, AutoReconnect false ("115200,8,N,1,none").
@@ -25,6 +30,8 @@
 #include <vector>
 
 class QTimer;
+class TRynRecorder;
+class TRynReplayChannel;
 class TRynSimModem;
 
 class TVRSComm32 : public VRynPortComponent {
@@ -46,9 +53,13 @@ public:
     std::string CommPort() const override { return m_commPort; }
     void SetCommPort(const std::string &port) override;
     static bool IsSimulatedPort(const std::string &port);
+    static bool IsReplayPort(const std::string &port);
     // Why stopBits cannot be used on this system; empty when they can.
     static std::string StopBitsRefusal(TStopBits stopBits);
     bool IsSimulated() const { return IsSimulatedPort(m_commPort); }
+    bool IsReplay() const { return IsReplayPort(m_commPort); }
+    // The replay played its recording to the end.
+    bool ReplayEnded() const;
 
     // Settings take effect at once on an open port. A setting refused (one
     // the system does not support, or one the open port does not take)
@@ -84,7 +95,7 @@ public:
     // pseudo-terminal, some USB adapters) it reads as off.
     bool RingIndicator() override;
     bool ReportsRingIndicator() const override;
-    std::string LastErrorText() const override { return m_lastErrorText; }
+    std::string LastErrorText() const override;
 
     // Shows the settings dialog installed by the widgets layer; false when
     // none is installed or the user cancelled.
@@ -101,6 +112,10 @@ public:
     // The built-in simulated modem used for "SIM" (model, latency, seed, call).
     TRynSimModem &Simulator() { return *m_simulator; }
 
+    // Writes everything that passes on the port to recorder (nullptr: stop).
+    // The recorder must outlive the channel or be detached first.
+    void SetRecorder(TRynRecorder *recorder) { m_recorder = recorder; }
+
 private:
     void OnReadyRead();
     void OnErrorOccurred(QSerialPort::SerialPortError error);
@@ -115,6 +130,12 @@ private:
     void ChangeSettings(const std::function<void()> &change);
     bool OpenPort();
     void TryReconnect();
+    // The simulator or the replay, chosen by the port name; its settings
+    // (after the comma) applied. False with m_lastErrorText on a refused one.
+    bool SelectInner();
+    void WireInner(VRynPortComponent *inner);
+    void Received(const std::uint8_t *buffer, std::size_t length);
+    bool ReadRingIndicator();
 
     std::string m_commPort = "COM1";
     std::int32_t m_baudRate = kDefaultBaudRate;
@@ -126,12 +147,17 @@ private:
 
     QSerialPort *m_port = nullptr;
     TRynSimModem *m_simulator = nullptr;
+    TRynReplayChannel *m_replay = nullptr; // made when first needed
+    VRynPortComponent *m_inner = nullptr;  // the simulator or the replay
+    std::string m_innerSettings;           // applied to the simulator last
+    TRynRecorder *m_recorder = nullptr;
     QTimer *m_reconnectTimer = nullptr;
     std::function<bool(TVRSComm32 &)> m_dialogHandler;
 
     TCommState m_state = TCommState::CommStateDisconnected;
     bool m_portOpen = false;      // the real port is open and healthy
-    bool m_simulatorOpen = false; // the simulated modem is the open channel
+    bool m_innerOpen = false;     // the simulator or the replay is the open channel
+    bool m_innerStarting = false; // its own state reports are not passed on
     bool m_lossPending = false;   // a loss was seen; the close is on its way
     bool m_noRingLine = false; // the open device cannot report its lines
     std::uint64_t m_session = 0; // bumped by every open and close

@@ -5,6 +5,8 @@
 #include "MqttPublisher.h"
 #include "ModemSession.h"
 #include "RecordLog.h"
+#include "RynRecording.h"
+#include "RynReplay.h"
 #include "VRSComm32.h"
 #include "VRynLogger.h"
 #include "VRynTerminalLineType.h"
@@ -162,11 +164,19 @@ public:
         m_session.reset();
         m_channel->SetOnStateChange({});
         m_channel->StopComm();
+        m_channel->SetRecorder(nullptr);
         m_output.Close();
         ShowRepeats();
     }
 
     int ExitCode() const { return m_exitCode; }
+
+    // Everything that passes on the port goes to recorder as well.
+    void SetRecorder(TRynRecorder *recorder)
+    {
+        m_recorder = recorder;
+        m_channel->SetRecorder(recorder);
+    }
 
     // ModemSessionView
     std::string PortText() const override { return m_port; }
@@ -192,6 +202,15 @@ public:
         if (m_stopping)
             return;
         const CycleRecord record = CycleRecordFromSession(*m_session, m_port, QDateTime::currentDateTimeUtc());
+        if (m_recorder) {
+            m_recorder->Identity(record.manufacturer, record.model);
+            if (!m_recorder->ErrorText().isEmpty())
+                return Fail(m_recorder->ErrorText());
+            if (m_recorder->Stopped() && !m_recordLimitShown) {
+                m_recordLimitShown = true;
+                ErrorLine(QStringLiteral("the recording reached its size limit and stops here; the monitor goes on"));
+            }
+        }
         // The log and the metrics first: whoever sees a record on standard
         // output finds it in the log file and in a scrape already. A log
         // that cannot take it (a full disk, a FIFO without a reader) is
@@ -211,6 +230,7 @@ public:
             m_mqtt->PublishState(CycleRecordJson(record).toStdString());
         if (!m_output.Append(record))
             return Fail(m_output.ErrorText());
+        m_cycles = record.cycle;
         if (m_options.cycles > 0 && record.cycle >= m_options.cycles)
             Stop(kExitOk);
     }
@@ -219,6 +239,18 @@ public:
     {
         if (m_metrics)
             m_metrics->CountTimeout();
+    }
+
+    // A recording played to its end ends the run: nothing more will come.
+    bool StopAtReplayEnd()
+    {
+        if (!m_channel->ReplayEnded() || m_stopping)
+            return false;
+        const bool short_ = m_options.cycles > 0 && m_cycles < m_options.cycles;
+        ErrorLine(short_ ? QStringLiteral("the recording ended after %1 of %2 cycles").arg(m_cycles).arg(m_options.cycles)
+                         : QStringLiteral("the recording has ended"));
+        Stop(short_ ? kExitFailure : kExitOk);
+        return true;
     }
 
     void PortOpened(const std::string &) override
@@ -235,6 +267,7 @@ public:
     {
         if (m_metrics)
             m_metrics->PortClosed();
+        StopAtReplayEnd();
     }
 
     // SIGHUP: the logs are opened again under their names, so that a log
@@ -357,6 +390,8 @@ private:
     {
         if (m_metrics)
             m_metrics->PortClosed();
+        if (StopAtReplayEnd())
+            return;
         if (m_options.quiet || m_shownReason == reason)
             return;
         m_shownReason = reason;
@@ -379,6 +414,9 @@ private:
     bool m_everConnected = false;
     bool m_stopping = false;
     std::optional<std::string> m_shownReason; // of the open failure shown last
+    TRynRecorder *m_recorder = nullptr;
+    bool m_recordLimitShown = false;
+    std::uint64_t m_cycles = 0; // completed so far
     QString m_logProblem;      // shown last for the record log; empty while it is written
     QString m_terminalProblem; // the same for the terminal log
     QElapsedTimer m_terminalRetry;
@@ -476,11 +514,17 @@ HeadlessParse ParseHeadlessOptions(const QStringList &arguments, HeadlessOptions
     const QCommandLineOption mqttCaOption("mqtt-ca", "Certificate authorities for mqtts:// in FILE (PEM) instead of "
                                                      "the system's.", "FILE");
     const QCommandLineOption quietOption("quiet", "No progress lines on standard error.");
+    const QCommandLineOption recordOption(
+        "record", "Records everything that passes on the port to FILE, to replay it as replay:FILE.", "FILE");
+    const QCommandLineOption redactOption(
+        "record-redact", "Writes the digits of the +CIMI, +CCID, +CNUM and +CLIP answers as x in the recording.");
     parser.addOptions({helpOption, headlessOption, baudOption, cyclesOption, durationOption, intervalOption,
                        jsonOption, csvOption, logOption, terminalOption, terminalSizeOption, terminalFilesOption,
                        metricsOption, mqttOption, mqttPasswordOption, mqttCaOption,
                        quietOption});
-    parser.addPositionalArgument("PORT", "Serial port (ttyUSB0, /dev/ttyACM0, COM3) or SIM for the simulated modem.");
+    parser.addOptions({recordOption, redactOption});
+    parser.addPositionalArgument("PORT", "Serial port (ttyUSB0, /dev/ttyACM0, COM3), SIM for the simulated modem "
+                                         "(SIM,model=EC25) or replay:FILE for a recording (replay:FILE,speed=10).");
 
     if (!parser.parse(arguments)) {
         text = parser.errorText();
@@ -593,6 +637,16 @@ HeadlessParse ParseHeadlessOptions(const QStringList &arguments, HeadlessOptions
     options.mqttPasswordFile = parser.value(mqttPasswordOption);
     options.mqttCaFile = parser.value(mqttCaOption);
     options.quiet = parser.isSet(quietOption);
+    if (parser.isSet(recordOption) && parser.value(recordOption).isEmpty()) {
+        text = QStringLiteral("--record needs a file name");
+        return HeadlessParse::Error;
+    }
+    options.recordFile = parser.value(recordOption);
+    options.recordRedact = parser.isSet(redactOption);
+    if (options.recordRedact && options.recordFile.isEmpty()) {
+        text = QStringLiteral("--record-redact needs --record FILE");
+        return HeadlessParse::Error;
+    }
     return HeadlessParse::Run;
 }
 
@@ -635,6 +689,31 @@ int RunHeadless(int argc, char **argv)
             return kExitFailure;
         }
     }
+    // A recording that cannot be replayed is said at once, not retried.
+    if (TVRSComm32::IsReplayPort(options.port.toStdString())) {
+        if (const std::string error = TRynReplayChannel::CheckPort(options.port.toStdString()); !error.empty()) {
+            ErrorLine(QString::fromStdString(error));
+            return kExitFailure;
+        }
+    }
+    TRynRecorder recorder;
+    if (!options.recordFile.isEmpty()) {
+        recorder.SetRedact(options.recordRedact);
+        // The settings of a serial port; those of the simulator or a replay
+        // are in the port name.
+        const std::string port = options.port.toStdString();
+        std::string settings;
+        if (!TVRSComm32::IsSimulatedPort(port) && !TVRSComm32::IsReplayPort(port)) {
+            TVRSComm32 serial;
+            if (options.baud > 0)
+                serial.SetBaudRate(options.baud);
+            settings = serial.GetConfigAsString();
+        }
+        if (!recorder.Open(options.recordFile, port, settings)) {
+            ErrorLine(recorder.ErrorText());
+            return kExitFailure;
+        }
+    }
     std::unique_ptr<MetricsExporter> metrics;
     if (!options.metricsAddress.isEmpty()) {
         metrics = std::make_unique<MetricsExporter>(options.port.toStdString());
@@ -664,6 +743,8 @@ int RunHeadless(int argc, char **argv)
         HeadlessMonitor monitor(options, options.logFile.isEmpty() ? nullptr : &log,
                                 options.terminalFile.isEmpty() ? nullptr : &terminal, metrics.get(), mqtt.get());
         monitor.ReportLogWaiting();
+        if (recorder.IsOpen())
+            monitor.SetRecorder(&recorder);
         if (!InstallStopSignals(&monitor, [&monitor] { monitor.Stop(kExitOk); }, [&monitor] { monitor.ReopenLogs(); })) {
             ErrorLine(QStringLiteral("cannot install the signal handlers"));
             return kExitFailure;
@@ -685,5 +766,6 @@ int RunHeadless(int argc, char **argv)
         (void)mqtt.release();
     log.Close();
     terminal.close();
+    recorder.Close();
     return code;
 }

@@ -29,6 +29,8 @@ struct HeadlessOptions {
     QString mqttPasswordFile;
     QString mqttCaFile;
     bool quiet = false;
+    QString recordFile; // session recording (doc/recording.md)
+    bool recordRedact = false;
 };
 
 enum class HeadlessParse : std::uint8_t { Run, Help, Error };

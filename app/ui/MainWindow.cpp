@@ -169,6 +169,7 @@ TfrmMain::~TfrmMain()
     tmrShow->stop();
     Timer1->stop();
     VRSComm321->StopComm();
+    VRSComm321->SetRecorder(nullptr);
     m_session.reset();
 }
 
@@ -392,6 +393,7 @@ void TfrmMain::BuildMenu()
     Recordlog1->setCheckable(true);
     Recordlog1->setStatusTip(QStringLiteral("Append every poll cycle's values to a file (JSON lines or CSV)"));
     connect(Recordlog1, &QAction::triggered, this, [this] { RunGuarded("record log", [this] { Recordlog1Click(); }); });
+    BuildRecordingMenuItems(file);
     file->addSeparator();
     Exit1 = file->addAction(QStringLiteral("&Exit"), this, [this] { Exit1Click(); });
     Exit1->setShortcut(QKeySequence::Quit);
@@ -818,6 +820,7 @@ void TfrmMain::PortOpening(const std::string &port)
     QCoreApplication::processEvents();
     StatusPanels[0]->SetFullText(QText(port));
     ShowPortClosed();
+    ShowPlayingRecording(port);
 }
 
 void TfrmMain::PortOpened(const std::string &/*port*/)
@@ -924,6 +927,7 @@ void TfrmMain::CycleCompleted(const TNetState &record)
     radioView->AddRecord(record, now);
     if (pointingView)
         pointingView->AddRecord(record, now);
+    RecordIdentity();
     if (m_recordLog.IsOpen()) {
         const CycleRecord record =
             CycleRecordFromSession(*m_session, PortText(), QDateTime::currentDateTimeUtc());

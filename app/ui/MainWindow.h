@@ -10,6 +10,7 @@
 #include "ModemSession.h"
 #include "OperatorTable.h"
 #include "RecordLog.h"
+#include "RynRecording.h"
 
 #include <QComboBox>
 #include <QMainWindow>
@@ -26,6 +27,7 @@ class QActionGroup;
 class QButtonGroup;
 class QGroupBox;
 class QLabel;
+class QMenu;
 class QPushButton;
 class QRadioButton;
 class QScrollArea;
@@ -112,6 +114,16 @@ public:
     void StopRecordLog();
     const RecordLog &RecordLogFile() const { return m_recordLog; }
 
+    // The session recording (File/Record session…): everything that passes
+    // on the port, to be replayed as replay:FILE. False, with the reason in
+    // the terminal, when the file cannot be written.
+    bool StartSessionRecording(const QString &path);
+    void StopSessionRecording();
+    bool SessionRecording() const { return m_sessionRecorder.IsOpen(); }
+    // Plays a recording as the port (File/Open recording…); it is not
+    // stored as the last port.
+    void OpenRecording(const QString &path);
+
     // Where Help/Content looks for the user guide: doc/index.html next to
     // the program, in the installed share folder, then in the source tree.
     static QStringList HelpPageCandidates();
@@ -144,6 +156,8 @@ public:
 
     // Menu items.
     QAction *Recordlog1 = nullptr;
+    QAction *Recordsession1 = nullptr;
+    QAction *Openrecording1 = nullptr;
     QAction *Exit1 = nullptr;
     std::array<QAction *, 5> UpdateSpeedItems{};
     QAction *Radio1 = nullptr;
@@ -185,6 +199,12 @@ public:
     // Shows record in the graph, the status bar, the grid and the label.
     void ShowRecord(const TNetState &record);
     void Recordlog1Click();
+    void BuildRecordingMenuItems(QMenu *file);
+    void Recordsession1Click();
+    void Openrecording1Click();
+    // The title says when a recording plays, never passing it off as a modem.
+    void ShowPlayingRecording(const std::string &port);
+    void RecordIdentity();
     void Exit1Click();
     void UpdateSpeedClick(int index);
     void Debugterminal1Click();
@@ -270,4 +290,5 @@ private:
     QPalette m_portPalette;
     std::function<void(const TNetState &)> m_onCycleCompleted;
     RecordLog m_recordLog;
+    TRynRecorder m_sessionRecorder;
 };

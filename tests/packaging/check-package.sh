@@ -31,7 +31,7 @@ for path in \
   ./usr/bin/palvex ./usr/bin/palvex-headless ./usr/bin/palvex-modemsim \
   ./usr/share/man/man1/palvex.1.gz ./usr/share/man/man1/palvex-headless.1.gz ./usr/share/man/man1/palvex-modemsim.1.gz \
   ./usr/share/applications/palvex.desktop ./usr/share/icons/hicolor/scalable/apps/palvex.svg \
-  ./usr/share/doc/palvex/index.html ./usr/share/doc/palvex/modems.md ./usr/share/doc/palvex/copyright ./usr/share/doc/palvex/changelog.gz \
+  ./usr/share/doc/palvex/index.html ./usr/share/doc/palvex/modems.md ./usr/share/doc/palvex/recording.md ./usr/share/doc/palvex/copyright ./usr/share/doc/palvex/changelog.gz \
   ./usr/share/doc/palvex/prometheus/palvex-alerts.yml ./usr/share/doc/palvex/examples/headless.conf \
   ./usr/share/palvex/prometheus/palvex-alerts.yml ./usr/share/palvex/grafana/palvex.json \
   ./usr/share/doc/palvex/examples/headless-ttyUSB0.conf ./usr/share/doc/palvex/examples/headless-ttyUSB1.conf \

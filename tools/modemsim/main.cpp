@@ -6,10 +6,13 @@
 // a replug, the new device path. It exits when standard input closes (when
 // stdin is a pipe or a terminal) or after --exit-after seconds.
 
+#include "RynReplay.h"
 #include "RynSimModem.h"
 
 #include <QCommandLineParser>
 #include <QCoreApplication>
+#include <QFile>
+#include <QSaveFile>
 #include <QSocketNotifier>
 #include <QTimer>
 
@@ -23,6 +26,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <deque>
+#include <memory>
 #include <string>
 #include <utility>
 #include <vector>
@@ -51,6 +55,22 @@ public:
     }
 
     TRynSimModemEngine &Engine() { return m_engine; }
+
+    // Answers from a recording instead of the engine (--replay): a recorded
+    // loss unplugs the terminal and plugs a new one in after the recorded
+    // time; the recorded failed opens are the client's own business.
+    bool StartReplay(std::unique_ptr<TRynReplayEngine> replay, std::string &error)
+    {
+        m_replay = std::move(replay);
+        m_replayTimer = new QTimer(this);
+        m_replayTimer->setSingleShot(true);
+        m_replayTimer->setTimerType(Qt::PreciseTimer);
+        connect(m_replayTimer, &QTimer::timeout, this, [this] { PlayDue(); });
+        if (!m_replay->Open(TRynReplayEngine::Clock::now(), error, TRynReplayEngine::FailedOpens::Skip))
+            return false;
+        PlayDue();
+        return true;
+    }
 
     // Opens a new pseudo-terminal; returns its device path or an empty text.
     std::string Plug(std::string &error)
@@ -151,6 +171,11 @@ private:
             return;
         }
         const std::string bytes(buffer, static_cast<std::size_t>(n));
+        if (m_replay) {
+            m_replay->Feed(bytes, TRynReplayEngine::Clock::now());
+            PlayDue();
+            return;
+        }
         if (m_bootLines && AsksIdentification(bytes))
             Later(BootLines());
         for (TRynSimReply &reply : m_engine.FeedReplies(bytes))
@@ -200,6 +225,47 @@ public:
     }
 
 private:
+    void PlayDue()
+    {
+        for (TRynReplayEngine::Output &o : m_replay->TakeDue(TRynReplayEngine::Clock::now())) {
+            switch (o.kind) {
+            case TRynReplayEngine::Output::Kind::Data:
+            case TRynReplayEngine::Output::Kind::Ring:
+            case TRynReplayEngine::Output::Kind::Next:
+                Write(o.bytes); // a terminal has no ring line
+                break;
+            case TRynReplayEngine::Output::Kind::Lost:
+                Unplug();
+                PrintReplayLine("unplugged");
+                QTimer::singleShot(o.reopenAfter, this, [this] {
+                    std::string error;
+                    const std::string path = Plug(error);
+                    if (path.empty() || !m_replay->Open(TRynReplayEngine::Clock::now(), error,
+                                                        TRynReplayEngine::FailedOpens::Skip)) {
+                        std::fprintf(stderr, "palvex-modemsim: %s\n", error.c_str());
+                        QCoreApplication::exit(1);
+                        return;
+                    }
+                    PrintReplayLine(path);
+                    PlayDue();
+                });
+                return;
+            case TRynReplayEngine::Output::Kind::Ended:
+                PrintReplayLine("the recording has ended");
+                return;
+            }
+        }
+        if (const auto due = m_replay->NextDue())
+            m_replayTimer->start(std::max(std::chrono::ceil<std::chrono::milliseconds>(*due - TRynReplayEngine::Clock::now()),
+                                          std::chrono::milliseconds(0)));
+    }
+
+    static void PrintReplayLine(const std::string &line)
+    {
+        std::fputs((line + "\n").c_str(), stdout);
+        std::fflush(stdout);
+    }
+
     // Writes bytes after the latency and delay, in order: the modem answers
     // one command line after the other.
     void Later(std::string bytes, std::chrono::milliseconds delay = {})
@@ -251,6 +317,8 @@ private:
     bool m_unsolicitedInside = true;
     bool m_bootLines = false;
     std::string m_commandLine; // the command line being received, upper case
+    std::unique_ptr<TRynReplayEngine> m_replay;
+    QTimer *m_replayTimer = nullptr;
 };
 
 std::chrono::milliseconds Seconds(const QString &text, bool &ok)
@@ -324,6 +392,9 @@ struct SimOptions {
     std::chrono::milliseconds replugAfter{-1};
     std::chrono::milliseconds exitAfter{-1};
     std::chrono::milliseconds urcEvery{-1};
+    std::string replay; // FILE[,speed=N][,loop]
+    std::string fromTerminalLog;
+    std::string out;
 };
 
 bool Refuse(const std::string &message)
@@ -392,7 +463,20 @@ bool ParseOptions(const QCoreApplication &app, SimOptions &options)
                       "each answer to AT+CGMI and AT+CGMM.");
     parser.addOptions({linkOption, modelOption, delayOption, urcOption, cregOption, latencyOption, seedOption,
                        callOption, ringOption, unplugOption, replugOption, exitOption, bootOption});
+    const QCommandLineOption replayOption(
+        "replay", "Answer as the modem of a session recording (FILE, FILE,speed=N, FILE,loop) instead of simulating one.",
+        "FILE");
+    parser.addOption(replayOption);
+    const QCommandLineOption fromLogOption(
+        "from-terminal-log", "Convert a terminal log (palvex --terminal LOG) into a session recording, and exit.", "LOG");
+    const QCommandLineOption outOption("out", "The recording --from-terminal-log writes.", "FILE");
+    parser.addOptions({fromLogOption, outOption});
     parser.process(app);
+    options.replay = parser.value(replayOption).toStdString();
+    options.fromTerminalLog = parser.value(fromLogOption).toStdString();
+    options.out = parser.value(outOption).toStdString();
+    if (options.fromTerminalLog.empty() != options.out.empty())
+        return Refuse("--from-terminal-log LOG and --out FILE go together");
 
     long long latency = 0, seed = 0, callAfter = 0, cregMode = 0;
     if (!ReadNumber(parser, latencyOption, 0, INT_MAX, "a number of milliseconds", latency)
@@ -446,6 +530,51 @@ void ScheduleUnplug(PtyModem &modem, std::chrono::milliseconds unplugAfter, std:
     });
 }
 
+// --from-terminal-log LOG --out FILE: the exit code.
+int ConvertTerminalLog(const std::string &logPath, const std::string &outPath)
+{
+    QFile log(QString::fromStdString(logPath));
+    if (!log.open(QIODevice::ReadOnly)) {
+        Refuse("cannot open " + logPath + ": " + log.errorString().toStdString());
+        return 1;
+    }
+    std::string error;
+    const std::optional<std::string> recording = RecordingFromTerminalLog(log.readAll(), logPath, error);
+    if (!recording) {
+        Refuse(error);
+        return 1;
+    }
+    QSaveFile out(QString::fromStdString(outPath));
+    if (!out.open(QIODevice::WriteOnly) || out.write(recording->data(), qint64(recording->size())) != qint64(recording->size()) ||
+        !out.commit()) {
+        Refuse("cannot write " + outPath + ": " + out.errorString().toStdString());
+        return 1;
+    }
+    return 0;
+}
+
+// The recording of FILE[,speed=N][,loop], its settings as the port replay: takes them.
+std::unique_ptr<TRynReplayEngine> LoadReplay(const std::string &value, std::string &error)
+{
+    std::string file;
+    std::string settings;
+    TRynReplayChannel::SplitPort(TRynReplayChannel::kPrefix + value, file, settings);
+    TRynReplayChannel channel;
+    try {
+        channel.SetConfigAsString(settings);
+    } catch (const std::invalid_argument &e) {
+        error = e.what();
+        return nullptr;
+    }
+    const std::optional<TRynRecording> recording = LoadRecording(file, error);
+    if (!recording)
+        return nullptr;
+    auto engine = std::make_unique<TRynReplayEngine>(*recording);
+    engine->SetSpeed(channel.Speed());
+    engine->SetLoop(channel.Loop());
+    return engine;
+}
+
 } // namespace
 
 int main(int argc, char *argv[])
@@ -455,6 +584,8 @@ int main(int argc, char *argv[])
     SimOptions options;
     if (!ParseOptions(app, options))
         return 2;
+    if (!options.fromTerminalLog.empty())
+        return ConvertTerminalLog(options.fromTerminalLog, options.out);
 
     PtyModem modem(options.link, options.latency, options.seed);
     modem.Engine().SetModel(options.model);
@@ -466,12 +597,21 @@ int main(int argc, char *argv[])
         modem.Engine().AddCommandDelay(pattern, delay);
 
     std::string error;
+    std::unique_ptr<TRynReplayEngine> replay;
+    if (!options.replay.empty() && !(replay = LoadReplay(options.replay, error))) {
+        Refuse(error);
+        return 1;
+    }
     const std::string path = modem.Plug(error);
     if (path.empty()) {
         Refuse(error);
         return 1;
     }
     PrintLine(path);
+    if (replay && !modem.StartReplay(std::move(replay), error)) {
+        Refuse(error);
+        return 1;
+    }
     QuitOnSignals(app);
     ScheduleUnplug(modem, options.unplugAfter, options.replugAfter);
     if (options.exitAfter.count() >= 0)
