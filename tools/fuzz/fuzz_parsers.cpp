@@ -3,8 +3,8 @@
 // may and may not change. A sanitizer report, a failed check (abort) or any
 // exception — the cutters' self-check RynException included — is a finding.
 //
-// Built by clang++ straight from frame/RynUtils.cpp, app/NetState.cpp,
-// app/CellParsers.cpp and this file; no Qt is involved.
+// Built by clang++ straight from frame/RynUtils.cpp, the sources of modems/
+// and this file; no Qt is involved.
 
 #include "CellParsers.h"
 #include "NetState.h"
