@@ -9,7 +9,7 @@
 // it runs the same on the serial port, on the simulated modem and on a
 // scripted channel in tests.
 
-#include "CellParsers.h"
+#include "modems/ModemFamily.h"
 #include "NetState.h"
 
 #include <array>
@@ -111,7 +111,7 @@ public:
     // The command family the cell commands come from: chosen from the
     // manufacturer, then the fallback when the family's command answers
     // only ERROR, until the next reconnect.
-    TModemProfile Profile() const { return m_profile; }
+    const ModemFamily &Family() const { return *m_family; }
     const std::string &Model() const { return m_model; }
     std::uint64_t CompletedCycles() const { return m_completedCycles; }
 
@@ -167,8 +167,7 @@ private:
     void PollServingCell();
     void PollNeighbours(bool smonp);
     void StartOperatorSwitch();
-    void ParseProfileLine(const std::string &line);
-    void FallBack(const char *command, TModemProfile profile);
+    void FallBack(const char *command, const ModemFamily &family);
 
     // Whether a command sent again after its time-out may take the late
     // answer of the one before it: the same question, asked again.
@@ -226,10 +225,9 @@ private:
     bool m_ringSeen = false;
     std::map<std::string, int> m_errorCycles;
     std::set<std::string> m_commandsOff;
-    TModemProfile m_profile = TModemProfile::Design;
+    const ModemFamily *m_family = &FamilyOfManufacturer({});
     std::size_t m_profileCommand = 0;
-    TRadioTech m_smonpSection = TRadioTech::Unknown;
-    TUcgedReading m_ucged;
+    AnswerReading m_reading;
     bool m_expectFirstLine = false;
     std::uint8_t m_pendingAnswers = 0;
     std::int32_t m_rowIndex = 0;

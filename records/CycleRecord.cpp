@@ -1,6 +1,6 @@
 #include "CycleRecord.h"
 
-#include "CellParsers.h"
+#include "modems/design/DesignParsers.h"
 #include "ModemSession.h"
 #include "RecordFields.h"
 #include "VRynLogger.h"

@@ -1,4 +1,14 @@
-#include "CellParsers.h"
+#include "modems/ModemFamily.h"
+#include "modems/cinterion/CinterionParsers.h"
+#include "modems/design/DesignParsers.h"
+#include "modems/fibocom/FibocomParsers.h"
+#include "modems/huawei/HuaweiParsers.h"
+#include "modems/quectel/QuectelParsers.h"
+#include "modems/sierra/SierraParsers.h"
+#include "modems/simcom/SimcomParsers.h"
+#include "modems/telit/TelitParsers.h"
+#include "modems/threegpp/ThreeGppParsers.h"
+#include "modems/ublox/UbloxParsers.h"
 
 #include <gtest/gtest.h>
 
@@ -714,8 +724,8 @@ INSTANTIATE_TEST_SUITE_P(
 struct MakerCase {
     const char *name;
     std::string maker;
-    TModemProfile profile;
-    bool cinterion;
+    const char *family;     // at identification
+    const char *afterMoni;  // when AT^MONI answers ERROR
 };
 
 void PrintTo(const MakerCase &c, std::ostream *os) { *os << "\"" << c.maker << "\""; }
@@ -726,29 +736,28 @@ class Manufacturer : public ::testing::TestWithParam<MakerCase> {};
 
 TEST_P(Manufacturer, PicksCommandFamily)
 {
-    EXPECT_EQ(ProfileOfManufacturer(GetParam().maker), GetParam().profile);
-    EXPECT_EQ(IsCinterionFamily(GetParam().maker), GetParam().cinterion);
+    EXPECT_STREQ(FamilyOfManufacturer(GetParam().maker).name, GetParam().family);
+    EXPECT_STREQ(FamilyAfterMoniError(GetParam().maker).name, GetParam().afterMoni);
 }
 
 INSTANTIATE_TEST_SUITE_P(
     Answers, Manufacturer,
-    ::testing::Values(MakerCase{"QuectelBare", "Quectel", TModemProfile::Quectel, false},
-                      MakerCase{"QuectelUpper", "QUECTEL", TModemProfile::Quectel, false},
-                      MakerCase{"SimcomIncorporated", "SIMCOM INCORPORATED", TModemProfile::SimCom, false},
-                      MakerCase{"SimcomLabelled", "Manufacturer: SIMCOM INCORPORATED", TModemProfile::SimCom, false},
-                      MakerCase{"Cinterion", "Cinterion", TModemProfile::Design, true},
-                      MakerCase{"Thales", "THALES DIS AIS Deutschland GmbH", TModemProfile::Design, true},
-                      MakerCase{"Gemalto", "Gemalto M2M GmbH", TModemProfile::Design, true},
-                      MakerCase{"Siemens", "SIEMENS", TModemProfile::Design, true},
-                      MakerCase{"Huawei", "Huawei Technologies Co., Ltd.", TModemProfile::Huawei, false},
-                      MakerCase{"UBlox", "u-blox", TModemProfile::UBlox, false},
-                      MakerCase{"Telit", "Telit", TModemProfile::Telit, false},
-                      MakerCase{"SierraUpper", "SIERRA WIRELESS, INCORPORATED", TModemProfile::Sierra, false},
-                      MakerCase{"FibocomLabelled", "Manufacturer: Fibocom Wireless Inc.", TModemProfile::Fibocom,
-                                false},
-                      MakerCase{"Nordic", "Nordic Semiconductor ASA", TModemProfile::Design, false},
-                      MakerCase{"Chipset", "QUALCOMM INCORPORATED", TModemProfile::Design, false},
-                      MakerCase{"Empty", "", TModemProfile::Design, false}),
+    ::testing::Values(MakerCase{"QuectelBare", "Quectel", "Quectel", "3GPP"},
+                      MakerCase{"QuectelUpper", "QUECTEL", "Quectel", "3GPP"},
+                      MakerCase{"SimcomIncorporated", "SIMCOM INCORPORATED", "SIMCom", "3GPP"},
+                      MakerCase{"SimcomLabelled", "Manufacturer: SIMCOM INCORPORATED", "SIMCom", "3GPP"},
+                      MakerCase{"Cinterion", "Cinterion", "design", "Cinterion"},
+                      MakerCase{"Thales", "THALES DIS AIS Deutschland GmbH", "design", "Cinterion"},
+                      MakerCase{"Gemalto", "Gemalto M2M GmbH", "design", "Cinterion"},
+                      MakerCase{"Siemens", "SIEMENS", "design", "Cinterion"},
+                      MakerCase{"Huawei", "Huawei Technologies Co., Ltd.", "Huawei", "3GPP"},
+                      MakerCase{"UBlox", "u-blox", "u-blox", "3GPP"},
+                      MakerCase{"Telit", "Telit", "Telit", "3GPP"},
+                      MakerCase{"SierraUpper", "SIERRA WIRELESS, INCORPORATED", "Sierra Wireless", "3GPP"},
+                      MakerCase{"FibocomLabelled", "Manufacturer: Fibocom Wireless Inc.", "Fibocom", "3GPP"},
+                      MakerCase{"Nordic", "Nordic Semiconductor ASA", "design", "3GPP"},
+                      MakerCase{"Chipset", "QUALCOMM INCORPORATED", "design", "3GPP"},
+                      MakerCase{"Empty", "", "design", "3GPP"}),
     MakerName);
 
 } // namespace

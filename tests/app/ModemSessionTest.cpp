@@ -29,11 +29,11 @@ TEST(ModemSession, StartUpOpensThePortAndIdentifiesTheModem)
 
     h.Reply("OK\r\n");
     EXPECT_EQ(h.TakeWrites(), (Writes{"AT+CGMI\r"}));
-    h.ReplyLines({"Cinterion", "OK"});
+    h.ReplyLines({"Palvex Simulated", "OK"});
     EXPECT_EQ(h.TakeWrites(), (Writes{"AT+CGMM\r"}));
-    EXPECT_EQ(h.view.panel1, "Device: Cinterion ");
+    EXPECT_EQ(h.view.panel1, "Device: Palvex Simulated ");
     h.ReplyLines({"MC55", "OK"});
-    EXPECT_EQ(h.view.panel1, "Device: Cinterion MC55");
+    EXPECT_EQ(h.view.panel1, "Device: Palvex Simulated MC55");
     EXPECT_EQ(h.session.CurrentState(), State::Poll);
     EXPECT_EQ(h.session.Step(), 1) << "waits out the 10 ms pause";
     EXPECT_TRUE(h.TakeWrites().empty());
@@ -147,8 +147,8 @@ TEST(ModemSession, LateOkIsNotTakenForTheIdentification)
     h.Advance(2050);
     h.ReplyLines({"OK"});
     EXPECT_EQ(h.TakeWrites(), (Writes{"ATE0+COPS=0\r", "AT+CGMI\r"}));
-    h.ReplyLines({"OK", "Cinterion", "OK"});
-    EXPECT_EQ(h.session.Manufacturer(), "Cinterion");
+    h.ReplyLines({"OK", "Palvex Simulated", "OK"});
+    EXPECT_EQ(h.session.Manufacturer(), "Palvex Simulated");
     EXPECT_EQ(h.TakeWrites(), (Writes{"AT+CGMM\r"}));
     h.ReplyLines({"OK", "MC55", "OK"});
     EXPECT_EQ(h.session.Model(), "MC55");
@@ -531,9 +531,9 @@ TEST(ModemSession, ExceptionInALineIsReportedAndTheMachineGoesOn)
             throw RynException("error in CutSpaces(x)");
         }
     };
-    h.ReplyLines({"Cinterion"});
+    h.ReplyLines({"Palvex Simulated"});
     EXPECT_TRUE(h.view.HasLine("machine: error in CutSpaces(x)"));
-    h.ReplyLines({"Cinterion", "OK"});
+    h.ReplyLines({"Palvex Simulated", "OK"});
     EXPECT_EQ(h.TakeWrites(), (Writes{"AT+CGMM\r"}));
 }
 

@@ -126,7 +126,7 @@ struct SessionHarness {
     void Identify(const std::string &model)
     {
         Reply("OK\r\n");
-        ReplyLines({"Cinterion", "OK"});
+        ReplyLines({"Palvex Simulated", "OK"});
         ReplyLines({model, "OK"});
     }
 

@@ -1,10 +1,14 @@
-// The cell commands of each maker's family: chosen from the manufacturer,
-// and the fallback within the same cycle when a family's command answers
-// only ERROR, kept until the next reconnect.
+// The cell commands of each family of the registry: chosen from the
+// manufacturer, and the fallback within the same cycle when a family's
+// command answers only ERROR, kept until the next reconnect.
 
 #include "SessionHarness.h"
+#include "modems/ModemFamily.h"
 
 #include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cctype>
 
 namespace {
 
@@ -14,98 +18,126 @@ const char *const kMainPoll = "AT+CSQ;+COPS=3,0;+COPS?;+COPS=3,2;+COPS?;+CREG?;+
 const Writes kMainAnswer{"+CSQ: 17,0", "+COPS: 0,0,\"T-Mobile CZ\",7", "+COPS: 0,2,\"23001\",7", "+CREG: 0,1",
                          "+CPAS: 0", "OK"};
 
+// A model of a family as the registry lists it, and whether its family's
+// first command answers ERROR in the first cycle.
 struct ProfileCase {
-    const char *name;
-    std::string manufacturer;
-    std::string model;
-    // Answer to each command of the first cycle in turn.
-    std::vector<Writes> firstCycle;
-    Writes firstCommands;
-    Writes laterCommands;
-    TModemProfile profile;
+    const ModemFamily *family;
+    SimModel model;
+    bool firstCommandErrs;
 };
+
+void PrintTo(const ProfileCase &c, std::ostream *os)
+{
+    *os << c.family->name << " " << c.model.model << (c.firstCommandErrs ? " (ERROR)" : "");
+}
+
+std::vector<ProfileCase> ProfileCases()
+{
+    std::vector<ProfileCase> cases;
+    for (const ModemFamily *family : ModemFamilies())
+        for (const SimModel &model : family->models)
+            for (const bool errs : {false, true})
+                if (!errs || family->choice == FamilyChoice::Identification ||
+                    family->choice == FamilyChoice::AfterMoniError)
+                    cases.push_back({family, model, errs});
+    return cases;
+}
+
+std::string ProfileName(const ::testing::TestParamInfo<ProfileCase> &info)
+{
+    std::string name = std::string(info.param.family->name) + "_" + (*info.param.model.model ? info.param.model.model : "Other");
+    name += info.param.firstCommandErrs ? "_Error" : "";
+    std::replace_if(name.begin(), name.end(), [](char c) { return !std::isalnum(static_cast<unsigned char>(c)); }, '_');
+    return name;
+}
+
+Writes Texts(const ModemFamily &family)
+{
+    Writes texts;
+    for (const FamilyCommand &command : family.commands)
+        texts.push_back(command.text);
+    return texts;
+}
+
+// What a family's command answers when it has nothing to report: OK, and the
+// header the session waits for before the rows of the design's commands.
+Writes EmptyAnswer(const std::string &command)
+{
+    if (command == "AT^SMONP\r")
+        return {"2G:", "OK"};
+    if (command == "AT^MONI\r" || command == "AT^MONP\r")
+        return {"chann", "OK"};
+    return {"OK"};
+}
 
 class SessionProfile : public ::testing::TestWithParam<ProfileCase> {};
 
+// The family's commands each cycle, then AT+CESQ after ERROR (kept until a
+// reconnect); a family reached only after AT^MONI answers ERROR, and the
+// fallback family, through that error.
 TEST_P(SessionProfile, SendsTheFamilysCommandsAndFallsBackOnError)
 {
     const ProfileCase &c = GetParam();
+    const ModemFamily &fallback = FallbackFamily();
+    const std::string model = *c.model.model ? c.model.model : "MC55";
+    const bool design = c.family->choice == FamilyChoice::Design;
+    const bool smonp = std::find_if(c.family->smonpModels.begin(), c.family->smonpModels.end(),
+                                    [&](const char *m) { return model == m; }) != c.family->smonpModels.end();
+
+    // What the session sends in the first cycle with the answer to each,
+    // and what it sends in the later ones.
+    std::vector<std::pair<std::string, Writes>> first;
+    if (!design && c.family->choice != FamilyChoice::Identification)
+        first.push_back({"AT^MONI\r", {"ERROR"}});
+    Writes later = design ? (smonp ? Writes{"AT^SMONP\r"} : Writes{"AT^MONI\r", "AT^MONP\r"}) : Texts(*c.family);
+    const ModemFamily *expected = c.family;
+    if (c.firstCommandErrs) {
+        first.push_back({later.front(), {"ERROR"}});
+        later = Texts(fallback);
+        expected = &fallback;
+    }
+    for (const std::string &command : later)
+        first.push_back({command, EmptyAnswer(command)});
+
     SessionHarness h;
     h.Start();
     // Identification, then the main answer of the next cycle.
     auto identifyAndPoll = [&] {
         h.Reply("OK\r\n");
-        h.ReplyLines({c.manufacturer, "OK"});
-        h.ReplyLines({c.model, "OK"});
+        h.ReplyLines({c.model.manufacturer, "OK"});
+        h.ReplyLines({model, "OK"});
         h.TakeWrites();
         h.Advance(50);
         h.ReplyLines(kMainAnswer);
     };
     identifyAndPoll();
-    for (const Writes &answer : c.firstCycle)
+    Writes sent{kMainPoll};
+    for (const auto &[command, answer] : first) {
         h.ReplyLines(answer);
+        sent.push_back(command);
+    }
     ASSERT_EQ(h.view.cycles, 1);
-    Writes first{kMainPoll};
-    first.insert(first.end(), c.firstCommands.begin(), c.firstCommands.end());
-    EXPECT_EQ(h.TakeWrites(), first);
-    EXPECT_EQ(h.session.Profile(), c.profile);
+    EXPECT_EQ(h.TakeWrites(), sent);
+    EXPECT_EQ(&h.session.Family(), expected) << h.session.Family().name;
 
     h.Advance(50);
     h.ReplyLines(kMainAnswer);
-    for (std::size_t i = 0; i < c.laterCommands.size(); ++i)
-        h.ReplyLines(c.profile == TModemProfile::Design ? Writes{"chann", "OK"} : Writes{"OK"});
+    for (const std::string &command : later)
+        h.ReplyLines(EmptyAnswer(command));
     ASSERT_EQ(h.view.cycles, 2);
-    Writes later{kMainPoll};
-    later.insert(later.end(), c.laterCommands.begin(), c.laterCommands.end());
-    EXPECT_EQ(h.TakeWrites(), later) << "the fallback is kept";
+    Writes again{kMainPoll};
+    again.insert(again.end(), later.begin(), later.end());
+    EXPECT_EQ(h.TakeWrites(), again) << "the fallback is kept";
     EXPECT_EQ(h.session.DisplayRecordSnapshot().copsRat, TRadioTech::Lte);
 
     // A reconnect chooses from the identification again.
     h.channel.Lose();
     h.Advance(50);
     identifyAndPoll();
-    EXPECT_EQ(h.TakeWrites(), (Writes{kMainPoll, c.firstCommands.front()}));
+    EXPECT_EQ(h.TakeWrites(), (Writes{kMainPoll, first.front().first}));
 }
 
-const std::string kQengServing = "AT+QENG=\"servingcell\"\r";
-const std::string kQengNeighbours = "AT+QENG=\"neighbourcell\"\r";
-
-INSTANTIATE_TEST_SUITE_P(
-    Makers, SessionProfile,
-    ::testing::Values(
-        ProfileCase{"Quectel", "Quectel", "EC25", {{"OK"}, {"OK"}}, {kQengServing, kQengNeighbours},
-                    {kQengServing, kQengNeighbours}, TModemProfile::Quectel},
-        ProfileCase{"SimCom", "SIMCOM INCORPORATED", "SIM7600E", {{"OK"}}, {"AT+CPSI?\r"}, {"AT+CPSI?\r"},
-                    TModemProfile::SimCom},
-        ProfileCase{"QuectelWithoutQeng", "Quectel", "BG96", {{"ERROR"}, {"OK"}}, {kQengServing, "AT+CESQ\r"},
-                    {"AT+CESQ\r"}, TModemProfile::ThreeGpp},
-        ProfileCase{"NewerCinterion", "Cinterion", "ELS61", {{"ERROR"}, {"OK"}, {"OK"}},
-                    {"AT^MONI\r", "AT^SMONI\r", "AT^SMONP\r"}, {"AT^SMONI\r", "AT^SMONP\r"},
-                    TModemProfile::NewerCinterion},
-        ProfileCase{"OtherMaker", "Nordic Semiconductor ASA", "nRF9160", {{"+CME ERROR: 100"}, {"OK"}},
-                    {"AT^MONI\r", "AT+CESQ\r"}, {"AT+CESQ\r"}, TModemProfile::ThreeGpp},
-        ProfileCase{"Huawei", "Huawei Technologies Co., Ltd.", "ME909s-120", {{"OK"}, {"OK"}},
-                    {"AT^MONSC\r", "AT^MONNC\r"}, {"AT^MONSC\r", "AT^MONNC\r"}, TModemProfile::Huawei},
-        ProfileCase{"HuaweiWithoutMonsc", "HUAWEI", "E3372", {{"ERROR"}, {"OK"}}, {"AT^MONSC\r", "AT+CESQ\r"},
-                    {"AT+CESQ\r"}, TModemProfile::ThreeGpp},
-        ProfileCase{"UBlox", "u-blox", "SARA-R510M8S", {{"OK"}}, {"AT+UCGED?\r"}, {"AT+UCGED?\r"},
-                    TModemProfile::UBlox},
-        ProfileCase{"UBloxWithoutUcged", "u-blox", "TOBY-L210", {{"+CME ERROR: 4"}, {"OK"}},
-                    {"AT+UCGED?\r", "AT+CESQ\r"}, {"AT+CESQ\r"}, TModemProfile::ThreeGpp},
-        ProfileCase{"Telit", "Telit", "LE910C1-EUX", {{"OK"}}, {"AT#RFSTS\r"}, {"AT#RFSTS\r"}, TModemProfile::Telit},
-        ProfileCase{"TelitWithoutRfsts", "Telit", "GL865", {{"ERROR"}, {"OK"}}, {"AT#RFSTS\r", "AT+CESQ\r"},
-                    {"AT+CESQ\r"}, TModemProfile::ThreeGpp},
-        ProfileCase{"Sierra", "Sierra Wireless, Incorporated", "EM7565", {{"OK"}}, {"AT!GSTATUS?\r"},
-                    {"AT!GSTATUS?\r"}, TModemProfile::Sierra},
-        ProfileCase{"SierraWithoutGstatus", "Sierra Wireless, Incorporated", "MC7304", {{"ERROR"}, {"OK"}},
-                    {"AT!GSTATUS?\r", "AT+CESQ\r"}, {"AT+CESQ\r"}, TModemProfile::ThreeGpp},
-        ProfileCase{"Fibocom", "Fibocom Wireless Inc.", "FM350-GL", {{"OK"}}, {"AT+GTCCINFO?\r"},
-                    {"AT+GTCCINFO?\r"}, TModemProfile::Fibocom},
-        ProfileCase{"FibocomWithoutGtccinfo", "Fibocom", "L850-GL", {{"ERROR"}, {"OK"}},
-                    {"AT+GTCCINFO?\r", "AT+CESQ\r"}, {"AT+CESQ\r"}, TModemProfile::ThreeGpp},
-        ProfileCase{"DesignFamily", "SIEMENS", "MC55", {{"chann", "OK"}, {"chann", "OK"}}, {"AT^MONI\r", "AT^MONP\r"},
-                    {"AT^MONI\r", "AT^MONP\r"}, TModemProfile::Design}),
-    [](const auto &info) { return std::string(info.param.name); });
+INSTANTIATE_TEST_SUITE_P(Families, SessionProfile, ::testing::ValuesIn(ProfileCases()), ProfileName);
 
 TEST(SessionProfile, FallbackIsSaidOnceInTheTerminal)
 {
