@@ -139,109 +139,47 @@ TEST_P(SessionProfile, SendsTheFamilysCommandsAndFallsBackOnError)
 
 INSTANTIATE_TEST_SUITE_P(Families, SessionProfile, ::testing::ValuesIn(ProfileCases()), ProfileName);
 
-TEST(SessionProfile, FallbackIsSaidOnceInTheTerminal)
+// The families chosen at identification, whose own first command answers
+// ERROR.
+std::vector<ProfileCase> FallbackCases()
 {
+    std::vector<ProfileCase> cases = ProfileCases();
+    cases.erase(std::remove_if(cases.begin(), cases.end(),
+                               [](const ProfileCase &c) {
+                                   return c.family->choice != FamilyChoice::Identification || !c.firstCommandErrs;
+                               }),
+                cases.end());
+    return cases;
+}
+
+class SessionFallback : public ::testing::TestWithParam<ProfileCase> {};
+
+// The fallback is said once, naming the family's command.
+TEST_P(SessionFallback, IsSaidOnceInTheTerminal)
+{
+    const ProfileCase &c = GetParam();
     SessionHarness h;
     h.Start();
     h.Reply("OK\r\n");
-    h.ReplyLines({"Quectel", "OK"});
-    h.ReplyLines({"EC21", "OK"});
+    h.ReplyLines({c.model.manufacturer, "OK"});
+    h.ReplyLines({c.model.model, "OK"});
     for (int cycle = 0; cycle < 2; ++cycle) {
         h.Advance(50);
         h.ReplyLines(kMainAnswer);
-        h.ReplyLines({cycle == 0 ? "ERROR" : "OK"});
-        h.ReplyLines({"OK"});
+        if (cycle == 0)
+            h.ReplyLines({"ERROR"});
+        for (std::size_t i = 0; i < FallbackFamily().commands.size(); ++i)
+            h.ReplyLines({"OK"});
     }
-    EXPECT_TRUE(h.view.HasLine(
-        "machine: AT+QENG=\"servingcell\" answers ERROR; AT+CESQ used instead until the port is reopened"));
+    const std::string first = c.family->commands.front().text;
+    EXPECT_TRUE(h.view.HasLine("machine: " + first.substr(0, first.size() - 1) +
+                               " answers ERROR; AT+CESQ used instead until the port is reopened"));
     EXPECT_EQ(h.view.cycles, 2);
+    const auto said = std::count_if(h.view.lines.begin(), h.view.lines.end(),
+                                    [](const std::string &l) { return l.find("used instead") != std::string::npos; });
+    EXPECT_EQ(said, 1);
 }
 
-} // namespace
-
-namespace {
-
-// One cycle of each family with a real answer: the serving cell reaches the
-// display record, and the technology with it.
-struct RecordCase {
-    const char *name;
-    std::string manufacturer;
-    std::vector<Writes> answers;
-    TRadioTech rat;
-    std::int32_t channel;
-    std::int32_t pci;
-    double rsrp;
-};
-
-class SessionProfileRecord : public ::testing::TestWithParam<RecordCase> {};
-
-TEST_P(SessionProfileRecord, ServingCellReachesTheDisplayRecord)
-{
-    const RecordCase &c = GetParam();
-    SessionHarness h;
-    h.Start();
-    h.Reply("OK\r\n");
-    h.ReplyLines({c.manufacturer, "OK"});
-    h.ReplyLines({"X1", "OK"});
-    h.Advance(50);
-    h.ReplyLines(kMainAnswer);
-    for (const Writes &answer : c.answers)
-        h.ReplyLines(answer);
-    ASSERT_EQ(h.view.cycles, 1);
-    const TNetState r = h.session.DisplayRecordSnapshot();
-    ASSERT_TRUE(r.serving.has_value());
-    EXPECT_EQ(r.rat, c.rat);
-    EXPECT_EQ(r.serving->channel, c.channel);
-    EXPECT_EQ(r.serving->pci, c.pci);
-    EXPECT_EQ(r.serving->rsrp, c.rsrp);
-    EXPECT_FALSE(r.cells[0].valid) << "no GSM cell rows";
-}
-
-INSTANTIATE_TEST_SUITE_P(
-    Families, SessionProfileRecord,
-    ::testing::Values(
-        RecordCase{"Quectel",
-                   "Quectel",
-                   {{"+QENG: \"servingcell\",\"NOCONN\",\"LTE\",\"FDD\",262,01,1A2B3C4,123,1300,3,5,5,ABCD,-95,-10,"
-                     "-65,12,30",
-                     "OK"},
-                    {"+QENG: \"neighbourcell intra\",\"LTE\",1300,124,-12,-101,-70,0,37,7,16,6,44", "OK"}},
-                   TRadioTech::Lte,
-                   1300,
-                   123,
-                   -95.0},
-        RecordCase{"SimCom",
-                   "SIMCOM INCORPORATED",
-                   {{"+CPSI: LTE,Online,460-11,0x5A1E,187214780,257,EUTRAN-BAND3,1850,5,5,-94,-850,-545,15", "OK"}},
-                   TRadioTech::Lte,
-                   1850,
-                   257,
-                   -85.0},
-        RecordCase{"NewerCinterion",
-                   "Cinterion",
-                   {{"ERROR"},
-                    {"^SMONI: 4G,6300,20,10,10,FDD,262,02,BF75,0345103,350,33,-94,-7,NOCONN", "OK"},
-                    {"4G:", "OK"}},
-                   TRadioTech::Lte,
-                   6300,
-                   350,
-                   -94.0},
-        RecordCase{"UBloxMode2AcrossLines",
-                   "u-blox",
-                   {{"+UCGED: 2", "6,4,262,01",
-                     "6300,20,50,50,1a2b,1a2b301,350,d60814d1,8001,01,46,20,9.50,3,1,10,28,-50,-6,0,255,255,0", "OK"}},
-                   TRadioTech::Lte,
-                   6300,
-                   350,
-                   -95.0},
-        RecordCase{"FibocomRowsWithoutPrefix",
-                   "Fibocom",
-                   {{"+GTCCINFO: ", "1,4,262,2,1A2B,0012345AB,1300,42,103,,8,,50,20", "",
-                     "2,4,,,FFFF,00FFFFFFF,6300,207,,42,42,15", "OK"}},
-                   TRadioTech::Lte,
-                   1300,
-                   42,
-                   -91.0}),
-    [](const auto &info) { return std::string(info.param.name); });
+INSTANTIATE_TEST_SUITE_P(Families, SessionFallback, ::testing::ValuesIn(FallbackCases()), ProfileName);
 
 } // namespace
