@@ -53,11 +53,6 @@ enum : std::int32_t {
     kAnswerDone = 100,
 };
 
-bool StartsWith(const std::string &s, const char *prefix)
-{
-    return s.rfind(prefix, 0) == 0;
-}
-
 bool Contains(const std::string &s, const char *text)
 {
     return s.find(text) != std::string::npos;
@@ -651,10 +646,10 @@ void ModemSession::RunPollDesignCells()
         break;
     }
     case kPollMonpWait:
-        PollNeighbours(false);
+        PollNeighbours(NeighbourList::Monp);
         break;
     case kPollSmonpWait:
-        PollNeighbours(true);
+        PollNeighbours(NeighbourList::Smonp);
         break;
     case kPollMonpDone:
     case kPollSmonpDone:
@@ -833,8 +828,9 @@ void ModemSession::PollServingCell()
     parseMoniServing(m_lastLine, m_workingRecord);
 }
 
-void ModemSession::PollNeighbours(bool smonp)
+void ModemSession::PollNeighbours(NeighbourList list)
 {
+    const bool smonp = list == NeighbourList::Smonp;
     const std::int32_t done = smonp ? kPollSmonpDone : kPollMonpDone;
     auto parse = [&](const std::string &line, int index) {
         if (smonp)

@@ -165,7 +165,10 @@ private:
 
     void PollMainAnswer();
     void PollServingCell();
-    void PollNeighbours(bool smonp);
+    // The neighbour list the design's family reads: AT^MONP's, or AT^SMONP's
+    // (serving cell first) on the models that take it.
+    enum class NeighbourList : std::uint8_t { Monp, Smonp };
+    void PollNeighbours(NeighbourList list);
     void StartOperatorSwitch();
     void FallBack(const char *command, const ModemFamily &family);
 

@@ -4,6 +4,8 @@
 
 #include "modems/ModemFamily.h"
 
+#include "RynUtils.h"
+
 #include <algorithm>
 #include <cctype>
 
@@ -36,12 +38,6 @@ const std::vector<const ModemFamily *> &ModemFamilies()
 }
 
 namespace {
-
-std::string Lower(std::string s)
-{
-    std::transform(s.begin(), s.end(), s.begin(), [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
-    return s;
-}
 
 const ModemFamily &FirstOfChoice(FamilyChoice choice)
 {

@@ -77,7 +77,7 @@ void parseSmonpSection(const std::string &line, TRadioTech &section, TNetState &
     // 6300,-10,-95,30,350                        4G: EARFCN, RSRQ, RSRP, Srxlev, PCID, ...
     // -----,---,-----,----                       empty section: nothing appended
     // 4G: 6300,-10,-95,30,350                    a header with data after it: both
-    const std::string_view s = Trimmed(line);
+    const std::string_view s = TrimmedControl(line);
     std::string_view data = s;
     static const std::array<std::pair<std::string_view, TRadioTech>, 3> headers{{
         {"2G:", TRadioTech::Gsm}, {"3G:", TRadioTech::Umts}, {"4G:", TRadioTech::Lte},
@@ -85,7 +85,7 @@ void parseSmonpSection(const std::string &line, TRadioTech &section, TNetState &
     for (const auto &[header, tech] : headers) {
         if (StartsWith(s, header)) {
             section = tech;
-            data = Trimmed(s.substr(header.size()));
+            data = TrimmedControl(s.substr(header.size()));
         }
     }
     if (data.empty())

@@ -6,36 +6,13 @@
 
 namespace cellfields {
 
-bool IsBlank(char c) { return static_cast<unsigned char>(c) <= 32; }
-
-std::string_view Trimmed(std::string_view s)
-{
-    while (!s.empty() && IsBlank(s.front()))
-        s.remove_prefix(1);
-    while (!s.empty() && IsBlank(s.back()))
-        s.remove_suffix(1);
-    return s;
-}
-
-std::string Lower(std::string_view s)
-{
-    std::string out(s);
-    std::transform(out.begin(), out.end(), out.begin(),
-                   [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
-    return out;
-}
-
-bool StartsWith(std::string_view s, std::string_view head) { return s.substr(0, head.size()) == head; }
-
 std::optional<std::string_view> BodyAfter(const std::string &line, std::string_view prefix)
 {
-    const std::string_view s = Trimmed(line);
+    const std::string_view s = TrimmedControl(line);
     if (!StartsWith(s, prefix))
         return std::nullopt;
-    return Trimmed(s.substr(prefix.size()));
+    return TrimmedControl(s.substr(prefix.size()));
 }
-
-bool IsDigit(char c) { return c >= '0' && c <= '9'; }
 
 Int DecimalOf(std::string_view t)
 {
@@ -156,7 +133,7 @@ std::optional<std::int32_t> NumberAfterBand(const std::string &text)
     const std::size_t at = Lower(text).find("band");
     if (at == std::string::npos)
         return std::nullopt;
-    return Int32Of(DecimalOf(Trimmed(std::string_view(text).substr(at + 4))));
+    return Int32Of(DecimalOf(TrimmedControl(std::string_view(text).substr(at + 4))));
 }
 
 std::string GsmBand(std::int32_t arfcn, bool pcs)

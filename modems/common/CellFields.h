@@ -4,6 +4,7 @@
 // band names, and the ways a cell enters the general cells of TNetState.
 
 #include "NetState.h"
+#include "RynUtils.h"
 
 #include <cstdint>
 #include <optional>
@@ -15,14 +16,6 @@ namespace cellfields {
 
 using Int = std::optional<std::int64_t>;
 using Number = std::optional<double>;
-
-bool IsBlank(char c);
-
-std::string_view Trimmed(std::string_view s);
-
-std::string Lower(std::string_view s);
-
-bool StartsWith(std::string_view s, std::string_view head);
 
 // The comma-separated fields of an answer. Commas inside double quotes stay
 // in their field; each field is trimmed and loses its quotes. A field past
@@ -49,7 +42,7 @@ public:
 private:
     void Push(std::string &field)
     {
-        m_fields.emplace_back(Trimmed(field));
+        m_fields.emplace_back(TrimmedControl(field));
         field.clear();
     }
     std::vector<std::string> m_fields;
@@ -59,8 +52,6 @@ private:
 // The text after "<prefix>" (blanks after the colon optional), or nothing
 // when the trimmed line does not start with it.
 std::optional<std::string_view> BodyAfter(const std::string &line, std::string_view prefix);
-
-bool IsDigit(char c);
 
 // "[+-]digits" within 18 digits; anything else (a dash, an empty field,
 // trailing text) is unknown.

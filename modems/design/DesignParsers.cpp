@@ -46,11 +46,11 @@ void parseMoniCellIdentity(const std::string &line, TNetState &state)
     // A line whose first column is not a channel number (a header, "Searching")
     // is left alone.
     std::vector<std::string_view> columns;
-    std::string_view s = Trimmed(line);
+    std::string_view s = TrimmedControl(line);
     while (!s.empty() && columns.size() < 7) {
         const std::size_t end = s.find_first_of(" \t");
         columns.push_back(s.substr(0, end));
-        s = end == std::string_view::npos ? std::string_view() : Trimmed(s.substr(end));
+        s = end == std::string_view::npos ? std::string_view() : TrimmedControl(s.substr(end));
     }
     if (columns.size() < 7 || !DecimalOf(columns[0]))
         return;

@@ -41,7 +41,7 @@ void parseGtccinfoLine(const std::string &line, TNetState &state)
     //                                                    EARFCN, PCI, band, bandwidth, RSSNR, rxlev, RSRP idx, RSRQ idx
     // 2,4,,,FFFF,00FFFFFFF,9460,71,,43,43,10             neighbour: ..., EARFCN, PCI, bandwidth, rxlev, RSRP, RSRQ
     // rat 2 WCDMA, 4 LTE, 9 NR; FFFF and 00FFFFFFF are "unknown".
-    const TFields f(Trimmed(line));
+    const TFields f(TrimmedControl(line));
     const Int kind = DecimalOf(f[0]);
     const TRadioTech rat = FibocomTech(f[1]);
     const bool serving = kind == 1 && f.size() >= 14;

@@ -19,7 +19,7 @@ std::vector<std::pair<std::string, std::string>> LabelledPairs(std::string_view 
                          (line[i] == ' ' && i + 1 < line.size() && line[i + 1] == ' ');
         if (!gap)
             continue;
-        if (const std::string_view piece = Trimmed(line.substr(start, i - start)); !piece.empty())
+        if (const std::string_view piece = TrimmedControl(line.substr(start, i - start)); !piece.empty())
             pieces.push_back(piece);
         start = i + 1;
     }
@@ -28,8 +28,8 @@ std::vector<std::pair<std::string, std::string>> LabelledPairs(std::string_view 
         const std::size_t colon = pieces[i].find(':');
         if (colon == std::string_view::npos)
             continue;
-        std::string label = Lower(Trimmed(pieces[i].substr(0, colon)));
-        std::string_view value = Trimmed(pieces[i].substr(colon + 1));
+        std::string label = Lower(TrimmedControl(pieces[i].substr(0, colon)));
+        std::string_view value = TrimmedControl(pieces[i].substr(colon + 1));
         if (value.empty() && i + 1 < pieces.size() && pieces[i + 1].find(':') == std::string_view::npos)
             value = pieces[++i];
         pairs.emplace_back(std::move(label), std::string(value));
@@ -66,7 +66,7 @@ TRadioTech SierraTech(const std::string &mode)
 // not always agree; the hex is what the firmware prints first).
 Int HexBeforeParenthesis(const std::string &value)
 {
-    return HexOf(Trimmed(std::string_view(value).substr(0, value.find(' '))));
+    return HexOf(TrimmedControl(std::string_view(value).substr(0, value.find(' '))));
 }
 
 // The serving cell of a !GSTATUS report, made on its first label.

@@ -15,7 +15,7 @@ void SetSpacedPlmn(const std::string &text, TRadioCell &cell)
     if (blank == std::string::npos)
         return;
     cell.mcc = IntegerOf(std::string_view(text).substr(0, blank));
-    cell.mnc = IntegerOf(Trimmed(std::string_view(text).substr(blank + 1)));
+    cell.mnc = IntegerOf(TrimmedControl(std::string_view(text).substr(blank + 1)));
 }
 
 // Where the IMSI (14 or 15 digits) of a #RFSTS line stands: 10 in the GSM

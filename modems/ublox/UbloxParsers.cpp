@@ -155,7 +155,7 @@ void parseUcgedLine(const std::string &line, TUcgedReading &reading, TNetState &
     }
     if (reading.linesToCome == 0)
         return;
-    const TFields f(Trimmed(line));
+    const TFields f(TrimmedControl(line));
     if (reading.linesToCome-- == 2) {
         const bool service = f.size() >= 4;
         reading.rat = UbloxTech(f[0]);

@@ -34,7 +34,6 @@ void Check(bool ok, const char *what, const std::string &input)
         Fail(what, input);
 }
 
-bool IsDigit(char c) { return c >= '0' && c <= '9'; }
 bool EndsWith(const std::string &s, const std::string &tail)
 {
     return tail.size() <= s.size() && s.compare(s.size() - tail.size(), tail.size(), tail) == 0;
