@@ -1,6 +1,7 @@
 #include "ModemSession.h"
 
 #include "AtResultCodes.h"
+#include "modems/design/DesignParsers.h"
 #include "RynUtils.h"
 #include "VRynCommunicationComponent.h"
 #include "VRynTerminalLineType.h"
@@ -743,10 +744,11 @@ void ModemSession::RunPollEnd()
         {
             std::lock_guard lock(m_recordLock);
             m_displayRecord = m_workingRecord;
+            CompleteGeneralCells(m_displayRecord);
             m_displayCsqRssi = m_workingCsqRssi;
         }
         ++m_completedCycles;
-        m_view.CycleCompleted(m_displayRecord);
+        m_view.CycleCompleted({m_completedCycles, m_manufacturer, m_model, m_displayRecord, m_displayCsqRssi});
         Disarm();
         m_runAgain = true;
         SetState(State::Answer);

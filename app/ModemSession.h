@@ -9,6 +9,7 @@
 // it runs the same on the serial port, on the simulated modem and on a
 // scripted channel in tests.
 
+#include "modems/CompletedCycle.h"
 #include "modems/ModemFamily.h"
 #include "NetState.h"
 
@@ -64,8 +65,8 @@ public:
     virtual void OperatorSwitchDone() {}
     // The requested operator code was not sent (see the terminal line).
     virtual void OperatorRequestRefused() {}
-    // A poll cycle ended; record is the display record, valid during the call.
-    virtual void CycleCompleted(const TNetState &/*record*/) {}
+    // A poll cycle ended; what it hands down is valid during the call.
+    virtual void CycleCompleted(const CompletedCycle &/*cycle*/) {}
     // A command went unanswered within its time-out (the pause of a poll
     // cycle and the wait between two open attempts are not commands).
     virtual void CommandTimedOut() {}

@@ -151,11 +151,11 @@ public:
             StatusLine(line);
     }
 
-    void CycleCompleted(const TNetState &) override
+    void CycleCompleted(const CompletedCycle &cycle) override
     {
         if (m_stopping)
             return;
-        const CycleRecord record = CycleRecordFromSession(*m_session, m_port, QDateTime::currentDateTimeUtc());
+        const CycleRecord record = CycleRecordOf(cycle, m_port, QDateTime::currentDateTimeUtc());
         // The log and the metrics first: whoever sees a record on standard
         // output finds it in the log file and in a scrape already.
         if (m_log && !m_log->Append(record))

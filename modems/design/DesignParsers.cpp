@@ -65,3 +65,11 @@ void parseMoniCellIdentity(const std::string &line, TNetState &state)
     if (cellId)
         state.serving->cellId = cellId;
 }
+
+void CompleteGeneralCells(TNetState &state)
+{
+    if (!state.serving && state.cells[0].valid)
+        FillCellsFromRows(state);
+    if (state.rat == TRadioTech::Unknown)
+        state.rat = state.copsRat;
+}

@@ -13,3 +13,9 @@ void FillCellsFromRows(TNetState &state);
 // serving area and cellId, creating serving when needed. Nothing else
 // changes.
 void parseMoniCellIdentity(const std::string &line, TNetState &state);
+
+// The general cells in one shape for every family: the design's rows give
+// them when no cell command did, and the technology falls back to the
+// access technology of +COPS. The session does it once, where a cycle's
+// record becomes the display record.
+void CompleteGeneralCells(TNetState &state);

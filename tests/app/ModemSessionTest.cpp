@@ -1,4 +1,5 @@
 #include "SessionHarness.h"
+#include "modems/design/DesignParsers.h"
 
 #include "RynUtils.h"
 
@@ -94,6 +95,10 @@ TEST_P(ModemSessionCycle, SendsTheCommandsOfTheModelAndCopiesTheRecord)
         expected.cells[1] = {true, 70, 30, -83, 15, 230, 1};
         expected.cells[2] = {true, 105, 20, -93, 5, 230, 1};
     }
+    // The rows become the general cells once, where the record is copied.
+    CompleteGeneralCells(expected);
+    ASSERT_TRUE(expected.serving.has_value());
+    EXPECT_EQ(expected.rat, TRadioTech::Gsm);
     // Rows the modem did not report keep whatever values they had; only
     // their flags matter.
     TNetState shown = h.session.DisplayRecordSnapshot();

@@ -63,7 +63,7 @@ public:
         if (const auto color = PortColorOf(state))
             portColors.push_back(*color);
     }
-    void CycleCompleted(const TNetState &) override
+    void CycleCompleted(const CompletedCycle &) override
     {
         ++cycles;
         if (onCycle)
