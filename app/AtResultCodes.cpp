@@ -1,5 +1,7 @@
 #include "AtResultCodes.h"
 
+#include "RynUtils.h"
+
 #include <algorithm>
 #include <array>
 #include <cctype>
@@ -7,15 +9,8 @@
 
 namespace {
 
-// Every line of every answer passes through here: the first byte, which
-// tells most prefixes apart, is compared before the rest.
-bool StartsWith(std::string_view s, std::string_view prefix)
-{
-    if (prefix.empty())
-        return true;
-    return s.size() >= prefix.size() && s[0] == prefix[0] && s.compare(1, prefix.size() - 1, prefix.substr(1)) == 0;
-}
-
+// Every line of every answer passes through here: StartsWith (frame)
+// compares the first byte, which tells most prefixes apart, first.
 bool StartsWithAnyOf(std::string_view s, const auto &prefixes)
 {
     for (std::string_view p : prefixes)

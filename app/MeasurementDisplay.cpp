@@ -66,7 +66,7 @@ std::string OperatorPanelText(const TNetState &r)
     t += RegistrationText(r.registrationValid ? r.registration : 4);
     // The technology, for a modem not of the GSM cell-row family.
     if (!r.cells[0].valid) {
-        const char *tech = RadioTechName(r.rat != TRadioTech::Unknown ? r.rat : r.copsRat);
+        const char *tech = RadioTechName(r.rat);
         if (tech)
             t += std::string(", ") + tech;
     }

@@ -1,6 +1,7 @@
 #include "ModemSession.h"
 
 #include "AtResultCodes.h"
+#include "modems/design/DesignParsers.h"
 #include "RynUtils.h"
 #include "ValueRanges.h"
 #include "VRynCommunicationComponent.h"
@@ -54,11 +55,6 @@ enum : std::int32_t {
     kAnswerDone = 100,
 };
 
-bool StartsWith(const std::string &s, const char *prefix)
-{
-    return s.rfind(prefix, 0) == 0;
-}
-
 bool Contains(const std::string &s, const char *text)
 {
     return s.find(text) != std::string::npos;
@@ -78,43 +74,20 @@ const char *const kMoni = "AT^MONI\r";
 const char *const kMonp = "AT^MONP\r";
 const char *const kSmonp = "AT^SMONP\r";
 
-// The cell commands of each family after the design's own, sent in turn in
-// every cycle.
-const std::vector<const char *> &ProfileCommands(TModemProfile profile)
-{
-    static const std::vector<const char *> threeGpp{"AT+CESQ\r"};
-    static const std::vector<const char *> quectel{"AT+QENG=\"servingcell\"\r", "AT+QENG=\"neighbourcell\"\r"};
-    static const std::vector<const char *> simcom{"AT+CPSI?\r"};
-    static const std::vector<const char *> cinterion{"AT^SMONI\r", "AT^SMONP\r"};
-    static const std::vector<const char *> huawei{"AT^MONSC\r", "AT^MONNC\r"};
-    // Read as the modem is set: its +UCGED mode belongs to its user.
-    static const std::vector<const char *> ublox{"AT+UCGED?\r"};
-    static const std::vector<const char *> telit{"AT#RFSTS\r"};
-    static const std::vector<const char *> sierra{"AT!GSTATUS?\r"};
-    static const std::vector<const char *> fibocom{"AT+GTCCINFO?\r"};
-    static const std::vector<const char *> none;
-    switch (profile) {
-    case TModemProfile::ThreeGpp: return threeGpp;
-    case TModemProfile::Quectel: return quectel;
-    case TModemProfile::SimCom: return simcom;
-    case TModemProfile::NewerCinterion: return cinterion;
-    case TModemProfile::Huawei: return huawei;
-    case TModemProfile::UBlox: return ublox;
-    case TModemProfile::Telit: return telit;
-    case TModemProfile::Sierra: return sierra;
-    case TModemProfile::Fibocom: return fibocom;
-    case TModemProfile::Design: break;
-    }
-    return none;
-}
-
 // The commands of a family as the terminal names them.
-std::string CommandNames(TModemProfile profile)
+std::string CommandNames(const ModemFamily &family)
 {
     std::string names;
-    for (const char *command : ProfileCommands(profile))
-        names += (names.empty() ? "" : " and ") + TrimControl(command);
+    for (const FamilyCommand &command : family.commands)
+        names += (names.empty() ? "" : " and ") + TrimControl(command.text);
     return names;
+}
+
+// Whether the model answers AT^SMONP instead of AT^MONI and AT^MONP.
+bool TakesSmonp(const ModemFamily &family, const std::string &model)
+{
+    return std::any_of(family.smonpModels.begin(), family.smonpModels.end(),
+                       [&](const char *m) { return model == m; });
 }
 
 } // namespace
@@ -423,11 +396,11 @@ void ModemSession::CellMonitorAnsweredError(const std::string &command)
     Write("machine: " + TrimControl(command) + " answers only ERROR; it is not sent again until the port is reopened");
 }
 
-void ModemSession::FallBack(const char *command, TModemProfile profile)
+void ModemSession::FallBack(const char *command, const ModemFamily &family)
 {
-    Write("machine: " + TrimControl(command) + " answers ERROR; " + CommandNames(profile) +
+    Write("machine: " + TrimControl(command) + " answers ERROR; " + CommandNames(family) +
           " used instead until the port is reopened");
-    m_profile = profile;
+    m_family = &family;
     m_profileCommand = 0;
     m_runAgain = true;
     m_step = kPollProfileSend;
@@ -596,7 +569,7 @@ void ModemSession::RunPrepare()
             if (cgmi) {
                 m_step = kPrepareCgmm;
             } else {
-                m_profile = ProfileOfManufacturer(m_manufacturer);
+                m_family = &FamilyOfManufacturer(m_manufacturer);
                 SetState(State::Poll);
             }
         }
@@ -665,17 +638,18 @@ void ModemSession::RunPoll()
     }
 }
 
-// The design's cell monitor: AT^MONI and AT^MONP, or AT^SMONP for BGS5.
+// The design's cell monitor: AT^MONI and AT^MONP, or AT^SMONP for the
+// models the design family names.
 void ModemSession::RunPollDesignCells()
 {
     switch (m_step) {
     case kPollChooseMonitor:
         m_runAgain = true;
-        if (m_profile != TModemProfile::Design) {
+        if (m_family->choice != FamilyChoice::Design) {
             m_profileCommand = 0;
             m_step = kPollProfileSend;
         } else {
-            m_step = m_model == "BGS5" ? kPollSmonpSend : kPollMoniSend;
+            m_step = TakesSmonp(*m_family, m_model) ? kPollSmonpSend : kPollMoniSend;
         }
         break;
     case kPollMoniSend:
@@ -715,10 +689,10 @@ void ModemSession::RunPollDesignCells()
         break;
     }
     case kPollMonpWait:
-        PollNeighbours(false);
+        PollNeighbours(NeighbourList::Monp);
         break;
     case kPollSmonpWait:
-        PollNeighbours(true);
+        PollNeighbours(NeighbourList::Smonp);
         break;
     case kPollMonpDone:
     case kPollSmonpDone:
@@ -737,21 +711,20 @@ void ModemSession::RunPollDesignCells()
 // 3GPP command within the same cycle.
 void ModemSession::RunPollProfileCells()
 {
-    const std::vector<const char *> &commands = ProfileCommands(m_profile);
+    const std::vector<FamilyCommand> &commands = m_family->commands;
     switch (m_step) {
     case kPollProfileSend:
         m_echoToTerminal = true;
         m_runAgain = true;
         if (m_profileCommand >= commands.size() || (m_shortCycle && m_profileCommand > 0)) {
             m_step = kPollOperator;
-        } else if (CellMonitorOff(commands[m_profileCommand])) {
+        } else if (CellMonitorOff(commands[m_profileCommand].text)) {
             ++m_profileCommand;
         } else {
             m_runAgain = false;
             m_lastLine.clear();
-            m_smonpSection = TRadioTech::Unknown;
-            m_ucged = TUcgedReading{};
-            Command(commands[m_profileCommand], kCellMonitorTimeout);
+            m_reading = AnswerReading{};
+            Command(commands[m_profileCommand].text, kCellMonitorTimeout);
             m_step = kPollProfileWait;
         }
         break;
@@ -762,19 +735,19 @@ void ModemSession::RunPollProfileCells()
         } else if (Waiting()) {
         } else if (IsErrorResultCode(m_lastLine)) {
             Disarm();
-            if (m_profileCommand == 0 && m_profile != TModemProfile::ThreeGpp) {
-                FallBack(commands[0], TModemProfile::ThreeGpp);
+            if (m_profileCommand == 0 && m_family != &FallbackFamily()) {
+                FallBack(commands[0].text, FallbackFamily());
                 break;
             }
-            CellMonitorAnsweredError(commands[m_profileCommand]);
+            CellMonitorAnsweredError(commands[m_profileCommand].text);
             m_runAgain = true;
             m_step = kPollProfileDone;
         } else if (m_lastLine == "OK") {
-            CellMonitorAnswered(commands[m_profileCommand]);
+            CellMonitorAnswered(commands[m_profileCommand].text);
             m_runAgain = true;
             m_step = kPollProfileDone;
         } else {
-            ParseProfileLine(m_lastLine);
+            m_family->ParseLine(m_profileCommand, m_lastLine, m_reading, m_workingRecord);
         }
         break;
     case kPollProfileDone:
@@ -786,35 +759,6 @@ void ModemSession::RunPollProfileCells()
     default:
         m_step = 0;
         break;
-    }
-}
-
-void ModemSession::ParseProfileLine(const std::string &line)
-{
-    switch (m_profile) {
-    case TModemProfile::ThreeGpp: parseCesqExec(line, m_workingRecord); break;
-    case TModemProfile::Quectel:
-        if (!parseQengServing(line, m_workingRecord))
-            parseQengNeighbour(line, m_workingRecord);
-        break;
-    case TModemProfile::SimCom: parseCpsiRead(line, m_workingRecord); break;
-    case TModemProfile::NewerCinterion:
-        if (m_profileCommand == 0)
-            parseSmoniServing(line, m_workingRecord);
-        else
-            parseSmonpSection(line, m_smonpSection, m_workingRecord);
-        break;
-    case TModemProfile::Huawei:
-        if (m_profileCommand == 0)
-            parseMonscServing(line, m_workingRecord);
-        else
-            parseMonncNeighbour(line, m_workingRecord);
-        break;
-    case TModemProfile::UBlox: parseUcgedLine(line, m_ucged, m_workingRecord); break;
-    case TModemProfile::Telit: parseRfstsServing(line, m_workingRecord); break;
-    case TModemProfile::Sierra: parseGstatusLine(line, m_workingRecord); break;
-    case TModemProfile::Fibocom: parseGtccinfoLine(line, m_workingRecord); break;
-    case TModemProfile::Design: break;
     }
 }
 
@@ -842,11 +786,12 @@ void ModemSession::RunPollEnd()
         {
             std::lock_guard lock(m_recordLock);
             m_displayRecord = m_workingRecord;
+            CompleteGeneralCells(m_displayRecord);
             ClearOutOfRange(m_displayRecord);
             m_displayCsqRssi = m_workingCsqRssi;
         }
         ++m_completedCycles;
-        m_view.CycleCompleted(m_displayRecord);
+        m_view.CycleCompleted({m_completedCycles, m_manufacturer, m_model, m_displayRecord, m_displayCsqRssi});
         Disarm();
         m_runAgain = true;
         SetState(State::Answer);
@@ -911,7 +856,7 @@ void ModemSession::PollServingCell()
         // A modem of another family: its own commands, within this cycle.
         Disarm();
         parseMoniServing(std::string(), m_workingRecord);
-        FallBack(kMoni, IsCinterionFamily(m_manufacturer) ? TModemProfile::NewerCinterion : TModemProfile::ThreeGpp);
+        FallBack(kMoni, FamilyAfterMoniError(m_manufacturer));
         return;
     }
     if (m_expectFirstLine) {
@@ -928,8 +873,9 @@ void ModemSession::PollServingCell()
     parseMoniServing(m_lastLine, m_workingRecord);
 }
 
-void ModemSession::PollNeighbours(bool smonp)
+void ModemSession::PollNeighbours(NeighbourList list)
 {
+    const bool smonp = list == NeighbourList::Smonp;
     const std::int32_t done = smonp ? kPollSmonpDone : kPollMonpDone;
     auto parse = [&](const std::string &line, int index) {
         if (smonp)

@@ -9,7 +9,8 @@
 // it runs the same on the serial port, on the simulated modem and on a
 // scripted channel in tests.
 
-#include "CellParsers.h"
+#include "modems/CompletedCycle.h"
+#include "modems/ModemFamily.h"
 #include "NetState.h"
 
 #include <array>
@@ -68,8 +69,8 @@ public:
     virtual void OperatorSwitchDone() {}
     // The requested operator code was not sent (see the terminal line).
     virtual void OperatorRequestRefused() {}
-    // A poll cycle ended; record is the display record, valid during the call.
-    virtual void CycleCompleted(const TNetState &/*record*/) {}
+    // A poll cycle ended; what it hands down is valid during the call.
+    virtual void CycleCompleted(const CompletedCycle &/*cycle*/) {}
     // A command went unanswered within its time-out (the pause of a poll
     // cycle and the wait between two open attempts are not commands).
     virtual void CommandTimedOut() {}
@@ -129,7 +130,7 @@ public:
     // The command family the cell commands come from: chosen from the
     // manufacturer, then the fallback when the family's command answers
     // only ERROR, until the next reconnect.
-    TModemProfile Profile() const { return m_profile; }
+    const ModemFamily &Family() const { return *m_family; }
     const std::string &Model() const { return m_model; }
     std::uint64_t CompletedCycles() const { return m_completedCycles; }
 
@@ -184,10 +185,12 @@ private:
 
     void PollMainAnswer();
     void PollServingCell();
-    void PollNeighbours(bool smonp);
+    // The neighbour list the design's family reads: AT^MONP's, or AT^SMONP's
+    // (serving cell first) on the models that take it.
+    enum class NeighbourList : std::uint8_t { Monp, Smonp };
+    void PollNeighbours(NeighbourList list);
     void StartOperatorSwitch();
-    void ParseProfileLine(const std::string &line);
-    void FallBack(const char *command, TModemProfile profile);
+    void FallBack(const char *command, const ModemFamily &family);
 
     // Whether a command sent again after its time-out may take the late
     // answer of the one before it: the same question, asked again.
@@ -247,10 +250,9 @@ private:
     std::optional<std::uint32_t> m_cycleSentAt; // tick count when the last cycle's first command went out
     std::map<std::string, int> m_errorCycles;
     std::set<std::string> m_commandsOff;
-    TModemProfile m_profile = TModemProfile::Design;
+    const ModemFamily *m_family = &FamilyOfManufacturer({});
     std::size_t m_profileCommand = 0;
-    TRadioTech m_smonpSection = TRadioTech::Unknown;
-    TUcgedReading m_ucged;
+    AnswerReading m_reading;
     bool m_expectFirstLine = false;
     bool m_identificationRefused = false; // a status line came instead of the identity
     std::uint8_t m_pendingAnswers = 0;

@@ -1,6 +1,6 @@
 #include "RynReplay.h"
 
-#include "RynSimText.h"
+#include "common/RynSimText.h"
 
 #include <QTimer>
 

@@ -1,6 +1,6 @@
 #include "RynSimModem.h"
 
-#include "RynSimText.h"
+#include "modems/common/RynSimText.h"
 
 #include <QMetaObject>
 #include <QTimer>

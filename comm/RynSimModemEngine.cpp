@@ -1,6 +1,6 @@
 #include "RynSimModemEngine.h"
 
-#include "RynSimText.h"
+#include "modems/common/RynSimText.h"
 
 #include <algorithm>
 #include <cctype>
@@ -10,56 +10,12 @@
 
 using rynsim::ParseNumber;
 using rynsim::Trim;
+using namespace simtext;
 
 namespace {
 
 constexpr std::size_t kMaxLineLength = 1024;
-constexpr int kRxLevAccessMin = 8; // C1 = RXLEV - RXLEV_ACCESS_MIN
-constexpr int kMaxTxPower = 5;
 constexpr int kMaxCells = 7;
-
-std::string Upper(std::string s)
-{
-    for (char &c : s)
-        c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
-    return s;
-}
-
-// Splits "1,2,\"230 01\"" on commas outside quotes; quotes are removed and
-// a quoted argument is marked so that 1,"2" and 1,2 can be told apart.
-struct Argument {
-    std::string text;
-    bool quoted = false;
-};
-
-bool SplitArguments(const std::string &args, std::vector<Argument> &out)
-{
-    out.clear();
-    Argument current;
-    bool inQuotes = false;
-    for (char c : args) {
-        if (c == '"') {
-            inQuotes = !inQuotes;
-            current.quoted = true;
-        } else if (c == ',' && !inQuotes) {
-            out.push_back(current);
-            current = Argument{};
-        } else if (inQuotes || c != ' ') {
-            current.text += c;
-        }
-    }
-    if (inQuotes)
-        return false;
-    out.push_back(current);
-    return true;
-}
-
-std::string Format(const char *format, auto... values)
-{
-    char buffer[160];
-    const int n = std::snprintf(buffer, sizeof buffer, format, values...);
-    return std::string(buffer, n > 0 ? std::min<std::size_t>(static_cast<std::size_t>(n), sizeof buffer - 1) : 0);
-}
 
 // An LTE carrier: the downlink EARFCN range of its band and the width the
 // networks here use in it.
@@ -82,105 +38,11 @@ int BandOfEarfcn(int earfcn)
     return 0;
 }
 
-// The bandwidth code of +QENG and +CPSI: 0=1.4, 1=3, 2=5, 3=10, 4=15, 5=20 MHz.
-int BandwidthCode(int mhz)
-{
-    switch (mhz) {
-    case 3: return 1;
-    case 5: return 2;
-    case 10: return 3;
-    case 15: return 4;
-    case 20: return 5;
-    default: return 0;
-    }
-}
-
 // RSSI over the whole carrier: RSRQ = N x RSRP / RSSI with N resource blocks.
 double LteRssi(double rsrp, double rsrq, int bandwidthMhz)
 {
     const double blocks = bandwidthMhz * 5.0;
     return std::round(rsrp + 10.0 * std::log10(blocks) - rsrq);
-}
-
-// Srxlev of a cell whose network asks for at least -128 dBm.
-int Srxlev(double rsrp) { return static_cast<int>(rsrp) + 128; }
-
-std::string Whole(double value) { return std::to_string(static_cast<int>(std::lround(value))); }
-std::string Tenths(double value) { return std::to_string(static_cast<int>(std::lround(value * 10))); }
-// "-10" or "-10.5", as ^SMONI prints RSRQ.
-std::string Decimal(double value)
-{
-    return value == std::round(value) ? Whole(value) : Format("%.1f", value);
-}
-
-int Clamped(double value, int low, int high)
-{
-    return std::clamp(static_cast<int>(std::lround(value)), low, high);
-}
-
-// The 3GPP indices of +CESQ, +UCGED mode 2 and +GTCCINFO (lower bound of
-// the bin): RSRP dBm = index - 141, RSRQ dB = index / 2 - 20.
-std::string RsrpIndex(double dbm) { return std::to_string(Clamped(dbm + 141, 0, 97)); }
-std::string RsrqIndex(double db) { return std::to_string(Clamped(2 * (db + 20), 0, 34)); }
-
-// How each model's cell command prints the LTE levels of a cell (empty
-// where it prints none): whole dBm and dB by default, tenths on SIMCom,
-// half dB on Cinterion and Telit, one decimal on Sierra, indices on u-blox
-// (mode 2) and Fibocom, two decimals on u-blox in mode 5.
-void PrintLteLevels(TRynSimCellMonitor monitor, int ucgedMode, bool lte, TRynSimLteCell &cell)
-{
-    const double rsrp = cell.rsrp.value;
-    const double rsrq = cell.rsrq.value;
-    const double rssi = cell.rssi.value;
-    using M = TRynSimCellMonitor;
-    cell.rsrp.printed = lte ? Whole(rsrp) : "";
-    cell.rsrq.printed = lte ? Whole(rsrq) : "";
-    cell.rssi.printed = "";
-    switch (monitor) {
-    case M::SimcomCpsi:
-        cell.rsrp.printed = Tenths(rsrp);
-        cell.rsrq.printed = Tenths(rsrq);
-        cell.rssi.printed = Tenths(rssi);
-        break;
-    case M::QuectelQeng:
-    case M::HuaweiMonsc: cell.rssi.printed = Whole(rssi); break;
-    case M::CinterionSmoni: cell.rsrq.printed = Decimal(rsrq); break;
-    case M::TelitRfsts:
-        cell.rsrq.printed = Decimal(rsrq);
-        cell.rssi.printed = Whole(rssi);
-        break;
-    case M::SierraGstatus:
-        cell.rsrq.printed = Format("%.1f", rsrq);
-        cell.rssi.printed = Whole(rssi);
-        break;
-    case M::UbloxUcged:
-        cell.rsrp.printed = ucgedMode == 5 ? Format("%07.2f", rsrp) : RsrpIndex(rsrp);
-        cell.rsrq.printed = ucgedMode == 5 ? Format("%06.2f", rsrq) : RsrqIndex(rsrq);
-        break;
-    case M::FibocomGtccinfo:
-        cell.rsrp.printed = RsrpIndex(rsrp);
-        cell.rsrq.printed = RsrqIndex(rsrq);
-        break;
-    case M::MoniMonp:
-    case M::GsmSmonp:
-    case M::None: break;
-    }
-}
-
-// The serving LTE SINR as the model prints it: whole dB on Quectel (EC2x),
-// SIMCom and Fibocom, decimals on u-blox (mode 2) and Sierra, an index on
-// the Telit LE910Cx (X = 5 (dB + 20), a scale of its own); none elsewhere.
-std::string SinrText(TRynSimCellMonitor monitor, int ucgedMode, double db)
-{
-    switch (monitor) {
-    case TRynSimCellMonitor::QuectelQeng:
-    case TRynSimCellMonitor::SimcomCpsi:
-    case TRynSimCellMonitor::FibocomGtccinfo: return Whole(db);
-    case TRynSimCellMonitor::UbloxUcged: return ucgedMode == 2 ? Format("%.2f", db) : "";
-    case TRynSimCellMonitor::SierraGstatus: return Format("%.1f", db);
-    case TRynSimCellMonitor::TelitRfsts: return Whole(5 * (db + 20));
-    default: return {};
-    }
 }
 
 } // namespace
@@ -189,25 +51,15 @@ std::string SinrText(TRynSimCellMonitor monitor, int ucgedMode, double db)
 
 const std::vector<TRynSimModelInfo> &TRynSimModemEngine::Models()
 {
-    static const std::vector<TRynSimModelInfo> models = {
-        {"BGS5", kManufacturer, "REVISION 01.000", TRynSimRadio::Gsm, TRynSimCellMonitor::GsmSmonp},
-        {kModelWithoutCellMonitor, kManufacturer, "REVISION 01.000", TRynSimRadio::Gsm, TRynSimCellMonitor::None},
-        {"EC25", "Quectel", "EC25EFAR06A05M4G", TRynSimRadio::Lte, TRynSimCellMonitor::QuectelQeng},
-        {"RM500Q", "Quectel", "RM500QGLABR11A03M4G", TRynSimRadio::NrNonStandalone,
-         TRynSimCellMonitor::QuectelQeng},
-        {"SIM7600", "SIMCOM INCORPORATED", "LE20B03SIM7600M22", TRynSimRadio::Lte,
-         TRynSimCellMonitor::SimcomCpsi},
-        {"ELS61", "Cinterion", "REVISION 02.000", TRynSimRadio::Lte, TRynSimCellMonitor::CinterionSmoni},
-        {"ME909s-120", "Huawei Technologies Co., Ltd.", "11.617.15.00.00", TRynSimRadio::Lte,
-         TRynSimCellMonitor::HuaweiMonsc},
-        {"SARA-R510M8S", "u-blox", "03.15", TRynSimRadio::Lte, TRynSimCellMonitor::UbloxUcged},
-        {"LE910C1-EUX", "Telit", "25.21.660", TRynSimRadio::Lte, TRynSimCellMonitor::TelitRfsts},
-        {"EM7565", "Sierra Wireless, Incorporated", "SWI9X50C_01.14.03.00", TRynSimRadio::Lte,
-         TRynSimCellMonitor::SierraGstatus},
-        {"FM350-GL", "Fibocom Wireless Inc.", "81600.0000.00.29.21.01", TRynSimRadio::Lte,
-         TRynSimCellMonitor::FibocomGtccinfo},
-        {"", kManufacturer, "REVISION 01.000", TRynSimRadio::Gsm, TRynSimCellMonitor::MoniMonp},
-    };
+    static const std::vector<TRynSimModelInfo> models = [] {
+        std::vector<TRynSimModelInfo> all;
+        std::vector<TRynSimModelInfo> catchAll;
+        for (const ModemFamily *family : ModemFamilies())
+            for (const SimModel &m : family->models)
+                (*m.model ? all : catchAll).push_back({m.model, m.manufacturer, m.revision, m.radio, family});
+        all.insert(all.end(), catchAll.begin(), catchAll.end());
+        return all;
+    }();
     return models;
 }
 
@@ -228,15 +80,7 @@ void TRynSimModemEngine::SetModel(const std::string &model)
 
 // ---------------------------------------------------------------- engine
 
-const std::vector<TRynSimOperator> &TRynSimModemEngine::Operators()
-{
-    static const std::vector<TRynSimOperator> operators = {
-        {"23001", "T-Mobile CZ", "TMO CZ"},
-        {"23002", "O2 - CZ", "O2 CZ"},
-        {"23003", "Vodafone CZ", "VF CZ"},
-    };
-    return operators;
-}
+const std::vector<TRynSimOperator> &TRynSimModemEngine::Operators() { return SimOperators(); }
 
 TRynSimModemEngine::TRynSimModemEngine(std::uint32_t seed) { Reset(seed); }
 
@@ -298,7 +142,7 @@ void TRynSimModemEngine::Reset(std::uint32_t seed)
     m_callPollsLeft = 0;
     m_polls = 0;
     m_truth = TRynSimTruth{};
-    m_ucgedMode = 2;
+    m_reportMode = 2;
     SelectOperator(Operators().front(), false);
 }
 
@@ -416,7 +260,7 @@ void TRynSimModemEngine::GenerateLte()
 void TRynSimModemEngine::WanderLte()
 {
     TRynSimLteTruth &lte = m_truth.lte;
-    const double rsrqStep = Monitors(TRynSimCellMonitor::QuectelQeng) ? 1 : 0.5;
+    const double rsrqStep = m_info->family->rsrqWanderStep;
     const double sinrStep = m_info->radio == TRynSimRadio::NrNonStandalone ? 2 : 1;
     WanderLevel(lte.serving.rsrp, 1, 2, kRsrpLow, kRsrpHigh);
     WanderLevel(lte.serving.rsrq, rsrqStep, 1, kRsrqLow, kRsrqHigh);
@@ -459,14 +303,18 @@ void TRynSimModemEngine::RefreshLte()
     lte.serving.mcc = m_truth.operatorCode.size() == 5 ? std::stoi(m_truth.operatorCode.substr(0, 3)) : 0;
     lte.serving.mnc = m_truth.operatorCode.size() == 5 ? std::stoi(m_truth.operatorCode.substr(3)) : 0;
 
-    const bool quectel = Monitors(TRynSimCellMonitor::QuectelQeng);
-    const bool huawei = Monitors(TRynSimCellMonitor::HuaweiMonsc);
-    const double rsrqStep = quectel || huawei ? 1 : 0.5;
+    const ModemFamily &family = *m_info->family;
+    const double rsrqStep = family.rsrqGrid;
     const auto print = [&](TRynSimLteCell &cell, int bandwidthMhz) {
         cell.band = BandOfEarfcn(cell.earfcn);
         cell.rsrq.value = std::round(cell.rsrq.value / rsrqStep) * rsrqStep;
         cell.rssi.value = LteRssi(cell.rsrp.value, cell.rsrq.value, bandwidthMhz);
-        PrintLteLevels(m_info->monitor, m_ucgedMode, IsLte(), cell);
+        // Whole dBm and dB unless the family's command prints otherwise.
+        cell.rsrp.printed = IsLte() ? Whole(cell.rsrp.value) : "";
+        cell.rsrq.printed = IsLte() ? Whole(cell.rsrq.value) : "";
+        cell.rssi.printed = "";
+        if (family.printLteLevels)
+            family.printLteLevels(m_reportMode, cell);
     };
     const LteBand *band = std::find_if(std::begin(kLteBands), std::end(kLteBands),
                                        [&](const LteBand &b) { return b.band == BandOfEarfcn(lte.serving.earfcn); });
@@ -482,7 +330,7 @@ void TRynSimModemEngine::RefreshLte()
         sinr.printed = Whole((sinr.value + 20) / 2);
     } else {
         sinr.value = std::round(sinr.value);
-        sinr.printed = SinrText(m_info->monitor, m_ucgedMode, sinr.value);
+        sinr.printed = family.sinrText ? family.sinrText(m_reportMode, sinr.value) : "";
     }
     for (TRynSimLevel *level : {&lte.nr.rsrp, &lte.nr.rsrq, &lte.nr.sinr})
         level->printed = lte.hasNr ? Whole(level->value) : "";
@@ -493,7 +341,7 @@ void TRynSimModemEngine::RefreshLevels()
     for (int i = 0; i < m_truth.cellCount; ++i) {
         TRynSimCell &cell = m_truth.cells[static_cast<std::size_t>(i)];
         cell.rssi = std::clamp(cell.dbm + 110, 0, 63);
-        cell.c1 = cell.rssi - kRxLevAccessMin;
+        cell.c1 = cell.rssi - kSimRxLevAccessMin;
         cell.c2 = cell.c1;
     }
     if (m_truth.registration == 0) {
@@ -806,41 +654,18 @@ std::string TRynSimModemEngine::FramedAnswer(std::vector<std::string> info, cons
     return out;
 }
 
-struct TRynSimModemEngine::Request {
-    std::string rest; // everything after the name
-    bool exec = false;
-    bool test = false;
-    bool read = false;
-    bool set = false;
-    std::string args; // after the '=' of a set command
-};
-
 namespace {
 
 using Request = TRynSimModemEngine::Request;
 using Info = std::vector<std::string>;
 
-// A command answered by a fixed text in its exec form (identification, a
-// cell-monitor list) and by OK in its test form; ERROR where the modem does
-// not know it.
+// An identification command: its text in the exec form, OK in the test form.
 template <typename Text>
-int ExecOnly(bool known, const Request &r, Info &info, Text text)
+int ExecOnly(const Request &r, Info &info, Text text)
 {
-    if (!known || !(r.exec || r.test))
+    if (!(r.exec || r.test))
         return -1;
     if (r.exec)
-        info.push_back(text());
-    return 0;
-}
-
-// A command answered by a text in its read form ("AT+CPSI?") and by OK in
-// its test form; ERROR where the modem does not know it.
-template <typename Text>
-int ReadOnly(bool known, const Request &r, Info &info, Text text)
-{
-    if (!known || !(r.read || r.test))
-        return -1;
-    if (r.read)
         info.push_back(text());
     return 0;
 }
@@ -865,28 +690,47 @@ int TRynSimModemEngine::ExecuteExtended(const std::string &command, std::vector<
 
     static const std::map<std::string, Handler> handlers = [] {
         std::map<std::string, Handler> all;
-        for (Handlers (*group)() : {&IdentityCommands, &NetworkCommands, &CellCommands, &MakerCellCommands})
+        for (Handlers (*group)() : {&IdentityCommands, &NetworkCommands})
             for (auto &[commandName, handler] : group())
                 all.emplace(commandName, handler);
         return all;
     }();
     const auto it = handlers.find(name);
-    return it == handlers.end() ? kSyntaxError : it->second(*this, r, info);
+    return it == handlers.end() ? ExecuteFamilyCommand(name, r, info) : it->second(*this, r, info);
+}
+
+int TRynSimModemEngine::ExecuteFamilyCommand(const std::string &name, const Request &r, std::vector<std::string> &info)
+{
+    for (const ModemFamily *family : {m_info->family, &FallbackFamily()}) {
+        const auto &commands = family->simCellCommands;
+        const auto it = std::find_if(commands.begin(), commands.end(),
+                                     [&](const SimCellCommand &c) { return name == c.name; });
+        if (it == commands.end())
+            continue;
+        const int mode = m_reportMode;
+        SimContext context{m_truth, m_model, IsLte(), m_seed, m_polls, m_reportMode};
+        const int result = it->execute(r, context, info);
+        // A changed report mode changes how the levels print.
+        if (m_reportMode != mode)
+            RefreshLevels();
+        return result;
+    }
+    return kSyntaxError;
 }
 
 TRynSimModemEngine::Handlers TRynSimModemEngine::IdentityCommands()
 {
     const auto manufacturer = [](TRynSimModemEngine &m, const Request &q, Info &out) {
-        return ExecOnly(true, q, out, [&] { return std::string(m.m_info->manufacturer); });
+        return ExecOnly(q, out, [&] { return std::string(m.m_info->manufacturer); });
     };
     const auto model = [](TRynSimModemEngine &m, const Request &q, Info &out) {
-        return ExecOnly(true, q, out, [&] { return m.m_model; });
+        return ExecOnly(q, out, [&] { return m.m_model; });
     };
     const auto revision = [](TRynSimModemEngine &m, const Request &q, Info &out) {
-        return ExecOnly(true, q, out, [&] { return std::string(m.m_info->revision); });
+        return ExecOnly(q, out, [&] { return std::string(m.m_info->revision); });
     };
     const auto serial = [](TRynSimModemEngine &m, const Request &q, Info &out) {
-        return ExecOnly(true, q, out, [&] {
+        return ExecOnly(q, out, [&] {
             return Format("35%06u%07u", m.m_seed % 1000000U, (m.m_seed * 2654435761U) % 10000000U);
         });
     };
@@ -924,113 +768,6 @@ TRynSimModemEngine::Handlers TRynSimModemEngine::NetworkCommands()
          }},
         {"+CMEE", [](TRynSimModemEngine &m, const Request &q, Info &out) { return m.ExecuteCmee(q, out); }},
     };
-}
-
-// The cell-monitor commands of the design's family, the 3GPP one and the
-// first makers' ones.
-TRynSimModemEngine::Handlers TRynSimModemEngine::CellCommands()
-{
-    return {
-        {"^MONI",
-         [](TRynSimModemEngine &m, const Request &q, Info &out) {
-             return ExecOnly(m.Monitors(TRynSimCellMonitor::MoniMonp), q, out, [&] { return m.MoniAnswer(); });
-         }},
-        {"^MONP",
-         [](TRynSimModemEngine &m, const Request &q, Info &out) {
-             return ExecOnly(m.Monitors(TRynSimCellMonitor::MoniMonp), q, out, [&] { return m.MonpAnswer(); });
-         }},
-        {"^SMONP",
-         [](TRynSimModemEngine &m, const Request &q, Info &out) {
-             if (m.Monitors(TRynSimCellMonitor::CinterionSmoni))
-                 return ExecOnly(true, q, out, [&] { return m.SectionedSmonpAnswer(); });
-             return ExecOnly(m.Monitors(TRynSimCellMonitor::GsmSmonp), q, out, [&] { return m.SmonpAnswer(); });
-         }},
-        {"^SMONI",
-         [](TRynSimModemEngine &m, const Request &q, Info &out) {
-             return ExecOnly(m.Monitors(TRynSimCellMonitor::CinterionSmoni), q, out, [&] { return m.SmoniAnswer(); });
-         }},
-        {"+CESQ",
-         [](TRynSimModemEngine &m, const Request &q, Info &out) {
-             return ExecOnly(true, q, out, [&] { return m.CesqAnswer(); });
-         }},
-        {"+CPSI",
-         [](TRynSimModemEngine &m, const Request &q, Info &out) {
-             return ReadOnly(m.Monitors(TRynSimCellMonitor::SimcomCpsi), q, out, [&] { return m.CpsiAnswer(); });
-         }},
-        {"+QENG",
-         [](TRynSimModemEngine &m, const Request &q, Info &out) {
-             if (!m.Monitors(TRynSimCellMonitor::QuectelQeng))
-                 return kSyntaxError;
-             if (q.test) {
-                 out.emplace_back("+QENG: (\"servingcell\",\"neighbourcell\")");
-                 return kOk;
-             }
-             std::vector<Argument> args;
-             if (!q.set || !SplitArguments(q.args, args) || args.size() != 1 || !args[0].quoted)
-                 return kSyntaxError;
-             const std::string what = Upper(args[0].text);
-             if (what == "SERVINGCELL")
-                 out.push_back(m.QengServingAnswer());
-             else if (what != "NEIGHBOURCELL")
-                 return kSyntaxError;
-             else if (std::string neighbours = m.QengNeighbourAnswer(); !neighbours.empty())
-                 out.push_back(std::move(neighbours));
-             return kOk;
-         }},
-    };
-}
-
-// The cell-monitor commands of Huawei, u-blox, Telit, Sierra Wireless and
-// Fibocom modules.
-TRynSimModemEngine::Handlers TRynSimModemEngine::MakerCellCommands()
-{
-    return {
-        {"^MONSC",
-         [](TRynSimModemEngine &m, const Request &q, Info &out) {
-             return ExecOnly(m.Monitors(TRynSimCellMonitor::HuaweiMonsc), q, out, [&] { return m.MonscAnswer(); });
-         }},
-        {"^MONNC",
-         [](TRynSimModemEngine &m, const Request &q, Info &out) {
-             return ExecOnly(m.Monitors(TRynSimCellMonitor::HuaweiMonsc), q, out, [&] { return m.MonncAnswer(); });
-         }},
-        {"+UCGED", [](TRynSimModemEngine &m, const Request &q, Info &out) { return m.ExecuteUcged(q, out); }},
-        {"#RFSTS",
-         [](TRynSimModemEngine &m, const Request &q, Info &out) {
-             return ExecOnly(m.Monitors(TRynSimCellMonitor::TelitRfsts), q, out, [&] { return m.RfstsAnswer(); });
-         }},
-        {"!GSTATUS",
-         [](TRynSimModemEngine &m, const Request &q, Info &out) {
-             return ReadOnly(m.Monitors(TRynSimCellMonitor::SierraGstatus), q, out, [&] { return m.GstatusAnswer(); });
-         }},
-        {"+GTCCINFO",
-         [](TRynSimModemEngine &m, const Request &q, Info &out) {
-             return ReadOnly(m.Monitors(TRynSimCellMonitor::FibocomGtccinfo), q, out,
-                             [&] { return m.GtccinfoAnswer(); });
-         }},
-    };
-}
-
-// AT+UCGED=<mode> chooses what AT+UCGED? reports: 2 the serving cell in
-// detail, 5 RSRP and RSRQ of the serving cell and the neighbours, 0
-// nothing.
-int TRynSimModemEngine::ExecuteUcged(const Request &r, Info &info)
-{
-    if (!Monitors(TRynSimCellMonitor::UbloxUcged))
-        return kSyntaxError;
-    if (r.test) {
-        info.emplace_back("+UCGED: (0,2,5)");
-        return kOk;
-    }
-    if (r.read) {
-        info.push_back(UcgedAnswer());
-        return kOk;
-    }
-    int mode = 0;
-    if (!r.set || !ParseNumber(r.args, mode) || (mode != 0 && mode != 2 && mode != 5))
-        return kSyntaxError;
-    m_ucgedMode = mode;
-    RefreshLevels();
-    return kOk;
 }
 
 int TRynSimModemEngine::ExecuteCreg(const Request &r, Info &info)
@@ -1156,248 +893,4 @@ int TRynSimModemEngine::ExecuteCops(const std::string &rest, std::vector<std::st
     }
     m_copsFormat = format;
     return kOk;
-}
-
-std::string TRynSimModemEngine::MoniAnswer() const
-{
-    std::string out = "chann rs  dBm   MCC  MNC   LAC  cell NCC BCC PWR RXLev  C1";
-    if (m_truth.registration == 0)
-        return out + "\r\n Searching";
-    const TRynSimCell &c = m_truth.cells[0];
-    out += Format("\r\n%5d %3d %4d  %3d  %02d  %04X  %04X %3d %3d %3d %5d %3d", c.channel, c.rssi, c.dbm, c.mcc, c.mnc,
-                  c.lac, c.cellId, c.ncc, c.bcc, kMaxTxPower, kRxLevAccessMin, c.c1);
-    return out;
-}
-
-std::string TRynSimModemEngine::MonpAnswer() const
-{
-    std::string out = "chann rs  dBm   MCC  MNC  BCC   C1   C2";
-    if (m_truth.registration == 0)
-        return out;
-    for (int i = 1; i < m_truth.cellCount; ++i) {
-        const TRynSimCell &c = m_truth.cells[static_cast<std::size_t>(i)];
-        out += Format("\r\n%5d %3d %4d  %3d  %02d  %3d %4d %4d", c.channel, c.rssi, c.dbm, c.mcc, c.mnc, c.bcc, c.c1,
-                      c.c2);
-    }
-    return out;
-}
-
-std::string TRynSimModemEngine::SmonpAnswer() const
-{
-    // Serving cell first, then the neighbours: channel,rs,dBm,MCC,MNC,NCC,BCC,C1,C2,LAC,cell.
-    std::string out = "2G:";
-    if (m_truth.registration == 0)
-        return out;
-    for (int i = 0; i < m_truth.cellCount; ++i) {
-        const TRynSimCell &c = m_truth.cells[static_cast<std::size_t>(i)];
-        out += Format("\r\n%d,%d,%d,%d,%02d,%d,%d,%d,%d,%04X,%04X", c.channel, c.rssi, c.dbm, c.mcc, c.mnc, c.ncc,
-                      c.bcc, c.c1, c.c2, c.lac, c.cellId);
-    }
-    return out;
-}
-
-std::string TRynSimModemEngine::CesqAnswer() const
-{
-    // Indices by the lower bound of their bin: dBm = rsrp - 141,
-    // dB = rsrq / 2 - 20, and for NR dBm = ss_rsrp - 157,
-    // dB = ss_rsrq / 2 - 43.5, dB = ss_sinr / 2 - 23.5.
-    const bool registered = m_truth.registration != 0;
-    const TRynSimLteTruth &lte = m_truth.lte;
-    std::string out;
-    if (!IsLte() && registered)
-        out = Format("+CESQ: %d,%d,255,255,255,255", std::clamp(m_truth.cells[0].dbm + 111, 0, 63), m_truth.ber);
-    else if (!IsLte() || !registered)
-        out = "+CESQ: 99,99,255,255,255,255";
-    else
-        out = Format("+CESQ: 99,99,255,255,%d,%d", Clamped(2 * (lte.serving.rsrq.value + 20), 0, 34),
-                     Clamped(lte.serving.rsrp.value + 141, 0, 97));
-    if (lte.hasNr && registered)
-        out += Format(",%d,%d,%d", Clamped(2 * (lte.nr.rsrq.value + 43.5), 0, 127),
-                      Clamped(lte.nr.rsrp.value + 157, 0, 126), Clamped(2 * (lte.nr.sinr.value + 23.5), 0, 127));
-    else if (lte.hasNr)
-        out += ",255,255,255";
-    return out;
-}
-
-std::string TRynSimModemEngine::QengServingAnswer() const
-{
-    if (m_truth.registration == 0)
-        return "+QENG: \"servingcell\",\"SEARCH\"";
-    const TRynSimLteServing &c = m_truth.lte.serving;
-    const int bandwidth = BandwidthCode(c.bandwidthMhz);
-    // From the duplex mode to the SINR, the same in both forms.
-    const std::string lte = Format("\"LTE\",\"FDD\",%d,%02d,%X,%d,%d,%d,%d,%d,%X,", c.mcc, c.mnc, c.cellId, c.pci,
-                                   c.earfcn, c.band, bandwidth, bandwidth, c.tac) +
-                            c.rsrp.printed + "," + c.rsrq.printed + "," + c.rssi.printed + "," + c.sinr.printed;
-    // The EC2x form: no CQI and tx_power.
-    if (!m_truth.lte.hasNr)
-        return "+QENG: \"servingcell\",\"NOCONN\"," + lte + "," + std::to_string(Srxlev(c.rsrp.value));
-    // EN-DC: the state alone, the LTE anchor with CQI and tx_power (idle:
-    // invalid), then the NR leg with SINR before RSRQ, 100 MHz at 30 kHz.
-    const TRynSimNrCell &nr = m_truth.lte.nr;
-    return "+QENG: \"servingcell\",\"NOCONN\"\r\n+QENG: " + lte + ",9,-32768,-\r\n" +
-           Format("+QENG:\"NR5G-NSA\",%d,%02d,%d,", c.mcc, c.mnc, nr.pci) + nr.rsrp.printed + "," + nr.sinr.printed +
-           "," + nr.rsrq.printed + Format(",%d,%d,12,1", nr.arfcn, nr.band);
-}
-
-std::string TRynSimModemEngine::QengNeighbourAnswer() const
-{
-    if (m_truth.registration == 0)
-        return {};
-    std::string out;
-    for (const TRynSimLteCell &c : m_truth.lte.neighbours) {
-        const bool intra = c.earfcn == m_truth.lte.serving.earfcn;
-        if (!out.empty())
-            out += "\r\n";
-        // RSRQ before RSRP; no SINR measured for neighbours.
-        out += Format("+QENG: \"neighbourcell %s\",\"LTE\",%d,%d,", intra ? "intra" : "inter", c.earfcn, c.pci) +
-               c.rsrq.printed + "," + c.rsrp.printed + "," + c.rssi.printed + ",-," +
-               std::to_string(Srxlev(c.rsrp.value)) + (intra ? ",7,16,6,44" : ",6,30,7");
-    }
-    return out;
-}
-
-std::string TRynSimModemEngine::CpsiAnswer() const
-{
-    if (m_truth.registration == 0)
-        return "+CPSI: NO SERVICE,Online";
-    const TRynSimLteServing &c = m_truth.lte.serving;
-    const int bandwidth = BandwidthCode(c.bandwidthMhz);
-    return Format("+CPSI: LTE,Online,%03d-%02d,0x%04X,%d,%d,EUTRAN-BAND%d,%d,%d,%d,", c.mcc, c.mnc, c.tac, c.cellId,
-                  c.pci, c.band, c.earfcn, bandwidth, bandwidth) +
-           c.rsrq.printed + "," + c.rsrp.printed + "," + c.rssi.printed + "," + c.sinr.printed;
-}
-
-std::string TRynSimModemEngine::SmoniAnswer() const
-{
-    if (m_truth.registration == 0)
-        return "^SMONI: 4G,SEARCH";
-    const TRynSimLteServing &c = m_truth.lte.serving;
-    return Format("^SMONI: 4G,%d,%d,%d,%d,FDD,%03d,%02d,%04X,%07X,%d,%d,", c.earfcn, c.band, c.bandwidthMhz,
-                  c.bandwidthMhz, c.mcc, c.mnc, c.tac, c.cellId, c.pci, Srxlev(c.rsrp.value)) +
-           c.rsrp.printed + "," + c.rsrq.printed + ",NOCONN";
-}
-
-std::string TRynSimModemEngine::SectionedSmonpAnswer() const
-{
-    // No 2G or 3G neighbours: those blocks print a row of dashes. 4G rows:
-    // EARFCN,RSRQ,RSRP,Srxlev,PCID,Squal (RSRQ above -20 dB).
-    std::string out = "2G:\r\n----,--,----,---,--,-,-,--,--,----,----,-,-\r\n3G:\r\n-----,---,-----,----\r\n4G:";
-    const auto &neighbours = m_truth.lte.neighbours;
-    if (m_truth.registration == 0 || neighbours.empty())
-        return out + "\r\n-----,---,----,--,---,--";
-    for (const TRynSimLteCell &c : neighbours)
-        out += Format("\r\n%d,", c.earfcn) + c.rsrq.printed + "," + c.rsrp.printed +
-               Format(",%d,%d,%d", Srxlev(c.rsrp.value), c.pci, static_cast<int>(std::floor(c.rsrq.value + 20)));
-    return out;
-}
-
-std::string TRynSimModemEngine::MonscAnswer() const
-{
-    if (m_truth.registration == 0)
-        return "^MONSC: NONE";
-    // The PCI is hex here, unlike in ^MONNC.
-    const TRynSimLteServing &c = m_truth.lte.serving;
-    return Format("^MONSC: LTE,%03d,%02d,%d,%X,%X,%X,", c.mcc, c.mnc, c.earfcn, c.cellId, c.pci, c.tac) +
-           c.rsrp.printed + "," + c.rsrq.printed + "," + c.rssi.printed;
-}
-
-std::string TRynSimModemEngine::MonncAnswer() const
-{
-    const auto &neighbours = m_truth.lte.neighbours;
-    if (m_truth.registration == 0 || neighbours.empty())
-        return "^MONNC: NONE";
-    std::string out;
-    for (const TRynSimLteCell &c : neighbours)
-        out += (out.empty() ? "" : "\r\n") + Format("^MONNC: LTE,%d,%d,", c.earfcn, c.pci) + c.rsrp.printed + "," +
-               c.rsrq.printed + "," + c.rssi.printed;
-    return out;
-}
-
-std::string TRynSimModemEngine::UcgedAnswer() const
-{
-    const TRynSimLteTruth &lte = m_truth.lte;
-    const bool registered = m_truth.registration != 0;
-    if (m_ucgedMode == 5) {
-        // PCI, EARFCN, "value" triplets, the serving cell first.
-        std::string rsrp = "+RSRP: ";
-        std::string rsrq = "+RSRQ: ";
-        std::vector<const TRynSimLteCell *> cells{&lte.serving};
-        for (const TRynSimLteCell &c : lte.neighbours)
-            cells.push_back(&c);
-        for (const TRynSimLteCell *c : registered ? cells : std::vector<const TRynSimLteCell *>{}) {
-            const std::string cell = Format("%d,%d,\"", c->pci, c->earfcn);
-            rsrp += cell + c->rsrp.printed + "\",";
-            rsrq += cell + c->rsrq.printed + "\",";
-        }
-        return rsrp + "\r\n" + rsrq;
-    }
-    if (m_ucgedMode != 2)
-        return Format("+UCGED: %d", m_ucgedMode);
-    if (!registered)
-        return "+UCGED: 2\r\n6,0,fff,fff\r\n65535,255,255,255,ffff,fffffff,65535,ffffffff,ffff,ff,255,255,255,255,255,"
-               "255,255,0,0,0,255,255";
-    // SARA-R5: EARFCN, band, ul/dl bandwidth (resource blocks), TAC, cell
-    // id, PCI, mTmsi, mmeGrId, mmeCode, RSRP and RSRQ indices, SINR, ...
-    const TRynSimLteServing &c = lte.serving;
-    const int blocks = c.bandwidthMhz * 5;
-    return Format("+UCGED: 2\r\n6,4,%03d,%02d\r\n", c.mcc, c.mnc) +
-           Format("%d,%d,%d,%d,%x,%x,%d,d60814d1,8001,01,", c.earfcn, c.band, blocks, blocks, c.tac, c.cellId, c.pci) +
-           c.rsrp.printed + "," + c.rsrq.printed + "," + c.sinr.printed + ",3,1,10," + c.rsrp.printed +
-           ",-50,-6,0,255,255,0";
-}
-
-std::string TRynSimModemEngine::RfstsAnswer() const
-{
-    // LE910Cx: PLMN, EARFCN, RSRP, RSSI, RSRQ, TAC, TXPWR (idle: empty),
-    // DRX, MM, RRC, CID, IMSI, name, SD, ABND, SINR (its own index).
-    const std::string imsi = Operators().front().code + Format("%010u", m_seed % 1000000000U);
-    if (m_truth.registration == 0)
-        return "#RFSTS: \"\",,,,,,,,0,0,,\"" + imsi + "\",\"\",0,,";
-    const TRynSimLteServing &c = m_truth.lte.serving;
-    return Format("#RFSTS: \"%03d %02d\",%d,", c.mcc, c.mnc, c.earfcn) + c.rsrp.printed + "," + c.rssi.printed +
-           "," + c.rsrq.printed + Format(",%04X,,128,3,0,%X,\"", c.tac, c.cellId) + imsi + "\",\"" +
-           m_truth.operatorName + Format("\",3,%d,", c.band) + c.sinr.printed;
-}
-
-std::string TRynSimModemEngine::GstatusAnswer() const
-{
-    // The EM7565 layout: label and value pairs, two to a line; the RSRP
-    // beside each antenna's RSSI, the main antenna (RxM) first.
-    std::string out = "!GSTATUS: \r\n" + Format("Current Time:  %d\t\tTemperature: 38\r\n", m_polls) +
-                      "Reset Counter: 1\t\tMode:        ONLINE         \r\n";
-    if (m_truth.registration == 0)
-        return out + "System mode:   No service \tPS state:    Not attached\r\nEMM state:     Deregistered";
-    const TRynSimLteServing &c = m_truth.lte.serving;
-    const double rssi = c.rssi.value;
-    const double rsrp = c.rsrp.value;
-    out += "System mode:   LTE        \tPS state:    Attached     \r\n" +
-           Format("LTE band:      B%d     \t\tLTE bw:      %d MHz  \r\n", c.band, c.bandwidthMhz) +
-           Format("LTE Rx chan:   %d\t\tLTE Tx chan: %d\r\n", c.earfcn, c.earfcn + 18000) +
-           "LTE CA state:  NOT ASSIGNED\r\nEMM state:     Registered     \tNormal Service \r\n"
-           "RRC state:     RRC Idle       \r\nIMS reg state: No Srv  \t\t\r\n\r\n";
-    out += "PCC RxM RSSI:  " + c.rssi.printed + "\t\tRSRP (dBm):  " + c.rsrp.printed + "\r\n" +
-           "PCC RxD RSSI:  " + Whole(rssi - 2) + "\t\tRSRP (dBm):  " + Whole(rsrp - 3) + "\r\n" +
-           Format("Tx Power:      --\t\tTAC:         %04X (%d)\r\n", c.tac, c.tac) + "RSRQ (dB):     " +
-           c.rsrq.printed + Format("\t\tCell ID:     %08X (%d)\r\n", c.cellId, c.cellId) +
-           "SINR (dB):     " + c.sinr.printed;
-    return out;
-}
-
-std::string TRynSimModemEngine::GtccinfoAnswer() const
-{
-    // Serving row: 1, rat 4, MCC, MNC, TAC, cell, EARFCN, PCI, band code
-    // (100 + band), bandwidth, RSSNR dB, rxlev, RSRP and RSRQ indices; a
-    // blank line; neighbour rows without PLMN and identity.
-    std::string out = "+GTCCINFO: ";
-    if (m_truth.registration == 0)
-        return out;
-    const TRynSimLteServing &c = m_truth.lte.serving;
-    out += Format("\r\n1,4,%03d,%02d,%04X,%09X,%d,%d,%d,,", c.mcc, c.mnc, c.tac, c.cellId, c.earfcn, c.pci,
-                  100 + c.band) +
-           c.sinr.printed + "," + c.rsrp.printed + "," + c.rsrp.printed + "," + c.rsrq.printed + "\r\n";
-    for (const TRynSimLteCell &n : m_truth.lte.neighbours)
-        out += Format("\r\n2,4,,,FFFF,00FFFFFFF,%d,%d,,", n.earfcn, n.pci) + n.rsrp.printed + "," + n.rsrp.printed +
-               "," + n.rsrq.printed;
-    return out;
 }

@@ -4,6 +4,9 @@
 // form (CR LF around every line) the commands a monitoring session sends,
 // plus a few basic ones typed by hand.
 
+#include "modems/ModemFamily.h"
+#include "modems/common/SimRadio.h"
+
 #include <algorithm>
 #include <array>
 #include <chrono>
@@ -12,109 +15,14 @@
 #include <string>
 #include <vector>
 
-// One cell as the modem last reported it. Row 0 of the truth is the serving
-// cell; rows 1.. are the neighbours in the order the modem lists them,
-// strongest first.
-struct TRynSimCell {
-    int channel = 0; // ARFCN
-    int rssi = 0;    // raw level 0..63 (RXLEV, dBm + 110)
-    int dbm = 0;
-    int c1 = 0;
-    int c2 = 0;
-    int mcc = 0;
-    int mnc = 0;
-    int bcc = 0;
-    int ncc = 0;
-    int lac = 0;
-    int cellId = 0;
-    int meanDbm = 0; // the level the reception fades around; not reported
-};
-
-// A level as a parser should make of the printed line (dBm or dB), and the
-// text the model's own cell command printed for it: "-95" in +QENG and
-// ^SMONI, "-950" (tenths) in +CPSI, "-10.5" for a half-dB RSRQ in ^SMONI.
-// The printed text is empty where that command does not print the level.
-struct TRynSimLevel {
-    double value = 0;
-    std::string printed;
-};
-
-struct TRynSimLteCell {
-    int earfcn = 0;
-    int band = 0; // LTE band number, from the EARFCN
-    int pci = 0;
-    TRynSimLevel rsrp; // dBm
-    TRynSimLevel rsrq; // dB
-    TRynSimLevel rssi; // dBm, follows from RSRP, RSRQ and the bandwidth
-};
-
-struct TRynSimLteServing : TRynSimLteCell {
-    int mcc = 0;
-    int mnc = 0;
-    int tac = 0;
-    int cellId = 0; // 28-bit E-UTRAN cell identity
-    int bandwidthMhz = 0;
-    TRynSimLevel sinr; // dB
-};
-
-// The NR leg of an EN-DC connection (SS-RSRP, SS-RSRQ, SS-SINR).
-struct TRynSimNrCell {
-    int arfcn = 0;
-    int band = 78;
-    int pci = 0;
-    TRynSimLevel rsrp; // dBm
-    TRynSimLevel rsrq; // dB
-    TRynSimLevel sinr; // dB
-};
-
-// The LTE radio (and NR leg) as the LTE models report it; rat is empty for
-// the GSM models, which report none of it.
-struct TRynSimLteTruth {
-    std::string rat; // "LTE" or "NR5G-NSA"
-    int accessTechnology = -1; // +COPS AcT: 7 E-UTRAN, 13 EN-DC; -1 not printed
-    TRynSimLteServing serving;
-    std::vector<TRynSimLteCell> neighbours; // 3 to 6, in the order listed
-    bool hasNr = false;
-    TRynSimNrCell nr;
-};
-
-// What the modem last reported (or would report now, before any poll).
-struct TRynSimTruth {
-    int rssi = 0;         // +CSQ rssi 0..31
-    int ber = 0;          // +CSQ ber 0..7
-    int registration = 1; // +CREG stat
-    int activity = 0;     // +CPAS: 0 ready, 3 ringing, 4 call in progress
-    std::string operatorName;
-    std::string operatorCode;
-    bool manualSelection = false;
-    int cellCount = 1; // serving cell plus neighbours, at most 7
-    std::array<TRynSimCell, 7> cells{}; // the GSM radio
-    TRynSimLteTruth lte;
-};
-
-// How a model speaks: the maker it names to AT+CGMI and its radio and
-// cell-monitor command.
-enum class TRynSimRadio : std::uint8_t { Gsm, Lte, NrNonStandalone };
-enum class TRynSimCellMonitor : std::uint8_t {
-    MoniMonp,     // AT^MONI and AT^MONP
-    GsmSmonp,     // AT^SMONP with the 2G block only
-    None,         // none: AT+CESQ only
-    QuectelQeng,  // AT+QENG="servingcell" and "neighbourcell"
-    SimcomCpsi,   // AT+CPSI?
-    CinterionSmoni, // AT^SMONI and the sectioned AT^SMONP
-    HuaweiMonsc,    // AT^MONSC and AT^MONNC
-    UbloxUcged,     // AT+UCGED? in the mode AT+UCGED= set (2 at power-on, or 5)
-    TelitRfsts,     // AT#RFSTS (LE910Cx layout, SINR as an index)
-    SierraGstatus,  // AT!GSTATUS?
-    FibocomGtccinfo, // AT+GTCCINFO?
-};
-
+// A model the simulated modem can be: its row of a family in the
+// registry, and the family that answers its cell commands.
 struct TRynSimModelInfo {
     const char *model; // empty: every model not in the table
     const char *manufacturer;
     const char *revision;
     TRynSimRadio radio;
-    TRynSimCellMonitor monitor;
+    const ModemFamily *family;
 };
 
 // A piece of the modem's output, and the time the modem takes for it on top
@@ -143,21 +51,15 @@ private:
 
 enum class TRynSimUrcPlacement : std::uint8_t { InsideNextAnswer, OnItsOwn };
 
-struct TRynSimOperator {
-    std::string code; // MCC and MNC digits
-    std::string longName;
-    std::string shortName;
-};
-
 class TRynSimModemEngine {
 public:
     // One extended command as the modem read it.
-    struct Request;
+    using Request = SimRequest;
 
     static constexpr const char *kDefaultModel = "BGS5";
     // A module without any of the cell-monitor commands.
     static constexpr const char *kModelWithoutCellMonitor = "GENERIC";
-    static constexpr const char *kManufacturer = "Palvex Simulated";
+    static constexpr const char *kManufacturer = kSimManufacturer;
 
     explicit TRynSimModemEngine(std::uint32_t seed = 1);
 
@@ -184,13 +86,14 @@ public:
     void Reset(std::uint32_t seed);
     std::uint32_t Seed() const { return m_seed; }
 
-    // "BGS5" answers AT^SMONP and not AT^MONI/AT^MONP; "GENERIC" none of
-    // them; "EC25", "RM500Q", "SIM7600", "ELS61", "ME909s-120",
-    // "SARA-R510M8S", "LE910C1-EUX", "EM7565" and "FM350-GL" their makers'
-    // commands (see Models()); any other model AT^MONI/AT^MONP.
+    // A model of a family in the registry answers that family's cell
+    // commands (the design family's "BGS5" AT^SMONP and not AT^MONI/AT^MONP;
+    // the 3GPP family's "GENERIC" none of its own); any other model
+    // AT^MONI/AT^MONP. Every model answers AT+CESQ.
     void SetModel(const std::string &model);
     const std::string &Model() const { return m_model; }
-    // The known models, the catch-all row last.
+    // The known models, family by family in the registry's order, the
+    // catch-all row last.
     static const std::vector<TRynSimModelInfo> &Models();
     static const TRynSimModelInfo &ModelInfo(const std::string &model);
 
@@ -240,14 +143,13 @@ private:
     using Handlers = std::vector<std::pair<std::string, Handler>>;
     static Handlers IdentityCommands();
     static Handlers NetworkCommands();
-    static Handlers CellCommands();
-    static Handlers MakerCellCommands();
-    int ExecuteUcged(const Request &request, std::vector<std::string> &info);
+    // A cell command of the model's family, or of the fallback family that
+    // every model answers; kSyntaxError when neither knows it.
+    int ExecuteFamilyCommand(const std::string &name, const Request &request, std::vector<std::string> &info);
     int ExecuteCops(const std::string &args, std::vector<std::string> &info);
     int ExecuteCreg(const Request &request, std::vector<std::string> &info);
     int ExecuteCmee(const Request &request, std::vector<std::string> &info);
     void Poll();
-    bool Monitors(TRynSimCellMonitor monitor) const { return m_info->monitor == monitor; }
     bool IsLte() const { return m_info->radio != TRynSimRadio::Gsm; }
     void GenerateCells();
     void GenerateLte();
@@ -268,21 +170,6 @@ private:
     int NewLteCellId();
     void WanderLevel(TRynSimLevel &level, double step, int steps, double low, double high);
     std::string ErrorText(int result) const;
-    std::string MoniAnswer() const;
-    std::string MonpAnswer() const;
-    std::string SmonpAnswer() const;
-    std::string CesqAnswer() const;
-    std::string QengServingAnswer() const;
-    std::string QengNeighbourAnswer() const;
-    std::string CpsiAnswer() const;
-    std::string SmoniAnswer() const;
-    std::string SectionedSmonpAnswer() const;
-    std::string MonscAnswer() const;
-    std::string MonncAnswer() const;
-    std::string UcgedAnswer() const;
-    std::string RfstsAnswer() const;
-    std::string GstatusAnswer() const;
-    std::string GtccinfoAnswer() const;
 
     std::uint32_t m_seed = 1;
     std::mt19937 m_random;
@@ -300,7 +187,7 @@ private:
     int m_copsFormat = 0;
     int m_cregMode = 0;
     int m_cmee = 0;
-    int m_ucgedMode = 2;
+    int m_reportMode = 2; // set by a family's own command (AT+UCGED=)
     bool m_ringing = false;
     bool m_inCall = false;
     bool m_unsolicitedRing = false;

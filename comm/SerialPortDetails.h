@@ -28,7 +28,7 @@ inline constexpr const char *kStablePortFolder = "/dev/serial/by-id";
 std::string PortChoice(const SerialPortDetails &port);
 
 // One line naming the port and all that is known about it, for example
-// "ttyUSB2: EG25-G (Quectel), serial 0123, USB 2c7c:0125, /dev/serial/by-id/usb-Quectel_EG25-G_0123-if02-port0".
+// "ttyUSB2: LTE module (Maker), serial 0123, USB 1234:0125, /dev/serial/by-id/usb-Maker_LTE_module_0123-if02-port0".
 std::string PortLabel(const SerialPortDetails &port);
 
 // The built-in simulated modem, listed after the system's ports.

@@ -10,7 +10,6 @@ namespace {
 std::atomic<bool> g_debugSwitch{true};
 
 bool IsBlankOrTab(char c) { return c == ' ' || c == '\t'; }
-bool IsDigit(char c) { return c >= '0' && c <= '9'; }
 
 // First reading of CutSpaces: the span of the set of blank and TAB. A NUL
 // in s ends the span as any other character does.
@@ -134,6 +133,23 @@ std::string_view TrimmedControl(std::string_view s)
     const auto first = std::find_if_not(s.begin(), s.end(), isControl);
     const auto last = std::find_if_not(s.rbegin(), std::string_view::const_reverse_iterator(first), isControl).base();
     return s.substr(std::size_t(first - s.begin()), std::size_t(last - first));
+}
+
+bool StartsWith(std::string_view s, std::string_view prefix)
+{
+    if (prefix.empty())
+        return true;
+    return s.size() >= prefix.size() && s[0] == prefix[0] && s.compare(1, prefix.size() - 1, prefix.substr(1)) == 0;
+}
+
+bool IsDigit(char c) { return c >= '0' && c <= '9'; }
+
+std::string Lower(std::string_view s)
+{
+    std::string out(s);
+    std::transform(out.begin(), out.end(), out.begin(),
+                   [](unsigned char c) { return static_cast<char>(c >= 'A' && c <= 'Z' ? c + ('a' - 'A') : c); });
+    return out;
 }
 
 bool RynDebugSwitch() { return g_debugSwitch.load(); }

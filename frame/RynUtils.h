@@ -37,6 +37,14 @@ void CutWord(std::string &s, std::string &word);
 // Removes separator from the head of s; tells whether it was there.
 bool CutSeparator(std::string &s, const std::string &separator);
 
+// Whether s begins with prefix. The first byte, which tells most prefixes of
+// a modem's answers apart, is compared before the rest.
+bool StartsWith(std::string_view s, std::string_view prefix);
+// An ASCII decimal digit.
+bool IsDigit(char c);
+// s with its ASCII letters in lower case.
+std::string Lower(std::string_view s);
+
 // Trims every character of code 32 or less from both ends.
 std::string TrimControl(const std::string &s);
 // The same trim as a view into s, for lines that are only looked at.

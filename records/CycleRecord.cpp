@@ -1,7 +1,5 @@
 #include "CycleRecord.h"
 
-#include "CellParsers.h"
-#include "ModemSession.h"
 #include "RecordFields.h"
 #include "VRynLogger.h"
 
@@ -141,30 +139,18 @@ struct CsvWriter {
     }
 };
 
-// The general cells in one shape for every family: the design's rows give
-// them when no cell command did, and the technology falls back to the
-// access technology of +COPS.
-void CompleteGeneralCells(TNetState &state)
-{
-    if (!state.serving && state.cells[0].valid)
-        FillCellsFromRows(state);
-    if (state.rat == TRadioTech::Unknown)
-        state.rat = state.copsRat;
-}
-
 } // namespace
 
-CycleRecord CycleRecordFromSession(ModemSession &session, const std::string &port, const QDateTime &time)
+CycleRecord CycleRecordOf(const CompletedCycle &cycle, const std::string &port, const QDateTime &time)
 {
     CycleRecord record;
-    record.cycle = session.CompletedCycles();
+    record.cycle = cycle.cycle;
     record.time = time;
     record.port = port;
-    record.manufacturer = session.Manufacturer();
-    record.model = session.Model();
-    record.state = session.DisplayRecordSnapshot();
-    record.csqRssi = session.DisplayCsqRssi();
-    CompleteGeneralCells(record.state);
+    record.manufacturer = cycle.manufacturer;
+    record.model = cycle.model;
+    record.state = cycle.record;
+    record.csqRssi = cycle.csqRssi;
     return record;
 }
 

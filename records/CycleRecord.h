@@ -5,6 +5,7 @@
 // a value whose valid flag is false is written as null (JSON) or as an empty
 // field (CSV).
 
+#include "modems/CompletedCycle.h"
 #include "NetState.h"
 
 #include <QByteArray>
@@ -14,8 +15,6 @@
 #include <cstdint>
 #include <optional>
 #include <string>
-
-class ModemSession;
 
 struct CycleRecord {
     std::uint64_t cycle = 0;
@@ -34,8 +33,8 @@ enum class RecordFormat : std::uint8_t { Json, Csv };
 // whose name ends in ".csv" (in any case), JSON lines for any other.
 RecordFormat RecordFormatOfFile(const QString &path);
 
-// The display record and identity of session right after a cycle ended.
-CycleRecord CycleRecordFromSession(ModemSession &session, const std::string &port, const QDateTime &time);
+// The record of a completed cycle, read from the port at time.
+CycleRecord CycleRecordOf(const CompletedCycle &cycle, const std::string &port, const QDateTime &time);
 
 // One JSON object without a trailing newline: cycle, time, port,
 // manufacturer, model, signal, ber, registration, activity, operator_name,

@@ -1,6 +1,6 @@
 #include "RecordFields.h"
 
-#include "CellIdentity.h"
+#include "modems/common/CellIdentity.h"
 
 #include <algorithm>
 #include <type_traits>

@@ -197,11 +197,11 @@ public:
             TerminalStatusLine(VRynSafeText("  the modem sent: " + line));
     }
 
-    void CycleCompleted(const TNetState &) override
+    void CycleCompleted(const CompletedCycle &cycle) override
     {
         if (m_stopping)
             return;
-        const CycleRecord record = CycleRecordFromSession(*m_session, m_port, QDateTime::currentDateTimeUtc());
+        const CycleRecord record = CycleRecordOf(cycle, m_port, QDateTime::currentDateTimeUtc());
         if (m_recorder) {
             m_recorder->Identity(record.manufacturer, record.model);
             if (!m_recorder->ErrorText().isEmpty())

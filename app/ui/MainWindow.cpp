@@ -921,16 +921,15 @@ void TfrmMain::OperatorRequestRefused()
     ShowNotice(QText(m_lastMachineLine));
 }
 
-void TfrmMain::CycleCompleted(const TNetState &record)
+void TfrmMain::CycleCompleted(const CompletedCycle &cycle)
 {
     const std::int64_t now = QDateTime::currentMSecsSinceEpoch();
-    radioView->AddRecord(record, now);
+    radioView->AddRecord(cycle.record, now);
     if (pointingView)
-        pointingView->AddRecord(record, now);
+        pointingView->AddRecord(cycle.record, now);
     RecordIdentity();
     if (m_recordLog.IsOpen()) {
-        const CycleRecord record =
-            CycleRecordFromSession(*m_session, PortText(), QDateTime::currentDateTimeUtc());
+        const CycleRecord record = CycleRecordOf(cycle, PortText(), QDateTime::currentDateTimeUtc());
         if (!m_recordLog.Append(record)) {
             // One report, then the log stops: a full disk must not flood the terminal.
             termMain->AddLine(QStringLiteral("Record log stopped: ") + m_recordLog.ErrorText(), VRynTerminal_ltError);
@@ -940,7 +939,7 @@ void TfrmMain::CycleCompleted(const TNetState &record)
     if (!m_onCycleCompleted)
         return;
     std::lock_guard lock(m_session->RecordLock());
-    m_onCycleCompleted(record);
+    m_onCycleCompleted(cycle.record);
 }
 
 bool TfrmMain::StartRecordLog(const QString &path)

@@ -98,7 +98,7 @@ public:
     void MainAnswerTimedOut() override;
     void OperatorSwitchDone() override;
     void OperatorRequestRefused() override;
-    void CycleCompleted(const TNetState &record) override;
+    void CycleCompleted(const CompletedCycle &cycle) override;
 
     // A poll cycle's display record, for a record log: called after each
     // completed cycle, under the record lock.

@@ -1,6 +1,6 @@
 #include "RadioView.h"
 
-#include "CellIdentity.h"
+#include "modems/common/CellIdentity.h"
 
 #include <QAreaSeries>
 #include <QChart>

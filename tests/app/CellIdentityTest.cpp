@@ -1,4 +1,4 @@
-#include "CellIdentity.h"
+#include "modems/common/CellIdentity.h"
 
 #include <gtest/gtest.h>
 

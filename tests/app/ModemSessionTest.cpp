@@ -1,4 +1,5 @@
 #include "SessionHarness.h"
+#include "modems/design/DesignParsers.h"
 
 #include "RynUtils.h"
 
@@ -29,11 +30,11 @@ TEST(ModemSession, StartUpOpensThePortAndIdentifiesTheModem)
 
     h.Reply("OK\r\n");
     EXPECT_EQ(h.TakeWrites(), (Writes{"AT+CGMI\r"}));
-    h.ReplyLines({"Cinterion", "OK"});
+    h.ReplyLines({"Palvex Simulated", "OK"});
     EXPECT_EQ(h.TakeWrites(), (Writes{"AT+CGMM\r"}));
-    EXPECT_EQ(h.view.panel1, "Device: Cinterion ");
+    EXPECT_EQ(h.view.panel1, "Device: Palvex Simulated ");
     h.ReplyLines({"MC55", "OK"});
-    EXPECT_EQ(h.view.panel1, "Device: Cinterion MC55");
+    EXPECT_EQ(h.view.panel1, "Device: Palvex Simulated MC55");
     EXPECT_EQ(h.session.CurrentState(), State::Poll);
     EXPECT_EQ(h.session.Step(), 1) << "waits out the 10 ms pause";
     EXPECT_TRUE(h.TakeWrites().empty());
@@ -94,6 +95,10 @@ TEST_P(ModemSessionCycle, SendsTheCommandsOfTheModelAndCopiesTheRecord)
         expected.cells[1] = {true, 70, 30, -83, 15, 230, 1};
         expected.cells[2] = {true, 105, 20, -93, 5, 230, 1};
     }
+    // The rows become the general cells once, where the record is copied.
+    CompleteGeneralCells(expected);
+    ASSERT_TRUE(expected.serving.has_value());
+    EXPECT_EQ(expected.rat, TRadioTech::Gsm);
     // Rows the modem did not report keep whatever values they had; only
     // their flags matter.
     TNetState shown = h.session.DisplayRecordSnapshot();
@@ -147,8 +152,8 @@ TEST(ModemSession, LateOkIsNotTakenForTheIdentification)
     h.Advance(2050);
     h.ReplyLines({"OK"});
     EXPECT_EQ(h.TakeWrites(), (Writes{"ATE0+COPS=0\r", "AT+CGMI\r"}));
-    h.ReplyLines({"OK", "Cinterion", "OK"});
-    EXPECT_EQ(h.session.Manufacturer(), "Cinterion");
+    h.ReplyLines({"OK", "Palvex Simulated", "OK"});
+    EXPECT_EQ(h.session.Manufacturer(), "Palvex Simulated");
     EXPECT_EQ(h.TakeWrites(), (Writes{"AT+CGMM\r"}));
     h.ReplyLines({"OK", "MC55", "OK"});
     EXPECT_EQ(h.session.Model(), "MC55");
@@ -531,9 +536,9 @@ TEST(ModemSession, ExceptionInALineIsReportedAndTheMachineGoesOn)
             throw RynException("error in CutSpaces(x)");
         }
     };
-    h.ReplyLines({"Cinterion"});
+    h.ReplyLines({"Palvex Simulated"});
     EXPECT_TRUE(h.view.HasLine("machine: error in CutSpaces(x)"));
-    h.ReplyLines({"Cinterion", "OK"});
+    h.ReplyLines({"Palvex Simulated", "OK"});
     EXPECT_EQ(h.TakeWrites(), (Writes{"AT+CGMM\r"}));
 }
 

@@ -165,10 +165,10 @@ TEST_P(SessionUnsolicited, InsideEveryAnswerChangesNothing)
     SessionHarness h;
     h.Start();
     h.ReplyLines({urc, "OK"});
-    h.ReplyLines(inside({"Cinterion", "OK"}));
+    h.ReplyLines(inside({"Palvex Simulated", "OK"}));
     h.ReplyLines({urc});
     h.ReplyLines(inside({"MC55", "OK"}));
-    EXPECT_EQ(h.session.Manufacturer(), "Cinterion");
+    EXPECT_EQ(h.session.Manufacturer(), "Palvex Simulated");
     EXPECT_EQ(h.session.Model(), "MC55");
     h.TakeWrites();
     h.Advance(50);
@@ -205,8 +205,8 @@ TEST(SessionUnsolicited, EchoOfARestartedModemIsNoAnswer)
 {
     SessionHarness h;
     h.Start();
-    h.ReplyLines({"ATE0+COPS=0", "OK", "AT+CGMI", "Cinterion", "OK"});
-    EXPECT_EQ(h.session.Manufacturer(), "Cinterion");
+    h.ReplyLines({"ATE0+COPS=0", "OK", "AT+CGMI", "Palvex Simulated", "OK"});
+    EXPECT_EQ(h.session.Manufacturer(), "Palvex Simulated");
 }
 
 // A modem that was just plugged in or reset prints its boot lines while it

@@ -63,7 +63,7 @@ public:
         if (const auto color = PortColorOf(state))
             portColors.push_back(*color);
     }
-    void CycleCompleted(const TNetState &) override
+    void CycleCompleted(const CompletedCycle &) override
     {
         ++cycles;
         if (onCycle)
@@ -126,7 +126,7 @@ struct SessionHarness {
     void Identify(const std::string &model)
     {
         Reply("OK\r\n");
-        ReplyLines({"Cinterion", "OK"});
+        ReplyLines({"Palvex Simulated", "OK"});
         ReplyLines({model, "OK"});
     }
 

@@ -9,6 +9,8 @@
 
 #include <QCoreApplication>
 
+#include <cctype>
+
 #include <gtest/gtest.h>
 
 namespace {
@@ -75,6 +77,53 @@ INSTANTIATE_TEST_SUITE_P(Models, SessionWithSimulator,
                          ::testing::Values(SimCase{"Bgs5Seed7", "BGS5", 7}, SimCase{"Mc55Seed7", "MC55", 7},
                                            SimCase{"Bgs5Seed12345", "BGS5", 12345}),
                          [](const auto &info) { return std::string(info.param.name); });
+
+// Every simulated model of every family in the registry, through the
+// session and its family's parsers: the display record shows the serving
+// cell the simulated modem last reported.
+std::vector<std::string> RegistryModels()
+{
+    std::vector<std::string> models;
+    for (const TRynSimModelInfo &info : TRynSimModemEngine::Models())
+        models.push_back(*info.model ? info.model : "MC55");
+    return models;
+}
+
+class SessionWithEachModel : public ::testing::TestWithParam<std::string> {};
+
+TEST_P(SessionWithEachModel, AnswersParseBackToTheSimulatorsTruth)
+{
+    SimulatedSession s(GetParam(), 11);
+    ASSERT_TRUE(s.RunCycles(5)) << "stalled after " << s.view.cycles << " cycles";
+    const TRynSimTruth &truth = s.modem.Engine().Truth();
+    const TNetState shown = s.session.DisplayRecordSnapshot();
+    ASSERT_NE(truth.registration, 0);
+    if (truth.lte.rat.empty() && s.session.Family().choice == FamilyChoice::Design) {
+        const TNetState expected = Expected(truth);
+        EXPECT_EQ(WithoutStaleRows(shown, expected), expected);
+        return;
+    }
+    if (truth.lte.rat.empty()) {
+        // A GSM module without a cell monitor of its own: the +CESQ level.
+        ASSERT_TRUE(shown.serving.has_value());
+        EXPECT_EQ(shown.serving->rssi, truth.cells[0].dbm);
+        return;
+    }
+    EXPECT_FALSE(shown.cells[0].valid) << "no GSM rows from an LTE model";
+    ASSERT_TRUE(shown.serving.has_value()) << s.session.Family().name;
+    EXPECT_EQ(shown.serving->channel, truth.lte.serving.earfcn);
+    EXPECT_EQ(shown.serving->rsrp, truth.lte.serving.rsrp.value);
+    EXPECT_EQ(shown.rat, truth.lte.hasNr ? TRadioTech::Nr5gNsa : TRadioTech::Lte);
+}
+
+INSTANTIATE_TEST_SUITE_P(Registry, SessionWithEachModel, ::testing::ValuesIn(RegistryModels()),
+                         [](const auto &info) {
+                             std::string name = info.param;
+                             for (char &c : name)
+                                 if (!std::isalnum(static_cast<unsigned char>(c)))
+                                     c = '_';
+                             return name;
+                         });
 
 TEST(SessionWithSimulator, OperatorSwitchChangesWhatTheNextCycleReads)
 {

@@ -4,6 +4,7 @@
 
 #include "NetState.h"
 #include "RynSimModemEngine.h"
+#include "modems/design/DesignParsers.h"
 
 inline TNetState Expected(const TRynSimTruth &t)
 {
@@ -26,6 +27,7 @@ inline TNetState Expected(const TRynSimTruth &t)
         const TRynSimCell &c = t.cells[std::size_t(i)];
         r.cells[std::size_t(i)] = {true, c.channel, c.rssi, c.dbm, c.c1, c.mcc, c.mnc};
     }
+    CompleteGeneralCells(r);
     return r;
 }
 

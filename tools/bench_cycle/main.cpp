@@ -121,7 +121,7 @@ public:
     Samples samples;
     const std::uint64_t *wakeCounter = nullptr;
     std::string PortText() const override { return port; }
-    void CycleCompleted(const TNetState &) override
+    void CycleCompleted(const CompletedCycle &) override
     {
         samples.Take(wakeCounter ? *wakeCounter : 0);
         if (samples.ends.size() >= wanted && loop)

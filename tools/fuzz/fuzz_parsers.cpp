@@ -1,16 +1,22 @@
 // libFuzzer target: feeds arbitrary bytes, as one answer line, to every AT
-// answer parser (the design's, the 3GPP one and every maker's) and to the text cutters beneath them, and checks what each
-// may and may not change. A sanitizer report, a failed check (abort) or any
+// answer parser (the design's, and every family's of the registry) and to the
+// text cutters beneath them, and checks what each may and may not change. A sanitizer report, a failed check (abort) or any
 // exception — the cutters' self-check RynException included — is a finding.
 //
-// Built by clang++ straight from frame/RynUtils.cpp, app/NetState.cpp,
-// app/CellParsers.cpp and this file; no Qt is involved.
+// Built by clang++ straight from frame/RynUtils.cpp, the sources of modems/
+// and this file; no Qt is involved.
 
-#include "CellParsers.h"
-#include "NetState.h"
-#include "ValueRanges.h"
+#include "app/ValueRanges.h"
 #include "RynUtils.h"
+#include "modems/ModemFamily.h"
+#include "modems/NetState.h"
+#include "modems/design/DesignParsers.h"
+#include "modems/fibocom/FibocomParsers.h"
+#include "modems/huawei/HuaweiParsers.h"
+#include "modems/sierra/SierraParsers.h"
+#include "modems/telit/TelitParsers.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstdint>
 #include <cstdio>
@@ -33,7 +39,6 @@ void Check(bool ok, const char *what, const std::string &input)
         Fail(what, input);
 }
 
-bool IsDigit(char c) { return c >= '0' && c <= '9'; }
 bool EndsWith(const std::string &s, const std::string &tail)
 {
     return tail.size() <= s.size() && s.compare(s.size() - tail.size(), tail.size(), tail) == 0;
@@ -374,49 +379,6 @@ TNetState StartCells(std::uint32_t flags)
 void CheckCellParsers(const std::string &line, std::uint32_t flags)
 {
     const TNetState start = StartCells(flags);
-    struct Prefixed {
-        const char *prefix;
-        void (*parse)(const std::string &, TNetState &);
-        const char *what;
-    };
-    const Prefixed parsers[] = {
-        {"+CESQ:", parseCesqExec, "+CESQ changed a field it does not own"},
-        {"+CPSI:", parseCpsiRead, "+CPSI changed a field it does not own"},
-        {"^SMONI:", parseSmoniServing, "^SMONI changed a field it does not own"},
-    };
-    for (const Prefixed &p : parsers) {
-        TNetState st = start;
-        p.parse(line, st);
-        CheckOnlyGeneralCells(st, start, p.what, line);
-        if (!HasPrefix(line, p.prefix))
-            Check(st == start, "a cell parser changed the record for another command", line);
-    }
-    for (auto *parse : {parseQengServing, parseQengNeighbour}) {
-        TNetState st = start;
-        const bool recognised = parse(line, st);
-        CheckOnlyGeneralCells(st, start, "+QENG changed a field it does not own", line);
-        if (!recognised)
-            Check(st == start, "+QENG changed the record for a line it did not recognise", line);
-        if (!HasPrefix(line, "+QENG:"))
-            Check(!recognised, "+QENG recognised a line of another command", line);
-        if (parse == parseQengNeighbour)
-            Check(st.neighbours.size() <= start.neighbours.size() + 1, "+QENG appended more than one neighbour",
-                  line);
-    }
-    {
-        const TRadioTech sections[] = {TRadioTech::Unknown, TRadioTech::Gsm, TRadioTech::Umts, TRadioTech::Lte};
-        TRadioTech section = sections[flags % 4];
-        const TRadioTech before = section;
-        TNetState st = start;
-        parseSmonpSection(line, section, st);
-        CheckOnlyGeneralCells(st, start, "^SMONP section changed a field it does not own", line);
-        Check(st.serving == start.serving && st.secondary == start.secondary && st.rat == start.rat,
-              "^SMONP section changed more than the neighbours", line);
-        Check(st.neighbours.size() <= start.neighbours.size() + 1, "^SMONP appended more than one neighbour", line);
-        const std::string t = TrimControl(line);
-        if (t.rfind("2G:", 0) != 0 && t.rfind("3G:", 0) != 0 && t.rfind("4G:", 0) != 0)
-            Check(section == before, "^SMONP section changed by a data line", line);
-    }
     {
         TNetState st = start;
         parseMoniCellIdentity(line, st);
@@ -447,56 +409,51 @@ void CheckCellParsers(const std::string &line, std::uint32_t flags)
         else
             Check(st.serving == rows.serving && st.rat == rows.rat, "invalid row 0 changed the serving cell", line);
     }
-    const TModemProfile profile = ProfileOfManufacturer(line);
-    Check(profile != TModemProfile::ThreeGpp && profile != TModemProfile::NewerCinterion,
-          "manufacturer text gave a fallback profile", line);
-    (void)IsCinterionFamily(line);
 }
 
-// The cell parsers of the other makers: each owns only the general cells,
-// leaves the record alone for another command's line, and appends at most
-// the neighbours one line can list.
-void CheckMakerParsers(const std::string &line, std::uint32_t flags)
+bool HasAnyPrefix(const std::string &line, const std::vector<const char *> &prefixes)
+{
+    return std::any_of(prefixes.begin(), prefixes.end(), [&](const char *p) { return HasPrefix(line, p); });
+}
+
+// Every family of the registry, each command's parser through the family's
+// routing: from the start of an answer and from a point within one, a line
+// changes only the general cells and appends at most the neighbours one
+// line can list; at the start of an answer, a line without one of the
+// command's prefixes changes nothing. The AT+CGMI text never picks a
+// fallback family at identification.
+void CheckFamilyParsers(const std::string &line, std::uint32_t flags)
 {
     const TNetState start = StartCells(flags);
-    struct Prefixed {
-        const char *prefix; // nullptr: the answer's rows carry none
-        void (*parse)(const std::string &, TNetState &);
-        const char *what;
-        std::size_t appends; // most neighbours one line may add
-    };
-    const Prefixed parsers[] = {
-        {"^MONSC:", parseMonscServing, "^MONSC changed a field it does not own", 0},
-        {"^MONNC:", parseMonncNeighbour, "^MONNC changed a field it does not own", 1},
-        {"#RFSTS:", parseRfstsServing, "#RFSTS changed a field it does not own", kMaxNeighbourCells},
-        {nullptr, parseGstatusLine, "!GSTATUS changed a field it does not own", 0},
-        {nullptr, parseGtccinfoLine, "+GTCCINFO changed a field it does not own", 1},
-    };
-    for (const Prefixed &p : parsers) {
-        TNetState st = start;
-        p.parse(line, st);
-        CheckOnlyGeneralCells(st, start, p.what, line);
-        Check(st.neighbours.size() <= start.neighbours.size() + p.appends, "a line appended too many neighbours",
-              line);
-        if (p.prefix && !HasPrefix(line, p.prefix))
-            Check(st == start, "a cell parser changed the record for another command", line);
-    }
-    // +UCGED from every point of its answer: before the header, at the
-    // technology line, at the cell line of each technology.
     const TRadioTech techs[] = {TRadioTech::Unknown, TRadioTech::Gsm, TRadioTech::Umts, TRadioTech::Lte};
-    TUcgedReading reading;
-    reading.linesToCome = static_cast<int>(flags % 3);
-    reading.rat = techs[(flags >> 2) % 4];
-    const TUcgedReading before = reading;
-    TNetState st = start;
-    parseUcgedLine(line, reading, st);
-    CheckOnlyGeneralCells(st, start, "+UCGED changed a field it does not own", line);
-    Check(reading.linesToCome >= 0 && reading.linesToCome <= 2, "+UCGED reading out of its lines", line);
-    const bool mode5 = HasPrefix(line, "+RSRP:") || HasPrefix(line, "+RSRQ:");
-    if (!HasPrefix(line, "+UCGED:") && !mode5 && before.linesToCome == 0)
-        Check(st == start, "+UCGED changed the record outside its answer", line);
-    if (!mode5)
-        Check(st.neighbours == start.neighbours, "+UCGED mode 2 changed the neighbours", line);
+    AnswerReading within;
+    within.smonpSection = techs[flags % 4];
+    within.ucged.linesToCome = static_cast<int>(flags % 3);
+    within.ucged.rat = techs[(flags >> 2) % 4];
+    for (const ModemFamily *family : ModemFamilies()) {
+        for (std::size_t i = 0; i < family->commands.size(); ++i) {
+            const FamilyCommand &command = family->commands[i];
+            for (const bool atStart : {true, false}) {
+                AnswerReading reading = atStart ? AnswerReading{} : within;
+                TNetState st = start;
+                family->ParseLine(i, line, reading, st);
+                CheckOnlyGeneralCells(st, start, "a cell parser changed a field it does not own", line);
+                Check(st.neighbours.size() <= start.neighbours.size() + command.mostNeighbours,
+                      "a line appended too many neighbours", line);
+                Check(reading.ucged.linesToCome >= 0 && reading.ucged.linesToCome <= 2,
+                      "answer reading out of its lines", line);
+                if (atStart && !command.linePrefixes.empty() &&
+                    !HasAnyPrefix(line, command.linePrefixes))
+                    Check(st == start, "a cell parser changed the record for another command's line", line);
+            }
+        }
+    }
+    const FamilyChoice choice = FamilyOfManufacturer(line).choice;
+    Check(choice == FamilyChoice::Identification || choice == FamilyChoice::Design,
+          "manufacturer text gave a family of another choice", line);
+    const FamilyChoice afterError = FamilyAfterMoniError(line).choice;
+    Check(afterError == FamilyChoice::AfterMoniError || afterError == FamilyChoice::Fallback,
+          "AT^MONI error gave a family of another choice", line);
 }
 
 } // namespace
@@ -560,8 +517,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
         CheckParsers(line, ~flags);
         CheckCellParsers(line, flags);
         CheckCellParsers(line, ~flags);
-        CheckMakerParsers(line, flags);
-        CheckMakerParsers(line, ~flags);
+        CheckFamilyParsers(line, flags);
+        CheckFamilyParsers(line, ~flags);
         CheckRanges(line, flags);
     } catch (const RynException &e) {
         std::fprintf(stderr, "fuzz_parsers: self-check exception: %s\n", e.what());

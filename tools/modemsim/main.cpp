@@ -428,6 +428,23 @@ bool ReadDelays(const QStringList &items, SimOptions &options)
     return true;
 }
 
+// The --model help: every model of the registry's families with what it
+// answers, the catch-all last, and the command every model answers.
+std::string ModelHelp()
+{
+    std::string named;
+    std::string other;
+    for (const ModemFamily *family : ModemFamilies())
+        for (const SimModel &m : family->models)
+            if (*m.model)
+                named += (named.empty() ? "" : ", ") + std::string(m.model) + " " + m.help;
+            else
+                other = m.help;
+    std::string all = FallbackFamily().commands.front().text;
+    all.pop_back(); // its CR
+    return "Model answered to AT+CGMM: " + named + "; any other " + other + ". All answer " + all + ".";
+}
+
 bool ParseOptions(const QCoreApplication &app, SimOptions &options)
 {
     QCommandLineParser parser;
@@ -436,11 +453,7 @@ bool ParseOptions(const QCoreApplication &app, SimOptions &options)
     const QCommandLineOption linkOption("link", "Also make PATH a symbolic link to the device.", "PATH");
     const QCommandLineOption modelOption(
         "model",
-        "Model answered to AT+CGMM: BGS5 answers AT^SMONP, GENERIC no cell-monitor command, EC25 (Quectel LTE) "
-        "AT+QENG, RM500Q (Quectel 5G, NR5G-NSA) AT+QENG with an NR leg, SIM7600 (SIMCom LTE) AT+CPSI?, ELS61 "
-        "(Cinterion LTE) AT^SMONI and AT^SMONP, ME909s-120 (Huawei LTE) AT^MONSC and AT^MONNC, SARA-R510M8S "
-        "(u-blox LTE) AT+UCGED?, LE910C1-EUX (Telit LTE) AT#RFSTS, EM7565 (Sierra Wireless LTE) AT!GSTATUS?, "
-        "FM350-GL (Fibocom) AT+GTCCINFO?; any other AT^MONI/AT^MONP. All answer AT+CESQ.",
+        QString::fromStdString(ModelHelp()),
         "TEXT",
         TRynSimModemEngine::kDefaultModel);
     const QCommandLineOption delayOption(

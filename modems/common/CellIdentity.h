@@ -4,7 +4,7 @@
 // is the gNB id (its high 22 to 32 bits, as the operator chose) and the cell
 // within that gNB. Pure functions, no Qt.
 
-#include "NetState.h"
+#include "modems/NetState.h"
 
 #include <cstdint>
 #include <optional>

@@ -1,0 +1,21 @@
+#pragma once
+// What a completed poll cycle hands down to whoever records it: the cycle's
+// number, the modem's identity, the display record with its general cells
+// finished, and the raw rssi of +CSQ. Everything a record needs travels in
+// the event; nothing below the session asks the session back.
+
+#include "modems/NetState.h"
+
+#include <cstdint>
+#include <optional>
+#include <string>
+
+struct CompletedCycle {
+    std::uint64_t cycle = 0;
+    const std::string &manufacturer;
+    const std::string &model;
+    // The display record; valid during the event only.
+    const TNetState &record;
+    // The rssi of the +CSQ answer (99: unknown), when one came.
+    std::optional<std::int32_t> csqRssi;
+};
