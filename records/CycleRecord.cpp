@@ -164,6 +164,7 @@ CycleRecord CycleRecordFromSession(ModemSession &session, const std::string &por
     record.model = session.Model();
     record.state = session.DisplayRecordSnapshot();
     record.csqRssi = session.DisplayCsqRssi();
+    record.csqBer = session.DisplayCsqBer();
     CompleteGeneralCells(record.state);
     return record;
 }

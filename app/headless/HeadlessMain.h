@@ -16,6 +16,8 @@ struct HeadlessOptions {
     std::int32_t baud = 0; // 0: the channel's default
     std::uint64_t cycles = 0; // 0: no limit
     std::optional<double> durationSeconds;
+    // --open-timeout: give up when the port has not opened by then.
+    std::optional<double> openTimeoutSeconds;
     RecordFormat format = RecordFormat::Json; // of standard output; a log's follows its file name
     QString logFile;
     QString terminalFile;
@@ -28,6 +30,8 @@ struct HeadlessOptions {
     QString mqttPasswordFile;
     QString mqttCaFile;
     bool quiet = false;
+    bool answerCalls = false; // --answer-calls: incoming calls are answered (ATA)
+    bool readOnly = false;    // --read-only: nothing in the modem is changed
 };
 
 enum class HeadlessParse : std::uint8_t { Run, Help, Error };
@@ -40,5 +44,7 @@ HeadlessParse ParseHeadlessOptions(const QStringList &arguments, HeadlessOptions
 
 // The whole headless run: creates the QCoreApplication when there is none,
 // returns the process exit code (0 after --cycles, --duration, SIGINT or
-// SIGTERM; 2 for bad options; 1 for other errors).
+// SIGTERM; 2 for bad options; 1 for other errors: a path that is no serial
+// port, a port not opened within --open-timeout, a --duration that ended
+// without any record).
 int RunHeadless(int argc, char **argv);

@@ -93,7 +93,9 @@ public:
     void CycleStarted() override;
     void MainAnswerTimedOut() override;
     void OperatorSwitchDone() override;
-    void OperatorRequestRefused() override;
+    void OperatorRequestRefused(const std::string &reason) override;
+    void IncomingCall(const std::string &number) override;
+    void PollingHeldChanged(bool held) override;
     void CycleCompleted(const TNetState &record) override;
 
     // A poll cycle's display record, for a record log: called after each
@@ -142,7 +144,10 @@ public:
     QAction *Exit1 = nullptr;
     std::array<QAction *, 5> UpdateSpeedItems{};
     QAction *Debugterminal1 = nullptr;
+    QAction *Answercalls1 = nullptr;
+    QAction *Readonly1 = nullptr;
     QAction *Logterminaltofile1 = nullptr;
+    QAction *Holdpolling1 = nullptr; // in the terminal
     QAction *Content1 = nullptr;
     QAction *About1 = nullptr;
 
@@ -181,6 +186,9 @@ public:
     void UpdateSpeedClick(int index);
     void Debugterminal1Click();
     void Logterminaltofile1Click();
+    // Settings -> "Answer incoming calls" and "Read only", remembered.
+    void Answercalls1Click(bool on);
+    void Readonly1Click(bool on);
     void Content1Click();
     void About1Click();
 
@@ -226,6 +234,12 @@ private:
     // whichever control switched it.
     void ShowTerminalLogging(bool on);
     void NoteTableEncoding(const QString &path, const OperatorTableResult &table);
+    // The operator switch is usable unless the session is read-only.
+    void EnableOperators();
+    void WriteSetting(const QString &key, bool on);
+    bool ReadSetting(const QString &key, bool defaultValue) const;
+    // Checks the radio item index, or none for -1.
+    void CheckOperatorItem(int index);
 
     std::unique_ptr<ModemSession> m_session;
     TfrmAbout *m_about = nullptr;
@@ -233,6 +247,10 @@ private:
     std::vector<QRadioButton *> m_operatorButtons;
     QStringList m_operatorItemTexts; // as built, before "&" is doubled for display
     std::vector<OperatorEntry> m_operators;
+    // The radio item of the selection the modem uses (-1: not known), and
+    // that of the switch asked for, until the modem answered it.
+    int m_operatorInUse = -1;
+    int m_operatorAsked = -1;
     std::int32_t m_lastServingChannel = -1;
     int m_gridColumns = 0;
     TGridRow m_gridHeader{kGridHeader};
@@ -240,7 +258,7 @@ private:
     // The port the session opens: set at start, then by a pick or Enter.
     QString m_appliedPort;
     bool m_shown = false;
-    std::string m_lastMachineLine; // the session's last text, for a refusal's notice
+    bool m_settingsRead = false; // from then on, a changed setting is stored
     QString m_windows1250Noted;    // the table already said to be Windows-1250
     QString m_lastNotice;
     std::chrono::steady_clock::time_point m_lastNoticeTime;
