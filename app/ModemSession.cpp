@@ -27,6 +27,7 @@ enum : std::int32_t {
 enum : std::int32_t {
     kPollStart = 0,
     kPollPauseWait = 1,
+    kPollHeld = 5,
     kPollMainSend = 2,
     kPollMainWait = 3,
     kPollChooseMonitor = 100,
@@ -73,6 +74,29 @@ const char *const kMainPollCommand = "AT+CSQ;+COPS=3,0;+COPS?;+COPS=3,2;+COPS?;+
 const char *const kMoni = "AT^MONI\r";
 const char *const kMonp = "AT^MONP\r";
 const char *const kSmonp = "AT^SMONP\r";
+
+// The number of "+CLIP: \"<number>\",<type>...", empty when the modem
+// withheld it.
+std::string ClipNumber(const std::string &line)
+{
+    const std::size_t open = line.find('"');
+    const std::size_t close = open == std::string::npos ? open : line.find('"', open + 1);
+    if (close == std::string::npos)
+        return {};
+    return line.substr(open + 1, close - open - 1);
+}
+
+// The ber field of "+CSQ: <rssi>,<ber>" as it stands; empty when it is not
+// a number.
+std::optional<std::int32_t> CsqBer(const std::string &line)
+{
+    const std::size_t colon = line.find(':');
+    const std::size_t comma = line.find(',', colon == std::string::npos ? 0 : colon);
+    if (colon == std::string::npos || comma == std::string::npos)
+        return std::nullopt;
+    const std::int32_t ber = integerOrDefault(TrimControl(line.substr(comma + 1)), -1);
+    return ber >= 0 ? std::optional<std::int32_t>(ber) : std::nullopt;
+}
 
 // The commands of a family as the terminal names them.
 std::string CommandNames(const ModemFamily &family)
@@ -148,6 +172,12 @@ std::optional<std::int32_t> ModemSession::DisplayCsqRssi()
     return m_displayCsqRssi;
 }
 
+std::optional<std::int32_t> ModemSession::DisplayCsqBer()
+{
+    std::lock_guard lock(m_recordLock);
+    return m_displayCsqBer;
+}
+
 // ---- handlers ------------------------------------------------------------
 
 void ModemSession::distTopComRecvDecode(VRynGeneralDistributor *sender, std::uint32_t &)
@@ -199,9 +229,16 @@ bool ModemSession::TakeLine(const std::string &line)
     if (IsUnsolicitedResultCode(line, dialling)) {
         if (IsRingIndication(line)) {
             m_ringSeen = true;
-            // Between the cycles of a long interval the pause ends early.
-            if (m_pollInterval > kPollPause && CurrentState() == State::Poll && m_step == kPollPauseWait)
+            // Between the cycles of a long interval the pause ends early
+            // for a call that will be answered.
+            if (m_answerCalls && !m_readOnly && m_pollInterval > kPollPause && CurrentState() == State::Poll &&
+                m_step == kPollPauseWait)
                 Arm(std::chrono::milliseconds(0));
+        }
+        if (StartsWith(line, "+CLIP:")) {
+            const std::string number = ClipNumber(line);
+            Write("machine: incoming call from " + (number.empty() ? std::string("an unknown number") : number));
+            m_view.IncomingCall(number);
         }
         return false;
     }
@@ -283,6 +320,20 @@ void ModemSession::VRSComm321StateChange(TCommState state)
             Arm(std::chrono::milliseconds(0));
     }
     m_view.ChannelStateChanged(state);
+}
+
+void ModemSession::SetPollingHeld(bool held)
+{
+    if (held == m_pollingHeld)
+        return;
+    m_pollingHeld = held;
+    Write(held ? "machine: polling held; commands typed in the terminal meet no poll"
+               : "machine: polling resumed");
+    m_view.PollingHeldChanged(held);
+    if (!held && CurrentState() == State::Poll && m_step == kPollHeld) {
+        m_step = kPollStart;
+        Run();
+    }
 }
 
 void ModemSession::RequestOperator(const std::string &code)
@@ -436,6 +487,7 @@ void ModemSession::RunInit()
 {
     Write("machine: INIT");
     ResetDialogue();
+    m_openFailure.reset();
     m_workingRecord.MarkAllInvalid();
     m_requestedOperator.clear();
     m_workingRecord.MarkAllInvalid();
@@ -458,10 +510,18 @@ void ModemSession::RunOpen()
             m_channel.StopComm();
         m_channel.SetCommPort(m_view.PortText());
         const std::string port = m_channel.CommPort();
-        Write("  Opening port \"" + port + "\".");
+        const std::string opening = "  Opening port \"" + port + "\".";
+        // While the opens fail, the attempt is written only with a new reason.
+        const bool retrying = m_openFailure.has_value();
+        if (!retrying)
+            Write(opening);
         m_view.PortOpening(port);
         if (m_channel.StartComm()) {
+            if (retrying)
+                Write(opening);
             Write("  Success. Port \"" + port + "\" opened.");
+            m_openFailure.reset();
+            m_silentRounds = 0;
             m_channelLost = false;
             // A new connection may be another modem: what the last one did
             // not know is asked again.
@@ -472,10 +532,15 @@ void ModemSession::RunOpen()
             m_runAgain = true;
             SetState(State::Prepare);
         } else {
-            Write("  Error while opening " + port + ".");
             const std::string reason = m_channel.LastErrorText();
-            if (!reason.empty())
-                Write("  " + reason);
+            if (m_openFailure != reason) {
+                if (retrying)
+                    Write(opening);
+                Write("  Error while opening " + port + ".");
+                if (!reason.empty())
+                    Write("  " + reason);
+            }
+            m_openFailure = reason;
             m_view.PortOpenFailed(port, reason);
             m_timedOut = false;
             Arm(kOpenRetry);
@@ -506,12 +571,20 @@ void ModemSession::RunPrepare()
         m_echoToTerminal = true;
         Write("machine: PREPARE");
         m_lastLine.clear();
-        Command("ATE0+COPS=0\r", kPrepareTimeout, Repeat::Yes);
+        // Automatic operator selection, as the design starts, unless the
+        // modem must stay as its owner set it.
+        Command(m_readOnly ? "ATE0\r" : "ATE0+COPS=0\r", kPrepareTimeout, Repeat::Yes);
         m_step = kPrepareEchoWait;
         break;
     case kPrepareEchoWait:
         if (m_timedOut) {
             Disarm();
+            if (++m_silentRounds == kSilentRounds) {
+                const std::string text =
+                    "no answer from the modem on " + m_channel.CommPort() + ": wrong port or baud rate?";
+                m_view.TerminalLine(text, VRynTerminal_ltWarning);
+                m_view.ModemSilent(text);
+            }
             m_step = kPrepareEcho;
             m_runAgain = true;
         } else if (StartsWith(m_lastLine, "OK")) {
@@ -604,10 +677,17 @@ void ModemSession::RunPoll()
     switch (m_step) {
     case kPollStart:
         m_echoToTerminal = true;
+        if (m_pollingHeld) {
+            // SetPollingHeld(false) starts the cycle; a lost channel still
+            // closes through its armed time-out.
+            m_step = kPollHeld;
+            break;
+        }
         m_timedOut = false;
         m_view.CycleStarted();
         m_workingRecord.MarkAllInvalid();
         m_workingCsqRssi.reset();
+        m_workingCsqBer.reset();
         Arm(PauseBeforeCycle());
         m_step = kPollPauseWait;
         break;
@@ -631,6 +711,8 @@ void ModemSession::RunPoll()
         break;
     case kPollMainWait:
         PollMainAnswer();
+        break;
+    case kPollHeld:
         break;
     default:
         m_step = 0;
@@ -777,7 +859,18 @@ void ModemSession::RunPollEnd()
         } else if (!Waiting() && IsFinalResult(m_lastLine)) {
             Disarm();
             MarkDisplayInvalid();
-            m_view.OperatorSwitchDone();
+            if (StartsWith(m_lastLine, "OK")) {
+                m_view.OperatorSwitchDone();
+            } else {
+                // The modem stays where it was: said, not taken for done.
+                const std::string reason =
+                    (m_switchingOperator == "AUTO" ? std::string("automatic operator selection")
+                                                   : "operator " + m_switchingOperator) +
+                    " refused: " + m_lastLine;
+                Write("machine: " + reason);
+                m_view.OperatorRequestRefused(reason);
+            }
+            m_switchingOperator.clear();
             m_runAgain = true;
             m_step = kPollCopy;
         }
@@ -789,9 +882,11 @@ void ModemSession::RunPollEnd()
             CompleteGeneralCells(m_displayRecord);
             ClearOutOfRange(m_displayRecord);
             m_displayCsqRssi = m_workingCsqRssi;
+            m_displayCsqBer = m_workingCsqBer;
         }
         ++m_completedCycles;
-        m_view.CycleCompleted({m_completedCycles, m_manufacturer, m_model, m_displayRecord, m_displayCsqRssi});
+        m_view.CycleCompleted(
+            {m_completedCycles, m_manufacturer, m_model, m_displayRecord, m_displayCsqRssi, m_displayCsqBer});
         Disarm();
         m_runAgain = true;
         SetState(State::Answer);
@@ -823,6 +918,7 @@ void ModemSession::PollMainAnswer()
         m_pendingAnswers &= ~kPendingCsq;
         parseCsqExec(line, m_workingRecord);
         m_workingCsqRssi = CsqRssi(line);
+        m_workingCsqBer = CsqBer(line);
     } else if (StartsWith(line, "+COPS:")) {
         m_pendingAnswers &= ~kPendingCops;
         parseCopsRead(line, m_workingRecord);
@@ -922,12 +1018,16 @@ void ModemSession::StartOperatorSwitch()
         m_step = kPollCopy;
         return;
     }
-    if (m_requestedOperator != "AUTO" && !IsSafeOperatorCode(m_requestedOperator)) {
+    const bool unsafe = m_requestedOperator != "AUTO" && !IsSafeOperatorCode(m_requestedOperator);
+    if (unsafe || m_readOnly) {
         // The code comes from a file the user edits: a quote or a control
         // character would end the command early or smuggle in another one.
-        Write("machine: operator code refused, it contains a double quote or a control character");
+        const std::string reason =
+            unsafe ? "operator code refused, it contains a double quote or a control character"
+                   : "operator switch not sent: read-only mode changes nothing in the modem";
+        Write("machine: " + reason);
         m_requestedOperator.clear();
-        m_view.OperatorRequestRefused();
+        m_view.OperatorRequestRefused(reason);
         m_runAgain = true;
         m_step = kPollCopy;
         return;
@@ -940,6 +1040,7 @@ void ModemSession::StartOperatorSwitch()
     else
         Command("AT+COPS=1,2,\"" + m_requestedOperator + "\"\r", kOperatorSwitchTimeout);
     m_lastLine.clear();
+    m_switchingOperator = m_requestedOperator;
     m_requestedOperator.clear();
     m_runAgain = false;
     m_step = kPollOperatorWait;
@@ -960,7 +1061,8 @@ void ModemSession::RunAnswer()
         const bool ring = m_channel.RingIndicator() || (m_ringSeen && !m_channel.ReportsRingIndicator());
         m_ringSeen = false;
         m_runAgain = true;
-        m_step = ring ? kAnswerSend : kAnswerDone;
+        // A call is answered only when the user asked for it.
+        m_step = ring && m_answerCalls && !m_readOnly ? kAnswerSend : kAnswerDone;
         break;
     }
     case kAnswerSend:

@@ -53,6 +53,10 @@ public:
     // The port did not open; the open is tried again after kOpenRetry.
     // reason is the channel's error text, empty when it has none.
     virtual void PortOpenFailed(const std::string &/*port*/, const std::string &/*reason*/) {}
+    // The port opened but the modem answered nothing in kSilentRounds
+    // PREPARE rounds; text says so in the user's words ("no answer from the
+    // modem on ttyS0: wrong port or baud rate?"). Once per connection.
+    virtual void ModemSilent(const std::string &/*text*/) {}
     // The channel reported a state of its connection.
     virtual void ChannelStateChanged(TCommState /*state*/) {}
     // The open channel went away; the session closes it and opens it again.
@@ -60,6 +64,11 @@ public:
     // The modem named its manufacturer or its model (the other may still be
     // empty).
     virtual void ModemIdentified(const std::string &/*manufacturer*/, const std::string &/*model*/) {}
+    // The modem reported an incoming call with the caller's number (a +CLIP
+    // line); number is empty when the modem did not tell it.
+    virtual void IncomingCall(const std::string &/*number*/) {}
+    // Polling was held or resumed (SetPollingHeld).
+    virtual void PollingHeldChanged(bool /*held*/) {}
     // A poll cycle started: a new operator may be chosen.
     virtual void CycleStarted() {}
     // The main poll command went unanswered: the signal is unknown.
@@ -67,8 +76,12 @@ public:
     // The requested operator switch was answered (or went unanswered); the
     // display record is marked invalid until the next cycle.
     virtual void OperatorSwitchDone() {}
-    // The requested operator code was not sent (see the terminal line).
-    virtual void OperatorRequestRefused() {}
+    // The requested operator switch did not happen: the code was not sent
+    // (it is not a numeric code, or the session is read-only), or the modem
+    // answered it with ERROR or +CME ERROR. reason says so in the user's
+    // words ("operator 26201 refused: +CME ERROR: 30"); the modem stays on
+    // the operator it used before.
+    virtual void OperatorRequestRefused(const std::string &/*reason*/) {}
     // A poll cycle ended; what it hands down is valid during the call.
     virtual void CycleCompleted(const CompletedCycle &/*cycle*/) {}
     // A command went unanswered within its time-out (the pause of a poll
@@ -121,6 +134,20 @@ public:
     // Takes effect at the next cell command.
     void SetShortCycle(bool on) { m_shortCycle = on; }
     bool ShortCycle() const { return m_shortCycle; }
+    // Whether an incoming call is answered with ATA (the design's way; the
+    // default). A read-only session never answers.
+    bool AnswerCalls() const { return m_answerCalls; }
+    void SetAnswerCalls(bool on) { m_answerCalls = on; }
+    // Read-only: only commands that change nothing in the modem (echo off
+    // aside). The session starts without automatic operator selection,
+    // answers no call and refuses operator switches. Typed commands still
+    // go out: the user sends them.
+    bool ReadOnly() const { return m_readOnly; }
+    void SetReadOnly(bool on) { m_readOnly = on; }
+    // Held polling: no poll cycle starts (the one under way ends), so typed
+    // commands meet no poll command; resumed, the next cycle starts at once.
+    bool PollingHeld() const { return m_pollingHeld; }
+    void SetPollingHeld(bool held);
 
     bool DebugTerminal() const { return m_debugTerminal; }
     void SetDebugTerminal(bool on) { m_debugTerminal = on; }
@@ -141,6 +168,9 @@ public:
     // The rssi of the +CSQ answer of the displayed cycle (99: the modem did
     // not know it); empty when none came.
     std::optional<std::int32_t> DisplayCsqRssi();
+    // The ber of that answer as it stood (99: unknown, as every LTE modem
+    // says); empty when none came.
+    std::optional<std::int32_t> DisplayCsqBer();
     const TNetState &WorkingRecord() const { return m_workingRecord; }
 
     // Handlers; public so the owner may wire them itself.
@@ -170,6 +200,8 @@ public:
     // A cell-monitor command that answers only ERROR this many cycles in a
     // row is not sent again until the port is reopened.
     static constexpr int kCellMonitorErrorCycles = 3;
+    // PREPARE rounds without any answer before the owner hears of it.
+    static constexpr int kSilentRounds = 3;
 
 private:
     std::chrono::milliseconds PauseBeforeCycle() const;
@@ -238,6 +270,10 @@ private:
     bool m_runAgain = false;
     bool m_timedOut = false;
     bool m_channelLost = false;
+    // Why the last open failed, while the opens fail: an open that fails
+    // again for the same reason is not written to the terminal again.
+    std::optional<std::string> m_openFailure;
+    int m_silentRounds = 0;
     // The last command of the dialogue, and whether its final result code is
     // still to come.
     std::string m_currentCommand;
@@ -265,10 +301,16 @@ private:
     TNetState m_displayRecord;
     std::optional<std::int32_t> m_workingCsqRssi;
     std::optional<std::int32_t> m_displayCsqRssi;
+    std::optional<std::int32_t> m_workingCsqBer;
+    std::optional<std::int32_t> m_displayCsqBer;
     bool m_echoToTerminal = true;
     bool m_debugTerminal = false;
     bool m_shortCycle = false;
+    bool m_answerCalls = true;
+    bool m_readOnly = false;
+    bool m_pollingHeld = false;
     std::string m_requestedOperator;
+    std::string m_switchingOperator; // the code of the switch sent, until its answer
     std::uint64_t m_completedCycles = 0;
 
     std::recursive_mutex m_machineLock;

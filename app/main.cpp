@@ -32,7 +32,7 @@ struct Options {
 
 void Configure(QCommandLineParser &parser, const Options &options)
 {
-    parser.setApplicationDescription(QStringLiteral("Palvex: a monitor for a GSM modem on a serial port.\n"
+    parser.setApplicationDescription(QStringLiteral("Palvex: a monitor for a cellular modem (2G to 5G) on a serial port.\n"
                                                     "palvex --headless PORT runs it without a window."));
     parser.addHelpOption();
     parser.addVersionOption();

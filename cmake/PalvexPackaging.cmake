@@ -9,9 +9,9 @@ set(palvex_man_programs palvex palvex-headless)
 if(TARGET palvex-modemsim)
   list(APPEND palvex_man_programs palvex-modemsim)
 endif()
-set(palvex_man_summary_palvex "monitor for a GSM modem on a serial port")
-set(palvex_man_summary_palvex-headless "monitor a GSM modem without a window, records and Prometheus metrics")
-set(palvex_man_summary_palvex-modemsim "simulated GSM modem on a pseudo-terminal")
+set(palvex_man_summary_palvex "monitor for a cellular modem (2G to 5G) on a serial port")
+set(palvex_man_summary_palvex-headless "monitor a cellular modem without a window, records and Prometheus metrics")
+set(palvex_man_summary_palvex-modemsim "simulated cellular modem on a pseudo-terminal")
 if(PALVEX_HELP2MAN AND PALVEX_GZIP)
   set(palvex_man_pages)
   foreach(program IN LISTS palvex_man_programs)
@@ -52,7 +52,7 @@ install(FILES ${PROJECT_SOURCE_DIR}/doc/prometheus/palvex-alerts.yml DESTINATION
 install(FILES ${PROJECT_SOURCE_DIR}/doc/prometheus/palvex-alerts.yml DESTINATION ${CMAKE_INSTALL_DATADIR}/palvex/prometheus)
 install(FILES ${PROJECT_SOURCE_DIR}/doc/grafana/palvex.json DESTINATION ${CMAKE_INSTALL_DATADIR}/palvex/grafana)
 install(FILES ${PROJECT_SOURCE_DIR}/doc/headless.md ${PROJECT_SOURCE_DIR}/doc/modems.md
-  ${PROJECT_SOURCE_DIR}/doc/recording.md DESTINATION ${palvex_docdir})
+  ${PROJECT_SOURCE_DIR}/doc/recording.md ${PROJECT_SOURCE_DIR}/doc/commands.md DESTINATION ${palvex_docdir})
 install(FILES ${PROJECT_SOURCE_DIR}/packaging/copyright DESTINATION ${palvex_docdir})
 if(PALVEX_GZIP)
   set(palvex_changelog ${CMAKE_BINARY_DIR}/packaging/changelog.gz)
@@ -69,9 +69,9 @@ set(CPACK_GENERATOR DEB)
 set(CPACK_PACKAGE_NAME palvex)
 set(CPACK_PACKAGE_VENDOR "RYN s.r.o.")
 set(CPACK_PACKAGE_CONTACT "Palvex developers <palvex@example.org>")
-set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "monitor for a GSM modem on a serial port")
+set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "monitor for a cellular modem (2G to 5G) on a serial port")
 set(CPACK_PACKAGE_DESCRIPTION
-  "Palvex identifies a GSM modem on a serial port with AT commands and polls
+  "Palvex identifies a cellular modem (2G to 5G) on a serial port with AT commands and polls
 it for signal quality, operator, registration, activity and the serving and
 neighbour cells. The window shows a live signal bar with a history graph, the
 cells, an operator switch and a debug terminal. palvex-headless runs the same

@@ -10,8 +10,10 @@
 #include <filesystem>
 #include <fstream>
 
+#include <fcntl.h>
 #include <grp.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 namespace {
 
@@ -158,4 +160,21 @@ std::string PortInUseText(const std::string &port, const std::vector<PortHolder>
         text += (i == 0 ? "" : ", ") + (holders[i].name.empty() ? std::string("a process") : holders[i].name) +
                 " (pid " + std::to_string(holders[i].pid) + ")";
     return text;
+}
+
+bool IsNotASerialDevice(const std::string &device)
+{
+    struct stat st {};
+    if (::stat(device.c_str(), &st) != 0)
+        return false;
+    if (!S_ISCHR(st.st_mode))
+        return true;
+    // A character device: a terminal only if it says so. Asked without
+    // blocking and without becoming its controlling terminal.
+    const int fd = ::open(device.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0)
+        return false; // busy or not allowed: the open says why
+    const bool terminal = ::isatty(fd) == 1;
+    ::close(fd);
+    return !terminal;
 }

@@ -59,6 +59,11 @@ struct PortHolder {
 // seen.
 std::vector<PortHolder> DeviceHolders(const std::string &device);
 
+// True when device exists and is no terminal: a folder, a file, or a
+// character device such as /dev/null. False for a missing path (a modem
+// not plugged in yet) and for one that cannot be looked at.
+bool IsNotASerialDevice(const std::string &device);
+
 // "port /dev/ttyUSB2 is in use by ModemManager (pid 812)"; without holders
 // "port /dev/ttyUSB2 is in use by another program".
 std::string PortInUseText(const std::string &port, const std::vector<PortHolder> &holders);

@@ -361,6 +361,7 @@ bool TVRSComm32::StartComm()
     m_reconnectTimer->stop();
     SetLastErrorCode(0);
     m_lastErrorText.clear();
+    m_notASerialPort = false;
     if (IsSimulated() || IsReplay()) {
         ++m_session;
         if (!SelectInner()) {
@@ -406,13 +407,20 @@ bool TVRSComm32::OpenPort()
         return false;
     }
     if (!m_port->open(QIODevice::ReadWrite)) {
-        SetLastErrorCode(static_cast<std::uint32_t>(m_port->error()));
+        const QSerialPort::SerialPortError error = m_port->error();
+        SetLastErrorCode(static_cast<std::uint32_t>(error));
         m_lastErrorText = m_port->errorString().toStdString();
         // A lock held (Qt's lock file, or the exclusive mode of a terminal)
         // reads as a permission error too: the holder is named instead.
-        if (const auto holders = DeviceHolders(device); !holders.empty())
+        // Other programs that merely hold a device open (every process
+        // has /dev/null) are no reason for another failure.
+        if (IsNotASerialDevice(device)) {
+            m_notASerialPort = true;
+            m_lastErrorText = device + ": not a serial port";
+        } else if (error != QSerialPort::PermissionError) {
+        } else if (const auto holders = DeviceHolders(device); !holders.empty())
             m_lastErrorText = PortInUseText(device, holders);
-        else if (m_port->error() == QSerialPort::PermissionError)
+        else
             m_lastErrorText += ". " + PermissionDeniedHint(device, DeviceGroup(device));
         m_port->clearError();
         return false;

@@ -96,6 +96,9 @@ public:
     bool RingIndicator() override;
     bool ReportsRingIndicator() const override;
     std::string LastErrorText() const override;
+    // The last open failed because the path is there but is no serial
+    // device (a folder, a file, /dev/null): trying again cannot help.
+    bool NotASerialPort() const { return m_notASerialPort; }
 
     // Shows the settings dialog installed by the widgets layer; false when
     // none is installed or the user cancelled.
@@ -163,4 +166,5 @@ private:
     std::uint64_t m_session = 0; // bumped by every open and close
     std::vector<std::uint8_t> m_readBuffer; // what each read of the port lands in
     std::string m_lastErrorText;
+    bool m_notASerialPort = false;
 };

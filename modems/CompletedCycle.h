@@ -1,7 +1,7 @@
 #pragma once
 // What a completed poll cycle hands down to whoever records it: the cycle's
 // number, the modem's identity, the display record with its general cells
-// finished, and the raw rssi of +CSQ. Everything a record needs travels in
+// finished, and the raw rssi and ber of +CSQ. Everything a record needs travels in
 // the event; nothing below the session asks the session back.
 
 #include "modems/NetState.h"
@@ -18,4 +18,6 @@ struct CompletedCycle {
     const TNetState &record;
     // The rssi of the +CSQ answer (99: unknown), when one came.
     std::optional<std::int32_t> csqRssi;
+    // The ber of that answer (99: unknown).
+    std::optional<std::int32_t> csqBer;
 };

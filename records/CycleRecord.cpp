@@ -151,6 +151,7 @@ CycleRecord CycleRecordOf(const CompletedCycle &cycle, const std::string &port, 
     record.model = cycle.model;
     record.state = cycle.record;
     record.csqRssi = cycle.csqRssi;
+    record.csqBer = cycle.csqBer;
     return record;
 }
 

@@ -25,6 +25,8 @@ struct CycleRecord {
     TNetState state;
     // The rssi of the +CSQ answer (99: unknown), when one came.
     std::optional<std::int32_t> csqRssi;
+    // The ber of that answer (99: unknown).
+    std::optional<std::int32_t> csqBer;
 };
 
 enum class RecordFormat : std::uint8_t { Json, Csv };

@@ -16,6 +16,22 @@ template <auto Value, auto Valid> FieldValue StateNumber(const CycleRecord &reco
     return record.state.*Valid ? FieldValue(std::int64_t{record.state.*Value}) : FieldValue();
 }
 
+// Signal and bit error rate of +CSQ: missing where the modem said 99 (not
+// known), which the display record keeps as 0 for the design's look.
+FieldValue CsqSignal(const CycleRecord &record)
+{
+    if (record.csqRssi && *record.csqRssi == 99)
+        return {};
+    return StateNumber<&TNetState::signal, &TNetState::signalValid>(record);
+}
+
+FieldValue CsqBer(const CycleRecord &record)
+{
+    if (record.csqBer && *record.csqBer == 99)
+        return {};
+    return StateNumber<&TNetState::ber, &TNetState::berValid>(record);
+}
+
 template <auto Value, auto Valid> FieldValue StateText(const CycleRecord &record)
 {
     return record.state.*Valid ? FieldValue(record.state.*Value) : FieldValue();
@@ -29,11 +45,10 @@ const TCellRow *CellOfRecord(const CycleRecord &record, std::size_t index)
     return row.valid ? &row : nullptr;
 }
 
-// Unknown when the modem said rssi 99: -113 dBm would be a made-up value.
-std::optional<double> SignalDbmOf(const CycleRecord &record, double percent)
+// The signal in dBm; for rssi 99 the signal itself is missing, so no
+// made-up -113 dBm is shown either.
+std::optional<double> SignalDbmOf(const CycleRecord &, double percent)
 {
-    if (record.csqRssi && *record.csqRssi == 99)
-        return std::nullopt;
     return SignalDbm(static_cast<int>(percent));
 }
 
@@ -121,14 +136,15 @@ const std::vector<RecordField> &RecordFields()
         RecordValue{"manufacturer", [](const CycleRecord &r) -> FieldValue { return r.manufacturer; }, {}, true},
         RecordValue{"model", [](const CycleRecord &r) -> FieldValue { return r.model; }, {}, true},
         RecordValue{"signal",
-                    StateNumber<&TNetState::signal, &TNetState::signalValid>,
+                    CsqSignal,
                     {{"palvex_signal_percent", "Signal quality of the last poll cycle in percent."},
                      {"palvex_signal_dbm",
                       "Signal level of the last poll cycle in dBm (-113 + 2 * rssi); absent for rssi 99.",
                       SignalDbmOf}}},
         RecordValue{"ber",
-                    StateNumber<&TNetState::ber, &TNetState::berValid>,
-                    {{"palvex_bit_error_rate", "Bit error rate class 0 to 7 of the last poll cycle."}}},
+                    CsqBer,
+                    {{"palvex_bit_error_rate",
+                      "Bit error rate class 0 to 7 of the last poll cycle; absent for ber 99 (not known)."}}},
         RecordValue{"registration",
                     StateNumber<&TNetState::registration, &TNetState::registrationValid>,
                     {{"palvex_registration_state", "+CREG registration state of the last poll cycle."}}},

@@ -105,16 +105,16 @@ VRynTerminal::VRynTerminal(QWidget *parent)
     m_logButton = new QToolButton(this);
     m_logButton->setDefaultAction(m_logAction);
 
-    auto *commandRow = new QHBoxLayout;
-    commandRow->addWidget(m_command, 1);
-    commandRow->addWidget(pauseButton);
-    commandRow->addWidget(clearButton);
-    commandRow->addWidget(m_logButton);
+    m_commandRow = new QHBoxLayout;
+    m_commandRow->addWidget(m_command, 1);
+    m_commandRow->addWidget(pauseButton);
+    m_commandRow->addWidget(clearButton);
+    m_commandRow->addWidget(m_logButton);
 
     auto *layout = new QVBoxLayout(this);
     layout->setContentsMargins(4, 4, 4, 4);
     layout->addWidget(m_view, 1);
-    layout->addLayout(commandRow);
+    layout->addLayout(m_commandRow);
     setFocusProxy(m_command);
 
     m_flushTimer = new QTimer(this);
@@ -126,6 +126,13 @@ VRynTerminal::VRynTerminal(QWidget *parent)
 }
 
 VRynTerminal::~VRynTerminal() = default;
+
+void VRynTerminal::AddToolAction(QAction *action)
+{
+    auto *button = new QToolButton(this);
+    button->setDefaultAction(action);
+    m_commandRow->insertWidget(1, button);
+}
 
 void VRynTerminal::AddLine(const QString &text, int lineType)
 {
@@ -410,6 +417,11 @@ bool VRynTerminal::eventFilter(QObject *watched, QEvent *event)
         const int key = static_cast<QKeyEvent *>(event)->key();
         if (key == Qt::Key_Up || key == Qt::Key_Down) {
             recallHistory(key == Qt::Key_Up ? -1 : 1);
+            return true;
+        }
+        // Esc puts the window away as a dialog's does (its close action).
+        if (key == Qt::Key_Escape) {
+            close();
             return true;
         }
     }

@@ -33,6 +33,7 @@
 #include <vector>
 
 class QAction;
+class QHBoxLayout;
 class QDateTime;
 class QLineEdit;
 class QPlainTextEdit;
@@ -131,6 +132,10 @@ public:
     // When the pause ends, a line says how many.
     std::size_t SkippedWhilePaused() const { return m_skippedWhilePaused; }
 
+    // A button for action beside the command line, before "Pause": an
+    // owner's control of what the typed commands meet.
+    void AddToolAction(QAction *action);
+
     // The typed commands, oldest first; at most kTerminalMaxHistory.
     QStringList History() const { return m_history; }
 
@@ -170,6 +175,7 @@ private:
     QAction *m_clearAction = nullptr;
     QAction *m_logAction = nullptr;
     QAction *m_pauseAction = nullptr;
+    QHBoxLayout *m_commandRow = nullptr;
     QTimer *m_flushTimer = nullptr;
 
     // Lines not yet on screen (shown text, line type); never more than m_maxLines.

@@ -17,6 +17,7 @@
 #include <QDateTime>
 #include <QElapsedTimer>
 #include <QFile>
+#include <QFileInfo>
 #include <QSocketNotifier>
 #include <QTimer>
 
@@ -131,6 +132,8 @@ public:
         m_session = std::make_unique<ModemSession>(*m_top, *m_channel, *this);
         if (options.intervalSeconds)
             m_session->SetPollInterval(std::chrono::milliseconds(std::llround(*options.intervalSeconds * 1000.0)));
+        m_session->SetAnswerCalls(options.answerCalls);
+        m_session->SetReadOnly(options.readOnly);
     }
 
     ~HeadlessMonitor() override { Shutdown(); }
@@ -142,8 +145,35 @@ public:
             return Fail(m_output.ErrorText());
         Guarded([this] { m_session->Start(*m_timer); });
         if (m_options.durationSeconds)
-            QTimer::singleShot(std::chrono::milliseconds(static_cast<long long>(*m_options.durationSeconds * 1000.0)),
-                               this, [this] { Stop(kExitOk); });
+            QTimer::singleShot(Milliseconds(*m_options.durationSeconds), this, [this] {
+                // A run that measured nothing did not do its job.
+                if (m_records == 0)
+                    return Fail(QStringLiteral("no record within %1 s: %2")
+                                    .arg(*m_options.durationSeconds)
+                                    .arg(WhyNoRecord()));
+                Stop(kExitOk);
+            });
+        if (m_options.openTimeoutSeconds)
+            QTimer::singleShot(Milliseconds(*m_options.openTimeoutSeconds), this, [this] {
+                if (!m_everConnected)
+                    Fail(QStringLiteral("%1 did not open within %2 s: %3")
+                             .arg(m_options.port)
+                             .arg(*m_options.openTimeoutSeconds)
+                             .arg(WhyNoRecord()));
+            });
+    }
+
+    static std::chrono::milliseconds Milliseconds(double seconds)
+    {
+        return std::chrono::milliseconds(static_cast<long long>(seconds * 1000.0));
+    }
+
+    // Why no record came, in the user's words.
+    QString WhyNoRecord() const
+    {
+        if (!m_everConnected)
+            return m_openReason.empty() ? QStringLiteral("the port did not open") : QString::fromStdString(m_openReason);
+        return QStringLiteral("no answer from the modem on %1").arg(m_options.port);
     }
 
     void Stop(int code)
@@ -201,6 +231,7 @@ public:
     {
         if (m_stopping)
             return;
+        ++m_records;
         const CycleRecord record = CycleRecordOf(cycle, m_port, QDateTime::currentDateTimeUtc());
         if (m_recorder) {
             m_recorder->Identity(record.manufacturer, record.model);
@@ -260,6 +291,12 @@ public:
         if (m_metrics)
             m_metrics->PortOpened();
         m_everConnected = true;
+    }
+
+    void ModemSilent(const std::string &text) override
+    {
+        if (!m_options.quiet)
+            TerminalStatusLine(VRynSafeText("  " + text));
     }
 
     // While the port is away, the last cycle's values are no measurement.
@@ -390,6 +427,10 @@ private:
     {
         if (m_metrics)
             m_metrics->PortClosed();
+        m_openReason = reason;
+        // A folder or /dev/null stays what it is: no use waiting for it.
+        if (m_channel->NotASerialPort())
+            return Fail(QString::fromStdString(reason));
         if (StopAtReplayEnd())
             return;
         if (m_options.quiet || m_shownReason == reason)
@@ -413,6 +454,8 @@ private:
     std::unique_ptr<ModemSession> m_session;
     bool m_everConnected = false;
     bool m_stopping = false;
+    std::uint64_t m_records = 0; // written this run
+    std::string m_openReason;    // why the last open failed
     std::optional<std::string> m_shownReason; // of the open failure shown last
     TRynRecorder *m_recorder = nullptr;
     bool m_recordLimitShown = false;
@@ -476,13 +519,18 @@ HeadlessParse ParseHeadlessOptions(const QStringList &arguments, HeadlessOptions
 {
     QCommandLineParser parser;
     parser.setApplicationDescription(
-        QStringLiteral("Monitors a GSM modem without a window and writes one record per poll cycle."));
+        QStringLiteral("Monitors a cellular modem (2G to 5G) without a window and writes one record per poll cycle."));
     parser.setSingleDashWordOptionMode(QCommandLineParser::ParseAsLongOptions);
     const QCommandLineOption helpOption({"h", "help"}, "Shows this help.");
+    const QCommandLineOption versionOption({"v", "version"}, "Shows the version.");
     const QCommandLineOption headlessOption("headless", "Runs without a window (this mode).");
     const QCommandLineOption baudOption("baud", "Baud rate of the serial port.", "N");
     const QCommandLineOption cyclesOption("cycles", "Stops after N completed poll cycles.", "N");
-    const QCommandLineOption durationOption("duration", "Stops after SECONDS.", "SECONDS");
+    const QCommandLineOption durationOption(
+        "duration", "Stops after SECONDS (exit code 1 when no record came by then).", "SECONDS");
+    const QCommandLineOption openTimeoutOption(
+        "open-timeout", "Gives up (exit code 1) when the port has not opened within SECONDS; by default a "
+                        "missing port is awaited.", "SECONDS");
     const QCommandLineOption intervalOption(
         "interval", "Starts a poll cycle at most every SECONDS (decimal); the process sleeps in between. Without it, "
                     "one cycle follows the other.", "SECONDS");
@@ -513,14 +561,19 @@ HeadlessParse ParseHeadlessOptions(const QStringList &arguments, HeadlessOptions
     const QCommandLineOption mqttPasswordOption("mqtt-password-file", "Reads the MQTT password from FILE.", "FILE");
     const QCommandLineOption mqttCaOption("mqtt-ca", "Certificate authorities for mqtts:// in FILE (PEM) instead of "
                                                      "the system's.", "FILE");
+    const QCommandLineOption answerCallsOption("answer-calls", "Answers incoming calls (ATA); by default they ring on.");
+    const QCommandLineOption readOnlyOption(
+        "read-only", "Sends only commands that change nothing in the modem: no automatic operator selection at "
+                     "the start, no call answered.");
     const QCommandLineOption quietOption("quiet", "No progress lines on standard error.");
     const QCommandLineOption recordOption(
         "record", "Records everything that passes on the port to FILE, to replay it as replay:FILE.", "FILE");
     const QCommandLineOption redactOption(
         "record-redact", "Writes the digits of the +CIMI, +CCID, +CNUM and +CLIP answers as x in the recording.");
-    parser.addOptions({helpOption, headlessOption, baudOption, cyclesOption, durationOption, intervalOption,
-                       jsonOption, csvOption, logOption, terminalOption, terminalSizeOption, terminalFilesOption,
-                       metricsOption, mqttOption, mqttPasswordOption, mqttCaOption,
+    parser.addOptions({helpOption, versionOption, headlessOption, baudOption, cyclesOption, durationOption,
+                       intervalOption, openTimeoutOption, jsonOption, csvOption, logOption, terminalOption,
+                       terminalSizeOption, terminalFilesOption, metricsOption, mqttOption, mqttPasswordOption,
+                       mqttCaOption, answerCallsOption, readOnlyOption,
                        quietOption});
     parser.addOptions({recordOption, redactOption});
     parser.addPositionalArgument("PORT", "Serial port (ttyUSB0, /dev/ttyACM0, COM3), SIM for the simulated modem "
@@ -532,6 +585,10 @@ HeadlessParse ParseHeadlessOptions(const QStringList &arguments, HeadlessOptions
     }
     if (parser.isSet(helpOption)) {
         text = parser.helpText();
+        return HeadlessParse::Help;
+    }
+    if (parser.isSet(versionOption)) {
+        text = QFileInfo(arguments.value(0)).fileName() + QStringLiteral(" " PALVEX_VERSION_TEXT "\n");
         return HeadlessParse::Help;
     }
     const QStringList positional = parser.positionalArguments();
@@ -561,16 +618,19 @@ HeadlessParse ParseHeadlessOptions(const QStringList &arguments, HeadlessOptions
         }
         options.cycles = value;
     }
-    if (parser.isSet(durationOption)) {
+    for (auto [option, target] : {std::pair{&durationOption, &options.durationSeconds},
+                                  std::pair{&openTimeoutOption, &options.openTimeoutSeconds}}) {
+        if (!parser.isSet(*option))
+            continue;
         bool ok = false;
-        const double seconds = parser.value(durationOption).toDouble(&ok);
+        const double seconds = parser.value(*option).toDouble(&ok);
         // QTimer takes an int of milliseconds.
         if (!ok || !(seconds > 0) || seconds > 2000000.0) {
-            text = QStringLiteral("--duration needs a positive number of seconds, got \"%1\"")
-                       .arg(parser.value(durationOption));
+            text = QStringLiteral("--%1 needs a positive number of seconds, got \"%2\"")
+                       .arg(option->names().constFirst(), parser.value(*option));
             return HeadlessParse::Error;
         }
-        options.durationSeconds = seconds;
+        *target = seconds;
     }
     if (parser.isSet(intervalOption)) {
         bool ok = false;
@@ -637,6 +697,12 @@ HeadlessParse ParseHeadlessOptions(const QStringList &arguments, HeadlessOptions
     options.mqttPasswordFile = parser.value(mqttPasswordOption);
     options.mqttCaFile = parser.value(mqttCaOption);
     options.quiet = parser.isSet(quietOption);
+    options.readOnly = parser.isSet(readOnlyOption);
+    options.answerCalls = parser.isSet(answerCallsOption);
+    if (options.readOnly && options.answerCalls) {
+        text = QStringLiteral("--answer-calls and --read-only exclude each other");
+        return HeadlessParse::Error;
+    }
     if (parser.isSet(recordOption) && parser.value(recordOption).isEmpty()) {
         text = QStringLiteral("--record needs a file name");
         return HeadlessParse::Error;

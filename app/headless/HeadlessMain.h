@@ -17,6 +17,8 @@ struct HeadlessOptions {
     std::uint64_t cycles = 0; // 0: no limit
     std::optional<double> durationSeconds;
     std::optional<double> intervalSeconds; // a new poll cycle at most this often
+    // --open-timeout: give up when the port has not opened by then.
+    std::optional<double> openTimeoutSeconds;
     RecordFormat format = RecordFormat::Json; // of standard output; a log's follows its file name
     QString logFile;
     QString terminalFile;
@@ -31,6 +33,8 @@ struct HeadlessOptions {
     bool quiet = false;
     QString recordFile; // session recording (doc/recording.md)
     bool recordRedact = false;
+    bool answerCalls = false; // --answer-calls: incoming calls are answered (ATA)
+    bool readOnly = false;    // --read-only: nothing in the modem is changed
 };
 
 enum class HeadlessParse : std::uint8_t { Run, Help, Error };
@@ -43,5 +47,7 @@ HeadlessParse ParseHeadlessOptions(const QStringList &arguments, HeadlessOptions
 
 // The whole headless run: creates the QCoreApplication when there is none,
 // returns the process exit code (0 after --cycles, --duration, SIGINT or
-// SIGTERM; 2 for bad options; 1 for other errors).
+// SIGTERM; 2 for bad options; 1 for other errors: a path that is no serial
+// port, a port not opened within --open-timeout, a --duration that ended
+// without any record).
 int RunHeadless(int argc, char **argv);

@@ -31,7 +31,7 @@ TfrmAbout::TfrmAbout(QWidget *parent)
 
     auto *version = new QLabel(QStringLiteral("Version ") + VRynAppInfo::VersionText(), this);
     version->setObjectName(QStringLiteral("Version"));
-    auto *what = new QLabel(QStringLiteral("GSM modem monitor"), this);
+    auto *what = new QLabel(QStringLiteral("Cellular modem monitor, 2G to 5G"), this);
 
     auto *buttons = new QDialogButtonBox(QDialogButtonBox::Ok, this);
     buttons->button(QDialogButtonBox::Ok)->setText(QStringLiteral("OK"));

@@ -37,6 +37,7 @@
 #include <QScreen>
 #include <QScrollArea>
 #include <QScrollBar>
+#include <QShortcut>
 #include <QStandardPaths>
 #include <QStatusBar>
 #include <QTableWidget>
@@ -65,6 +66,13 @@ const QString kPollIntervalKey = QStringLiteral("PollInterval");
 // The longest poll interval, a day: the session's timer counts milliseconds
 // in 32 bits.
 constexpr double kMaxPollIntervalSeconds = 86400.0;
+// The switches of the Settings menu, "1" or "0".
+const QString kSettingsSection = QStringLiteral("Settings");
+const QString kAnswerCallsKey = QStringLiteral("AnswerCalls");
+const QString kReadOnlyKey = QStringLiteral("ReadOnly");
+const QString kUpdateSpeedKey = QStringLiteral("UpdateSpeed"); // the item's index
+const QString kDebugTerminalKey = QStringLiteral("DebugTerminal");
+const QString kLogTerminalKey = QStringLiteral("LogTerminal");
 const QString kStatusHint = QStringLiteral("COM port can is the first parameter in command line!");
 const QString kPortToolTip = QStringLiteral("Serial port: pick one, or type a device path and press Enter");
 // The speed picture and label: the history graph's grid square spans the
@@ -157,6 +165,12 @@ TfrmMain::TfrmMain(QWidget *parent)
     termMain->SetOnTermSendData([this](VRynTerminal *, const std::uint8_t *data, std::size_t count) {
         m_session->TerminalSendData(data, count);
     });
+    Holdpolling1 = new QAction(QStringLiteral("Hold polling"), this);
+    Holdpolling1->setObjectName(QStringLiteral("Holdpolling1"));
+    Holdpolling1->setCheckable(true);
+    Holdpolling1->setToolTip(QStringLiteral("Stop the poll cycles, so typed commands are answered alone"));
+    connect(Holdpolling1, &QAction::triggered, this, [this](bool on) { m_session->SetPollingHeld(on); });
+    termMain->AddToolAction(Holdpolling1);
     RunGuarded("distributor tick", [this] { distTop->TimerTick(); });
     Timer1->start();
 }
@@ -204,7 +218,7 @@ void TfrmMain::BuildConnectionGroup(QWidget *parent, QVBoxLayout *layout)
     m_portPalette = cmbPort->palette();
     btnPortParameters = new QPushButton(QStringLiteral("&Parameters"), GroupBox1);
     btnPortParameters->setObjectName(QStringLiteral("btnPortParameters"));
-    btnShowTerm = new QPushButton(QStringLiteral("Show terminal"), GroupBox1);
+    btnShowTerm = new QPushButton(QStringLiteral("Show &terminal"), GroupBox1);
     btnShowTerm->setObjectName(QStringLiteral("btnShowTerm"));
     lblConnection = new QLabel(QStringLiteral("?"), GroupBox1);
     lblConnection->setObjectName(QStringLiteral("lblConnection"));
@@ -421,11 +435,21 @@ void TfrmMain::BuildMenu()
     Antennapointing1->setStatusTip(QStringLiteral("Large figures and a short poll cycle for pointing an antenna"));
     connect(Antennapointing1, &QAction::triggered, pointingView, &TPointingView::Enter);
 
-    QMenu *settings = MainMenu1->addMenu(QStringLiteral("Settings"));
+    QMenu *settings = MainMenu1->addMenu(QStringLiteral("&Settings"));
     Debugterminal1 = settings->addAction(QStringLiteral("Debug terminal"));
     Debugterminal1->setCheckable(true);
     Debugterminal1->setStatusTip(QStringLiteral("Show every command and answer in the terminal"));
     connect(Debugterminal1, &QAction::triggered, this, [this] { Debugterminal1Click(); });
+    Answercalls1 = settings->addAction(QStringLiteral("Answer incoming calls"));
+    Answercalls1->setCheckable(true);
+    Answercalls1->setChecked(true);
+    Answercalls1->setStatusTip(QStringLiteral("Answer a call that comes in to the modem (ATA)"));
+    connect(Answercalls1, &QAction::triggered, this, [this](bool on) { Answercalls1Click(on); });
+    Readonly1 = settings->addAction(QStringLiteral("Read only"));
+    Readonly1->setCheckable(true);
+    Readonly1->setStatusTip(
+        QStringLiteral("Send only commands that change nothing in the modem: no operator selection, no call answered"));
+    connect(Readonly1, &QAction::triggered, this, [this](bool on) { Readonly1Click(on); });
     Logterminaltofile1 = settings->addAction(QStringLiteral("Log terminal to file"));
     Logterminaltofile1->setCheckable(true);
     Logterminaltofile1->setStatusTip(QStringLiteral("Write the terminal lines to ") +
@@ -509,6 +533,10 @@ void TfrmMain::ConnectTerminal()
 {
     connect(termMain, &VRynTerminal::LoggingChanged, this, &TfrmMain::ShowTerminalLogging);
     connect(termMain, &VRynTerminal::ProblemLineAdded, this, [this](const QString &text) { ShowNotice(text); });
+    // The terminal is a window of its own: Ctrl+Q ends the program there
+    // as well (Esc puts it away, the terminal's own key).
+    auto *quit = new QShortcut(QKeySequence::Quit, termMain);
+    connect(quit, &QShortcut::activated, this, [this] { Exit1Click(); });
 }
 
 void TfrmMain::ShowNotice(const QString &text)
@@ -545,9 +573,11 @@ void TfrmMain::FormShow()
 {
     setWindowTitle(QStringLiteral("Palvex, version ") + VRynAppInfo::VersionText());
 
+    // Nothing is opened until the user picked a port: the system's first
+    // one may be anything, and AT commands are no bytes to write to it.
     FillPortList(cmbPort);
-    if (cmbPort->count() > 0)
-        cmbPort->setCurrentIndex(0);
+    cmbPort->setCurrentIndex(-1);
+    cmbPort->setEditText(QString());
     const QString stored = VRynAppInfo1->ReadString(kConnectionSection, kPortKey);
     if (!stored.isEmpty())
         cmbPort->setEditText(stored);
@@ -569,12 +599,26 @@ void TfrmMain::FormShow()
     if (intervalOk && interval >= 0 && interval <= kMaxPollIntervalSeconds)
         SetPollInterval(interval);
 
+    Answercalls1Click(ReadSetting(kAnswerCallsKey, true));
+    Readonly1Click(ReadSetting(kReadOnlyKey, false));
     WriteGridHeader(kGridHeader);
     LoadOperators();
-    UpdateSpeedClick(kDefaultUpdateSpeed);
+    bool speedRead = false;
+    const int speed = VRynAppInfo1->ReadString(kSettingsSection, kUpdateSpeedKey).toInt(&speedRead);
+    UpdateSpeedClick(speedRead && speed >= 0 && speed < int(kUpdateSpeeds.size()) ? speed : kDefaultUpdateSpeed);
+    if (ReadSetting(kDebugTerminalKey, false))
+        Debugterminal1Click();
+    if (ReadSetting(kLogTerminalKey, false))
+        Logterminaltofile1Click();
+    m_settingsRead = true;
     // Qt paints every widget double-buffered; nothing to switch on.
     QCoreApplication::processEvents();
 
+    if (m_appliedPort.isEmpty()) {
+        StatusPanels[0]->SetFullText(QStringLiteral("No port"));
+        termMain->AddLine(QStringLiteral("No port chosen: pick the modem's port in the list."), VRynTerminal_ltExtra);
+        return;
+    }
     m_session->SetState(ModemSession::State::Init);
     m_session->Run();
 }
@@ -742,7 +786,7 @@ void TfrmMain::LoadOperators()
     layout->addStretch(1);
     m_operatorScroll->setWidget(list);
     list->setAutoFillBackground(false);
-    rgpOperators->setEnabled(true);
+    EnableOperators();
 }
 
 // A table from an older installation: said once, new files are UTF-8.
@@ -764,7 +808,23 @@ void TfrmMain::rgpOperatorsClick(int index)
     if (!code || code->isEmpty())
         return;
     m_session->RequestOperator(code->toStdString());
+    m_operatorAsked = index;
     rgpOperators->setEnabled(false);
+}
+
+void TfrmMain::CheckOperatorItem(int index)
+{
+    if (QAbstractButton *button = rgpOperatorsButtons->button(index)) {
+        button->setChecked(true);
+        return;
+    }
+    // An exclusive group keeps one item checked: none is left by lifting
+    // the rule for the moment.
+    if (QAbstractButton *checked = rgpOperatorsButtons->checkedButton()) {
+        rgpOperatorsButtons->setExclusive(false);
+        checked->setChecked(false);
+        rgpOperatorsButtons->setExclusive(true);
+    }
 }
 
 // ---- display -------------------------------------------------------------
@@ -809,8 +869,6 @@ std::string TfrmMain::PortText() const
 
 void TfrmMain::TerminalLine(const std::string &line, int lineType)
 {
-    if (lineType == VRynTerminal_ltExtra)
-        m_lastMachineLine = line;
     termMain->AddLine(line, lineType);
 }
 
@@ -830,9 +888,11 @@ void TfrmMain::PortOpened(const std::string &/*port*/)
     StatusPanels[1]->SetFullText(QString::fromLatin1(kDevicePanelUnknown));
     // The session starts with automatic selection (ATE0+COPS=0): a
     // hand-picked operator no longer holds.
-    if (rgpOperatorsButtons->checkedId() > 0)
-        if (QAbstractButton *automatic = rgpOperatorsButtons->button(0))
-            automatic->setChecked(true);
+    // A read-only session leaves the modem's selection as it was, which
+    // the window does not know.
+    m_operatorInUse = m_session->ReadOnly() ? -1 : 0;
+    m_operatorAsked = -1;
+    CheckOperatorItem(m_operatorInUse);
 }
 
 void TfrmMain::PortOpenFailed(const std::string &/*port*/, const std::string &/*reason*/)
@@ -900,7 +960,25 @@ void TfrmMain::ShowPortEditState()
 
 void TfrmMain::CycleStarted()
 {
-    rgpOperators->setEnabled(true);
+    EnableOperators();
+}
+
+void TfrmMain::EnableOperators()
+{
+    const bool readOnly = m_session->ReadOnly();
+    rgpOperators->setEnabled(!readOnly);
+    rgpOperators->setToolTip(readOnly ? QStringLiteral("Read only (menu Settings): Palvex does not switch the operator")
+                                      : QString());
+}
+
+void TfrmMain::IncomingCall(const std::string &number)
+{
+    ShowNotice(number.empty() ? QStringLiteral("Incoming call") : QStringLiteral("Incoming call from ") + QText(number));
+}
+
+void TfrmMain::PollingHeldChanged(bool held)
+{
+    Holdpolling1->setChecked(held);
 }
 
 void TfrmMain::MainAnswerTimedOut()
@@ -910,15 +988,20 @@ void TfrmMain::MainAnswerTimedOut()
 
 void TfrmMain::OperatorSwitchDone()
 {
-    rgpOperators->setEnabled(true);
+    if (m_operatorAsked >= 0)
+        m_operatorInUse = m_operatorAsked;
+    m_operatorAsked = -1;
+    EnableOperators();
     tmrShowTimer();
 }
 
-void TfrmMain::OperatorRequestRefused()
+void TfrmMain::OperatorRequestRefused(const std::string &reason)
 {
-    rgpOperators->setEnabled(true);
-    // The session has just written why.
-    ShowNotice(QText(m_lastMachineLine));
+    // The modem stays on what it used: so does the radio group.
+    m_operatorAsked = -1;
+    CheckOperatorItem(m_operatorInUse);
+    EnableOperators();
+    ShowNotice(QText(reason));
 }
 
 void TfrmMain::CycleCompleted(const CompletedCycle &cycle)
@@ -1038,6 +1121,8 @@ void TfrmMain::UpdateSpeedClick(int index)
     tmrShow->start(speed.period);
     UpdateSpeedItems[size_t(index)]->setChecked(true);
     lblSpeed->setText(QString::fromLatin1(speed.label));
+    if (m_settingsRead)
+        VRynAppInfo1->WriteString(kSettingsSection, kUpdateSpeedKey, QString::number(index));
 }
 
 void TfrmMain::Debugterminal1Click()
@@ -1045,8 +1130,38 @@ void TfrmMain::Debugterminal1Click()
     const bool on = !m_session->DebugTerminal();
     m_session->SetDebugTerminal(on);
     Debugterminal1->setChecked(on);
+    if (m_settingsRead)
+        WriteSetting(kDebugTerminalKey, on);
     if (on)
         btnShowTermClick();
+}
+
+void TfrmMain::Answercalls1Click(bool on)
+{
+    m_session->SetAnswerCalls(on);
+    Answercalls1->setChecked(on);
+    WriteSetting(kAnswerCallsKey, on);
+}
+
+void TfrmMain::Readonly1Click(bool on)
+{
+    m_session->SetReadOnly(on);
+    Readonly1->setChecked(on);
+    Answercalls1->setEnabled(!on);
+    WriteSetting(kReadOnlyKey, on);
+    EnableOperators();
+}
+
+void TfrmMain::WriteSetting(const QString &key, bool on)
+{
+    if (!VRynAppInfo1->WriteString(kSettingsSection, key, on ? QStringLiteral("1") : QStringLiteral("0")))
+        termMain->AddLine(QStringLiteral("The setting could not be stored."), VRynTerminal_ltWarning);
+}
+
+bool TfrmMain::ReadSetting(const QString &key, bool defaultValue) const
+{
+    const QString value = VRynAppInfo1->ReadString(kSettingsSection, key);
+    return value.isEmpty() ? defaultValue : value == QStringLiteral("1");
 }
 
 void TfrmMain::Logterminaltofile1Click()
@@ -1055,6 +1170,8 @@ void TfrmMain::Logterminaltofile1Click()
     // cannot; the item follows through ShowTerminalLogging.
     termMain->SetLogging(!termMain->IsLogging());
     ShowTerminalLogging(termMain->IsLogging()); // a refused open unchecks it too
+    if (m_settingsRead)
+        WriteSetting(kLogTerminalKey, termMain->IsLogging());
     if (termMain->IsLogging())
         btnShowTermClick();
 }

@@ -97,7 +97,9 @@ public:
     void CycleStarted() override;
     void MainAnswerTimedOut() override;
     void OperatorSwitchDone() override;
-    void OperatorRequestRefused() override;
+    void OperatorRequestRefused(const std::string &reason) override;
+    void IncomingCall(const std::string &number) override;
+    void PollingHeldChanged(bool held) override;
     void CycleCompleted(const CompletedCycle &cycle) override;
 
     // A poll cycle's display record, for a record log: called after each
@@ -163,8 +165,11 @@ public:
     QAction *Radio1 = nullptr;
     QAction *Antennapointing1 = nullptr;
     QAction *Debugterminal1 = nullptr;
+    QAction *Answercalls1 = nullptr;
+    QAction *Readonly1 = nullptr;
     QAction *Logterminaltofile1 = nullptr;
     QAction *PollInterval1 = nullptr;
+    QAction *Holdpolling1 = nullptr; // in the terminal
     QAction *Content1 = nullptr;
     QAction *About1 = nullptr;
 
@@ -213,6 +218,9 @@ public:
     void PollInterval1Click();
     // Applies and remembers the poll interval.
     void SetPollInterval(double seconds);
+    // Settings -> "Answer incoming calls" and "Read only", remembered.
+    void Answercalls1Click(bool on);
+    void Readonly1Click(bool on);
     void Content1Click();
     void About1Click();
 
@@ -265,6 +273,12 @@ private:
     // whichever control switched it.
     void ShowTerminalLogging(bool on);
     void NoteTableEncoding(const QString &path, const OperatorTableResult &table);
+    // The operator switch is usable unless the session is read-only.
+    void EnableOperators();
+    void WriteSetting(const QString &key, bool on);
+    bool ReadSetting(const QString &key, bool defaultValue) const;
+    // Checks the radio item index, or none for -1.
+    void CheckOperatorItem(int index);
 
     std::unique_ptr<ModemSession> m_session;
     TfrmAbout *m_about = nullptr;
@@ -272,6 +286,10 @@ private:
     std::vector<QRadioButton *> m_operatorButtons;
     QStringList m_operatorItemTexts; // as built, before "&" is doubled for display
     std::vector<OperatorEntry> m_operators;
+    // The radio item of the selection the modem uses (-1: not known), and
+    // that of the switch asked for, until the modem answered it.
+    int m_operatorInUse = -1;
+    int m_operatorAsked = -1;
     std::int32_t m_lastServingChannel = -1;
     int m_gridColumns = 0;
     TGridRow m_gridHeader{kGridHeader};
@@ -279,7 +297,7 @@ private:
     // The port the session opens: set at start, then by a pick or Enter.
     QString m_appliedPort;
     bool m_shown = false;
-    std::string m_lastMachineLine; // the session's last text, for a refusal's notice
+    bool m_settingsRead = false; // from then on, a changed setting is stored
     QString m_windows1250Noted;    // the table already said to be Windows-1250
     QString m_lastNotice;
     std::chrono::steady_clock::time_point m_lastNoticeTime;

@@ -243,6 +243,42 @@ TEST(ModemSession, FailedOpenIsRetriedEverySecond)
     EXPECT_EQ(h.TakeWrites(), (Writes{"ATE0+COPS=0\r"}));
 }
 
+// An open that fails again and again for the same reason is written once,
+// not every second; the open that succeeds is written with its attempt.
+TEST(ModemSession, RepeatedOpenFailureIsWrittenOnce)
+{
+    SessionHarness h;
+    h.channel.openResults = {false, false, false, true};
+    h.Start();
+    h.Advance(3300);
+    ASSERT_EQ(h.channel.startCount, 4);
+    const auto count = [&](const std::string &line) { return std::count(h.view.lines.begin(), h.view.lines.end(), line); };
+    EXPECT_EQ(count("  Error while opening /dev/ttyUSB0."), 1);
+    EXPECT_EQ(count("  fake: not open"), 1);
+    EXPECT_EQ(count("  Opening port \"/dev/ttyUSB0\"."), 2) << "the first attempt and the one that succeeded";
+    EXPECT_TRUE(h.view.HasLine("  Success. Port \"/dev/ttyUSB0\" opened."));
+}
+
+// A port on which nothing answers: after three PREPARE rounds the owner
+// hears that it may be the wrong port, once.
+TEST(ModemSession, SilentModemIsSaidAfterThreeRounds)
+{
+    SessionHarness h;
+    h.Start();
+    const std::string hint = "no answer from the modem on /dev/ttyUSB0: wrong port or baud rate?";
+    // A round is the command's 2 s and, from the second on, 2 s more for
+    // the late answer of the one before: the third ends after about 10 s.
+    std::uint32_t waited = 0;
+    while (!h.view.HasLine(hint) && waited < 20000) {
+        h.Advance(100);
+        waited += 100;
+    }
+    EXPECT_GE(waited, 9500u);
+    EXPECT_LE(waited, 11000u);
+    h.Advance(12000);
+    EXPECT_EQ(std::count(h.view.lines.begin(), h.view.lines.end(), hint), 1);
+}
+
 // The connection goes away in PREPARE or in POLL, by an orderly disconnect
 // or by a failure (a pulled USB modem); the next event closes and reopens.
 struct LossCase {
@@ -294,6 +330,7 @@ struct OperatorCase {
     std::string request;
     std::string command;
     std::string answer;
+    std::string refusal; // what the owner is told; empty for a switch done
 };
 
 class ModemSessionOperator : public ::testing::TestWithParam<OperatorCase> {};
@@ -317,7 +354,11 @@ TEST_P(ModemSessionOperator, SendsTheSwitchAndEnablesTheGroupOnItsAnswer)
 
     h.ReplyLines({c.answer});
     EXPECT_TRUE(h.view.operatorsEnabled);
-    EXPECT_EQ(h.view.refreshes, 1);
+    EXPECT_EQ(h.view.refreshes, c.refusal.empty() ? 1 : 0) << "an error is no switch done";
+    EXPECT_EQ(h.view.refusals, c.refusal.empty() ? Writes{} : Writes{c.refusal});
+    if (!c.refusal.empty()) {
+        EXPECT_TRUE(h.view.HasLine("machine: " + c.refusal));
+    }
     EXPECT_EQ(h.view.cycles, 1);
     h.Advance(50);
     EXPECT_EQ(h.TakeWrites(), (Writes{kMainPoll})) << "no second switch";
@@ -325,11 +366,36 @@ TEST_P(ModemSessionOperator, SendsTheSwitchAndEnablesTheGroupOnItsAnswer)
 
 INSTANTIATE_TEST_SUITE_P(
     Requests, ModemSessionOperator,
-    ::testing::Values(OperatorCase{"AutoOk", "AUTO", "AT+COPS=0\r", "OK"},
-                      OperatorCase{"CodeOk", "23002", "AT+COPS=1,2,\"23002\"\r", "OK"},
-                      OperatorCase{"CodeError", "23003", "AT+COPS=1,2,\"23003\"\r", "ERROR"},
-                      OperatorCase{"CodeCmeError", "23003", "AT+COPS=1,2,\"23003\"\r", "+CME ERROR: 30"}),
+    ::testing::Values(OperatorCase{"AutoOk", "AUTO", "AT+COPS=0\r", "OK", ""},
+                      OperatorCase{"CodeOk", "23002", "AT+COPS=1,2,\"23002\"\r", "OK", ""},
+                      OperatorCase{"CodeError", "23003", "AT+COPS=1,2,\"23003\"\r", "ERROR",
+                                   "operator 23003 refused: ERROR"},
+                      OperatorCase{"CodeCmeError", "23003", "AT+COPS=1,2,\"23003\"\r", "+CME ERROR: 30",
+                                   "operator 23003 refused: +CME ERROR: 30"},
+                      OperatorCase{"AutoError", "AUTO", "AT+COPS=0\r", "ERROR",
+                                   "automatic operator selection refused: ERROR"}),
     [](const auto &info) { return std::string(info.param.name); });
+
+TEST(ModemSession, CsqFieldsAreKeptAsTheModemSentThem)
+{
+    struct Case {
+        const char *line;
+        std::optional<std::int32_t> rssi, ber;
+    };
+    for (const Case &c : {Case{"+CSQ: 18,99", 18, 99}, Case{"+CSQ: 99,99", 99, 99}, Case{"+CSQ: 17,3", 17, 3},
+                          Case{"+CSQ: 17,x", 17, std::nullopt}}) {
+        SCOPED_TRACE(c.line);
+        SessionHarness h;
+        h.Start();
+        h.Identify("BGS5");
+        h.Advance(50);
+        h.ReplyLines({c.line, "+COPS: 0,0,\"T-Mobile CZ\"", "+COPS: 0,2,\"23001\"", "+CREG: 0,1", "+CPAS: 0", "OK"});
+        h.AnswerSmonp();
+        ASSERT_EQ(h.view.cycles, 1);
+        EXPECT_EQ(h.session.DisplayCsqRssi(), c.rssi);
+        EXPECT_EQ(h.session.DisplayCsqBer(), c.ber);
+    }
+}
 
 TEST(ModemSession, UnansweredSwitchEndsAfterAMinute)
 {
@@ -437,6 +503,86 @@ TEST(ModemSession, IncomingCallIsAnsweredWithAta)
     EXPECT_EQ(h.session.CurrentState(), State::Answer) << "other lines are ignored";
     h.ReplyLines({"CONNECT 9600"});
     EXPECT_EQ(h.session.CurrentState(), State::Poll);
+    h.Advance(50);
+    EXPECT_EQ(h.TakeWrites(), (Writes{kMainPoll}));
+}
+
+// Calls are answered only when the owner asked for it, and never by a
+// read-only session; the caller's number of a +CLIP line is told either way.
+TEST(ModemSession, IncomingCallIsAnsweredOnlyWhenAsked)
+{
+    struct Case {
+        bool answerCalls, readOnly, answered;
+    };
+    for (const Case &c : {Case{true, false, true}, Case{false, false, false}, Case{true, true, false}}) {
+        SCOPED_TRACE(testing::Message() << "answer " << c.answerCalls << ", read-only " << c.readOnly);
+        SessionHarness h;
+        h.session.SetAnswerCalls(c.answerCalls);
+        h.session.SetReadOnly(c.readOnly);
+        h.Start();
+        h.Identify("BGS5");
+        h.ReplyLines({"RING", "+CLIP: \"+420603123456\",145,,,,0"});
+        h.channel.ring = true;
+        RunToOperatorStep(h);
+        EXPECT_EQ(h.view.callers, std::vector<std::string>{"+420603123456"});
+        EXPECT_TRUE(h.view.HasLine("machine: incoming call from +420603123456"));
+        const Writes w = h.TakeWrites();
+        EXPECT_EQ(!w.empty() && w.back() == "ATA\r", c.answered);
+        if (!c.answered) {
+            EXPECT_EQ(h.session.CurrentState(), State::Poll) << "straight on to the next cycle";
+            h.Advance(50);
+            EXPECT_EQ(h.TakeWrites(), (Writes{kMainPoll}));
+        }
+    }
+}
+
+TEST(ModemSession, WithheldCallerNumberIsSaidSo)
+{
+    SessionHarness h;
+    h.Start();
+    h.Identify("BGS5");
+    h.ReplyLines({"+CLIP: \"\",128,,,,1"});
+    EXPECT_EQ(h.view.callers, std::vector<std::string>{""});
+    EXPECT_TRUE(h.view.HasLine("machine: incoming call from an unknown number"));
+}
+
+// Read-only: no automatic selection at the start, the operator switch
+// refused with its reason, and nothing else that changes the modem.
+TEST(ModemSession, ReadOnlySessionLeavesTheOperatorSelectionAlone)
+{
+    SessionHarness h;
+    h.session.SetReadOnly(true);
+    h.Start();
+    EXPECT_EQ(h.TakeWrites(), (Writes{"ATE0\r"}));
+    h.Identify("BGS5");
+    h.session.RequestOperator("23002");
+    RunToOperatorStep(h);
+    for (const std::string &w : h.TakeWrites())
+        EXPECT_EQ(w.find("COPS=1"), std::string::npos) << w;
+    EXPECT_EQ(h.view.refusals,
+              std::vector<std::string>{"operator switch not sent: read-only mode changes nothing in the modem"});
+    EXPECT_EQ(h.view.cycles, 1);
+}
+
+TEST(ModemSession, HeldPollingStartsNoCycleUntilResumed)
+{
+    SessionHarness h;
+    h.Start();
+    h.Identify("BGS5");
+    h.session.SetPollingHeld(true);
+    EXPECT_TRUE(h.view.HasLine("machine: polling held; commands typed in the terminal meet no poll"));
+    // The cycle under way ends; the next one does not start.
+    RunToOperatorStep(h);
+    EXPECT_EQ(h.view.cycles, 1);
+    h.TakeWrites();
+    h.Advance(5000);
+    EXPECT_TRUE(h.TakeWrites().empty());
+    const std::string typed = "AT+CGMR\r";
+    h.session.TerminalSendData(reinterpret_cast<const std::uint8_t *>(typed.data()), typed.size());
+    h.ReplyLines({"REVISION 01.000", "OK"});
+    EXPECT_EQ(h.TakeWrites(), (Writes{typed})) << "only the typed command";
+    h.session.SetPollingHeld(false);
+    EXPECT_TRUE(h.view.HasLine("machine: polling resumed"));
     h.Advance(50);
     EXPECT_EQ(h.TakeWrites(), (Writes{kMainPoll}));
 }

@@ -20,6 +20,8 @@ public:
     bool operatorsEnabled = false;
     std::vector<int> graphValues;
     int refreshes = 0;
+    std::vector<std::string> refusals; // reasons of refused operator switches
+    std::vector<std::string> callers;  // numbers of IncomingCall
     int cycles = 0;
     int commandTimeouts = 0;
     int portOpens = 0;
@@ -48,7 +50,12 @@ public:
         operatorsEnabled = true;
         ++refreshes;
     }
-    void OperatorRequestRefused() override { operatorsEnabled = true; }
+    void OperatorRequestRefused(const std::string &reason) override
+    {
+        operatorsEnabled = true;
+        refusals.push_back(reason);
+    }
+    void IncomingCall(const std::string &number) override { callers.push_back(number); }
     void MainAnswerTimedOut() override { graphValues.push_back(kGraphValueUnknown); }
     void TerminalLine(const std::string &line, int lineType) override
     {

@@ -4,6 +4,7 @@
 #include "ModemSimProcess.h"
 #include "SessionHarness.h"
 #include "SimulatedTruth.h"
+#include "TestPty.h"
 #include "VRSComm32.h"
 
 #include <QCoreApplication>
@@ -11,12 +12,14 @@
 #include <QFile>
 #include <QElapsedTimer>
 #include <QTemporaryDir>
+#include <QSocketNotifier>
 #include <QTimer>
 
 #include <gtest/gtest.h>
 
 #include <algorithm>
 #include <functional>
+#include <regex>
 
 namespace {
 
@@ -30,6 +33,101 @@ bool WaitFor(const std::function<bool()> &condition, int timeoutMs)
         QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
     }
     return true;
+}
+
+// The simulated modem on a pseudo-terminal the test holds: every command
+// line the session wrote, as the modem read it.
+class ModemOnPty {
+public:
+    explicit ModemOnPty(TestPty &pty)
+        : m_pty(pty)
+        , m_notifier(pty.Master(), QSocketNotifier::Read)
+    {
+        m_engine.SetModel("BGS5");
+        m_engine.SetUnsolicitedRing(true);
+        QObject::connect(&m_notifier, &QSocketNotifier::activated, [this] { Read(); });
+    }
+
+    TRynSimModemEngine &Engine() { return m_engine; }
+    const std::vector<std::string> &Lines() const { return m_lines; }
+
+private:
+    void Read()
+    {
+        char buffer[512];
+        const ssize_t n = ::read(m_pty.Master(), buffer, sizeof buffer);
+        if (n <= 0)
+            return;
+        const std::string bytes(buffer, std::size_t(n));
+        for (char c : bytes) {
+            if (c == '\r') {
+                m_lines.push_back(m_line);
+                m_line.clear();
+            } else if (c != '\n') {
+                m_line += c;
+            }
+        }
+        const std::string answer = m_engine.Feed(bytes) + m_engine.TakeUnsolicited();
+        [[maybe_unused]] const ssize_t written = ::write(m_pty.Master(), answer.data(), answer.size());
+    }
+
+    TestPty &m_pty;
+    QSocketNotifier m_notifier;
+    TRynSimModemEngine m_engine{5};
+    std::vector<std::string> m_lines;
+    std::string m_line;
+};
+
+// The commands that change the modem's state (doc/commands.md): operator
+// selection, answering, dialling or hanging up, power and error modes,
+// stored profiles and resets.
+bool ChangesTheModem(const std::string &line)
+{
+    static const std::regex changes(R"(^AT.*(\+COPS=[0124]|\+CFUN=|\+CMEE=|\+CLIP=|&W|&F|Z\b)|^ATA|^ATD|^ATH)",
+                                    std::regex::icase);
+    return std::regex_search(line, changes);
+}
+
+// A read-only session, asked to switch the operator and to answer calls,
+// sends the modem nothing that changes it; the same session without
+// read-only does, so the check can fail.
+TEST(SessionOverSerial, ReadOnlySendsNothingThatChangesTheModem)
+{
+    for (const bool readOnly : {true, false}) {
+        SCOPED_TRACE(readOnly ? "read-only" : "not read-only");
+        QTemporaryDir dir;
+        ASSERT_TRUE(dir.isValid());
+        TestPty pty(dir.filePath("modem"));
+        ASSERT_TRUE(pty.Ready());
+        ModemOnPty modem(pty);
+        TVRSComm32 channel;
+        VRynTopDistributor top;
+        RecordingView view;
+        view.port = pty.Link().toStdString();
+        ModemSession session(top, channel, view);
+        session.SetReadOnly(readOnly);
+        session.SetAnswerCalls(true);
+        QTimer tick;
+        session.Start(tick);
+        ASSERT_TRUE(WaitFor([&] { return view.cycles >= 2; }, 10000)) << "cycles: " << view.cycles;
+        session.RequestOperator("23002");
+        modem.Engine().StartIncomingCall();
+        ASSERT_TRUE(WaitFor([&] { return view.cycles >= 6; }, 10000)) << "cycles: " << view.cycles;
+        channel.StopComm();
+        std::vector<std::string> changing;
+        for (const std::string &line : modem.Lines())
+            if (ChangesTheModem(line))
+                changing.push_back(line);
+        if (readOnly) {
+            EXPECT_EQ(changing, std::vector<std::string>{});
+            EXPECT_EQ(modem.Engine().Truth().manualSelection, false);
+            EXPECT_TRUE(modem.Engine().RingIndicator()) << "the call still rings";
+        } else {
+            EXPECT_NE(std::find(changing.begin(), changing.end(), "ATE0+COPS=0"), changing.end());
+            EXPECT_NE(std::find(changing.begin(), changing.end(), "ATA"), changing.end());
+            EXPECT_NE(std::find(changing.begin(), changing.end(), "AT+COPS=1,2,\"23002\""), changing.end());
+        }
+    }
 }
 
 TEST(SessionOverSerial, PollsThroughAnUnplugAndReconnects)

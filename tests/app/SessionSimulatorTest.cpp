@@ -139,6 +139,22 @@ TEST(SessionWithSimulator, OperatorSwitchChangesWhatTheNextCycleReads)
     EXPECT_TRUE(s.view.HasLine("AT+COPS=1,2,\"" + target + "\"\r"));
 }
 
+TEST(SessionWithSimulator, RefusedOperatorSwitchIsSaidAndChangesNothing)
+{
+    SimulatedSession s("BGS5", 3);
+    ASSERT_TRUE(s.RunCycles(2));
+    const std::string before = s.modem.Engine().Truth().operatorCode;
+    // Numeric error codes, as a user would have set them in the terminal.
+    const std::string cmee = "AT+CMEE=1\r";
+    s.session.TerminalSendData(reinterpret_cast<const std::uint8_t *>(cmee.data()), cmee.size());
+    s.session.RequestOperator("26201"); // a network the modem does not see
+    ASSERT_TRUE(s.RunCycles(4));
+    EXPECT_EQ(s.view.refusals, std::vector<std::string>{"operator 26201 refused: +CME ERROR: 30"});
+    EXPECT_EQ(s.view.refreshes, 0) << "a refusal is no switch done";
+    EXPECT_EQ(s.modem.Engine().Truth().operatorCode, before);
+    EXPECT_EQ(s.session.DisplayRecordSnapshot().operatorCode, before);
+}
+
 TEST(SessionWithSimulator, IncomingCallIsAnswered)
 {
     SimulatedSession s("MC55", 5);

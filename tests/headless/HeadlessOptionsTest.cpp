@@ -48,7 +48,9 @@ INSTANTIATE_TEST_SUITE_P(
                       OptionCase{"interval_decimal", {"SIM", "--interval", "0.5"}, HeadlessParse::Run, ""},
                       OptionCase{"terminal_files_negative", {"SIM", "--terminal-files", "-1"}, HeadlessParse::Error,
                                  "--terminal-files"},
-                      OptionCase{"terminal_files_none", {"SIM", "--terminal-files", "0"}, HeadlessParse::Run, ""}),
+                      OptionCase{"terminal_files_none", {"SIM", "--terminal-files", "0"}, HeadlessParse::Run, ""},
+                      OptionCase{"answer_and_read_only", {"SIM", "--answer-calls", "--read-only"},
+                                 HeadlessParse::Error, "exclude"}),
     [](const auto &info) { return std::string(info.param.name); });
 
 TEST(HeadlessOptions, ValuesAreTaken)
@@ -74,6 +76,21 @@ TEST(HeadlessOptions, ValuesAreTaken)
     EXPECT_TRUE(o.quiet);
     EXPECT_EQ(o.terminalMegabytes, 2u);
     EXPECT_EQ(o.terminalOldFiles, 5);
+    EXPECT_FALSE(o.answerCalls) << "calls ring on unless asked";
+    EXPECT_FALSE(o.readOnly);
+    ASSERT_EQ(ParseHeadlessOptions({"palvex", "SIM", "--answer-calls"}, o, text), HeadlessParse::Run);
+    EXPECT_TRUE(o.answerCalls);
+    ASSERT_EQ(ParseHeadlessOptions({"palvex", "SIM", "--read-only"}, o, text), HeadlessParse::Run);
+    EXPECT_TRUE(o.readOnly);
+}
+
+TEST(HeadlessOptions, VersionNamesTheProgramAndItsVersion)
+{
+    HeadlessOptions o;
+    QString text;
+    ASSERT_EQ(ParseHeadlessOptions({"/usr/bin/palvex-headless", "--version"}, o, text), HeadlessParse::Help);
+    EXPECT_TRUE(text.startsWith("palvex-headless ")) << text.toStdString();
+    EXPECT_TRUE(text.at(16).isDigit()) << text.toStdString();
 }
 
 TEST(HeadlessOptions, HelpListsEveryOption)
@@ -82,6 +99,6 @@ TEST(HeadlessOptions, HelpListsEveryOption)
     QString text;
     ASSERT_EQ(ParseHeadlessOptions({"palvex", "--help"}, o, text), HeadlessParse::Help);
     for (const char *option : {"--baud", "--cycles", "--duration", "--json", "--csv", "--log", "--terminal",
-                               "--terminal-size", "--terminal-files", "--metrics", "--quiet"})
+                               "--terminal-size", "--terminal-files", "--metrics", "--quiet", "--answer-calls", "--read-only"})
         EXPECT_TRUE(text.contains(option)) << option;
 }

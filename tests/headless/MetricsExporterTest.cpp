@@ -246,6 +246,7 @@ TEST(MetricsExporter, ServingCellGaugesAndIdentityFollowTheCell)
     s.rat = TRadioTech::Lte;
     CycleRecord r = Record(s);
     r.csqRssi = 99;
+    r.csqBer = 99;
     m.Update(r);
     std::string text = m.Text();
     for (const auto &[name, value] : {std::pair{"palvex_serving_rsrp_dbm", -95.0},
@@ -257,6 +258,8 @@ TEST(MetricsExporter, ServingCellGaugesAndIdentityFollowTheCell)
     }
     EXPECT_TRUE(Series(text, "palvex_serving_rscp_dbm").empty()) << "not reported: no series";
     EXPECT_TRUE(Series(text, "palvex_signal_dbm").empty()) << "rssi 99 is no -113 dBm";
+    EXPECT_TRUE(Series(text, "palvex_signal_percent").empty()) << "rssi 99 is no 0 %";
+    EXPECT_TRUE(Series(text, "palvex_bit_error_rate").empty()) << "ber 99 is no class 0";
     const auto info = Series(text, "palvex_serving_cell_info");
     ASSERT_EQ(info.size(), 1u) << text;
     for (const char *label : {"rat=\"LTE\"", "cell_id=\"802126\"", "pci=\"311\"", "band=\"B3\"", "area=\"6699\"",
@@ -266,8 +269,10 @@ TEST(MetricsExporter, ServingCellGaugesAndIdentityFollowTheCell)
     s.serving.reset();
     r = Record(s);
     r.csqRssi = 17;
+    r.csqBer = 0;
     m.Update(r);
     text = m.Text();
+    EXPECT_EQ(Series(text, "palvex_bit_error_rate").size(), 1u);
     EXPECT_TRUE(Series(text, "palvex_serving_rsrp_dbm").empty());
     EXPECT_TRUE(Series(text, "palvex_serving_cell_info").empty());
     EXPECT_EQ(Series(text, "palvex_signal_dbm").size(), 1u);

@@ -28,6 +28,9 @@ unit="$root/usr/lib/systemd/system/palvex-headless@.service"
 [ -f "$unit" ] || { echo "FAIL: the package has no palvex-headless@.service"; exit 1; }
 
 grep -qx 'DynamicUser=yes' "$unit" || { echo "FAIL: the unit does not run as a dynamic user"; exit 1; }
+# The service changes nothing in the modem unless the administrator says so.
+grep -qx 'Environment=PALVEX_MODE=--read-only' "$unit" && grep -q '^ExecStart=.* \$PALVEX_MODE ' "$unit" ||
+  { echo "FAIL: the unit does not run read-only by default"; exit 1; }
 # Documentation=man:palvex-headless(1) is looked up in the unpacked package.
 messages=$(MANPATH="$root/usr/share/man" systemd-analyze verify --root="$root" "palvex-headless@ttyUSB2.service" 2>&1) || {
   echo "$messages"; echo "FAIL: systemd-analyze verify failed"; exit 1; }

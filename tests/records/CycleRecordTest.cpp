@@ -107,6 +107,36 @@ TEST(CycleRecordJson, FullRecordHasEveryKeyInOrderAndTheValues)
         EXPECT_TRUE(cells[i].isNull()) << "row " << i;
 }
 
+// +CSQ's 99 is "not known": null in the record, never the best ber class
+// or a signal of 0 %.
+TEST(CycleRecordJson, CsqValuesOfNinetyNineAreNull)
+{
+    struct Case {
+        std::optional<std::int32_t> rssi, ber;
+        int signal, berClass; // as the display record holds them
+        bool signalNull, berNull;
+    };
+    for (const Case &c : {Case{18, 99, 56, 0, false, true}, Case{99, 99, 0, 0, true, true}, Case{17, 0, 53, 0, false, false},
+                          Case{31, 7, 96, 7, false, false}, Case{std::nullopt, std::nullopt, 53, 2, false, false}}) {
+        CycleRecord r = FullRecord();
+        r.csqRssi = c.rssi, r.csqBer = c.ber;
+        r.state.signal = c.signal, r.state.ber = c.berClass;
+        const QJsonObject o = Parse(CycleRecordJson(r));
+        SCOPED_TRACE(testing::Message() << c.rssi.value_or(-1) << "," << c.ber.value_or(-1));
+        EXPECT_EQ(o["signal"].isNull(), c.signalNull);
+        EXPECT_EQ(o["ber"].isNull(), c.berNull);
+        if (!c.signalNull) {
+            EXPECT_EQ(o["signal"].toInt(), c.signal);
+        }
+        if (!c.berNull) {
+            EXPECT_EQ(o["ber"].toInt(), c.berClass);
+        }
+        const QList<QByteArray> csv = CycleRecordCsv(r).split(',');
+        const QList<QByteArray> header = CsvHeader().split(',');
+        EXPECT_EQ(csv.at(header.indexOf("ber")).isEmpty(), c.berNull);
+    }
+}
+
 TEST(CycleRecordJson, LocalTimeIsWrittenAsUtc)
 {
     CycleRecord r = FullRecord();

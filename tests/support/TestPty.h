@@ -33,6 +33,8 @@ public:
     // True when the terminal and its link were made.
     bool Ready() const { return m_master >= 0 && !m_link.isEmpty(); }
     QString Device() const { return m_device; }
+    // The master side: what the test reads is what the channel wrote.
+    int Master() const { return m_master; }
     QString Link() const { return m_link; }
 
     // The terminal's settings as the channel left them (both sides of a

@@ -154,6 +154,9 @@ private slots:
     void liveValuesFromTheSimulator();
     void showWritesTitleHeaderAndDefaultTable();
     void operatorTableKeepsFileOrderAndParentheses();
+    void refusedOperatorSwitchPutsTheRadioBackAndSaysWhy();
+    void withoutAPortPickedNothingIsOpened();
+    void settingsAreRememberedAndTheTerminalKeysWork();
     void emptySectionGivesAutoSelectAlone();
     void unreadableTableIsShownInTheGroup();
     void updateSpeedMenu_data();
@@ -426,6 +429,26 @@ void MainWindowTest::operatorTableKeepsFileOrderAndParentheses()
     QCOMPARE(w->Session().RequestedOperator(), std::string("10000"));
 }
 
+void MainWindowTest::refusedOperatorSwitchPutsTheRadioBackAndSaysWhy()
+{
+    WriteTable("[General]\n26201=Far away\n");
+    auto w = MakeWindow();
+    QVERIFY(ShowAndWaitCycles(*w, 1));
+    QVERIFY(w->OperatorButtons().at(0)->isChecked());
+    const std::string before = w->VRSComm321->Simulator().Engine().Truth().operatorCode;
+    // Numeric error codes, as typed in the terminal.
+    const QByteArray cmee("AT+CMEE=1\r");
+    w->Session().TerminalSendData(reinterpret_cast<const std::uint8_t *>(cmee.constData()), std::size_t(cmee.size()));
+    w->OperatorButtons().at(1)->click();
+    QVERIFY(w->OperatorButtons().at(1)->isChecked());
+    QTRY_COMPARE_WITH_TIMEOUT(w->StatusBar1->currentMessage(),
+                              QStringLiteral("operator 26201 refused: +CME ERROR: 30"), 10000);
+    QVERIFY(w->rgpOperators->isEnabled());
+    QVERIFY(w->OperatorButtons().at(0)->isChecked());
+    QVERIFY(!w->OperatorButtons().at(1)->isChecked());
+    QCOMPARE(w->VRSComm321->Simulator().Engine().Truth().operatorCode, before);
+}
+
 void MainWindowTest::emptySectionGivesAutoSelectAlone()
 {
     WriteTable(";nothing here\n[General]\n");
@@ -577,6 +600,62 @@ void MainWindowTest::dropDownRefillsTheListAndKeepsTypedText()
     w->cmbPort->hidePopup();
     QTest::qWait(20);
     QCOMPARE(w->opens, 0);
+}
+
+// "palvex" with no stored port (after "palvex SIM", which stores nothing)
+// opens no port of the system's list until the user picks one.
+void MainWindowTest::withoutAPortPickedNothingIsOpened()
+{
+    auto w = MakeWindow(QString());
+    w->show();
+    QTest::qWait(300);
+    QCOMPARE(w->opens, 0);
+    QVERIFY(w->AppliedPort().isEmpty());
+    QCOMPARE(w->StatusPanels[0]->FullText(), QStringLiteral("No port"));
+    w->cmbPort->setEditText(QStringLiteral("SIM"));
+    emit w->cmbPort->activated(w->cmbPort->findText(QStringLiteral("SIM")));
+    QVERIFY(ShowAndWaitCycles(*w, 1));
+    QCOMPARE(w->AppliedPort(), QStringLiteral("SIM"));
+}
+
+// Update speed, debug terminal, answering and read-only come back at the
+// next start; Esc puts the terminal away.
+void MainWindowTest::settingsAreRememberedAndTheTerminalKeysWork()
+{
+    {
+        auto w = MakeWindow();
+        w->show();
+        QTRY_VERIFY(w->windowTitle().startsWith(QStringLiteral("Palvex, version ")));
+        QVERIFY(w->Answercalls1->isChecked());
+        QVERIFY(!w->Readonly1->isChecked());
+        w->UpdateSpeedItems[3]->trigger();
+        w->Debugterminal1->trigger();
+        w->Answercalls1->trigger();
+        QVERIFY(!w->Session().AnswerCalls());
+        w->Readonly1->trigger();
+        QVERIFY(w->Session().ReadOnly());
+        QVERIFY(w->termMain->isVisible());
+        w->termMain->activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(w->termMain));
+        QLineEdit *command = w->termMain->findChild<QLineEdit *>(QStringLiteral("command"));
+        QVERIFY(command);
+        QTest::keyClick(command, Qt::Key_Escape);
+        QTRY_VERIFY(!w->termMain->isVisible());
+    }
+    auto w = MakeWindow();
+    w->show();
+    QTRY_VERIFY(w->windowTitle().startsWith(QStringLiteral("Palvex, version ")));
+    QVERIFY(w->UpdateSpeedItems[3]->isChecked());
+    QCOMPARE(w->tmrShow->interval(), 833);
+    QVERIFY(w->Debugterminal1->isChecked());
+    QVERIFY(w->Session().DebugTerminal());
+    QVERIFY(!w->Answercalls1->isChecked());
+    QVERIFY(w->Readonly1->isChecked());
+    QVERIFY(w->Session().ReadOnly());
+    QTRY_VERIFY(w->Session().CompletedCycles() >= 1);
+    QVERIFY2(!w->rgpOperators->isEnabled(), "read-only: no operator switch");
+    QVERIFY(w->rgpOperators->toolTip().contains(QStringLiteral("Read only")));
+    w->termMain->hide();
 }
 
 void MainWindowTest::commandLinePortOverridesTheStoredOne()
