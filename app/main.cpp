@@ -86,7 +86,12 @@ int main(int argc, char **argv)
 
     QCommandLineParser parser;
     Configure(parser, options);
-    parser.process(app); // an unknown option is reported and ends the program
+    // A bad option is said as the headless monitor says it, with its exit
+    // code 2: one line naming the program.
+    if (!parser.parse(QCoreApplication::arguments())) {
+        std::fprintf(stderr, "palvex: %s\n", qPrintable(parser.errorText()));
+        return 2;
+    }
 
     TfrmMain frmMain;
     const QStringList positional = parser.positionalArguments();

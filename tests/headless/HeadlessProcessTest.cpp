@@ -214,6 +214,7 @@ private slots:
     void metricsScrapeShowsTheSimulatorValues();
     void errorsGiveOneLineAndAFailureCode_data();
     void errorsGiveOneLineAndAFailureCode();
+    void bothProgramsTreatABadOptionAlike();
     void logFormatFollowsTheFileName_data();
     void logFormatFollowsTheFileName();
     void pathThatIsNoSerialPortIsRefusedAtOnce_data();
@@ -391,6 +392,27 @@ void HeadlessProcessTest::errorsGiveOneLineAndAFailureCode()
     const QByteArray error = child.Process().readAllStandardError();
     QVERIFY2(error.count('\n') == 1 && error.startsWith("palvex: ") && error.contains(message.toUtf8()),
              error.constData());
+}
+
+// The window and the headless monitor: one line naming the program and
+// exit code 2 for an option they do not know; --version names each.
+void HeadlessProcessTest::bothProgramsTreatABadOptionAlike()
+{
+    qputenv("QT_QPA_PLATFORM", "offscreen");
+    for (const char *program : {PALVEX_PATH, PALVEX_HEADLESS_PATH}) {
+        QProcess process;
+        process.start(QString::fromUtf8(program), {"--colour"});
+        QVERIFY(process.waitForFinished(kWaitMs));
+        QCOMPARE(process.exitCode(), 2);
+        const QByteArray error = process.readAllStandardError();
+        QVERIFY2(error.contains("palvex: Unknown option 'colour'.\n"), error.constData());
+        process.start(QString::fromUtf8(program), {"--version"});
+        QVERIFY(process.waitForFinished(kWaitMs));
+        QCOMPARE(process.exitCode(), 0);
+        QVERIFY(QRegularExpression(QStringLiteral("^\\S+ \\d+\\.\\d+\\.\\d+\n$"))
+                    .match(QString::fromUtf8(process.readAllStandardOutput()))
+                    .hasMatch());
+    }
 }
 
 void HeadlessProcessTest::logFormatFollowsTheFileName_data()
