@@ -625,8 +625,10 @@ void TfrmMain::FormShow()
 
 void TfrmMain::FormFirstShow()
 {
-    PlaceTerminal();
     RestoreRadioViewState();
+    // The terminal is placed when it is first shown: by then the window
+    // manager has placed the main window (at the first show it may still
+    // move it, and the terminal would land on top of it).
     ApplyGridRowHeight(GridRowHeight(QFontInfo(sgrResult->font()).pointSizeF(), sgrResult->logicalDpiY()));
 }
 
