@@ -60,7 +60,8 @@ SerialParametersDialog::SerialParametersDialog(QWidget *parent)
     m_baud->setEditable(true);
     m_baud->setInsertPolicy(QComboBox::NoInsert);
     m_baud->setValidator(new QIntValidator(1, std::numeric_limits<int>::max(), m_baud));
-    for (int rate : {1200, 2400, 4800, 9600, 19200, 38400, 57600, 115200, 230400, 460800, 921600})
+    for (int rate : {300, 1200, 2400, 4800, 9600, 19200, 38400, 57600, 115200, 230400, 460800, 921600, 1000000,
+                     2000000, 3000000, 4000000})
         m_baud->addItem(QString::number(rate));
     for (int bits = 5; bits <= 8; ++bits)
         m_dataBits->addItem(QString::number(bits), QString::number(bits));
@@ -81,6 +82,8 @@ SerialParametersDialog::SerialParametersDialog(QWidget *parent)
     connect(buttons, &QDialogButtonBox::accepted, this, &SerialParametersDialog::accept);
     connect(buttons, &QDialogButtonBox::rejected, this, &SerialParametersDialog::reject);
     auto *layout = new QVBoxLayout(this);
+    // The dialog grows to fit an error instead of squeezing the form.
+    layout->setSizeConstraint(QLayout::SetFixedSize);
     layout->addLayout(form);
     layout->addWidget(m_error);
     layout->addWidget(buttons);
@@ -114,6 +117,21 @@ QString SerialParametersDialog::ErrorText() const { return m_error->isVisible() 
 
 void SerialParametersDialog::accept()
 {
+    // The rate in the user's words: a number a port can run at.
+    bool number = false;
+    const qlonglong baud = m_baud->currentText().trimmed().toLongLong(&number);
+    if (!number || baud < kLowestBaud || baud > kHighestBaud) {
+        m_error->setText(m_baud->currentText().trimmed().isEmpty()
+                             ? tr("Enter a baud rate or pick one from the list; most modems run at 115200.")
+                             : tr("A serial port does not run at %1 baud: pick a rate from the list (most modems "
+                                  "run at 115200), or enter one from %2 to %3.")
+                                   .arg(m_baud->currentText().trimmed())
+                                   .arg(kLowestBaud)
+                                   .arg(kHighestBaud));
+        m_error->show();
+        m_baud->setFocus();
+        return;
+    }
     if (m_target) {
         try {
             Store(*m_target);

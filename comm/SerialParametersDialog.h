@@ -23,6 +23,10 @@ public:
 
     // Modal: shows comm's settings; true when the user accepted and the settings were applied.
     static bool Edit(TVRSComm32 &comm, QWidget *parent = nullptr);
+    // The baud rates the dialog takes: what serial drivers and USB adapters
+    // can run at (the list offers the standard ones).
+    static constexpr int kLowestBaud = 50;
+    static constexpr int kHighestBaud = 4000000;
 
     QComboBox *BaudRateBox() const { return m_baud; }
     QComboBox *DataBitsBox() const { return m_dataBits; }

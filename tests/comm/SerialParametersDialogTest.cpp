@@ -8,6 +8,7 @@
 #include <QComboBox>
 #include <QStyleOptionViewItem>
 #include <QDialogButtonBox>
+#include <QLayout>
 #include <QPushButton>
 #include <QTest>
 #include <QTimer>
@@ -78,7 +79,9 @@ void SerialParametersDialogTest::invalidSettingKeepsTheDialogOpenAndChangesNothi
     QTest::addColumn<QString>("baud");
     QTest::addColumn<QString>("stopBits");
     QTest::addColumn<QString>("error");
-    QTest::newRow("no baud rate") << "" << "1" << "baud rate";
+    QTest::newRow("no baud rate") << "" << "1" << "Enter a baud rate";
+    QTest::newRow("baud 7") << "7" << "1" << "does not run at 7 baud";
+    QTest::newRow("baud too high") << "9000000" << "1" << "does not run at 9000000 baud";
     // Listed, but Linux has no 1.5 stop bits.
     QTest::newRow("1.5 stop bits") << "9600" << "1.5" << "1.5 stop bits are not supported";
 }
@@ -94,9 +97,14 @@ void SerialParametersDialogTest::invalidSettingKeepsTheDialogOpenAndChangesNothi
     WhenShown([&](SerialParametersDialog &d) {
         d.BaudRateBox()->setCurrentText(baud);
         d.StopBitsBox()->setCurrentIndex(d.StopBitsBox()->findData(stopBits));
+        const int rowHeight = d.BaudRateBox()->height();
         Button(d, QDialogButtonBox::Ok)->click();
         stillOpen = d.isVisible();
         shownError = d.ErrorText();
+        // The error takes room of its own; the form keeps its rows.
+        QApplication::processEvents();
+        QCOMPARE(d.BaudRateBox()->height(), rowHeight);
+        QVERIFY(d.layout()->sizeConstraint() == QLayout::SetFixedSize);
         Button(d, QDialogButtonBox::Cancel)->click();
     });
     QVERIFY(!SerialParametersDialog::Edit(comm));
