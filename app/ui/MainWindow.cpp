@@ -811,6 +811,7 @@ void TfrmMain::rgpOperatorsClick(int index)
         return;
     m_session->RequestOperator(code->toStdString());
     m_operatorAsked = index;
+    m_operatorSwitching = true;
     rgpOperators->setEnabled(false);
 }
 
@@ -847,7 +848,10 @@ void TfrmMain::tmrShowTimer()
 void TfrmMain::ShowRecord(const TNetState &record)
 {
     const TDisplayTexts texts = ComposeDisplay(record, m_lastServingChannel);
-    zefXPGraph1->SetUsageValue(texts.graphValue);
+    // While the modem switches the operator the record is emptied on
+    // purpose: the graph keeps its last value instead of dropping to 0.
+    if (!m_operatorSwitching)
+        zefXPGraph1->SetUsageValue(texts.graphValue);
     StatusPanels[2]->SetFullText(QText(texts.operatorPanel));
     if (texts.header != m_gridHeader) {
         m_gridHeader = texts.header;
@@ -1008,6 +1012,9 @@ void TfrmMain::OperatorRequestRefused(const std::string &reason)
 
 void TfrmMain::CycleCompleted(const CompletedCycle &cycle)
 {
+    // The first cycle after the switch was answered has the new values.
+    if (m_operatorAsked < 0)
+        m_operatorSwitching = false;
     const std::int64_t now = QDateTime::currentMSecsSinceEpoch();
     radioView->AddRecord(cycle.record, now);
     if (pointingView)

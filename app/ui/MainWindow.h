@@ -290,6 +290,7 @@ private:
     // that of the switch asked for, until the modem answered it.
     int m_operatorInUse = -1;
     int m_operatorAsked = -1;
+    bool m_operatorSwitching = false; // from the pick to the first cycle after its answer
     std::int32_t m_lastServingChannel = -1;
     int m_gridColumns = 0;
     TGridRow m_gridHeader{kGridHeader};

@@ -155,6 +155,7 @@ private slots:
     void showWritesTitleHeaderAndDefaultTable();
     void operatorTableKeepsFileOrderAndParentheses();
     void refusedOperatorSwitchPutsTheRadioBackAndSaysWhy();
+    void graphKeepsItsValueThroughAnOperatorSwitch();
     void withoutAPortPickedNothingIsOpened();
     void settingsAreRememberedAndTheTerminalKeysWork();
     void emptySectionGivesAutoSelectAlone();
@@ -447,6 +448,27 @@ void MainWindowTest::refusedOperatorSwitchPutsTheRadioBackAndSaysWhy()
     QVERIFY(w->OperatorButtons().at(0)->isChecked());
     QVERIFY(!w->OperatorButtons().at(1)->isChecked());
     QCOMPARE(w->VRSComm321->Simulator().Engine().Truth().operatorCode, before);
+}
+
+// The record is emptied while the modem switches: the graph keeps its
+// value instead of dropping to 0 and back.
+void MainWindowTest::graphKeepsItsValueThroughAnOperatorSwitch()
+{
+    auto w = MakeWindow();
+    QVERIFY(ShowAndWaitCycles(*w, 2));
+    w->tmrShowTimer();
+    const int before = w->zefXPGraph1->UsageValue();
+    QVERIFY(before > 0);
+    std::vector<int> seen;
+    QObject::connect(w->tmrShow, &QTimer::timeout, w.get(), [&] { seen.push_back(w->zefXPGraph1->UsageValue()); });
+    w->tmrShow->setInterval(20);
+    w->OperatorButtons().at(2)->click();
+    QTRY_VERIFY_WITH_TIMEOUT(w->rgpOperators->isEnabled(), 10000);
+    const std::uint64_t cycles = w->Session().CompletedCycles();
+    QVERIFY(ShowAndWaitCycles(*w, cycles + 1));
+    QVERIFY(!seen.empty());
+    for (int value : seen)
+        QVERIFY2(value > 0, qPrintable(QString::number(value)));
 }
 
 void MainWindowTest::emptySectionGivesAutoSelectAlone()
