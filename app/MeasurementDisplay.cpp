@@ -82,9 +82,78 @@ TGridRow TechnologyGridHeader(TRadioTech tech)
     return {"EARFCN", "band", "PCI", "RSRP", "RSRQ", "SINR", "MCC MNC"};
 }
 
+namespace {
+
+struct ChannelRange {
+    const char *band;
+    std::int32_t first;
+    std::int32_t last;
+};
+
+// TS 36.101 table 5.7.3-1, the downlink EARFCN of each E-UTRA band: the
+// ranges do not overlap.
+constexpr ChannelRange kEarfcnBands[] = {
+    {"B1", 0, 599},         {"B2", 600, 1199},      {"B3", 1200, 1949},     {"B4", 1950, 2399},
+    {"B5", 2400, 2649},     {"B6", 2650, 2749},     {"B7", 2750, 3449},     {"B8", 3450, 3799},
+    {"B9", 3800, 4149},     {"B10", 4150, 4749},    {"B11", 4750, 4949},    {"B12", 5010, 5179},
+    {"B13", 5180, 5279},    {"B14", 5280, 5379},    {"B17", 5730, 5849},    {"B18", 5850, 5999},
+    {"B19", 6000, 6149},    {"B20", 6150, 6449},    {"B21", 6450, 6599},    {"B22", 6600, 7399},
+    {"B24", 7700, 8039},    {"B25", 8040, 8689},    {"B26", 8690, 9039},    {"B27", 9040, 9209},
+    {"B28", 9210, 9659},    {"B29", 9660, 9769},    {"B30", 9770, 9869},    {"B31", 9870, 9919},
+    {"B32", 9920, 10359},   {"B33", 36000, 36199},  {"B34", 36200, 36349},  {"B35", 36350, 36949},
+    {"B36", 36950, 37549},  {"B37", 37550, 37749},  {"B38", 37750, 38249},  {"B39", 38250, 38649},
+    {"B40", 38650, 39649},  {"B41", 39650, 41589},  {"B42", 41590, 43589},  {"B43", 43590, 45589},
+    {"B44", 45590, 46589},  {"B45", 46590, 46789},  {"B46", 46790, 54539},  {"B47", 54540, 55239},
+    {"B48", 55240, 56739},  {"B65", 65536, 66435},  {"B66", 66436, 67335},  {"B67", 67336, 67535},
+    {"B68", 67536, 67835},  {"B69", 67836, 68335},  {"B70", 68336, 68585},  {"B71", 68586, 68935},
+    {"B72", 68936, 68985},  {"B73", 68986, 69035},  {"B74", 69036, 69465},  {"B75", 69466, 70315},
+    {"B76", 70316, 70365},  {"B85", 70366, 70545},
+};
+
+// TS 38.104 table 5.4.2.3-1, the downlink NR-ARFCN of the common NR bands
+// (first and last of the raster of each). Several overlap (n77 holds n78,
+// n41 holds n38 and part of n7): a channel in more than one names none.
+constexpr ChannelRange kNrArfcnBands[] = {
+    {"n1", 422000, 434000},     {"n2", 386000, 398000},     {"n3", 361000, 376000},
+    {"n5", 173800, 178800},     {"n7", 524000, 538000},     {"n8", 185000, 192000},
+    {"n12", 145800, 149200},    {"n20", 158200, 164200},    {"n25", 386000, 399000},
+    {"n28", 151600, 160600},    {"n38", 514000, 524000},    {"n40", 460000, 480000},
+    {"n41", 499200, 537999},    {"n48", 636667, 646666},    {"n66", 422000, 440000},
+    {"n71", 123400, 130400},    {"n75", 286400, 303400},    {"n77", 620000, 680000},
+    {"n78", 620000, 653333},    {"n79", 693334, 733333},    {"n257", 2054166, 2104165},
+    {"n258", 2016667, 2070832}, {"n260", 2229166, 2279165}, {"n261", 2070833, 2084999},
+};
+
+} // namespace
+
+std::string BandOfChannel(TRadioTech tech, std::optional<std::int32_t> channel)
+{
+    if (!channel)
+        return {};
+    const bool nr = tech == TRadioTech::Nr5gNsa || tech == TRadioTech::Nr5gSa;
+    const bool lte = tech == TRadioTech::Lte || tech == TRadioTech::LteM || tech == TRadioTech::NbIot;
+    if (!nr && !lte)
+        return {};
+    std::string found;
+    int matches = 0;
+    const auto search = [&](const auto &table) {
+        for (const ChannelRange &range : table)
+            if (*channel >= range.first && *channel <= range.last) {
+                found = range.band;
+                ++matches;
+            }
+    };
+    if (nr)
+        search(kNrArfcnBands);
+    else
+        search(kEarfcnBands);
+    return matches == 1 ? found : std::string();
+}
+
 TGridRow TechnologyRowTexts(const TRadioCell &c)
 {
-    const std::string band = c.band.empty() ? "-" : c.band;
+    const std::string derived = c.band.empty() ? BandOfChannel(c.rat, c.channel) : c.band;
+    const std::string band = derived.empty() ? "-" : derived;
     if (IsGsm(c.rat))
         return {Whole(c.channel, "%4lld"), band, Whole(c.pci, "%2lld"), Measure(c.rssi, "%4.0f"), MccMnc(c)};
     if (IsUmts(c.rat))

@@ -59,3 +59,10 @@ inline constexpr int kGraphValueUnknown = -1;
 
 // Header row of the result grid.
 inline const TGridRow kGridHeader{"channel", "band", "rssi", "dBm", "C1", "MCC MNC"};
+
+// The band a downlink channel number lies in, by the channel tables of
+// 3GPP TS 36.101 (EARFCN, LTE, LTE-M and NB-IoT: "B3") and TS 38.104
+// (NR-ARFCN: "n78"). Empty when the channel is unknown, in no band of the
+// table, or (NR) in the overlap of several bands, where it names none of
+// them for sure.
+std::string BandOfChannel(TRadioTech tech, std::optional<std::int32_t> channel);

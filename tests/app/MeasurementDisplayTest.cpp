@@ -99,3 +99,42 @@ TEST(MeasurementDisplay, ActivityLabel)
 }
 
 } // namespace
+
+// The band of a channel by the 3GPP tables: each EARFCN in exactly one
+// band, first and last channel of a band included; an NR-ARFCN in the
+// overlap of two bands names neither, and other technologies none.
+TEST(BandOfChannel, FollowsTheChannelTables)
+{
+    struct Case {
+        TRadioTech tech;
+        std::optional<std::int32_t> channel;
+        const char *band;
+    };
+    for (const Case &c : {Case{TRadioTech::Lte, 0, "B1"}, Case{TRadioTech::Lte, 599, "B1"},
+                          Case{TRadioTech::Lte, 1300, "B3"}, Case{TRadioTech::Lte, 1949, "B3"},
+                          Case{TRadioTech::Lte, 1950, "B4"}, Case{TRadioTech::Lte, 3100, "B7"},
+                          Case{TRadioTech::Lte, 6300, "B20"}, Case{TRadioTech::LteM, 9410, "B28"},
+                          Case{TRadioTech::NbIot, 3740, "B8"}, Case{TRadioTech::Lte, 66786, "B66"},
+                          Case{TRadioTech::Lte, 5000, ""}, Case{TRadioTech::Lte, 10360, ""},
+                          Case{TRadioTech::Lte, std::nullopt, ""}, Case{TRadioTech::Nr5gSa, 693334, "n79"},
+                          Case{TRadioTech::Nr5gNsa, 158200, ""}, Case{TRadioTech::Nr5gNsa, 165000, ""},
+                          Case{TRadioTech::Nr5gNsa, 627264, ""}, Case{TRadioTech::Nr5gSa, 660000, "n77"},
+                          Case{TRadioTech::Nr5gSa, 368500, "n3"}, Case{TRadioTech::Nr5gSa, 2230000, "n260"},
+                          Case{TRadioTech::Gsm, 62, ""}, Case{TRadioTech::Umts, 10700, ""}}) {
+        SCOPED_TRACE(testing::Message() << RadioTechName(c.tech) << " " << c.channel.value_or(-1));
+        EXPECT_EQ(BandOfChannel(c.tech, c.channel), c.band);
+    }
+}
+
+TEST(BandOfChannel, GridShowsTheDerivedBandOnlyWhereTheModemGaveNone)
+{
+    TRadioCell cell;
+    cell.rat = TRadioTech::Lte;
+    cell.channel = 6300;
+    EXPECT_EQ(TechnologyRowTexts(cell)[1], "B20");
+    cell.band = "B20 (800)";
+    EXPECT_EQ(TechnologyRowTexts(cell)[1], "B20 (800)") << "the modem's own word stands";
+    cell.band.clear();
+    cell.channel.reset();
+    EXPECT_EQ(TechnologyRowTexts(cell)[1], "-");
+}

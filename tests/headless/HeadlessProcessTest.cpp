@@ -823,7 +823,8 @@ void HeadlessProcessTest::ptyEachMakerFillsRecordAndGrid_data()
     QTest::newRow("Huawei") << "ME909s-120" << QStringList{"AT^MONSC", "AT^MONNC"}
                             << QStringList{"mcc", "mnc", "area", "cell_id", "pci", "channel", "rssi", "rsrp", "rsrq"}
                             << QStringList{"channel", "pci", "rssi", "rsrp", "rsrq"}
-                            << QStringList{"EARFCN", "PCI", "RSRP", "RSRQ", "MCC MNC"};
+                            // No band in ^MONSC: the grid derives it from the EARFCN.
+                            << QStringList{"EARFCN", "band", "PCI", "RSRP", "RSRQ", "MCC MNC"};
     QTest::newRow("u-blox") << "SARA-R510M8S" << QStringList{"AT+UCGED?"}
                             << QStringList{"mcc", "mnc", "area", "cell_id", "pci", "channel", "band", "rsrp", "rsrq",
                                            "sinr"}

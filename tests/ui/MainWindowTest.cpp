@@ -298,7 +298,8 @@ void MainWindowTest::lteGridShowsTheServingCellFirst()
              (QStringList{"EARFCN", "band", "PCI", "RSRP", "RSRQ", "SINR", "MCC MNC"}));
     QCOMPARE(RowTexts(w->sgrResult, 1), (QStringList{"  1300", "B3", "311", " -95", "-10.5", " 13.4", "230 01"}));
     QCOMPARE(RowTexts(w->sgrResult, 2), (QStringList{"627264", "n78", " 57", " -88", "-", "-", "-"}));
-    QCOMPARE(RowTexts(w->sgrResult, 3), (QStringList{"  1300", "-", "120", "-101", "-13.5", "-", "-"}));
+    // A neighbour's band follows from its EARFCN.
+    QCOMPARE(RowTexts(w->sgrResult, 3), (QStringList{"  1300", "B3", "120", "-101", "-13.5", "-", "-"}));
     QCOMPARE(RowTexts(w->sgrResult, 4), QStringList(7, QStringLiteral("-")));
     QCOMPARE(w->StatusPanels[2]->text(), QStringLiteral("T-Mobile CZ, registered, home network, NR5G-NSA"));
     QVERIFY(w->sgrResult->width() > 7 * 60);
