@@ -2,7 +2,7 @@
 # Palvex developer entry point: installs what the build needs, configures,
 # builds, then runs the program or the tests.
 #
-#   ./build.sh run [PORT]   run Palvex (default port SIM, the built-in simulated modem)
+#   ./build.sh run [PORT]   run Palvex (default port SIM:EC25, the built-in simulated modem as an LTE module)
 #   ./build.sh test         run the whole test suite through ctest
 #   ./build.sh build        only build
 #   ./build.sh package      build, then the Debian package palvex_VERSION_ARCH.deb in the build folder
@@ -26,7 +26,7 @@ case "$cmd" in
     ;;
   run)
     setup
-    port=${1:-SIM}
+    port=${1:-SIM:EC25}
     [ $# -gt 0 ] && shift
     if [ -z "${DISPLAY:-}" ] && [ -z "${WAYLAND_DISPLAY:-}" ]; then
       echo "build.sh: no display to open the window on; running the headless monitor instead (Ctrl+C stops it)" >&2

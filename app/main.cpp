@@ -40,7 +40,8 @@ void Configure(QCommandLineParser &parser, const Options &options)
     parser.addOption(options.listPorts);
     parser.addPositionalArgument(QStringLiteral("port"),
                                  QStringLiteral("Serial port to open (ttyUSB0, /dev/ttyACM0, COM3), SIM for the "
-                                                "built-in simulated modem, or replay:FILE to play a session "
+                                                "built-in simulated modem (SIM:EC25, SIM:RM500Q… for its LTE "
+                                                "and 5G models), or replay:FILE to play a session "
                                                 "recording. Default: the port used last."),
                                  QStringLiteral("[port]"));
 }
@@ -75,7 +76,8 @@ int main(int argc, char **argv)
         if (parser.isSet(options.listPorts)) {
             for (const SerialPortDetails &port : SystemSerialPorts())
                 std::printf("%s\n", PortLabel(port).c_str());
-            std::printf("%s\n", PortLabel(SimulatedPortDetails()).c_str());
+            for (const SerialPortDetails &port : SimulatedPorts())
+                std::printf("%s\n", PortLabel(port).c_str());
         }
         return 0;
     }

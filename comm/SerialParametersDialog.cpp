@@ -1,14 +1,19 @@
 #include "SerialParametersDialog.h"
 
 #include "SerialPortDetails.h"
+#include "RynSimModem.h"
+#include "RynSimModemEngine.h"
 #include "VRSComm32.h"
+#include "common/RynSimText.h"
 
 #include <QAbstractItemView>
 #include <QComboBox>
 #include <QDialogButtonBox>
 #include <QFormLayout>
+#include <QGroupBox>
 #include <QIntValidator>
 #include <QLabel>
+#include <QSpinBox>
 #include <QStyledItemDelegate>
 #include <QVBoxLayout>
 
@@ -55,6 +60,12 @@ SerialParametersDialog::SerialParametersDialog(QWidget *parent)
     , m_stopBits(new QComboBox(this))
     , m_flow(new QComboBox(this))
     , m_error(new QLabel(this))
+    , m_serial(new QGroupBox(tr("Serial port"), this))
+    , m_simulator(new QGroupBox(tr("Simulated modem"), this))
+    , m_simModel(new QComboBox(this))
+    , m_simLatency(new QSpinBox(this))
+    , m_simSeed(new QSpinBox(this))
+    , m_simCall(new QSpinBox(this))
 {
     setWindowTitle(tr("Port parameters"));
     m_baud->setEditable(true);
@@ -72,7 +83,22 @@ SerialParametersDialog::SerialParametersDialog(QWidget *parent)
     m_error->setWordWrap(true);
     m_error->hide();
 
-    auto *form = new QFormLayout;
+    for (const TRynSimModelInfo &info : TRynSimModemEngine::Models())
+        if (*info.model)
+            m_simModel->addItem(QStringLiteral("%1 (%2)").arg(info.model, info.manufacturer), QString(info.model));
+    m_simLatency->setRange(0, 10000);
+    m_simLatency->setSuffix(tr(" ms"));
+    m_simSeed->setRange(0, std::numeric_limits<int>::max());
+    m_simCall->setRange(0, 1000000);
+    m_simCall->setSpecialValueText(tr("never"));
+    auto *simForm = new QFormLayout(m_simulator);
+    simForm->addRow(tr("&Model:"), m_simModel);
+    simForm->addRow(tr("&Latency:"), m_simLatency);
+    simForm->addRow(tr("S&eed:"), m_simSeed);
+    simForm->addRow(tr("&Call after polls:"), m_simCall);
+    m_simulator->hide();
+
+    auto *form = new QFormLayout(m_serial);
     form->addRow(tr("&Baud rate:"), m_baud);
     form->addRow(tr("&Data bits:"), m_dataBits);
     form->addRow(tr("&Parity:"), m_parity);
@@ -84,13 +110,53 @@ SerialParametersDialog::SerialParametersDialog(QWidget *parent)
     auto *layout = new QVBoxLayout(this);
     // The dialog grows to fit an error instead of squeezing the form.
     layout->setSizeConstraint(QLayout::SetFixedSize);
-    layout->addLayout(form);
+    layout->addWidget(m_serial);
+    layout->addWidget(m_simulator);
     layout->addWidget(m_error);
     layout->addWidget(buttons);
 }
 
 void SerialParametersDialog::Load(const TVRSComm32 &comm)
 {
+    if (TVRSComm32::IsSimulatedPort(comm.CommPort())) {
+        // The simulator's settings live in the port's name; what it does not
+        // say is the simulator's current setting.
+        std::string settings;
+        try {
+            settings = TVRSComm32::SimulatedPortSettings(comm.CommPort());
+        } catch (const std::invalid_argument &) {
+        }
+        std::string model = TRynSimModemEngine::kDefaultModel;
+        const TRynSimModem &sim = comm.Simulator();
+        int latency = static_cast<int>(sim.Latency().count());
+        int seed = static_cast<int>(sim.Engine().Seed());
+        int call = sim.Engine().CallAfterPolls();
+        m_simOther.clear();
+        for (const std::string &item : rynsim::SettingItems(settings)) {
+            const std::size_t eq = item.find('=');
+            const QString key = QString::fromStdString(item.substr(0, eq)).trimmed();
+            const QString value = eq == std::string::npos ? QString() : QString::fromStdString(item.substr(eq + 1));
+            bool ok = false;
+            const int number = value.toInt(&ok);
+            if (key == "model")
+                model = value.trimmed().toStdString();
+            else if (key == "latency" && ok)
+                latency = number;
+            else if (key == "seed" && ok)
+                seed = number;
+            else if (key == "call" && ok)
+                call = number;
+            else
+                m_simOther.push_back(item);
+        }
+        SelectValue(m_simModel, QString::fromStdString(model));
+        m_simLatency->setValue(latency);
+        m_simSeed->setValue(seed);
+        m_simCall->setValue(call);
+        m_simulator->show();
+        m_serial->hide();
+        return;
+    }
     // The settings text is the one format both sides agree on.
     const QStringList fields = QString::fromStdString(comm.GetConfigAsString()).split(',');
     if (fields.size() != 5)
@@ -111,7 +177,21 @@ std::string SerialParametersDialog::ConfigText() const
         .toStdString();
 }
 
-void SerialParametersDialog::Store(TVRSComm32 &comm) const { comm.SetConfigAsString(ConfigText()); }
+void SerialParametersDialog::Store(TVRSComm32 &comm) const
+{
+    if (!m_simulator->isHidden()) {
+        std::string settings = "latency=" + std::to_string(m_simLatency->value()) +
+                               ",seed=" + std::to_string(m_simSeed->value()) +
+                               ",call=" + std::to_string(m_simCall->value());
+        for (const std::string &item : m_simOther)
+            settings += "," + item;
+        const std::string port = TVRSComm32::SimulatedPortName(m_simModel->currentData().toString().toStdString(), settings);
+        TVRSComm32::SimulatedPortSettings(port); // throws for a model the simulator lacks
+        comm.SetCommPort(port);
+        return;
+    }
+    comm.SetConfigAsString(ConfigText());
+}
 
 QString SerialParametersDialog::ErrorText() const { return m_error->isVisible() ? m_error->text() : QString(); }
 
@@ -120,7 +200,7 @@ void SerialParametersDialog::accept()
     // The rate in the user's words: a number a port can run at.
     bool number = false;
     const qlonglong baud = m_baud->currentText().trimmed().toLongLong(&number);
-    if (!number || baud < kLowestBaud || baud > kHighestBaud) {
+    if (m_simulator->isHidden() && (!number || baud < kLowestBaud || baud > kHighestBaud)) {
         m_error->setText(m_baud->currentText().trimmed().isEmpty()
                              ? tr("Enter a baud rate or pick one from the list; most modems run at 115200.")
                              : tr("A serial port does not run at %1 baud: pick a rate from the list (most modems "
@@ -184,7 +264,8 @@ void FillPortList(QComboBox *combo, const std::vector<SerialPortDetails> &ports)
     };
     for (const SerialPortDetails &port : ports)
         add(port);
-    add(SimulatedPortDetails());
+    for (const SerialPortDetails &port : SimulatedPorts())
+        add(port);
     // The labels are longer than the combo is wide; the open list widens to them.
     combo->view()->setMinimumWidth(combo->view()->sizeHintForColumn(0));
     if (!typed.isEmpty())

@@ -1,5 +1,7 @@
 #include "SerialPortDetails.h"
 
+#include "RynSimModemEngine.h"
+
 #include <QDir>
 #include <QFileInfo>
 #include <QSerialPortInfo>
@@ -9,6 +11,7 @@
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
+#include <string_view>
 
 #include <fcntl.h>
 #include <grp.h>
@@ -62,6 +65,21 @@ SerialPortDetails SimulatedPortDetails()
     sim.name = "SIM";
     sim.description = "built-in simulated modem";
     return sim;
+}
+
+std::vector<SerialPortDetails> SimulatedPorts()
+{
+    std::vector<SerialPortDetails> ports{SimulatedPortDetails()};
+    for (const TRynSimModelInfo &info : TRynSimModemEngine::Models()) {
+        if (!*info.model || std::string_view(info.model) == TRynSimModemEngine::kDefaultModel)
+            continue;
+        SerialPortDetails sim;
+        sim.name = std::string("SIM:") + info.model;
+        const char *radio = info.radio == TRynSimRadio::Gsm ? "GSM" : info.radio == TRynSimRadio::Lte ? "LTE" : "LTE and 5G";
+        sim.description = std::string("simulated ") + info.manufacturer + " " + info.model + ", " + radio;
+        ports.push_back(std::move(sim));
+    }
+    return ports;
 }
 
 std::map<std::string, std::string> StablePortNames(const std::string &folder)

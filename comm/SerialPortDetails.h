@@ -33,6 +33,9 @@ std::string PortLabel(const SerialPortDetails &port);
 
 // The built-in simulated modem, listed after the system's ports.
 SerialPortDetails SimulatedPortDetails();
+// "SIM" and then "SIM:MODEL" for each other model of the simulated modem,
+// each described with its maker, model and technology.
+std::vector<SerialPortDetails> SimulatedPorts();
 
 // The links in folder keyed by the canonical path of the device each points
 // to; of two links to one device the first in name order is kept.

@@ -129,7 +129,34 @@ void TVRSComm32::WireInner(VRynPortComponent *inner)
 bool TVRSComm32::IsSimulatedPort(const std::string &port)
 {
     const std::string name = Lower(Trim(port));
-    return name == "sim" || name.rfind("sim,", 0) == 0;
+    return name == "sim" || name.rfind("sim,", 0) == 0 || name.rfind("sim:", 0) == 0;
+}
+
+std::string TVRSComm32::SimulatedPortSettings(const std::string &port)
+{
+    const std::string name = Trim(port);
+    const std::size_t comma = name.find(',');
+    const std::string head = name.substr(0, comma);
+    std::string settings = comma == std::string::npos ? std::string() : name.substr(comma + 1);
+    const std::size_t colon = head.find(':');
+    if (colon == std::string::npos)
+        return settings;
+    const std::string wanted = Trim(head.substr(colon + 1));
+    std::string known;
+    for (const TRynSimModelInfo &info : TRynSimModemEngine::Models()) {
+        if (!*info.model)
+            continue;
+        if (Lower(wanted) == Lower(info.model))
+            return "model=" + std::string(info.model) + (settings.empty() ? "" : "," + settings);
+        known += (known.empty() ? "" : ", ") + std::string(info.model);
+    }
+    throw std::invalid_argument("the simulated modem has no model \"" + wanted + "\" (it has " + known + ")");
+}
+
+std::string TVRSComm32::SimulatedPortName(const std::string &model, const std::string &settings)
+{
+    std::string name = model.empty() || model == TRynSimModemEngine::kDefaultModel ? "SIM" : "SIM:" + model;
+    return settings.empty() ? name : name + "," + settings;
 }
 
 bool TVRSComm32::IsReplayPort(const std::string &port)
@@ -161,9 +188,7 @@ bool TVRSComm32::SelectInner()
             m_inner = m_replay;
             return true;
         }
-        const std::string name = Trim(m_commPort);
-        const std::size_t comma = name.find(',');
-        settings = comma == std::string::npos ? std::string() : name.substr(comma + 1);
+        settings = SimulatedPortSettings(m_commPort);
         if (settings != m_innerSettings) {
             m_simulator->SetConfigAsString(settings);
             m_innerSettings = settings;
@@ -171,7 +196,10 @@ bool TVRSComm32::SelectInner()
         m_inner = m_simulator;
         return true;
     } catch (const std::invalid_argument &e) {
+        // A simulator setting or model that does not exist: no use trying
+        // again, as for a path that is no serial device.
         m_lastErrorText = e.what();
+        m_notASerialPort = true;
         return false;
     }
 }
@@ -666,6 +694,7 @@ std::vector<std::string> TVRSComm32::PortList(const std::string &filter)
     for (const SerialPortDetails &port : SystemSerialPorts())
         if (filter.empty() || Lower(port.name).find(Lower(filter)) != std::string::npos)
             names.push_back(port.name);
-    names.emplace_back("SIM");
+    for (const SerialPortDetails &port : SimulatedPorts())
+        names.push_back(port.name);
     return names;
 }

@@ -1,10 +1,11 @@
 #pragma once
 // The serial channel: one QSerialPort driven by Qt's own asynchronous I/O on
 // the owner's (GUI) thread. The port name "SIM" (any case) selects the
-// built-in simulated modem instead, and "replay:FILE" a session recording
-// played back as a modem, so one component serves a real modem, the
-// simulator and a recording alike. Settings text after a comma goes to the
-// simulator or the replay ("SIM,model=EC25", "replay:rec,speed=10").
+// built-in simulated modem instead ("SIM:EC25" one of its models), and
+// "replay:FILE" a session recording played back as a modem, so one
+// component serves a real modem, the simulator and a recording alike.
+// Settings text after a comma goes to the simulator or the replay
+// ("SIM:EC25,latency=50", "replay:rec,speed=10").
 //
 // With a recorder attached, everything that passes on the port (bytes both
 // ways, open, close, loss, the ring line) is written to it.
@@ -53,6 +54,13 @@ public:
     std::string CommPort() const override { return m_commPort; }
     void SetCommPort(const std::string &port) override;
     static bool IsSimulatedPort(const std::string &port);
+    // The simulator's settings a simulated port's name carries:
+    // "SIM:EC25,latency=50" gives "model=EC25,latency=50". Throws
+    // std::invalid_argument for a model the simulator does not know.
+    static std::string SimulatedPortSettings(const std::string &port);
+    // The port name for a model and further settings ("latency=50"); the
+    // default model is plain "SIM".
+    static std::string SimulatedPortName(const std::string &model, const std::string &settings = {});
     static bool IsReplayPort(const std::string &port);
     // Why stopBits cannot be used on this system; empty when they can.
     static std::string StopBitsRefusal(TStopBits stopBits);
@@ -109,11 +117,13 @@ public:
     }
 
     // The system's serial ports by the names users know (ttyUSB0, COM3),
-    // sorted, those containing filter (empty: all), then "SIM".
+    // sorted, those containing filter (empty: all), then "SIM" and
+    // "SIM:MODEL" for the simulator's other models.
     static std::vector<std::string> PortList(const std::string &filter = {});
 
     // The built-in simulated modem used for "SIM" (model, latency, seed, call).
     TRynSimModem &Simulator() { return *m_simulator; }
+    const TRynSimModem &Simulator() const { return *m_simulator; }
 
     // Writes everything that passes on the port to recorder (nullptr: stop).
     // The recorder must outlive the channel or be detached first.

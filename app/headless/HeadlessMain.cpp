@@ -577,7 +577,7 @@ HeadlessParse ParseHeadlessOptions(const QStringList &arguments, HeadlessOptions
                        quietOption});
     parser.addOptions({recordOption, redactOption});
     parser.addPositionalArgument("PORT", "Serial port (ttyUSB0, /dev/ttyACM0, COM3), SIM for the simulated modem "
-                                         "(SIM,model=EC25) or replay:FILE for a recording (replay:FILE,speed=10).");
+                                         "(SIM:EC25 for one of its models, SIM:EC25,latency=50 with settings) or replay:FILE for a recording (replay:FILE,speed=10).");
 
     if (!parser.parse(arguments)) {
         text = parser.errorText();

@@ -1102,8 +1102,15 @@ void TfrmMain::cmbPortChange()
 
 void TfrmMain::btnPortParametersClick()
 {
-    if (VRSComm321->ConfigurationDialog())
-        VRynAppInfo1->WriteString(kConnectionSection, kPortSettingsKey, QText(VRSComm321->GetConfigAsString()));
+    if (!VRSComm321->ConfigurationDialog())
+        return;
+    VRynAppInfo1->WriteString(kConnectionSection, kPortSettingsKey, QText(VRSComm321->GetConfigAsString()));
+    // The simulated modem's settings are part of its port's name.
+    const QString port = QText(VRSComm321->CommPort());
+    if (port != m_appliedPort) {
+        cmbPort->setCurrentText(port);
+        cmbPortChange();
+    }
 }
 
 void TfrmMain::btnShowTermClick()

@@ -1,5 +1,7 @@
 // The serial settings text: what it accepts, how it round-trips, and that a
 // malformed text is refused whole with a message that names the fault.
+#include "RynSimModem.h"
+#include "RynSimModemEngine.h"
 #include "VRSComm32.h"
 
 #include <gtest/gtest.h>
@@ -95,10 +97,40 @@ TEST(SerialConfig, PropertySettersValidate)
 
 TEST(SerialConfig, SimPortNameInAnyCase)
 {
-    for (const char *name : {"SIM", "sim", " Sim "})
+    for (const char *name : {"SIM", "sim", " Sim ", "SIM:EC25", "sim:rm500q,latency=5"})
         EXPECT_TRUE(TVRSComm32::IsSimulatedPort(name)) << name;
-    for (const char *name : {"SIM1", "/dev/sim", "", "COM1"})
+    for (const char *name : {"SIM1", "/dev/sim", "", "COM1", "SIMCOM"})
         EXPECT_FALSE(TVRSComm32::IsSimulatedPort(name)) << name;
+}
+
+TEST(SerialConfig, SimulatedPortNamesCarryTheModelAndSettings)
+{
+    const struct {
+        const char *port;
+        const char *settings;
+    } cases[] = {
+        {"SIM", ""},
+        {"SIM,latency=5", "latency=5"},
+        {"SIM:EC25", "model=EC25"},
+        {"sim:ec25,latency=5,seed=2", "model=EC25,latency=5,seed=2"},
+        {" SIM:RM500Q ", "model=RM500Q"},
+    };
+    for (const auto &c : cases)
+        EXPECT_EQ(TVRSComm32::SimulatedPortSettings(c.port), c.settings) << c.port;
+    EXPECT_THROW(TVRSComm32::SimulatedPortSettings("SIM:EC52"), std::invalid_argument);
+    EXPECT_EQ(TVRSComm32::SimulatedPortName("BGS5"), "SIM");
+    EXPECT_EQ(TVRSComm32::SimulatedPortName("EC25", "latency=5"), "SIM:EC25,latency=5");
+
+    // Every listed simulated port opens as the model it names.
+    for (const std::string &port : TVRSComm32::PortList("no such port")) {
+        TVRSComm32 comm;
+        comm.SetCommPort(port);
+        ASSERT_TRUE(comm.StartComm()) << port;
+        const std::size_t colon = port.find(':');
+        EXPECT_EQ(comm.Simulator().Engine().Model(),
+                  colon == std::string::npos ? TRynSimModemEngine::kDefaultModel : port.substr(colon + 1));
+        comm.StopComm();
+    }
 }
 
 } // namespace

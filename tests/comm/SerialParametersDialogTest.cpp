@@ -6,6 +6,8 @@
 
 #include <QAbstractItemView>
 #include <QComboBox>
+#include <QGroupBox>
+#include <QSpinBox>
 #include <QStyleOptionViewItem>
 #include <QDialogButtonBox>
 #include <QLayout>
@@ -22,6 +24,7 @@ private slots:
     void invalidSettingKeepsTheDialogOpenAndChangesNothing();
     void cancelChangesNothing();
     void portListPutsSimLastAndKeepsTypedText();
+    void simulatedPortShowsTheSimulatorsSettingsInItsName();
     void portListStoresStableNamesAndShowsLabels();
 };
 
@@ -129,14 +132,39 @@ void SerialParametersDialogTest::portListPutsSimLastAndKeepsTypedText()
     QComboBox combo;
     combo.setEditable(true);
     FillPortList(&combo);
-    QVERIFY(combo.count() >= 1);
-    QCOMPARE(combo.itemText(combo.count() - 1), QString("SIM"));
+    const int sim = combo.findText("SIM");
+    QVERIFY(sim >= 0);
+    // The simulated models follow plain SIM, at the end of the list.
+    QVERIFY(combo.findText("SIM:EC25") > sim);
+    QVERIFY(combo.findText("SIM:RM500Q") > sim);
+    QVERIFY(combo.itemText(combo.count() - 1).startsWith("SIM:"));
+    QVERIFY(combo.itemData(combo.findText("SIM:EC25"), kPortLabelRole).toString().contains("LTE"));
     QCOMPARE(combo.currentText(), combo.itemText(0)); // the first port is selected
 
     combo.setCurrentText("/dev/pts/7");
     FillPortList(&combo);
     QCOMPARE(combo.currentText(), QString("/dev/pts/7"));
-    QCOMPARE(combo.findText("SIM"), combo.count() - 1);
+}
+
+void SerialParametersDialogTest::simulatedPortShowsTheSimulatorsSettingsInItsName()
+{
+    TVRSComm32 comm;
+    comm.SetCommPort("SIM:EC25,latency=40,urc=3");
+    InstallSerialParametersDialog(comm, nullptr);
+    WhenShown([](SerialParametersDialog &d) {
+        QVERIFY(!d.SimulatorGroup()->isHidden());
+        QCOMPARE(d.SimModelBox()->currentData().toString(), QString("EC25"));
+        QCOMPARE(d.SimLatencyBox()->value(), 40);
+        d.SimModelBox()->setCurrentIndex(d.SimModelBox()->findData("RM500Q"));
+        d.SimLatencyBox()->setValue(5);
+        Button(d, QDialogButtonBox::Ok)->click();
+    });
+    QVERIFY(comm.ConfigurationDialog());
+    // The serial settings stay as they were; the setting the form does not
+    // show (urc) is kept.
+    QCOMPARE(comm.GetConfigAsString(), std::string("115200,8,N,1,none"));
+    const QString port = QString::fromStdString(comm.CommPort());
+    QVERIFY2(port.startsWith("SIM:RM500Q,latency=5,") && port.endsWith(",urc=3"), qPrintable(port));
 }
 
 void SerialParametersDialogTest::portListStoresStableNamesAndShowsLabels()
@@ -152,7 +180,7 @@ void SerialParametersDialogTest::portListStoresStableNamesAndShowsLabels()
     combo.setEditable(true);
     FillPortList(&combo, {modem, builtIn});
 
-    QCOMPARE(combo.count(), 3);
+    QCOMPARE(combo.count(), 2 + static_cast<int>(SimulatedPorts().size()));
     QCOMPARE(combo.itemText(0), QString::fromStdString(modem.stableName));
     QCOMPARE(combo.itemData(0, kPortLabelRole).toString(),
              QString("ttyUSB2: EG25-G (Quectel), /dev/serial/by-id/usb-Quectel_EG25-G_0123456-if02-port0"));

@@ -261,6 +261,22 @@ void HeadlessProcessTest::simJsonRecordsMatchTheSimulator()
         QVERIFY2(mismatch.isEmpty(), qPrintable(QStringLiteral("cycle %1: %2").arg(i + 1).arg(mismatch)));
     }
 
+    // A simulated model by its port name: today's modules in their makers'
+    // formats, without further settings.
+    Child lte(PALVEX_HEADLESS_PATH, {"SIM:EC25", "--cycles", "2", "--quiet"});
+    QVERIFY(lte.Finish());
+    QCOMPARE(lte.Process().exitCode(), 0);
+    QCOMPARE(lte.Lines().size(), 2);
+    for (const QByteArray &line : lte.Lines()) {
+        QString error;
+        const QJsonObject o = ParseRecord(line, error);
+        QVERIFY2(error.isEmpty(), qPrintable(error));
+        QCOMPARE(o["model"].toString(), QStringLiteral("EC25"));
+        QCOMPARE(o["port"].toString(), QStringLiteral("SIM:EC25"));
+        QCOMPARE(o["rat"].toString(), QStringLiteral("LTE"));
+        QVERIFY(o["serving"].toObject()["rsrp"].isDouble());
+    }
+
     // The terminal log has the machine's progress and the commands, with times.
     const QList<QByteArray> lines = FileLines(terminal);
     QVERIFY(!lines.isEmpty());
@@ -378,6 +394,7 @@ void HeadlessProcessTest::errorsGiveOneLineAndAFailureCode_data()
     QTest::addColumn<QString>("message");
     QTest::newRow("bad option") << QStringList{"SIM", "--colour"} << "colour";
     QTest::newRow("unwritable log") << QStringList{"SIM", "--log", "/proc/palvex/records.csv"} << "records.csv";
+    QTest::newRow("unknown simulated model") << QStringList{"SIM:EC52", "--quiet"} << "no model \"EC52\"";
 }
 
 void HeadlessProcessTest::errorsGiveOneLineAndAFailureCode()

@@ -404,7 +404,8 @@ void MainWindowTest::showWritesTitleHeaderAndDefaultTable()
     QVERIFY(w->UpdateSpeedItems[1]->isChecked());
     // The port list was filled, SIM last, and the command line chose SIM.
     QVERIFY(w->cmbPort->count() >= 1);
-    QCOMPARE(w->cmbPort->itemText(w->cmbPort->count() - 1), QStringLiteral("SIM"));
+    QVERIFY(w->cmbPort->findText(QStringLiteral("SIM")) >= 0);
+    QVERIFY(w->cmbPort->itemText(w->cmbPort->count() - 1).startsWith(QStringLiteral("SIM:")));
     QCOMPARE(w->cmbPort->currentText(), QStringLiteral("SIM"));
 }
 
@@ -618,7 +619,7 @@ void MainWindowTest::dropDownRefillsTheListAndKeepsTypedText()
     w->cmbPort->setEditText(QStringLiteral("/dev/typed-not-committed"));
     w->cmbPort->showPopup();
     QCOMPARE(w->cmbPort->findText(QStringLiteral("stale-port")), -1);
-    QCOMPARE(w->cmbPort->itemText(w->cmbPort->count() - 1), QStringLiteral("SIM"));
+    QVERIFY(w->cmbPort->findText(QStringLiteral("SIM")) >= 0);
     QCOMPARE(w->cmbPort->currentText(), QStringLiteral("/dev/typed-not-committed"));
     w->cmbPort->hidePopup();
     QTest::qWait(20);
