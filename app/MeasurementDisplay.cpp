@@ -239,6 +239,26 @@ std::string DevicePanelText(const std::string &manufacturer, const std::string &
     return "Device: " + manufacturer + " " + model;
 }
 
+std::string IdentityText(const std::string &manufacturer, const std::string &model, const ModemIdentity &identity)
+{
+    std::string text;
+    for (const auto &[name, value] : {std::pair<const char *, const std::string &>{"Manufacturer", manufacturer},
+                                      {"Model", model},
+                                      {"Firmware", identity.firmware},
+                                      {"IMEI", identity.imei},
+                                      {"SIM", identity.sim},
+                                      {"IMSI", identity.imsi},
+                                      {"ICCID", identity.iccid}})
+        text += std::string(text.empty() ? "" : "\n") + name + ": " + (value.empty() ? "unknown" : value);
+    return text;
+}
+
+std::string SimStatusText(const ModemIdentity &identity, const TNetState &record)
+{
+    const bool registered = record.registrationValid && (record.registration == 1 || record.registration == 5);
+    return registered ? std::string() : SimProblemText(identity.sim);
+}
+
 std::optional<std::uint32_t> PortColorOf(TCommState state)
 {
     switch (state) {

@@ -4,6 +4,7 @@
 // the headless monitor and the tests share one reading of the record.
 
 #include "NetState.h"
+#include "modems/ModemIdentity.h"
 
 #include <array>
 #include <cstdint>
@@ -44,6 +45,14 @@ std::string ActivityText(const TNetState &record);
 
 // Status bar panel 1 once the modem named itself.
 std::string DevicePanelText(const std::string &manufacturer, const std::string &model);
+// The "Modem" dialog and the device panel's tooltip: one "Name: value" line
+// each for maker, model, firmware, IMEI, SIM, IMSI and ICCID ("unknown"
+// where the modem did not say).
+std::string IdentityText(const std::string &manufacturer, const std::string &model, const ModemIdentity &identity);
+// Status bar panel 2: what keeps the modem off the network when its SIM is
+// locked or missing and it is not registered; empty otherwise (the
+// operator panel stays).
+std::string SimStatusText(const ModemIdentity &identity, const TNetState &record);
 // Status bar panel 1 while the port is open and the modem has not named
 // itself, and while the port is closed or failing.
 inline constexpr const char *kDevicePanelUnknown = "Device: ?";

@@ -11,6 +11,7 @@
 #include <QTimer>
 
 #include <algorithm>
+#include <array>
 
 namespace {
 
@@ -22,6 +23,20 @@ enum : std::int32_t {
     kPrepareCgmiWait = 11,
     kPrepareCgmm = 20,
     kPrepareCgmmWait = 21,
+    kPrepareIdentity = 30,
+    kPrepareIdentityWait = 31,
+};
+
+// The identity read once per connection, each a read command: what it asks
+// and where its answer goes.
+struct IdentityCommand {
+    const char *command;
+    std::string ModemIdentity::*field;
+};
+constexpr std::array kIdentityCommands{
+    IdentityCommand{"AT+CGMR\r", &ModemIdentity::firmware}, IdentityCommand{"AT+CGSN\r", &ModemIdentity::imei},
+    IdentityCommand{"AT+CPIN?\r", &ModemIdentity::sim},      IdentityCommand{"AT+CIMI\r", &ModemIdentity::imsi},
+    IdentityCommand{"AT+CCID\r", &ModemIdentity::iccid},
 };
 
 enum : std::int32_t {
@@ -226,7 +241,9 @@ bool ModemSession::TakeLine(const std::string &line)
     if (line.empty())
         return true;
     const bool dialling = IsDialCommand(m_currentCommand);
-    if (IsUnsolicitedResultCode(line, dialling)) {
+    // +CPIN: is also a boot line; while AT+CPIN? waits it is the answer.
+    const bool pinAnswer = m_awaitingFinal && StartsWith(line, "+CPIN:") && StartsWith(m_currentCommand, "AT+CPIN?");
+    if (!pinAnswer && IsUnsolicitedResultCode(line, dialling)) {
         if (IsRingIndication(line)) {
             m_ringSeen = true;
             // Between the cycles of a long interval the pause ends early
@@ -587,7 +604,9 @@ void ModemSession::RunPrepare()
             }
             m_step = kPrepareEcho;
             m_runAgain = true;
-        } else if (StartsWith(m_lastLine, "OK")) {
+        } else if (StartsWith(m_lastLine, "OK") || IsErrorResultCode(TrimControl(m_lastLine))) {
+            // An error answers too: a modem whose SIM is locked or missing
+            // refuses +COPS=0 and is still there to be identified.
             Disarm();
             m_runAgain = true;
             m_step = kPrepareCgmi;
@@ -643,9 +662,46 @@ void ModemSession::RunPrepare()
                 m_step = kPrepareCgmm;
             } else {
                 m_family = &FamilyOfManufacturer(m_manufacturer);
-                SetState(State::Poll);
+                m_identity = {};
+                m_identityStep = 0;
+                m_step = kPrepareIdentity;
             }
         }
+        break;
+    }
+    case kPrepareIdentity:
+        if (m_identityStep == kIdentityCommands.size()) {
+            m_view.IdentityRead(m_identity);
+            if (const std::string problem = SimProblemText(m_identity.sim); !problem.empty())
+                Write("machine: " + problem);
+            m_runAgain = true;
+            SetState(State::Poll);
+            break;
+        }
+        m_lastLine.clear();
+        // Asked once: a modem that does not know the command answers ERROR,
+        // one that does not answer leaves the value unknown.
+        Command(kIdentityCommands[m_identityStep].command, kPrepareTimeout);
+        m_step = kPrepareIdentityWait;
+        break;
+    case kPrepareIdentityWait: {
+        const IdentityCommand &asked = kIdentityCommands[m_identityStep];
+        const std::string line = TrimControl(m_lastLine);
+        const bool sim = asked.field == &ModemIdentity::sim;
+        std::string &value = m_identity.*asked.field;
+        if (!m_timedOut && line.empty())
+            break;
+        if (!m_timedOut && !IsFinalResultCode(line, false)) {
+            if (value.empty())
+                value = sim ? SimStateOf(line) : IdentityValue(line);
+            break;
+        }
+        if (sim && value.empty())
+            value = SimStateOf(line); // +CME ERROR: 10, SIM not inserted
+        Disarm();
+        ++m_identityStep;
+        m_step = kPrepareIdentity;
+        m_runAgain = true;
         break;
     }
     default:
@@ -885,8 +941,8 @@ void ModemSession::RunPollEnd()
             m_displayCsqBer = m_workingCsqBer;
         }
         ++m_completedCycles;
-        m_view.CycleCompleted(
-            {m_completedCycles, m_manufacturer, m_model, m_displayRecord, m_displayCsqRssi, m_displayCsqBer});
+        m_view.CycleCompleted({m_completedCycles, m_manufacturer, m_model, m_displayRecord, m_displayCsqRssi,
+                               m_displayCsqBer, m_identity});
         Disarm();
         m_runAgain = true;
         SetState(State::Answer);

@@ -64,6 +64,9 @@ public:
     // The modem named its manufacturer or its model (the other may still be
     // empty).
     virtual void ModemIdentified(const std::string &/*manufacturer*/, const std::string &/*model*/) {}
+    // The firmware, IMEI, SIM state, IMSI and ICCID were read (empty where
+    // the modem did not say), once per connection before the first cycle.
+    virtual void IdentityRead(const ModemIdentity &/*identity*/) {}
     // The modem reported an incoming call with the caller's number (a +CLIP
     // line); number is empty when the modem did not tell it.
     virtual void IncomingCall(const std::string &/*number*/) {}
@@ -159,6 +162,8 @@ public:
     // only ERROR, until the next reconnect.
     const ModemFamily &Family() const { return *m_family; }
     const std::string &Model() const { return m_model; }
+    // What the modem said about itself at this connection's start.
+    const ModemIdentity &Identity() const { return m_identity; }
     std::uint64_t CompletedCycles() const { return m_completedCycles; }
 
     // The display record may be read only while RecordLock() is held.
@@ -297,6 +302,8 @@ private:
     std::string m_incomingLine; // the line being taken, before it becomes the last
     std::string m_manufacturer;
     std::string m_model;
+    ModemIdentity m_identity;
+    std::size_t m_identityStep = 0; // the identity command being asked
     TNetState m_workingRecord;
     TNetState m_displayRecord;
     std::optional<std::int32_t> m_workingCsqRssi;

@@ -280,16 +280,19 @@ void TRynReplayEngine::Feed(const std::string &bytes, Clock::time_point now)
         m_pending.clear();
         if (key.empty())
             continue;
-        ++m_place;
         const auto it = m_answers.find(key);
-        if (it != m_answers.end() && !it->second.empty()) {
-            Schedule(now, it->second.front());
-            it->second.pop_front();
-        } else {
+        if (it == m_answers.end() || it->second.empty()) {
+            // A command the recording never saw (a newer program asks
+            // more) is no step of the recorded dialogue: the recording's
+            // own commands still meet its unsolicited lines and its end.
             Output o;
             o.bytes = kUnknownAnswer;
             m_queue.emplace(now + kUnknownAnswerDelay, std::move(o));
+            continue;
         }
+        ++m_place;
+        Schedule(now, it->second.front());
+        it->second.pop_front();
         ReachPlace(now);
     }
 }

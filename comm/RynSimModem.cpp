@@ -7,6 +7,7 @@
 
 #include <algorithm>
 #include <exception>
+#include <optional>
 #include <stdexcept>
 
 using rynsim::ParseNumber;
@@ -44,6 +45,7 @@ void TRynSimModem::SetConfigAsString(const std::string &config)
     std::vector<std::pair<std::string, int>> delays;
     int urcSeconds = -1;
     int cregMode = -1;
+    std::optional<TRynSimModemEngine::SimCard> sim;
     for (const std::string &item : rynsim::SettingItems(config)) {
         const std::size_t eq = item.find('=');
         if (eq == std::string::npos)
@@ -66,10 +68,14 @@ void TRynSimModem::SetConfigAsString(const std::string &config)
             urcSeconds = number;
         else if (key == "creg" && ParseNumber(value, number) && number <= 2)
             cregMode = number;
+        else if (key == "sim" && (value == "ready" || value == "pin" || value == "absent"))
+            sim = value == "ready" ? TRynSimModemEngine::SimCard::Ready
+                  : value == "pin" ? TRynSimModemEngine::SimCard::PinLocked
+                                   : TRynSimModemEngine::SimCard::Missing;
         else
             throw std::invalid_argument("invalid simulated modem setting \"" + item +
                                         "\" (expected model=TEXT, latency=MS, seed=N, call=POLLS, delay=TEXT:MS, "
-                                        "urc=SECONDS, creg=0..2)");
+                                        "urc=SECONDS, creg=0..2, sim=ready|pin|absent)");
     }
     m_engine.SetModel(model);
     m_latency = std::chrono::milliseconds(latency);
@@ -82,6 +88,8 @@ void TRynSimModem::SetConfigAsString(const std::string &config)
         SetUnsolicitedEvery(std::chrono::seconds(urcSeconds));
     if (cregMode >= 0)
         m_engine.SetCregStartMode(cregMode);
+    if (sim)
+        m_engine.SetSimCard(*sim);
 }
 
 void TRynSimModem::SetUnsolicitedEvery(std::chrono::milliseconds interval)

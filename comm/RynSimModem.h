@@ -34,8 +34,9 @@ public:
     // "model=BGS5,latency=20,seed=7,call=0" in any order and subset (model:
     // one of TRynSimModemEngine::Models(), "EC25" for an LTE module; call:
     // ring after that many polls, 0 never), and further "delay=TEXT:MS"
-    // (commands containing TEXT take MS longer), "urc=SECONDS" and "creg=N"
-    // (the AT+CREG mode at power-on). Throws std::invalid_argument.
+    // (commands containing TEXT take MS longer), "urc=SECONDS", "creg=N"
+    // (the AT+CREG mode at power-on) and "sim=ready|pin|absent" (the SIM
+    // card). Throws std::invalid_argument.
     void SetConfigAsString(const std::string &config) override;
     bool StartComm() override;
     void StopComm() override;

@@ -143,7 +143,9 @@ void TRynSimModemEngine::Reset(std::uint32_t seed)
     m_polls = 0;
     m_truth = TRynSimTruth{};
     m_reportMode = 2;
+    m_cfun = 1;
     SelectOperator(Operators().front(), false);
+    SetSimCard(m_simCard);
 }
 
 namespace {
@@ -529,6 +531,8 @@ std::string TRynSimModemEngine::ErrorText(int result) const
         return "+CME ERROR: " + std::to_string(result);
     switch (result) {
     case 3: return "+CME ERROR: operation not allowed";
+    case 10: return "+CME ERROR: SIM not inserted";
+    case 11: return "+CME ERROR: SIM PIN required";
     case 30: return "+CME ERROR: no network service";
     default: return "+CME ERROR: unknown";
     }
@@ -734,8 +738,83 @@ TRynSimModemEngine::Handlers TRynSimModemEngine::IdentityCommands()
             return Format("35%06u%07u", m.m_seed % 1000000U, (m.m_seed * 2654435761U) % 10000000U);
         });
     };
-    return {{"+CGMI", manufacturer}, {"+GMI", manufacturer}, {"+CGMM", model},   {"+GMM", model},
-            {"+CGMR", revision},     {"+GMR", revision},     {"+CGSN", serial}, {"+GSN", serial}};
+    // The SIM's answers: +CME ERROR 10 (SIM not inserted) without one.
+    const auto pin = [](TRynSimModemEngine &m, const Request &q, Info &out) {
+        if (q.test)
+            return kOk;
+        if (!q.read)
+            return kSyntaxError;
+        if (m.m_simCard == SimCard::Missing)
+            return 10;
+        out.emplace_back(m.m_simCard == SimCard::PinLocked ? "+CPIN: SIM PIN" : "+CPIN: READY");
+        return kOk;
+    };
+    const auto imsi = [](TRynSimModemEngine &m, const Request &q, Info &out) {
+        if (m.m_simCard != SimCard::Ready)
+            return m.m_simCard == SimCard::Missing ? 10 : 11;
+        return ExecOnly(q, out, [&] { return m.Imsi(); });
+    };
+    const auto iccid = [](TRynSimModemEngine &m, const Request &q, Info &out) {
+        if (m.m_simCard == SimCard::Missing)
+            return 10;
+        return ExecOnly(q, out, [&] { return "+CCID: " + m.Iccid(); });
+    };
+    const auto cfun = [](TRynSimModemEngine &m, const Request &q, Info &out) { return m.ExecuteCfun(q, out); };
+    return {{"+CGMI", manufacturer}, {"+GMI", manufacturer}, {"+CGMM", model}, {"+GMM", model},
+            {"+CGMR", revision},     {"+GMR", revision},     {"+CGSN", serial}, {"+GSN", serial},
+            {"+CPIN", pin},          {"+CIMI", imsi},        {"+CCID", iccid},  {"+CFUN", cfun}};
+}
+
+std::string TRynSimModemEngine::Imsi() const
+{
+    return Operators().front().code + Format("%010u", (m_seed * 2246822519U) % 1000000000U);
+}
+
+std::string TRynSimModemEngine::Iccid() const
+{
+    return Format("8942%06u%09u", m_seed % 1000000U, (m_seed * 3266489917U) % 1000000000U);
+}
+
+// AT+CFUN: 1 full function, 0 minimum and 4 flight mode, in which the modem
+// leaves the network; back at 1 it registers on its home network again.
+int TRynSimModemEngine::ExecuteCfun(const Request &r, Info &info)
+{
+    if (r.test) {
+        info.emplace_back("+CFUN: (0,1,4),(0-1)");
+        return kOk;
+    }
+    if (r.read) {
+        info.push_back(Format("+CFUN: %d", m_cfun));
+        return kOk;
+    }
+    int n = 0;
+    const std::string fun = r.args.substr(0, r.args.find(','));
+    if (!r.set || !ParseNumber(fun, n) || (n != 0 && n != 1 && n != 4))
+        return kSyntaxError;
+    if (n != 1) {
+        m_truth.registration = 0;
+        m_truth.operatorName.clear();
+        m_truth.operatorCode.clear();
+        RefreshLevels();
+    } else if (m_cfun != 1 && m_simCard == SimCard::Ready) {
+        SelectOperator(Operators().front(), false);
+    }
+    m_cfun = n;
+    return kOk;
+}
+
+void TRynSimModemEngine::SetSimCard(SimCard card)
+{
+    m_simCard = card;
+    if (card == SimCard::Ready) {
+        if (m_truth.registration == 0 && m_cfun == 1)
+            SelectOperator(Operators().front(), false);
+        return;
+    }
+    m_truth.registration = 0;
+    m_truth.operatorName.clear();
+    m_truth.operatorCode.clear();
+    RefreshLevels();
 }
 
 TRynSimModemEngine::Handlers TRynSimModemEngine::NetworkCommands()
@@ -847,6 +926,13 @@ int TRynSimModemEngine::ExecuteCops(const std::string &rest, std::vector<std::st
     }
     if (r.empty() || r[0] != '=')
         return kSyntaxError;
+    // Without a SIM that is ready, or out of full function, no network to
+    // select (setting the format alone, +COPS=3, still works).
+    const bool formatOnly = r.rfind("=3,", 0) == 0;
+    if (m_simCard != SimCard::Ready && !formatOnly)
+        return m_simCard == SimCard::Missing ? 10 : 11;
+    if (m_cfun != 1 && !formatOnly)
+        return 3;
     std::vector<Argument> args;
     if (!SplitArguments(r.substr(1), args) || args.size() > 3)
         return kSyntaxError;

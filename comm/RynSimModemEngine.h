@@ -82,6 +82,12 @@ public:
     // other software left reporting its location.
     void SetCregStartMode(int mode);
 
+    // The SIM card: ready, locked by its PIN, or missing. A locked or
+    // missing SIM keeps the modem from registering (+CPIN? says why).
+    enum class SimCard : std::uint8_t { Ready, PinLocked, Missing };
+    void SetSimCard(SimCard card);
+    SimCard Sim() const { return m_simCard; }
+
     // Restarts the simulation from a seed: cells, signal, operator, echo.
     void Reset(std::uint32_t seed);
     std::uint32_t Seed() const { return m_seed; }
@@ -149,6 +155,10 @@ private:
     int ExecuteCops(const std::string &args, std::vector<std::string> &info);
     int ExecuteCreg(const Request &request, std::vector<std::string> &info);
     int ExecuteCmee(const Request &request, std::vector<std::string> &info);
+    int ExecuteCfun(const Request &request, std::vector<std::string> &info);
+    // The SIM's identities: the IMSI starts with the home network's code.
+    std::string Imsi() const;
+    std::string Iccid() const;
     void Poll();
     bool IsLte() const { return m_info->radio != TRynSimRadio::Gsm; }
     void GenerateCells();
@@ -187,6 +197,8 @@ private:
     int m_copsFormat = 0;
     int m_cregMode = 0;
     int m_cmee = 0;
+    int m_cfun = 1;
+    SimCard m_simCard = SimCard::Ready;
     int m_reportMode = 2; // set by a family's own command (AT+UCGED=)
     bool m_ringing = false;
     bool m_inCall = false;

@@ -2,8 +2,10 @@
 // What a completed poll cycle hands down to whoever records it: the cycle's
 // number, the modem's identity, the display record with its general cells
 // finished, and the raw rssi and ber of +CSQ. Everything a record needs travels in
-// the event; nothing below the session asks the session back.
+// the event; nothing below the session asks the session back. The modem's
+// identity and SIM state travel with every cycle.
 
+#include "modems/ModemIdentity.h"
 #include "modems/NetState.h"
 
 #include <cstdint>
@@ -20,4 +22,6 @@ struct CompletedCycle {
     std::optional<std::int32_t> csqRssi;
     // The ber of that answer (99: unknown).
     std::optional<std::int32_t> csqBer;
+    // What the modem said about itself and its SIM at the connection's start.
+    const ModemIdentity &identity;
 };

@@ -141,7 +141,8 @@ struct CsvWriter {
 
 } // namespace
 
-CycleRecord CycleRecordOf(const CompletedCycle &cycle, const std::string &port, const QDateTime &time)
+CycleRecord CycleRecordOf(const CompletedCycle &cycle, const std::string &port, const QDateTime &time,
+                          bool personalIdentity)
 {
     CycleRecord record;
     record.cycle = cycle.cycle;
@@ -152,6 +153,13 @@ CycleRecord CycleRecordOf(const CompletedCycle &cycle, const std::string &port, 
     record.state = cycle.record;
     record.csqRssi = cycle.csqRssi;
     record.csqBer = cycle.csqBer;
+    record.identity.firmware = cycle.identity.firmware;
+    record.identity.sim = cycle.identity.sim;
+    if (personalIdentity) {
+        record.identity.imei = cycle.identity.imei;
+        record.identity.imsi = cycle.identity.imsi;
+        record.identity.iccid = cycle.identity.iccid;
+    }
     return record;
 }
 

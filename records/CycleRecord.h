@@ -27,6 +27,9 @@ struct CycleRecord {
     std::optional<std::int32_t> csqRssi;
     // The ber of that answer (99: unknown).
     std::optional<std::int32_t> csqBer;
+    // Firmware and SIM state always; IMEI, IMSI and ICCID only when the
+    // user asked for them (they identify a person).
+    ModemIdentity identity;
 };
 
 enum class RecordFormat : std::uint8_t { Json, Csv };
@@ -35,8 +38,10 @@ enum class RecordFormat : std::uint8_t { Json, Csv };
 // whose name ends in ".csv" (in any case), JSON lines for any other.
 RecordFormat RecordFormatOfFile(const QString &path);
 
-// The record of a completed cycle, read from the port at time.
-CycleRecord CycleRecordOf(const CompletedCycle &cycle, const std::string &port, const QDateTime &time);
+// The record of a completed cycle, read from the port at time; with
+// personalIdentity it carries the IMEI, IMSI and ICCID too.
+CycleRecord CycleRecordOf(const CompletedCycle &cycle, const std::string &port, const QDateTime &time,
+                          bool personalIdentity = false);
 
 // One JSON object without a trailing newline: cycle, time, port,
 // manufacturer, model, signal, ber, registration, activity, operator_name,
@@ -44,7 +49,7 @@ CycleRecord CycleRecordOf(const CompletedCycle &cycle, const std::string &port, 
 // dbm, c1, mcc, mnc}), then rat, serving and secondary (null or {rat, mcc,
 // mnc, area, cell_id, enb_id, sector, gnb_id, nr_cell, pci, channel, band,
 // rssi, rsrp, rsrq, sinr, rscp, ecno}) and neighbours ([{rat, channel, pci,
-// rssi, rsrp, rsrq, rscp, ecno}...]).
+// rssi, rsrp, rsrq, rscp, ecno}...]), then firmware, sim, imei, imsi, iccid.
 QByteArray CycleRecordJson(const CycleRecord &record);
 
 // The CSV header and one row, without a trailing newline. The serving cell

@@ -32,9 +32,19 @@ FieldValue CsqBer(const CycleRecord &record)
     return StateNumber<&TNetState::ber, &TNetState::berValid>(record);
 }
 
-template <auto Value, auto Valid> FieldValue StateText(const CycleRecord &record)
+// The operator's name or code; missing where the modem named none (the
+// display record keeps the design's "?" for the status bar).
+template <auto Value, auto Valid> FieldValue OperatorText(const CycleRecord &record)
 {
-    return record.state.*Valid ? FieldValue(record.state.*Value) : FieldValue();
+    const std::string &text = record.state.*Value;
+    return record.state.*Valid && text != "?" ? FieldValue(text) : FieldValue();
+}
+
+// A text of the modem's identity; missing where the modem did not say.
+template <auto Value> FieldValue IdentityText(const CycleRecord &record)
+{
+    const std::string &text = record.identity.*Value;
+    return text.empty() ? FieldValue() : FieldValue(text);
 }
 
 template <auto Value> FieldValue CellNumber(const TCellRow &row) { return std::int64_t{row.*Value}; }
@@ -151,8 +161,8 @@ const std::vector<RecordField> &RecordFields()
         RecordValue{"activity",
                     StateNumber<&TNetState::activity, &TNetState::activityValid>,
                     {{"palvex_activity", "+CPAS phone activity of the last poll cycle."}}},
-        RecordValue{"operator_name", StateText<&TNetState::operatorName, &TNetState::operatorNameValid>, {}, true},
-        RecordValue{"operator_code", StateText<&TNetState::operatorCode, &TNetState::operatorCodeValid>, {}, true},
+        RecordValue{"operator_name", OperatorText<&TNetState::operatorName, &TNetState::operatorNameValid>, {}, true},
+        RecordValue{"operator_code", OperatorText<&TNetState::operatorCode, &TNetState::operatorCodeValid>, {}, true},
         // Row 0 is the serving cell, rows 1 to 6 the neighbours.
         RowsField<TCellRow>{
             "cells",
@@ -205,6 +215,12 @@ const std::vector<RecordField> &RecordFields()
                 Field<TNeighbourCell>{"ecno", OptionalOf<&TNeighbourCell::ecno, TNeighbourCell>},
             },
             [](const CycleRecord &r) { return std::min(r.state.neighbours.size(), kMaxNeighbourCells); }},
+        // Last, so that CSV logs of earlier versions keep their columns.
+        RecordValue{"firmware", IdentityText<&ModemIdentity::firmware>, {}, true},
+        RecordValue{"sim", IdentityText<&ModemIdentity::sim>, {}, true},
+        RecordValue{"imei", IdentityText<&ModemIdentity::imei>},
+        RecordValue{"imsi", IdentityText<&ModemIdentity::imsi>},
+        RecordValue{"iccid", IdentityText<&ModemIdentity::iccid>},
     };
     return fields;
 }

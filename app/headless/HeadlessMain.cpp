@@ -232,7 +232,8 @@ public:
         if (m_stopping)
             return;
         ++m_records;
-        const CycleRecord record = CycleRecordOf(cycle, m_port, QDateTime::currentDateTimeUtc());
+        const CycleRecord record =
+            CycleRecordOf(cycle, m_port, QDateTime::currentDateTimeUtc(), m_options.identity);
         if (m_recorder) {
             m_recorder->Identity(record.manufacturer, record.model);
             if (!m_recorder->ErrorText().isEmpty())
@@ -566,6 +567,9 @@ HeadlessParse ParseHeadlessOptions(const QStringList &arguments, HeadlessOptions
         "read-only", "Sends only commands that change nothing in the modem: no automatic operator selection at "
                      "the start, no call answered.");
     const QCommandLineOption quietOption("quiet", "No progress lines on standard error.");
+    const QCommandLineOption identityOption(
+        "identity", "Records carry the modem's IMEI and the SIM's IMSI and ICCID (they identify a person; by "
+                    "default only the firmware and the SIM state are recorded).");
     const QCommandLineOption recordOption(
         "record", "Records everything that passes on the port to FILE, to replay it as replay:FILE.", "FILE");
     const QCommandLineOption redactOption(
@@ -573,7 +577,7 @@ HeadlessParse ParseHeadlessOptions(const QStringList &arguments, HeadlessOptions
     parser.addOptions({helpOption, versionOption, headlessOption, baudOption, cyclesOption, durationOption,
                        intervalOption, openTimeoutOption, jsonOption, csvOption, logOption, terminalOption,
                        terminalSizeOption, terminalFilesOption, metricsOption, mqttOption, mqttPasswordOption,
-                       mqttCaOption, answerCallsOption, readOnlyOption,
+                       mqttCaOption, answerCallsOption, readOnlyOption, identityOption,
                        quietOption});
     parser.addOptions({recordOption, redactOption});
     parser.addPositionalArgument("PORT", "Serial port (ttyUSB0, /dev/ttyACM0, COM3), SIM for the simulated modem "
@@ -698,6 +702,7 @@ HeadlessParse ParseHeadlessOptions(const QStringList &arguments, HeadlessOptions
     options.mqttCaFile = parser.value(mqttCaOption);
     options.quiet = parser.isSet(quietOption);
     options.readOnly = parser.isSet(readOnlyOption);
+    options.identity = parser.isSet(identityOption);
     options.answerCalls = parser.isSet(answerCallsOption);
     if (options.readOnly && options.answerCalls) {
         text = QStringLiteral("--answer-calls and --read-only exclude each other");

@@ -35,6 +35,7 @@ struct HeadlessOptions {
     bool recordRedact = false;
     bool answerCalls = false; // --answer-calls: incoming calls are answered (ATA)
     bool readOnly = false;    // --read-only: nothing in the modem is changed
+    bool identity = false;    // --identity: records carry the IMEI, IMSI and ICCID
 };
 
 enum class HeadlessParse : std::uint8_t { Run, Help, Error };

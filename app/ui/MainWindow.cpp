@@ -464,6 +464,8 @@ void TfrmMain::BuildMenu()
     QMenu *help = MainMenu1->addMenu(QStringLiteral("&Help"));
     Content1 = help->addAction(QStringLiteral("&Content"), this, [this] { Content1Click(); });
     Content1->setShortcut(QKeySequence::HelpContents);
+    Modem1 = help->addAction(QStringLiteral("&Modem"), this, [this] { Modem1Click(); });
+    Modem1->setStatusTip(QStringLiteral("Maker, model, firmware, IMEI and SIM of the connected modem"));
     About1 = help->addAction(QStringLiteral("&About"), this, [this] { About1Click(); });
 }
 
@@ -852,7 +854,9 @@ void TfrmMain::ShowRecord(const TNetState &record)
     // purpose: the graph keeps its last value instead of dropping to 0.
     if (!m_operatorSwitching)
         zefXPGraph1->SetUsageValue(texts.graphValue);
-    StatusPanels[2]->SetFullText(QText(texts.operatorPanel));
+    // A locked or missing SIM is said as such, not as an unknown operator.
+    const std::string simStatus = SimStatusText(m_session->Identity(), record);
+    StatusPanels[2]->SetFullText(QText(simStatus.empty() ? texts.operatorPanel : simStatus));
     if (texts.header != m_gridHeader) {
         m_gridHeader = texts.header;
         WriteGridHeader(texts.header);
@@ -935,6 +939,11 @@ void TfrmMain::ChannelStateChanged(TCommState state)
 void TfrmMain::ModemIdentified(const std::string &manufacturer, const std::string &model)
 {
     StatusPanels[1]->SetFullText(QText(DevicePanelText(manufacturer, model)));
+}
+
+void TfrmMain::IdentityRead(const ModemIdentity &identity)
+{
+    StatusPanels[1]->setToolTip(QText(IdentityText(m_session->Manufacturer(), m_session->Model(), identity)));
 }
 
 bool TfrmMain::PortEditPending() const
@@ -1249,6 +1258,17 @@ void TfrmMain::Content1Click()
     if (!QDesktopServices::openUrl(QUrl::fromLocalFile(page)))
         QMessageBox::warning(this, QStringLiteral("Help"),
                              QStringLiteral("No program could open the user guide %1.").arg(QDir::toNativeSeparators(page)));
+}
+
+void TfrmMain::Modem1Click()
+{
+    const bool known = !m_session->Manufacturer().empty();
+    QMessageBox box(QMessageBox::Information, QStringLiteral("Modem"),
+                    known ? QText(IdentityText(m_session->Manufacturer(), m_session->Model(), m_session->Identity()))
+                          : QStringLiteral("No modem has named itself on this port yet."),
+                    QMessageBox::Close, this);
+    box.setTextInteractionFlags(Qt::TextSelectableByMouse);
+    box.exec();
 }
 
 void TfrmMain::About1Click()

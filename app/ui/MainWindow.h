@@ -94,6 +94,7 @@ public:
     void ChannelLost() override;
     void ChannelStateChanged(TCommState state) override;
     void ModemIdentified(const std::string &manufacturer, const std::string &model) override;
+    void IdentityRead(const ModemIdentity &identity) override;
     void CycleStarted() override;
     void MainAnswerTimedOut() override;
     void OperatorSwitchDone() override;
@@ -172,6 +173,7 @@ public:
     QAction *Holdpolling1 = nullptr; // in the terminal
     QAction *Content1 = nullptr;
     QAction *About1 = nullptr;
+    QAction *Modem1 = nullptr; // Help -> "Modem": the identity read at the connection's start
 
     ModemSession &Session() { return *m_session; }
     // The operator items' codes by radio index; index 0 is "Auto select".
@@ -223,6 +225,8 @@ public:
     void Readonly1Click(bool on);
     void Content1Click();
     void About1Click();
+    // Shows what the modem said about itself and its SIM.
+    void Modem1Click();
 
     // The start-up steps run when the window is first shown.
     void FormShow();

@@ -35,6 +35,24 @@ TEST(ModemSession, StartUpOpensThePortAndIdentifiesTheModem)
     EXPECT_EQ(h.view.panel1, "Device: Palvex Simulated ");
     h.ReplyLines({"MC55", "OK"});
     EXPECT_EQ(h.view.panel1, "Device: Palvex Simulated MC55");
+    // Then, once, what the modem says of itself and its SIM: all read
+    // commands; an answer it does not give stays unknown.
+    EXPECT_EQ(h.TakeWrites(), (Writes{"AT+CGMR\r"}));
+    h.ReplyLines({"+CGMR: REV 1.0", "OK"});
+    EXPECT_EQ(h.TakeWrites(), (Writes{"AT+CGSN\r"}));
+    h.ReplyLines({"351234567890123", "OK"});
+    EXPECT_EQ(h.TakeWrites(), (Writes{"AT+CPIN?\r"}));
+    h.ReplyLines({"+CPIN: SIM PIN", "OK"});
+    EXPECT_EQ(h.TakeWrites(), (Writes{"AT+CIMI\r"}));
+    h.Reply("+CME ERROR: 11\r\n");
+    EXPECT_EQ(h.TakeWrites(), (Writes{"AT+CCID\r"}));
+    h.Reply("ERROR\r\n");
+    EXPECT_EQ(h.session.Identity().firmware, "REV 1.0");
+    EXPECT_EQ(h.session.Identity().imei, "351234567890123");
+    EXPECT_EQ(h.session.Identity().sim, "SIM PIN");
+    EXPECT_EQ(h.session.Identity().imsi, "");
+    EXPECT_EQ(h.session.Identity().iccid, "");
+    EXPECT_TRUE(h.view.HasLine("machine: SIM locked: the PIN is needed"));
     EXPECT_EQ(h.session.CurrentState(), State::Poll);
     EXPECT_EQ(h.session.Step(), 1) << "waits out the 10 ms pause";
     EXPECT_TRUE(h.TakeWrites().empty());
@@ -157,6 +175,7 @@ TEST(ModemSession, LateOkIsNotTakenForTheIdentification)
     EXPECT_EQ(h.TakeWrites(), (Writes{"AT+CGMM\r"}));
     h.ReplyLines({"OK", "MC55", "OK"});
     EXPECT_EQ(h.session.Model(), "MC55");
+    h.AnswerIdentity();
     EXPECT_EQ(h.session.CurrentState(), State::Poll);
 }
 

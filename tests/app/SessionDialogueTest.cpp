@@ -42,6 +42,8 @@ TEST(SessionLateAnswers, SlowNetworkSelectionStillIdentifiesTheModem)
     h.ReplyLines({"ACME", "OK"});
     EXPECT_EQ(h.TakeWrites(), (Writes{"AT+CGMM\r"}));
     h.ReplyLines({"BGS5", "OK"});
+    h.AnswerIdentity();
+    h.TakeWrites();
     EXPECT_EQ(h.session.Manufacturer(), "ACME");
     EXPECT_EQ(h.session.Model(), "BGS5");
     h.Advance(50);
@@ -168,8 +170,12 @@ TEST_P(SessionUnsolicited, InsideEveryAnswerChangesNothing)
     h.ReplyLines(inside({"Palvex Simulated", "OK"}));
     h.ReplyLines({urc});
     h.ReplyLines(inside({"MC55", "OK"}));
+    h.ReplyLines(inside({"REV 1.0", "OK"}));
+    for (int i = 0; i < 4; ++i)
+        h.ReplyLines(inside({"ERROR"}));
     EXPECT_EQ(h.session.Manufacturer(), "Palvex Simulated");
     EXPECT_EQ(h.session.Model(), "MC55");
+    EXPECT_EQ(h.session.Identity().firmware, "REV 1.0");
     h.TakeWrites();
     h.Advance(50);
     h.ReplyLines(inside(kMainAnswer));
@@ -227,6 +233,7 @@ TEST(SessionUnsolicited, BootLinesAreNoIdentity)
     EXPECT_EQ(h.TakeWrites(), (Writes{"AT+CGMM\r"})) << "an answer of a status line only is asked again";
     h.ReplyLines(boot);
     h.ReplyLines({"SIMCOM_SIM7600E-H", "OK"});
+    h.AnswerIdentity();
     EXPECT_EQ(h.session.Manufacturer(), "SIMCOM INCORPORATED");
     EXPECT_EQ(h.session.Model(), "SIMCOM_SIM7600E-H");
     EXPECT_EQ(h.session.CurrentState(), State::Poll);

@@ -135,6 +135,15 @@ struct SessionHarness {
         Reply("OK\r\n");
         ReplyLines({"Palvex Simulated", "OK"});
         ReplyLines({model, "OK"});
+        AnswerIdentity();
+    }
+
+    // Answers the identity commands after AT+CGMM, one ERROR each (a modem
+    // that says nothing of itself); the session is then in POLL step 1.
+    void AnswerIdentity()
+    {
+        for (int i = 0; i < 5; ++i)
+            Reply("ERROR\r\n");
     }
 
     void AnswerMainPoll()

@@ -106,6 +106,7 @@ TEST_P(SessionProfile, SendsTheFamilysCommandsAndFallsBackOnError)
         h.Reply("OK\r\n");
         h.ReplyLines({c.model.manufacturer, "OK"});
         h.ReplyLines({model, "OK"});
+        h.AnswerIdentity();
         h.TakeWrites();
         h.Advance(50);
         h.ReplyLines(kMainAnswer);
@@ -163,6 +164,7 @@ TEST_P(SessionFallback, IsSaidOnceInTheTerminal)
     h.Reply("OK\r\n");
     h.ReplyLines({c.model.manufacturer, "OK"});
     h.ReplyLines({c.model.model, "OK"});
+    h.AnswerIdentity();
     for (int cycle = 0; cycle < 2; ++cycle) {
         h.Advance(50);
         h.ReplyLines(kMainAnswer);
@@ -204,6 +206,7 @@ TEST_P(SessionShortCycle, SendsOnlyTheMainAndServingCellCommandsWhileOn)
     h.Reply("OK\r\n");
     h.ReplyLines({c.manufacturer, "OK"});
     h.ReplyLines({c.model, "OK"});
+    h.AnswerIdentity();
     h.TakeWrites();
     // One cycle: the main answer, then each cell command's until the cycle ends.
     const auto cycle = [&] {

@@ -40,7 +40,8 @@ constexpr int kWaitMs = 20000;
 
 const QStringList kKeys{"cycle",         "time",          "port",  "manufacturer", "model",     "signal",
                         "ber",           "registration",  "activity", "operator_name", "operator_code",
-                        "cells",         "rat",           "serving", "secondary",     "neighbours"};
+                        "cells",         "rat",           "serving", "secondary",     "neighbours",
+                        "firmware",      "sim",           "imei",    "imsi",          "iccid"};
 
 // palvex-headless started by a test, with its standard output collected.
 class Child : public ChildProcess {
@@ -272,10 +273,30 @@ void HeadlessProcessTest::simJsonRecordsMatchTheSimulator()
         const QJsonObject o = ParseRecord(line, error);
         QVERIFY2(error.isEmpty(), qPrintable(error));
         QCOMPARE(o["model"].toString(), QStringLiteral("EC25"));
+        // Firmware and SIM state always; the IMEI only with --identity.
+        QVERIFY(!o["firmware"].toString().isEmpty());
+        QCOMPARE(o["sim"].toString(), QStringLiteral("READY"));
+        QVERIFY(o["imei"].isNull());
         QCOMPARE(o["port"].toString(), QStringLiteral("SIM:EC25"));
         QCOMPARE(o["rat"].toString(), QStringLiteral("LTE"));
         QVERIFY(o["serving"].toObject()["rsrp"].isDouble());
     }
+
+    // A locked SIM is said plainly; --identity adds the IMEI and the SIM's
+    // identities where the modem gives them.
+    Child locked(PALVEX_HEADLESS_PATH, {"SIM:EC25,sim=pin", "--cycles", "1", "--identity"});
+    QVERIFY(locked.Finish());
+    QCOMPARE(locked.Lines().size(), 1);
+    QString error;
+    const QJsonObject o = ParseRecord(locked.Lines()[0], error);
+    QVERIFY2(error.isEmpty(), qPrintable(error));
+    QCOMPARE(o["sim"].toString(), QStringLiteral("SIM PIN"));
+    QCOMPARE(o["registration"].toInt(), 0);
+    QCOMPARE(o["imei"].toString().size(), 15);
+    QVERIFY(!o["iccid"].toString().isEmpty());
+    QVERIFY(o["imsi"].isNull()); // a locked SIM does not tell it
+    const QByteArray err = locked.Process().readAllStandardError();
+    QVERIFY2(err.contains("SIM locked: the PIN is needed"), err.constData());
 
     // The terminal log has the machine's progress and the commands, with times.
     const QList<QByteArray> lines = FileLines(terminal);

@@ -387,6 +387,7 @@ struct SimOptions {
     bool ringText = false;
     bool bootLines = false;
     int cregMode = 0;
+    TRynSimModemEngine::SimCard sim = TRynSimModemEngine::SimCard::Ready;
     std::vector<std::pair<std::string, std::chrono::milliseconds>> delays;
     std::chrono::milliseconds unplugAfter{-1};
     std::chrono::milliseconds replugAfter{-1};
@@ -464,6 +465,8 @@ bool ParseOptions(const QCoreApplication &app, SimOptions &options)
                                        "SECONDS");
     const QCommandLineOption cregOption("creg-mode", "AT+CREG mode at power-on (2: left so by other software).", "N",
                                         "0");
+    const QCommandLineOption simOption("sim", "The SIM card: ready, pin (locked by its PIN) or absent.", "STATE",
+                                       "ready");
     const QCommandLineOption latencyOption("latency", "Answer latency in milliseconds.", "MS", "20");
     const QCommandLineOption seedOption("seed", "Seed of the simulation.", "N", "1");
     const QCommandLineOption callOption("call-after-polls", "Ring after N polls (0: never).", "N", "0");
@@ -474,7 +477,7 @@ bool ParseOptions(const QCoreApplication &app, SimOptions &options)
     const QCommandLineOption bootOption(
         "boot-lines", "Print the boot lines of a module starting up (+CPIN: READY, Call Ready, PB DONE...) before "
                       "each answer to AT+CGMI and AT+CGMM.");
-    parser.addOptions({linkOption, modelOption, delayOption, urcOption, cregOption, latencyOption, seedOption,
+    parser.addOptions({linkOption, modelOption, delayOption, urcOption, cregOption, simOption, latencyOption, seedOption,
                        callOption, ringOption, unplugOption, replugOption, exitOption, bootOption});
     const QCommandLineOption replayOption(
         "replay", "Answer as the modem of a session recording (FILE, FILE,speed=N, FILE,loop) instead of simulating one.",
@@ -502,6 +505,12 @@ bool ParseOptions(const QCoreApplication &app, SimOptions &options)
     options.seed = static_cast<std::uint32_t>(seed);
     options.callAfterPolls = static_cast<int>(callAfter);
     options.cregMode = static_cast<int>(cregMode);
+    const QString sim = parser.value(simOption);
+    if (sim != "ready" && sim != "pin" && sim != "absent")
+        return Refuse("--sim takes ready, pin or absent");
+    options.sim = sim == "ready" ? TRynSimModemEngine::SimCard::Ready
+                  : sim == "pin" ? TRynSimModemEngine::SimCard::PinLocked
+                                 : TRynSimModemEngine::SimCard::Missing;
     options.link = parser.value(linkOption).toStdString();
     options.model = parser.value(modelOption).toStdString();
     options.ringText = parser.isSet(ringOption);
@@ -606,6 +615,7 @@ int main(int argc, char *argv[])
     modem.Engine().SetUnsolicitedRing(options.ringText);
     modem.SetBootLines(options.bootLines);
     modem.Engine().SetCregStartMode(options.cregMode);
+    modem.Engine().SetSimCard(options.sim);
     for (const auto &[pattern, delay] : options.delays)
         modem.Engine().AddCommandDelay(pattern, delay);
 
