@@ -19,6 +19,7 @@ const ModemFamily &UbloxFamily();
 const ModemFamily &TelitFamily();
 const ModemFamily &SierraFamily();
 const ModemFamily &FibocomFamily();
+const ModemFamily &XmmFamily();
 
 const std::vector<const ModemFamily *> &ModemFamilies()
 {
@@ -33,6 +34,7 @@ const std::vector<const ModemFamily *> &ModemFamilies()
         &TelitFamily(),
         &SierraFamily(),
         &FibocomFamily(),
+        &XmmFamily(),
     };
     return families;
 }

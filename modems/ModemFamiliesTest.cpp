@@ -45,6 +45,7 @@ INSTANTIATE_TEST_SUITE_P(
                       MakerCase{"Telit", "Telit", "Telit", "3GPP"},
                       MakerCase{"SierraUpper", "SIERRA WIRELESS, INCORPORATED", "Sierra Wireless", "3GPP"},
                       MakerCase{"FibocomLabelled", "Manufacturer: Fibocom Wireless Inc.", "Fibocom", "3GPP"},
+                      MakerCase{"IntelXmm", "Intel Corporation", "Intel XMM", "3GPP"},
                       MakerCase{"Nordic", "Nordic Semiconductor ASA", "design", "3GPP"},
                       MakerCase{"Chipset", "QUALCOMM INCORPORATED", "design", "3GPP"},
                       MakerCase{"Empty", "", "design", "3GPP"}),

@@ -17,7 +17,12 @@
 struct AnswerReading {
     TRadioTech smonpSection = TRadioTech::Unknown; // the ^SMONP block a "2G:"/"3G:"/"4G:" header opened
     TUcgedReading ucged;                           // the +UCGED mode 2 header and its lines
+    // The start of a line the modem broke in two (Intel XMM breaks long
+    // +XMCI lines after a comma); at most kMostPendingLine characters.
+    std::string pending;
 };
+
+inline constexpr std::size_t kMostPendingLine = 512;
 
 // When the session takes a family.
 enum class FamilyChoice : std::uint8_t {
