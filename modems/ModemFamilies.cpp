@@ -20,6 +20,7 @@ const ModemFamily &TelitFamily();
 const ModemFamily &SierraFamily();
 const ModemFamily &FibocomFamily();
 const ModemFamily &XmmFamily();
+const ModemFamily &SequansFamily();
 
 const std::vector<const ModemFamily *> &ModemFamilies()
 {
@@ -35,6 +36,7 @@ const std::vector<const ModemFamily *> &ModemFamilies()
         &SierraFamily(),
         &FibocomFamily(),
         &XmmFamily(),
+        &SequansFamily(),
     };
     return families;
 }

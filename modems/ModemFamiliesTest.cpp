@@ -46,6 +46,7 @@ INSTANTIATE_TEST_SUITE_P(
                       MakerCase{"SierraUpper", "SIERRA WIRELESS, INCORPORATED", "Sierra Wireless", "3GPP"},
                       MakerCase{"FibocomLabelled", "Manufacturer: Fibocom Wireless Inc.", "Fibocom", "3GPP"},
                       MakerCase{"IntelXmm", "Intel Corporation", "Intel XMM", "3GPP"},
+                      MakerCase{"Sequans", "Sequans Communications", "Sequans", "3GPP"},
                       MakerCase{"Nordic", "Nordic Semiconductor ASA", "design", "3GPP"},
                       MakerCase{"Chipset", "QUALCOMM INCORPORATED", "design", "3GPP"},
                       MakerCase{"Empty", "", "design", "3GPP"}),
