@@ -557,8 +557,8 @@ std::string TRynSimModemEngine::ExecuteLine(const std::string &raw)
             ++i;
             continue;
         }
-        // The makers' extended commands start with + ^ # or !.
-        if (c == '+' || c == '^' || c == '#' || c == '!') {
+        // The makers' extended commands start with + ^ # ! or %.
+        if (c == '+' || c == '^' || c == '#' || c == '!' || c == '%') {
             // An extended command runs to the next ';' outside quotes.
             std::size_t end = i;
             bool inQuotes = false;

@@ -21,6 +21,7 @@ const ModemFamily &SierraFamily();
 const ModemFamily &FibocomFamily();
 const ModemFamily &XmmFamily();
 const ModemFamily &SequansFamily();
+const ModemFamily &NordicFamily();
 
 const std::vector<const ModemFamily *> &ModemFamilies()
 {
@@ -37,6 +38,7 @@ const std::vector<const ModemFamily *> &ModemFamilies()
         &FibocomFamily(),
         &XmmFamily(),
         &SequansFamily(),
+        &NordicFamily(),
     };
     return families;
 }
