@@ -22,6 +22,7 @@ const ModemFamily &FibocomFamily();
 const ModemFamily &XmmFamily();
 const ModemFamily &SequansFamily();
 const ModemFamily &NordicFamily();
+const ModemFamily &QualcommFamily();
 
 const std::vector<const ModemFamily *> &ModemFamilies()
 {
@@ -39,6 +40,7 @@ const std::vector<const ModemFamily *> &ModemFamilies()
         &XmmFamily(),
         &SequansFamily(),
         &NordicFamily(),
+        &QualcommFamily(),
     };
     return families;
 }

@@ -48,7 +48,8 @@ INSTANTIATE_TEST_SUITE_P(
                       MakerCase{"IntelXmm", "Intel Corporation", "Intel XMM", "3GPP"},
                       MakerCase{"Sequans", "Sequans Communications", "Sequans", "3GPP"},
                       MakerCase{"Nordic", "Nordic Semiconductor ASA", "Nordic nRF91", "3GPP"},
-                      MakerCase{"Chipset", "QUALCOMM INCORPORATED", "design", "3GPP"},
+                      MakerCase{"Chipset", "QUALCOMM INCORPORATED", "Qualcomm", "3GPP"},
+                      MakerCase{"Foxconn", "Foxconn", "Qualcomm", "3GPP"},
                       MakerCase{"Empty", "", "design", "3GPP"}),
     MakerName);
 

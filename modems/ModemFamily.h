@@ -5,6 +5,7 @@
 
 #include "NetState.h"
 #include "modems/common/SimRadio.h"
+#include "modems/qualcomm/QualcommParsers.h"
 #include "modems/ublox/UbloxParsers.h"
 
 #include <cstddef>
@@ -20,6 +21,7 @@ struct AnswerReading {
     // The start of a line the modem broke in two (Intel XMM breaks long
     // +XMCI lines after a comma); at most kMostPendingLine characters.
     std::string pending;
+    TDebugReading debug; // the ^DEBUG answer's technology and carrier
 };
 
 inline constexpr std::size_t kMostPendingLine = 512;
