@@ -93,6 +93,24 @@ INSTANTIATE_TEST_SUITE_P(Models, SimModemModel,
                              return std::string(info.param.smonp ? "BGS5" : info.param.moni ? "Other" : "Generic");
                          });
 
+// A module sold under another name: AT+CGMI and ATI say that name, the
+// model's own cell commands stay, and the name outlives a change of model
+// and a reset until it is cleared.
+TEST(SimModemEngine, ManufacturerNamesAnotherSellerAndKeepsTheModelsCommands)
+{
+    TRynSimModemEngine engine = QuietEngine("ME909s-120");
+    engine.SetManufacturer("TD Tech Ltd");
+    EXPECT_EQ(engine.Feed("AT+CGMI\r"), "\r\nTD Tech Ltd\r\n\r\nOK\r\n");
+    EXPECT_EQ(Lines(engine.Feed("ATI\r")).front(), "TD Tech Ltd");
+    EXPECT_EQ(Lines(engine.Feed("AT^MONSC\r")).back(), "OK");
+    engine.SetModel("EC25");
+    engine.Feed("ATZE0\r");
+    EXPECT_EQ(engine.Feed("AT+GMI\r"), "\r\nTD Tech Ltd\r\n\r\nOK\r\n");
+    EXPECT_EQ(Lines(engine.Feed("AT+QENG=\"servingcell\"\r")).back(), "OK");
+    engine.SetManufacturer("");
+    EXPECT_EQ(engine.Feed("AT+CGMI\r"), "\r\nQuectel\r\n\r\nOK\r\n");
+}
+
 TEST(SimModemEngine, DelayedCommandsAnswerAfterTheirEcho)
 {
     TRynSimModemEngine engine;
