@@ -23,6 +23,7 @@ const ModemFamily &XmmFamily();
 const ModemFamily &SequansFamily();
 const ModemFamily &NordicFamily();
 const ModemFamily &QualcommFamily();
+const ModemFamily &ZteFamily();
 
 const std::vector<const ModemFamily *> &ModemFamilies()
 {
@@ -41,6 +42,7 @@ const std::vector<const ModemFamily *> &ModemFamilies()
         &SequansFamily(),
         &NordicFamily(),
         &QualcommFamily(),
+        &ZteFamily(),
     };
     return families;
 }

@@ -47,6 +47,7 @@ INSTANTIATE_TEST_SUITE_P(
                       MakerCase{"FibocomLabelled", "Manufacturer: Fibocom Wireless Inc.", "Fibocom", "3GPP"},
                       MakerCase{"IntelXmm", "Intel Corporation", "Intel XMM", "3GPP"},
                       MakerCase{"Sequans", "Sequans Communications", "Sequans", "3GPP"},
+                      MakerCase{"Zte", "ZTE CORPORATION", "ZTE", "3GPP"},
                       MakerCase{"Nordic", "Nordic Semiconductor ASA", "Nordic nRF91", "3GPP"},
                       MakerCase{"Chipset", "QUALCOMM INCORPORATED", "Qualcomm", "3GPP"},
                       MakerCase{"Foxconn", "Foxconn", "Qualcomm", "3GPP"},
