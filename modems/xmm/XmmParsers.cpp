@@ -35,62 +35,53 @@ TRadioCell XmciIdentity(const TFields &f, TRadioTech rat)
     return cell;
 }
 
+// One row, serving or neighbour: the same fields for both, a neighbour's
+// identity being fillers.
 void XmciRow(const TFields &f, TNetState &state)
 {
     const Int type = DecimalOf(f[0]);
     if (!type || *type < 0 || *type > 5)
         return;
-    const bool serving = *type % 2 == 0;
+    TRadioCell cell;
     if (*type >= 4 && f.size() >= 11) {
         // LTE: ..., PCI, DL EARFCN, UL EARFCN, pathloss, RSRP, RSRQ, RSSNR, TA, CQI
-        if (!serving) {
-            TNeighbourCell n = Neighbour(TRadioTech::Lte, ChannelOf(f[6]), ChannelOf(f[5]));
-            n.rsrp = LteRsrp(f[9]);
-            n.rsrq = LteRsrq(f[10]);
-            AppendNeighbour(state, n);
-            return;
-        }
-        TRadioCell cell = XmciIdentity(f, TRadioTech::Lte);
-        cell.pci = ChannelOf(f[5]);
+        cell = XmciIdentity(f, TRadioTech::Lte);
         cell.channel = ChannelOf(f[6]);
         cell.rsrp = LteRsrp(f[9]);
         cell.rsrq = LteRsrq(f[10]);
         cell.sinr = RssnrDb(f[11]);
-        state.serving = cell;
-        SetAnchorRat(state, TRadioTech::Lte);
     } else if (*type >= 2 && *type < 4 && f.size() >= 12) {
         // UMTS: ..., PSC, DL UARFCN, UL UARFCN, pathloss, RSSI, RSCP, Ec/No
-        if (!serving) {
-            TNeighbourCell n = Neighbour(TRadioTech::Umts, ChannelOf(f[6]), ChannelOf(f[5]));
-            n.rscp = UmtsRscp(f[10]);
-            n.ecno = UmtsEcno(f[11]);
-            AppendNeighbour(state, n);
-            return;
-        }
-        TRadioCell cell = XmciIdentity(f, TRadioTech::Umts);
-        cell.pci = ChannelOf(f[5]);
+        cell = XmciIdentity(f, TRadioTech::Umts);
         cell.channel = ChannelOf(f[6]);
         cell.rscp = UmtsRscp(f[10]);
         cell.ecno = UmtsEcno(f[11]);
-        state.serving = cell;
-        state.rat = TRadioTech::Umts;
     } else if (*type < 2 && f.size() >= 9) {
         // GSM: ..., BSIC, RXLEV, BER, ARFCN, TA reliability, TA
-        if (!serving) {
-            TNeighbourCell n = Neighbour(TRadioTech::Gsm, ChannelOf(f[8]), ChannelOf(f[5]));
-            n.rssi = GsmRxlev(f[6]);
-            AppendNeighbour(state, n);
-            return;
-        }
-        TRadioCell cell = XmciIdentity(f, TRadioTech::Gsm);
-        cell.pci = ChannelOf(f[5]);
+        cell = XmciIdentity(f, TRadioTech::Gsm);
         cell.channel = ChannelOf(f[8]);
         if (cell.channel)
             cell.band = GsmBand(*cell.channel, false);
         cell.rssi = GsmRxlev(f[6]);
-        state.serving = cell;
-        state.rat = TRadioTech::Gsm;
+    } else {
+        return;
     }
+    cell.pci = ChannelOf(f[5]); // PCI, PSC or BSIC
+    if (*type % 2 == 1) {
+        TNeighbourCell n = Neighbour(cell.rat, cell.channel, cell.pci);
+        n.rssi = cell.rssi;
+        n.rsrp = cell.rsrp;
+        n.rsrq = cell.rsrq;
+        n.rscp = cell.rscp;
+        n.ecno = cell.ecno;
+        AppendNeighbour(state, n);
+        return;
+    }
+    state.serving = cell;
+    if (cell.rat == TRadioTech::Lte)
+        SetAnchorRat(state, TRadioTech::Lte);
+    else
+        state.rat = cell.rat;
 }
 
 } // namespace
