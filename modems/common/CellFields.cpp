@@ -133,7 +133,8 @@ void SetPlmn(TRadioCell &cell, const std::pair<std::optional<int>, std::optional
 
 Number IndexValue(std::string_view t, int max, double step, double offset)
 {
-    if (IsNoValue(t, FieldKind::Index))
+    // An index is never signed: "-0" is the "not measured" of a level.
+    if (IsNoValue(t, FieldKind::Index) || (!t.empty() && t.front() == '-'))
         return std::nullopt;
     const Int idx = DecimalOf(t);
     if (!idx || *idx < 0 || *idx > max)

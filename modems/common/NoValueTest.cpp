@@ -73,6 +73,8 @@ TEST(MarkerHelpers, LeaveMarkersUnknown)
     EXPECT_FALSE(CellIdOf("0xFFFFFFFF"));
     EXPECT_EQ(CellIdOf("0020EB17"), 0x20EB17);
     EXPECT_FALSE(IndexValue("255", 255, 1, 0));
+    EXPECT_FALSE(IndexValue("-0", 97, 1, -141));
+    EXPECT_EQ(IndexValue("0", 97, 1, -141), -141);
     EXPECT_EQ(DecimalOrHexOfKind("0x01F6", K::Channel), 502);
     EXPECT_EQ(DecimalOrHexOfKind("502", K::Channel), 502);
     EXPECT_FALSE(DecimalOrHexOfKind("0x7FFFFFFF", K::Channel));
