@@ -172,7 +172,7 @@ bool LooksLikeStatusLine(std::string_view line)
 std::optional<std::string_view> IdentificationText(std::string_view line, bool manufacturer)
 {
     // The plain forms and the prefixed ones some modules give
-    // ("+CGMI: Fibocom", "+GMM: \"L850 LTE Module\"").
+    // ("+CGMI: Some Maker", "+GMM: \"LTE Module\"").
     const std::array prefixes = manufacturer ? std::array{std::string_view("+CGMI:"), std::string_view("+GMI:")}
                                              : std::array{std::string_view("+CGMM:"), std::string_view("+GMM:")};
     for (std::string_view prefix : prefixes) {

@@ -71,6 +71,11 @@ const TRynSimModelInfo &TRynSimModemEngine::ModelInfo(const std::string &model)
     return *it;
 }
 
+std::string TRynSimModemEngine::Manufacturer() const
+{
+    return m_manufacturer.empty() ? std::string(m_info->manufacturer) : m_manufacturer;
+}
+
 void TRynSimModemEngine::SetModel(const std::string &model)
 {
     m_model = model;
@@ -561,8 +566,8 @@ std::string TRynSimModemEngine::ExecuteLine(const std::string &raw)
             ++i;
             continue;
         }
-        // The makers' extended commands start with + ^ # or !.
-        if (c == '+' || c == '^' || c == '#' || c == '!') {
+        // The makers' extended commands start with + ^ # ! or %.
+        if (c == '+' || c == '^' || c == '#' || c == '!' || c == '%') {
             // An extended command runs to the next ';' outside quotes.
             std::size_t end = i;
             bool inQuotes = false;
@@ -607,7 +612,7 @@ bool TRynSimModemEngine::ExecuteBasic(const std::string &name, int value, std::v
     } else if (name == "I") {
         // The makers' own firmware names carry a label in ATI.
         const std::string revision = m_info->revision;
-        info.push_back(std::string(m_info->manufacturer) + "\r\n" + m_model + "\r\n" +
+        info.push_back(Manufacturer() + "\r\n" + m_model + "\r\n" +
                        (revision.rfind("REVISION", 0) == 0 ? revision : "Revision: " + revision));
     } else if (name == "A") {
         // Answers the ringing call; the rest of the line is not read.
@@ -725,7 +730,7 @@ int TRynSimModemEngine::ExecuteFamilyCommand(const std::string &name, const Requ
 TRynSimModemEngine::Handlers TRynSimModemEngine::IdentityCommands()
 {
     const auto manufacturer = [](TRynSimModemEngine &m, const Request &q, Info &out) {
-        return ExecOnly(q, out, [&] { return std::string(m.m_info->manufacturer); });
+        return ExecOnly(q, out, [&] { return m.Manufacturer(); });
     };
     const auto model = [](TRynSimModemEngine &m, const Request &q, Info &out) {
         return ExecOnly(q, out, [&] { return m.m_model; });

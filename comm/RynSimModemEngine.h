@@ -98,6 +98,11 @@ public:
     // AT^MONI/AT^MONP. Every model answers AT+CESQ.
     void SetModel(const std::string &model);
     const std::string &Model() const { return m_model; }
+    // The name AT+CGMI (and ATI) answers instead of the model's maker's, as
+    // a module sold under another name does; empty: the model's maker's.
+    // Kept across models and resets.
+    void SetManufacturer(const std::string &name) { m_manufacturer = name; }
+    std::string Manufacturer() const;
     // The known models, family by family in the registry's order, the
     // catch-all row last.
     static const std::vector<TRynSimModelInfo> &Models();
@@ -185,6 +190,7 @@ private:
     std::mt19937 m_random;
     std::mt19937 m_lteRandom;
     std::string m_model = kDefaultModel;
+    std::string m_manufacturer;
     const TRynSimModelInfo *m_info = &ModelInfo(kDefaultModel);
     std::string m_line;
     std::string m_lastLine;

@@ -19,6 +19,11 @@ const ModemFamily &UbloxFamily();
 const ModemFamily &TelitFamily();
 const ModemFamily &SierraFamily();
 const ModemFamily &FibocomFamily();
+const ModemFamily &XmmFamily();
+const ModemFamily &SequansFamily();
+const ModemFamily &NordicFamily();
+const ModemFamily &QualcommFamily();
+const ModemFamily &ZteFamily();
 
 const std::vector<const ModemFamily *> &ModemFamilies()
 {
@@ -33,6 +38,11 @@ const std::vector<const ModemFamily *> &ModemFamilies()
         &TelitFamily(),
         &SierraFamily(),
         &FibocomFamily(),
+        &XmmFamily(),
+        &SequansFamily(),
+        &NordicFamily(),
+        &QualcommFamily(),
+        &ZteFamily(),
     };
     return families;
 }

@@ -45,8 +45,12 @@ INSTANTIATE_TEST_SUITE_P(
                       MakerCase{"Telit", "Telit", "Telit", "3GPP"},
                       MakerCase{"SierraUpper", "SIERRA WIRELESS, INCORPORATED", "Sierra Wireless", "3GPP"},
                       MakerCase{"FibocomLabelled", "Manufacturer: Fibocom Wireless Inc.", "Fibocom", "3GPP"},
-                      MakerCase{"Nordic", "Nordic Semiconductor ASA", "design", "3GPP"},
-                      MakerCase{"Chipset", "QUALCOMM INCORPORATED", "design", "3GPP"},
+                      MakerCase{"IntelXmm", "Intel Corporation", "Intel XMM", "3GPP"},
+                      MakerCase{"Sequans", "Sequans Communications", "Sequans", "3GPP"},
+                      MakerCase{"Zte", "ZTE CORPORATION", "ZTE", "3GPP"},
+                      MakerCase{"Nordic", "Nordic Semiconductor ASA", "Nordic nRF91", "3GPP"},
+                      MakerCase{"Chipset", "QUALCOMM INCORPORATED", "Qualcomm", "3GPP"},
+                      MakerCase{"Foxconn", "Foxconn", "Qualcomm", "3GPP"},
                       MakerCase{"Empty", "", "design", "3GPP"}),
     MakerName);
 

@@ -5,6 +5,7 @@
 
 #include "NetState.h"
 #include "modems/common/SimRadio.h"
+#include "modems/qualcomm/QualcommParsers.h"
 #include "modems/ublox/UbloxParsers.h"
 
 #include <cstddef>
@@ -17,7 +18,13 @@
 struct AnswerReading {
     TRadioTech smonpSection = TRadioTech::Unknown; // the ^SMONP block a "2G:"/"3G:"/"4G:" header opened
     TUcgedReading ucged;                           // the +UCGED mode 2 header and its lines
+    // The start of a line the modem broke in two (Intel XMM breaks long
+    // +XMCI lines after a comma); at most kMostPendingLine characters.
+    std::string pending;
+    TDebugReading debug; // the ^DEBUG answer's technology and carrier
 };
+
+inline constexpr std::size_t kMostPendingLine = 512;
 
 // When the session takes a family.
 enum class FamilyChoice : std::uint8_t {

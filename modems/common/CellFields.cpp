@@ -46,6 +46,8 @@ Int HexOf(std::string_view t)
 
 Int DecimalOrPrefixedHex(std::string_view t)
 {
+    if (IsNoValue(t, FieldKind::CellId))
+        return std::nullopt;
     if (t.size() > 2 && t[0] == '0' && (t[1] == 'x' || t[1] == 'X'))
         return HexOf(t);
     const Int v = DecimalOf(t);
@@ -91,22 +93,49 @@ std::optional<std::int32_t> Int32Of(const Int &v)
 
 Number MeasureOf(std::string_view t)
 {
-    const Number v = NumberOf(t);
-    if (!v || *v == -32768 || *v == 65535)
+    if (IsNoValue(t, FieldKind::Level))
         return std::nullopt;
-    return v;
+    return NumberOf(t);
 }
 
 std::optional<std::int32_t> IntegerOf(std::string_view t)
 {
+    if (IsNoValue(t, FieldKind::Channel))
+        return std::nullopt;
     const Int v = DecimalOf(t);
-    if (!v || *v < 0 || *v == 65535)
+    if (!v || *v < 0)
         return std::nullopt;
     return Int32Of(v);
 }
 
+Int HexOfKind(std::string_view t, FieldKind kind)
+{
+    if (IsNoValue(t, kind))
+        return std::nullopt;
+    return HexOf(t);
+}
+
+Int DecimalOrHexOfKind(std::string_view t, FieldKind kind)
+{
+    if (IsNoValue(t, kind))
+        return std::nullopt;
+    const Int v = (t.size() > 2 && t[0] == '0' && (t[1] == 'x' || t[1] == 'X')) ? HexOf(t) : DecimalOf(t);
+    if (!v || *v < 0)
+        return std::nullopt;
+    return v;
+}
+
+void SetPlmn(TRadioCell &cell, const std::pair<std::optional<int>, std::optional<int>> &plmn)
+{
+    cell.mcc = plmn.first;
+    cell.mnc = plmn.second;
+}
+
 Number IndexValue(std::string_view t, int max, double step, double offset)
 {
+    // An index is never signed: "-0" is the "not measured" of a level.
+    if (IsNoValue(t, FieldKind::Index) || (!t.empty() && t.front() == '-'))
+        return std::nullopt;
     const Int idx = DecimalOf(t);
     if (!idx || *idx < 0 || *idx > max)
         return std::nullopt;
@@ -184,10 +213,9 @@ bool HasNrLeg(const TRadioCell &cell)
 
 void SetSecondaryLeg(TNetState &state, const TRadioCell &leg)
 {
-    if (!HasNrLeg(leg))
-        return;
-    state.secondary = leg;
     state.rat = TRadioTech::Nr5gNsa;
+    if (HasNrLeg(leg))
+        state.secondary = leg;
 }
 
 void AppendNeighbour(TNetState &state, const TNeighbourCell &cell)
@@ -202,10 +230,9 @@ TRadioCell CellOfLayout(const TFields &f, std::size_t r, TRadioTech rat, const T
     auto at = [&](int column) -> const std::string & { return column == kNone ? none : f[r + column]; };
     TRadioCell cell;
     cell.rat = rat;
-    cell.mcc = IntegerOf(at(l.mcc));
-    cell.mnc = IntegerOf(at(l.mnc));
-    cell.area = HexOf(at(l.area));
-    cell.cellId = HexOf(at(l.cellId));
+    SetPlmn(cell, PlmnOf(at(l.mcc), at(l.mnc)));
+    cell.area = AreaOf(at(l.area));
+    cell.cellId = CellIdOf(at(l.cellId));
     cell.pci = IntegerOf(at(l.pci));
     cell.channel = IntegerOf(at(l.channel));
     if (l.band != kNone)
@@ -227,7 +254,7 @@ Number InRange(const Number &v, double low, double high)
 
 Int HexIdentityOf(std::string_view t)
 {
-    const Int v = HexOf(t);
+    const Int v = HexOfKind(t, FieldKind::CellId);
     const std::size_t first = t.find_first_not_of('0');
     if (!v || *v == 0 || (first != std::string_view::npos &&
                           Lower(t.substr(first)).find_first_not_of('f') == std::string::npos))
@@ -261,7 +288,7 @@ std::optional<std::int32_t> DecimalIdentityOf(std::string_view t)
     return v;
 }
 
-Number MeasureIn(std::string_view t, double low, double high) { return InRange(NumberOf(t), low, high); }
+Number MeasureIn(std::string_view t, double low, double high) { return InRange(MeasureOf(t), low, high); }
 
 Number LteRsrpDbm(std::string_view t) { return MeasureIn(t, -140, -44); }
 Number LteRsrqDb(std::string_view t) { return MeasureIn(t, -20, -3); }

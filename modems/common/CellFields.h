@@ -4,6 +4,7 @@
 // band names, and the ways a cell enters the general cells of TNetState.
 
 #include "NetState.h"
+#include "modems/common/NoValue.h"
 #include "RynUtils.h"
 
 #include <cstdint>
@@ -70,16 +71,29 @@ Number NumberOf(std::string_view t);
 
 std::optional<std::int32_t> Int32Of(const Int &v);
 
-// A number in a field of a Quectel or SIMCom reply: "-", -32768 and 65535
-// (the "no measurement" fillers) are unknown.
+// A measure as printed (dBm or dB); the level markers of IsNoValue are
+// unknown.
 Number MeasureOf(std::string_view t);
 
-// An identity or channel field (MCC, MNC, PCI, ARFCN, band number): never
-// negative, and 65535 is the "not available" filler.
+// A decimal identity or channel field (PCI, ARFCN, band number): never
+// negative, and the channel markers of IsNoValue are unknown.
 std::optional<std::int32_t> IntegerOf(std::string_view t);
 
-// A 3GPP index within 0..max -> offset + index * step; the unknown markers
-// (99, 255) and anything out of range give nothing.
+// A hex field of that kind (area, cell id, or a PCI printed in hex), with
+// or without "0x"; its markers are unknown.
+Int HexOfKind(std::string_view t, FieldKind kind);
+inline Int AreaOf(std::string_view t) { return HexOfKind(t, FieldKind::Area); }
+inline Int CellIdOf(std::string_view t) { return HexOfKind(t, FieldKind::CellId); }
+
+// A field that one model prints in decimal and another in "0x" hex (an
+// identity or channel of that kind); its markers are unknown.
+Int DecimalOrHexOfKind(std::string_view t, FieldKind kind);
+
+// MCC and MNC into the cell, both or neither (see PlmnOf).
+void SetPlmn(TRadioCell &cell, const std::pair<std::optional<int>, std::optional<int>> &plmn);
+
+// A 3GPP index within 0..max -> offset + index * step; the index markers
+// (-1, 99, 255) and anything out of range give nothing.
 Number IndexValue(std::string_view t, int max, double step, double offset);
 
 // A GSM received level: dBm when negative (what the modems print in
@@ -108,10 +122,13 @@ std::optional<std::int32_t> BsicOf(std::string_view ncc, std::string_view bcc);
 // of the two lines comes first.
 void SetAnchorRat(TNetState &state, TRadioTech rat);
 
-// An NR leg whose every measure and identity is unknown is no leg at all
-// (a modem prints such a line while the NR carrier is not added).
+// Whether an NR leg has a measure or identity of its own (a modem prints
+// a line of unknowns while the NR carrier is configured but not measured).
 bool HasNrLeg(const TRadioCell &cell);
 
+// The NR leg of an EN-DC connection: the connection is NR5G-NSA as soon
+// as the modem prints the leg; the leg itself is kept only when it has
+// something of its own.
 void SetSecondaryLeg(TNetState &state, const TRadioCell &leg);
 
 void AppendNeighbour(TNetState &state, const TNeighbourCell &cell);

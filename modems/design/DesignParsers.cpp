@@ -54,8 +54,8 @@ void parseMoniCellIdentity(const std::string &line, TNetState &state)
     }
     if (columns.size() < 7 || !DecimalOf(columns[0]))
         return;
-    const Int area = HexOf(columns[5]);
-    const Int cellId = HexOf(columns[6]);
+    const Int area = AreaOf(columns[5]);
+    const Int cellId = CellIdOf(columns[6]);
     if (!area && !cellId)
         return;
     if (!state.serving)

@@ -21,7 +21,7 @@ std::string HuaweiGsmBand(std::string_view code)
 TRadioCell HuaweiLteCell(const TFields &f)
 {
     TRadioCell cell = CellOfLayout(f, 0, TRadioTech::Lte, {.mcc = 1, .mnc = 2, .area = 6, .cellId = 4, .channel = 3});
-    cell.pci = Int32Of(HexOf(f[5]));
+    cell.pci = Int32Of(HexOfKind(f[5], FieldKind::Channel));
     cell.rsrp = LteRsrpDbm(f[7]);
     cell.rsrq = LteRsrqDb(f[8]);
     cell.rssi = PowerDbm(f[9]);
@@ -34,7 +34,7 @@ TRadioCell HuaweiNrCell(const TFields &f)
 {
     TRadioCell cell =
         CellOfLayout(f, 0, TRadioTech::Nr5gSa, {.mcc = 1, .mnc = 2, .area = 7, .cellId = 5, .channel = 3});
-    cell.pci = Int32Of(HexOf(f[6]));
+    cell.pci = Int32Of(HexOfKind(f[6], FieldKind::Channel));
     cell.rsrp = NrRsrpDbm(f[8]);
     cell.rsrq = NrRsrqDb(f[9]);
     cell.sinr = NrSinrDb(f[10]);
@@ -120,7 +120,7 @@ void parseMonncNeighbour(const std::string &line, TNetState &state)
         cell.rsrq = LteRsrqDb(f[4]);
         cell.rssi = PowerDbm(f[5]);
     } else if (rat == "nr") {
-        cell = Neighbour(TRadioTech::Nr5gSa, IntegerOf(f[1]), Int32Of(HexOf(f[2])));
+        cell = Neighbour(TRadioTech::Nr5gSa, IntegerOf(f[1]), Int32Of(HexOfKind(f[2], FieldKind::Channel)));
         cell.rsrp = NrRsrpDbm(f[3]);
         cell.rsrq = NrRsrqDb(f[4]);
     } else {

@@ -9,10 +9,13 @@ namespace {
 // ---------------------------------------------------------------- Quectel
 
 // The technology word of a Quectel servingcell line; Unknown for words this
-// parser does not read (TDSCDMA, CDMA, HDR...).
+// parser does not read (TDSCDMA, CDMA, HDR...). The satellite (NTN)
+// modules print "NTN NBIoT" for the NB-IoT layout.
 TRadioTech QuectelTech(const std::string &word)
 {
-    const std::string w = Lower(word);
+    std::string w = Lower(word);
+    if (StartsWith(w, "ntn"))
+        w = TrimmedControl(std::string_view(w).substr(3));
     if (w == "lte")
         return TRadioTech::Lte;
     if (w == "emtc" || w == "cat-m" || w == "cat-m1")

@@ -57,7 +57,16 @@ INSTANTIATE_TEST_SUITE_P(
                             .channel = 1650, .band = "B3", .rssi = -67.0, .rsrp = -99.0, .rsrq = -12.0, .sinr = 2.0},
                  TRadioCell{.rat = Tech::Nr5gNsa, .mcc = 460, .mnc = 1, .pci = 747, .channel = 627264, .band = "n78",
                             .rsrp = -71.0, .rsrq = -11.0, .sinr = 33.0}},
-        CellCase{"EnDcWithoutNrLeg", {"+QENG: \"NR5G-NSA\",460,01,65535,-32768,-32768,-32768"}},
+        CellCase{"EnDcLegConfiguredNotMeasured",
+                 {"+QENG: \"NR5G-NSA\",460,01,65535,-32768,-32768,-32768"}, Tech::Nr5gNsa},
+        CellCase{"SatelliteNbIot",
+                 {"+QENG: \"servingcell\",\"CONNECT\",\"NTN NBIoT\",\"FDD\",262,01,1A2B3C4,123,1300,3,5,5,ABCD,-95,"
+                  "-10,-65,12,30"},
+                 Tech::NbIot, [] { TRadioCell c = kEc2xLte; c.rat = Tech::NbIot; return c; }()},
+        CellCase{"NotCampedFillers",
+                 {"+QENG: \"servingcell\",\"LIMSRV\",\"LTE\",\"FDD\",000,00,FFFFFFF,123,1300,3,5,5,FFFF,-95,-10,"
+                  "-0,12,30"},
+                 Tech::Lte, [] { TRadioCell c = kEc2xLte; c.mcc = c.mnc = {}; c.area = c.cellId = {}; c.rssi = {}; return c; }()},
         CellCase{"Rm5Standalone",
                  {"+QENG: \"servingcell\",\"NOCONN\",\"NR5G-SA\",\"TDD\",460,01,19013B004,299,690E0F,633984,78,12,"
                   "-107,-13,2,1,-"},

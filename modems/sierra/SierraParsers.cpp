@@ -53,6 +53,8 @@ TRadioTech SierraTech(const std::string &mode)
     const std::string m = Lower(mode);
     if (StartsWith(m, "lte"))
         return TRadioTech::Lte;
+    if (m == "endc" || m == "en-dc")
+        return TRadioTech::Nr5gNsa;
     if (StartsWith(m, "nr5g") || StartsWith(m, "nr"))
         return TRadioTech::Nr5gSa;
     if (m == "wcdma" || m == "umts" || StartsWith(m, "hspa"))
@@ -64,9 +66,9 @@ TRadioTech SierraTech(const std::string &mode)
 
 // "8C65 (35666)" -> the hex before the decimal in parentheses (the two do
 // not always agree; the hex is what the firmware prints first).
-Int HexBeforeParenthesis(const std::string &value)
+Int HexBeforeParenthesis(const std::string &value, FieldKind kind)
 {
-    return HexOf(TrimmedControl(std::string_view(value).substr(0, value.find(' '))));
+    return HexOfKind(TrimmedControl(std::string_view(value).substr(0, value.find(' '))), kind);
 }
 
 // The serving cell of a !GSTATUS report, made on its first label.
@@ -126,7 +128,8 @@ void parseGstatusLine(const std::string &line, TNetState &state)
             const TRadioTech tech = SierraTech(value);
             if (tech == TRadioTech::Unknown)
                 continue;
-            SierraServing(state).rat = tech;
+            // ENDC: the serving cell is the LTE anchor of an NR leg.
+            SierraServing(state).rat = tech == TRadioTech::Nr5gNsa ? TRadioTech::Lte : tech;
             if (tech == TRadioTech::Lte)
                 SetAnchorRat(state, tech);
             else
@@ -146,9 +149,9 @@ void parseGstatusLine(const std::string &line, TNetState &state)
         } else if (label == "sinr (db)") {
             SierraServing(state).sinr = MeasureIn(value, -20, 40);
         } else if (label == "tac") {
-            SierraServing(state).area = HexBeforeParenthesis(value);
+            SierraServing(state).area = HexBeforeParenthesis(value, FieldKind::Area);
         } else if (label == "cell id") {
-            SierraServing(state).cellId = HexBeforeParenthesis(value);
+            SierraServing(state).cellId = HexBeforeParenthesis(value, FieldKind::CellId);
         }
     }
     if (state.serving && state.rat == TRadioTech::Unknown)

@@ -13,11 +13,8 @@ namespace {
 // "460-11" -> MCC and MNC.
 void SetPlmnOf(const std::string &text, TRadioCell &cell)
 {
-    const std::size_t dash = text.find('-');
-    if (dash == std::string::npos)
-        return;
-    cell.mcc = IntegerOf(std::string_view(text).substr(0, dash));
-    cell.mnc = IntegerOf(std::string_view(text).substr(dash + 1));
+    if (text.find('-') != std::string::npos)
+        SetPlmn(cell, PlmnOfText(text));
 }
 
 // The scale of a SIMCom LTE/NR measure block, told by its RSRP: most modules
@@ -119,7 +116,7 @@ void parseCpsiRead(const std::string &line, TNetState &state)
         return;
     }
     SetPlmnOf(f[2], cell);
-    cell.area = HexOf(f[3]);
+    cell.area = AreaOf(f[3]);
     cell.cellId = DecimalOrPrefixedHex(f[4]);
     if (mode == "gsm") {
         cell.rat = TRadioTech::Gsm;

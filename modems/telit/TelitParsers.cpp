@@ -11,21 +11,20 @@ namespace {
 // "286 01" (the Telit PLMN) -> MCC and MNC.
 void SetSpacedPlmn(const std::string &text, TRadioCell &cell)
 {
-    const std::size_t blank = text.find(' ');
-    if (blank == std::string::npos)
-        return;
-    cell.mcc = IntegerOf(std::string_view(text).substr(0, blank));
-    cell.mnc = IntegerOf(TrimmedControl(std::string_view(text).substr(blank + 1)));
+    if (text.find(' ') != std::string::npos)
+        SetPlmn(cell, PlmnOfText(text));
 }
 
 // Where the IMSI (14 or 15 digits) of a #RFSTS line stands: 10 in the GSM
 // layout, 11 (LE910Cx) or 12 (LE910 V2, LM960) in LTE ones, 15 in WCDMA;
-// 0 when none of them holds one.
+// 0 when none of them holds one. Users redact the IMSI before they share
+// a reply, so digits masked by x, X, * or # count as the IMSI too.
 std::size_t RfstsImsiAt(const TFields &f)
 {
+    const auto imsiLike = [](char c) { return IsDigit(c) || c == 'x' || c == 'X' || c == '*' || c == '#'; };
     for (const std::size_t at : {10u, 11u, 12u, 15u}) {
         const std::string &t = f[at];
-        if ((t.size() == 14 || t.size() == 15) && std::all_of(t.begin(), t.end(), IsDigit))
+        if ((t.size() == 14 || t.size() == 15) && std::all_of(t.begin(), t.end(), imsiLike))
             return at;
     }
     return 0;
@@ -38,7 +37,7 @@ TRadioCell TelitLteCell(const TFields &f, std::size_t imsi)
 {
     TRadioCell cell = CellOfLayout(f, 0, TRadioTech::Lte, {.area = 5, .channel = 1});
     SetSpacedPlmn(f[0], cell);
-    cell.cellId = HexOf(f[imsi - 1]);
+    cell.cellId = CellIdOf(f[imsi - 1]);
     cell.band = BandNamed("B", IntegerOf(f[imsi + 3]));
     cell.rsrp = LteRsrpDbm(f[2]);
     cell.rssi = PowerDbm(f[3]);

@@ -34,6 +34,13 @@ INSTANTIATE_TEST_SUITE_P(
                  TRadioCell{.rat = Tech::Lte, .mcc = 286, .mnc = 1, .area = 0x2242, .cellId = 0x859315,
                             .channel = 6400, .band = "B20", .rssi = -66.0, .rsrp = -100.0, .rsrq = -18.0,
                             .sinr = -5.0}},
+        CellCase{"Le910V2RedactedImsi",
+                 {"#RFSTS:\"286 01\",6400,-100,-66,-18,2242,FF,0,128,10,1,859315,\"28601XXXXXXXXXX\",\"TR TURKCELL\","
+                  "3,20,720,3240,-5"},
+                 Tech::Lte,
+                 TRadioCell{.rat = Tech::Lte, .mcc = 286, .mnc = 1, .area = 0x2242, .cellId = 0x859315,
+                            .channel = 6400, .band = "B20", .rssi = -66.0, .rsrp = -100.0, .rsrq = -18.0,
+                            .sinr = -5.0}},
         CellCase{"Le910CxIndexSinrUnknown",
                  {"#RFSTS: \"262 01\",6300,-95,-65,-10.5,1A2B,,128,3,1,1A2B301,\"262011234567890\",\"Telekom.de\","
                   "3,20,110"},

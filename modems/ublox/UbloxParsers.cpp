@@ -12,7 +12,7 @@ namespace {
 // (dBm = index - 141): the sign tells which. Sets indices when it did.
 Number RsrpEitherScale(std::string_view t, std::optional<bool> &indices)
 {
-    const Number v = NumberOf(t);
+    const Number v = MeasureOf(t);
     if (v && *v < 0) {
         indices = false;
         return InRange(v, -140, -44);
@@ -27,7 +27,7 @@ Number RsrpEitherScale(std::string_view t, std::optional<bool> &indices)
 // or the index 0..34 (dB = index / 2 - 20).
 Number RsrqEitherScale(std::string_view t, const std::optional<bool> &indices)
 {
-    const Number v = NumberOf(t);
+    const Number v = MeasureOf(t);
     if (!v)
         return std::nullopt;
     const bool index = indices ? *indices : *v >= 0;

@@ -78,8 +78,8 @@ TEST(AtResultCodes, IdentificationIsNoStatusLine)
     const Case cases[] = {
         {"Palvex Simulated", true, "Palvex Simulated"},
         {"BGS5", false, "BGS5"},
-        {"+CGMI: Fibocom", true, "Fibocom"},
-        {"+GMM: \"L850 LTE Module\"", false, "\"L850 LTE Module\""},
+        {"+CGMI: Some Maker", true, "Some Maker"},
+        {"+GMM: \"X850 LTE Module\"", false, "\"X850 LTE Module\""},
         {"+CGMM:", false, std::nullopt},
         {"+CGMM: EC25", true, std::nullopt},
         {"+CPIN: READY", true, std::nullopt},

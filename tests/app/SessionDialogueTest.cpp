@@ -227,15 +227,15 @@ TEST(SessionUnsolicited, BootLinesAreNoIdentity)
     h.ReplyLines({"OK"});
     EXPECT_EQ(h.TakeWrites(), (Writes{"ATE0+COPS=0\r", "AT+CGMI\r"}));
     h.ReplyLines(boot);
-    h.ReplyLines({"SIMCOM INCORPORATED", "OK"});
+    h.ReplyLines({"SOME MAKER INCORPORATED", "OK"});
     EXPECT_EQ(h.TakeWrites(), (Writes{"AT+CGMM\r"}));
     h.ReplyLines({"+XSTATUS: 3", "OK"});
     EXPECT_EQ(h.TakeWrites(), (Writes{"AT+CGMM\r"})) << "an answer of a status line only is asked again";
     h.ReplyLines(boot);
-    h.ReplyLines({"SIMCOM_SIM7600E-H", "OK"});
+    h.ReplyLines({"SOMEMAKER_X7600E-H", "OK"});
     h.AnswerIdentity();
-    EXPECT_EQ(h.session.Manufacturer(), "SIMCOM INCORPORATED");
-    EXPECT_EQ(h.session.Model(), "SIMCOM_SIM7600E-H");
+    EXPECT_EQ(h.session.Manufacturer(), "SOME MAKER INCORPORATED");
+    EXPECT_EQ(h.session.Model(), "SOMEMAKER_X7600E-H");
     EXPECT_EQ(h.session.CurrentState(), State::Poll);
     EXPECT_EQ(h.view.commandTimeouts, 0);
 }

@@ -7,6 +7,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdio>
 #include <functional>
 
 #include <regex>
@@ -92,6 +93,24 @@ INSTANTIATE_TEST_SUITE_P(Models, SimModemModel,
                          [](const auto &info) {
                              return std::string(info.param.smonp ? "BGS5" : info.param.moni ? "Other" : "Generic");
                          });
+
+// A module sold under another name: AT+CGMI and ATI say that name, the
+// model's own cell commands stay, and the name outlives a change of model
+// and a reset until it is cleared.
+TEST(SimModemEngine, ManufacturerNamesAnotherSellerAndKeepsTheModelsCommands)
+{
+    TRynSimModemEngine engine = QuietEngine("ME909s-120");
+    engine.SetManufacturer("TD Tech Ltd");
+    EXPECT_EQ(engine.Feed("AT+CGMI\r"), "\r\nTD Tech Ltd\r\n\r\nOK\r\n");
+    EXPECT_EQ(Lines(engine.Feed("ATI\r")).front(), "TD Tech Ltd");
+    EXPECT_EQ(Lines(engine.Feed("AT^MONSC\r")).back(), "OK");
+    engine.SetModel("EC25");
+    engine.Feed("ATZE0\r");
+    EXPECT_EQ(engine.Feed("AT+GMI\r"), "\r\nTD Tech Ltd\r\n\r\nOK\r\n");
+    EXPECT_EQ(Lines(engine.Feed("AT+QENG=\"servingcell\"\r")).back(), "OK");
+    engine.SetManufacturer("");
+    EXPECT_EQ(engine.Feed("AT+CGMI\r"), "\r\nQuectel\r\n\r\nOK\r\n");
+}
 
 TEST(SimModemEngine, DelayedCommandsAnswerAfterTheirEcho)
 {
@@ -662,7 +681,8 @@ TEST_P(SimModemLteModel, AnswersInItsMakersFormatWhatTheTruthSays)
     }
     for (const char *other : {"AT^MONI\r", "AT^MONP\r", "AT^SMONP\r", "AT^SMONI\r", "AT+QENG=\"servingcell\"\r",
                               "AT+QENG=\"neighbourcell\"\r", "AT+CPSI?\r", "AT^MONSC\r", "AT^MONNC\r",
-                              "AT+UCGED?\r", "AT#RFSTS\r", "AT!GSTATUS?\r", "AT+GTCCINFO?\r"}) {
+                              "AT+UCGED?\r", "AT#RFSTS\r", "AT!GSTATUS?\r", "AT+GTCCINFO?\r", "AT+XMCI=1\r",
+                              "AT+XCESQ?\r", "AT+SQNMONI=9\r", "AT%XMONITOR\r", "AT^DEBUG?\r", "AT+ZCELLINFO?\r"}) {
         const bool known = std::find(c.commands.begin(), c.commands.end(), other) != c.commands.end();
         EXPECT_EQ(Lines(engine.Feed(other)).back(), known ? "OK" : "ERROR") << other;
     }
@@ -703,7 +723,43 @@ INSTANTIATE_TEST_SUITE_P(
                      "!GSTATUS: "},
         LteModelCase{"FM350-GL", "Fibocom Wireless Inc.", 7, {"AT+GTCCINFO?\r"},
                      [](TRynSimModemEngine &e) { CheckServingAndNeighbours(e, "AT+GTCCINFO?\r", true); },
-                     "+GTCCINFO: "}),
+                     "+GTCCINFO: "},
+        LteModelCase{"XMM7360", "Intel Corporation", 7, {"AT+XMCI=1\r", "AT+XCESQ?\r"},
+                     [](TRynSimModemEngine &e) {
+                         const TRynSimLteTruth &t = e.Truth().lte;
+                         const std::string answer = e.Feed("AT+XMCI=1\r");
+                         char serving[32];
+                         std::snprintf(serving, sizeof serving, "\"0x%08X\"", t.serving.earfcn);
+                         EXPECT_NE(answer.find(serving), std::string::npos) << answer;
+                         EXPECT_EQ(std::count(answer.begin(), answer.end(), '+'), 1 + std::ptrdiff_t(t.neighbours.size()));
+                     },
+                     "OK"},
+        LteModelCase{"GM02S", "Sequans Communications", 7, {"AT+SQNMONI=9\r"},
+                     [](TRynSimModemEngine &e) {
+                         EXPECT_NE(e.Feed("AT+SQNMONI=9\r").find(" EARFCN:" + std::to_string(e.Truth().lte.serving.earfcn) + " "),
+                                   std::string::npos);
+                     },
+                     "OK"},
+        LteModelCase{"nRF9160-SICA", "Nordic Semiconductor ASA", 7, {"AT%XMONITOR\r"},
+                     [](TRynSimModemEngine &e) { CheckServingAndNeighbours(e, "AT%XMONITOR\r", false); },
+                     "%XMONITOR: 2"},
+        LteModelCase{"T99W175", "Foxconn", 13, {"AT^DEBUG?\r"},
+                     [](TRynSimModemEngine &e) {
+                         const TRynSimLteTruth &t = e.Truth().lte;
+                         const std::string answer = e.Feed("AT^DEBUG?\r");
+                         EXPECT_NE(answer.find("channel:" + std::to_string(t.serving.earfcn) + " pci:" +
+                                               std::to_string(t.serving.pci)),
+                                   std::string::npos)
+                             << answer;
+                         EXPECT_NE(answer.find("nr_channel:" + std::to_string(t.nr.arfcn)), std::string::npos) << answer;
+                     },
+                     "RAT:NONE"},
+        LteModelCase{"ME3630-E", "ZTE CORPORATION", 7, {"AT+ZCELLINFO?\r"},
+                     [](TRynSimModemEngine &e) {
+                         EXPECT_NE(e.Feed("AT+ZCELLINFO?\r").find(", " + std::to_string(e.Truth().lte.serving.earfcn)),
+                                   std::string::npos);
+                     },
+                     "+ZCELLINFO: 0XFFFE,0XFFFFFFFF,0X00000000,LTE B0,0"}),
     [](const auto &info) {
         std::string name = info.param.model;
         std::replace(name.begin(), name.end(), '-', '_');

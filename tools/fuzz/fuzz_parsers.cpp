@@ -11,10 +11,6 @@
 #include "modems/ModemFamily.h"
 #include "modems/NetState.h"
 #include "modems/design/DesignParsers.h"
-#include "modems/fibocom/FibocomParsers.h"
-#include "modems/huawei/HuaweiParsers.h"
-#include "modems/sierra/SierraParsers.h"
-#include "modems/telit/TelitParsers.h"
 
 #include <algorithm>
 #include <cmath>
@@ -430,6 +426,10 @@ void CheckFamilyParsers(const std::string &line, std::uint32_t flags)
     within.smonpSection = techs[flags % 4];
     within.ucged.linesToCome = static_cast<int>(flags % 3);
     within.ucged.rat = techs[(flags >> 2) % 4];
+    within.debug.rat = (flags & 0x10u) ? TRadioTech::Nr5gNsa : techs[(flags >> 5) % 4];
+    within.debug.secondaryCarrier = flags & 0x80u;
+    if (flags & 0x100u)
+        within.pending = "+XMCI: 4,262,01,\"0x1A2B\",\"0x0012345\",\"0x01F6\",\"0x0000071C\",\"0x00004D6C\",";
     for (const ModemFamily *family : ModemFamilies()) {
         for (std::size_t i = 0; i < family->commands.size(); ++i) {
             const FamilyCommand &command = family->commands[i];
@@ -442,6 +442,7 @@ void CheckFamilyParsers(const std::string &line, std::uint32_t flags)
                       "a line appended too many neighbours", line);
                 Check(reading.ucged.linesToCome >= 0 && reading.ucged.linesToCome <= 2,
                       "answer reading out of its lines", line);
+                Check(reading.pending.size() < kMostPendingLine, "a broken line's start kept beyond its bound", line);
                 if (atStart && !command.linePrefixes.empty() &&
                     !HasAnyPrefix(line, command.linePrefixes))
                     Check(st == start, "a cell parser changed the record for another command's line", line);
@@ -463,10 +464,14 @@ void CheckFamilyParsers(const std::string &line, std::uint32_t flags)
 void CheckRanges(const std::string &line, std::uint32_t flags)
 {
     TNetState st = StartCells(flags);
-    for (void (*parse)(const std::string &, TNetState &) :
-         {parseCsqExec, parseCregRead, parseCpasExec, parseMoniServing, parseMonscServing, parseMonncNeighbour,
-          parseRfstsServing, parseGstatusLine, parseGtccinfoLine})
+    for (void (*parse)(const std::string &, TNetState &) : {parseCsqExec, parseCregRead, parseCpasExec, parseMoniServing})
         parse(line, st);
+    // Every family's commands, each from the start of its answer.
+    for (const ModemFamily *family : ModemFamilies())
+        for (std::size_t i = 0; i < family->commands.size(); ++i) {
+            AnswerReading reading;
+            family->ParseLine(i, line, reading, st);
+        }
     ClearOutOfRange(st);
     const auto in = [&](TValueKind kind, auto value, const char *what) {
         Check(InValueRange(kind, static_cast<double>(value)), what, line);

@@ -381,6 +381,7 @@ void QuitWhenStdinCloses(QCoreApplication &app)
 struct SimOptions {
     std::string link;
     std::string model;
+    std::string manufacturer; // empty: the model's maker's
     std::chrono::milliseconds latency{20};
     std::uint32_t seed = 1;
     int callAfterPolls = 0;
@@ -457,6 +458,10 @@ bool ParseOptions(const QCoreApplication &app, SimOptions &options)
         QString::fromStdString(ModelHelp()),
         "TEXT",
         TRynSimModemEngine::kDefaultModel);
+    const QCommandLineOption manufacturerOption(
+        "manufacturer", "Answer AT+CGMI (and ATI) with NAME instead of the model's maker, as a module sold under "
+                        "another name does; the model's commands stay its own.",
+        "NAME");
     const QCommandLineOption delayOption(
         "delay-cmd", "Command lines containing PATTERN take MS longer (repeatable), e.g. 'ATE0+COPS=0=2500'.",
         "PATTERN=MS");
@@ -477,7 +482,7 @@ bool ParseOptions(const QCoreApplication &app, SimOptions &options)
     const QCommandLineOption bootOption(
         "boot-lines", "Print the boot lines of a module starting up (+CPIN: READY, Call Ready, PB DONE...) before "
                       "each answer to AT+CGMI and AT+CGMM.");
-    parser.addOptions({linkOption, modelOption, delayOption, urcOption, cregOption, simOption, latencyOption, seedOption,
+    parser.addOptions({linkOption, modelOption, manufacturerOption, delayOption, urcOption, cregOption, simOption, latencyOption, seedOption,
                        callOption, ringOption, unplugOption, replugOption, exitOption, bootOption});
     const QCommandLineOption replayOption(
         "replay", "Answer as the modem of a session recording (FILE, FILE,speed=N, FILE,loop) instead of simulating one.",
@@ -513,6 +518,10 @@ bool ParseOptions(const QCoreApplication &app, SimOptions &options)
                                  : TRynSimModemEngine::SimCard::Missing;
     options.link = parser.value(linkOption).toStdString();
     options.model = parser.value(modelOption).toStdString();
+    options.manufacturer = parser.value(manufacturerOption).toStdString();
+    if (parser.isSet(manufacturerOption) && (options.manufacturer.empty() || options.manufacturer.size() > 80 ||
+                                             options.manufacturer.find_first_of("\r\n") != std::string::npos))
+        return Refuse("--manufacturer needs a name of 1 to 80 characters on one line");
     options.ringText = parser.isSet(ringOption);
     options.bootLines = parser.isSet(bootOption);
     for (auto [option, target] : {std::pair{&unplugOption, &options.unplugAfter},
@@ -611,6 +620,7 @@ int main(int argc, char *argv[])
 
     PtyModem modem(options.link, options.latency, options.seed);
     modem.Engine().SetModel(options.model);
+    modem.Engine().SetManufacturer(options.manufacturer);
     modem.Engine().SetCallAfterPolls(options.callAfterPolls);
     modem.Engine().SetUnsolicitedRing(options.ringText);
     modem.SetBootLines(options.bootLines);
