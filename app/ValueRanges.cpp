@@ -87,6 +87,16 @@ void ClearCell(TRadioCell &cell)
     Clear(cell.sinr, TValueKind::Sinr);
 }
 
+void ClearCarrier(TCarrier &carrier)
+{
+    Clear(carrier.channel, TValueKind::Channel);
+    Clear(carrier.pci, TValueKind::Pci);
+    Clear(carrier.rssi, TValueKind::RssiDbm);
+    Clear(carrier.rsrp, TValueKind::Rsrp);
+    Clear(carrier.rsrq, TValueKind::Rsrq);
+    Clear(carrier.sinr, TValueKind::Sinr);
+}
+
 } // namespace
 
 std::span<const TValueRange> ValueRanges() { return kRanges; }
@@ -113,4 +123,6 @@ void ClearOutOfRange(TNetState &state)
         ClearCell(*state.secondary);
     for (TNeighbourCell &cell : state.neighbours)
         ClearMeasures(cell);
+    for (TCarrier &carrier : state.carriers)
+        ClearCarrier(carrier);
 }

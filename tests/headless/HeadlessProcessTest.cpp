@@ -40,7 +40,7 @@ constexpr int kWaitMs = 20000;
 
 const QStringList kKeys{"cycle",         "time",          "port",  "manufacturer", "model",     "signal",
                         "ber",           "registration",  "activity", "operator_name", "operator_code",
-                        "cells",         "rat",           "serving", "secondary",     "neighbours"};
+                        "cells",         "rat",           "serving", "secondary",     "neighbours", "carriers"};
 
 // palvex-headless started by a test, with its standard output collected.
 class Child : public ChildProcess {
@@ -229,6 +229,8 @@ private slots:
     void ptyEachProfileFillsTheCells();
     void ptyEachMakerFillsRecordAndGrid_data();
     void ptyEachMakerFillsRecordAndGrid();
+    void ptyAggregatingModelsListTheirCarriers_data();
+    void ptyAggregatingModelsListTheirCarriers();
     void aModemPluggedInAfterTheStartIsMonitored();
     void callsAreAnsweredOnlyWhenAsked();
 #endif
@@ -885,6 +887,56 @@ void HeadlessProcessTest::ptyEachMakerFillsRecordAndGrid()
     }
     const QString rsrp = QString::fromStdString(grid.rows[0][3]).trimmed();
     QCOMPARE(rsrp, QString::number(truth.lte.serving.rsrp.value));
+}
+
+void HeadlessProcessTest::ptyAggregatingModelsListTheirCarriers_data()
+{
+    QTest::addColumn<QString>("model");
+    QTest::addColumn<QString>("command");
+    QTest::addColumn<bool>("levels"); // whether the secondary carrier's RSRQ and SINR are given
+    QTest::newRow("EC25") << "EC25" << "AT+QCAINFO" << true;
+    QTest::newRow("RM500Q") << "RM500Q" << "AT+QCAINFO" << true;
+    QTest::newRow("FM350-GL") << "FM350-GL" << "AT+GTCAINFO?" << false;
+}
+
+// The simulated modules that aggregate carriers: the record lists the
+// serving cell's carrier as PCC and the operator's other carrier as SCC
+// (and the NR leg of EN-DC as a second SCC), with the simulator's values.
+void HeadlessProcessTest::ptyAggregatingModelsListTheirCarriers()
+{
+    QFETCH(QString, model);
+    QFETCH(QString, command);
+    QFETCH(bool, levels);
+    ModelRun run;
+    QVERIFY(RunModel(model, run));
+    QVERIFY2(Sent(run.terminal, command), qPrintable(command + " not in the terminal log"));
+    const TRynSimTruth truth = TruthAfterThreeCycles(model);
+    const QJsonArray carriers = run.last["carriers"].toArray();
+    QCOMPARE(carriers.size(), truth.lte.hasNr ? 3 : 2);
+    const auto expect = [](const QJsonObject &o, const char *role, const TRynSimLteServing &c) {
+        QCOMPARE(o["role"].toString(), QString(role));
+        QCOMPARE(o["rat"].toString(), QStringLiteral("LTE"));
+        QCOMPARE(o["band"].toString(), QStringLiteral("B%1").arg(c.band));
+        QCOMPARE(o["channel"].toInt(), c.earfcn);
+        QCOMPARE(o["pci"].toInt(), c.pci);
+        QCOMPARE(o["bandwidth_mhz"].toDouble(), double(c.bandwidthMhz));
+        QCOMPARE(o["rsrp"].toDouble(), c.rsrp.value);
+    };
+    expect(carriers[0].toObject(), "PCC", truth.lte.serving);
+    const QJsonObject scc = carriers[1].toObject();
+    expect(scc, "SCC", truth.lte.scc);
+    QCOMPARE(scc["rsrq"].isNull(), !levels);
+    if (levels)
+        QCOMPARE(scc["sinr"].toDouble(), truth.lte.scc.sinr.value);
+    if (truth.lte.hasNr) {
+        const QJsonObject leg = carriers[2].toObject();
+        QCOMPARE(leg["rat"].toString(), QStringLiteral("NR5G-NSA"));
+        QCOMPARE(leg["channel"].toInt(), truth.lte.nr.arfcn);
+        QCOMPARE(leg["pci"].toInt(), truth.lte.nr.pci);
+        QCOMPARE(leg["bandwidth_mhz"].toDouble(), 100.0);
+        QVERIFY(leg["rsrp"].isNull());
+    }
+
 }
 
 void HeadlessProcessTest::ptyCsvSurvivesAnUnplug()
