@@ -1,6 +1,7 @@
 #include "MeasurementDisplay.h"
 
 #include "VRynCommunicationComponent.h"
+#include "modems/common/CarrierFields.h"
 
 #include <algorithm>
 #include <cstdio>
@@ -179,15 +180,8 @@ TGridRow TechnologyRowTexts(const TNeighbourCell &n, TRadioTech tech)
 
 TGridRow CarrierRowTexts(const TCarrier &carrier, TRadioTech tech)
 {
-    TRadioCell c;
+    TRadioCell c = cellfields::CellOfCarrier(carrier);
     c.rat = tech;
-    c.band = carrier.band;
-    c.channel = carrier.channel;
-    c.pci = carrier.pci;
-    c.rssi = carrier.rssi;
-    c.rsrp = carrier.rsrp;
-    c.rsrq = carrier.rsrq;
-    c.sinr = carrier.sinr;
     TGridRow row = TechnologyRowTexts(c);
     row.back() = CarrierRoleName(carrier.role);
     return row;

@@ -65,14 +65,20 @@ void ClearRow(TCellRow &row)
     row.valid = inRange;
 }
 
-// The measures a serving cell and a neighbour share.
-template <class Cell> void ClearMeasures(Cell &cell)
+// The channel, PCI and levels a cell, a neighbour and a carrier share.
+template <class Cell> void ClearLevels(Cell &cell)
 {
     Clear(cell.channel, TValueKind::Channel);
     Clear(cell.pci, TValueKind::Pci);
     Clear(cell.rssi, TValueKind::RssiDbm);
     Clear(cell.rsrp, TValueKind::Rsrp);
     Clear(cell.rsrq, TValueKind::Rsrq);
+}
+
+// The measures a serving cell and a neighbour share.
+template <class Cell> void ClearMeasures(Cell &cell)
+{
+    ClearLevels(cell);
     Clear(cell.rscp, TValueKind::Rscp);
     Clear(cell.ecno, TValueKind::EcNo);
 }
@@ -89,11 +95,7 @@ void ClearCell(TRadioCell &cell)
 
 void ClearCarrier(TCarrier &carrier)
 {
-    Clear(carrier.channel, TValueKind::Channel);
-    Clear(carrier.pci, TValueKind::Pci);
-    Clear(carrier.rssi, TValueKind::RssiDbm);
-    Clear(carrier.rsrp, TValueKind::Rsrp);
-    Clear(carrier.rsrq, TValueKind::Rsrq);
+    ClearLevels(carrier);
     Clear(carrier.sinr, TValueKind::Sinr);
 }
 

@@ -40,6 +40,25 @@ TRadioTech NrCarrierTech(const TNetState &state, TCarrierRole role)
     return nrPrimary ? TRadioTech::Nr5gSa : TRadioTech::Nr5gNsa;
 }
 
+TCarrier CarrierOfCell(TCarrierRole role, const TRadioCell &cell)
+{
+    return {role, cell.rat, cell.band, cell.channel, cell.pci, std::nullopt, cell.rssi, cell.rsrp, cell.rsrq, cell.sinr};
+}
+
+TRadioCell CellOfCarrier(const TCarrier &carrier)
+{
+    TRadioCell cell;
+    cell.rat = carrier.rat;
+    cell.band = carrier.band;
+    cell.channel = carrier.channel;
+    cell.pci = carrier.pci;
+    cell.rssi = carrier.rssi;
+    cell.rsrp = carrier.rsrp;
+    cell.rsrq = carrier.rsrq;
+    cell.sinr = carrier.sinr;
+    return cell;
+}
+
 void AppendCarrier(TNetState &state, const TCarrier &carrier)
 {
     if (state.carriers.size() < kMaxCarriers)

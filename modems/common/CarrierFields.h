@@ -23,6 +23,11 @@ std::optional<double> NrBandwidthOfCode(std::string_view t);
 // EN-DC beside an LTE primary.
 TRadioTech NrCarrierTech(const TNetState &state, TCarrierRole role);
 
+// A carrier with a cell's band, channel, PCI and levels.
+TCarrier CarrierOfCell(TCarrierRole role, const TRadioCell &cell);
+// A cell with a carrier's technology, band, channel, PCI and levels.
+TRadioCell CellOfCarrier(const TCarrier &carrier);
+
 // Appends a carrier to state.carriers, at most kMaxCarriers of them.
 void AppendCarrier(TNetState &state, const TCarrier &carrier);
 

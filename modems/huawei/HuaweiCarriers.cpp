@@ -29,18 +29,9 @@ bool parseLcacell(const std::string &line, TNetState &state)
     }
     if (secondary.empty())
         return true;
-    TCarrier primary{TCarrierRole::Primary, TRadioTech::Lte};
-    if (state.serving && state.serving->rat == TRadioTech::Lte) {
-        const TRadioCell &cell = *state.serving;
-        primary.band = cell.band;
-        primary.channel = cell.channel;
-        primary.pci = cell.pci;
-        primary.rssi = cell.rssi;
-        primary.rsrp = cell.rsrp;
-        primary.rsrq = cell.rsrq;
-        primary.sinr = cell.sinr;
-    }
-    AppendCarrier(state, primary);
+    const bool lte = state.serving && state.serving->rat == TRadioTech::Lte;
+    AppendCarrier(state, lte ? CarrierOfCell(TCarrierRole::Primary, *state.serving)
+                             : TCarrier{TCarrierRole::Primary, TRadioTech::Lte});
     for (const TCarrier &carrier : secondary)
         AppendCarrier(state, carrier);
     return true;

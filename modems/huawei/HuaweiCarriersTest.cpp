@@ -12,24 +12,16 @@ namespace {
 using namespace carriercases;
 using cellcases::Reply;
 
-// The serving cell's answer first, as in a poll cycle.
-bool ParseCycle(const std::string &line, TNetState &state)
-{
-    parseMonscServing(line, state);
-    return parseLcacell(line, state);
-}
-
-void RunCycle(const CarrierCase &c)
-{
-    TNetState s;
-    for (const std::string &line : c.lines)
-        ParseCycle(line, s);
-    EXPECT_EQ(s.carriers, c.carriers);
-}
-
 class Lcacell : public ::testing::TestWithParam<CarrierCase> {};
 
-TEST_P(Lcacell, ListsTheCarriers) { RunCycle(GetParam()); }
+// The serving cell's answer first, as in a poll cycle.
+TEST_P(Lcacell, ListsTheCarriers)
+{
+    RunFromEmpty(GetParam(), [](const std::string &line, TNetState &state) {
+        parseMonscServing(line, state);
+        parseLcacell(line, state);
+    });
+}
 
 INSTANTIATE_TEST_SUITE_P(
     Replies, Lcacell,

@@ -12,27 +12,16 @@ namespace {
 using namespace carriercases;
 using cellcases::Reply;
 
-// The report's lines through both readers, as the family routes them.
-bool ParseBoth(const std::string &line, TNetState &state)
-{
-    parseGstatusLine(line, state);
-    parseGstatusCarriers(line, state);
-    return true;
-}
-
-// The record a case starts from has no serving cell: the cells the
-// report's lines give are compared apart from the carriers.
-void RunReport(const CarrierCase &c)
-{
-    TNetState s;
-    for (const std::string &line : c.lines)
-        ParseBoth(line, s);
-    EXPECT_EQ(s.carriers, c.carriers);
-}
-
 class GstatusCarriers : public ::testing::TestWithParam<CarrierCase> {};
 
-TEST_P(GstatusCarriers, ListsTheCarriers) { RunReport(GetParam()); }
+// The report's lines through both readers, as the family routes them.
+TEST_P(GstatusCarriers, ListsTheCarriers)
+{
+    RunFromEmpty(GetParam(), [](const std::string &line, TNetState &state) {
+        parseGstatusLine(line, state);
+        parseGstatusCarriers(line, state);
+    });
+}
 
 const std::string kBand = "LTE band:      B2     \t\tLTE bw:      20 MHz  ";
 const std::string kChannel = "LTE Rx chan:   800\t\tLTE Tx chan: 18800";
