@@ -621,7 +621,7 @@ bool TRynSimModemEngine::ExecuteBasic(const std::string &name, int value, std::v
     } else if (name == "I") {
         // The makers' own firmware names carry a label in ATI.
         const std::string revision = m_info->revision;
-        info.push_back(std::string(m_info->manufacturer) + "\r\n" + m_model + "\r\n" +
+        info.push_back(Manufacturer() + "\r\n" + m_model + "\r\n" +
                        (revision.rfind("REVISION", 0) == 0 ? revision : "Revision: " + revision));
     } else if (name == "A") {
         // Answers the ringing call; the rest of the line is not read.
@@ -739,7 +739,7 @@ int TRynSimModemEngine::ExecuteFamilyCommand(const std::string &name, const Requ
 TRynSimModemEngine::Handlers TRynSimModemEngine::IdentityCommands()
 {
     const auto manufacturer = [](TRynSimModemEngine &m, const Request &q, Info &out) {
-        return ExecOnly(q, out, [&] { return std::string(m.m_info->manufacturer); });
+        return ExecOnly(q, out, [&] { return m.Manufacturer(); });
     };
     const auto model = [](TRynSimModemEngine &m, const Request &q, Info &out) {
         return ExecOnly(q, out, [&] { return m.m_model; });

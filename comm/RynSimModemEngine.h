@@ -92,6 +92,10 @@ public:
     // AT^MONI/AT^MONP. Every model answers AT+CESQ.
     void SetModel(const std::string &model);
     const std::string &Model() const { return m_model; }
+    // The AT+CGMI answer instead of the model's maker, as a module sold
+    // under another name gives it; empty: the model's maker.
+    void SetManufacturer(const std::string &manufacturer) { m_manufacturer = manufacturer; }
+    std::string Manufacturer() const { return m_manufacturer.empty() ? m_info->manufacturer : m_manufacturer; }
     // The known models, family by family in the registry's order, the
     // catch-all row last.
     static const std::vector<TRynSimModelInfo> &Models();
@@ -176,6 +180,7 @@ private:
     std::mt19937 m_lteRandom;
     std::string m_model = kDefaultModel;
     const TRynSimModelInfo *m_info = &ModelInfo(kDefaultModel);
+    std::string m_manufacturer;
     std::string m_line;
     std::string m_lastLine;
     std::string m_unsolicited;

@@ -231,6 +231,8 @@ private slots:
     void ptyEachMakerFillsRecordAndGrid();
     void ptyAggregatingModelsListTheirCarriers_data();
     void ptyAggregatingModelsListTheirCarriers();
+    void ptyModuleUnderAnotherNameIsReadByItsAnswers_data();
+    void ptyModuleUnderAnotherNameIsReadByItsAnswers();
     void aModemPluggedInAfterTheStartIsMonitored();
     void callsAreAnsweredOnlyWhenAsked();
 #endif
@@ -658,13 +660,13 @@ struct ModelRun {
     QList<QByteArray> terminal;
 };
 
-bool RunModel(const QString &model, ModelRun &run)
+bool RunModel(const QString &model, ModelRun &run, const QStringList &modemArguments = {})
 {
     QTemporaryDir dir;
     const QString link = dir.filePath("modem");
     const QString terminal = dir.filePath("terminal.log");
-    auto modem = std::make_unique<ModemSimProcess>(PALVEX_MODEMSIM_PATH,
-                                                   QStringList{"--link", link, "--model", model, "--latency", "0"});
+    auto modem = std::make_unique<ModemSimProcess>(
+        PALVEX_MODEMSIM_PATH, QStringList{"--link", link, "--model", model, "--latency", "0"} + modemArguments);
     if (modem->NextLine().isEmpty())
         return false;
     Child child(PALVEX_HEADLESS_PATH, {link, "--cycles", "3", "--quiet", "--terminal", terminal});
@@ -937,6 +939,38 @@ void HeadlessProcessTest::ptyAggregatingModelsListTheirCarriers()
         QVERIFY(leg["rsrp"].isNull());
     }
 
+}
+
+void HeadlessProcessTest::ptyModuleUnderAnotherNameIsReadByItsAnswers_data()
+{
+    QTest::addColumn<QString>("model");
+    QTest::addColumn<QString>("family");
+    QTest::addColumn<QString>("command");
+    for (const ModemFamily *family : ProbeOrder(nullptr)) {
+        const std::string first = family->commands.front().text;
+        QTest::newRow(family->name) << QString(family->models.front().model) << QString(family->name)
+                                    << QString::fromStdString(first.substr(0, first.size() - 1));
+    }
+}
+
+// A module of each family whose AT+CGMI names no family: the session finds
+// the family by which command the module answers, says so once, and the
+// record holds the cells of that family's command.
+void HeadlessProcessTest::ptyModuleUnderAnotherNameIsReadByItsAnswers()
+{
+    QFETCH(QString, model);
+    QFETCH(QString, family);
+    QFETCH(QString, command);
+    ModelRun run;
+    QVERIFY(RunModel(model, run, {"--manufacturer", "Some Other Name"}));
+    const QByteArray said = ("machine: " + command + " answers; reading cells as " + family).toUtf8();
+    QCOMPARE(std::count_if(run.terminal.begin(), run.terminal.end(),
+                           [&](const QByteArray &line) { return line.endsWith(said); }),
+             1);
+    QCOMPARE(run.last["manufacturer"].toString(), QStringLiteral("Some Other Name"));
+    QVERIFY2(run.last["serving"].isObject(), qPrintable(QJsonDocument(run.last).toJson(QJsonDocument::Compact)));
+    QVERIFY(!run.last["rat"].isNull());
+    QVERIFY2(!Sent(run.terminal, "AT+CESQ"), "fell back to AT+CESQ");
 }
 
 void HeadlessProcessTest::ptyCsvSurvivesAnUnplug()

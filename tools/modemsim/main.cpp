@@ -381,6 +381,7 @@ void QuitWhenStdinCloses(QCoreApplication &app)
 struct SimOptions {
     std::string link;
     std::string model;
+    std::string manufacturer;
     std::chrono::milliseconds latency{20};
     std::uint32_t seed = 1;
     int callAfterPolls = 0;
@@ -474,8 +475,12 @@ bool ParseOptions(const QCoreApplication &app, SimOptions &options)
     const QCommandLineOption bootOption(
         "boot-lines", "Print the boot lines of a module starting up (+CPIN: READY, Call Ready, PB DONE...) before "
                       "each answer to AT+CGMI and AT+CGMM.");
+    const QCommandLineOption manufacturerOption(
+        "manufacturer", "Answer AT+CGMI with TEXT instead of the model's maker (a module sold under another name).",
+        "TEXT");
     parser.addOptions({linkOption, modelOption, delayOption, urcOption, cregOption, latencyOption, seedOption,
-                       callOption, ringOption, unplugOption, replugOption, exitOption, bootOption});
+                       callOption, ringOption, unplugOption, replugOption, exitOption, bootOption,
+                       manufacturerOption});
     const QCommandLineOption replayOption(
         "replay", "Answer as the modem of a session recording (FILE, FILE,speed=N, FILE,loop) instead of simulating one.",
         "FILE");
@@ -504,6 +509,7 @@ bool ParseOptions(const QCoreApplication &app, SimOptions &options)
     options.cregMode = static_cast<int>(cregMode);
     options.link = parser.value(linkOption).toStdString();
     options.model = parser.value(modelOption).toStdString();
+    options.manufacturer = parser.value(manufacturerOption).toStdString();
     options.ringText = parser.isSet(ringOption);
     options.bootLines = parser.isSet(bootOption);
     for (auto [option, target] : {std::pair{&unplugOption, &options.unplugAfter},
@@ -602,6 +608,7 @@ int main(int argc, char *argv[])
 
     PtyModem modem(options.link, options.latency, options.seed);
     modem.Engine().SetModel(options.model);
+    modem.Engine().SetManufacturer(options.manufacturer);
     modem.Engine().SetCallAfterPolls(options.callAfterPolls);
     modem.Engine().SetUnsolicitedRing(options.ringText);
     modem.SetBootLines(options.bootLines);
