@@ -40,6 +40,14 @@ TRadioTech NrCarrierTech(const TNetState &state, TCarrierRole role)
     return nrPrimary ? TRadioTech::Nr5gSa : TRadioTech::Nr5gNsa;
 }
 
+TCarrier LteCarrier(TCarrierRole role)
+{
+    TCarrier carrier;
+    carrier.role = role;
+    carrier.rat = TRadioTech::Lte;
+    return carrier;
+}
+
 TCarrier CarrierOfCell(TCarrierRole role, const TRadioCell &cell)
 {
     return {role, cell.rat, cell.band, cell.channel, cell.pci, std::nullopt, cell.rssi, cell.rsrp, cell.rsrq, cell.sinr};

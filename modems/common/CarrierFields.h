@@ -23,6 +23,9 @@ std::optional<double> NrBandwidthOfCode(std::string_view t);
 // EN-DC beside an LTE primary.
 TRadioTech NrCarrierTech(const TNetState &state, TCarrierRole role);
 
+// An LTE carrier of that role, every value unknown.
+TCarrier LteCarrier(TCarrierRole role);
+
 // A carrier with a cell's band, channel, PCI and levels.
 TCarrier CarrierOfCell(TCarrierRole role, const TRadioCell &cell);
 // A cell with a carrier's technology, band, channel, PCI and levels.

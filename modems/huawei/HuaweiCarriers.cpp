@@ -25,13 +25,13 @@ bool parseLcacell(const std::string &line, TNetState &state)
             rest = blank == std::string_view::npos ? std::string_view() : rest.substr(blank + 1);
         }
         if (numbers.size() == 4 && numbers[0] && *numbers[0] > 0 && numbers[2] == 1)
-            secondary.push_back(TCarrier{TCarrierRole::Secondary, TRadioTech::Lte});
+            secondary.push_back(LteCarrier(TCarrierRole::Secondary));
     }
     if (secondary.empty())
         return true;
     const bool lte = state.serving && state.serving->rat == TRadioTech::Lte;
     AppendCarrier(state, lte ? CarrierOfCell(TCarrierRole::Primary, *state.serving)
-                             : TCarrier{TCarrierRole::Primary, TRadioTech::Lte});
+                             : LteCarrier(TCarrierRole::Primary));
     for (const TCarrier &carrier : secondary)
         AppendCarrier(state, carrier);
     return true;

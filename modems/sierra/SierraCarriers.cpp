@@ -26,7 +26,7 @@ TCarrier *Secondary(TNetState &state, std::size_t n)
     if (!Primary(state) || n == 0 || n > kMostSecondary)
         return nullptr;
     while (state.carriers.size() <= n && state.carriers.size() < kMaxCarriers)
-        AppendCarrier(state, TCarrier{TCarrierRole::Secondary, TRadioTech::Lte});
+        AppendCarrier(state, LteCarrier(TCarrierRole::Secondary));
     return n < state.carriers.size() ? &state.carriers[n] : nullptr;
 }
 
@@ -61,7 +61,7 @@ void parseGstatusCarriers(const std::string &line, TNetState &state)
         TCarrier *primary = Primary(state);
         if (label == "lte bw") {
             if (!primary)
-                AppendCarrier(state, TCarrier{TCarrierRole::Primary, TRadioTech::Lte});
+                AppendCarrier(state, LteCarrier(TCarrierRole::Primary));
             Primary(state)->bandwidthMhz = Megahertz(value);
         } else if (label == "lte ca state") {
             if (!StartsWith(Lower(value), "active")) {
@@ -69,7 +69,7 @@ void parseGstatusCarriers(const std::string &line, TNetState &state)
                 continue;
             }
             if (!primary)
-                AppendCarrier(state, TCarrier{TCarrierRole::Primary, TRadioTech::Lte});
+                AppendCarrier(state, LteCarrier(TCarrierRole::Primary));
             primary = Primary(state);
             if (primary && state.serving && state.serving->rat == TRadioTech::Lte) {
                 primary->band = state.serving->band;

@@ -447,7 +447,6 @@ void CheckFamilyParsers(const std::string &line, std::uint32_t flags)
                 CheckOnlyGeneralCells(st, start, "a cell parser changed a field it does not own", line);
                 Check(st.neighbours.size() <= start.neighbours.size() + command.mostNeighbours,
                       "a line appended too many neighbours", line);
-                Check(st.carriers.size() <= start.carriers.size() + 1, "a line appended more than one carrier", line);
                 Check(reading.ucged.linesToCome >= 0 && reading.ucged.linesToCome <= 2,
                       "answer reading out of its lines", line);
                 if (atStart && !command.linePrefixes.empty() &&
