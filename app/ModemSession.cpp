@@ -877,7 +877,7 @@ bool ReadsCells(const TNetState &record)
 } // namespace
 
 // The first command of each family in turn, until one answers with lines
-// its parser reads: that family is kept, and its commands go out from the
+// its parser reads or that start with the command's own prefix: that family is kept, and its commands go out from the
 // first in this cycle already. A command that answers ERROR (or nothing
 // within its time-out) passes to the next family; when none is left, the
 // fallback family.
@@ -898,6 +898,7 @@ void ModemSession::RunPollProbe()
         m_lastLine.clear();
         m_reading = AnswerReading{};
         m_probeRecord.MarkAllInvalid();
+        m_probeAnswered = false;
         Command(m_probeOrder[m_probeIndex]->commands.front().text, kCellMonitorTimeout);
         m_step = kPollProbeWait;
         break;
@@ -910,7 +911,7 @@ void ModemSession::RunPollProbe()
         } else if (Waiting()) {
         } else if (m_lastLine == "OK") {
             Disarm();
-            if (!ReadsCells(m_probeRecord)) {
+            if (!m_probeAnswered && !ReadsCells(m_probeRecord)) {
                 m_runAgain = true;
                 m_step = kPollProbeDone;
                 break;
@@ -923,6 +924,13 @@ void ModemSession::RunPollProbe()
             m_step = kPollProfileSend;
         } else {
             family.ParseLine(0, m_lastLine, m_reading, m_probeRecord);
+            // A line of the command's own (a modem that is not camped
+            // answers "+QENG: \"servingcell\",\"SEARCH\"") tells the family
+            // as well as cells do.
+            const std::vector<const char *> &prefixes = family.commands.front().linePrefixes;
+            m_probeAnswered = m_probeAnswered ||
+                              std::any_of(prefixes.begin(), prefixes.end(),
+                                          [&](const char *prefix) { return StartsWith(m_lastLine, prefix); });
         }
         break;
     }

@@ -301,6 +301,7 @@ private:
     std::vector<const ModemFamily *> m_probeOrder;
     std::size_t m_probeIndex = 0;
     TNetState m_probeRecord;
+    bool m_probeAnswered = false; // a line of the probed command's own prefix came
     AnswerReading m_reading;
     bool m_expectFirstLine = false;
     bool m_identificationRefused = false; // a status line came instead of the identity

@@ -62,6 +62,7 @@ struct ProbeCase {
     Writes firstCycle;        // the cell commands of the first cycle
     Writes laterCycle;        // and of the next
     std::string said;         // the terminal's line of the choice; empty: none
+    bool servingRead = true;  // whether the record holds a serving cell
 };
 
 void PrintTo(const ProbeCase &c, std::ostream *os) { *os << c.name; }
@@ -85,6 +86,8 @@ std::vector<ProbeCase> ProbeCases()
     for (const std::string &probe : ProbesUpTo(nullptr, "Huawei"))
         huaweiFirst.push_back(probe);
     huaweiFirst.insert(huaweiFirst.end(), kHuawei.begin(), kHuawei.end());
+    Writes quectelFirst{"AT^MONI\r", kQueng[0]};
+    quectelFirst.insert(quectelFirst.end(), kQueng.begin(), kQueng.end());
     Writes noneFirst{"AT^MONI\r"};
     for (const std::string &probe : ProbesUpTo(nullptr, nullptr))
         noneFirst.push_back(probe);
@@ -107,6 +110,17 @@ std::vector<ProbeCase> ProbeCases()
          huaweiFirst,
          kHuawei,
          "machine: AT^MONSC answers; reading cells as Huawei"},
+        // A module that is not camped yet: a line of the command's own
+        // prefix without a cell tells the family.
+        {"UnknownMakerNotCamped",
+         "Some Other Name",
+         "EC25",
+         {{kQueng[0], {"+QENG: \"servingcell\",\"SEARCH\"", "OK"}}},
+         "Quectel",
+         quectelFirst,
+         kQueng,
+         "machine: AT+QENG=\"servingcell\" answers; reading cells as Quectel",
+         false},
         // Nothing answers: AT+CESQ.
         {"NothingAnswering",
          "Some Other Name",
@@ -160,7 +174,7 @@ TEST_P(SessionProbe, KeepsTheFirstFamilyWhoseCommandAnswers)
     identify();
     EXPECT_EQ(Cycle(h, c), c.firstCycle);
     EXPECT_STREQ(h.session.Family().name, c.family);
-    EXPECT_TRUE(h.session.DisplayRecordSnapshot().serving.has_value()) << "the cells were read";
+    EXPECT_EQ(h.session.DisplayRecordSnapshot().serving.has_value(), c.servingRead);
     EXPECT_EQ(Cycle(h, c), c.laterCycle) << "the choice is kept";
 
     const auto choices = std::count_if(h.view.lines.begin(), h.view.lines.end(), [](const std::string &l) {
