@@ -1,6 +1,7 @@
 #include "MeasurementDisplay.h"
 
 #include "VRynCommunicationComponent.h"
+#include "modems/common/CarrierFields.h"
 
 #include <algorithm>
 #include <cstdio>
@@ -177,6 +178,15 @@ TGridRow TechnologyRowTexts(const TNeighbourCell &n, TRadioTech tech)
     return TechnologyRowTexts(c);
 }
 
+TGridRow CarrierRowTexts(const TCarrier &carrier, TRadioTech tech)
+{
+    TRadioCell c = cellfields::CellOfCarrier(carrier);
+    c.rat = tech;
+    TGridRow row = TechnologyRowTexts(c);
+    row.back() = CarrierRoleName(carrier.role);
+    return row;
+}
+
 TGridRow GridRowTexts(const TCellRow &row)
 {
     if (!row.valid)
@@ -219,14 +229,20 @@ TDisplayTexts ComposeDisplay(const TNetState &r, std::int32_t &lastServingChanne
             d.rows[std::size_t(i)] = GridRowTexts(r.cells[std::size_t(i)]);
         return d;
     }
-    // Serving cell first, then the NR leg, then the neighbours, in the
-    // columns of the serving cell's technology.
+    // Serving cell first, then the NR leg, the secondary carriers and the
+    // neighbours, in the columns of the serving cell's technology.
     const TRadioTech tech = r.serving->rat;
     d.header = TechnologyGridHeader(tech);
     std::size_t row = 0;
     d.rows[row++] = TechnologyRowTexts(*r.serving);
     if (r.secondary)
         d.rows[row++] = TechnologyRowTexts(*r.secondary);
+    // The secondary carriers, but for the NR leg already shown.
+    for (const TCarrier &carrier : r.carriers) {
+        const bool shownLeg = r.secondary && carrier.channel == r.secondary->channel && carrier.pci == r.secondary->pci;
+        if (carrier.role == TCarrierRole::Secondary && !shownLeg && row < d.rows.size())
+            d.rows[row++] = CarrierRowTexts(carrier, tech);
+    }
     for (std::size_t i = 0; i < r.neighbours.size() && row < d.rows.size(); ++i)
         d.rows[row++] = TechnologyRowTexts(r.neighbours[i], tech);
     while (row < d.rows.size())

@@ -41,6 +41,9 @@ TGridRow GridRowTexts(const TCellRow &row);
 TGridRow TechnologyGridHeader(TRadioTech tech);
 TGridRow TechnologyRowTexts(const TRadioCell &cell);
 TGridRow TechnologyRowTexts(const TNeighbourCell &cell, TRadioTech tech);
+// A secondary component carrier in the columns of the serving cell's
+// technology, "SCC" where the serving cell shows its MCC and MNC.
+TGridRow CarrierRowTexts(const TCarrier &carrier, TRadioTech tech);
 std::string ActivityText(const TNetState &record);
 
 // Status bar panel 1 once the modem named itself.

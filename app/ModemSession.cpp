@@ -58,6 +58,9 @@ enum : std::int32_t {
     kPollProfileSend = 500,
     kPollProfileWait = 501,
     kPollProfileDone = 502,
+    kPollProbeSend = 600,
+    kPollProbeWait = 601,
+    kPollProbeDone = 602,
     kPollOperator = 300,
     kPollOperatorWait = 301,
     kPollCopy = 400,
@@ -545,6 +548,7 @@ void ModemSession::RunOpen()
             ResetDialogue();
             m_errorCycles.clear();
             m_commandsOff.clear();
+            m_probed = false;
             m_view.PortOpened(port);
             m_runAgain = true;
             SetState(State::Prepare);
@@ -724,6 +728,8 @@ void ModemSession::RunPoll()
 {
     if (ChannelLostCheck())
         return;
+    if (m_step >= kPollProbeSend)
+        return RunPollProbe();
     if (m_step >= kPollProfileSend)
         return RunPollProfileCells();
     if (m_step >= kPollOperator)
@@ -874,7 +880,13 @@ void ModemSession::RunPollProfileCells()
         } else if (IsErrorResultCode(m_lastLine)) {
             Disarm();
             if (m_profileCommand == 0 && m_family != &FallbackFamily()) {
-                FallBack(commands[0].text, FallbackFamily());
+                if (!m_probed) {
+                    Write("machine: " + TrimControl(commands[0].text) +
+                          " answers ERROR; trying the other families' cell commands");
+                    StartProbe(m_family);
+                } else {
+                    FallBack(commands[0].text, FallbackFamily());
+                }
                 break;
             }
             CellMonitorAnsweredError(commands[m_profileCommand].text);
@@ -893,6 +905,96 @@ void ModemSession::RunPollProfileCells()
         ++m_profileCommand;
         m_runAgain = true;
         m_step = kPollProfileSend;
+        break;
+    default:
+        m_step = 0;
+        break;
+    }
+}
+
+void ModemSession::StartProbe(const ModemFamily *tried)
+{
+    m_probed = true;
+    m_probeOrder = ProbeOrder(tried);
+    m_probeIndex = 0;
+    m_runAgain = true;
+    m_step = kPollProbeSend;
+}
+
+namespace {
+
+// Whether a cell command's answer gave the record anything of a cell.
+bool ReadsCells(const TNetState &record)
+{
+    return record.rat != TRadioTech::Unknown || record.serving || record.secondary || !record.neighbours.empty() ||
+           record.cells[0].valid;
+}
+
+} // namespace
+
+// The first command of each family in turn, until one answers with lines
+// its parser reads or that start with the command's own prefix: that family is kept, and its commands go out from the
+// first in this cycle already. A command that answers ERROR (or nothing
+// within its time-out) passes to the next family; when none is left, the
+// fallback family.
+void ModemSession::RunPollProbe()
+{
+    switch (m_step) {
+    case kPollProbeSend: {
+        m_echoToTerminal = true;
+        if (m_probeIndex >= m_probeOrder.size()) {
+            Write("machine: no family's cell command answers; " + CommandNames(FallbackFamily()) +
+                  " used instead until the port is reopened");
+            m_family = &FallbackFamily();
+            m_profileCommand = 0;
+            m_runAgain = true;
+            m_step = kPollProfileSend;
+            break;
+        }
+        m_lastLine.clear();
+        m_reading = AnswerReading{};
+        m_probeRecord.MarkAllInvalid();
+        m_probeAnswered = false;
+        Command(m_probeOrder[m_probeIndex]->commands.front().text, kCellMonitorTimeout);
+        m_step = kPollProbeWait;
+        break;
+    }
+    case kPollProbeWait: {
+        const ModemFamily &family = *m_probeOrder[m_probeIndex];
+        if (m_timedOut || IsErrorResultCode(m_lastLine)) {
+            m_runAgain = true;
+            m_step = kPollProbeDone;
+        } else if (Waiting()) {
+        } else if (m_lastLine == "OK") {
+            Disarm();
+            if (!m_probeAnswered && !ReadsCells(m_probeRecord)) {
+                m_runAgain = true;
+                m_step = kPollProbeDone;
+                break;
+            }
+            Write("machine: " + TrimControl(family.commands.front().text) + " answers; reading cells as " +
+                  family.name);
+            m_family = &family;
+            m_profileCommand = 0;
+            m_runAgain = true;
+            m_step = kPollProfileSend;
+        } else {
+            family.ParseLine(0, m_lastLine, m_reading, m_probeRecord);
+            // A line of the command's own (a modem that is not camped
+            // answers "+QENG: \"servingcell\",\"SEARCH\"") tells the family
+            // as well as cells do.
+            const std::vector<const char *> &prefixes = family.commands.front().linePrefixes;
+            m_probeAnswered = m_probeAnswered ||
+                              std::any_of(prefixes.begin(), prefixes.end(),
+                                          [&](const char *prefix) { return StartsWith(m_lastLine, prefix); });
+        }
+        break;
+    }
+    case kPollProbeDone:
+        Disarm();
+        ++m_probeIndex;
+        m_runAgain = true;
+        m_step = kPollProbeSend;
         break;
     default:
         m_step = 0;
@@ -1008,7 +1110,13 @@ void ModemSession::PollServingCell()
         // A modem of another family: its own commands, within this cycle.
         Disarm();
         parseMoniServing(std::string(), m_workingRecord);
-        FallBack(kMoni, FamilyAfterMoniError(m_manufacturer));
+        const ModemFamily &next = FamilyAfterMoniError(m_manufacturer);
+        // No family's words in the identification: the modem's answers
+        // tell which family it is.
+        if (&next == &FallbackFamily() && !m_probed)
+            StartProbe(nullptr);
+        else
+            FallBack(kMoni, next);
         return;
     }
     if (m_expectFirstLine) {

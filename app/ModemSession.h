@@ -158,8 +158,9 @@ public:
 
     const std::string &Manufacturer() const { return m_manufacturer; }
     // The command family the cell commands come from: chosen from the
-    // manufacturer, then the fallback when the family's command answers
-    // only ERROR, until the next reconnect.
+    // manufacturer, or by which family's command the modem answers when
+    // the manufacturer names none or the family's command answers only
+    // ERROR, else the fallback; kept until the next reconnect.
     const ModemFamily &Family() const { return *m_family; }
     const std::string &Model() const { return m_model; }
     // What the modem said about itself at this connection's start.
@@ -216,6 +217,7 @@ private:
     void RunPoll();
     void RunPollDesignCells();
     void RunPollProfileCells();
+    void RunPollProbe();
     void RunPollEnd();
     void RunAnswer();
     void RunClose();
@@ -228,6 +230,10 @@ private:
     void PollNeighbours(NeighbourList list);
     void StartOperatorSwitch();
     void FallBack(const char *command, const ModemFamily &family);
+    // Tries the first command of each family of ProbeOrder(tried) within
+    // this cycle and keeps the first whose answer its parser reads; the
+    // fallback family when none does. Once per connection.
+    void StartProbe(const ModemFamily *tried);
 
     // Whether a command sent again after its time-out may take the late
     // answer of the one before it: the same question, asked again.
@@ -293,6 +299,14 @@ private:
     std::set<std::string> m_commandsOff;
     const ModemFamily *m_family = &FamilyOfManufacturer({});
     std::size_t m_profileCommand = 0;
+    // Whether this connection has probed the families' commands, the
+    // families being probed and the one whose command is out, and what its
+    // answer gave (apart from the cycle's record).
+    bool m_probed = false;
+    std::vector<const ModemFamily *> m_probeOrder;
+    std::size_t m_probeIndex = 0;
+    TNetState m_probeRecord;
+    bool m_probeAnswered = false; // a line of the probed command's own prefix came
     AnswerReading m_reading;
     bool m_expectFirstLine = false;
     bool m_identificationRefused = false; // a status line came instead of the identity

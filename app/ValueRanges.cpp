@@ -65,14 +65,20 @@ void ClearRow(TCellRow &row)
     row.valid = inRange;
 }
 
-// The measures a serving cell and a neighbour share.
-template <class Cell> void ClearMeasures(Cell &cell)
+// The channel, PCI and levels a cell, a neighbour and a carrier share.
+template <class Cell> void ClearLevels(Cell &cell)
 {
     Clear(cell.channel, TValueKind::Channel);
     Clear(cell.pci, TValueKind::Pci);
     Clear(cell.rssi, TValueKind::RssiDbm);
     Clear(cell.rsrp, TValueKind::Rsrp);
     Clear(cell.rsrq, TValueKind::Rsrq);
+}
+
+// The measures a serving cell and a neighbour share.
+template <class Cell> void ClearMeasures(Cell &cell)
+{
+    ClearLevels(cell);
     Clear(cell.rscp, TValueKind::Rscp);
     Clear(cell.ecno, TValueKind::EcNo);
 }
@@ -85,6 +91,12 @@ void ClearCell(TRadioCell &cell)
     Clear(cell.area, TValueKind::Area);
     Clear(cell.cellId, TValueKind::CellId);
     Clear(cell.sinr, TValueKind::Sinr);
+}
+
+void ClearCarrier(TCarrier &carrier)
+{
+    ClearLevels(carrier);
+    Clear(carrier.sinr, TValueKind::Sinr);
 }
 
 } // namespace
@@ -113,4 +125,6 @@ void ClearOutOfRange(TNetState &state)
         ClearCell(*state.secondary);
     for (TNeighbourCell &cell : state.neighbours)
         ClearMeasures(cell);
+    for (TCarrier &carrier : state.carriers)
+        ClearCarrier(carrier);
 }

@@ -222,6 +222,7 @@ void TRynReplayEngine::StartConnection(std::size_t index, Clock::time_point now)
     m_current = index;
     m_answers = m_connections[index].answers;
     m_place = 0;
+    m_endDelays = 0;
     m_pending.clear();
     ReachPlace(now);
 }
@@ -262,7 +263,12 @@ void TRynReplayEngine::ReachPlace(Clock::time_point now)
     }
     // A connection that ends where it starts takes a millisecond at least:
     // with loop it would otherwise start over and over without time passing.
-    const Clock::time_point due = Due(now, c.endOffset);
+    // An orderly end comes kEndGrace after the last answer at the soonest,
+    // so that a command the recording never saw, sent on that answer, can
+    // still hold it back.
+    Clock::time_point due = Due(now, c.endOffset);
+    if (o.kind == Output::Kind::Next && m_place > 0 && !m_queue.empty())
+        due = std::max(due, m_queue.rbegin()->first + kEndGrace);
     m_queue.emplace(m_place == 0 ? std::max(due, now + milliseconds(1)) : due, std::move(o));
 }
 
@@ -281,19 +287,34 @@ void TRynReplayEngine::Feed(const std::string &bytes, Clock::time_point now)
         if (key.empty())
             continue;
         const auto it = m_answers.find(key);
-        if (it == m_answers.end() || it->second.empty()) {
-            // A command the recording never saw (a newer program asks
-            // more) is no step of the recorded dialogue: the recording's
-            // own commands still meet its unsolicited lines and its end.
-            Output o;
-            o.bytes = kUnknownAnswer;
-            m_queue.emplace(now + kUnknownAnswerDelay, std::move(o));
+        if (it != m_answers.end() && !it->second.empty()) {
+            // Only the recorded commands count for the places of the
+            // unsolicited lines and the end: a command the recording never
+            // saw (one a later version sends) moves neither.
+            ++m_place;
+            Schedule(now, it->second.front());
+            it->second.pop_front();
+            ReachPlace(now);
             continue;
         }
-        ++m_place;
-        Schedule(now, it->second.front());
-        it->second.pop_front();
-        ReachPlace(now);
+        Output o;
+        o.bytes = kUnknownAnswer;
+        m_queue.emplace(now + kUnknownAnswerDelay, std::move(o));
+        // Such a command that comes while the end is due waits for its
+        // ERROR before the end, a bounded number of times: the cycle it
+        // belongs to still completes. A recorded command asked once too
+        // often (the next cycle) does not hold the end back.
+        if (it == m_answers.end() && m_endDelays < kMostEndDelays)
+            for (auto end = m_queue.begin(); end != m_queue.end(); ++end) {
+                if (end->second.kind != Output::Kind::Next && end->second.kind != Output::Kind::Lost)
+                    continue;
+                const Clock::time_point later = std::max(end->first, now + 2 * kUnknownAnswerDelay);
+                Output moved = std::move(end->second);
+                m_queue.erase(end);
+                m_queue.emplace(later, std::move(moved));
+                ++m_endDelays;
+                break;
+            }
     }
 }
 

@@ -56,6 +56,9 @@ class TRynReplayEngine {
 public:
     using Clock = std::chrono::steady_clock;
     static constexpr std::chrono::milliseconds kUnknownAnswerDelay{5};
+    // An orderly end that follows a command comes at least this long after
+    // the last answer.
+    static constexpr std::chrono::milliseconds kEndGrace{50};
 
     explicit TRynReplayEngine(const TRynRecording &recording);
 
@@ -107,6 +110,10 @@ private:
     double m_speed = 1.0;
     bool m_loop = false;
     int m_place = 0;
+    // How often commands the recording never saw held the connection's
+    // end back, at most kMostEndDelays times a connection.
+    int m_endDelays = 0;
+    static constexpr int kMostEndDelays = 16;
     std::map<std::string, std::deque<std::vector<TRynReplayChunk>>> m_answers;
     std::string m_pending; // a command line not yet ended by CR
     std::multimap<Clock::time_point, Output> m_queue;

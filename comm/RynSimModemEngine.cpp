@@ -38,6 +38,14 @@ int BandOfEarfcn(int earfcn)
     return 0;
 }
 
+// The bandwidth the operator uses on the band of an EARFCN.
+int BandwidthOfEarfcn(int earfcn)
+{
+    const LteBand *band = std::find_if(std::begin(kLteBands), std::end(kLteBands),
+                                       [&](const LteBand &b) { return b.band == BandOfEarfcn(earfcn); });
+    return band != std::end(kLteBands) ? band->bandwidthMhz : 10;
+}
+
 // RSSI over the whole carrier: RSRQ = N x RSRP / RSSI with N resource blocks.
 double LteRssi(double rsrp, double rsrq, int bandwidthMhz)
 {
@@ -233,6 +241,7 @@ void TRynSimModemEngine::GenerateLte()
     const int carriers[] = {LteRandom(first.firstEarfcn, first.lastEarfcn),
                             LteRandom(second.firstEarfcn, second.lastEarfcn)};
 
+    lte.carrierEarfcns = {carriers[0], carriers[1]};
     TRynSimLteServing &serving = lte.serving;
     serving = TRynSimLteServing{};
     serving.earfcn = carriers[0];
@@ -323,9 +332,7 @@ void TRynSimModemEngine::RefreshLte()
         if (family.printLteLevels)
             family.printLteLevels(m_reportMode, cell);
     };
-    const LteBand *band = std::find_if(std::begin(kLteBands), std::end(kLteBands),
-                                       [&](const LteBand &b) { return b.band == BandOfEarfcn(lte.serving.earfcn); });
-    lte.serving.bandwidthMhz = band != std::end(kLteBands) ? band->bandwidthMhz : 10;
+    lte.serving.bandwidthMhz = BandwidthOfEarfcn(lte.serving.earfcn);
     print(lte.serving, lte.serving.bandwidthMhz);
     for (TRynSimLteCell &cell : lte.neighbours)
         print(cell, lte.serving.bandwidthMhz);
@@ -341,6 +348,17 @@ void TRynSimModemEngine::RefreshLte()
     }
     for (TRynSimLevel *level : {&lte.nr.rsrp, &lte.nr.rsrq, &lte.nr.sinr})
         level->printed = lte.hasNr ? Whole(level->value) : "";
+
+    // The secondary carrier follows the serving cell: no draw of its own,
+    // so the other answers of a seed stay as they were.
+    TRynSimLteServing &scc = lte.scc;
+    scc.earfcn = lte.serving.earfcn == lte.carrierEarfcns[0] ? lte.carrierEarfcns[1] : lte.carrierEarfcns[0];
+    scc.pci = lte.serving.pci;
+    scc.rsrp.value = lte.serving.rsrp.value - 3;
+    scc.rsrq.value = lte.serving.rsrq.value - 1;
+    scc.sinr.value = sinr.value - 2;
+    scc.bandwidthMhz = BandwidthOfEarfcn(scc.earfcn);
+    print(scc, scc.bandwidthMhz);
 }
 
 void TRynSimModemEngine::RefreshLevels()

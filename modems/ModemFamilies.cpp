@@ -88,3 +88,12 @@ const ModemFamily &FamilyAfterMoniError(const std::string &manufacturer)
 }
 
 const ModemFamily &FallbackFamily() { return FirstOfChoice(FamilyChoice::Fallback); }
+
+std::vector<const ModemFamily *> ProbeOrder(const ModemFamily *tried)
+{
+    std::vector<const ModemFamily *> order;
+    for (const ModemFamily *family : ModemFamilies())
+        if (!family->commands.empty() && family != &FallbackFamily() && family != tried)
+            order.push_back(family);
+    return order;
+}

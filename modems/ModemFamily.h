@@ -111,3 +111,10 @@ const ModemFamily &FamilyOfManufacturer(const std::string &manufacturer);
 const ModemFamily &FamilyAfterMoniError(const std::string &manufacturer);
 // The family every other one falls back to (AT+CESQ).
 const ModemFamily &FallbackFamily();
+// The families whose first command the session tries, in registry order,
+// when the identification names no family or the chosen family's command
+// answers ERROR: every family with commands of its own but the fallback
+// and the one already tried (nullptr: none). A family's first command is
+// a query that changes nothing in the modem, so it may be sent to a modem
+// of any maker.
+std::vector<const ModemFamily *> ProbeOrder(const ModemFamily *tried);

@@ -137,6 +137,12 @@ void TNetState::MarkAllInvalid()
     serving.reset();
     secondary.reset();
     neighbours.clear();
+    carriers.clear();
+}
+
+const char *CarrierRoleName(TCarrierRole role)
+{
+    return role == TCarrierRole::Primary ? "PCC" : "SCC";
 }
 
 const char *RadioTechName(TRadioTech tech)

@@ -78,6 +78,35 @@ struct TNeighbourCell {
 // At most this many neighbours are kept of one answer.
 inline constexpr std::size_t kMaxNeighbourCells = 32;
 
+// The part a component carrier plays in carrier aggregation: the primary
+// carrier (the serving cell's) or a secondary one.
+enum class TCarrierRole : std::uint8_t { Primary, Secondary };
+
+// "PCC" or "SCC".
+const char *CarrierRoleName(TCarrierRole role);
+
+// One component carrier of an aggregated connection (LTE carrier
+// aggregation, the NR carriers of NR CA, or the NR leg of EN-DC that a
+// modem lists among the secondary carriers). Unknown values stay empty.
+struct TCarrier {
+    TCarrierRole role = TCarrierRole::Primary;
+    TRadioTech rat = TRadioTech::Unknown;
+    std::string band;                    // "B3", "n78"; empty when unknown
+    std::optional<std::int32_t> channel; // EARFCN or NR-ARFCN
+    std::optional<std::int32_t> pci;
+    std::optional<double> bandwidthMhz;  // downlink
+    std::optional<double> rssi;          // dBm
+    std::optional<double> rsrp;          // dBm
+    std::optional<double> rsrq;          // dB
+    std::optional<double> sinr;          // dB
+
+    bool operator==(const TCarrier &) const = default;
+};
+
+// At most this many component carriers are kept of one answer (3GPP allows
+// five LTE carriers, and the NR ones come on top).
+inline constexpr std::size_t kMaxCarriers = 8;
+
 struct TNetState {
     std::int32_t signal = 0; // percent, 0 to 96
     bool signalValid = false;
@@ -102,10 +131,13 @@ struct TNetState {
     // The NR leg of an EN-DC connection.
     std::optional<TRadioCell> secondary;
     std::vector<TNeighbourCell> neighbours;
+    // The component carriers, the primary first, when the modem reports
+    // carrier aggregation; empty when it reports none.
+    std::vector<TCarrier> carriers;
 
     // Clears the six valid flags and every row's valid flag (values and
     // strings stay as they are), and forgets the technology, the serving,
-    // secondary and neighbour cells.
+    // secondary and neighbour cells and the carriers.
     void MarkAllInvalid();
 
     // Copying is the ordinary member-wise copy, strings included.

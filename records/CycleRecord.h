@@ -48,8 +48,10 @@ CycleRecord CycleRecordOf(const CompletedCycle &cycle, const std::string &port, 
 // operator_code, cells (always 7 entries, each null or {channel, band, rssi,
 // dbm, c1, mcc, mnc}), then rat, serving and secondary (null or {rat, mcc,
 // mnc, area, cell_id, enb_id, sector, gnb_id, nr_cell, pci, channel, band,
-// rssi, rsrp, rsrq, sinr, rscp, ecno}) and neighbours ([{rat, channel, pci,
-// rssi, rsrp, rsrq, rscp, ecno}...]), then firmware, sim, imei, imsi, iccid.
+// rssi, rsrp, rsrq, sinr, rscp, ecno}), neighbours ([{rat, channel, pci,
+// rssi, rsrp, rsrq, rscp, ecno}...]) and carriers ([{role, rat, band,
+// channel, pci, bandwidth_mhz, rssi, rsrp, rsrq, sinr}...], empty when the
+// modem reports no carrier aggregation), then firmware, sim, imei, imsi, iccid.
 QByteArray CycleRecordJson(const CycleRecord &record);
 
 // The CSV header and one row, without a trailing newline. The serving cell

@@ -125,6 +125,22 @@ const TNeighbourCell *NeighbourOfRecord(const CycleRecord &record, std::size_t i
 // The neighbours in the CSV columns; JSON has them all.
 constexpr std::size_t kCsvNeighbours = 8;
 
+const TCarrier *CarrierOfRecord(const CycleRecord &record, std::size_t index)
+{
+    const auto &list = record.state.carriers;
+    return index < list.size() ? &list[index] : nullptr;
+}
+
+// The carriers in the CSV columns and the metrics' series; JSON has them
+// all. Four carriers are what most modules aggregate.
+constexpr std::size_t kCsvCarriers = 4;
+
+// A gauge of a component carrier, labelled with its row, role and band.
+std::vector<FieldGauge<TCarrier>> CarrierGauge(const char *measure, const char *unit, const char *what)
+{
+    return {{std::string("palvex_carrier_") + measure + "_" + unit, std::string(what) + " of a component carrier."}};
+}
+
 } // namespace
 
 int SignalDbm(int percent)
@@ -215,6 +231,36 @@ const std::vector<RecordField> &RecordFields()
                 Field<TNeighbourCell>{"ecno", OptionalOf<&TNeighbourCell::ecno, TNeighbourCell>},
             },
             [](const CycleRecord &r) { return std::min(r.state.neighbours.size(), kMaxNeighbourCells); }},
+        // The component carriers of carrier aggregation, the primary first.
+        RowsField<TCarrier>{
+            "carriers",
+            "ca",
+            kCsvCarriers,
+            CarrierOfRecord,
+            {
+                Field<TCarrier>{"role",
+                                [](const TCarrier &c) -> FieldValue { return std::string(CarrierRoleName(c.role)); },
+                                {},
+                                true},
+                Field<TCarrier>{"rat", [](const TCarrier &c) { return TechName(c.rat); }},
+                Field<TCarrier>{"band",
+                                [](const TCarrier &c) { return c.band.empty() ? FieldValue() : FieldValue(c.band); },
+                                {},
+                                true},
+                Field<TCarrier>{"channel", OptionalOf<&TCarrier::channel, TCarrier>},
+                Field<TCarrier>{"pci", OptionalOf<&TCarrier::pci, TCarrier>},
+                Field<TCarrier>{"bandwidth_mhz", OptionalOf<&TCarrier::bandwidthMhz, TCarrier>,
+                                CarrierGauge("bandwidth", "mhz", "Downlink bandwidth in MHz")},
+                Field<TCarrier>{"rssi", OptionalOf<&TCarrier::rssi, TCarrier>,
+                                CarrierGauge("rssi", "dbm", "Received signal strength in dBm")},
+                Field<TCarrier>{"rsrp", OptionalOf<&TCarrier::rsrp, TCarrier>,
+                                CarrierGauge("rsrp", "dbm", "Reference signal received power in dBm")},
+                Field<TCarrier>{"rsrq", OptionalOf<&TCarrier::rsrq, TCarrier>,
+                                CarrierGauge("rsrq", "db", "Reference signal received quality in dB")},
+                Field<TCarrier>{"sinr", OptionalOf<&TCarrier::sinr, TCarrier>,
+                                CarrierGauge("sinr", "db", "Signal to interference and noise ratio in dB")},
+            },
+            [](const CycleRecord &r) { return std::min(r.state.carriers.size(), kMaxCarriers); }},
         // Last, so that CSV logs of earlier versions keep their columns.
         RecordValue{"firmware", IdentityText<&ModemIdentity::firmware>, {}, true},
         RecordValue{"sim", IdentityText<&ModemIdentity::sim>, {}, true},

@@ -66,7 +66,7 @@ template <class Object> struct ObjectField {
 };
 
 using RecordField = std::variant<Field<CycleRecord>, RowsField<TCellRow>, ObjectField<TRadioCell>,
-                                 RowsField<TNeighbourCell>>;
+                                 RowsField<TNeighbourCell>, RowsField<TCarrier>>;
 
 // Every field of the record in the order the formats write them.
 const std::vector<RecordField> &RecordFields();

@@ -76,6 +76,11 @@ struct TRynSimLteTruth {
     std::vector<TRynSimLteCell> neighbours; // 3 to 6, in the order listed
     bool hasNr = false;
     TRynSimNrCell nr;
+    // The operator's two carriers; the serving cell is on one of them.
+    std::array<int, 2> carrierEarfcns{};
+    // The serving cell's site on the other carrier: the secondary component
+    // carrier of the models that aggregate (the same PCI, a few dB weaker).
+    TRynSimLteServing scc;
 };
 
 // What the modem last reported (or would report now, before any poll).

@@ -1,6 +1,7 @@
-// Fibocom: AT+GTCCINFO?.
+// Fibocom: AT+GTCCINFO? and AT+GTCAINFO?.
 
 #include "modems/ModemFamily.h"
+#include "modems/fibocom/FibocomCarriers.h"
 #include "modems/fibocom/FibocomParsers.h"
 
 using namespace simtext;
@@ -34,9 +35,30 @@ void PrintLteLevels(int, TRynSimLteCell &cell)
 
 std::string SinrText(int, double db) { return Whole(db); }
 
-void ParseLine(std::size_t, const std::string &line, AnswerReading &, TNetState &state)
+// The primary carrier (band code, PCI, EARFCN, downlink and uplink
+// resource blocks, MIMO layers and modulations, RSRP dBm), then the
+// secondary one (active, no uplink: 255 for its uplink fields).
+std::string GtcainfoAnswer(const SimContext &ctx)
 {
-    parseGtccinfoLine(line, state);
+    std::string out = "+GTCAINFO:";
+    if (ctx.truth.registration == 0)
+        return out;
+    const TRynSimLteServing &p = ctx.truth.lte.serving;
+    const TRynSimLteServing &s = ctx.truth.lte.scc;
+    return out +
+           Format("\r\nPCC:%d,%d,%d,%d,%d,2,1,3,2,", 100 + p.band, p.pci, p.earfcn, p.bandwidthMhz * 5,
+                  p.bandwidthMhz * 5) +
+           Whole(p.rsrp.value) +
+           Format("\r\nSCC 1:2,0,%d,%d,%d,%d,255,2,255,3,255,", 100 + s.band, s.pci, s.earfcn, s.bandwidthMhz * 5) +
+           Whole(s.rsrp.value);
+}
+
+void ParseLine(std::size_t command, const std::string &line, AnswerReading &, TNetState &state)
+{
+    if (command == 1)
+        parseGtcainfoLine(line, state);
+    else
+        parseGtccinfoLine(line, state);
 }
 
 } // namespace
@@ -47,12 +69,12 @@ const ModemFamily &FibocomFamily()
         .name = "Fibocom",
         .choice = FamilyChoice::Identification,
         .makerWords = {"fibocom"},
-        .commands = {{"AT+GTCCINFO?\r", {}, 1}},
+        .commands = {{"AT+GTCCINFO?\r", {}, 1}, {"AT+GTCAINFO?\r", {}, 0}},
         .parseLine = ParseLine,
         .smonpModels = {},
         .models = {{"FM350-GL", "Fibocom Wireless Inc.", "81600.0000.00.29.21.01", TRynSimRadio::Lte,
                     "(Fibocom) AT+GTCCINFO?"}},
-        .simCellCommands = {{"+GTCCINFO", SimReadAnswer<GtccinfoAnswer>}},
+        .simCellCommands = {{"+GTCCINFO", SimReadAnswer<GtccinfoAnswer>}, {"+GTCAINFO", SimReadAnswer<GtcainfoAnswer>}},
         .printLteLevels = PrintLteLevels,
         .sinrText = SinrText,
     };

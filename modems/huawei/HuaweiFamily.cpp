@@ -1,6 +1,7 @@
 // Huawei: AT^MONSC and AT^MONNC.
 
 #include "modems/ModemFamily.h"
+#include "modems/huawei/HuaweiCarriers.h"
 #include "modems/huawei/HuaweiParsers.h"
 
 using namespace simtext;
@@ -35,8 +36,10 @@ void ParseLine(std::size_t command, const std::string &line, AnswerReading &, TN
 {
     if (command == 0)
         parseMonscServing(line, state);
-    else
+    else if (command == 1)
         parseMonncNeighbour(line, state);
+    else
+        parseLcacell(line, state);
 }
 
 } // namespace
@@ -47,7 +50,7 @@ const ModemFamily &HuaweiFamily()
         .name = "Huawei",
         .choice = FamilyChoice::Identification,
         .makerWords = {"huawei"},
-        .commands = {{"AT^MONSC\r", {"^MONSC:"}, 0}, {"AT^MONNC\r", {"^MONNC:"}, 1}},
+        .commands = {{"AT^MONSC\r", {"^MONSC:"}, 0}, {"AT^MONNC\r", {"^MONNC:"}, 1}, {"AT^LCACELL?\r", {"^LCACELL:"}, 0}},
         .parseLine = ParseLine,
         .smonpModels = {},
         .models = {{"ME909s-120", "Huawei Technologies Co., Ltd.", "11.617.15.00.00", TRynSimRadio::Lte,

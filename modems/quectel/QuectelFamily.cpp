@@ -1,11 +1,15 @@
-// Quectel: AT+QENG="servingcell" and AT+QENG="neighbourcell".
+// Quectel: AT+QENG="servingcell", AT+QENG="neighbourcell" and AT+QCAINFO.
 
 #include "modems/ModemFamily.h"
+#include "modems/quectel/QuectelCarriers.h"
 #include "modems/quectel/QuectelParsers.h"
 
 using namespace simtext;
 
 namespace {
+
+// The index of AT+QCAINFO among the family's commands.
+constexpr std::size_t kQcainfo = 2;
 
 std::string QengServingAnswer(const SimContext &ctx)
 {
@@ -64,15 +68,40 @@ int ExecuteQeng(const SimRequest &q, SimContext &c, std::vector<std::string> &ou
     return kSimOk;
 }
 
+// The LTE carriers in resource blocks, levels in whole dBm and dB (the
+// SINR plain dB on every model), and the NR leg of EN-DC in the short form
+// (NR-ARFCN, bandwidth code 12 = 100 MHz, band, PCI). Nothing while not
+// registered.
+std::string QcainfoAnswer(const SimContext &ctx)
+{
+    if (ctx.truth.registration == 0)
+        return {};
+    const TRynSimLteTruth &lte = ctx.truth.lte;
+    const auto carrier = [](const char *role, const TRynSimLteServing &c, const char *state, const char *tail) {
+        const int blocks = c.bandwidthMhz * 5;
+        return Format("+QCAINFO: \"%s\",%d,%d,\"LTE BAND %d\",%s,%d,", role, c.earfcn, blocks, c.band, state, c.pci) +
+               Whole(c.rsrp.value) + "," + Whole(c.rsrq.value) + "," + Whole(c.rssi.value) + "," + Whole(c.sinr.value) +
+               tail;
+    };
+    // The RG50x/RM5xx form adds the uplink fields to a secondary carrier.
+    std::string out = carrier("PCC", lte.serving, "1", "") + "\r\n" +
+                      carrier("SCC", lte.scc, "2", lte.hasNr ? ",0,-,-" : "");
+    if (lte.hasNr)
+        out += Format("\r\n+QCAINFO: \"SCC\",%d,12,\"NR5G BAND %d\",%d", lte.nr.arfcn, lte.nr.band, lte.nr.pci);
+    return out;
+}
+
 void PrintLteLevels(int, TRynSimLteCell &cell) { cell.rssi.printed = Whole(cell.rssi.value); }
 
 // Whole dB on the EC2x.
 std::string SinrText(int, double db) { return Whole(db); }
 
-// Either answer's lines go to both parsers: each knows its own.
-void ParseLine(std::size_t, const std::string &line, AnswerReading &, TNetState &state)
+// Either +QENG answer's lines go to both parsers: each knows its own.
+void ParseLine(std::size_t command, const std::string &line, AnswerReading &, TNetState &state)
 {
-    if (!parseQengServing(line, state))
+    if (command == kQcainfo)
+        parseQcainfo(line, state);
+    else if (!parseQengServing(line, state))
         parseQengNeighbour(line, state);
 }
 
@@ -84,14 +113,16 @@ const ModemFamily &QuectelFamily()
         .name = "Quectel",
         .choice = FamilyChoice::Identification,
         .makerWords = {"quectel"},
-        .commands = {{"AT+QENG=\"servingcell\"\r", {"+QENG:"}, 1}, {"AT+QENG=\"neighbourcell\"\r", {"+QENG:"}, 1}},
+        .commands = {{"AT+QENG=\"servingcell\"\r", {"+QENG:"}, 1},
+                     {"AT+QENG=\"neighbourcell\"\r", {"+QENG:"}, 1},
+                     {"AT+QCAINFO\r", {"+QCAINFO:"}, 0}},
         .parseLine = ParseLine,
         .smonpModels = {},
         .models = {{"EC25", "Quectel", "EC25EFAR06A05M4G", TRynSimRadio::Lte,
                     "(Quectel LTE) AT+QENG"},
                    {"RM500Q", "Quectel", "RM500QGLABR11A03M4G", TRynSimRadio::NrNonStandalone,
                     "(Quectel 5G, NR5G-NSA) AT+QENG with an NR leg"}},
-        .simCellCommands = {{"+QENG", ExecuteQeng}},
+        .simCellCommands = {{"+QENG", ExecuteQeng}, {"+QCAINFO", SimExecAnswer<QcainfoAnswer>}},
         .printLteLevels = PrintLteLevels,
         .sinrText = SinrText,
         .rsrqGrid = 1,

@@ -1,6 +1,7 @@
 // Sierra Wireless: AT!GSTATUS?.
 
 #include "modems/ModemFamily.h"
+#include "modems/sierra/SierraCarriers.h"
 #include "modems/sierra/SierraParsers.h"
 
 using namespace simtext;
@@ -40,9 +41,12 @@ void PrintLteLevels(int, TRynSimLteCell &cell)
 
 std::string SinrText(int, double db) { return Format("%.1f", db); }
 
+// The cells first: the primary carrier takes the serving cell's band and
+// channel.
 void ParseLine(std::size_t, const std::string &line, AnswerReading &, TNetState &state)
 {
     parseGstatusLine(line, state);
+    parseGstatusCarriers(line, state);
 }
 
 } // namespace

@@ -4,8 +4,6 @@
 
 using namespace cellfields;
 
-namespace {
-
 // The "Label: value" pairs of a !GSTATUS line: pieces apart by a TAB or
 // by two or more blanks; a piece with a colon starts a pair (its value
 // after the colon, or the next piece when nothing follows the colon), a
@@ -46,6 +44,8 @@ std::optional<std::int32_t> DigitsIn(std::string_view text)
     const std::size_t end = text.find_first_not_of("0123456789", first);
     return Int32Of(DecimalOf(text.substr(first, end == std::string_view::npos ? end : end - first)));
 }
+
+namespace {
 
 // The technology of the !GSTATUS "System mode:" value.
 TRadioTech SierraTech(const std::string &mode)

@@ -138,3 +138,27 @@ TEST(BandOfChannel, GridShowsTheDerivedBandOnlyWhereTheModemGaveNone)
     cell.channel.reset();
     EXPECT_EQ(TechnologyRowTexts(cell)[1], "-");
 }
+
+#pragma GCC diagnostic ignored "-Wmissing-field-initializers"
+
+// The secondary carriers come after the serving cell and the NR leg, marked
+// SCC in the last column; the NR leg listed among them is not shown twice,
+// nor the primary carrier (the serving cell's row).
+TEST(MeasurementDisplay, GridShowsTheSecondaryCarriersOnce)
+{
+    TNetState r;
+    r.MarkAllInvalid();
+    r.serving = TRadioCell{.rat = TRadioTech::Lte, .mcc = 230, .mnc = 1, .pci = 7, .channel = 1300, .rsrp = -90.0};
+    r.secondary = TRadioCell{.rat = TRadioTech::Nr5gNsa, .pci = 920, .channel = 648768};
+    r.carriers = {{TCarrierRole::Primary, TRadioTech::Lte, "B3", 1300, 7},
+                  {TCarrierRole::Secondary, TRadioTech::Lte, "B7", 3350, 7, 20.0, -70.0, -97.0, -11.0, 5.0},
+                  {TCarrierRole::Secondary, TRadioTech::Nr5gNsa, "n78", 648768, 920, 80.0}};
+    r.neighbours = {TNeighbourCell{TRadioTech::Lte, 1300, 12, {}, -100.0, -12.0, {}, {}}};
+    std::int32_t last = -1;
+    const TDisplayTexts d = ComposeDisplay(r, last);
+    EXPECT_EQ(d.rows[0].back(), "230 01");
+    EXPECT_EQ(d.rows[1][0], "648768");
+    EXPECT_EQ(d.rows[2], (TGridRow{"  3350", "B7", "  7", " -97", "-11.0", "  5.0", "SCC"}));
+    EXPECT_EQ(d.rows[3][2], " 12") << "then the neighbours";
+    EXPECT_EQ(d.rows[4][0], "-");
+}

@@ -87,12 +87,21 @@ TEST_P(SessionProfile, SendsTheFamilysCommandsAndFallsBackOnError)
     // What the session sends in the first cycle with the answer to each,
     // and what it sends in the later ones.
     std::vector<std::pair<std::string, Writes>> first;
+    // Every family's first command, answered ERROR, when the session tries
+    // them to tell the family by the answers.
+    const auto probes = [&](const ModemFamily *tried) {
+        for (const ModemFamily *family : ProbeOrder(tried))
+            first.push_back({family->commands.front().text, {"ERROR"}});
+    };
     if (!design && c.family->choice != FamilyChoice::Identification)
         first.push_back({"AT^MONI\r", {"ERROR"}});
+    if (c.family == &fallback)
+        probes(nullptr);
     Writes later = design ? (smonp ? Writes{"AT^SMONP\r"} : Writes{"AT^MONI\r", "AT^MONP\r"}) : Texts(*c.family);
     const ModemFamily *expected = c.family;
     if (c.firstCommandErrs) {
         first.push_back({later.front(), {"ERROR"}});
+        probes(c.family);
         later = Texts(fallback);
         expected = &fallback;
     }
@@ -141,7 +150,7 @@ TEST_P(SessionProfile, SendsTheFamilysCommandsAndFallsBackOnError)
 INSTANTIATE_TEST_SUITE_P(Families, SessionProfile, ::testing::ValuesIn(ProfileCases()), ProfileName);
 
 // The families chosen at identification, whose own first command answers
-// ERROR.
+// ERROR, as do all the other families' commands.
 std::vector<ProfileCase> FallbackCases()
 {
     std::vector<ProfileCase> cases = ProfileCases();
@@ -155,7 +164,8 @@ std::vector<ProfileCase> FallbackCases()
 
 class SessionFallback : public ::testing::TestWithParam<ProfileCase> {};
 
-// The fallback is said once, naming the family's command.
+// The fallback is said once, naming the family's command and then the
+// fallback's.
 TEST_P(SessionFallback, IsSaidOnceInTheTerminal)
 {
     const ProfileCase &c = GetParam();
@@ -169,13 +179,16 @@ TEST_P(SessionFallback, IsSaidOnceInTheTerminal)
         h.Advance(50);
         h.ReplyLines(kMainAnswer);
         if (cycle == 0)
-            h.ReplyLines({"ERROR"});
+            for (std::size_t i = 0; i <= ProbeOrder(c.family).size(); ++i)
+                h.ReplyLines({"ERROR"});
         for (std::size_t i = 0; i < FallbackFamily().commands.size(); ++i)
             h.ReplyLines({"OK"});
     }
     const std::string first = c.family->commands.front().text;
     EXPECT_TRUE(h.view.HasLine("machine: " + first.substr(0, first.size() - 1) +
-                               " answers ERROR; AT+CESQ used instead until the port is reopened"));
+                               " answers ERROR; trying the other families' cell commands"));
+    EXPECT_TRUE(
+        h.view.HasLine("machine: no family's cell command answers; AT+CESQ used instead until the port is reopened"));
     EXPECT_EQ(h.view.cycles, 2);
     const auto said = std::count_if(h.view.lines.begin(), h.view.lines.end(),
                                     [](const std::string &l) { return l.find("used instead") != std::string::npos; });
@@ -243,7 +256,7 @@ TEST_P(SessionShortCycle, SendsOnlyTheMainAndServingCellCommandsWhileOn)
         const int before = h.view.cycles;
         h.Advance(50);
         h.ReplyLines(kMainAnswer);
-        for (int i = 0; i < 4 && h.view.cycles == before; ++i)
+        for (int i = 0; i < 5 && h.view.cycles == before; ++i)
             h.ReplyLines(c.answer);
         EXPECT_EQ(h.view.cycles, before + 1);
         return h.TakeWrites();

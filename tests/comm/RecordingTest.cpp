@@ -331,8 +331,13 @@ TEST(ReplayEngine, AnswersInRecordedOrderAtTheirPlacesAndDelays)
     EXPECT_TRUE(engine.ReportsRingLine());
     engine.Feed("AT+CSQ\r", t2);
     EXPECT_EQ(Bytes(engine.TakeDue(t2 + 10ms)), "\r\n+CSQ: 30,0\r\n\r\nOK\r\n");
-    // The end of the recording.
-    const auto end = engine.TakeDue(t2 + 50ms);
+    // The end of the recording, after its grace; a command the recording
+    // never saw, sent meanwhile, gets its ERROR before the end.
+    const Clock::time_point due = t2 + 10ms + TRynReplayEngine::kEndGrace;
+    engine.Feed("AT+QCAINFO\r", due - 2ms);
+    EXPECT_EQ(Bytes(engine.TakeDue(due)), "");
+    EXPECT_EQ(Bytes(engine.TakeDue(due - 2ms + TRynReplayEngine::kUnknownAnswerDelay)), "\r\nERROR\r\n");
+    const auto end = engine.TakeDue(due - 2ms + 2 * TRynReplayEngine::kUnknownAnswerDelay);
     ASSERT_EQ(end.size(), 1u);
     EXPECT_EQ(end[0].kind, OutKind::Ended);
     EXPECT_FALSE(engine.Open(t2, reason));

@@ -40,7 +40,7 @@ constexpr int kWaitMs = 20000;
 
 const QStringList kKeys{"cycle",         "time",          "port",  "manufacturer", "model",     "signal",
                         "ber",           "registration",  "activity", "operator_name", "operator_code",
-                        "cells",         "rat",           "serving", "secondary",     "neighbours",
+                        "cells",         "rat",           "serving", "secondary",     "neighbours",  "carriers",
                         "firmware",      "sim",           "imei",    "imsi",          "iccid"};
 
 // palvex-headless started by a test, with its standard output collected.
@@ -230,6 +230,10 @@ private slots:
     void ptyEachProfileFillsTheCells();
     void ptyEachMakerFillsRecordAndGrid_data();
     void ptyEachMakerFillsRecordAndGrid();
+    void ptyAggregatingModelsListTheirCarriers_data();
+    void ptyAggregatingModelsListTheirCarriers();
+    void ptyModuleUnderAnotherNameIsReadByItsAnswers_data();
+    void ptyModuleUnderAnotherNameIsReadByItsAnswers();
     void aModemPluggedInAfterTheStartIsMonitored();
     void callsAreAnsweredOnlyWhenAsked();
 #endif
@@ -694,13 +698,13 @@ struct ModelRun {
     QList<QByteArray> terminal;
 };
 
-bool RunModel(const QString &model, ModelRun &run)
+bool RunModel(const QString &model, ModelRun &run, const QStringList &modemArguments = {})
 {
     QTemporaryDir dir;
     const QString link = dir.filePath("modem");
     const QString terminal = dir.filePath("terminal.log");
-    auto modem = std::make_unique<ModemSimProcess>(PALVEX_MODEMSIM_PATH,
-                                                   QStringList{"--link", link, "--model", model, "--latency", "0"});
+    auto modem = std::make_unique<ModemSimProcess>(
+        PALVEX_MODEMSIM_PATH, QStringList{"--link", link, "--model", model, "--latency", "0"} + modemArguments);
     if (modem->NextLine().isEmpty())
         return false;
     Child child(PALVEX_HEADLESS_PATH, {link, "--cycles", "3", "--quiet", "--terminal", terminal});
@@ -923,6 +927,95 @@ void HeadlessProcessTest::ptyEachMakerFillsRecordAndGrid()
     }
     const QString rsrp = QString::fromStdString(grid.rows[0][3]).trimmed();
     QCOMPARE(rsrp, QString::number(truth.lte.serving.rsrp.value));
+}
+
+void HeadlessProcessTest::ptyAggregatingModelsListTheirCarriers_data()
+{
+    QTest::addColumn<QString>("model");
+    QTest::addColumn<QString>("command");
+    QTest::addColumn<bool>("levels"); // whether the secondary carrier's RSRQ and SINR are given
+    QTest::newRow("EC25") << "EC25" << "AT+QCAINFO" << true;
+    QTest::newRow("RM500Q") << "RM500Q" << "AT+QCAINFO" << true;
+    QTest::newRow("FM350-GL") << "FM350-GL" << "AT+GTCAINFO?" << false;
+}
+
+// The simulated modules that aggregate carriers: the record lists the
+// serving cell's carrier as PCC and the operator's other carrier as SCC
+// (and the NR leg of EN-DC as a second SCC), with the simulator's values.
+void HeadlessProcessTest::ptyAggregatingModelsListTheirCarriers()
+{
+    QFETCH(QString, model);
+    QFETCH(QString, command);
+    QFETCH(bool, levels);
+    ModelRun run;
+    QVERIFY(RunModel(model, run));
+    QVERIFY2(Sent(run.terminal, command), qPrintable(command + " not in the terminal log"));
+    const TRynSimTruth truth = TruthAfterThreeCycles(model);
+    const QJsonArray carriers = run.last["carriers"].toArray();
+    QCOMPARE(carriers.size(), truth.lte.hasNr ? 3 : 2);
+    const auto expect = [](const QJsonObject &o, const char *role, const TRynSimLteServing &c) {
+        QCOMPARE(o["role"].toString(), QString(role));
+        QCOMPARE(o["rat"].toString(), QStringLiteral("LTE"));
+        QCOMPARE(o["band"].toString(), QStringLiteral("B%1").arg(c.band));
+        QCOMPARE(o["channel"].toInt(), c.earfcn);
+        QCOMPARE(o["pci"].toInt(), c.pci);
+        QCOMPARE(o["bandwidth_mhz"].toDouble(), double(c.bandwidthMhz));
+        QCOMPARE(o["rsrp"].toDouble(), c.rsrp.value);
+    };
+    expect(carriers[0].toObject(), "PCC", truth.lte.serving);
+    const QJsonObject scc = carriers[1].toObject();
+    expect(scc, "SCC", truth.lte.scc);
+    QCOMPARE(scc["rsrq"].isNull(), !levels);
+    if (levels)
+        QCOMPARE(scc["sinr"].toDouble(), truth.lte.scc.sinr.value);
+    if (truth.lte.hasNr) {
+        const QJsonObject leg = carriers[2].toObject();
+        QCOMPARE(leg["rat"].toString(), QStringLiteral("NR5G-NSA"));
+        QCOMPARE(leg["channel"].toInt(), truth.lte.nr.arfcn);
+        QCOMPARE(leg["pci"].toInt(), truth.lte.nr.pci);
+        QCOMPARE(leg["bandwidth_mhz"].toDouble(), 100.0);
+        QVERIFY(leg["rsrp"].isNull());
+    }
+
+}
+
+void HeadlessProcessTest::ptyModuleUnderAnotherNameIsReadByItsAnswers_data()
+{
+    QTest::addColumn<QString>("model");
+    QTest::addColumn<QString>("family");
+    QTest::addColumn<QString>("command");
+    for (const ModemFamily *family : ProbeOrder(nullptr)) {
+        const std::string first = family->commands.front().text;
+        QTest::newRow(family->name) << QString(family->models.front().model) << QString(family->name)
+                                    << QString::fromStdString(first.substr(0, first.size() - 1));
+    }
+}
+
+// A module of each family whose AT+CGMI names no family: the session finds
+// the family by which command the module answers, says so once, and the
+// record holds the cells of that family's command.
+void HeadlessProcessTest::ptyModuleUnderAnotherNameIsReadByItsAnswers()
+{
+    QFETCH(QString, model);
+    QFETCH(QString, family);
+    QFETCH(QString, command);
+    ModelRun run;
+    QVERIFY(RunModel(model, run, {"--manufacturer", "Some Other Name"}));
+    const QByteArray said = ("machine: " + command + " answers; reading cells as " + family).toUtf8();
+    QCOMPARE(std::count_if(run.terminal.begin(), run.terminal.end(),
+                           [&](const QByteArray &line) { return line.endsWith(said); }),
+             1);
+    QCOMPARE(run.last["manufacturer"].toString(), QStringLiteral("Some Other Name"));
+    QVERIFY2(run.last["serving"].isObject(), qPrintable(QJsonDocument(run.last).toJson(QJsonDocument::Compact)));
+    QVERIFY(!run.last["rat"].isNull());
+    // No fall-back: the 3GPP command goes out only where the family reads
+    // its levels from it.
+    const auto own = std::find_if(ModemFamilies().begin(), ModemFamilies().end(),
+                                  [&](const ModemFamily *f) { return family == f->name; });
+    QVERIFY(own != ModemFamilies().end());
+    const bool usesCesq = std::any_of((*own)->commands.begin(), (*own)->commands.end(),
+                                      [](const auto &c) { return std::string(c.text) == "AT+CESQ\r"; });
+    QVERIFY2(usesCesq || !Sent(run.terminal, "AT+CESQ"), "fell back to AT+CESQ");
 }
 
 void HeadlessProcessTest::ptyCsvSurvivesAnUnplug()

@@ -472,3 +472,32 @@ TEST(MetricsExporter, PortClosedTakesTheCycleValuesAway)
 }
 
 } // namespace
+
+// A series per carrier (the first four), labelled with its row, role and
+// band; a carrier that goes takes its series with it.
+TEST(MetricsExporter, CarrierGaugesAreBoundedAndLabelledWithRoleAndBand)
+{
+    MetricsExporter m("/dev/ttyUSB2");
+    TNetState s = State();
+    for (int i = 0; i < 6; ++i)
+        s.carriers.push_back({i == 0 ? TCarrierRole::Primary : TCarrierRole::Secondary, TRadioTech::Lte,
+                              "B" + std::to_string(i + 1), 100 * i, i, 20.0, std::nullopt, -90.0 - i, -10.0,
+                              std::nullopt});
+    m.Update(Record(s));
+    std::string text = m.Text();
+    const auto rsrp = Series(text, "palvex_carrier_rsrp_dbm");
+    ASSERT_EQ(rsrp.size(), 4u) << text;
+    EXPECT_NE(text.find(R"(palvex_carrier_rsrp_dbm{band="B1",port="/dev/ttyUSB2",role="PCC",row="0"} -90)"),
+              std::string::npos)
+        << text;
+    EXPECT_NE(text.find(R"(palvex_carrier_rsrp_dbm{band="B4",port="/dev/ttyUSB2",role="SCC",row="3"} -93)"),
+              std::string::npos)
+        << text;
+    EXPECT_EQ(Series(text, "palvex_carrier_bandwidth_mhz").size(), 4u);
+    EXPECT_TRUE(Series(text, "palvex_carrier_sinr_db").empty()) << "not reported: no series";
+
+    s.carriers.resize(1);
+    m.Update(Record(s));
+    text = m.Text();
+    EXPECT_EQ(Series(text, "palvex_carrier_rsrp_dbm").size(), 1u) << text;
+}

@@ -62,7 +62,7 @@ std::vector<std::string> KeyOrder(const QByteArray &line)
 const std::vector<std::string> kKeys{"cycle",         "time",          "port",  "manufacturer", "model",
                                      "signal",        "ber",           "registration", "activity",
                                      "operator_name", "operator_code", "cells", "rat", "serving",
-                                     "secondary",     "neighbours",    "firmware", "sim", "imei", "imsi", "iccid"};
+                                     "secondary",     "neighbours",    "carriers", "firmware", "sim", "imei", "imsi", "iccid"};
 
 // An LTE cell with an NR leg and two neighbours, values with fractions.
 CycleRecord LteRecord()
@@ -81,6 +81,9 @@ CycleRecord LteRecord()
     s.secondary = nr;
     s.neighbours = {{TRadioTech::Lte, 1300, 120, std::nullopt, -101, -13.5, std::nullopt, std::nullopt},
                     {TRadioTech::Lte, 6300, 7, std::nullopt, -112, -18, std::nullopt, std::nullopt}};
+    s.carriers = {{TCarrierRole::Primary, TRadioTech::Lte, "B3", 1300, 311, 20.0, -65, -95, -10.5, 13.4},
+                  {TCarrierRole::Secondary, TRadioTech::Nr5gNsa, "n78", 627264, 57, 100.0, std::nullopt, std::nullopt,
+                   std::nullopt, std::nullopt}};
     return r;
 }
 
@@ -256,7 +259,7 @@ TEST(CycleRecordJson, ExactBytesOfAFullRecord)
               R"("operator_code":"23001","cells":[{"channel":62,"band":"900","rssi":40,"dbm":-73,"c1":25,)"
               R"("mcc":230,"mnc":1},null,null,{"channel":700,"band":"1800","rssi":20,"dbm":-90,"c1":null,)"
               R"("mcc":230,"mnc":3},null,null,null],"rat":null,"serving":null,"secondary":null,"neighbours":[],)"
-              R"("firmware":null,"sim":null,"imei":null,"imsi":null,"iccid":null})");
+              R"("carriers":[],"firmware":null,"sim":null,"imei":null,"imsi":null,"iccid":null})");
 }
 
 TEST(CycleRecordJson, ExactBytesOfTheCellsOfAnLteRecord)
@@ -271,8 +274,12 @@ TEST(CycleRecordJson, ExactBytesOfTheCellsOfAnLteRecord)
               R"("enb_id":null,"sector":null,"gnb_id":null,"nr_cell":null,"pci":57,"channel":627264,"band":"n78","rssi":null,"rsrp":-88,"rsrq":null,"sinr":21,"rscp":null,)"
               R"("ecno":null},"neighbours":[{"rat":"LTE","channel":1300,"pci":120,"rssi":null,"rsrp":-101,)"
               R"("rsrq":-13.5,"rscp":null,"ecno":null},{"rat":"LTE","channel":6300,"pci":7,"rssi":null,)"
-              R"("rsrp":-112,"rsrq":-18,"rscp":null,"ecno":null}],"firmware":"EM7565_01.05.01.00","sim":"READY",)"
-              R"("imei":"353533100123456","imsi":"230011234567890","iccid":"89420012345678901234"})");
+              R"("rsrp":-112,"rsrq":-18,"rscp":null,"ecno":null}],"carriers":[{"role":"PCC","rat":"LTE","band":"B3",)"
+              R"("channel":1300,"pci":311,"bandwidth_mhz":20,"rssi":-65,"rsrp":-95,"rsrq":-10.5,"sinr":13.4},)"
+              R"({"role":"SCC","rat":"NR5G-NSA","band":"n78","channel":627264,"pci":57,"bandwidth_mhz":100,)"
+              R"("rssi":null,"rsrp":null,"rsrq":null,"sinr":null}],)"
+              R"("firmware":"EM7565_01.05.01.00","sim":"READY","imei":"353533100123456","imsi":"230011234567890",)"
+              R"("iccid":"89420012345678901234"})");
 }
 
 // ------------------------------------------------------------------ CSV
@@ -312,8 +319,8 @@ TEST(CycleRecordCsv, RowMatchesTheHeaderColumnByColumn)
 {
     const std::vector<std::string> header = SplitCsv(CsvHeader());
     // 11 values, 7 grid rows of 7, the technology, serving and secondary
-    // cells of 18, 8 neighbours of 8 and the 5 identity values.
-    ASSERT_EQ(header.size(), 11u + 7u * 7u + 1u + 2u * 18u + 8u * 8u + 5u);
+    // cells of 18, 8 neighbours of 8, 4 carriers of 10 and the 5 identity values.
+    ASSERT_EQ(header.size(), 11u + 7u * 7u + 1u + 2u * 18u + 8u * 8u + 4u * 10u + 5u);
     const std::vector<std::string> row = SplitCsv(CycleRecordCsv(LteRecord()));
     ASSERT_EQ(row.size(), header.size());
     auto at = [&](const std::string &column) {
@@ -340,6 +347,12 @@ TEST(CycleRecordCsv, RowMatchesTheHeaderColumnByColumn)
     EXPECT_EQ(at("secondary_channel"), "627264");
     EXPECT_EQ(at("nb1_pci"), "7");
     EXPECT_EQ(at("nb2_pci"), "");
+    EXPECT_EQ(at("ca0_role"), "PCC");
+    EXPECT_EQ(at("ca0_bandwidth_mhz"), "20");
+    EXPECT_EQ(at("ca1_role"), "SCC");
+    EXPECT_EQ(at("ca1_rat"), "NR5G-NSA");
+    EXPECT_EQ(at("ca1_rsrp"), "");
+    EXPECT_EQ(at("ca2_role"), "");
 }
 
 TEST(CycleRecordCsv, InvalidValuesAreEmptyFieldsAndTheCountStays)
@@ -358,14 +371,17 @@ TEST(CycleRecordCsv, ExactBytesOfAFullRecord)
     EXPECT_EQ(CycleRecordCsv(FullRecord()).toStdString(),
               "7,2026-12-08T10:15:02.123Z,/dev/ttyUSB0,Maker,BGS5,53,0,1,0,Carrier,23001,62,900,40,-73,25,230,1" +
                   empty7 + empty7 + ",700,1800,20,-90,,230,3" + empty7 + empty7 + empty7 +
-                  std::string(1 + 2 * 18 + 8 * 8 + 5, ','));
+                  std::string(1 + 2 * 18 + 8 * 8 + 4 * 10 + 5, ','));
     const QByteArray header = CsvHeader();
     EXPECT_TRUE(header.startsWith("cycle,time,port,manufacturer,model,signal,ber,registration,activity,"
                                   "operator_name,operator_code,cell0_channel,cell0_band,cell0_rssi,cell0_dbm,"
                                   "cell0_c1,cell0_mcc,cell0_mnc,cell1_channel,"))
         << header.toStdString();
     EXPECT_TRUE(header.contains(",cell6_c1,cell6_mcc,cell6_mnc,rat,serving_rat,serving_mcc,")) << header.toStdString();
-    EXPECT_TRUE(header.endsWith(",nb7_rscp,nb7_ecno,firmware,sim,imei,imsi,iccid")) << header.toStdString();
+    EXPECT_TRUE(header.contains(",nb7_rscp,nb7_ecno,ca0_role,ca0_rat,ca0_band,ca0_channel,ca0_pci,"
+                                "ca0_bandwidth_mhz,ca0_rssi,ca0_rsrp,ca0_rsrq,ca0_sinr,ca1_role,"))
+        << header.toStdString();
+    EXPECT_TRUE(header.endsWith(",ca3_rsrq,ca3_sinr,firmware,sim,imei,imsi,iccid")) << header.toStdString();
 }
 
 struct CsvCase {

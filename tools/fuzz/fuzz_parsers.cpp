@@ -344,9 +344,15 @@ void CheckGeneralCells(const TNetState &st, const std::string &input)
     for (const TNeighbourCell &n : st.neighbours)
         Check((!n.channel || *n.channel >= 0) && (!n.pci || *n.pci >= 0), "negative neighbour channel or pci",
               input);
+    Check(st.carriers.size() <= kMaxCarriers, "more than kMaxCarriers carriers", input);
+    for (const TCarrier &c : st.carriers) {
+        for (const auto &v : {c.bandwidthMhz, c.rssi, c.rsrp, c.rsrq, c.sinr})
+            Check(Finite(v), "carrier measure not finite", input);
+        Check((!c.channel || *c.channel >= 0) && (!c.pci || *c.pci >= 0), "negative carrier channel or pci", input);
+    }
 }
 
-// A cell parser owns only rat, serving, secondary and neighbours.
+// A cell parser owns only rat, serving, secondary, neighbours and carriers.
 void CheckOnlyGeneralCells(const TNetState &st, const TNetState &start, const char *what, const std::string &input)
 {
     TNetState rest = st;
@@ -354,6 +360,7 @@ void CheckOnlyGeneralCells(const TNetState &st, const TNetState &start, const ch
     rest.serving = start.serving;
     rest.secondary = start.secondary;
     rest.neighbours = start.neighbours;
+    rest.carriers = start.carriers;
     Check(rest == start, what, input);
     CheckGeneralCells(st, input);
 }
