@@ -1081,6 +1081,8 @@ void ModemSession::RunAnswer()
             const std::string &l = m_lastLine;
             if (StartsWith(l, "OK") || Contains(l, "CONNECT") || Contains(l, "ERROR") ||
                 Contains(l, "NO CARRIER") || Contains(l, "NO DIALTONE")) {
+                if (StartsWith(l, "OK") || StartsWith(l, "CONNECT"))
+                    m_view.CallAnswered();
                 Disarm();
                 m_runAgain = true;
                 m_step = kAnswerDone;

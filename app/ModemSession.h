@@ -67,6 +67,8 @@ public:
     // The modem reported an incoming call with the caller's number (a +CLIP
     // line); number is empty when the modem did not tell it.
     virtual void IncomingCall(const std::string &/*number*/) {}
+    // The modem took the call that rang (ATA answered OK or CONNECT).
+    virtual void CallAnswered() {}
     // Polling was held or resumed (SetPollingHeld).
     virtual void PollingHeldChanged(bool /*held*/) {}
     // A poll cycle started: a new operator may be chosen.

@@ -98,6 +98,8 @@ struct CsvWriter {
 
     template <class Row> static QByteArray Header(const RowsField<Row> &rows)
     {
+        if (rows.csv)
+            return rows.column;
         QByteArrayList columns;
         for (std::size_t i = 0; i < rows.count; ++i)
             for (const Field<Row> &field : rows.fields)
@@ -112,6 +114,8 @@ struct CsvWriter {
 
     template <class Row> static QByteArray Of(const RowsField<Row> &rows, const CycleRecord &record)
     {
+        if (rows.csv)
+            return Value(rows.csv(record));
         QByteArrayList values;
         for (std::size_t i = 0; i < rows.count; ++i) {
             const Row *row = rows.row(record, i);

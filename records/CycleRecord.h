@@ -7,6 +7,7 @@
 
 #include "modems/CompletedCycle.h"
 #include "NetState.h"
+#include "RecordEvents.h"
 
 #include <QByteArray>
 #include <QDateTime>
@@ -15,6 +16,7 @@
 #include <cstdint>
 #include <optional>
 #include <string>
+#include <vector>
 
 struct CycleRecord {
     std::uint64_t cycle = 0;
@@ -27,6 +29,8 @@ struct CycleRecord {
     std::optional<std::int32_t> csqRssi;
     // The ber of that answer (99: unknown).
     std::optional<std::int32_t> csqBer;
+    // What changed since the record before (RecordEventDeriver).
+    std::vector<RecordEvent> events;
 };
 
 enum class RecordFormat : std::uint8_t { Json, Csv };
@@ -44,7 +48,7 @@ CycleRecord CycleRecordOf(const CompletedCycle &cycle, const std::string &port, 
 // dbm, c1, mcc, mnc}), then rat, serving and secondary (null or {rat, mcc,
 // mnc, area, cell_id, enb_id, sector, gnb_id, nr_cell, pci, channel, band,
 // rssi, rsrp, rsrq, sinr, rscp, ecno}) and neighbours ([{rat, channel, pci,
-// rssi, rsrp, rsrq, rscp, ecno}...]).
+// rssi, rsrp, rsrq, rscp, ecno}...]) and events ([{type, from, to}...]).
 QByteArray CycleRecordJson(const CycleRecord &record);
 
 // The CSV header and one row, without a trailing newline. The serving cell

@@ -205,6 +205,19 @@ const std::vector<RecordField> &RecordFields()
                 Field<TNeighbourCell>{"ecno", OptionalOf<&TNeighbourCell::ecno, TNeighbourCell>},
             },
             [](const CycleRecord &r) { return std::min(r.state.neighbours.size(), kMaxNeighbourCells); }},
+        // What changed since the record before; CSV: the types, joined by ';'.
+        RowsField<RecordEvent>{
+            "events",
+            "events",
+            0,
+            [](const CycleRecord &r, std::size_t index) { return index < r.events.size() ? &r.events[index] : nullptr; },
+            {
+                Field<RecordEvent>{"type", [](const RecordEvent &e) -> FieldValue { return e.type; }},
+                Field<RecordEvent>{"from", [](const RecordEvent &e) -> FieldValue { return e.from ? FieldValue(*e.from) : FieldValue(); }},
+                Field<RecordEvent>{"to", [](const RecordEvent &e) -> FieldValue { return e.to ? FieldValue(*e.to) : FieldValue(); }},
+            },
+            [](const CycleRecord &r) { return r.events.size(); },
+            [](const CycleRecord &r) { return RecordEventTypesText(r.events); }},
     };
     return fields;
 }

@@ -123,6 +123,7 @@ public:
         , m_terminal(terminal)
         , m_metrics(metrics)
         , m_mqtt(mqtt)
+        , m_events(options.thresholds)
     {
         m_channel = new TVRSComm32(this);
         if (options.baud > 0)
@@ -232,7 +233,8 @@ public:
         if (m_stopping)
             return;
         ++m_records;
-        const CycleRecord record = CycleRecordOf(cycle, m_port, QDateTime::currentDateTimeUtc());
+        CycleRecord record = CycleRecordOf(cycle, m_port, QDateTime::currentDateTimeUtc());
+        record.events = m_events.Next(record);
         if (m_recorder) {
             m_recorder->Identity(record.manufacturer, record.model);
             if (!m_recorder->ErrorText().isEmpty())
@@ -284,8 +286,12 @@ public:
         return true;
     }
 
+    void IncomingCall(const std::string &number) override { m_events.IncomingCall(number); }
+    void CallAnswered() override { m_events.CallAnswered(); }
+
     void PortOpened(const std::string &) override
     {
+        m_events.PortOpened(QDateTime::currentDateTimeUtc());
         if (m_everConnected && m_metrics)
             m_metrics->CountReconnect();
         if (m_metrics)
@@ -302,6 +308,7 @@ public:
     // While the port is away, the last cycle's values are no measurement.
     void ChannelLost() override
     {
+        m_events.PortLost(QDateTime::currentDateTimeUtc());
         if (m_metrics)
             m_metrics->PortClosed();
         StopAtReplayEnd();
@@ -448,6 +455,7 @@ private:
     VRynLogger *m_terminal;
     MetricsExporter *m_metrics;
     MqttPublisher *m_mqtt;
+    RecordEventDeriver m_events;
     TVRSComm32 *m_channel = nullptr;
     VRynTopDistributor *m_top = nullptr;
     QTimer *m_timer = nullptr;
@@ -565,6 +573,18 @@ HeadlessParse ParseHeadlessOptions(const QStringList &arguments, HeadlessOptions
     const QCommandLineOption readOnlyOption(
         "read-only", "Sends only commands that change nothing in the modem: no automatic operator selection at "
                      "the start, no call answered.");
+    const QCommandLineOption lowRsrpOption(
+        "low-rsrp", QStringLiteral("A record carries the event signal_low when the serving cell's RSRP falls below "
+                                   "DBM (default %1), signal_recovered when it is %2 dB above it again.")
+                        .arg(SignalThresholds{}.rsrpDbm)
+                        .arg(SignalThresholds{}.rsrpHysteresisDb),
+        "DBM");
+    const QCommandLineOption lowSignalOption(
+        "low-signal", QStringLiteral("The same for the signal percentage where no RSRP is known (default %1 %, "
+                                     "again good at %2 points above).")
+                          .arg(SignalThresholds{}.signalPercent)
+                          .arg(SignalThresholds{}.signalHysteresisPercent),
+        "PERCENT");
     const QCommandLineOption quietOption("quiet", "No progress lines on standard error.");
     const QCommandLineOption recordOption(
         "record", "Records everything that passes on the port to FILE, to replay it as replay:FILE.", "FILE");
@@ -575,7 +595,7 @@ HeadlessParse ParseHeadlessOptions(const QStringList &arguments, HeadlessOptions
                        terminalSizeOption, terminalFilesOption, metricsOption, mqttOption, mqttPasswordOption,
                        mqttCaOption, answerCallsOption, readOnlyOption,
                        quietOption});
-    parser.addOptions({recordOption, redactOption});
+    parser.addOptions({recordOption, redactOption, lowRsrpOption, lowSignalOption});
     parser.addPositionalArgument("PORT", "Serial port (ttyUSB0, /dev/ttyACM0, COM3), SIM for the simulated modem "
                                          "(SIM,model=EC25) or replay:FILE for a recording (replay:FILE,speed=10).");
 
@@ -693,6 +713,24 @@ HeadlessParse ParseHeadlessOptions(const QStringList &arguments, HeadlessOptions
             text = QStringLiteral("--%1 goes with --mqtt").arg(option->names().constFirst());
             return HeadlessParse::Error;
         }
+    }
+    if (parser.isSet(lowRsrpOption)) {
+        bool ok = false;
+        const double dbm = parser.value(lowRsrpOption).toDouble(&ok);
+        if (!ok || dbm < -156 || dbm > -31) {
+            text = QStringLiteral("--low-rsrp needs a level from -156 to -31 dBm, got \"%1\"").arg(parser.value(lowRsrpOption));
+            return HeadlessParse::Error;
+        }
+        options.thresholds.rsrpDbm = dbm;
+    }
+    if (parser.isSet(lowSignalOption)) {
+        bool ok = false;
+        const int percent = parser.value(lowSignalOption).toInt(&ok);
+        if (!ok || percent < 1 || percent > 100) {
+            text = QStringLiteral("--low-signal needs a percentage from 1 to 100, got \"%1\"").arg(parser.value(lowSignalOption));
+            return HeadlessParse::Error;
+        }
+        options.thresholds.signalPercent = percent;
     }
     options.mqttPasswordFile = parser.value(mqttPasswordOption);
     options.mqttCaFile = parser.value(mqttCaOption);

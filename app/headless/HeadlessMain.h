@@ -35,6 +35,7 @@ struct HeadlessOptions {
     bool recordRedact = false;
     bool answerCalls = false; // --answer-calls: incoming calls are answered (ATA)
     bool readOnly = false;    // --read-only: nothing in the modem is changed
+    SignalThresholds thresholds; // --low-rsrp, --low-signal: of the signal events
 };
 
 enum class HeadlessParse : std::uint8_t { Run, Help, Error };

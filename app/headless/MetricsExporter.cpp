@@ -1,6 +1,7 @@
 #include "MetricsExporter.h"
 
 #include "MetricsServer.h"
+#include "CycleRecord.h"
 #include "RecordFields.h"
 #include "VRynLogger.h"
 
@@ -200,6 +201,12 @@ MetricsExporter::MetricsExporter(std::string port)
     m_reconnects = counter("palvex_reconnects_total", "Successful opens of the port after the first.");
     m_recordsNotWritten = counter("palvex_records_not_written_total",
                                   "Records the record log could not take (disk full, FIFO without reader...).");
+    m_events = &BuildCounter()
+                    .Name("palvex_events_total")
+                    .Help("Events of the records by type (serving_cell_changed, signal_low...).")
+                    .Register(*m_registry);
+    for (const std::string &type : RecordEventTypes())
+        m_events->Add({{"port", m_port}, {"type", type}});
     m_portOpen = &BuildGauge()
                       .Name("palvex_port_open")
                       .Help("1 while the modem's port is open, 0 while it is missing or failed.")
@@ -255,6 +262,8 @@ void MetricsExporter::Update(const CycleRecord &record)
     const std::vector<RecordField> &fields = RecordFields();
     for (std::size_t i = 0; i < fields.size(); ++i)
         std::visit(Updater{m_port, record, m_fields[i], info}, fields[i]);
+    for (const RecordEvent &event : record.events)
+        m_events->Add({{"port", m_port}, {"type", LabelString(event.type)}}).Increment();
 
     if (m_info && info != m_infoLabels) {
         m_infoFamily->Remove(m_info);

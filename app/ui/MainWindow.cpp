@@ -890,6 +890,7 @@ void TfrmMain::PortOpening(const std::string &port)
 void TfrmMain::PortOpened(const std::string &/*port*/)
 {
     m_portOpen = true;
+    m_events.PortOpened(QDateTime::currentDateTimeUtc());
     // Another modem may answer on this port: its name comes with its answer.
     StatusPanels[1]->SetFullText(QString::fromLatin1(kDevicePanelUnknown));
     // The session starts with automatic selection (ATE0+COPS=0): a
@@ -908,6 +909,7 @@ void TfrmMain::PortOpenFailed(const std::string &/*port*/, const std::string &/*
 
 void TfrmMain::ChannelLost()
 {
+    m_events.PortLost(QDateTime::currentDateTimeUtc());
     ShowPortClosed();
 }
 
@@ -979,6 +981,7 @@ void TfrmMain::EnableOperators()
 
 void TfrmMain::IncomingCall(const std::string &number)
 {
+    m_events.IncomingCall(number);
     ShowNotice(number.empty() ? QStringLiteral("Incoming call") : QStringLiteral("Incoming call from ") + QText(number));
 }
 
@@ -1020,8 +1023,9 @@ void TfrmMain::CycleCompleted(const CompletedCycle &cycle)
     if (pointingView)
         pointingView->AddRecord(cycle.record, now);
     RecordIdentity();
+    CycleRecord record = CycleRecordOf(cycle, PortText(), QDateTime::currentDateTimeUtc());
+    record.events = m_events.Next(record);
     if (m_recordLog.IsOpen()) {
-        const CycleRecord record = CycleRecordOf(cycle, PortText(), QDateTime::currentDateTimeUtc());
         if (!m_recordLog.Append(record)) {
             // One report, then the log stops: a full disk must not flood the terminal.
             termMain->AddLine(QStringLiteral("Record log stopped: ") + m_recordLog.ErrorText(), VRynTerminal_ltError);

@@ -99,6 +99,7 @@ public:
     void OperatorSwitchDone() override;
     void OperatorRequestRefused(const std::string &reason) override;
     void IncomingCall(const std::string &number) override;
+    void CallAnswered() override { m_events.CallAnswered(); }
     void PollingHeldChanged(bool held) override;
     void CycleCompleted(const CompletedCycle &cycle) override;
 
@@ -309,5 +310,7 @@ private:
     QPalette m_portPalette;
     std::function<void(const TNetState &)> m_onCycleCompleted;
     RecordLog m_recordLog;
+    // The events of the records (the record log's, the graph's markers).
+    RecordEventDeriver m_events;
     TRynRecorder m_sessionRecorder;
 };

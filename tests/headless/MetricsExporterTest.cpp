@@ -1,6 +1,7 @@
 // The metrics registry as a scrape sees it, without HTTP.
 #include "MetricsExporter.h"
 #include "MetricsServer.h"
+#include "CycleRecord.h"
 #include "RecordFields.h"
 
 #include <QProcess>
@@ -205,6 +206,27 @@ TEST(MetricsExporter, CountersCount)
         ASSERT_EQ(lines.size(), 1u) << e.name << "\n" << text;
         EXPECT_DOUBLE_EQ(Value(lines[0]), e.value) << e.name;
         EXPECT_NE(lines[0].find("port=\"SIM\""), std::string::npos);
+    }
+}
+
+// Every event type has its series from the start; each event of a record
+// counts once, a record without events adds nothing.
+TEST(MetricsExporter, EventsAreCountedByType)
+{
+    MetricsExporter m("SIM");
+    EXPECT_EQ(Series(m.Text(), "palvex_events_total").size(), RecordEventTypes().size());
+    CycleRecord r = Record(State());
+    r.events = {{"band_changed", "B3", "B7"}, {"serving_cell_changed", "cell 1", "cell 2"}, {"band_changed", {}, {}}};
+    m.Update(r);
+    r.events.clear();
+    m.Update(r);
+    m.PortClosed();
+    for (const std::string &line : Series(m.Text(), "palvex_events_total")) {
+        EXPECT_NE(line.find("port=\"SIM\""), std::string::npos) << line;
+        const double expected = line.find("type=\"band_changed\"") != std::string::npos           ? 2
+                                : line.find("type=\"serving_cell_changed\"") != std::string::npos ? 1
+                                                                                                 : 0;
+        EXPECT_DOUBLE_EQ(Value(line), expected) << line;
     }
 }
 

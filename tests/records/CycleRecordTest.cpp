@@ -62,7 +62,7 @@ std::vector<std::string> KeyOrder(const QByteArray &line)
 const std::vector<std::string> kKeys{"cycle",         "time",          "port",  "manufacturer", "model",
                                      "signal",        "ber",           "registration", "activity",
                                      "operator_name", "operator_code", "cells", "rat", "serving",
-                                     "secondary",     "neighbours"};
+                                     "secondary",     "neighbours",    "events"};
 
 // An LTE cell with an NR leg and two neighbours, values with fractions.
 CycleRecord LteRecord()
@@ -225,7 +225,7 @@ TEST(CycleRecordJson, ExactBytesOfAFullRecord)
               R"("model":"BGS5","signal":53,"ber":0,"registration":1,"activity":0,"operator_name":"Carrier",)"
               R"("operator_code":"23001","cells":[{"channel":62,"band":"900","rssi":40,"dbm":-73,"c1":25,)"
               R"("mcc":230,"mnc":1},null,null,{"channel":700,"band":"1800","rssi":20,"dbm":-90,"c1":null,)"
-              R"("mcc":230,"mnc":3},null,null,null],"rat":null,"serving":null,"secondary":null,"neighbours":[]})");
+              R"("mcc":230,"mnc":3},null,null,null],"rat":null,"serving":null,"secondary":null,"neighbours":[],"events":[]})");
 }
 
 TEST(CycleRecordJson, ExactBytesOfTheCellsOfAnLteRecord)
@@ -240,7 +240,7 @@ TEST(CycleRecordJson, ExactBytesOfTheCellsOfAnLteRecord)
               R"("enb_id":null,"sector":null,"gnb_id":null,"nr_cell":null,"pci":57,"channel":627264,"band":"n78","rssi":null,"rsrp":-88,"rsrq":null,"sinr":21,"rscp":null,)"
               R"("ecno":null},"neighbours":[{"rat":"LTE","channel":1300,"pci":120,"rssi":null,"rsrp":-101,)"
               R"("rsrq":-13.5,"rscp":null,"ecno":null},{"rat":"LTE","channel":6300,"pci":7,"rssi":null,)"
-              R"("rsrp":-112,"rsrq":-18,"rscp":null,"ecno":null}]})");
+              R"("rsrp":-112,"rsrq":-18,"rscp":null,"ecno":null}],"events":[]})");
 }
 
 // ------------------------------------------------------------------ CSV
@@ -280,8 +280,8 @@ TEST(CycleRecordCsv, RowMatchesTheHeaderColumnByColumn)
 {
     const std::vector<std::string> header = SplitCsv(CsvHeader());
     // 11 values, 7 grid rows of 7, the technology, serving and secondary
-    // cells of 18 and 8 neighbours of 8.
-    ASSERT_EQ(header.size(), 11u + 7u * 7u + 1u + 2u * 18u + 8u * 8u);
+    // cells of 18, 8 neighbours of 8 and the event types.
+    ASSERT_EQ(header.size(), 11u + 7u * 7u + 1u + 2u * 18u + 8u * 8u + 1u);
     const std::vector<std::string> row = SplitCsv(CycleRecordCsv(LteRecord()));
     ASSERT_EQ(row.size(), header.size());
     auto at = [&](const std::string &column) {
@@ -326,14 +326,14 @@ TEST(CycleRecordCsv, ExactBytesOfAFullRecord)
     EXPECT_EQ(CycleRecordCsv(FullRecord()).toStdString(),
               "7,2026-12-08T10:15:02.123Z,/dev/ttyUSB0,Maker,BGS5,53,0,1,0,Carrier,23001,62,900,40,-73,25,230,1" +
                   empty7 + empty7 + ",700,1800,20,-90,,230,3" + empty7 + empty7 + empty7 +
-                  std::string(1 + 2 * 18 + 8 * 8, ','));
+                  std::string(1 + 2 * 18 + 8 * 8 + 1, ','));
     const QByteArray header = CsvHeader();
     EXPECT_TRUE(header.startsWith("cycle,time,port,manufacturer,model,signal,ber,registration,activity,"
                                   "operator_name,operator_code,cell0_channel,cell0_band,cell0_rssi,cell0_dbm,"
                                   "cell0_c1,cell0_mcc,cell0_mnc,cell1_channel,"))
         << header.toStdString();
     EXPECT_TRUE(header.contains(",cell6_c1,cell6_mcc,cell6_mnc,rat,serving_rat,serving_mcc,")) << header.toStdString();
-    EXPECT_TRUE(header.endsWith(",nb7_rscp,nb7_ecno")) << header.toStdString();
+    EXPECT_TRUE(header.endsWith(",nb7_rscp,nb7_ecno,events")) << header.toStdString();
 }
 
 struct CsvCase {
