@@ -18,6 +18,18 @@
 #include <string>
 #include <vector>
 
+// Where the record was taken, from a GPS receiver: degrees (WGS84), the
+// altitude above mean sea level, the speed, the fix ("2d", "3d") and the
+// receiver's time of the fix.
+struct RecordPosition {
+    double lat = 0;
+    double lon = 0;
+    std::optional<double> altM;
+    std::optional<double> speedKmh;
+    std::string fix;
+    QDateTime time;
+};
+
 struct CycleRecord {
     std::uint64_t cycle = 0;
     QDateTime time; // written as UTC with milliseconds
@@ -31,6 +43,8 @@ struct CycleRecord {
     std::optional<std::int32_t> csqBer;
     // What changed since the record before (RecordEventDeriver).
     std::vector<RecordEvent> events;
+    // Where it was taken; none without a receiver or a fix.
+    std::optional<RecordPosition> position;
 };
 
 enum class RecordFormat : std::uint8_t { Json, Csv };
@@ -48,7 +62,8 @@ CycleRecord CycleRecordOf(const CompletedCycle &cycle, const std::string &port, 
 // dbm, c1, mcc, mnc}), then rat, serving and secondary (null or {rat, mcc,
 // mnc, area, cell_id, enb_id, sector, gnb_id, nr_cell, pci, channel, band,
 // rssi, rsrp, rsrq, sinr, rscp, ecno}) and neighbours ([{rat, channel, pci,
-// rssi, rsrp, rsrq, rscp, ecno}...]) and events ([{type, from, to}...]).
+// rssi, rsrp, rsrq, rscp, ecno}...]), events ([{type, from, to}...]) and
+// position (null or {lat, lon, alt_m, speed_kmh, fix, time}).
 QByteArray CycleRecordJson(const CycleRecord &record);
 
 // The CSV header and one row, without a trailing newline. The serving cell

@@ -218,6 +218,33 @@ const std::vector<RecordField> &RecordFields()
             },
             [](const CycleRecord &r) { return r.events.size(); },
             [](const CycleRecord &r) { return RecordEventTypesText(r.events); }},
+        ObjectField<RecordPosition>{
+            "position",
+            "position",
+            [](const CycleRecord &r) { return r.position ? &*r.position : nullptr; },
+            {
+                Field<RecordPosition>{"lat",
+                                      [](const RecordPosition &p) -> FieldValue { return p.lat; },
+                                      {{"palvex_position_latitude_degrees", "Latitude of the last position (WGS84)."}}},
+                Field<RecordPosition>{"lon",
+                                      [](const RecordPosition &p) -> FieldValue { return p.lon; },
+                                      {{"palvex_position_longitude_degrees", "Longitude of the last position (WGS84)."}}},
+                Field<RecordPosition>{"alt_m",
+                                      OptionalOf<&RecordPosition::altM, RecordPosition>,
+                                      {{"palvex_position_altitude_meters", "Altitude above mean sea level."}}},
+                Field<RecordPosition>{"speed_kmh",
+                                      OptionalOf<&RecordPosition::speedKmh, RecordPosition>,
+                                      {{"palvex_position_speed_kmh", "Speed over ground in km/h."}}},
+                Field<RecordPosition>{"fix", [](const RecordPosition &p) -> FieldValue { return p.fix; }, {}, true},
+                Field<RecordPosition>{"time",
+                                      [](const RecordPosition &p) -> FieldValue {
+                                          return p.time.isValid()
+                                                     ? FieldValue(p.time.toUTC().toString(Qt::ISODateWithMs).toStdString())
+                                                     : FieldValue();
+                                      }},
+            },
+            "palvex_position_info",
+            "The fix of the last position (label fix: 2d or 3d); the value is always 1."},
     };
     return fields;
 }

@@ -69,7 +69,7 @@ template <class Object> struct ObjectField {
 };
 
 using RecordField = std::variant<Field<CycleRecord>, RowsField<TCellRow>, ObjectField<TRadioCell>,
-                                 RowsField<TNeighbourCell>, RowsField<RecordEvent>>;
+                                 RowsField<TNeighbourCell>, RowsField<RecordEvent>, ObjectField<RecordPosition>>;
 
 // Every field of the record in the order the formats write them.
 const std::vector<RecordField> &RecordFields();

@@ -1,5 +1,6 @@
 #include "HeadlessMain.h"
 
+#include "GpsdPosition.h"
 #include "LeanEventLoop.h"
 #include "MetricsExporter.h"
 #include "MqttPublisher.h"
@@ -202,6 +203,9 @@ public:
 
     int ExitCode() const { return m_exitCode; }
 
+    // Positions for the records come from gps.
+    void SetGps(GpsdPosition *gps) { m_gps = gps; }
+
     // Everything that passes on the port goes to recorder as well.
     void SetRecorder(TRynRecorder *recorder)
     {
@@ -235,6 +239,12 @@ public:
         ++m_records;
         CycleRecord record = CycleRecordOf(cycle, m_port, QDateTime::currentDateTimeUtc());
         record.events = m_events.Next(record);
+        if (m_gps) {
+            record.position = m_gps->Position();
+            if (const QString change = m_gps->TakeStatusChange(); !change.isEmpty())
+                if (!m_options.quiet || !record.position)
+                    ErrorLine(change);
+        }
         if (m_recorder) {
             m_recorder->Identity(record.manufacturer, record.model);
             if (!m_recorder->ErrorText().isEmpty())
@@ -456,6 +466,7 @@ private:
     MetricsExporter *m_metrics;
     MqttPublisher *m_mqtt;
     RecordEventDeriver m_events;
+    GpsdPosition *m_gps = nullptr;
     TVRSComm32 *m_channel = nullptr;
     VRynTopDistributor *m_top = nullptr;
     QTimer *m_timer = nullptr;
@@ -585,6 +596,11 @@ HeadlessParse ParseHeadlessOptions(const QStringList &arguments, HeadlessOptions
                           .arg(SignalThresholds{}.signalPercent)
                           .arg(SignalThresholds{}.signalHysteresisPercent),
         "PERCENT");
+    const QCommandLineOption gpsOption(
+        "gps", "Adds the position to each record (key position) from gpsd on this machine (gpsd) or on HOST:PORT. "
+               "A missing or silent receiver gives no position and one line on standard error; the poll never waits "
+               "for it.",
+        "gpsd[:HOST:PORT]");
     const QCommandLineOption quietOption("quiet", "No progress lines on standard error.");
     const QCommandLineOption recordOption(
         "record", "Records everything that passes on the port to FILE, to replay it as replay:FILE.", "FILE");
@@ -595,7 +611,7 @@ HeadlessParse ParseHeadlessOptions(const QStringList &arguments, HeadlessOptions
                        terminalSizeOption, terminalFilesOption, metricsOption, mqttOption, mqttPasswordOption,
                        mqttCaOption, answerCallsOption, readOnlyOption,
                        quietOption});
-    parser.addOptions({recordOption, redactOption, lowRsrpOption, lowSignalOption});
+    parser.addOptions({recordOption, redactOption, lowRsrpOption, lowSignalOption, gpsOption});
     parser.addPositionalArgument("PORT", "Serial port (ttyUSB0, /dev/ttyACM0, COM3), SIM for the simulated modem "
                                          "(SIM,model=EC25) or replay:FILE for a recording (replay:FILE,speed=10).");
 
@@ -732,6 +748,13 @@ HeadlessParse ParseHeadlessOptions(const QStringList &arguments, HeadlessOptions
         }
         options.thresholds.signalPercent = percent;
     }
+    if (parser.isSet(gpsOption)) {
+        std::string host;
+        std::string port;
+        if (!GpsdPosition::ParseSource(parser.value(gpsOption), host, port, text))
+            return HeadlessParse::Error;
+        options.gps = parser.value(gpsOption);
+    }
     options.mqttPasswordFile = parser.value(mqttPasswordOption);
     options.mqttCaFile = parser.value(mqttCaOption);
     options.quiet = parser.isSet(quietOption);
@@ -842,6 +865,14 @@ int RunHeadless(int argc, char **argv)
         }
     }
 
+    std::unique_ptr<GpsdPosition> gps;
+    if (!options.gps.isEmpty()) {
+        std::string host;
+        std::string port;
+        GpsdPosition::ParseSource(options.gps, host, port, text);
+        gps = std::make_unique<GpsdPosition>(host, port);
+    }
+
     int code = kExitFailure;
     try {
         HeadlessMonitor monitor(options, options.logFile.isEmpty() ? nullptr : &log,
@@ -849,6 +880,7 @@ int RunHeadless(int argc, char **argv)
         monitor.ReportLogWaiting();
         if (recorder.IsOpen())
             monitor.SetRecorder(&recorder);
+        monitor.SetGps(gps.get());
         if (!InstallStopSignals(&monitor, [&monitor] { monitor.Stop(kExitOk); }, [&monitor] { monitor.ReopenLogs(); })) {
             ErrorLine(QStringLiteral("cannot install the signal handlers"));
             return kExitFailure;

@@ -73,6 +73,9 @@ std::string LabelText(const FieldValue &value)
 
 } // namespace
 
+template <class T> struct IsObjectField : std::false_type {};
+template <class Item> struct IsObjectField<ObjectField<Item>> : std::true_type {};
+
 // Brings the series of one entry of the field table up to date with record,
 // and collects the record's labels for palvex_modem_info in info.
 struct MetricsExporter::Updater {
@@ -171,7 +174,7 @@ MetricsExporter::MetricsExporter(std::string port)
                     for (const auto &gauge : field.gauges)
                         series.families.push_back(family(gauge));
                     series.gauges.assign(series.families.size(), nullptr);
-                } else if constexpr (std::is_same_v<Entry, ObjectField<TRadioCell>>) {
+                } else if constexpr (IsObjectField<Entry>::value) {
                     for (const auto &objectField : field.fields)
                         for (const auto &gauge : objectField.gauges)
                             series.families.push_back(family(gauge));

@@ -1,6 +1,7 @@
 // palvex-export's formats, parsed as a map program would: GeoJSON with a
 // JSON parser and every feature checked, KML and GPX with an XML reader
 // against their structure, and a CSV log read the same as JSON lines.
+#include "CycleRecord.h"
 #include "RecordExport.h"
 
 #include <QBuffer>
@@ -293,6 +294,54 @@ TEST(Export, CsvLogReadsAsJsonLines)
     EXPECT_TRUE(lines[0].startsWith("lat,lon,alt_m,speed_kmh,fix,cycle,time,operator_name,"));
     EXPECT_TRUE(lines[3].endsWith(",poor,serving_cell_changed;signal_low")) << lines[3].toStdString();
     EXPECT_TRUE(lines[1].contains(",\"Carrier, \"\"One\"\"\",")) << lines[1].toStdString();
+}
+
+// Logs as palvex writes them, JSON lines and CSV, give the same points.
+TEST(Export, RecordLogsOfBothFormatsGiveTheSamePoints)
+{
+    QByteArray json;
+    QByteArray csv = RecordHeaderLine(RecordFormat::Csv);
+    for (std::size_t i = 0; i < kDrive.size(); ++i) {
+        CycleRecord r;
+        r.cycle = i + 1;
+        r.time = QDateTime::fromString("2026-12-09T10:00:00Z", Qt::ISODate).addSecs(qint64(i));
+        r.port = "SIM";
+        r.state.operatorName = "=Carrier, \"One\"", r.state.operatorNameValid = true;
+        TRadioCell &cell = r.state.serving.emplace();
+        cell.rat = TRadioTech::Lte;
+        cell.cellId = 1000 + std::int64_t(i);
+        cell.rsrp = kDrive[i].rsrp;
+        if (kDrive[i].positioned)
+            r.position = RecordPosition{kDrive[i].lat, kDrive[i].lon, 240.5, 36, "3d", r.time};
+        if (i == kEventRecord)
+            r.events = {{"band_changed", "B3", "B7"}};
+        json += CycleRecordLine(r, RecordFormat::Json);
+        csv += CycleRecordLine(r, RecordFormat::Csv);
+    }
+    const ExportLog fromJson = Read(json);
+    const ExportLog fromCsv = Read(csv);
+    for (const ExportLog *log : {&fromJson, &fromCsv}) {
+        EXPECT_EQ(log->records, kDrive.size());
+        EXPECT_EQ(log->withoutPosition, 1u);
+        EXPECT_EQ(log->unreadable, 0u);
+        ASSERT_EQ(log->points.size(), Positioned().size());
+        for (std::size_t i = 0; i < log->points.size(); ++i) {
+            const ExportPoint &p = log->points[i];
+            EXPECT_DOUBLE_EQ(p.lat, Positioned()[i]->lat);
+            EXPECT_DOUBLE_EQ(p.lon, Positioned()[i]->lon);
+            EXPECT_EQ(p.altM, 240.5);
+            EXPECT_EQ(p.speedKmh, 36);
+            EXPECT_EQ(p.fix, "3d");
+            EXPECT_EQ(p.Number("rsrp"), Positioned()[i]->rsrp);
+            EXPECT_EQ(p.Number("cell_id"), 1000 + (i < 2 ? i : i + 1));
+        }
+        ASSERT_EQ(log->points[2].events.size(), 1u);
+        EXPECT_EQ(log->points[2].events[0].type, "band_changed");
+    }
+    // The texts as the record has them, the spreadsheet guard of CSV undone.
+    EXPECT_EQ(fromJson.points[0].values[2].second.toString(), "=Carrier, \"One\"");
+    EXPECT_EQ(fromCsv.points[0].values[2].second.toString(), "=Carrier, \"One\"");
+    EXPECT_EQ(fromJson.points[0].time, fromCsv.points[0].time);
 }
 
 // The program: a file in, a map out, and the count of what was skipped.

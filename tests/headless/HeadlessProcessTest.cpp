@@ -41,7 +41,7 @@ constexpr int kWaitMs = 20000;
 const QStringList kKeys{"cycle",         "time",          "port",  "manufacturer", "model",     "signal",
                         "ber",           "registration",  "activity", "operator_name", "operator_code",
                         "cells",         "rat",           "serving", "secondary",     "neighbours",
-                        "events"};
+                        "events",        "position"};
 
 // palvex-headless started by a test, with its standard output collected.
 class Child : public ChildProcess {

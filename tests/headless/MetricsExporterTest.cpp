@@ -230,6 +230,35 @@ TEST(MetricsExporter, EventsAreCountedByType)
     }
 }
 
+// The position's gauges and its fix while there is one; none without.
+TEST(MetricsExporter, PositionGaugesFollowTheFix)
+{
+    MetricsExporter m("SIM");
+    CycleRecord r = Record(State());
+    r.position = RecordPosition{50.5, 14.25, std::nullopt, 36.0, "2d", {}};
+    m.Update(r);
+    const std::string text = m.Text();
+    struct Expect {
+        const char *name;
+        std::optional<double> value;
+    };
+    for (const Expect &e : {Expect{"palvex_position_latitude_degrees", 50.5},
+                            Expect{"palvex_position_longitude_degrees", 14.25},
+                            Expect{"palvex_position_altitude_meters", std::nullopt},
+                            Expect{"palvex_position_speed_kmh", 36.0}, Expect{"palvex_position_info", 1.0}}) {
+        const auto lines = Series(text, e.name);
+        ASSERT_EQ(lines.size(), e.value ? 1u : 0u) << e.name << "\n" << text;
+        if (e.value) {
+            EXPECT_DOUBLE_EQ(Value(lines[0]), *e.value) << e.name;
+        }
+    }
+    EXPECT_NE(Series(text, "palvex_position_info")[0].find("fix=\"2d\""), std::string::npos);
+    r.position.reset();
+    m.Update(r);
+    for (const char *name : {"palvex_position_latitude_degrees", "palvex_position_info"})
+        EXPECT_TRUE(Series(m.Text(), name).empty()) << name;
+}
+
 TEST(MetricsExporter, SignalDbmRecoversTheRssiOfEveryPercent)
 {
     // The percent value is rssi * 100 / 32 rounded down; every rssi 0 to 31

@@ -62,9 +62,10 @@ std::vector<std::string> KeyOrder(const QByteArray &line)
 const std::vector<std::string> kKeys{"cycle",         "time",          "port",  "manufacturer", "model",
                                      "signal",        "ber",           "registration", "activity",
                                      "operator_name", "operator_code", "cells", "rat", "serving",
-                                     "secondary",     "neighbours",    "events"};
+                                     "secondary",     "neighbours",    "events",       "position"};
 
-// An LTE cell with an NR leg and two neighbours, values with fractions.
+// An LTE cell with an NR leg and two neighbours, values with fractions, and
+// a 2D fix.
 CycleRecord LteRecord()
 {
     CycleRecord r = FullRecord();
@@ -80,6 +81,7 @@ CycleRecord LteRecord()
     s.secondary = nr;
     s.neighbours = {{TRadioTech::Lte, 1300, 120, std::nullopt, -101, -13.5, std::nullopt, std::nullopt},
                     {TRadioTech::Lte, 6300, 7, std::nullopt, -112, -18, std::nullopt, std::nullopt}};
+    r.position = RecordPosition{50.08, -14.5, std::nullopt, 0.5, "2d", {}};
     return r;
 }
 
@@ -225,7 +227,7 @@ TEST(CycleRecordJson, ExactBytesOfAFullRecord)
               R"("model":"BGS5","signal":53,"ber":0,"registration":1,"activity":0,"operator_name":"Carrier",)"
               R"("operator_code":"23001","cells":[{"channel":62,"band":"900","rssi":40,"dbm":-73,"c1":25,)"
               R"("mcc":230,"mnc":1},null,null,{"channel":700,"band":"1800","rssi":20,"dbm":-90,"c1":null,)"
-              R"("mcc":230,"mnc":3},null,null,null],"rat":null,"serving":null,"secondary":null,"neighbours":[],"events":[]})");
+              R"("mcc":230,"mnc":3},null,null,null],"rat":null,"serving":null,"secondary":null,"neighbours":[],"events":[],"position":null})");
 }
 
 TEST(CycleRecordJson, ExactBytesOfTheCellsOfAnLteRecord)
@@ -240,7 +242,8 @@ TEST(CycleRecordJson, ExactBytesOfTheCellsOfAnLteRecord)
               R"("enb_id":null,"sector":null,"gnb_id":null,"nr_cell":null,"pci":57,"channel":627264,"band":"n78","rssi":null,"rsrp":-88,"rsrq":null,"sinr":21,"rscp":null,)"
               R"("ecno":null},"neighbours":[{"rat":"LTE","channel":1300,"pci":120,"rssi":null,"rsrp":-101,)"
               R"("rsrq":-13.5,"rscp":null,"ecno":null},{"rat":"LTE","channel":6300,"pci":7,"rssi":null,)"
-              R"("rsrp":-112,"rsrq":-18,"rscp":null,"ecno":null}],"events":[]})");
+              R"("rsrp":-112,"rsrq":-18,"rscp":null,"ecno":null}],"events":[],)"
+              R"("position":{"lat":50.08,"lon":-14.5,"alt_m":null,"speed_kmh":0.5,"fix":"2d","time":null}})");
 }
 
 // ------------------------------------------------------------------ CSV
@@ -280,8 +283,8 @@ TEST(CycleRecordCsv, RowMatchesTheHeaderColumnByColumn)
 {
     const std::vector<std::string> header = SplitCsv(CsvHeader());
     // 11 values, 7 grid rows of 7, the technology, serving and secondary
-    // cells of 18, 8 neighbours of 8 and the event types.
-    ASSERT_EQ(header.size(), 11u + 7u * 7u + 1u + 2u * 18u + 8u * 8u + 1u);
+    // cells of 18, 8 neighbours of 8, the event types and the position's 6.
+    ASSERT_EQ(header.size(), 11u + 7u * 7u + 1u + 2u * 18u + 8u * 8u + 1u + 6u);
     const std::vector<std::string> row = SplitCsv(CycleRecordCsv(LteRecord()));
     ASSERT_EQ(row.size(), header.size());
     auto at = [&](const std::string &column) {
@@ -326,14 +329,16 @@ TEST(CycleRecordCsv, ExactBytesOfAFullRecord)
     EXPECT_EQ(CycleRecordCsv(FullRecord()).toStdString(),
               "7,2026-12-08T10:15:02.123Z,/dev/ttyUSB0,Maker,BGS5,53,0,1,0,Carrier,23001,62,900,40,-73,25,230,1" +
                   empty7 + empty7 + ",700,1800,20,-90,,230,3" + empty7 + empty7 + empty7 +
-                  std::string(1 + 2 * 18 + 8 * 8 + 1, ','));
+                  std::string(1 + 2 * 18 + 8 * 8 + 1 + 6, ','));
     const QByteArray header = CsvHeader();
     EXPECT_TRUE(header.startsWith("cycle,time,port,manufacturer,model,signal,ber,registration,activity,"
                                   "operator_name,operator_code,cell0_channel,cell0_band,cell0_rssi,cell0_dbm,"
                                   "cell0_c1,cell0_mcc,cell0_mnc,cell1_channel,"))
         << header.toStdString();
     EXPECT_TRUE(header.contains(",cell6_c1,cell6_mcc,cell6_mnc,rat,serving_rat,serving_mcc,")) << header.toStdString();
-    EXPECT_TRUE(header.endsWith(",nb7_rscp,nb7_ecno,events")) << header.toStdString();
+    EXPECT_TRUE(header.endsWith(",nb7_rscp,nb7_ecno,events,position_lat,position_lon,position_alt_m,"
+                                "position_speed_kmh,position_fix,position_time"))
+        << header.toStdString();
 }
 
 struct CsvCase {
@@ -472,4 +477,18 @@ TEST(RecordLog, WriteFailureIsReported)
     ASSERT_TRUE(log.Open("/dev/full"));
     EXPECT_FALSE(log.Append(FullRecord()));
     EXPECT_TRUE(log.ErrorText().contains("/dev/full")) << log.ErrorText().toStdString();
+}
+
+// The position as an object in JSON and six columns in CSV; what the
+// receiver did not give is null or empty.
+TEST(CycleRecordJson, PositionObjectAndColumns)
+{
+    CycleRecord r = FullRecord();
+    r.position = RecordPosition{50.0818, 14.4227, 244.5, std::nullopt, "3d",
+                                QDateTime::fromString("2026-12-09T10:00:09Z", Qt::ISODate)};
+    EXPECT_TRUE(CycleRecordJson(r).endsWith(
+        R"("position":{"lat":50.0818,"lon":14.4227,"alt_m":244.5,"speed_kmh":null,"fix":"3d","time":"2026-12-09T10:00:09.000Z"}})"))
+        << CycleRecordJson(r).toStdString();
+    EXPECT_TRUE(CycleRecordCsv(r).endsWith(",50.0818,14.4227,244.5,,3d,2026-12-09T10:00:09.000Z"))
+        << CycleRecordCsv(r).toStdString();
 }
