@@ -135,6 +135,11 @@ public:
     // BGS5's AT^SMONP), for a faster cycle while an antenna is pointed.
     // Takes effect at the next cell command.
     void SetShortCycle(bool on) { m_shortCycle = on; }
+    // --gps modem: each cycle also asks the family's GNSS position query
+    // (AT+QGPSLOC=2, AT+CGPSINFO), which never switches the receiver on; a
+    // family without one asks nothing.
+    void SetGnss(bool on) { m_gnss = on; }
+    bool Gnss() const { return m_gnss; }
     bool ShortCycle() const { return m_shortCycle; }
     // Whether an incoming call is answered with ATA (the design's way; the
     // default). A read-only session never answers.
@@ -308,6 +313,9 @@ private:
     bool m_echoToTerminal = true;
     bool m_debugTerminal = false;
     bool m_shortCycle = false;
+    bool m_gnss = false;
+    bool m_gnssAsked = false; // in this cycle
+    std::optional<TGnssFix> m_workingPosition;
     bool m_answerCalls = true;
     bool m_readOnly = false;
     bool m_pollingHeld = false;

@@ -5,6 +5,7 @@
 // the event; nothing below the session asks the session back.
 
 #include "modems/NetState.h"
+#include "modems/common/GnssFix.h"
 
 #include <cstdint>
 #include <optional>
@@ -20,4 +21,6 @@ struct CompletedCycle {
     std::optional<std::int32_t> csqRssi;
     // The ber of that answer (99: unknown).
     std::optional<std::int32_t> csqBer;
+    // The position the modem's GNSS gave in this cycle (--gps modem).
+    std::optional<TGnssFix> position = std::nullopt;
 };

@@ -156,6 +156,16 @@ CycleRecord CycleRecordOf(const CompletedCycle &cycle, const std::string &port, 
     record.state = cycle.record;
     record.csqRssi = cycle.csqRssi;
     record.csqBer = cycle.csqBer;
+    if (cycle.position) {
+        const TGnssFix &fix = *cycle.position;
+        RecordPosition &position = record.position.emplace();
+        position.lat = fix.lat;
+        position.lon = fix.lon;
+        position.altM = fix.altM;
+        position.speedKmh = fix.speedKmh;
+        position.fix = fix.dimension >= 3 ? "3d" : "2d";
+        position.time = QDateTime::fromString(QString::fromStdString(fix.time), Qt::ISODateWithMs);
+    }
     return record;
 }
 

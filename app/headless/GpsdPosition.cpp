@@ -46,7 +46,7 @@ bool GpsdPosition::ParseSource(const QString &text, std::string &host, std::stri
     if (text == QLatin1String("gpsd"))
         return true;
     if (!text.startsWith(QLatin1String("gpsd:"))) {
-        error = QStringLiteral("--gps needs gpsd or gpsd:HOST:PORT, got \"%1\"").arg(text);
+        error = QStringLiteral("--gps needs gpsd, gpsd:HOST:PORT or modem, got \"%1\"").arg(text);
         return false;
     }
     const QString rest = text.mid(5);
@@ -57,7 +57,7 @@ bool GpsdPosition::ParseSource(const QString &text, std::string &host, std::stri
     if (hostText.startsWith('[') && hostText.endsWith(']'))
         hostText = hostText.mid(1, hostText.size() - 2);
     if (!ok || number < 1 || number > 65535 || hostText.isEmpty()) {
-        error = QStringLiteral("--gps needs gpsd or gpsd:HOST:PORT, got \"%1\"").arg(text);
+        error = QStringLiteral("--gps needs gpsd, gpsd:HOST:PORT or modem, got \"%1\"").arg(text);
         return false;
     }
     host = hostText.toStdString();

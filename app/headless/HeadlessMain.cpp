@@ -136,6 +136,7 @@ public:
             m_session->SetPollInterval(std::chrono::milliseconds(std::llround(*options.intervalSeconds * 1000.0)));
         m_session->SetAnswerCalls(options.answerCalls);
         m_session->SetReadOnly(options.readOnly);
+        m_session->SetGnss(options.gps == QLatin1String("modem"));
     }
 
     ~HeadlessMonitor() override { Shutdown(); }
@@ -206,6 +207,20 @@ public:
     // Positions for the records come from gps.
     void SetGps(GpsdPosition *gps) { m_gps = gps; }
 
+    // The modem's GNSS gave a position in this cycle or not: said when that
+    // changes (not while positions come and --quiet).
+    void ShowModemGnss(bool position)
+    {
+        if (m_modemGnssShown && *m_modemGnssShown == position)
+            return;
+        m_modemGnssShown = position;
+        if (position && !m_options.quiet)
+            ErrorLine(QStringLiteral("positions from the modem's GNSS"));
+        else if (!position)
+            ErrorLine(QStringLiteral("no position from the modem's GNSS (no fix, its receiver is off, or the "
+                                     "modem has no position query Palvex knows)"));
+    }
+
     // Everything that passes on the port goes to recorder as well.
     void SetRecorder(TRynRecorder *recorder)
     {
@@ -239,6 +254,8 @@ public:
         ++m_records;
         CycleRecord record = CycleRecordOf(cycle, m_port, QDateTime::currentDateTimeUtc());
         record.events = m_events.Next(record);
+        if (m_session->Gnss())
+            ShowModemGnss(record.position.has_value());
         if (m_gps) {
             record.position = m_gps->Position();
             if (const QString change = m_gps->TakeStatusChange(); !change.isEmpty())
@@ -467,6 +484,7 @@ private:
     MqttPublisher *m_mqtt;
     RecordEventDeriver m_events;
     GpsdPosition *m_gps = nullptr;
+    std::optional<bool> m_modemGnssShown;
     TVRSComm32 *m_channel = nullptr;
     VRynTopDistributor *m_top = nullptr;
     QTimer *m_timer = nullptr;
@@ -597,10 +615,11 @@ HeadlessParse ParseHeadlessOptions(const QStringList &arguments, HeadlessOptions
                           .arg(SignalThresholds{}.signalHysteresisPercent),
         "PERCENT");
     const QCommandLineOption gpsOption(
-        "gps", "Adds the position to each record (key position) from gpsd on this machine (gpsd) or on HOST:PORT. "
-               "A missing or silent receiver gives no position and one line on standard error; the poll never waits "
-               "for it.",
-        "gpsd[:HOST:PORT]");
+        "gps", "Adds the position to each record (key position): from gpsd on this machine (gpsd) or on HOST:PORT, "
+               "or from the modem's own GNSS (modem: AT+QGPSLOC=2, AT+CGPSINFO, asked once per cycle; the receiver "
+               "is not switched on). A missing or silent receiver gives no position and one line on standard "
+               "error; the poll never waits for gpsd.",
+        "gpsd[:HOST:PORT]|modem");
     const QCommandLineOption quietOption("quiet", "No progress lines on standard error.");
     const QCommandLineOption recordOption(
         "record", "Records everything that passes on the port to FILE, to replay it as replay:FILE.", "FILE");
@@ -748,7 +767,9 @@ HeadlessParse ParseHeadlessOptions(const QStringList &arguments, HeadlessOptions
         }
         options.thresholds.signalPercent = percent;
     }
-    if (parser.isSet(gpsOption)) {
+    if (parser.isSet(gpsOption) && parser.value(gpsOption) == QLatin1String("modem")) {
+        options.gps = parser.value(gpsOption);
+    } else if (parser.isSet(gpsOption)) {
         std::string host;
         std::string port;
         if (!GpsdPosition::ParseSource(parser.value(gpsOption), host, port, text))
@@ -866,7 +887,7 @@ int RunHeadless(int argc, char **argv)
     }
 
     std::unique_ptr<GpsdPosition> gps;
-    if (!options.gps.isEmpty()) {
+    if (!options.gps.isEmpty() && options.gps != QLatin1String("modem")) {
         std::string host;
         std::string port;
         GpsdPosition::ParseSource(options.gps, host, port, text);

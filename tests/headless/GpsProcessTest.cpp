@@ -8,10 +8,12 @@
 #include <QDateTime>
 #include <QElapsedTimer>
 #include <QFile>
+#include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QStandardPaths>
 #include <QTcpSocket>
+#include <QTemporaryDir>
 #include <QTest>
 #include <QTimeZone>
 
@@ -65,6 +67,8 @@ class GpsProcessTest : public QObject {
     Q_OBJECT
 private slots:
     void gpsdFedByGpsfakeGivesPositionsAlongTheRoute();
+    void modemGnssGivesPositionsAlongTheSimulatedRoute_data();
+    void modemGnssGivesPositionsAlongTheSimulatedRoute();
     void aMissingOrSilentGpsdGivesNoPositionAndNoStall_data();
     void aMissingOrSilentGpsdGivesNoPositionAndNoStall();
 };
@@ -120,6 +124,91 @@ void GpsProcessTest::gpsdFedByGpsfakeGivesPositionsAlongTheRoute()
     }
     QVERIFY2(positioned >= 5, run.errors.constData());
     QVERIFY2(complete >= 4, run.errors.constData());
+}
+
+void GpsProcessTest::modemGnssGivesPositionsAlongTheSimulatedRoute_data()
+{
+    QTest::addColumn<QString>("model");
+    QTest::addColumn<bool>("gnss");
+    QTest::newRow("Quectel AT+QGPSLOC=2") << "EC25" << true;
+    QTest::newRow("SIMCom AT+CGPSINFO") << "SIM7600" << true;
+    QTest::newRow("no GNSS query") << "BGS5" << false;
+}
+
+// The simulated modem drives a loop at 50 km/h; from the first query on,
+// its serving cell's RSRP follows the distance to the cell's site. The log
+// of the drive becomes a map with a point per positioned record.
+void GpsProcessTest::modemGnssGivesPositionsAlongTheSimulatedRoute()
+{
+    QFETCH(QString, model);
+    QFETCH(bool, gnss);
+    QTemporaryDir dir;
+    const QString log = dir.filePath("drive.jsonl");
+    const Run run = RunMonitor({"SIM,model=" + model, "--cycles", "12", "--gps", "modem", "--log", log});
+    QCOMPARE(run.code, 0);
+    QCOMPARE(run.records.size(), 12);
+    QCOMPARE(run.errors.count("GNSS"), 1);
+    QVERIFY2(run.errors.contains(gnss ? "palvex: positions from the modem's GNSS"
+                                      : "palvex: no position from the modem's GNSS"),
+             run.errors.constData());
+    double lastLat = 0;
+    for (const QJsonObject &record : run.records) {
+        const QByteArray text = QJsonDocument(record).toJson(QJsonDocument::Compact);
+        if (!gnss) {
+            QVERIFY2(record["position"].isNull(), text.constData());
+            continue;
+        }
+        const QJsonObject position = record["position"].toObject();
+        const double lat = position["lat"].toDouble();
+        const double lon = position["lon"].toDouble();
+        // On the loop: 1500 m around 50.09 N 14.43 E, northward at first.
+        const double north = (lat - 50.09) * 111320;
+        const double east = (lon - 14.43) * 111320 * std::cos(50.09 * M_PI / 180);
+        QVERIFY2(std::abs(std::hypot(north, east) - 1500) < 2, text.constData());
+        QVERIFY2(lat > lastLat, text.constData());
+        lastLat = lat;
+        QVERIFY2(std::abs(position["speed_kmh"].toDouble() - 50) < 0.1, text.constData());
+        QCOMPARE(position["fix"].toString(), QStringLiteral("3d"));
+        const QDateTime time = QDateTime::fromString(position["time"].toString(), Qt::ISODateWithMs);
+        QVERIFY2(std::abs(time.secsTo(QDateTime::fromString(record["time"].toString(), Qt::ISODateWithMs))) <= 2,
+                 text.constData());
+        // The RSRP the record carries is the one of the place (the query of
+        // the cycle before moved the modem there).
+        if (record["cycle"].toInt() > 1) {
+            const double siteNorth = (lat - 50.08) * 111320;
+            const double siteEast = (lon - 14.42) * 111320 * std::cos(50.09 * M_PI / 180);
+            const double km = std::hypot(siteNorth, siteEast) / 1000;
+            const double expected = std::round(-60 - 35 * std::log10(km / 0.1));
+            QVERIFY2(std::abs(record["serving"]["rsrp"].toDouble() - expected) <= 1, text.constData());
+        }
+    }
+    if (!gnss)
+        return;
+    qsizetype events = 0;
+    for (const QJsonObject &record : run.records)
+        events += record["events"].toArray().size();
+    // The map: a point per positioned record, in every format.
+    struct Format {
+        const char *name;
+        QByteArray item;
+    };
+    for (const Format &format : {Format{"geojson", "\"kind\": \"record\""}, Format{"kml", "<Placemark>"},
+                                 Format{"gpx", "<trkpt "}}) {
+        const QString map = dir.filePath(QStringLiteral("drive.") + format.name);
+        QProcess exporter;
+        exporter.start(PALVEX_EXPORT_PATH, {"--format", format.name, "--output", map, log});
+        QVERIFY(exporter.waitForFinished(20000));
+        QCOMPARE(exporter.exitCode(), 0);
+        QCOMPARE(exporter.readAllStandardError().trimmed(),
+                 QStringLiteral("palvex-export: 12 records: 12 points and %1 events written, 0 without a position "
+                                "skipped")
+                     .arg(events)
+                     .toUtf8());
+        QFile file(map);
+        QVERIFY(file.open(QIODevice::ReadOnly));
+        // KML's events are placemarks too.
+        QCOMPARE(file.readAll().count(format.item), 12 + (format.item == "<Placemark>" ? events : 0));
+    }
 }
 
 void GpsProcessTest::aMissingOrSilentGpsdGivesNoPositionAndNoStall_data()
