@@ -326,10 +326,7 @@ QByteArray Kml(const ExportLog &log, ExportMeasure measure)
             KmlPoint(xml, point);
             xml.writeEndElement();
         }
-    xml.writeEndElement();
-    xml.writeEndElement();
-    xml.writeEndElement();
-    xml.writeEndDocument();
+    xml.writeEndDocument(); // closes the elements still open
     return out;
 }
 
@@ -380,10 +377,7 @@ QByteArray Gpx(const ExportLog &log, ExportMeasure measure)
         xml.writeEndElement();
         xml.writeEndElement();
     }
-    xml.writeEndElement();
-    xml.writeEndElement();
-    xml.writeEndElement();
-    xml.writeEndDocument();
+    xml.writeEndDocument(); // closes the elements still open
     return out;
 }
 
