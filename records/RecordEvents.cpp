@@ -202,6 +202,19 @@ std::vector<RecordEvent> RecordEventDeriver::Next(const CycleRecord &record)
     return events;
 }
 
+std::string RecordEventText(const RecordEvent &event)
+{
+    std::string text = event.type;
+    for (char &c : text)
+        if (c == '_')
+            c = ' ';
+    if (event.from && event.to)
+        text += ": " + *event.from + " \u2192 " + *event.to;
+    else if (event.from || event.to)
+        text += ": " + (event.from ? *event.from : *event.to);
+    return text;
+}
+
 std::string RecordEventTypesText(const std::vector<RecordEvent> &events)
 {
     std::string text;

@@ -104,5 +104,9 @@ private:
     std::string m_caller;
 };
 
+// An event for people: "serving cell changed: cell 1 PCI 2 → cell 3 PCI 4",
+// "call answered: +4930123" (the type with blanks, then from → to).
+std::string RecordEventText(const RecordEvent &event);
+
 // The event types of a record joined by ';' (the CSV column).
 std::string RecordEventTypesText(const std::vector<RecordEvent> &events);

@@ -4,6 +4,7 @@
 #include "AppIcon.h"
 #include "MeasurementDisplay.h"
 #include "PointingView.h"
+#include "EventList.h"
 #include "RadioView.h"
 #include "RynColor.h"
 #include "SerialParametersDialog.h"
@@ -434,6 +435,12 @@ void TfrmMain::BuildMenu()
     Antennapointing1->setShortcut(QKeySequence(Qt::Key_F8));
     Antennapointing1->setStatusTip(QStringLiteral("Large figures and a short poll cycle for pointing an antenna"));
     connect(Antennapointing1, &QAction::triggered, pointingView, &TPointingView::Enter);
+    eventList = new TEventList(this);
+    Events1 = view->addAction(QStringLiteral("Events"));
+    Events1->setCheckable(true);
+    Events1->setStatusTip(QStringLiteral("Handovers, technology changes, lost registrations, signal drops..."));
+    connect(Events1, &QAction::triggered, eventList, &QWidget::setVisible);
+    connect(eventList, &TEventList::VisibilityChanged, Events1, &QAction::setChecked);
 
     QMenu *settings = MainMenu1->addMenu(QStringLiteral("&Settings"));
     Debugterminal1 = settings->addAction(QStringLiteral("Debug terminal"));
@@ -1025,6 +1032,12 @@ void TfrmMain::CycleCompleted(const CompletedCycle &cycle)
     RecordIdentity();
     CycleRecord record = CycleRecordOf(cycle, PortText(), QDateTime::currentDateTimeUtc());
     record.events = m_events.Next(record);
+    for (const RecordEvent &event : record.events) {
+        zefXPGraph1->AddMarker(RecordEventColor(event.type),
+                               record.time.toLocalTime().toString(QStringLiteral("HH:mm:ss ")) +
+                                   QString::fromStdString(RecordEventText(event)));
+        eventList->Add(record.time, event);
+    }
     if (m_recordLog.IsOpen()) {
         if (!m_recordLog.Append(record)) {
             // One report, then the log stops: a full disk must not flood the terminal.

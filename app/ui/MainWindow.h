@@ -36,6 +36,7 @@ class QTimer;
 class QVBoxLayout;
 class TfrmAbout;
 class TPointingView;
+class TEventList;
 class TRadioView;
 class TVRSComm32;
 class TzefXPGraph;
@@ -155,6 +156,9 @@ public:
     QMenuBar *MainMenu1 = nullptr;
     // The radio view and the antenna-pointing mode, windows of their own.
     TRadioView *radioView = nullptr;
+    // View → Events: the records' events; each is a marker on zefXPGraph1.
+    TEventList *eventList = nullptr;
+    QAction *Events1 = nullptr;
     TPointingView *pointingView = nullptr;
 
     // Menu items.
