@@ -63,6 +63,7 @@ enum : std::int32_t {
     kPollProbeDone = 602,
     kPollOperator = 300,
     kPollOperatorWait = 301,
+    kPollGnssWait = 350,
     kPollCopy = 400,
 };
 
@@ -746,6 +747,8 @@ void ModemSession::RunPoll()
             break;
         }
         m_timedOut = false;
+        m_gnssAsked = false;
+        m_workingPosition.reset();
         m_view.CycleStarted();
         m_workingRecord.MarkAllInvalid();
         m_workingCsqRssi.reset();
@@ -1007,7 +1010,31 @@ void ModemSession::RunPollEnd()
 {
     switch (m_step) {
     case kPollOperator:
+        // The modem's GNSS once per cycle, only when the user asked for it.
+        if (m_gnss && !m_gnssAsked && m_family->gnssCommand && m_family->parseGnss && !m_shortCycle) {
+            m_gnssAsked = true;
+            m_echoToTerminal = true;
+            m_lastLine.clear();
+            Command(m_family->gnssCommand, kCellMonitorTimeout);
+            m_runAgain = false;
+            m_step = kPollGnssWait;
+            break;
+        }
         StartOperatorSwitch();
+        break;
+    case kPollGnssWait:
+        if (m_timedOut) {
+            Disarm();
+            m_runAgain = true;
+            m_step = kPollOperator;
+        } else if (Waiting()) {
+        } else if (IsFinalResult(m_lastLine)) {
+            Disarm();
+            m_runAgain = true;
+            m_step = kPollOperator;
+        } else if (std::optional<TGnssFix> fix = m_family->parseGnss(m_lastLine)) {
+            m_workingPosition = std::move(fix);
+        }
         break;
     case kPollOperatorWait:
         if (m_timedOut) {
@@ -1044,7 +1071,9 @@ void ModemSession::RunPollEnd()
         }
         ++m_completedCycles;
         m_view.CycleCompleted({m_completedCycles, m_manufacturer, m_model, m_displayRecord, m_displayCsqRssi,
-                               m_displayCsqBer, m_identity});
+                               m_displayCsqBer, m_identity, m_workingPosition});
+        m_workingPosition.reset();
+        m_gnssAsked = false;
         Disarm();
         m_runAgain = true;
         SetState(State::Answer);
@@ -1245,6 +1274,8 @@ void ModemSession::RunAnswer()
             const std::string &l = m_lastLine;
             if (StartsWith(l, "OK") || Contains(l, "CONNECT") || Contains(l, "ERROR") ||
                 Contains(l, "NO CARRIER") || Contains(l, "NO DIALTONE")) {
+                if (StartsWith(l, "OK") || StartsWith(l, "CONNECT"))
+                    m_view.CallAnswered();
                 Disarm();
                 m_runAgain = true;
                 m_step = kAnswerDone;

@@ -70,6 +70,8 @@ public:
     // The modem reported an incoming call with the caller's number (a +CLIP
     // line); number is empty when the modem did not tell it.
     virtual void IncomingCall(const std::string &/*number*/) {}
+    // The modem took the call that rang (ATA answered OK or CONNECT).
+    virtual void CallAnswered() {}
     // Polling was held or resumed (SetPollingHeld).
     virtual void PollingHeldChanged(bool /*held*/) {}
     // A poll cycle started: a new operator may be chosen.
@@ -136,6 +138,11 @@ public:
     // BGS5's AT^SMONP), for a faster cycle while an antenna is pointed.
     // Takes effect at the next cell command.
     void SetShortCycle(bool on) { m_shortCycle = on; }
+    // --gps modem: each cycle also asks the family's GNSS position query
+    // (AT+QGPSLOC=2, AT+CGPSINFO), which never switches the receiver on; a
+    // family without one asks nothing.
+    void SetGnss(bool on) { m_gnss = on; }
+    bool Gnss() const { return m_gnss; }
     bool ShortCycle() const { return m_shortCycle; }
     // Whether an incoming call is answered with ATA (the design's way; the
     // default). A read-only session never answers.
@@ -327,6 +334,9 @@ private:
     bool m_echoToTerminal = true;
     bool m_debugTerminal = false;
     bool m_shortCycle = false;
+    bool m_gnss = false;
+    bool m_gnssAsked = false; // in this cycle
+    std::optional<TGnssFix> m_workingPosition;
     bool m_answerCalls = true;
     bool m_readOnly = false;
     bool m_pollingHeld = false;

@@ -5,13 +5,14 @@
 # ---- man pages, made by help2man from each program's --help --------------
 find_program(PALVEX_HELP2MAN help2man)
 find_program(PALVEX_GZIP gzip)
-set(palvex_man_programs palvex palvex-headless)
+set(palvex_man_programs palvex palvex-headless palvex-export)
 if(TARGET palvex-modemsim)
   list(APPEND palvex_man_programs palvex-modemsim)
 endif()
 set(palvex_man_summary_palvex "monitor for a cellular modem (2G to 5G) on a serial port")
 set(palvex_man_summary_palvex-headless "monitor a cellular modem without a window, records and Prometheus metrics")
 set(palvex_man_summary_palvex-modemsim "simulated cellular modem on a pseudo-terminal")
+set(palvex_man_summary_palvex-export "turn a palvex record log into a map: GeoJSON, KML, GPX or CSV")
 if(PALVEX_HELP2MAN AND PALVEX_GZIP)
   set(palvex_man_pages)
   foreach(program IN LISTS palvex_man_programs)
@@ -52,7 +53,8 @@ install(FILES ${PROJECT_SOURCE_DIR}/doc/prometheus/palvex-alerts.yml DESTINATION
 install(FILES ${PROJECT_SOURCE_DIR}/doc/prometheus/palvex-alerts.yml DESTINATION ${CMAKE_INSTALL_DATADIR}/palvex/prometheus)
 install(FILES ${PROJECT_SOURCE_DIR}/doc/grafana/palvex.json DESTINATION ${CMAKE_INSTALL_DATADIR}/palvex/grafana)
 install(FILES ${PROJECT_SOURCE_DIR}/doc/headless.md ${PROJECT_SOURCE_DIR}/doc/modems.md
-  ${PROJECT_SOURCE_DIR}/doc/recording.md ${PROJECT_SOURCE_DIR}/doc/commands.md DESTINATION ${palvex_docdir})
+  ${PROJECT_SOURCE_DIR}/doc/recording.md ${PROJECT_SOURCE_DIR}/doc/commands.md
+  ${PROJECT_SOURCE_DIR}/doc/drive-test.md DESTINATION ${palvex_docdir})
 install(FILES ${PROJECT_SOURCE_DIR}/packaging/copyright DESTINATION ${palvex_docdir})
 if(PALVEX_GZIP)
   set(palvex_changelog ${CMAKE_BINARY_DIR}/packaging/changelog.gz)
@@ -77,7 +79,8 @@ neighbour cells. The window shows a live signal bar with a history graph, the
 cells, an operator switch and a debug terminal. palvex-headless runs the same
 monitor without a window, writes one record per poll cycle and serves
 Prometheus metrics; a systemd template unit runs it as a service per modem.
-palvex-modemsim simulates a modem on a pseudo-terminal.")
+palvex-export turns a record log with positions into a map (GeoJSON, KML,
+GPX, CSV). palvex-modemsim simulates a modem on a pseudo-terminal.")
 set(CPACK_PACKAGING_INSTALL_PREFIX /usr)
 set(CPACK_STRIP_FILES ON)
 # Only the programs' own component: the benchmarks stay out of the package.

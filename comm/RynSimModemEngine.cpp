@@ -6,6 +6,7 @@
 #include <cctype>
 #include <cmath>
 #include <cstdio>
+#include <ctime>
 #include <map>
 
 using rynsim::ParseNumber;
@@ -154,6 +155,7 @@ void TRynSimModemEngine::Reset(std::uint32_t seed)
     m_inCall = false;
     m_callPollsLeft = 0;
     m_polls = 0;
+    m_gnssUsed = false;
     m_truth = TRynSimTruth{};
     m_reportMode = 2;
     m_cfun = 1;
@@ -439,6 +441,49 @@ void TRynSimModemEngine::MoveTowardNeighbour()
     serving.meanDbm = std::max(kGsmLevelLow, target.meanDbm - Random(12, 25));
 }
 
+namespace {
+
+// The route: a loop of kRouteRadiusM around kRouteCentre at kRouteSpeedKmh,
+// a second per poll; the serving cell's site a little off its centre, so
+// the distance to it (and the RSRP) changes along the way.
+constexpr double kRouteCentreLat = 50.0900;
+constexpr double kRouteCentreLon = 14.4300;
+constexpr double kSiteLat = 50.0800;
+constexpr double kSiteLon = 14.4200;
+constexpr double kRouteRadiusM = 1500;
+constexpr double kRouteSpeedKmh = 50;
+constexpr double kMetresPerDegree = 111320;
+constexpr double kPi = 3.14159265358979323846;
+
+} // namespace
+
+void TRynSimModemEngine::MoveAlongRoute()
+{
+    TRynSimGnss &g = m_truth.gnss;
+    const double angle = m_polls * (kRouteSpeedKmh / 3.6) / kRouteRadiusM;
+    const double cosLat = std::cos(kRouteCentreLat * kPi / 180);
+    g.lat = kRouteCentreLat + kRouteRadiusM * std::sin(angle) / kMetresPerDegree;
+    g.lon = kRouteCentreLon + kRouteRadiusM * std::cos(angle) / (kMetresPerDegree * cosLat);
+    g.altM = 240 + 20 * std::sin(angle * 3);
+    g.speedKmh = kRouteSpeedKmh;
+    // Anticlockwise: the course is the tangent, from north clockwise.
+    g.courseDeg = std::fmod(360 + 180 - angle * 180 / kPi, 360);
+    const std::time_t now = std::time(nullptr);
+    std::tm utc{};
+    gmtime_r(&now, &utc);
+    char text[16];
+    std::strftime(text, sizeof text, "%H%M%S", &utc);
+    g.utc = text;
+    std::strftime(text, sizeof text, "%d%m%y", &utc);
+    g.date = text;
+    if (!m_gnssUsed || !IsLte())
+        return;
+    const double north = (g.lat - kSiteLat) * kMetresPerDegree;
+    const double east = (g.lon - kSiteLon) * kMetresPerDegree * cosLat;
+    const double km = std::max(0.05, std::hypot(north, east) / 1000);
+    m_truth.lte.serving.rsrp.value = std::clamp(std::round(-60 - 35 * std::log10(km / 0.1)), kRsrpLow, kRsrpHigh);
+}
+
 void TRynSimModemEngine::Poll()
 {
     ++m_polls;
@@ -447,6 +492,7 @@ void TRynSimModemEngine::Poll()
         m_truth.ber = Random(0, 7) == 0 ? Random(1, 4) : 0;
         WanderLte();
     }
+    MoveAlongRoute();
     RefreshLevels();
 
     if (m_inCall && --m_callPollsLeft <= 0) {
@@ -735,7 +781,7 @@ int TRynSimModemEngine::ExecuteFamilyCommand(const std::string &name, const Requ
         if (it == commands.end())
             continue;
         const int mode = m_reportMode;
-        SimContext context{m_truth, m_model, IsLte(), m_seed, m_polls, m_reportMode};
+        SimContext context{m_truth, m_model, IsLte(), m_seed, m_polls, m_reportMode, &m_gnssUsed};
         const int result = it->execute(r, context, info);
         // A changed report mode changes how the levels print.
         if (m_reportMode != mode)

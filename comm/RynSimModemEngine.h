@@ -206,6 +206,10 @@ private:
     int m_cfun = 1;
     SimCard m_simCard = SimCard::Ready;
     int m_reportMode = 2; // set by a family's own command (AT+UCGED=)
+    // The GNSS position was asked: the serving cell's RSRP follows the
+    // route from then on (the distance to the cell's site).
+    bool m_gnssUsed = false;
+    void MoveAlongRoute();
     bool m_ringing = false;
     bool m_inCall = false;
     bool m_unsolicitedRing = false;

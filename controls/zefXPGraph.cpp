@@ -12,7 +12,9 @@
 #include <QMouseEvent>
 #include <QPainter>
 #include <QPalette>
+#include <QHelpEvent>
 #include <QTimer>
+#include <QToolTip>
 
 #include <algorithm>
 #include <chrono>
@@ -226,6 +228,7 @@ TzefXPGraph::TzefXPGraph(QWidget *parent) : QWidget(parent)
     m_historySurface->setObjectName(QStringLiteral("historySurface"));
     m_levelSurface->SetOnPaint([this](TzefShape &s, QPainter &p) { DrawLevel(s, p); });
     m_historySurface->SetOnPaint([this](TzefShape &s, QPainter &p) { DrawHistory(s, p); });
+    m_historySurface->installEventFilter(this);
 
     m_statFrame = new TzefShape(this);
     m_statFrame->setObjectName(QStringLiteral("statisticsFrame"));
@@ -379,6 +382,9 @@ void TzefXPGraph::RefreshStep()
     if (m_samples.size() >= kMaxSamples)
         m_samples.pop_front();
     m_samples.push_back(m_usageValue);
+    ++m_taken;
+    while (!m_markers.empty() && m_markers.front().sample + kMaxSamples < m_taken)
+        m_markers.pop_front();
     if (++m_gridPhase >= zef::kGridStep)
         m_gridPhase = 0;
     m_statFrame->SetBrushColor(m_color);
@@ -472,13 +478,58 @@ void TzefXPGraph::DrawHistory(TzefShape &surface, QPainter &painter) const
         painter.drawLine(x, kHistoryInset, x, h - kHistoryInset - 1);
 
     const QPolygon points = zef::HistoryPoints(m_samples, w, h, m_maxValue);
-    if (points.isEmpty())
-        return;
-    painter.setPen(QPen(RynToQColor(m_colorHistoryGridLine), 0));
-    if (points.size() == 1)
-        painter.drawPoint(points.front());
-    else
-        painter.drawPolyline(points);
+    if (!points.isEmpty()) {
+        painter.setPen(QPen(RynToQColor(m_colorHistoryGridLine), 0));
+        if (points.size() == 1)
+            painter.drawPoint(points.front());
+        else
+            painter.drawPolyline(points);
+    }
+    for (const Marker &marker : m_markers) {
+        const int x = MarkerX(marker, w);
+        if (x < 0)
+            continue;
+        painter.setPen(QPen(RynToQColor(marker.bgr), 0));
+        painter.drawLine(x, kHistoryInset, x, h - kHistoryInset - 1);
+    }
+}
+
+void TzefXPGraph::AddMarker(std::uint32_t bgr, const QString &text)
+{
+    m_markers.push_back({m_taken, bgr, text});
+    m_historySurface->update();
+}
+
+int TzefXPGraph::MarkerX(const Marker &marker, int w) const
+{
+    // Sample n (counted from 0) is at w - m_taken + n; one not taken yet at
+    // the right edge.
+    const long long x = static_cast<long long>(w) - static_cast<long long>(m_taken) +
+                        static_cast<long long>(marker.sample);
+    return static_cast<int>(std::min<long long>(x, w - 1));
+}
+
+QString TzefXPGraph::MarkerTextAt(int x) const
+{
+    QStringList texts;
+    for (const Marker &marker : m_markers)
+        if (std::abs(MarkerX(marker, m_historySurface->width()) - x) <= 2)
+            texts << marker.text;
+    return texts.join('\n');
+}
+
+bool TzefXPGraph::eventFilter(QObject *watched, QEvent *event)
+{
+    if (watched == m_historySurface && event->type() == QEvent::ToolTip) {
+        auto *help = static_cast<QHelpEvent *>(event);
+        const QString text = MarkerTextAt(help->pos().x());
+        if (text.isEmpty())
+            QToolTip::hideText();
+        else
+            QToolTip::showText(help->globalPos(), text, m_historySurface);
+        return true;
+    }
+    return QWidget::eventFilter(watched, event);
 }
 
 void TzefXPGraph::ParentColorChanged()

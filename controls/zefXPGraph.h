@@ -173,9 +173,27 @@ public:
     int GridPhase() const { return m_gridPhase; }
     double Average() const { return m_average; }
 
+    // A marker on the history: a thin vertical line in its colour at the
+    // sample the next refresh step takes, with its text as the tooltip. It
+    // scrolls with the history and goes when its sample does.
+    struct Marker {
+        std::uint64_t sample; // the number of samples taken before it
+        std::uint32_t bgr;
+        QString text;
+    };
+    void AddMarker(std::uint32_t bgr, const QString &text);
+    const std::deque<Marker> &Markers() const { return m_markers; }
+    // The x of a marker on a history surface of width w (the newest sample
+    // at w - 1).
+    int MarkerX(const Marker &marker, int w) const;
+    // The texts of the markers within two pixels of x on the history
+    // surface, one per line; empty when none.
+    QString MarkerTextAt(int x) const;
+
     QSize sizeHint() const override;
 
 protected:
+    bool eventFilter(QObject *watched, QEvent *event) override;
     void paintEvent(QPaintEvent *event) override;
     void resizeEvent(QResizeEvent *event) override;
     void changeEvent(QEvent *event) override;
@@ -223,4 +241,6 @@ private:
     int m_gridPhase = 0;           // 0..kGridStep - 1
     double m_average = 0.0;        // mean since the first non-zero value
     long long m_averageCount = 1;  // samples in m_average, never reset
+    std::uint64_t m_taken = 0;     // samples taken so far
+    std::deque<Marker> m_markers;  // oldest first
 };

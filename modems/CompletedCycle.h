@@ -7,6 +7,7 @@
 
 #include "modems/ModemIdentity.h"
 #include "modems/NetState.h"
+#include "modems/common/GnssFix.h"
 
 #include <cstdint>
 #include <optional>
@@ -24,4 +25,6 @@ struct CompletedCycle {
     std::optional<std::int32_t> csqBer;
     // What the modem said about itself and its SIM at the connection's start.
     const ModemIdentity &identity;
+    // The position the modem's GNSS gave in this cycle (--gps modem).
+    std::optional<TGnssFix> position = std::nullopt;
 };

@@ -4,12 +4,14 @@
 // Each family's folder defines its entry; ModemFamilies() lists them.
 
 #include "NetState.h"
+#include "modems/common/GnssFix.h"
 #include "modems/common/SimRadio.h"
 #include "modems/qualcomm/QualcommParsers.h"
 #include "modems/ublox/UbloxParsers.h"
 
 #include <cstddef>
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -88,6 +90,11 @@ struct ModemFamily {
     // RSRQ wanders by.
     double rsrqGrid = 0.5;
     double rsrqWanderStep = 0.5;
+
+    // ---- the modem's own GNSS (--gps modem), asked once per cycle only
+    // when the user turned it on; nullptr: the family has none we know.
+    const char *gnssCommand = nullptr;
+    std::optional<TGnssFix> (*parseGnss)(const std::string &line) = nullptr;
 
     // One line of commands[command]'s answer into the record.
     void ParseLine(std::size_t command, const std::string &line, AnswerReading &reading, TNetState &state) const

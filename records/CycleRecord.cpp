@@ -98,6 +98,8 @@ struct CsvWriter {
 
     template <class Row> static QByteArray Header(const RowsField<Row> &rows)
     {
+        if (rows.csv)
+            return rows.column;
         QByteArrayList columns;
         for (std::size_t i = 0; i < rows.count; ++i)
             for (const Field<Row> &field : rows.fields)
@@ -112,6 +114,8 @@ struct CsvWriter {
 
     template <class Row> static QByteArray Of(const RowsField<Row> &rows, const CycleRecord &record)
     {
+        if (rows.csv)
+            return Value(rows.csv(record));
         QByteArrayList values;
         for (std::size_t i = 0; i < rows.count; ++i) {
             const Row *row = rows.row(record, i);
@@ -159,6 +163,16 @@ CycleRecord CycleRecordOf(const CompletedCycle &cycle, const std::string &port, 
         record.identity.imei = cycle.identity.imei;
         record.identity.imsi = cycle.identity.imsi;
         record.identity.iccid = cycle.identity.iccid;
+    }
+    if (cycle.position) {
+        const TGnssFix &fix = *cycle.position;
+        RecordPosition &position = record.position.emplace();
+        position.lat = fix.lat;
+        position.lon = fix.lon;
+        position.altM = fix.altM;
+        position.speedKmh = fix.speedKmh;
+        position.fix = fix.dimension >= 3 ? "3d" : "2d";
+        position.time = QDateTime::fromString(QString::fromStdString(fix.time), Qt::ISODateWithMs);
     }
     return record;
 }

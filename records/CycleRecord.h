@@ -7,6 +7,7 @@
 
 #include "modems/CompletedCycle.h"
 #include "NetState.h"
+#include "RecordEvents.h"
 
 #include <QByteArray>
 #include <QDateTime>
@@ -15,6 +16,19 @@
 #include <cstdint>
 #include <optional>
 #include <string>
+#include <vector>
+
+// Where the record was taken, from a GPS receiver: degrees (WGS84), the
+// altitude above mean sea level, the speed, the fix ("2d", "3d") and the
+// receiver's time of the fix.
+struct RecordPosition {
+    double lat = 0;
+    double lon = 0;
+    std::optional<double> altM;
+    std::optional<double> speedKmh;
+    std::string fix;
+    QDateTime time;
+};
 
 struct CycleRecord {
     std::uint64_t cycle = 0;
@@ -30,6 +44,10 @@ struct CycleRecord {
     // Firmware and SIM state always; IMEI, IMSI and ICCID only when the
     // user asked for them (they identify a person).
     ModemIdentity identity;
+    // What changed since the record before (RecordEventDeriver).
+    std::vector<RecordEvent> events;
+    // Where it was taken; none without a receiver or a fix.
+    std::optional<RecordPosition> position;
 };
 
 enum class RecordFormat : std::uint8_t { Json, Csv };
@@ -49,9 +67,11 @@ CycleRecord CycleRecordOf(const CompletedCycle &cycle, const std::string &port, 
 // dbm, c1, mcc, mnc}), then rat, serving and secondary (null or {rat, mcc,
 // mnc, area, cell_id, enb_id, sector, gnb_id, nr_cell, pci, channel, band,
 // rssi, rsrp, rsrq, sinr, rscp, ecno}), neighbours ([{rat, channel, pci,
-// rssi, rsrp, rsrq, rscp, ecno}...]) and carriers ([{role, rat, band,
-// channel, pci, bandwidth_mhz, rssi, rsrp, rsrq, sinr}...], empty when the
-// modem reports no carrier aggregation), then firmware, sim, imei, imsi, iccid.
+// rssi, rsrp, rsrq, rscp, ecno}...]), carriers ([{role, rat, band, channel,
+// pci, bandwidth_mhz, rssi, rsrp, rsrq, sinr}...], empty when the modem
+// reports no carrier aggregation), events ([{type, from, to}...]), position
+// (null or {lat, lon, alt_m, speed_kmh, fix, time}), then firmware, sim,
+// imei, imsi, iccid.
 QByteArray CycleRecordJson(const CycleRecord &record);
 
 // The CSV header and one row, without a trailing newline. The serving cell

@@ -261,6 +261,46 @@ const std::vector<RecordField> &RecordFields()
                                 CarrierGauge("sinr", "db", "Signal to interference and noise ratio in dB")},
             },
             [](const CycleRecord &r) { return std::min(r.state.carriers.size(), kMaxCarriers); }},
+        // What changed since the record before; CSV: the types, joined by ';'.
+        RowsField<RecordEvent>{
+            "events",
+            "events",
+            0,
+            [](const CycleRecord &r, std::size_t index) { return index < r.events.size() ? &r.events[index] : nullptr; },
+            {
+                Field<RecordEvent>{"type", [](const RecordEvent &e) -> FieldValue { return e.type; }},
+                Field<RecordEvent>{"from", [](const RecordEvent &e) -> FieldValue { return e.from ? FieldValue(*e.from) : FieldValue(); }},
+                Field<RecordEvent>{"to", [](const RecordEvent &e) -> FieldValue { return e.to ? FieldValue(*e.to) : FieldValue(); }},
+            },
+            [](const CycleRecord &r) { return r.events.size(); },
+            [](const CycleRecord &r) { return RecordEventTypesText(r.events); }},
+        ObjectField<RecordPosition>{
+            "position",
+            "position",
+            [](const CycleRecord &r) { return r.position ? &*r.position : nullptr; },
+            {
+                Field<RecordPosition>{"lat",
+                                      [](const RecordPosition &p) -> FieldValue { return p.lat; },
+                                      {{"palvex_position_latitude_degrees", "Latitude of the last position (WGS84)."}}},
+                Field<RecordPosition>{"lon",
+                                      [](const RecordPosition &p) -> FieldValue { return p.lon; },
+                                      {{"palvex_position_longitude_degrees", "Longitude of the last position (WGS84)."}}},
+                Field<RecordPosition>{"alt_m",
+                                      OptionalOf<&RecordPosition::altM, RecordPosition>,
+                                      {{"palvex_position_altitude_meters", "Altitude above mean sea level."}}},
+                Field<RecordPosition>{"speed_kmh",
+                                      OptionalOf<&RecordPosition::speedKmh, RecordPosition>,
+                                      {{"palvex_position_speed_kmh", "Speed over ground in km/h."}}},
+                Field<RecordPosition>{"fix", [](const RecordPosition &p) -> FieldValue { return p.fix; }, {}, true},
+                Field<RecordPosition>{"time",
+                                      [](const RecordPosition &p) -> FieldValue {
+                                          return p.time.isValid()
+                                                     ? FieldValue(p.time.toUTC().toString(Qt::ISODateWithMs).toStdString())
+                                                     : FieldValue();
+                                      }},
+            },
+            "palvex_position_info",
+            "The fix of the last position (label fix: 2d or 3d); the value is always 1."},
         // Last, so that CSV logs of earlier versions keep their columns.
         RecordValue{"firmware", IdentityText<&ModemIdentity::firmware>, {}, true},
         RecordValue{"sim", IdentityText<&ModemIdentity::sim>, {}, true},

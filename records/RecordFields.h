@@ -50,6 +50,9 @@ template <class Row> struct RowsField {
     // For a list of any length: JSON writes this many rows and no nulls;
     // CSV still has the columns of count rows.
     std::size_t (*size)(const CycleRecord &) = nullptr;
+    // For a list written in one CSV column named column (the event types):
+    // its text; the rows then have no CSV columns of their own.
+    std::string (*csv)(const CycleRecord &) = nullptr;
 };
 
 // One object that may be missing, such as the serving cell. JSON: an object,
@@ -66,7 +69,8 @@ template <class Object> struct ObjectField {
 };
 
 using RecordField = std::variant<Field<CycleRecord>, RowsField<TCellRow>, ObjectField<TRadioCell>,
-                                 RowsField<TNeighbourCell>, RowsField<TCarrier>>;
+                                 RowsField<TNeighbourCell>, RowsField<TCarrier>, RowsField<RecordEvent>,
+                                 ObjectField<RecordPosition>>;
 
 // Every field of the record in the order the formats write them.
 const std::vector<RecordField> &RecordFields();

@@ -18,6 +18,8 @@ packages=(
   libmosquitto-dev mosquitto mosquitto-clients
   # the package's logrotate configuration, checked with logrotate -d
   logrotate
+  # GPS positions: libgps for gpsd, and gpsd with gpsfake for the tests
+  libgps-dev gpsd gpsd-clients
 )
 
 missing=()
@@ -37,13 +39,13 @@ if [ "$(id -u)" -ne 0 ]; then sudo="sudo"; fi
 echo "install-deps: installing ${missing[*]}"
 export DEBIAN_FRONTEND=noninteractive
 
-# The prometheus and mosquitto packages start their servers when they are
+# The prometheus, mosquitto and gpsd packages start their servers when they are
 # installed. The tests run their own on loopback, so no service may start
 # during the install (policy-rc.d, see invoke-rc.d(8)), nor at boot.
 policy=/usr/sbin/policy-rc.d
 services=()
 for p in "${missing[@]}"; do
-  case "$p" in prometheus|mosquitto) services+=("$p");; esac
+  case "$p" in prometheus|mosquitto|gpsd) services+=("$p");; esac
 done
 own_policy=false
 if [ ${#services[@]} -gt 0 ] && [ ! -e "$policy" ]; then
@@ -60,5 +62,7 @@ $sudo apt-get install -y -qq --no-install-recommends "${missing[@]}"
 if [ ${#services[@]} -gt 0 ] && command -v systemctl >/dev/null; then
   for service in "${services[@]}"; do
     $sudo systemctl disable --quiet "$service.service" 2>/dev/null || true
+    # gpsd is also started by its socket when a client connects to port 2947.
+    $sudo systemctl disable --quiet "$service.socket" 2>/dev/null || true
   done
 fi

@@ -1,5 +1,6 @@
 #include "HeadlessMain.h"
 
+#include "GpsdPosition.h"
 #include "LeanEventLoop.h"
 #include "MetricsExporter.h"
 #include "MqttPublisher.h"
@@ -123,6 +124,7 @@ public:
         , m_terminal(terminal)
         , m_metrics(metrics)
         , m_mqtt(mqtt)
+        , m_events(options.thresholds)
     {
         m_channel = new TVRSComm32(this);
         if (options.baud > 0)
@@ -134,6 +136,7 @@ public:
             m_session->SetPollInterval(std::chrono::milliseconds(std::llround(*options.intervalSeconds * 1000.0)));
         m_session->SetAnswerCalls(options.answerCalls);
         m_session->SetReadOnly(options.readOnly);
+        m_session->SetGnss(options.gps == QLatin1String("modem"));
     }
 
     ~HeadlessMonitor() override { Shutdown(); }
@@ -201,6 +204,23 @@ public:
 
     int ExitCode() const { return m_exitCode; }
 
+    // Positions for the records come from gps.
+    void SetGps(GpsdPosition *gps) { m_gps = gps; }
+
+    // The modem's GNSS gave a position in this cycle or not: said when that
+    // changes (not while positions come and --quiet).
+    void ShowModemGnss(bool position)
+    {
+        if (m_modemGnssShown && *m_modemGnssShown == position)
+            return;
+        m_modemGnssShown = position;
+        if (position && !m_options.quiet)
+            ErrorLine(QStringLiteral("positions from the modem's GNSS"));
+        else if (!position)
+            ErrorLine(QStringLiteral("no position from the modem's GNSS (no fix, its receiver is off, or the "
+                                     "modem has no position query Palvex knows)"));
+    }
+
     // Everything that passes on the port goes to recorder as well.
     void SetRecorder(TRynRecorder *recorder)
     {
@@ -232,8 +252,16 @@ public:
         if (m_stopping)
             return;
         ++m_records;
-        const CycleRecord record =
-            CycleRecordOf(cycle, m_port, QDateTime::currentDateTimeUtc(), m_options.identity);
+        CycleRecord record = CycleRecordOf(cycle, m_port, QDateTime::currentDateTimeUtc(), m_options.identity);
+        record.events = m_events.Next(record);
+        if (m_session->Gnss())
+            ShowModemGnss(record.position.has_value());
+        if (m_gps) {
+            record.position = m_gps->Position();
+            if (const QString change = m_gps->TakeStatusChange(); !change.isEmpty())
+                if (!m_options.quiet || !record.position)
+                    ErrorLine(change);
+        }
         if (m_recorder) {
             m_recorder->Identity(record.manufacturer, record.model);
             if (!m_recorder->ErrorText().isEmpty())
@@ -285,8 +313,12 @@ public:
         return true;
     }
 
+    void IncomingCall(const std::string &number) override { m_events.IncomingCall(number); }
+    void CallAnswered() override { m_events.CallAnswered(); }
+
     void PortOpened(const std::string &) override
     {
+        m_events.PortOpened(QDateTime::currentDateTimeUtc());
         if (m_everConnected && m_metrics)
             m_metrics->CountReconnect();
         if (m_metrics)
@@ -303,6 +335,7 @@ public:
     // While the port is away, the last cycle's values are no measurement.
     void ChannelLost() override
     {
+        m_events.PortLost(QDateTime::currentDateTimeUtc());
         if (m_metrics)
             m_metrics->PortClosed();
         StopAtReplayEnd();
@@ -449,6 +482,9 @@ private:
     VRynLogger *m_terminal;
     MetricsExporter *m_metrics;
     MqttPublisher *m_mqtt;
+    RecordEventDeriver m_events;
+    GpsdPosition *m_gps = nullptr;
+    std::optional<bool> m_modemGnssShown;
     TVRSComm32 *m_channel = nullptr;
     VRynTopDistributor *m_top = nullptr;
     QTimer *m_timer = nullptr;
@@ -566,6 +602,24 @@ HeadlessParse ParseHeadlessOptions(const QStringList &arguments, HeadlessOptions
     const QCommandLineOption readOnlyOption(
         "read-only", "Sends only commands that change nothing in the modem: no automatic operator selection at "
                      "the start, no call answered.");
+    const QCommandLineOption lowRsrpOption(
+        "low-rsrp", QStringLiteral("A record carries the event signal_low when the serving cell's RSRP falls below "
+                                   "DBM (default %1), signal_recovered when it is %2 dB above it again.")
+                        .arg(SignalThresholds{}.rsrpDbm)
+                        .arg(SignalThresholds{}.rsrpHysteresisDb),
+        "DBM");
+    const QCommandLineOption lowSignalOption(
+        "low-signal", QStringLiteral("The same for the signal percentage where no RSRP is known (default %1 %, "
+                                     "again good at %2 points above).")
+                          .arg(SignalThresholds{}.signalPercent)
+                          .arg(SignalThresholds{}.signalHysteresisPercent),
+        "PERCENT");
+    const QCommandLineOption gpsOption(
+        "gps", "Adds the position to each record (key position): from gpsd on this machine (gpsd) or on HOST:PORT, "
+               "or from the modem's own GNSS (modem: AT+QGPSLOC=2, AT+CGPSINFO, asked once per cycle; the receiver "
+               "is not switched on). A missing or silent receiver gives no position and one line on standard "
+               "error; the poll never waits for gpsd.",
+        "gpsd[:HOST:PORT]|modem");
     const QCommandLineOption quietOption("quiet", "No progress lines on standard error.");
     const QCommandLineOption identityOption(
         "identity", "Records carry the modem's IMEI and the SIM's IMSI and ICCID (they identify a person; by "
@@ -579,7 +633,7 @@ HeadlessParse ParseHeadlessOptions(const QStringList &arguments, HeadlessOptions
                        terminalSizeOption, terminalFilesOption, metricsOption, mqttOption, mqttPasswordOption,
                        mqttCaOption, answerCallsOption, readOnlyOption, identityOption,
                        quietOption});
-    parser.addOptions({recordOption, redactOption});
+    parser.addOptions({recordOption, redactOption, lowRsrpOption, lowSignalOption, gpsOption});
     parser.addPositionalArgument("PORT", "Serial port (ttyUSB0, /dev/ttyACM0, COM3), SIM for the simulated modem "
                                          "(SIM:EC25 for one of its models, SIM:EC25,latency=50 with settings) or replay:FILE for a recording (replay:FILE,speed=10).");
 
@@ -698,6 +752,33 @@ HeadlessParse ParseHeadlessOptions(const QStringList &arguments, HeadlessOptions
             return HeadlessParse::Error;
         }
     }
+    if (parser.isSet(lowRsrpOption)) {
+        bool ok = false;
+        const double dbm = parser.value(lowRsrpOption).toDouble(&ok);
+        if (!ok || dbm < -156 || dbm > -31) {
+            text = QStringLiteral("--low-rsrp needs a level from -156 to -31 dBm, got \"%1\"").arg(parser.value(lowRsrpOption));
+            return HeadlessParse::Error;
+        }
+        options.thresholds.rsrpDbm = dbm;
+    }
+    if (parser.isSet(lowSignalOption)) {
+        bool ok = false;
+        const int percent = parser.value(lowSignalOption).toInt(&ok);
+        if (!ok || percent < 1 || percent > 100) {
+            text = QStringLiteral("--low-signal needs a percentage from 1 to 100, got \"%1\"").arg(parser.value(lowSignalOption));
+            return HeadlessParse::Error;
+        }
+        options.thresholds.signalPercent = percent;
+    }
+    if (parser.isSet(gpsOption) && parser.value(gpsOption) == QLatin1String("modem")) {
+        options.gps = parser.value(gpsOption);
+    } else if (parser.isSet(gpsOption)) {
+        std::string host;
+        std::string port;
+        if (!GpsdPosition::ParseSource(parser.value(gpsOption), host, port, text))
+            return HeadlessParse::Error;
+        options.gps = parser.value(gpsOption);
+    }
     options.mqttPasswordFile = parser.value(mqttPasswordOption);
     options.mqttCaFile = parser.value(mqttCaOption);
     options.quiet = parser.isSet(quietOption);
@@ -809,6 +890,14 @@ int RunHeadless(int argc, char **argv)
         }
     }
 
+    std::unique_ptr<GpsdPosition> gps;
+    if (!options.gps.isEmpty() && options.gps != QLatin1String("modem")) {
+        std::string host;
+        std::string port;
+        GpsdPosition::ParseSource(options.gps, host, port, text);
+        gps = std::make_unique<GpsdPosition>(host, port);
+    }
+
     int code = kExitFailure;
     try {
         HeadlessMonitor monitor(options, options.logFile.isEmpty() ? nullptr : &log,
@@ -816,6 +905,7 @@ int RunHeadless(int argc, char **argv)
         monitor.ReportLogWaiting();
         if (recorder.IsOpen())
             monitor.SetRecorder(&recorder);
+        monitor.SetGps(gps.get());
         if (!InstallStopSignals(&monitor, [&monitor] { monitor.Stop(kExitOk); }, [&monitor] { monitor.ReopenLogs(); })) {
             ErrorLine(QStringLiteral("cannot install the signal handlers"));
             return kExitFailure;

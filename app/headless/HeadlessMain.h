@@ -36,6 +36,8 @@ struct HeadlessOptions {
     bool answerCalls = false; // --answer-calls: incoming calls are answered (ATA)
     bool readOnly = false;    // --read-only: nothing in the modem is changed
     bool identity = false;    // --identity: records carry the IMEI, IMSI and ICCID
+    SignalThresholds thresholds; // --low-rsrp, --low-signal: of the signal events
+    QString gps; // --gps: gpsd or gpsd:HOST:PORT; empty: no positions
 };
 
 enum class HeadlessParse : std::uint8_t { Run, Help, Error };

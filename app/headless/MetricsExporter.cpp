@@ -1,6 +1,7 @@
 #include "MetricsExporter.h"
 
 #include "MetricsServer.h"
+#include "CycleRecord.h"
 #include "RecordFields.h"
 #include "VRynLogger.h"
 
@@ -71,6 +72,9 @@ std::string LabelText(const FieldValue &value)
 }
 
 } // namespace
+
+template <class T> struct IsObjectField : std::false_type {};
+template <class Item> struct IsObjectField<ObjectField<Item>> : std::true_type {};
 
 // Brings the series of one entry of the field table up to date with record,
 // and collects the record's labels for palvex_modem_info in info.
@@ -170,7 +174,7 @@ MetricsExporter::MetricsExporter(std::string port)
                     for (const auto &gauge : field.gauges)
                         series.families.push_back(family(gauge));
                     series.gauges.assign(series.families.size(), nullptr);
-                } else if constexpr (std::is_same_v<Entry, ObjectField<TRadioCell>>) {
+                } else if constexpr (IsObjectField<Entry>::value) {
                     for (const auto &objectField : field.fields)
                         for (const auto &gauge : objectField.gauges)
                             series.families.push_back(family(gauge));
@@ -200,6 +204,12 @@ MetricsExporter::MetricsExporter(std::string port)
     m_reconnects = counter("palvex_reconnects_total", "Successful opens of the port after the first.");
     m_recordsNotWritten = counter("palvex_records_not_written_total",
                                   "Records the record log could not take (disk full, FIFO without reader...).");
+    m_events = &BuildCounter()
+                    .Name("palvex_events_total")
+                    .Help("Events of the records by type (serving_cell_changed, signal_low...).")
+                    .Register(*m_registry);
+    for (const std::string &type : RecordEventTypes())
+        m_events->Add({{"port", m_port}, {"type", type}});
     m_portOpen = &BuildGauge()
                       .Name("palvex_port_open")
                       .Help("1 while the modem's port is open, 0 while it is missing or failed.")
@@ -255,6 +265,8 @@ void MetricsExporter::Update(const CycleRecord &record)
     const std::vector<RecordField> &fields = RecordFields();
     for (std::size_t i = 0; i < fields.size(); ++i)
         std::visit(Updater{m_port, record, m_fields[i], info}, fields[i]);
+    for (const RecordEvent &event : record.events)
+        m_events->Add({{"port", m_port}, {"type", LabelString(event.type)}}).Increment();
 
     if (m_info && info != m_infoLabels) {
         m_infoFamily->Remove(m_info);

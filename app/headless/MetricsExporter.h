@@ -90,4 +90,6 @@ private:
     prometheus::Counter *m_reconnects = nullptr;
     prometheus::Counter *m_recordsNotWritten = nullptr;
     prometheus::Gauge *m_portOpen = nullptr; // 0 until the port opens
+    // palvex_events_total, one series per event type from the start.
+    prometheus::Family<prometheus::Counter> *m_events = nullptr;
 };

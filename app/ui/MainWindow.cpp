@@ -4,6 +4,7 @@
 #include "AppIcon.h"
 #include "MeasurementDisplay.h"
 #include "PointingView.h"
+#include "EventList.h"
 #include "RadioView.h"
 #include "RynColor.h"
 #include "SerialParametersDialog.h"
@@ -434,6 +435,12 @@ void TfrmMain::BuildMenu()
     Antennapointing1->setShortcut(QKeySequence(Qt::Key_F8));
     Antennapointing1->setStatusTip(QStringLiteral("Large figures and a short poll cycle for pointing an antenna"));
     connect(Antennapointing1, &QAction::triggered, pointingView, &TPointingView::Enter);
+    eventList = new TEventList(this);
+    Events1 = view->addAction(QStringLiteral("Events"));
+    Events1->setCheckable(true);
+    Events1->setStatusTip(QStringLiteral("Handovers, technology changes, lost registrations, signal drops..."));
+    connect(Events1, &QAction::triggered, eventList, &QWidget::setVisible);
+    connect(eventList, &TEventList::VisibilityChanged, Events1, &QAction::setChecked);
 
     QMenu *settings = MainMenu1->addMenu(QStringLiteral("&Settings"));
     Debugterminal1 = settings->addAction(QStringLiteral("Debug terminal"));
@@ -894,6 +901,7 @@ void TfrmMain::PortOpening(const std::string &port)
 void TfrmMain::PortOpened(const std::string &/*port*/)
 {
     m_portOpen = true;
+    m_events.PortOpened(QDateTime::currentDateTimeUtc());
     // Another modem may answer on this port: its name comes with its answer.
     StatusPanels[1]->SetFullText(QString::fromLatin1(kDevicePanelUnknown));
     // The session starts with automatic selection (ATE0+COPS=0): a
@@ -912,6 +920,7 @@ void TfrmMain::PortOpenFailed(const std::string &/*port*/, const std::string &/*
 
 void TfrmMain::ChannelLost()
 {
+    m_events.PortLost(QDateTime::currentDateTimeUtc());
     ShowPortClosed();
 }
 
@@ -988,6 +997,7 @@ void TfrmMain::EnableOperators()
 
 void TfrmMain::IncomingCall(const std::string &number)
 {
+    m_events.IncomingCall(number);
     ShowNotice(number.empty() ? QStringLiteral("Incoming call") : QStringLiteral("Incoming call from ") + QText(number));
 }
 
@@ -1029,8 +1039,15 @@ void TfrmMain::CycleCompleted(const CompletedCycle &cycle)
     if (pointingView)
         pointingView->AddRecord(cycle.record, now);
     RecordIdentity();
+    CycleRecord record = CycleRecordOf(cycle, PortText(), QDateTime::currentDateTimeUtc());
+    record.events = m_events.Next(record);
+    for (const RecordEvent &event : record.events) {
+        zefXPGraph1->AddMarker(RecordEventColor(event.type),
+                               record.time.toLocalTime().toString(QStringLiteral("HH:mm:ss ")) +
+                                   QString::fromStdString(RecordEventText(event)));
+        eventList->Add(record.time, event);
+    }
     if (m_recordLog.IsOpen()) {
-        const CycleRecord record = CycleRecordOf(cycle, PortText(), QDateTime::currentDateTimeUtc());
         if (!m_recordLog.Append(record)) {
             // One report, then the log stops: a full disk must not flood the terminal.
             termMain->AddLine(QStringLiteral("Record log stopped: ") + m_recordLog.ErrorText(), VRynTerminal_ltError);

@@ -36,6 +36,7 @@ class QTimer;
 class QVBoxLayout;
 class TfrmAbout;
 class TPointingView;
+class TEventList;
 class TRadioView;
 class TVRSComm32;
 class TzefXPGraph;
@@ -100,6 +101,7 @@ public:
     void OperatorSwitchDone() override;
     void OperatorRequestRefused(const std::string &reason) override;
     void IncomingCall(const std::string &number) override;
+    void CallAnswered() override { m_events.CallAnswered(); }
     void PollingHeldChanged(bool held) override;
     void CycleCompleted(const CompletedCycle &cycle) override;
 
@@ -155,6 +157,9 @@ public:
     QMenuBar *MainMenu1 = nullptr;
     // The radio view and the antenna-pointing mode, windows of their own.
     TRadioView *radioView = nullptr;
+    // View → Events: the records' events; each is a marker on zefXPGraph1.
+    TEventList *eventList = nullptr;
+    QAction *Events1 = nullptr;
     TPointingView *pointingView = nullptr;
 
     // Menu items.
@@ -313,5 +318,7 @@ private:
     QPalette m_portPalette;
     std::function<void(const TNetState &)> m_onCycleCompleted;
     RecordLog m_recordLog;
+    // The events of the records (the record log's, the graph's markers).
+    RecordEventDeriver m_events;
     TRynRecorder m_sessionRecorder;
 };

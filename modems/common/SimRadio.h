@@ -83,6 +83,18 @@ struct TRynSimLteTruth {
     TRynSimLteServing scc;
 };
 
+// Where the simulated modem's GNSS receiver is: on a loop route, a second
+// of driving per poll; utc "hhmmss" and date "ddmmyy" of the fix.
+struct TRynSimGnss {
+    double lat = 0;
+    double lon = 0;
+    double altM = 0;
+    double speedKmh = 0;
+    double courseDeg = 0;
+    std::string utc;
+    std::string date;
+};
+
 // What the modem last reported (or would report now, before any poll).
 struct TRynSimTruth {
     int rssi = 0;         // +CSQ rssi 0..31
@@ -95,6 +107,7 @@ struct TRynSimTruth {
     int cellCount = 1; // serving cell plus neighbours, at most 7
     std::array<TRynSimCell, 7> cells{}; // the GSM radio
     TRynSimLteTruth lte;
+    TRynSimGnss gnss;
 };
 
 // The maker the simulated modules of the design's own family name.
@@ -136,6 +149,8 @@ struct SimContext {
     std::uint32_t seed;
     int polls;
     int &reportMode;
+    // Set when the GNSS position was asked (nullptr: not kept).
+    bool *gnssUsed = nullptr;
 };
 
 // Command results: kSimOk, kSimError (plain "ERROR"), or a +CME code.

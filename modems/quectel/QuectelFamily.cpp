@@ -122,11 +122,13 @@ const ModemFamily &QuectelFamily()
                     "(Quectel LTE) AT+QENG"},
                    {"RM500Q", "Quectel", "RM500QGLABR11A03M4G", TRynSimRadio::NrNonStandalone,
                     "(Quectel 5G, NR5G-NSA) AT+QENG with an NR leg"}},
-        .simCellCommands = {{"+QENG", ExecuteQeng}, {"+QCAINFO", SimExecAnswer<QcainfoAnswer>}},
+        .simCellCommands = {{"+QENG", ExecuteQeng}, {"+QCAINFO", SimExecAnswer<QcainfoAnswer>}, {"+QGPSLOC", SimQgpsloc}},
         .printLteLevels = PrintLteLevels,
         .sinrText = SinrText,
         .rsrqGrid = 1,
         .rsrqWanderStep = 1,
+        .gnssCommand = "AT+QGPSLOC=2\r",
+        .parseGnss = parseQgpslocExec,
     };
     return family;
 }

@@ -43,9 +43,11 @@ const ModemFamily &SimcomFamily()
         .smonpModels = {},
         .models = {{"SIM7600", "SIMCOM INCORPORATED", "LE20B03SIM7600M22", TRynSimRadio::Lte,
                     "(SIMCom LTE) AT+CPSI?"}},
-        .simCellCommands = {{"+CPSI", SimReadAnswer<CpsiAnswer>}},
+        .simCellCommands = {{"+CPSI", SimReadAnswer<CpsiAnswer>}, {"+CGPSINFO", SimCgpsinfo}},
         .printLteLevels = PrintLteLevels,
         .sinrText = SinrText,
+        .gnssCommand = "AT+CGPSINFO\r",
+        .parseGnss = parseCgpsinfoExec,
     };
     return family;
 }

@@ -505,6 +505,38 @@ private slots:
             before = after;
         }
     }
+
+    // A marker is a thin line of its colour at its sample, scrolls with the
+    // history, carries its text as the tooltip and goes with its sample.
+    void markersScrollWithTheHistory()
+    {
+        constexpr std::uint32_t kBlue = 0x00FF0000;
+        m_graph->SetUsageValue(10);
+        m_graph->AddMarker(kBlue, QStringLiteral("band_changed: B3 → B7"));
+        m_graph->SetUsageValue(10); // the marked sample
+        const int w = Surface("historySurface")->width();
+        const int h = Surface("historySurface")->height();
+        QCOMPARE(m_graph->MarkerX(m_graph->Markers().front(), w), w - 1);
+        for (int i = 0; i < 5; ++i)
+            m_graph->SetUsageValue(10);
+        const int x = w - 1 - 5;
+        QCOMPARE(m_graph->MarkerX(m_graph->Markers().front(), w), x);
+        const QImage image = Render("historySurface");
+        QCOMPARE(ColumnsOf(image, h / 3, kBlue), (std::set<int>{x}));
+        QCOMPARE(m_graph->MarkerTextAt(x + 2), QStringLiteral("band_changed: B3 → B7"));
+        QVERIFY(m_graph->MarkerTextAt(x + 3).isEmpty());
+        // Two markers at one sample: both texts.
+        m_graph->AddMarker(kBlue, QStringLiteral("a"));
+        m_graph->AddMarker(kBlue, QStringLiteral("b"));
+        QCOMPARE(m_graph->MarkerTextAt(w - 1), QStringLiteral("a\nb"));
+        // Their sample is the oldest of the history after kMaxSamples more,
+        // and gone after one further.
+        for (std::size_t i = 0; i < TzefXPGraph::kMaxSamples; ++i)
+            m_graph->SetUsageValue(10);
+        QCOMPARE(m_graph->Markers().size(), 2u);
+        m_graph->SetUsageValue(10);
+        QVERIFY(m_graph->Markers().empty());
+    }
 };
 
 QTEST_MAIN(XPGraphTest)

@@ -50,7 +50,17 @@ INSTANTIATE_TEST_SUITE_P(
                                  "--terminal-files"},
                       OptionCase{"terminal_files_none", {"SIM", "--terminal-files", "0"}, HeadlessParse::Run, ""},
                       OptionCase{"answer_and_read_only", {"SIM", "--answer-calls", "--read-only"},
-                                 HeadlessParse::Error, "exclude"}),
+                                 HeadlessParse::Error, "exclude"},
+                      OptionCase{"gps_gpsd", {"SIM", "--gps", "gpsd"}, HeadlessParse::Run, ""},
+                      OptionCase{"gps_gpsd_v6", {"SIM", "--gps", "gpsd:[::1]:2947"}, HeadlessParse::Run, ""},
+                      OptionCase{"gps_modem", {"SIM", "--gps", "modem"}, HeadlessParse::Run, ""},
+                      OptionCase{"gps_no_port", {"SIM", "--gps", "gpsd:localhost"}, HeadlessParse::Error, "--gps"},
+                      OptionCase{"gps_port_zero", {"SIM", "--gps", "gpsd:localhost:0"}, HeadlessParse::Error, "--gps"},
+                      OptionCase{"gps_device", {"SIM", "--gps", "/dev/ttyUSB1"}, HeadlessParse::Error, "--gps"},
+                      OptionCase{"low_rsrp", {"SIM", "--low-rsrp", "-105.5"}, HeadlessParse::Run, ""},
+                      OptionCase{"low_rsrp_positive", {"SIM", "--low-rsrp", "10"}, HeadlessParse::Error, "--low-rsrp"},
+                      OptionCase{"low_signal_zero", {"SIM", "--low-signal", "0"}, HeadlessParse::Error,
+                                 "--low-signal"}),
     [](const auto &info) { return std::string(info.param.name); });
 
 TEST(HeadlessOptions, ValuesAreTaken)
@@ -99,6 +109,7 @@ TEST(HeadlessOptions, HelpListsEveryOption)
     QString text;
     ASSERT_EQ(ParseHeadlessOptions({"palvex", "--help"}, o, text), HeadlessParse::Help);
     for (const char *option : {"--baud", "--cycles", "--duration", "--json", "--csv", "--log", "--terminal",
-                               "--terminal-size", "--terminal-files", "--metrics", "--quiet", "--answer-calls", "--read-only"})
+                               "--terminal-size", "--terminal-files", "--metrics", "--quiet", "--answer-calls", "--read-only",
+                               "--gps", "--low-rsrp", "--low-signal"})
         EXPECT_TRUE(text.contains(option)) << option;
 }

@@ -41,6 +41,7 @@ constexpr int kWaitMs = 20000;
 const QStringList kKeys{"cycle",         "time",          "port",  "manufacturer", "model",     "signal",
                         "ber",           "registration",  "activity", "operator_name", "operator_code",
                         "cells",         "rat",           "serving", "secondary",     "neighbours",  "carriers",
+                        "events",        "position",
                         "firmware",      "sim",           "imei",    "imsi",          "iccid"};
 
 // palvex-headless started by a test, with its standard output collected.

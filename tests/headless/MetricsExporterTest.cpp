@@ -1,6 +1,7 @@
 // The metrics registry as a scrape sees it, without HTTP.
 #include "MetricsExporter.h"
 #include "MetricsServer.h"
+#include "CycleRecord.h"
 #include "RecordFields.h"
 
 #include <QProcess>
@@ -206,6 +207,56 @@ TEST(MetricsExporter, CountersCount)
         EXPECT_DOUBLE_EQ(Value(lines[0]), e.value) << e.name;
         EXPECT_NE(lines[0].find("port=\"SIM\""), std::string::npos);
     }
+}
+
+// Every event type has its series from the start; each event of a record
+// counts once, a record without events adds nothing.
+TEST(MetricsExporter, EventsAreCountedByType)
+{
+    MetricsExporter m("SIM");
+    EXPECT_EQ(Series(m.Text(), "palvex_events_total").size(), RecordEventTypes().size());
+    CycleRecord r = Record(State());
+    r.events = {{"band_changed", "B3", "B7"}, {"serving_cell_changed", "cell 1", "cell 2"}, {"band_changed", {}, {}}};
+    m.Update(r);
+    r.events.clear();
+    m.Update(r);
+    m.PortClosed();
+    for (const std::string &line : Series(m.Text(), "palvex_events_total")) {
+        EXPECT_NE(line.find("port=\"SIM\""), std::string::npos) << line;
+        const double expected = line.find("type=\"band_changed\"") != std::string::npos           ? 2
+                                : line.find("type=\"serving_cell_changed\"") != std::string::npos ? 1
+                                                                                                 : 0;
+        EXPECT_DOUBLE_EQ(Value(line), expected) << line;
+    }
+}
+
+// The position's gauges and its fix while there is one; none without.
+TEST(MetricsExporter, PositionGaugesFollowTheFix)
+{
+    MetricsExporter m("SIM");
+    CycleRecord r = Record(State());
+    r.position = RecordPosition{50.5, 14.25, std::nullopt, 36.0, "2d", {}};
+    m.Update(r);
+    const std::string text = m.Text();
+    struct Expect {
+        const char *name;
+        std::optional<double> value;
+    };
+    for (const Expect &e : {Expect{"palvex_position_latitude_degrees", 50.5},
+                            Expect{"palvex_position_longitude_degrees", 14.25},
+                            Expect{"palvex_position_altitude_meters", std::nullopt},
+                            Expect{"palvex_position_speed_kmh", 36.0}, Expect{"palvex_position_info", 1.0}}) {
+        const auto lines = Series(text, e.name);
+        ASSERT_EQ(lines.size(), e.value ? 1u : 0u) << e.name << "\n" << text;
+        if (e.value) {
+            EXPECT_DOUBLE_EQ(Value(lines[0]), *e.value) << e.name;
+        }
+    }
+    EXPECT_NE(Series(text, "palvex_position_info")[0].find("fix=\"2d\""), std::string::npos);
+    r.position.reset();
+    m.Update(r);
+    for (const char *name : {"palvex_position_latitude_degrees", "palvex_position_info"})
+        EXPECT_TRUE(Series(m.Text(), name).empty()) << name;
 }
 
 TEST(MetricsExporter, SignalDbmRecoversTheRssiOfEveryPercent)

@@ -28,10 +28,11 @@ done
 
 contents=$(dpkg-deb --contents "$deb" | awk '{print $NF}')
 for path in \
-  ./usr/bin/palvex ./usr/bin/palvex-headless ./usr/bin/palvex-modemsim \
+  ./usr/bin/palvex ./usr/bin/palvex-headless ./usr/bin/palvex-modemsim ./usr/bin/palvex-export \
   ./usr/share/man/man1/palvex.1.gz ./usr/share/man/man1/palvex-headless.1.gz ./usr/share/man/man1/palvex-modemsim.1.gz \
+  ./usr/share/man/man1/palvex-export.1.gz \
   ./usr/share/applications/palvex.desktop ./usr/share/icons/hicolor/scalable/apps/palvex.svg \
-  ./usr/share/doc/palvex/index.html ./usr/share/doc/palvex/modems.md ./usr/share/doc/palvex/recording.md ./usr/share/doc/palvex/copyright ./usr/share/doc/palvex/changelog.gz \
+  ./usr/share/doc/palvex/index.html ./usr/share/doc/palvex/modems.md ./usr/share/doc/palvex/recording.md ./usr/share/doc/palvex/drive-test.md ./usr/share/doc/palvex/copyright ./usr/share/doc/palvex/changelog.gz \
   ./usr/share/doc/palvex/prometheus/palvex-alerts.yml ./usr/share/doc/palvex/examples/headless.conf \
   ./usr/share/palvex/prometheus/palvex-alerts.yml ./usr/share/palvex/grafana/palvex.json \
   ./usr/share/doc/palvex/examples/headless-ttyUSB0.conf ./usr/share/doc/palvex/examples/headless-ttyUSB1.conf \
@@ -48,6 +49,7 @@ man1=$unpacked/usr/share/man/man1
 zcat "$man1/palvex-headless.1.gz" | grep -q -- '\\-\\-metrics' || fail "palvex-headless(1) lacks --metrics"
 zcat "$man1/palvex-headless.1.gz" | grep -q 'palvex\\-headless@' || fail "palvex-headless(1) lacks the service section"
 zcat "$man1/palvex.1.gz" | grep -q -- '\\-\\-list\\-ports' || fail "palvex(1) lacks --list-ports"
+zcat "$man1/palvex-export.1.gz" | grep -q -- '\\-\\-format' || fail "palvex-export(1) lacks --format"
 zcat "$man1/palvex-modemsim.1.gz" | grep -q -- '\\-\\-unplug\\-after' || fail "palvex-modemsim(1) lacks --unplug-after"
 
 # The maintainer scripts stop the monitors on removal.

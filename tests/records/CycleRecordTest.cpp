@@ -62,9 +62,10 @@ std::vector<std::string> KeyOrder(const QByteArray &line)
 const std::vector<std::string> kKeys{"cycle",         "time",          "port",  "manufacturer", "model",
                                      "signal",        "ber",           "registration", "activity",
                                      "operator_name", "operator_code", "cells", "rat", "serving",
-                                     "secondary",     "neighbours",    "carriers", "firmware", "sim", "imei", "imsi", "iccid"};
+                                     "secondary",     "neighbours",    "carriers", "events", "position", "firmware", "sim", "imei", "imsi", "iccid"};
 
-// An LTE cell with an NR leg and two neighbours, values with fractions.
+// An LTE cell with an NR leg and two neighbours, values with fractions, and
+// a 2D fix.
 CycleRecord LteRecord()
 {
     CycleRecord r = FullRecord();
@@ -84,6 +85,7 @@ CycleRecord LteRecord()
     s.carriers = {{TCarrierRole::Primary, TRadioTech::Lte, "B3", 1300, 311, 20.0, -65, -95, -10.5, 13.4},
                   {TCarrierRole::Secondary, TRadioTech::Nr5gNsa, "n78", 627264, 57, 100.0, std::nullopt, std::nullopt,
                    std::nullopt, std::nullopt}};
+    r.position = RecordPosition{50.08, -14.5, std::nullopt, 0.5, "2d", {}};
     return r;
 }
 
@@ -259,7 +261,7 @@ TEST(CycleRecordJson, ExactBytesOfAFullRecord)
               R"("operator_code":"23001","cells":[{"channel":62,"band":"900","rssi":40,"dbm":-73,"c1":25,)"
               R"("mcc":230,"mnc":1},null,null,{"channel":700,"band":"1800","rssi":20,"dbm":-90,"c1":null,)"
               R"("mcc":230,"mnc":3},null,null,null],"rat":null,"serving":null,"secondary":null,"neighbours":[],)"
-              R"("carriers":[],"firmware":null,"sim":null,"imei":null,"imsi":null,"iccid":null})");
+              R"("carriers":[],"events":[],"position":null,"firmware":null,"sim":null,"imei":null,"imsi":null,"iccid":null})");
 }
 
 TEST(CycleRecordJson, ExactBytesOfTheCellsOfAnLteRecord)
@@ -277,7 +279,8 @@ TEST(CycleRecordJson, ExactBytesOfTheCellsOfAnLteRecord)
               R"("rsrp":-112,"rsrq":-18,"rscp":null,"ecno":null}],"carriers":[{"role":"PCC","rat":"LTE","band":"B3",)"
               R"("channel":1300,"pci":311,"bandwidth_mhz":20,"rssi":-65,"rsrp":-95,"rsrq":-10.5,"sinr":13.4},)"
               R"({"role":"SCC","rat":"NR5G-NSA","band":"n78","channel":627264,"pci":57,"bandwidth_mhz":100,)"
-              R"("rssi":null,"rsrp":null,"rsrq":null,"sinr":null}],)"
+              R"("rssi":null,"rsrp":null,"rsrq":null,"sinr":null}],"events":[],)"
+              R"("position":{"lat":50.08,"lon":-14.5,"alt_m":null,"speed_kmh":0.5,"fix":"2d","time":null},)"
               R"("firmware":"EM7565_01.05.01.00","sim":"READY","imei":"353533100123456","imsi":"230011234567890",)"
               R"("iccid":"89420012345678901234"})");
 }
@@ -319,8 +322,9 @@ TEST(CycleRecordCsv, RowMatchesTheHeaderColumnByColumn)
 {
     const std::vector<std::string> header = SplitCsv(CsvHeader());
     // 11 values, 7 grid rows of 7, the technology, serving and secondary
-    // cells of 18, 8 neighbours of 8, 4 carriers of 10 and the 5 identity values.
-    ASSERT_EQ(header.size(), 11u + 7u * 7u + 1u + 2u * 18u + 8u * 8u + 4u * 10u + 5u);
+    // cells of 18, 8 neighbours of 8, 4 carriers of 10, the event types, the
+    // position's 6 and the 5 identity values.
+    ASSERT_EQ(header.size(), 11u + 7u * 7u + 1u + 2u * 18u + 8u * 8u + 4u * 10u + 1u + 6u + 5u);
     const std::vector<std::string> row = SplitCsv(CycleRecordCsv(LteRecord()));
     ASSERT_EQ(row.size(), header.size());
     auto at = [&](const std::string &column) {
@@ -371,7 +375,7 @@ TEST(CycleRecordCsv, ExactBytesOfAFullRecord)
     EXPECT_EQ(CycleRecordCsv(FullRecord()).toStdString(),
               "7,2026-12-08T10:15:02.123Z,/dev/ttyUSB0,Maker,BGS5,53,0,1,0,Carrier,23001,62,900,40,-73,25,230,1" +
                   empty7 + empty7 + ",700,1800,20,-90,,230,3" + empty7 + empty7 + empty7 +
-                  std::string(1 + 2 * 18 + 8 * 8 + 4 * 10 + 5, ','));
+                  std::string(1 + 2 * 18 + 8 * 8 + 4 * 10 + 1 + 6 + 5, ','));
     const QByteArray header = CsvHeader();
     EXPECT_TRUE(header.startsWith("cycle,time,port,manufacturer,model,signal,ber,registration,activity,"
                                   "operator_name,operator_code,cell0_channel,cell0_band,cell0_rssi,cell0_dbm,"
@@ -381,7 +385,8 @@ TEST(CycleRecordCsv, ExactBytesOfAFullRecord)
     EXPECT_TRUE(header.contains(",nb7_rscp,nb7_ecno,ca0_role,ca0_rat,ca0_band,ca0_channel,ca0_pci,"
                                 "ca0_bandwidth_mhz,ca0_rssi,ca0_rsrp,ca0_rsrq,ca0_sinr,ca1_role,"))
         << header.toStdString();
-    EXPECT_TRUE(header.endsWith(",ca3_rsrq,ca3_sinr,firmware,sim,imei,imsi,iccid")) << header.toStdString();
+    EXPECT_TRUE(header.endsWith(",ca3_rsrq,ca3_sinr,events,position_lat,position_lon,position_alt_m,"
+                                "position_speed_kmh,position_fix,position_time,firmware,sim,imei,imsi,iccid")) << header.toStdString();
 }
 
 struct CsvCase {
@@ -520,4 +525,19 @@ TEST(RecordLog, WriteFailureIsReported)
     ASSERT_TRUE(log.Open("/dev/full"));
     EXPECT_FALSE(log.Append(FullRecord()));
     EXPECT_TRUE(log.ErrorText().contains("/dev/full")) << log.ErrorText().toStdString();
+}
+
+// The position as an object in JSON and six columns in CSV; what the
+// receiver did not give is null or empty.
+TEST(CycleRecordJson, PositionObjectAndColumns)
+{
+    CycleRecord r = FullRecord();
+    r.position = RecordPosition{50.0818, 14.4227, 244.5, std::nullopt, "3d",
+                                QDateTime::fromString("2026-12-09T10:00:09Z", Qt::ISODate)};
+    EXPECT_TRUE(CycleRecordJson(r).contains(
+        R"("position":{"lat":50.0818,"lon":14.4227,"alt_m":244.5,"speed_kmh":null,"fix":"3d","time":"2026-12-09T10:00:09.000Z"},"firmware")"))
+        << CycleRecordJson(r).toStdString();
+    // The identity's five columns follow the position's.
+    EXPECT_TRUE(CycleRecordCsv(r).endsWith(",50.0818,14.4227,244.5,,3d,2026-12-09T10:00:09.000Z,,,,,"))
+        << CycleRecordCsv(r).toStdString();
 }
