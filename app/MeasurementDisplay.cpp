@@ -80,7 +80,9 @@ TGridRow TechnologyGridHeader(TRadioTech tech)
         return {"ARFCN", "band", "BSIC", "dBm", "MCC MNC"};
     if (IsUmts(tech))
         return {"UARFCN", "band", "PSC", "RSCP", "Ec/No", "MCC MNC"};
-    return {"EARFCN", "band", "PCI", "RSRP", "RSRQ", "SINR", "MCC MNC"};
+    // LTE and NR side by side (EN-DC, carriers): the technology says which
+    // channel numbering a row's channel is in.
+    return {"RAT", "channel", "band", "PCI", "RSRP", "RSRQ", "SINR", "MCC MNC", "TAC", "cell id"};
 }
 
 namespace {
@@ -160,8 +162,17 @@ TGridRow TechnologyRowTexts(const TRadioCell &c)
     if (IsUmts(c.rat))
         return {Whole(c.channel, "%5lld"), band, Whole(c.pci, "%3lld"), Measure(c.rscp, "%4.0f"),
                 Measure(c.ecno, "%5.1f"), MccMnc(c)};
-    return {Whole(c.channel, "%6lld"), band, Whole(c.pci, "%3lld"), Measure(c.rsrp, "%4.0f"),
-            Measure(c.rsrq, "%5.1f"), Measure(c.sinr, "%5.1f"), MccMnc(c)};
+    const bool nr = c.rat == TRadioTech::Nr5gNsa || c.rat == TRadioTech::Nr5gSa;
+    return {nr ? "NR" : c.rat == TRadioTech::LteM ? "LTE-M" : c.rat == TRadioTech::NbIot ? "NB-IoT" : "LTE",
+            Whole(c.channel, "%6lld"),
+            band,
+            Whole(c.pci, "%3lld"),
+            Measure(c.rsrp, "%4.0f"),
+            Measure(c.rsrq, "%5.1f"),
+            Measure(c.sinr, "%5.1f"),
+            MccMnc(c),
+            Whole(c.area, "%lld"),
+            Whole(c.cellId, "%lld")};
 }
 
 TGridRow TechnologyRowTexts(const TNeighbourCell &n, TRadioTech tech)
@@ -183,7 +194,10 @@ TGridRow CarrierRowTexts(const TCarrier &carrier, TRadioTech tech)
     TRadioCell c = cellfields::CellOfCarrier(carrier);
     c.rat = tech;
     TGridRow row = TechnologyRowTexts(c);
-    row.back() = CarrierRoleName(carrier.role);
+    if (row.size() == TechnologyGridHeader(tech).size() && row.size() > 7)
+        row[0] = CarrierRoleName(carrier.role); // the technology column says which carrier
+    else
+        row.back() = CarrierRoleName(carrier.role);
     return row;
 }
 

@@ -82,7 +82,7 @@ const QString kSpeedToolTip =
     QStringLiteral("Time per grid square of the signal history (menu Update Speed)");
 
 // The GSM cell rows have six columns, the LTE and NR grid seven.
-constexpr int kGridColumns = 7;
+constexpr int kGridColumns = 10;
 constexpr int kGridRows = 8;
 constexpr int kGridColumnWidth = 60;
 

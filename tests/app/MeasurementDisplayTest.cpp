@@ -131,18 +131,18 @@ TEST(BandOfChannel, GridShowsTheDerivedBandOnlyWhereTheModemGaveNone)
     TRadioCell cell;
     cell.rat = TRadioTech::Lte;
     cell.channel = 6300;
-    EXPECT_EQ(TechnologyRowTexts(cell)[1], "B20");
+    EXPECT_EQ(TechnologyRowTexts(cell)[2], "B20");
     cell.band = "B20 (800)";
-    EXPECT_EQ(TechnologyRowTexts(cell)[1], "B20 (800)") << "the modem's own word stands";
+    EXPECT_EQ(TechnologyRowTexts(cell)[2], "B20 (800)") << "the modem's own word stands";
     cell.band.clear();
     cell.channel.reset();
-    EXPECT_EQ(TechnologyRowTexts(cell)[1], "-");
+    EXPECT_EQ(TechnologyRowTexts(cell)[2], "-");
 }
 
 #pragma GCC diagnostic ignored "-Wmissing-field-initializers"
 
 // The secondary carriers come after the serving cell and the NR leg, marked
-// SCC in the last column; the NR leg listed among them is not shown twice,
+// SCC in the technology column; the NR leg listed among them is not shown twice,
 // nor the primary carrier (the serving cell's row).
 TEST(MeasurementDisplay, GridShowsTheSecondaryCarriersOnce)
 {
@@ -156,9 +156,11 @@ TEST(MeasurementDisplay, GridShowsTheSecondaryCarriersOnce)
     r.neighbours = {TNeighbourCell{TRadioTech::Lte, 1300, 12, {}, -100.0, -12.0, {}, {}}};
     std::int32_t last = -1;
     const TDisplayTexts d = ComposeDisplay(r, last);
-    EXPECT_EQ(d.rows[0].back(), "230 01");
-    EXPECT_EQ(d.rows[1][0], "648768");
-    EXPECT_EQ(d.rows[2], (TGridRow{"  3350", "B7", "  7", " -97", "-11.0", "  5.0", "SCC"}));
-    EXPECT_EQ(d.rows[3][2], " 12") << "then the neighbours";
+    EXPECT_EQ(d.rows[0][0], "LTE");
+    EXPECT_EQ(d.rows[0][7], "230 01");
+    EXPECT_EQ(d.rows[1][0], "NR") << "the NR leg says its technology";
+    EXPECT_EQ(d.rows[1][1], "648768");
+    EXPECT_EQ(d.rows[2], (TGridRow{"SCC", "  3350", "B7", "  7", " -97", "-11.0", "  5.0", "-", "-", "-"}));
+    EXPECT_EQ(d.rows[3][3], " 12") << "then the neighbours";
     EXPECT_EQ(d.rows[4][0], "-");
 }

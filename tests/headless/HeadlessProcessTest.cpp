@@ -838,6 +838,8 @@ TNetState CellsOfRecord(const QJsonObject &o)
     cell.mcc = whole(s["mcc"]);
     cell.mnc = whole(s["mnc"]);
     cell.pci = whole(s["pci"]);
+    cell.area = whole(s["area"]);
+    cell.cellId = whole(s["cell_id"]);
     cell.channel = whole(s["channel"]);
     cell.band = s["band"].toString().toStdString();
     cell.rsrp = NumberOrNull(s["rsrp"]);
@@ -918,15 +920,23 @@ void HeadlessProcessTest::ptyEachMakerFillsRecordAndGrid()
 
     std::int32_t lastChannel = -1;
     const TDisplayTexts grid = ComposeDisplay(CellsOfRecord(o), lastChannel);
-    const TGridRow lteHeader{"EARFCN", "band", "PCI", "RSRP", "RSRQ", "SINR", "MCC MNC"};
+    const TGridRow lteHeader{"RAT", "channel", "band", "PCI", "RSRP", "RSRQ", "SINR", "MCC MNC", "TAC", "cell id"};
     QVERIFY(grid.header == lteHeader);
+    // The technology always; the channel as the data rows call the EARFCN;
+    // TAC and cell id where the record has them.
+    columns.replaceInStrings(QRegularExpression("^EARFCN$"), "channel");
+    columns << "RAT";
+    if (serving.contains("area"))
+        columns << "TAC";
+    if (serving.contains("cell_id"))
+        columns << "cell id";
     for (std::size_t column = 0; column < lteHeader.size(); ++column) {
         const bool shown = grid.rows[0][column] != "-";
         QVERIFY2(shown == columns.contains(QString::fromStdString(lteHeader[column])),
                  qPrintable(QStringLiteral("column %1: %2").arg(QString::fromStdString(lteHeader[column]),
                                                                QString::fromStdString(grid.rows[0][column]))));
     }
-    const QString rsrp = QString::fromStdString(grid.rows[0][3]).trimmed();
+    const QString rsrp = QString::fromStdString(grid.rows[0][4]).trimmed();
     QCOMPARE(rsrp, QString::number(truth.lte.serving.rsrp.value));
 }
 

@@ -287,6 +287,7 @@ void MainWindowTest::lteGridShowsTheServingCellFirst()
     r.rat = TRadioTech::Nr5gNsa;
     TRadioCell lte;
     lte.rat = TRadioTech::Lte, lte.mcc = 230, lte.mnc = 1, lte.pci = 311, lte.channel = 1300, lte.band = "B3";
+    lte.area = 0x1A2B, lte.cellId = 0xC3D4E;
     lte.rsrp = -95, lte.rsrq = -10.5, lte.sinr = 13.4;
     r.serving = lte;
     TRadioCell nr;
@@ -295,12 +296,14 @@ void MainWindowTest::lteGridShowsTheServingCellFirst()
     r.neighbours = {{TRadioTech::Lte, 1300, 120, std::nullopt, -101, -13.5, std::nullopt, std::nullopt}};
     w->ShowRecord(r);
     QCOMPARE(RowTexts(w->sgrResult, 0),
-             (QStringList{"EARFCN", "band", "PCI", "RSRP", "RSRQ", "SINR", "MCC MNC"}));
-    QCOMPARE(RowTexts(w->sgrResult, 1), (QStringList{"  1300", "B3", "311", " -95", "-10.5", " 13.4", "230 01"}));
-    QCOMPARE(RowTexts(w->sgrResult, 2), (QStringList{"627264", "n78", " 57", " -88", "-", "-", "-"}));
+             (QStringList{"RAT", "channel", "band", "PCI", "RSRP", "RSRQ", "SINR", "MCC MNC", "TAC", "cell id"}));
+    QCOMPARE(RowTexts(w->sgrResult, 1),
+             (QStringList{"LTE", "  1300", "B3", "311", " -95", "-10.5", " 13.4", "230 01", "6699", "802126"}));
+    // The NR leg of EN-DC in a row of its own, named as NR.
+    QCOMPARE(RowTexts(w->sgrResult, 2), (QStringList{"NR", "627264", "n78", " 57", " -88", "-", "-", "-", "-", "-"}));
     // A neighbour's band follows from its EARFCN.
-    QCOMPARE(RowTexts(w->sgrResult, 3), (QStringList{"  1300", "B3", "120", "-101", "-13.5", "-", "-"}));
-    QCOMPARE(RowTexts(w->sgrResult, 4), QStringList(7, QStringLiteral("-")));
+    QCOMPARE(RowTexts(w->sgrResult, 3), (QStringList{"LTE", "  1300", "B3", "120", "-101", "-13.5", "-", "-", "-", "-"}));
+    QCOMPARE(RowTexts(w->sgrResult, 4), QStringList(10, QStringLiteral("-")));
     QCOMPARE(w->StatusPanels[2]->text(), QStringLiteral("T-Mobile CZ, registered, home network, NR5G-NSA"));
     QVERIFY(w->sgrResult->width() > 7 * 60);
 
