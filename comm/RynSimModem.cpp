@@ -68,10 +68,8 @@ void TRynSimModem::SetConfigAsString(const std::string &config)
             urcSeconds = number;
         else if (key == "creg" && ParseNumber(value, number) && number <= 2)
             cregMode = number;
-        else if (key == "sim" && (value == "ready" || value == "pin" || value == "absent"))
-            sim = value == "ready" ? TRynSimModemEngine::SimCard::Ready
-                  : value == "pin" ? TRynSimModemEngine::SimCard::PinLocked
-                                   : TRynSimModemEngine::SimCard::Missing;
+        else if (key == "sim" && TRynSimModemEngine::SimCardOf(value))
+            sim = TRynSimModemEngine::SimCardOf(value);
         else
             throw std::invalid_argument("invalid simulated modem setting \"" + item +
                                         "\" (expected model=TEXT, latency=MS, seed=N, call=POLLS, delay=TEXT:MS, "

@@ -860,12 +860,9 @@ int TRynSimModemEngine::ExecuteCfun(const Request &r, Info &info)
     const std::string fun = r.args.substr(0, r.args.find(','));
     if (!r.set || !ParseNumber(fun, n) || (n != 0 && n != 1 && n != 4))
         return kSyntaxError;
-    if (n != 1) {
-        m_truth.registration = 0;
-        m_truth.operatorName.clear();
-        m_truth.operatorCode.clear();
-        RefreshLevels();
-    } else if (m_cfun != 1 && m_simCard == SimCard::Ready) {
+    if (n != 1)
+        LeaveNetwork();
+    else if (m_cfun != 1 && m_simCard == SimCard::Ready) {
         SelectOperator(Operators().front(), false);
     }
     m_cfun = n;
@@ -880,10 +877,26 @@ void TRynSimModemEngine::SetSimCard(SimCard card)
             SelectOperator(Operators().front(), false);
         return;
     }
+    LeaveNetwork();
+}
+
+void TRynSimModemEngine::LeaveNetwork()
+{
     m_truth.registration = 0;
     m_truth.operatorName.clear();
     m_truth.operatorCode.clear();
     RefreshLevels();
+}
+
+std::optional<TRynSimModemEngine::SimCard> TRynSimModemEngine::SimCardOf(const std::string &word)
+{
+    if (word == "ready")
+        return SimCard::Ready;
+    if (word == "pin")
+        return SimCard::PinLocked;
+    if (word == "absent")
+        return SimCard::Missing;
+    return std::nullopt;
 }
 
 TRynSimModemEngine::Handlers TRynSimModemEngine::NetworkCommands()
@@ -1033,11 +1046,8 @@ int TRynSimModemEngine::ExecuteCops(const std::string &rest, std::vector<std::st
         break;
     }
     case 2:
-        m_truth.registration = 0;
-        m_truth.operatorName.clear();
-        m_truth.operatorCode.clear();
         m_truth.manualSelection = true;
-        RefreshLevels();
+        LeaveNetwork();
         break;
     case 3:
         if (args.size() < 2 || args[1].text.empty())

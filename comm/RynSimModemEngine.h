@@ -12,6 +12,7 @@
 #include <chrono>
 #include <cstdint>
 #include <random>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -87,6 +88,8 @@ public:
     enum class SimCard : std::uint8_t { Ready, PinLocked, Missing };
     void SetSimCard(SimCard card);
     SimCard Sim() const { return m_simCard; }
+    // The card of a setting's word: "ready", "pin" or "absent".
+    static std::optional<SimCard> SimCardOf(const std::string &word);
 
     // Restarts the simulation from a seed: cells, signal, operator, echo.
     void Reset(std::uint32_t seed);
@@ -175,6 +178,8 @@ private:
     void EvolveGsmCells();
     void MoveTowardNeighbour();
     void SelectOperator(const TRynSimOperator &op, bool manual);
+    // Off the network: no registration, no operator.
+    void LeaveNetwork();
     void ResetSettings();
     void RefreshLevels();
     int Random(int low, int high);

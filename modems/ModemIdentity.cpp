@@ -1,28 +1,15 @@
 #include "modems/ModemIdentity.h"
 
+#include "RynUtils.h"
+
 #include <algorithm>
-#include <array>
 #include <cctype>
 
 namespace {
 
-std::string_view Trimmed(std::string_view s)
-{
-    while (!s.empty() && std::isspace(static_cast<unsigned char>(s.front())))
-        s.remove_prefix(1);
-    while (!s.empty() && std::isspace(static_cast<unsigned char>(s.back())))
-        s.remove_suffix(1);
-    return s;
-}
+std::string_view Trimmed(std::string_view s) { return TrimmedControl(s); }
 
-bool StartsWith(std::string_view s, std::string_view prefix) { return s.substr(0, prefix.size()) == prefix; }
-
-bool ContainsNoCase(std::string_view s, std::string_view word)
-{
-    return std::search(s.begin(), s.end(), word.begin(), word.end(), [](char a, char b) {
-               return std::tolower(static_cast<unsigned char>(a)) == std::tolower(static_cast<unsigned char>(b));
-           }) != s.end();
-}
+bool ContainsNoCase(std::string_view s, std::string_view word) { return Lower(s).find(word) != std::string::npos; }
 
 } // namespace
 
@@ -55,7 +42,7 @@ std::string SimStateOf(std::string_view line)
         const std::string_view reason = Trimmed(line.substr(11));
         // 10 SIM not inserted, 13 SIM failure (what many modems say without a card).
         if (reason == "10" || reason == "13" || ContainsNoCase(reason, "not inserted") ||
-            ContainsNoCase(reason, "SIM failure"))
+            ContainsNoCase(reason, "sim failure"))
             return "not inserted";
     }
     return {};

@@ -510,12 +510,11 @@ bool ParseOptions(const QCoreApplication &app, SimOptions &options)
     options.seed = static_cast<std::uint32_t>(seed);
     options.callAfterPolls = static_cast<int>(callAfter);
     options.cregMode = static_cast<int>(cregMode);
-    const QString sim = parser.value(simOption);
-    if (sim != "ready" && sim != "pin" && sim != "absent")
+    const std::optional<TRynSimModemEngine::SimCard> sim =
+        TRynSimModemEngine::SimCardOf(parser.value(simOption).toStdString());
+    if (!sim)
         return Refuse("--sim takes ready, pin or absent");
-    options.sim = sim == "ready" ? TRynSimModemEngine::SimCard::Ready
-                  : sim == "pin" ? TRynSimModemEngine::SimCard::PinLocked
-                                 : TRynSimModemEngine::SimCard::Missing;
+    options.sim = *sim;
     options.link = parser.value(linkOption).toStdString();
     options.model = parser.value(modelOption).toStdString();
     options.manufacturer = parser.value(manufacturerOption).toStdString();
