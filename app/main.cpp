@@ -33,7 +33,8 @@ struct Options {
 void Configure(QCommandLineParser &parser, const Options &options)
 {
     parser.setApplicationDescription(QStringLiteral("Palvex: a monitor for a cellular modem (2G to 5G) on a serial port.\n"
-                                                    "palvex --headless PORT runs it without a window."));
+                                                    "palvex --headless PORT runs it without a window; "
+                                                    "palvex --scan PORT lists the networks the modem finds as JSON."));
     parser.addHelpOption();
     parser.addVersionOption();
     parser.addOption(options.log);
@@ -60,10 +61,11 @@ bool AsksOnlyForText(int argc, char **argv)
 
 int main(int argc, char **argv)
 {
-    // "palvex --headless PORT" runs the monitor without a window; it must
-    // not create a QApplication, which needs a display.
+    // "palvex --headless PORT" runs the monitor without a window, and
+    // "palvex --scan PORT" lists the networks; they must not create a
+    // QApplication, which needs a display.
     for (int i = 1; i < argc; ++i)
-        if (std::strcmp(argv[i], "--headless") == 0)
+        if (std::strcmp(argv[i], "--headless") == 0 || std::strcmp(argv[i], "--scan") == 0)
             return RunHeadless(argc, argv);
 
     const Options options;

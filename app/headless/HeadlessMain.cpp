@@ -1,4 +1,5 @@
 #include "HeadlessMain.h"
+#include "OperatorScanRun.h"
 
 #include "GpsdPosition.h"
 #include "LeanEventLoop.h"
@@ -37,10 +38,6 @@
 #include <unistd.h>
 
 namespace {
-
-constexpr int kExitOk = 0;
-constexpr int kExitFailure = 1;
-constexpr int kExitUsage = 2;
 
 // A terminal log that cannot be written is opened again at most this often.
 constexpr qint64 kTerminalReopenMs = 1000;
@@ -634,6 +631,9 @@ HeadlessParse ParseHeadlessOptions(const QStringList &arguments, HeadlessOptions
                        mqttCaOption, answerCallsOption, readOnlyOption, identityOption,
                        quietOption});
     parser.addOptions({recordOption, redactOption, lowRsrpOption, lowSignalOption, gpsOption});
+    const QCommandLineOption scanOption(
+        "scan", "Asks the modem which networks it finds (AT+COPS=?, up to 3 minutes), prints them as JSON and exits.");
+    parser.addOption(scanOption);
     parser.addPositionalArgument("PORT", "Serial port (ttyUSB0, /dev/ttyACM0, COM3), SIM for the simulated modem "
                                          "(SIM:EC25 for one of its models, SIM:EC25,latency=50 with settings) or replay:FILE for a recording (replay:FILE,speed=10).");
 
@@ -795,6 +795,18 @@ HeadlessParse ParseHeadlessOptions(const QStringList &arguments, HeadlessOptions
     }
     options.recordFile = parser.value(recordOption);
     options.recordRedact = parser.isSet(redactOption);
+    options.scan = parser.isSet(scanOption);
+    if (options.scan) {
+        // A scan prints its list and ends: what goes with cycles does not apply.
+        for (const QCommandLineOption *option : {&cyclesOption, &durationOption, &intervalOption, &csvOption,
+                                                 &logOption, &metricsOption, &mqttOption, &recordOption,
+                                                 &gpsOption, &answerCallsOption, &identityOption}) {
+            if (parser.isSet(*option)) {
+                text = QStringLiteral("--scan and --%1 exclude each other").arg(option->names().constFirst());
+                return HeadlessParse::Error;
+            }
+        }
+    }
     if (options.recordRedact && options.recordFile.isEmpty()) {
         text = QStringLiteral("--record-redact needs --record FILE");
         return HeadlessParse::Error;
@@ -825,6 +837,10 @@ int RunHeadless(int argc, char **argv)
     case HeadlessParse::Run:
         break;
     }
+    if (options.scan)
+        return RunOperatorScan(options, ErrorLine, [](QObject *owner, std::function<void()> onStop) {
+            return InstallStopSignals(owner, std::move(onStop), [] {});
+        });
     // Only a log that can never be written (a folder, no permission) stops
     // the start; a full disk or a FIFO without a reader is waited out.
     RecordLog log;
