@@ -84,6 +84,14 @@ int main(int argc, char **argv)
         return 0;
     }
 
+    // Without a display Qt would abort; a user on a console hears why, and
+    // what runs there instead.
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM") && qEnvironmentVariableIsEmpty("DISPLAY") &&
+        qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY")) {
+        std::fprintf(stderr, "palvex: no display to show the window on (DISPLAY and WAYLAND_DISPLAY are not set); "
+                             "palvex --headless PORT monitors without a window\n");
+        return 1;
+    }
     QApplication app(argc, argv);
     SetApplicationNames();
     QApplication::setWindowIcon(PalvexIcon());

@@ -500,6 +500,7 @@ void MainWindowTest::refusedOperatorSwitchPutsTheRadioBackAndSaysWhy()
 // value instead of dropping to 0 and back.
 void MainWindowTest::graphKeepsItsValueThroughAnOperatorSwitch()
 {
+    WriteTable("[General]\n23001=T-Mobile\n23002=O2\n");
     auto w = MakeWindow();
     QVERIFY(ShowAndWaitCycles(*w, 2));
     w->tmrShowTimer();
@@ -974,6 +975,7 @@ void Retype(QComboBox *box, const QString &text)
 
 void MainWindowTest::unpluggedModemShowsUnknownValuesAndAutoSelect()
 {
+    WriteTable("[General]\n23001=T-Mobile\n23002=O2\n");
 #ifndef PALVEX_MODEMSIM_PATH
     QSKIP("palvex-modemsim is not built");
 #else
