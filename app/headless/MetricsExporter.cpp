@@ -9,6 +9,8 @@
 #include <prometheus/text_serializer.h>
 
 #include <QByteArray>
+
+#include <algorithm>
 #include <charconv>
 #include <optional>
 #include <type_traits>
@@ -57,7 +59,15 @@ void SetOrRemove(GaugeFamily &family, prometheus::Gauge *&gauge, const Labels &l
 // read in a terminal cannot steer it.
 std::string LabelString(const std::string &text)
 {
-    return VRynSafeText(QString::fromStdString(RecordText(text, kLabelCharacters))).toStdString();
+    // Most labels are short printable ASCII, which stays as it is.
+    if (text.size() <= kLabelCharacters &&
+        std::all_of(text.begin(), text.end(), [](char c) { return c >= 0x20 && c < 0x7F; }))
+        return text;
+    std::string cut;
+    VRynAppendTextOfBytes(cut, text, kLabelCharacters);
+    std::string label;
+    VRynAppendSafeText(label, cut);
+    return label;
 }
 
 std::string LabelText(const FieldValue &value)
