@@ -207,22 +207,40 @@ void AppendTwoDigits(std::string &out, unsigned value)
 void VRynAppendTextOfBytes(std::string &out, std::string_view bytes, std::size_t maxCharacters)
 {
     std::size_t characters = 0;
-    for (std::size_t i = 0; i < bytes.size() && characters < maxCharacters; ++characters) {
+    std::size_t i = 0;
+    while (i < bytes.size() && characters < maxCharacters) {
+        // A run of ASCII goes as it is.
+        std::size_t ascii = i;
+        while (ascii < bytes.size() && characters < maxCharacters && static_cast<unsigned char>(bytes[ascii]) < 0x80)
+            ++ascii, ++characters;
+        if (ascii > i) {
+            out.append(bytes.substr(i, ascii - i));
+            i = ascii;
+            continue;
+        }
         char32_t cp = 0;
         const std::size_t length = decodeUtf8(bytes, i, cp);
-        if (length == 0) {
+        if (length == 0)
             AppendUtf8(out, static_cast<unsigned char>(bytes[i])); // Latin-1
-            ++i;
-        } else {
+        else
             out.append(bytes.substr(i, length));
-            i += length;
-        }
+        i += length ? length : 1;
+        ++characters;
     }
 }
 
 void VRynAppendSafeText(std::string &out, std::string_view bytes)
 {
     for (std::size_t i = 0; i < bytes.size();) {
+        // A run of printable ASCII goes as it is.
+        std::size_t plain = i;
+        while (plain < bytes.size() && bytes[plain] >= 0x20 && bytes[plain] < 0x7F)
+            ++plain;
+        if (plain > i) {
+            out.append(bytes.substr(i, plain - i));
+            i = plain;
+            continue;
+        }
         char32_t cp = 0;
         const std::size_t length = decodeUtf8(bytes, i, cp);
         if (length == 0) {
