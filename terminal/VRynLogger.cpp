@@ -204,53 +204,53 @@ void AppendTwoDigits(std::string &out, unsigned value)
 
 } // namespace
 
-void VRynAppendTextOfBytes(std::string &out, std::string_view bytes, std::size_t maxCharacters)
+namespace {
+
+// Walks bytes as UTF-8 into out, for at most maxCharacters code points: a
+// run of bytes that plain accepts goes as it is, every other valid code
+// point to decoded (with its bytes), every byte that starts no valid
+// sequence to invalid.
+template <class Plain, class Decoded, class Invalid>
+void WalkUtf8(std::string &out, std::string_view bytes, std::size_t maxCharacters, Plain plain, Decoded decoded,
+              Invalid invalid)
 {
     std::size_t characters = 0;
     std::size_t i = 0;
     while (i < bytes.size() && characters < maxCharacters) {
-        // A run of ASCII goes as it is.
-        std::size_t ascii = i;
-        while (ascii < bytes.size() && characters < maxCharacters && static_cast<unsigned char>(bytes[ascii]) < 0x80)
-            ++ascii, ++characters;
-        if (ascii > i) {
-            out.append(bytes.substr(i, ascii - i));
-            i = ascii;
-            continue;
-        }
+        std::size_t run = i;
+        while (run < bytes.size() && characters < maxCharacters && plain(static_cast<unsigned char>(bytes[run])))
+            ++run, ++characters;
+        out.append(bytes.substr(i, run - i));
+        i = run;
+        if (i == bytes.size() || characters == maxCharacters)
+            return;
         char32_t cp = 0;
         const std::size_t length = decodeUtf8(bytes, i, cp);
         if (length == 0)
-            AppendUtf8(out, static_cast<unsigned char>(bytes[i])); // Latin-1
+            invalid(out, static_cast<unsigned char>(bytes[i]));
         else
-            out.append(bytes.substr(i, length));
+            decoded(out, cp, bytes.substr(i, length));
         i += length ? length : 1;
         ++characters;
     }
 }
 
+} // namespace
+
+void VRynAppendTextOfBytes(std::string &out, std::string_view bytes, std::size_t maxCharacters)
+{
+    WalkUtf8(
+        out, bytes, maxCharacters, [](unsigned char byte) { return byte < 0x80; },
+        [](std::string &text, char32_t, std::string_view sequence) { text.append(sequence); },
+        [](std::string &text, unsigned char byte) { AppendUtf8(text, byte); }); // Latin-1
+}
+
 void VRynAppendSafeText(std::string &out, std::string_view bytes)
 {
-    for (std::size_t i = 0; i < bytes.size();) {
-        // A run of printable ASCII goes as it is.
-        std::size_t plain = i;
-        while (plain < bytes.size() && bytes[plain] >= 0x20 && bytes[plain] < 0x7F)
-            ++plain;
-        if (plain > i) {
-            out.append(bytes.substr(i, plain - i));
-            i = plain;
-            continue;
-        }
-        char32_t cp = 0;
-        const std::size_t length = decodeUtf8(bytes, i, cp);
-        if (length == 0) {
-            AppendHexByte(out, static_cast<unsigned char>(bytes[i]));
-            ++i;
-        } else {
-            AppendSafeCodePoint(out, cp, bytes.substr(i, length));
-            i += length;
-        }
-    }
+    WalkUtf8(
+        out, bytes, std::numeric_limits<std::size_t>::max(),
+        [](unsigned char byte) { return byte >= 0x20 && byte < 0x7F; }, AppendSafeCodePoint,
+        [](std::string &text, unsigned char byte) { AppendHexByte(text, byte); });
 }
 
 void VRynAppendTimeText(std::string &out, qint64 ms, bool isoUtc)
@@ -391,6 +391,8 @@ bool VRynLogger::write(const QString &text, int lineType, const QDateTime &time)
 
 bool VRynLogger::write(const std::string &bytes, int lineType, const QDateTime &time)
 {
+    if (!time.isValid())
+        return writeEntry(FormatEntry(VRynSafeText(bytes), lineType, time));
     std::string entry;
     AppendEntry(entry, bytes, lineType, time.toMSecsSinceEpoch() + qint64(time.offsetFromUtc()) * 1000);
     return writeData(QByteArray::fromRawData(entry.data(), qsizetype(entry.size())));
