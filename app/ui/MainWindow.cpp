@@ -944,6 +944,8 @@ void TfrmMain::ShowPortClosed()
     const bool wasOpen = m_portOpen;
     m_portOpen = false;
     StatusPanels[1]->SetFullText(QString::fromLatin1(kDevicePanelNotConnected));
+    // The identity was that modem's; the next one says its own.
+    StatusPanels[1]->SetPlainToolTip(kStatusHint);
     if (wasOpen)
         tmrShowTimer();
 }
@@ -965,7 +967,7 @@ void TfrmMain::ModemIdentified(const std::string &manufacturer, const std::strin
 
 void TfrmMain::IdentityRead(const ModemIdentity &identity)
 {
-    StatusPanels[1]->setToolTip(QText(IdentityText(m_session->Manufacturer(), m_session->Model(), identity)));
+    StatusPanels[1]->SetPlainToolTip(QText(IdentityText(m_session->Manufacturer(), m_session->Model(), identity)));
 }
 
 bool TfrmMain::PortEditPending() const

@@ -993,6 +993,7 @@ void MainWindowTest::unpluggedModemShowsUnknownValuesAndAutoSelect()
         const QString device = w->StatusPanels[1]->FullText();
         QVERIFY2(device.startsWith(QStringLiteral("Device: ")) && device != QStringLiteral("Device: ?"),
                  qPrintable(device));
+        QVERIFY2(w->StatusPanels[1]->toolTip().contains(QStringLiteral("IMEI")), qPrintable(w->StatusPanels[1]->toolTip()));
 
         // A hand-picked operator, switched to before the modem goes away.
         QAbstractButton *picked = w->OperatorButtons().at(1);
@@ -1006,6 +1007,8 @@ void MainWindowTest::unpluggedModemShowsUnknownValuesAndAutoSelect()
         QTRY_VERIFY_WITH_TIMEOUT(!w->PortOpen(), 10000);
         VerifyAllUnknown(*w);
         QCOMPARE(w->StatusPanels[1]->FullText(), QStringLiteral("Modem not connected"));
+        // The identity tooltip went with the modem.
+        QVERIFY2(!w->StatusPanels[1]->toolTip().contains(QStringLiteral("IMEI")), qPrintable(w->StatusPanels[1]->toolTip()));
         QTest::qWait(300);
         w->tmrShowTimer();
         VerifyAllUnknown(*w);
