@@ -682,7 +682,8 @@ TEST_P(SimModemLteModel, AnswersInItsMakersFormatWhatTheTruthSays)
     for (const char *other : {"AT^MONI\r", "AT^MONP\r", "AT^SMONP\r", "AT^SMONI\r", "AT+QENG=\"servingcell\"\r",
                               "AT+QENG=\"neighbourcell\"\r", "AT+CPSI?\r", "AT^MONSC\r", "AT^MONNC\r",
                               "AT+UCGED?\r", "AT#RFSTS\r", "AT!GSTATUS?\r", "AT+GTCCINFO?\r", "AT+XMCI=1\r",
-                              "AT+XCESQ?\r", "AT+SQNMONI=9\r", "AT%XMONITOR\r", "AT^DEBUG?\r", "AT+ZCELLINFO?\r"}) {
+                              "AT+XCESQ?\r", "AT+SQNMONI=9\r", "AT%XMONITOR\r", "AT^DEBUG?\r", "AT+ZCELLINFO?\r",
+                              "AT^CA_INFO?\r", "AT%MEAS=\"8\"\r", "AT%PCONI\r"}) {
         const bool known = std::find(c.commands.begin(), c.commands.end(), other) != c.commands.end();
         EXPECT_EQ(Lines(engine.Feed(other)).back(), known ? "OK" : "ERROR") << other;
     }
@@ -743,7 +744,7 @@ INSTANTIATE_TEST_SUITE_P(
         LteModelCase{"nRF9160-SICA", "Nordic Semiconductor ASA", 7, {"AT%XMONITOR\r"},
                      [](TRynSimModemEngine &e) { CheckServingAndNeighbours(e, "AT%XMONITOR\r", false); },
                      "%XMONITOR: 2"},
-        LteModelCase{"T99W175", "Foxconn", 13, {"AT^DEBUG?\r"},
+        LteModelCase{"T99W175", "Foxconn", 13, {"AT^DEBUG?\r", "AT^CA_INFO?\r"},
                      [](TRynSimModemEngine &e) {
                          const TRynSimLteTruth &t = e.Truth().lte;
                          const std::string answer = e.Feed("AT^DEBUG?\r");
