@@ -8,21 +8,12 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <sstream>
 
 namespace {
 
 using namespace carriercases;
+using cellcases::Lines;
 using cellcases::Reply;
-
-std::vector<std::string> Lines(const std::string &text)
-{
-    std::vector<std::string> lines;
-    std::istringstream in(text);
-    for (std::string line; std::getline(in, line);)
-        lines.push_back(line);
-    return lines;
-}
 
 // A cycle as the session reads it: the ^DEBUG answer, then from the first
 // carrier line on, the ^CA_INFO answer.
@@ -128,8 +119,7 @@ TEST(CaInfoSimulated, AnswerParsesBackToTheTruth)
     AnswerReading reading;
     const std::size_t index = 1; // AT^CA_INFO? after AT^DEBUG?
     ASSERT_EQ(std::string(family.commands[index].text), "AT^CA_INFO?\r");
-    std::istringstream in(info[0]);
-    for (std::string line; std::getline(in, line);)
+    for (const std::string &line : Lines(info[0]))
         family.ParseLine(index, line, reading, state);
     EXPECT_EQ(state.carriers, (std::vector<TCarrier>{{Role::Primary, Tech::Lte, "B3", {}, {}, 20.0},
                                                      {Role::Secondary, Tech::Lte, "B1", {}, {}, 15.0}}));

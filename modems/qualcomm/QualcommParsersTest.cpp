@@ -6,20 +6,10 @@
 
 #include <gtest/gtest.h>
 
-#include <sstream>
 
 namespace {
 
 using namespace cellcases;
-
-std::vector<std::string> Lines(const std::string &text)
-{
-    std::vector<std::string> lines;
-    std::istringstream in(text);
-    for (std::string line; std::getline(in, line);)
-        lines.push_back(line);
-    return lines;
-}
 
 std::vector<std::string> ReplyLines(const char *name) { return Lines(Reply("qualcomm", name)); }
 
