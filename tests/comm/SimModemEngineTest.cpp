@@ -760,7 +760,19 @@ INSTANTIATE_TEST_SUITE_P(
                          EXPECT_NE(e.Feed("AT+ZCELLINFO?\r").find(", " + std::to_string(e.Truth().lte.serving.earfcn)),
                                    std::string::npos);
                      },
-                     "+ZCELLINFO: 0XFFFE,0XFFFFFFFF,0X00000000,LTE B0,0"}),
+                     "+ZCELLINFO: 0XFFFE,0XFFFFFFFF,0X00000000,LTE B0,0"},
+        LteModelCase{"Type1SC", "Murata Manufacturing Co., Ltd.", 7, {"AT%MEAS=\"8\"\r", "AT%PCONI\r"},
+                     [](TRynSimModemEngine &e) {
+                         const TRynSimLteServing &c = e.Truth().lte.serving;
+                         const std::string meas = e.Feed("AT%MEAS=\"8\"\r");
+                         EXPECT_NE(meas.find("RSRP = " + c.rsrp.printed + ", RSRQ = " + c.rsrq.printed), std::string::npos)
+                             << meas;
+                         const std::string pconi = e.Feed("AT%PCONI\r");
+                         EXPECT_NE(pconi.find("EARFCN: " + std::to_string(c.earfcn) + "\r\n"), std::string::npos) << pconi;
+                         EXPECT_NE(pconi.find("Physical Cell ID: " + std::to_string(c.pci) + "\r\n"), std::string::npos)
+                             << pconi;
+                     },
+                     "%MEAS: Signal Quality: RSRP = N/A, RSRQ = N/A, SINR = N/A, RSSI = N/A"}),
     [](const auto &info) {
         std::string name = info.param.model;
         std::replace(name.begin(), name.end(), '-', '_');
