@@ -747,8 +747,11 @@ int ExecOnly(const Request &r, Info &info, Text text)
 
 int TRynSimModemEngine::ExecuteExtended(const std::string &command, std::vector<std::string> &info)
 {
+    // Names are letters and digits, and the underscore some makers use
+    // ("^CA_INFO").
     std::size_t nameEnd = 1;
-    while (nameEnd < command.size() && std::isalnum(static_cast<unsigned char>(command[nameEnd])))
+    while (nameEnd < command.size() &&
+           (std::isalnum(static_cast<unsigned char>(command[nameEnd])) || command[nameEnd] == '_'))
         ++nameEnd;
     const std::string name = Upper(command.substr(0, nameEnd));
     Request r;

@@ -24,6 +24,7 @@ const ModemFamily &SequansFamily();
 const ModemFamily &NordicFamily();
 const ModemFamily &QualcommFamily();
 const ModemFamily &ZteFamily();
+const ModemFamily &AltairFamily();
 
 const std::vector<const ModemFamily *> &ModemFamilies()
 {
@@ -43,6 +44,7 @@ const std::vector<const ModemFamily *> &ModemFamilies()
         &NordicFamily(),
         &QualcommFamily(),
         &ZteFamily(),
+        &AltairFamily(),
     };
     return families;
 }

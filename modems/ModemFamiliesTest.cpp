@@ -51,6 +51,8 @@ INSTANTIATE_TEST_SUITE_P(
                       MakerCase{"Nordic", "Nordic Semiconductor ASA", "Nordic nRF91", "3GPP"},
                       MakerCase{"Chipset", "QUALCOMM INCORPORATED", "Qualcomm", "3GPP"},
                       MakerCase{"Foxconn", "Foxconn", "Qualcomm", "3GPP"},
+                      MakerCase{"Altair", "ALTAIR-SEMICONDUCTOR", "Altair", "3GPP"},
+                      MakerCase{"Murata", "Murata Manufacturing Co., Ltd.", "Altair", "3GPP"},
                       MakerCase{"Empty", "", "design", "3GPP"}),
     MakerName);
 

@@ -6,6 +6,7 @@
 #include "NetState.h"
 #include "modems/common/GnssFix.h"
 #include "modems/common/SimRadio.h"
+#include "modems/qualcomm/QualcommCarriers.h"
 #include "modems/qualcomm/QualcommParsers.h"
 #include "modems/ublox/UbloxParsers.h"
 
@@ -24,6 +25,7 @@ struct AnswerReading {
     // +XMCI lines after a comma); at most kMostPendingLine characters.
     std::string pending;
     TDebugReading debug; // the ^DEBUG answer's technology and carrier
+    TCaInfoReading caInfo; // whether the ^CA_INFO answer left its carrier lines
 };
 
 inline constexpr std::size_t kMostPendingLine = 512;

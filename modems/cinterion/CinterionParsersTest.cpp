@@ -18,7 +18,7 @@ TEST_P(SmoniServing, FillsServing) { RunLines(GetParam(), parseSmoniServing); }
 INSTANTIATE_TEST_SUITE_P(
     Replies, SmoniServing,
     ::testing::Values(
-        CellCase{"Ehs6Gsm", {"^SMONI: 2G,990,-75,262,03,0139,02C9,28,28,3,0,G,0,-104,NOCONN"}, Tech::Gsm,
+        CellCase{"Ehs6Gsm", {Reply("cinterion", "smoni_ehs6_gsm")}, Tech::Gsm,
                  TRadioCell{.rat = Tech::Gsm, .mcc = 262, .mnc = 3, .area = 0x0139, .cellId = 0x02C9, .pci = 24,
                             .channel = 990, .band = "900", .rssi = -75.0}},
         CellCase{"Ehs6Umts", {Reply("cinterion", "smoni_umts")}, Tech::Umts,
@@ -27,12 +27,12 @@ INSTANTIATE_TEST_SUITE_P(
         CellCase{"MmLte", {Reply("cinterion", "smoni_lte")}, Tech::Lte,
                  TRadioCell{.rat = Tech::Lte, .mcc = 262, .mnc = 2, .area = 0xBF75, .cellId = 0x0345103, .pci = 350,
                             .channel = 6300, .band = "B20", .rsrp = -94.0, .rsrq = -7.0}},
-        CellCase{"LteConnectedNoSpace", {"^SMONI:4G,1300,3,20,20,FDD,262,01,1A2B,1A2B3C4,123,-,-95,-12.5,CONN"},
+        CellCase{"LteConnectedNoSpace", {Reply("cinterion", "smoni_lte_no_blank")},
                  Tech::Lte,
                  TRadioCell{.rat = Tech::Lte, .mcc = 262, .mnc = 1, .area = 0x1A2B, .cellId = 0x1A2B3C4, .pci = 123,
                             .channel = 1300, .band = "B3", .rsrp = -95.0, .rsrq = -12.5}},
-        CellCase{"Searching", {"^SMONI: 4G,SEARCH", "^SMONI: 2G,SEARCH,SEARCH"}},
-        CellCase{"NotSmoni", {"^SMONP: 2G,990"}}),
+        CellCase{"Searching", {Reply("cinterion", "smoni_lte_searching"), Reply("cinterion", "smoni_gsm_searching")}},
+        CellCase{"NotSmoni", {Reply("cinterion", "smonp_gsm_short")}}),
     CaseName);
 
 // ---------------------------------------------------------------- ^SMONP
@@ -55,19 +55,21 @@ INSTANTIATE_TEST_SUITE_P(
     Replies, SmonpSection,
     ::testing::Values(
         CellCase{"Ehs6",
-                 {"2G:", "658,51,-60,262,07,7,4,46,46,4EED,08B8,0,0", "666,47,-64,262,07,7,1,42,42,4EED,A500,0,0",
-                  "1006,37,-74,262,07,7,4,32,32,4EED,----,0,0", "1021,36,-75,262,07,7,1,31,21,4EED,08B2,0,0",
-                  "702,33,-78,262,07,7,3,28,28,4EED,A4F0,0,0", "654,32,-79,262,07,7,5,27,27,4EED,1C3A,0,0", "3G:",
-                  "-----,---,-----,----", "OK"},
+                 {Reply("cinterion", "smonp_2g_header"), Reply("cinterion", "smonp_2g_row1"),
+                  Reply("cinterion", "smonp_2g_row2"),
+                  Reply("cinterion", "smonp_2g_row3"), Reply("cinterion", "smonp_2g_row4"),
+                  Reply("cinterion", "smonp_2g_row5"), Reply("cinterion", "smonp_2g_row6"), Reply("cinterion", "smonp_3g_header"),
+                  Reply("cinterion", "smonp_3g_dashes"), "OK"},
                  Tech::Unknown, {}, {},
                  {Gsm(658, 60, -60), Gsm(666, 57, -64), Gsm(1006, 60, -74), Gsm(1021, 57, -75), Gsm(702, 59, -78),
                   Gsm(654, 61, -79)},
                  true, Tech::Unknown, {}, 0, Tech::Umts},
         CellCase{"UmtsAndLteHeaderWithData",
-                 {"3G:", "10737,131,-7.5,-103,21,11", Reply("cinterion", "smonp_section_lte")}, Tech::Unknown, {}, {},
+                 {Reply("cinterion", "smonp_3g_header"), Reply("cinterion", "smonp_3g_row"),
+                  Reply("cinterion", "smonp_section_lte")}, Tech::Unknown, {}, {},
                  {{Tech::Umts, 10737, 131, {}, {}, {}, -103.0, -7.5}, {Tech::Lte, 6300, 350, {}, -95.0, -10.0, {}, {}}},
                  true, Tech::Unknown, {}, 0, Tech::Lte},
-        CellCase{"BeforeAnyHeader", {"658,51,-60,262,07,7,4,46,46,4EED,08B8,0,0"}}),
+        CellCase{"BeforeAnyHeader", {Reply("cinterion", "smonp_2g_row1")}}),
     CaseName);
 
 

@@ -13,6 +13,7 @@
 #include <iterator>
 #include <optional>
 #include <ostream>
+#include <sstream>
 #include <string>
 #include <vector>
 
@@ -157,6 +158,16 @@ inline std::string Reply(const std::string &family, const std::string &name)
     std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
     EXPECT_FALSE(text.empty()) << "no sample reply " << path;
     return text;
+}
+
+// A sample reply of several lines, line by line.
+inline std::vector<std::string> Lines(const std::string &text)
+{
+    std::vector<std::string> lines;
+    std::istringstream in(text);
+    for (std::string line; std::getline(in, line);)
+        lines.push_back(line);
+    return lines;
 }
 
 } // namespace cellcases

@@ -19,15 +19,15 @@ const TRadioCell kFm350Lte{.rat = Tech::Lte, .mcc = 262, .mnc = 2, .area = 0x1A2
                            .channel = 1300, .band = "B3", .rsrp = -91.0, .rsrq = -10.0, .sinr = 8.0};
 const TRadioCell kFm350Nr{.rat = Tech::Nr5gNsa, .mcc = 262, .mnc = 2, .area = 0x1A2B, .cellId = 0xABCDEF1,
                           .pci = 500, .channel = 627264, .band = "n78", .sinr = 12.0};
-const char kFm350LteRow[] = "1,4,262,2,1A2B,0012345AB,1300,42,103,,8,,50,20";
-const char kFm350NrRow[] = "1,9,262,2,1A2B,00ABCDEF1,627264,500,5078,,12,,60,70";
+const std::string kFm350LteRow = Reply("fibocom", "gtccinfo_endc_lte");
+const std::string kFm350NrRow = Reply("fibocom", "gtccinfo_endc_nr");
 
 INSTANTIATE_TEST_SUITE_P(
     Replies, GtccinfoLine,
     ::testing::Values(
         CellCase{"Fm350Fixture",
-                 {"+GTCCINFO: ", Reply("fibocom", "gtccinfo_serving"), "",
-                  Reply("fibocom", "gtccinfo_neighbour"), "2,4,,,FFFF,00FFFFFFF,6300,207,,42,42,15", "", "OK"},
+                 {Reply("fibocom", "gtccinfo_header"), Reply("fibocom", "gtccinfo_serving"), "",
+                  Reply("fibocom", "gtccinfo_neighbour"), Reply("fibocom", "gtccinfo_neighbour_fillers"), "", "OK"},
                  Tech::Lte,
                  TRadioCell{.rat = Tech::Lte, .mcc = 262, .mnc = 2, .area = 0x1A2B, .cellId = 0x12345AB, .pci = 42,
                             .channel = 100, .rsrp = -112.0, .rsrq = -18.0, .sinr = -7.0},
@@ -38,10 +38,11 @@ INSTANTIATE_TEST_SUITE_P(
         CellCase{"NrStandaloneMeasuresOfNoScale", {kFm350NrRow}, Tech::Nr5gSa,
                  TRadioCell{.rat = Tech::Nr5gSa, .mcc = 262, .mnc = 2, .area = 0x1A2B, .cellId = 0xABCDEF1,
                             .pci = 500, .channel = 627264, .band = "n78", .sinr = 12.0}},
-        CellCase{"WcdmaIdentityOnly", {"1,2,262,1,1A2B,5E3F01,10737,131,,,,,40,30"}, Tech::Umts,
+        CellCase{"WcdmaIdentityOnly", {Reply("fibocom", "gtccinfo_wcdma")}, Tech::Umts,
                  TRadioCell{.rat = Tech::Umts, .mcc = 262, .mnc = 1, .area = 0x1A2B, .cellId = 0x5E3F01, .pci = 131,
                             .channel = 10737}},
-        CellCase{"NotRows", {"+GTCCINFO: ", "3,4,262,2,1A2B,0012345AB,100,42,,,-7,29,29,4", "1,4,262", "OK"}}),
+        CellCase{"NotRows", {Reply("fibocom", "gtccinfo_header"), Reply("fibocom", "gtccinfo_unknown_rat"),
+                             Reply("fibocom", "gtccinfo_short"), "OK"}}),
     CaseName);
 
 

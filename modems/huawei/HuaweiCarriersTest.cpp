@@ -33,13 +33,13 @@ INSTANTIATE_TEST_SUITE_P(
                      {Role::Secondary, Tech::Lte},
                      {Role::Secondary, Tech::Lte}}},
         CarrierCase{"WithoutServingCell",
-                    {"^LCACELL: \"0 0 0 0\", \"1 0 1 0\""},
+                    {Reply("huawei", "lcacell_two_entries")},
                     {{Role::Primary, Tech::Lte}, {Role::Secondary, Tech::Lte}}},
         CarrierCase{"NothingConfigured",
-                    {Reply("huawei", "monsc_lte"), "^LCACELL: \"0 0 0 0\",\"1 0 0 0\",\"2 1 0 0\""},
+                    {Reply("huawei", "monsc_lte"), Reply("huawei", "lcacell_none_configured")},
                     {}},
         CarrierCase{"BrokenEntriesIgnored",
-                    {"^LCACELL: \"0 0 0 0\",\"1 1 x 1\",\"2 1\",\"\",\"-3 1 1 1\""},
+                    {Reply("huawei", "lcacell_broken_entries")},
                     {}}),
     CaseName);
 

@@ -23,11 +23,11 @@ INSTANTIATE_TEST_SUITE_P(
                  TRadioCell{.rat = Tech::NbIot, .mcc = 525, .mnc = 1, .area = 0x287, .cellId = 0xB2A3127, .pci = 288,
                             .channel = 3716, .band = "B8", .rsrp = -101.0, .sinr = -25.0}},
         CellCase{"NotCampedUnknowns",
-                 {"%XMONITOR: 1,\"\",\"\",\"00000\",\"FFFE\",7,0,\"FFFFFFFF\",,,255,127,\"\",\"11100000\""},
+                 {Reply("nordic", "xmonitor_not_camped")},
                  Tech::Lte, TRadioCell{.rat = Tech::Lte}},
         CellCase{"Searching", {Reply("nordic", "xmonitor_searching")}},
-        CellCase{"Denied", {"%XMONITOR: 3,\"\",\"\",\"26295\",\"00B7\",7,4,\"00011B07\",7,2300,63,39"}},
-        CellCase{"OtherTechnology", {"%XMONITOR: 1,\"\",\"\",\"26295\",\"00B7\",4,4,\"00011B07\",7,2300,63,39"}}),
+        CellCase{"Denied", {Reply("nordic", "xmonitor_denied")}},
+        CellCase{"OtherTechnology", {Reply("nordic", "xmonitor_gsm_act")}}),
     CaseName);
 
 } // namespace

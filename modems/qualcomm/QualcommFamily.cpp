@@ -1,6 +1,8 @@
-// Qualcomm reference designs: AT^DEBUG? (a read: it changes nothing).
+// Qualcomm reference designs: AT^DEBUG? (a read: it changes nothing) and
+// the carriers of AT^CA_INFO?.
 
 #include "modems/ModemFamily.h"
+#include "modems/qualcomm/QualcommCarriers.h"
 #include "modems/qualcomm/QualcommParsers.h"
 
 using namespace simtext;
@@ -29,6 +31,18 @@ std::string DebugAnswer(const SimContext &ctx)
     return out;
 }
 
+// The serving cell's carrier and the operator's other one, as band and
+// bandwidth; nothing while not registered.
+std::string CaInfoAnswer(const SimContext &ctx)
+{
+    if (ctx.truth.registration == 0)
+        return {};
+    const TRynSimLteServing &p = ctx.truth.lte.serving;
+    const TRynSimLteServing &s = ctx.truth.lte.scc;
+    return Format("PCC info: Band is LTE_B%d, Band_width is %d.0 MHz\r\n", p.band, p.bandwidthMhz) +
+           Format("SCC1 info: Band is LTE_B%d, Band_width is %d.0 MHz", s.band, s.bandwidthMhz);
+}
+
 // Tenths of a dBm or dB.
 void PrintLteLevels(int, TRynSimLteCell &cell)
 {
@@ -40,9 +54,12 @@ void PrintLteLevels(int, TRynSimLteCell &cell)
 // Tenths of a dB (the EN-DC model's answer prints the SINR's value itself).
 std::string SinrText(int, double db) { return Format("%.1f", db); }
 
-void ParseLine(std::size_t, const std::string &line, AnswerReading &reading, TNetState &state)
+void ParseLine(std::size_t command, const std::string &line, AnswerReading &reading, TNetState &state)
 {
-    parseDebugLine(line, reading.debug, state);
+    if (command == 0)
+        parseDebugLine(line, reading.debug, state);
+    else
+        parseCaInfoLine(line, reading.caInfo, state);
 }
 
 } // namespace
@@ -55,12 +72,12 @@ const ModemFamily &QualcommFamily()
         // The chipset's name, which many reference designs answer, and the
         // maker of the modules that print ^DEBUG.
         .makerWords = {"qualcomm", "foxconn"},
-        .commands = {{"AT^DEBUG?\r", {"RAT:"}, 0}},
+        .commands = {{"AT^DEBUG?\r", {"RAT:"}, 0}, {"AT^CA_INFO?\r", {"PCC info:", "SCC"}, 0}},
         .parseLine = ParseLine,
         .smonpModels = {},
         .models = {{"T99W175", "Foxconn", "T99W175.F0.1.0.0.9.GC.004", TRynSimRadio::NrNonStandalone,
                     "(Qualcomm reference, NR5G-NSA) AT^DEBUG? with an NR leg"}},
-        .simCellCommands = {{"^DEBUG", SimReadAnswer<DebugAnswer>}},
+        .simCellCommands = {{"^DEBUG", SimReadAnswer<DebugAnswer>}, {"^CA_INFO", SimReadAnswer<CaInfoAnswer>}},
         .printLteLevels = PrintLteLevels,
         .sinrText = SinrText,
     };

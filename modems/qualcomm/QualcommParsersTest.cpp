@@ -6,20 +6,10 @@
 
 #include <gtest/gtest.h>
 
-#include <sstream>
 
 namespace {
 
 using namespace cellcases;
-
-std::vector<std::string> Lines(const std::string &text)
-{
-    std::vector<std::string> lines;
-    std::istringstream in(text);
-    for (std::string line; std::getline(in, line);)
-        lines.push_back(line);
-    return lines;
-}
 
 std::vector<std::string> ReplyLines(const char *name) { return Lines(Reply("qualcomm", name)); }
 
@@ -47,12 +37,12 @@ INSTANTIATE_TEST_SUITE_P(
                             .pci = 21, .channel = 2850, .band = "B7", .rssi = -67.4, .rsrp = -98.0, .rsrq = -10.6,
                             .sinr = 2.0}},
         CellCase{"UnknownMeasures",
-                 {"RAT:LTE", "lte_rsrp:NA,rsrq:NA", "lte_rssi:-0dBm,lte_snr:NA", "pcell: lte_band:3"}, Tech::Lte,
+                 ReplyLines("debug_unknown_measures"), Tech::Lte,
                  TRadioCell{.rat = Tech::Lte, .band = "B3"}},
-        CellCase{"EnDcLegNotMeasured", {"RAT:LTE+NR", "nr_rsrp:NA", "nr_snr:NA"}, Tech::Nr5gNsa,
+        CellCase{"EnDcLegNotMeasured", ReplyLines("debug_endc_leg_not_measured"), Tech::Nr5gNsa,
                  TRadioCell{.rat = Tech::Lte}},
-        CellCase{"NoRatLineNothingRead", {"lte_rsrp:-84.1dBm,rsrq:-13.6dB", "BAND: 3"}},
-        CellCase{"OtherTechnology", {"RAT:WCDMA", "BAND: 1", "channel:10700 pci:12"}}),
+        CellCase{"NoRatLineNothingRead", ReplyLines("debug_no_rat_line")},
+        CellCase{"OtherTechnology", ReplyLines("debug_wcdma")}),
     CaseName);
 
 } // namespace

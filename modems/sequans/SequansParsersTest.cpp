@@ -26,10 +26,10 @@ INSTANTIATE_TEST_SUITE_P(
                  TRadioCell{.rat = Tech::Lte, .mcc = 204, .mnc = 16, .area = 31, .pci = 222, .channel = 3700,
                             .rssi = -59.52, .rsrp = -80.2, .rsrq = -12.9, .sinr = 0.0}},
         CellCase{"HexTacAndFillers",
-                 {"+SQNMONI: Cc:000 Nc:00 RSRP:-0 RSRQ:-10.00 TAC:0x1A2B Id:65535 EARFCN:6300 PWR:-0 PAGING:64"},
+                 {Reply("sequans", "sqnmoni_hex_tac_fillers")},
                  Tech::Lte, TRadioCell{.rat = Tech::Lte, .area = 0x1A2B, .channel = 6300, .rsrq = -10.0}},
-        CellCase{"NameOnly", {"+SQNMONI: Singtel", "+SQNMONI:"}},
-        CellCase{"OtherCommand", {"#MONI: AT&T RSRP:-92 RSRQ:-17 TAC:8B1E Id:A204 EARFCN:800 PWR:-54dbm"}}),
+        CellCase{"NameOnly", {Reply("sequans", "sqnmoni_name_only"), Reply("sequans", "sqnmoni_empty")}},
+        CellCase{"OtherCommand", {Reply("sequans", "moni_telit")}}),
     CaseName);
 
 } // namespace

@@ -28,23 +28,23 @@ TRadioCell WithLteMeasures(TRadioCell cell, double rsrp, double rsrq)
 INSTANTIATE_TEST_SUITE_P(
     Replies, CesqExec,
     ::testing::Values(
-        CellCase{"MmLte", {"+CESQ: 99,99,255,255,20,80"}, Tech::Lte,
+        CellCase{"MmLte", {Reply("threegpp", "cesq_mm_lte")}, Tech::Lte,
                  TRadioCell{.rat = Tech::Lte, .rsrp = -61.0, .rsrq = -10.0}},
-        CellCase{"MmUmts", {"+CESQ: 99,99,95,40,255,255"}, Tech::Umts,
+        CellCase{"MmUmts", {Reply("threegpp", "cesq_mm_umts")}, Tech::Umts,
                  TRadioCell{.rat = Tech::Umts, .rscp = -26.0, .ecno = -4.5}},
-        CellCase{"MmGsm", {"+CESQ: 10,6,255,255,255,255"}, Tech::Gsm, TRadioCell{.rat = Tech::Gsm, .rssi = -101.0}},
-        CellCase{"NrStandalone", {"+CESQ: 99,99,255,255,255,255,71,74,74"}, Tech::Nr5gSa,
+        CellCase{"MmGsm", {Reply("threegpp", "cesq_mm_gsm")}, Tech::Gsm, TRadioCell{.rat = Tech::Gsm, .rssi = -101.0}},
+        CellCase{"NrStandalone", {Reply("threegpp", "cesq_nr_standalone")}, Tech::Nr5gSa,
                  TRadioCell{.rat = Tech::Nr5gSa, .rsrp = -83.0, .rsrq = -8.0, .sinr = 13.5}},
         CellCase{"FibocomEnDc", {Reply("threegpp", "cesq_endc")}, Tech::Nr5gNsa,
                  TRadioCell{.rat = Tech::Lte, .rsrp = -112.0, .rsrq = -18.0},
                  TRadioCell{.rat = Tech::Nr5gNsa, .rsrp = -105.0, .rsrq = -6.0, .sinr = 5.0}},
-        CellCase{"TruncatedNoSpace", {"+CESQ:99,99,255,255,20"}, Tech::Lte,
+        CellCase{"TruncatedNoSpace", {Reply("threegpp", "cesq_truncated_no_space")}, Tech::Lte,
                  TRadioCell{.rat = Tech::Lte, .rsrq = -10.0}},
-        CellCase{"KeepsIdentityAndRat", {"+CESQ: 99,99,255,255,30,60"}, Tech::Nr5gNsa,
+        CellCase{"KeepsIdentityAndRat", {Reply("threegpp", "cesq_keeps_identity_and_rat")}, Tech::Nr5gNsa,
                  WithLteMeasures(kIdentity, -81.0, -5.0), {}, {}, true, Tech::Nr5gNsa, kIdentity},
-        CellCase{"NotRegistered", {"+CESQ: 99,99,255,255,255,255"}},
-        CellCase{"OutOfRange", {"+CESQ: 64,99,97,50,35,98,128,127,128"}},
-        CellCase{"NotCesq", {"+CSQ: 17,99", "+XCESQ: 0,99,99,255,255,19,46,32"}}),
+        CellCase{"NotRegistered", {Reply("threegpp", "cesq_not_registered")}},
+        CellCase{"OutOfRange", {Reply("threegpp", "cesq_out_of_range")}},
+        CellCase{"NotCesq", {Reply("threegpp", "csq_typical"), Reply("threegpp", "xcesq_short_lte")}}),
     CaseName);
 
 

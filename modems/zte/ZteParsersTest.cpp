@@ -26,11 +26,11 @@ TEST_P(ZcellinfoLine, FillsTheServingCell)
 INSTANTIATE_TEST_SUITE_P(
     Replies, ZcellinfoLine,
     ::testing::Values(
-        CellCase{"DecimalWithCesqLevels", {Reply("zte", "zcellinfo_decimal"), "OK", "+CESQ: 99,99,255,255,20,44"},
+        CellCase{"DecimalWithCesqLevels", {Reply("zte", "zcellinfo_decimal"), "OK", Reply("zte", "cesq_lte")},
                  Tech::Lte,
                  TRadioCell{.rat = Tech::Lte, .cellId = 21627653, .pci = 242, .channel = 1300, .band = "B3",
                             .rsrp = -97.0, .rsrq = -10.0}},
-        CellCase{"CesqFirstKeepsItsLevels", {"+CESQ: 99,99,255,255,20,44", Reply("zte", "zcellinfo_decimal")},
+        CellCase{"CesqFirstKeepsItsLevels", {Reply("zte", "cesq_lte"), Reply("zte", "zcellinfo_decimal")},
                  Tech::Lte,
                  TRadioCell{.rat = Tech::Lte, .cellId = 21627653, .pci = 242, .channel = 1300, .band = "B3",
                             .rsrp = -97.0, .rsrq = -10.0}},
@@ -41,9 +41,9 @@ INSTANTIATE_TEST_SUITE_P(
                  TRadioCell{.rat = Tech::Gsm, .band = "900"}},
         CellCase{"Labelled", {Reply("zte", "zcellinfo_labelled")}, Tech::Lte,
                  TRadioCell{.rat = Tech::Lte, .area = 6699, .cellId = 21627653, .pci = 242, .band = "B3"}},
-        CellCase{"NotCamped", {"+ZCELLINFO: 0XFFFE,0XFFFFFFFF,0X7FFFFFFF,LTE B0,65535"}, Tech::Lte,
+        CellCase{"NotCamped", {Reply("zte", "zcellinfo_not_camped")}, Tech::Lte,
                  TRadioCell{.rat = Tech::Lte}},
-        CellCase{"NoBandWord", {"+ZCELLINFO: 21627653, 242, 1300", "+ZCELLINFO: LTE B3, 1300", "OK"}}),
+        CellCase{"NoBandWord", {Reply("zte", "zcellinfo_no_band_word"), Reply("zte", "zcellinfo_band_only"), "OK"}}),
     CaseName);
 
 } // namespace

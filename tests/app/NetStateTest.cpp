@@ -1,4 +1,5 @@
 #include "NetState.h"
+#include "modems/common/CellCases.h"
 
 #include <gtest/gtest.h>
 
@@ -29,6 +30,10 @@ void PrintTo(const TNetState &s, std::ostream *os)
 }
 
 namespace {
+
+// A sample reply of the design family (modems/design/replies), shared with
+// the fuzz target's seeds.
+std::string Design(const char *name) { return cellcases::Reply("design", name); }
 
 enum class Start { AllInvalid, AllValid };
 
@@ -96,28 +101,28 @@ TEST_P(CsqExec, FillsSignalAndBitErrorRate)
 INSTANTIATE_TEST_SUITE_P(
     Replies, CsqExec,
     ::testing::Values(
-        LineCase{"Typical", "+CSQ: 17,99", [](TNetState &s) { Signal(s, 53, 0); }},
-        LineCase{"NothingKnown", "+CSQ: 99,99", [](TNetState &s) { Signal(s, 0, 0); }},
-        LineCase{"Strongest", "+CSQ: 31,0", [](TNetState &s) { Signal(s, 96, 0); }},
-        LineCase{"Weakest", "+CSQ: 1,7", [](TNetState &s) { Signal(s, 3, 7); }},
-        LineCase{"OutOfRange", "+CSQ: 32,8", [](TNetState &s) { Signal(s, 0, 0); }},
-        LineCase{"Negative", "+CSQ: -1,-1", [](TNetState &s) { Signal(s, 0, 0); }},
-        LineCase{"BlanksAroundNumbers", "\r\n+CSQ:  20 , 3 \r", [](TNetState &s) { Signal(s, 62, 3); }},
-        LineCase{"NotNumbers", "+CSQ: ab,1x", [](TNetState &s) { Signal(s, 0, 0); }},
-        LineCase{"ThirdField", "+CSQ: 20,3,1", [](TNetState &s) { Signal(s, 62, 0); }},
-        LineCase{"TooLongIsUnknown", "+CSQ: 99999999999999999999,2",
+        LineCase{"Typical", Design("csq_typical"), [](TNetState &s) { Signal(s, 53, 0); }},
+        LineCase{"NothingKnown", Design("csq_unknown"), [](TNetState &s) { Signal(s, 0, 0); }},
+        LineCase{"Strongest", Design("csq_strongest"), [](TNetState &s) { Signal(s, 96, 0); }},
+        LineCase{"Weakest", Design("csq_weakest"), [](TNetState &s) { Signal(s, 3, 7); }},
+        LineCase{"OutOfRange", Design("csq_out_of_range"), [](TNetState &s) { Signal(s, 0, 0); }},
+        LineCase{"Negative", Design("csq_negative"), [](TNetState &s) { Signal(s, 0, 0); }},
+        LineCase{"BlanksAroundNumbers", Design("csq_blanks_around_numbers"), [](TNetState &s) { Signal(s, 62, 3); }},
+        LineCase{"NotNumbers", Design("csq_not_numbers"), [](TNetState &s) { Signal(s, 0, 0); }},
+        LineCase{"ThirdField", Design("csq_third_field"), [](TNetState &s) { Signal(s, 62, 0); }},
+        LineCase{"TooLongIsUnknown", Design("csq_too_long_is_unknown"),
                  [](TNetState &s) {
                      Signal(s, 0, 2);
                      s.signalValid = false;
                  }},
-        LineCase{"TooLongBerIsUnknown", "+CSQ: 17,-2147483649",
+        LineCase{"TooLongBerIsUnknown", Design("csq_too_long_ber_is_unknown"),
                  [](TNetState &s) {
                      Signal(s, 53, 0);
                      s.berValid = false;
                  }},
-        LineCase{"ReplacesValidValues", "+CSQ: 10,1", [](TNetState &s) { Signal(s, 31, 1); }, Start::AllValid},
-        LineCase{"NoComma", "+CSQ: 17", {}, Start::AllValid},
-        LineCase{"NoColon", "+CSQ 17,99", {}},
+        LineCase{"ReplacesValidValues", Design("csq_replaces_valid_values"), [](TNetState &s) { Signal(s, 31, 1); }, Start::AllValid},
+        LineCase{"NoComma", Design("csq_no_comma"), {}, Start::AllValid},
+        LineCase{"NoColon", Design("csq_no_colon"), {}},
         LineCase{"Empty", "", {}}),
     CaseName);
 
@@ -151,60 +156,60 @@ void Unknown(TNetState &s)
 INSTANTIATE_TEST_SUITE_P(
     Replies, CopsRead,
     ::testing::Values(
-        LineCase{"LongName", "+COPS: 0,0,\"Vodafone.de\"", [](TNetState &s) { Name(s, "Vodafone.de"); }},
-        LineCase{"Numeric", "+COPS: 0,2,\"26202\"", [](TNetState &s) { Code(s, "26202"); }},
-        LineCase{"NumericThreeDigitMnc", "+COPS: 0,2,\"310260\"", [](TNetState &s) { Code(s, "310260"); }},
-        LineCase{"NameWithBlanks", "+COPS: 0,0,\"T-Mobile D\"", [](TNetState &s) { Name(s, "T-Mobile D"); }},
-        LineCase{"NameWithCommaAndAccessTechnology", "+COPS: 1,0,\"Orange, F\",2",
+        LineCase{"LongName", Design("cops_name"), [](TNetState &s) { Name(s, "Vodafone.de"); }},
+        LineCase{"Numeric", Design("cops_code"), [](TNetState &s) { Code(s, "26202"); }},
+        LineCase{"NumericThreeDigitMnc", Design("cops_code_three_digit_mnc"), [](TNetState &s) { Code(s, "310260"); }},
+        LineCase{"NameWithBlanks", Design("cops_name_with_blanks"), [](TNetState &s) { Name(s, "T-Mobile D"); }},
+        LineCase{"NameWithCommaAndAccessTechnology", Design("cops_name_comma"),
                  [](TNetState &s) {
                      Name(s, "Orange, F");
                      s.copsRat = TRadioTech::Umts;
                  }},
-        LineCase{"EnDcAccessTechnology", "+COPS: 0,0,\"CHINA MOBILE\",13",
+        LineCase{"EnDcAccessTechnology", Design("cops_act"),
                  [](TNetState &s) {
                      Name(s, "CHINA MOBILE");
                      s.copsRat = TRadioTech::Nr5gNsa;
                  }},
-        LineCase{"StandaloneNrNoSpace", "+COPS:0,2,\"99970\",11",
+        LineCase{"StandaloneNrNoSpace", Design("cops_standalone_nr_no_space"),
                  [](TNetState &s) {
                      Code(s, "99970");
                      s.copsRat = TRadioTech::Nr5gSa;
                  }},
-        LineCase{"LteMAccessTechnology", "+COPS: 0,0,\"Orange F\",8",
+        LineCase{"LteMAccessTechnology", Design("cops_lte_m_access_technology"),
                  [](TNetState &s) {
                      Name(s, "Orange F");
                      s.copsRat = TRadioTech::LteM;
                  }},
-        LineCase{"NbIotAccessTechnology", "+COPS: 0,2,\"26201\", 9 ",
+        LineCase{"NbIotAccessTechnology", Design("cops_nb_iot_access_technology"),
                  [](TNetState &s) {
                      Code(s, "26201");
                      s.copsRat = TRadioTech::NbIot;
                  }},
-        LineCase{"UnknownAccessTechnology", "+COPS: 0,2,\"26201\",14", [](TNetState &s) { Code(s, "26201"); }},
-        LineCase{"AccessTechnologyNotANumber", "+COPS: 0,0,\"Telekom.de\",x7",
+        LineCase{"UnknownAccessTechnology", Design("cops_unknown_access_technology"), [](TNetState &s) { Code(s, "26201"); }},
+        LineCase{"AccessTechnologyNotANumber", Design("cops_access_technology_not_a_number"),
                  [](TNetState &s) { Name(s, "Telekom.de"); }},
-        LineCase{"NameKeptUntrimmed", "+COPS: 0,0,\" E-Plus \"", [](TNetState &s) { Name(s, " E-Plus "); }},
-        LineCase{"BlanksAroundFormat", "+COPS: 0, 2 ,\"23415\"", [](TNetState &s) { Code(s, "23415"); }},
-        LineCase{"ReplacesValidName", "+COPS: 0,0,\"O2 - DE\"", [](TNetState &s) { Name(s, "O2 - DE"); },
+        LineCase{"NameKeptUntrimmed", Design("cops_name_kept_untrimmed"), [](TNetState &s) { Name(s, " E-Plus "); }},
+        LineCase{"BlanksAroundFormat", Design("cops_blanks_around_format"), [](TNetState &s) { Code(s, "23415"); }},
+        LineCase{"ReplacesValidName", Design("cops_replaces_valid_name"), [](TNetState &s) { Name(s, "O2 - DE"); },
                  Start::AllValid},
-        LineCase{"EmptyOperatorLeavesFlagsInvalid", "+COPS: 0,0,\"\"", Unknown},
-        LineCase{"EmptyOperatorLeavesFlagsValid", "+COPS: 0,2,\"\"", Unknown, Start::AllValid},
-        LineCase{"ModeAlone", "+COPS: 0",
+        LineCase{"EmptyOperatorLeavesFlagsInvalid", Design("cops_empty"), Unknown},
+        LineCase{"EmptyOperatorLeavesFlagsValid", Design("cops_empty_operator_leaves_flags_valid"), Unknown, Start::AllValid},
+        LineCase{"ModeAlone", Design("cops_mode_only"),
                  [](TNetState &s) {
                      Name(s, "?");
                      Code(s, "?");
                  }},
-        LineCase{"ModeAloneDeregistered", "+COPS: 2\r",
+        LineCase{"ModeAloneDeregistered", Design("cops_mode_alone_deregistered"),
                  [](TNetState &s) {
                      Name(s, "?");
                      Code(s, "?");
                  }},
-        LineCase{"ShortAlphanumericFormatIgnored", "+COPS: 0,1,\"VF DE\"", {}},
-        LineCase{"FormatNotANumber", "+COPS: 0,x,\"VF DE\"", {}},
-        LineCase{"NoQuotedOperator", "+COPS: 0,0", {}, Start::AllValid},
-        LineCase{"UnquotedOperator", "+COPS: 0,2,26202", {}},
-        LineCase{"UnclosedQuote", "+COPS: 0,0,\"Vodafone", {}},
-        LineCase{"NoColon", "+COPS 0", {}}),
+        LineCase{"ShortAlphanumericFormatIgnored", Design("cops_short_alphanumeric_format_ignored"), {}},
+        LineCase{"FormatNotANumber", Design("cops_format_not_a_number"), {}},
+        LineCase{"NoQuotedOperator", Design("cops_no_quoted_operator"), {}, Start::AllValid},
+        LineCase{"UnquotedOperator", Design("cops_unquoted_operator"), {}},
+        LineCase{"UnclosedQuote", Design("cops_unclosed_quote"), {}},
+        LineCase{"NoColon", Design("cops_no_colon"), {}}),
     CaseName);
 
 // ---------------------------------------------------------------- +CREG
@@ -227,30 +232,30 @@ std::function<void(TNetState &)> Registration(int value)
 }
 
 INSTANTIATE_TEST_SUITE_P(Replies, CregRead,
-                         ::testing::Values(LineCase{"NotRegistered", "+CREG: 0,0", Registration(0)},
-                                           LineCase{"Home", "+CREG: 0,1", Registration(1)},
-                                           LineCase{"Searching", "+CREG: 1,2", Registration(2)},
-                                           LineCase{"Roaming", "+CREG: 0,5", Registration(5)},
-                                           LineCase{"UnknownStat", "+CREG: 0,6", Registration(-1)},
-                                           LineCase{"BlanksAroundStat", "+CREG: 0, 3 ", Registration(3)},
-                                           LineCase{"LocationFields", "+CREG: 2,1,\"00C3\",\"0000B7A1\"",
+                         ::testing::Values(LineCase{"NotRegistered", Design("creg_not_registered"), Registration(0)},
+                                           LineCase{"Home", Design("creg_home"), Registration(1)},
+                                           LineCase{"Searching", Design("creg_searching"), Registration(2)},
+                                           LineCase{"Roaming", Design("creg_roaming"), Registration(5)},
+                                           LineCase{"UnknownStat", Design("creg_unknown_stat"), Registration(-1)},
+                                           LineCase{"BlanksAroundStat", Design("creg_blanks_around_stat"), Registration(3)},
+                                           LineCase{"LocationFields", Design("creg_location"),
                                                     Registration(1)},
                                            LineCase{"LocationAndAccessTechnology",
-                                                    "+CREG: 2,5,\"1A2B\",\"00C3D4\",0", Registration(5)},
-                                           LineCase{"LocationWithUnknownStat", "+CREG: 2,9,\"1A2B\",\"00C3D4\"",
+                                                    Design("creg_location_and_access_technology"), Registration(5)},
+                                           LineCase{"LocationWithUnknownStat", Design("creg_location_with_unknown_stat"),
                                                     Registration(-1)},
-                                           LineCase{"NotANumber", "+CREG: 0,x", Registration(-1)},
-                                           LineCase{"TooLongIsUnknown", "+CREG: 0,2147483648",
+                                           LineCase{"NotANumber", Design("creg_not_a_number"), Registration(-1)},
+                                           LineCase{"TooLongIsUnknown", Design("creg_too_long_is_unknown"),
                                                     [](TNetState &s) { s.registration = -1; }},
-                                           LineCase{"TooLongStaysUnknown", "+CREG: 0,99999999999",
+                                           LineCase{"TooLongStaysUnknown", Design("creg_too_long_stays_unknown"),
                                                     [](TNetState &s) {
                                                         s.registration = -1;
                                                         s.registrationValid = false;
                                                     },
                                                     Start::AllValid},
-                                           LineCase{"StatMissing", "+CREG: 0,", Registration(-1)},
-                                           LineCase{"NoComma", "+CREG: 1", {}, Start::AllValid},
-                                           LineCase{"NoColon", "+CREG 0,1", {}}),
+                                           LineCase{"StatMissing", Design("creg_stat_missing"), Registration(-1)},
+                                           LineCase{"NoComma", Design("creg_no_comma"), {}, Start::AllValid},
+                                           LineCase{"NoColon", Design("creg_no_colon"), {}}),
                          CaseName);
 
 // ---------------------------------------------------------------- +CPAS
@@ -273,16 +278,16 @@ std::function<void(TNetState &)> Activity(int value)
 }
 
 INSTANTIATE_TEST_SUITE_P(Replies, CpasExec,
-                         ::testing::Values(LineCase{"Ready", "+CPAS: 0", Activity(0)},
-                                           LineCase{"Ringing", "+CPAS: 3", Activity(3)},
-                                           LineCase{"CallInProgress", "+CPAS: 4", Activity(4)},
-                                           LineCase{"UnknownState", "+CPAS: 2", Activity(-1)},
-                                           LineCase{"Unavailable", "+CPAS: 1", Activity(-1)},
-                                           LineCase{"ValueMissing", "+CPAS:", Activity(-1)},
-                                           LineCase{"ExtraField", "+CPAS: 0,1", Activity(-1)},
-                                           LineCase{"TooLongIsUnknown", "+CPAS: -2147483649",
+                         ::testing::Values(LineCase{"Ready", Design("cpas_ready"), Activity(0)},
+                                           LineCase{"Ringing", Design("cpas_ringing"), Activity(3)},
+                                           LineCase{"CallInProgress", Design("cpas_call_in_progress"), Activity(4)},
+                                           LineCase{"UnknownState", Design("cpas_unknown"), Activity(-1)},
+                                           LineCase{"Unavailable", Design("cpas_unavailable"), Activity(-1)},
+                                           LineCase{"ValueMissing", Design("cpas_value_missing"), Activity(-1)},
+                                           LineCase{"ExtraField", Design("cpas_extra_field"), Activity(-1)},
+                                           LineCase{"TooLongIsUnknown", Design("cpas_too_long_is_unknown"),
                                                     [](TNetState &s) { s.activity = -1; }},
-                                           LineCase{"NoColon", "+CPAS 0", {}, Start::AllValid}),
+                                           LineCase{"NoColon", Design("cpas_no_colon"), {}, Start::AllValid}),
                          CaseName);
 
 // ---------------------------------------------------------------- cells
@@ -313,24 +318,24 @@ TEST_P(MoniServing, FillsRowZero)
 INSTANTIATE_TEST_SUITE_P(
     Lines, MoniServing,
     ::testing::Values(
-        LineCase{"Registered", " 1011 29  -79   262  02   0084 4A3E 7   7   33  -105   26 | No connection",
+        LineCase{"Registered", Design("moni_serving"),
                  Row(0, {true, 1011, 29, -79, 26, 262, 2})},
-        LineCase{"ReplacesValidRow", "  514 21 -80 262 07 0061 2B4D 3 1 30 -104 18", Row(0, {true, 514, 21, -80, 18, 262, 7}),
+        LineCase{"ReplacesValidRow", Design("moni_replaces_valid_row"), Row(0, {true, 514, 21, -80, 18, 262, 7}),
                  Start::AllValid},
-        LineCase{"ThreeDigitMnc", "  128 40 -71 310 260 2B01 00C1 5 2 0 -110 39", Row(0, {true, 128, 40, -71, 39, 310, 260})},
-        LineCase{"TabsBetweenColumns", "62\t30\t-78\t262\t1\t1A2B\t3C4D\t2\t5\t33\t-105\t27",
+        LineCase{"ThreeDigitMnc", Design("moni_three_digit_mnc"), Row(0, {true, 128, 40, -71, 39, 310, 260})},
+        LineCase{"TabsBetweenColumns", Design("moni_tabs"),
                  Row(0, {true, 62, 30, -78, 27, 262, 1})},
-        LineCase{"C1Missing", "  62 30 -78 262 01 1A2B 3C4D 2 5 33 -105", Row(0, {true, 62, 30, -78, kMissingInteger, 262, 1})},
-        LineCase{"NotRegistered", "   10 21  -80   ---  --   ---- ---- --  --  --  ----  --- | Limited Service",
+        LineCase{"C1Missing", Design("moni_c1_missing"), Row(0, {true, 62, 30, -78, kMissingInteger, 262, 1})},
+        LineCase{"NotRegistered", Design("moni_unregistered"),
                  RowInvalid(0), Start::AllValid},
-        LineCase{"Searching", "Searching", RowInvalid(0), Start::AllValid},
+        LineCase{"Searching", Design("moni_searching"), RowInvalid(0), Start::AllValid},
         LineCase{"EmptyLineOnTimeout", "", RowInvalid(0), Start::AllValid},
-        LineCase{"OnlyFourNumbers", " 1011 29 -79 262", RowInvalid(0), Start::AllValid},
+        LineCase{"OnlyFourNumbers", Design("moni_four_numbers"), RowInvalid(0), Start::AllValid},
         // A number too long to read is unknown and no column moves into
         // its place: the row is not filled from the shifted line.
-        LineCase{"TooLongLevelLeavesTheRowUnknown", " 1011 29 -2147483648 262 02 0084 4A3E 7 7 33 -105 26",
+        LineCase{"TooLongLevelLeavesTheRowUnknown", Design("moni_too_long_level"),
                  RowInvalid(0), Start::AllValid},
-        LineCase{"TooLongC1IsMissing", " 1011 29 -79 262 02 0084 4A3E 7 7 33 -105 2147483647",
+        LineCase{"TooLongC1IsMissing", Design("moni_too_long_c1"),
                  Row(0, {true, 1011, 29, -79, kMissingInteger, 262, 2})}),
     CaseName);
 
@@ -343,16 +348,16 @@ TEST_P(MonpNeighbour, FillsRowAfterIndex)
     EXPECT_EQ(s, Expected(GetParam()));
 }
 
-const char kMonpLine[] = "  653  26  -84  262  07   0    22  22";
+const std::string kMonpLine = Design("monp_line");
 
 INSTANTIATE_TEST_SUITE_P(
     Lines, MonpNeighbour,
     ::testing::Values(
         LineCase{"FirstLine", kMonpLine, Row(1, {true, 653, 26, -84, 22, 262, 7}), Start::AllInvalid, 0},
-        LineCase{"SixthLine", "1013 9 -101 262 02 3 -5 -5", Row(6, {true, 1013, 9, -101, -5, 262, 2}), Start::AllValid, 5},
-        LineCase{"C1Missing", "660 20 -90 262 07 3", Row(3, {true, 660, 20, -90, kMissingInteger, 262, 7}),
+        LineCase{"SixthLine", Design("monp_sixth_line"), Row(6, {true, 1013, 9, -101, -5, 262, 2}), Start::AllValid, 5},
+        LineCase{"C1Missing", Design("monp_c1_missing"), Row(3, {true, 660, 20, -90, kMissingInteger, 262, 7}),
                  Start::AllInvalid, 2},
-        LineCase{"ShortLine", "660 20 -90", RowInvalid(2), Start::AllValid, 1},
+        LineCase{"ShortLine", Design("monp_short"), RowInvalid(2), Start::AllValid, 1},
         LineCase{"SeventhLine", kMonpLine, NeighboursInvalid, Start::AllValid, 6},
         LineCase{"TimeoutIndex", "", NeighboursInvalid, Start::AllValid, -1}),
     CaseName);
@@ -366,20 +371,20 @@ TEST_P(SmonpNeighbour, FillsRowOfIndex)
     EXPECT_EQ(s, Expected(GetParam()));
 }
 
-const char kSmonpLine[] = "1017,17,-100,262,02,4,5,33,33,0084,4A3E";
+const std::string kSmonpLine = Design("smonp_line");
 
 INSTANTIATE_TEST_SUITE_P(
     Lines, SmonpNeighbour,
     ::testing::Values(
         LineCase{"FirstLineIsRowZero", kSmonpLine, Row(0, {true, 1017, 17, -100, 33, 262, 2}), Start::AllInvalid, 0},
-        LineCase{"SeventhLineIsRowSix", "52,30,-80,262,03,1,6,-2", Row(6, {true, 52, 30, -80, -2, 262, 3}),
+        LineCase{"SeventhLineIsRowSix", Design("smonp_seventh_line"), Row(6, {true, 52, 30, -80, -2, 262, 3}),
                  Start::AllValid, 6},
-        LineCase{"FiveValuesOnly", "52,30,-80,262,03", Row(2, {true, 52, 30, -80, kMissingInteger, 262, 3}),
+        LineCase{"FiveValuesOnly", Design("smonp_five_values"), Row(2, {true, 52, 30, -80, kMissingInteger, 262, 3}),
                  Start::AllInvalid, 2},
-        LineCase{"ShortLine", "1017,17,-100", RowInvalid(1), Start::AllValid, 1},
-        LineCase{"TooLongLevelLeavesTheRowUnknown", "1017,17,-1000000000000,262,02,4,5,33", RowInvalid(3),
+        LineCase{"ShortLine", Design("smonp_short"), RowInvalid(1), Start::AllValid, 1},
+        LineCase{"TooLongLevelLeavesTheRowUnknown", Design("smonp_too_long_level"), RowInvalid(3),
                  Start::AllValid, 3},
-        LineCase{"BlankAfterCommaNotSkipped", "1017, 17,-100,262,02,4,5,33", RowInvalid(0), Start::AllValid, 0},
+        LineCase{"BlankAfterCommaNotSkipped", Design("smonp_blank_after_comma"), RowInvalid(0), Start::AllValid, 0},
         LineCase{"EighthLineKeepsRowZero", kSmonpLine, NeighboursInvalid, Start::AllValid, 7},
         LineCase{"TimeoutIndex", "", NeighboursInvalid, Start::AllValid, -1}),
     CaseName);
@@ -394,14 +399,14 @@ TEST(PollCycle, MonitorModuleAnswersFillTheRecord)
     s.MarkAllInvalid();
     TNetState expected = s;
 
-    parseCsqExec("+CSQ: 24,0", s);
-    parseCopsRead("+COPS: 0,0,\"Telekom.de\"", s);
-    parseCopsRead("+COPS: 0,2,\"26201\"", s);
-    parseCregRead("+CREG: 0,1", s);
-    parseCpasExec("+CPAS: 0", s);
-    parseMoniServing("  62 30 -78 262 01 1A2B 3C4D 2 5 33 -105 27 | No connection", s);
-    parseMonpNeighbour("  653  26  -84  262  01   0    22  22", 0, s);
-    parseMonpNeighbour("  660  20  -90  262  01   3    16  16", 1, s);
+    parseCsqExec(Design("csq_poll_cycle"), s);
+    parseCopsRead(Design("cops_name_telekom"), s);
+    parseCopsRead(Design("cops_code_26201"), s);
+    parseCregRead(Design("creg_home"), s);
+    parseCpasExec(Design("cpas_ready"), s);
+    parseMoniServing(Design("moni_no_connection"), s);
+    parseMonpNeighbour(Design("monp_line_653"), 0, s);
+    parseMonpNeighbour(Design("monp_line_660"), 1, s);
 
     Signal(expected, 75, 0);
     Name(expected, "Telekom.de");

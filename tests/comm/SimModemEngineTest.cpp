@@ -682,7 +682,8 @@ TEST_P(SimModemLteModel, AnswersInItsMakersFormatWhatTheTruthSays)
     for (const char *other : {"AT^MONI\r", "AT^MONP\r", "AT^SMONP\r", "AT^SMONI\r", "AT+QENG=\"servingcell\"\r",
                               "AT+QENG=\"neighbourcell\"\r", "AT+CPSI?\r", "AT^MONSC\r", "AT^MONNC\r",
                               "AT+UCGED?\r", "AT#RFSTS\r", "AT!GSTATUS?\r", "AT+GTCCINFO?\r", "AT+XMCI=1\r",
-                              "AT+XCESQ?\r", "AT+SQNMONI=9\r", "AT%XMONITOR\r", "AT^DEBUG?\r", "AT+ZCELLINFO?\r"}) {
+                              "AT+XCESQ?\r", "AT+SQNMONI=9\r", "AT%XMONITOR\r", "AT^DEBUG?\r", "AT+ZCELLINFO?\r",
+                              "AT^CA_INFO?\r", "AT%MEAS=\"8\"\r", "AT%PCONI\r"}) {
         const bool known = std::find(c.commands.begin(), c.commands.end(), other) != c.commands.end();
         EXPECT_EQ(Lines(engine.Feed(other)).back(), known ? "OK" : "ERROR") << other;
     }
@@ -743,7 +744,7 @@ INSTANTIATE_TEST_SUITE_P(
         LteModelCase{"nRF9160-SICA", "Nordic Semiconductor ASA", 7, {"AT%XMONITOR\r"},
                      [](TRynSimModemEngine &e) { CheckServingAndNeighbours(e, "AT%XMONITOR\r", false); },
                      "%XMONITOR: 2"},
-        LteModelCase{"T99W175", "Foxconn", 13, {"AT^DEBUG?\r"},
+        LteModelCase{"T99W175", "Foxconn", 13, {"AT^DEBUG?\r", "AT^CA_INFO?\r"},
                      [](TRynSimModemEngine &e) {
                          const TRynSimLteTruth &t = e.Truth().lte;
                          const std::string answer = e.Feed("AT^DEBUG?\r");
@@ -759,7 +760,19 @@ INSTANTIATE_TEST_SUITE_P(
                          EXPECT_NE(e.Feed("AT+ZCELLINFO?\r").find(", " + std::to_string(e.Truth().lte.serving.earfcn)),
                                    std::string::npos);
                      },
-                     "+ZCELLINFO: 0XFFFE,0XFFFFFFFF,0X00000000,LTE B0,0"}),
+                     "+ZCELLINFO: 0XFFFE,0XFFFFFFFF,0X00000000,LTE B0,0"},
+        LteModelCase{"Type1SC", "Murata Manufacturing Co., Ltd.", 7, {"AT%MEAS=\"8\"\r", "AT%PCONI\r"},
+                     [](TRynSimModemEngine &e) {
+                         const TRynSimLteServing &c = e.Truth().lte.serving;
+                         const std::string meas = e.Feed("AT%MEAS=\"8\"\r");
+                         EXPECT_NE(meas.find("RSRP = " + c.rsrp.printed + ", RSRQ = " + c.rsrq.printed), std::string::npos)
+                             << meas;
+                         const std::string pconi = e.Feed("AT%PCONI\r");
+                         EXPECT_NE(pconi.find("EARFCN: " + std::to_string(c.earfcn) + "\r\n"), std::string::npos) << pconi;
+                         EXPECT_NE(pconi.find("Physical Cell ID: " + std::to_string(c.pci) + "\r\n"), std::string::npos)
+                             << pconi;
+                     },
+                     "%MEAS: Signal Quality: RSRP = N/A, RSRQ = N/A, SINR = N/A, RSSI = N/A"}),
     [](const auto &info) {
         std::string name = info.param.model;
         std::replace(name.begin(), name.end(), '-', '_');
