@@ -182,8 +182,9 @@ TEST_P(SessionProbe, KeepsTheFirstFamilyWhoseCommandAnswers)
         return l.find("reading cells as") != std::string::npos || l.find("no family's") != std::string::npos;
     });
     EXPECT_EQ(choices, c.said.empty() ? 0 : 1) << "said once";
-    if (!c.said.empty())
+    if (!c.said.empty()) {
         EXPECT_TRUE(h.view.HasLine(c.said));
+    }
 
     // A reconnect tries again from the identification.
     h.channel.Lose();
