@@ -253,6 +253,8 @@ public:
         if (m_stopping)
             return;
         ++m_records;
+        // The cycle refers to the session's record; only the position is
+        // the receiver's.
         CompletedCycle positioned = cycle;
         if (m_gps)
             positioned.position = m_gps->Position();

@@ -5,6 +5,7 @@
 #include "MeasurementDisplay.h"
 #include "PointingView.h"
 #include "EventList.h"
+#include "GpsStatus.h"
 #include "RadioView.h"
 #include "RynColor.h"
 #include "SerialParametersDialog.h"
@@ -344,6 +345,23 @@ void TfrmMain::BuildStatusBar()
         StatusPanels[size_t(i)] = panel;
         StatusBar1->addWidget(panel, i == 2 ? 1 : 0);
     }
+    gpsStatus = new TGpsStatus(StatusBar1);
+    StatusBar1->addPermanentWidget(gpsStatus);
+    gpsStatus->setVisible(false);
+    connect(gpsStatus, &TGpsStatus::StatusChanged, this, [this](const QString &text, bool problem) {
+        termMain->AddLine(QStringLiteral("GPS: ") + text, problem ? VRynTerminal_ltWarning : VRynTerminal_ltExtra);
+    });
+}
+
+void TfrmMain::SetPositionSource(std::unique_ptr<PositionSource> source)
+{
+    gpsStatus->SetSource(std::move(source));
+}
+
+void TfrmMain::SetModemGnss(bool on)
+{
+    m_session->SetGnss(on);
+    gpsStatus->SetModemGnss(on);
 }
 
 // The channel, the distributor and the timers, the terminal and the
@@ -1039,7 +1057,11 @@ void TfrmMain::CycleCompleted(const CompletedCycle &cycle)
     if (pointingView)
         pointingView->AddRecord(cycle.record, now);
     RecordIdentity();
-    CycleRecord record = CycleRecordOf(cycle, PortText(), QDateTime::currentDateTimeUtc());
+    CompletedCycle positioned = cycle;
+    if (gpsStatus->Source())
+        positioned.position = gpsStatus->Source()->Position();
+    gpsStatus->ShowPosition(positioned.position);
+    CycleRecord record = CycleRecordOf(positioned, PortText(), QDateTime::currentDateTimeUtc());
     record.events = m_events.Next(record);
     for (const RecordEvent &event : record.events) {
         zefXPGraph1->AddMarker(RecordEventColor(event.type),

@@ -37,6 +37,8 @@ class QVBoxLayout;
 class TfrmAbout;
 class TPointingView;
 class TEventList;
+class TGpsStatus;
+class PositionSource;
 class TRadioView;
 class TVRSComm32;
 class TzefXPGraph;
@@ -84,6 +86,11 @@ public:
     // and is not stored.
     void SetCommandLinePort(const QString &port) { m_commandLinePort = port; }
     void SetAboutBox(TfrmAbout *about) { m_about = about; }
+    // --gps: positions for the records and the status bar from source
+    // (gpsd, an NMEA port), or from the modem's own GNSS, asked with each
+    // poll cycle.
+    void SetPositionSource(std::unique_ptr<PositionSource> source);
+    void SetModemGnss(bool on);
 
     // ModemSessionView: the session's events in the window's texts, colours
     // and panels.
@@ -148,6 +155,8 @@ public:
     QButtonGroup *rgpOperatorsButtons = nullptr;
     QStatusBar *StatusBar1 = nullptr;
     std::array<TElidedLabel *, 3> StatusPanels{};
+    // The fix of the configured GPS receiver; hidden without one.
+    TGpsStatus *gpsStatus = nullptr;
     TVRSComm32 *VRSComm321 = nullptr;
     VRynTopDistributor *distTop = nullptr;
     QTimer *Timer1 = nullptr;
