@@ -16,6 +16,7 @@ class EventListTest : public QObject {
     Q_OBJECT
 private slots:
     void rowsAndCsv();
+    void everyTypeHasItsColour();
     void windowShowsEventsAsMarkersAndRows();
 };
 
@@ -44,6 +45,19 @@ void EventListTest::rowsAndCsv()
                                         "\"call answered: +49, 30\"\n"));
     QVERIFY(!list.SaveCsv(dir.filePath("missing/events.csv"), error));
     QVERIFY2(error.startsWith("cannot write " + dir.filePath("missing/events.csv")), qPrintable(error));
+}
+
+// Every event of the radio is red, green or blue on the graph, never the
+// grey of an unknown one (an answered call is grey); the carrier events read
+// as the others do.
+void EventListTest::everyTypeHasItsColour()
+{
+    for (const std::string &type : RecordEventTypes())
+        if (type != RecordEventType::kCallAnswered)
+            QVERIFY2(RecordEventColor(type) != RecordEventColor("no_such_event"), type.c_str());
+    TEventList list;
+    list.Add(QDateTime::currentDateTimeUtc(), {"carrier_aggregation_on", "no aggregation", "2 carriers: B3+B7"});
+    QCOMPARE(list.TextAt(0), QStringLiteral("carrier aggregation on: no aggregation \u2192 2 carriers: B3+B7"));
 }
 
 void EventListTest::windowShowsEventsAsMarkersAndRows()
