@@ -20,6 +20,8 @@ packages=(
   logrotate
   # GPS positions: libgps for gpsd, and gpsd with gpsfake for the tests
   libgps-dev gpsd gpsd-clients
+  # desktop notifications: a private session bus for their test
+  dbus-daemon
 )
 
 missing=()

@@ -6,6 +6,7 @@
 #include "PointingView.h"
 #include "EventList.h"
 #include "GpsStatus.h"
+#include "EventNotifier.h"
 #include "RadioView.h"
 #include "RynColor.h"
 #include "SerialParametersDialog.h"
@@ -161,6 +162,7 @@ TfrmMain::TfrmMain(QWidget *parent)
     BuildRadioWindows();
     BuildMenu();
     ConnectTerminal();
+    BuildEventNotifier();
     resize(555, 437);
 
     m_session = std::make_unique<ModemSession>(*distTop, *VRSComm321, *this);
@@ -485,6 +487,10 @@ void TfrmMain::BuildMenu()
     PollInterval1->setStatusTip(QStringLiteral("Seconds between the starts of two poll cycles"));
     connect(PollInterval1, &QAction::triggered, this,
             [this] { RunGuarded("poll interval", [this] { PollInterval1Click(); }); });
+    Notifications1 = settings->addAction(QStringLiteral("Notifications..."));
+    Notifications1->setStatusTip(QStringLiteral("The events shown as desktop notifications (none by default)"));
+    connect(Notifications1, &QAction::triggered, this,
+            [this] { RunGuarded("notifications", [this] { Notifications1Click(); }); });
 
     QMenu *help = MainMenu1->addMenu(QStringLiteral("&Help"));
     Content1 = help->addAction(QStringLiteral("&Content"), this, [this] { Content1Click(); });
@@ -1069,6 +1075,7 @@ void TfrmMain::CycleCompleted(const CompletedCycle &cycle)
                                    QString::fromStdString(RecordEventText(event)));
         eventList->Add(record.time, event);
     }
+    eventNotifier->Notify(record.time, record.events);
     if (m_recordLog.IsOpen()) {
         if (!m_recordLog.Append(record)) {
             // One report, then the log stops: a full disk must not flood the terminal.
@@ -1259,6 +1266,32 @@ QString TfrmMain::FindHelpPage()
         if (QFileInfo(candidate).isFile())
             return QFileInfo(candidate).canonicalFilePath();
     return {};
+}
+
+namespace {
+
+const QString kNotificationsSection = QStringLiteral("Notifications");
+const QString kNotificationTypesKey = QStringLiteral("Types");
+
+} // namespace
+
+void TfrmMain::BuildEventNotifier()
+{
+    eventNotifier = new TEventNotifier(this);
+    eventNotifier->SetTypes(VRynAppInfo1->ReadString(kNotificationsSection, kNotificationTypesKey)
+                                .split(QLatin1Char(','), Qt::SkipEmptyParts));
+    connect(eventNotifier, &TEventNotifier::Failed, this,
+            [this](const QString &reason) { termMain->AddLine(reason, VRynTerminal_ltWarning); });
+}
+
+void TfrmMain::Notifications1Click()
+{
+    TNotificationTypesDialog dialog(eventNotifier->Types(), this);
+    if (dialog.exec() != QDialog::Accepted)
+        return;
+    eventNotifier->SetTypes(dialog.Types());
+    VRynAppInfo1->WriteString(kNotificationsSection, kNotificationTypesKey,
+                              eventNotifier->Types().join(QLatin1Char(',')));
 }
 
 void TfrmMain::PollInterval1Click()

@@ -38,6 +38,7 @@ class TfrmAbout;
 class TPointingView;
 class TEventList;
 class TGpsStatus;
+class TEventNotifier;
 class PositionSource;
 class TRadioView;
 class TVRSComm32;
@@ -170,6 +171,8 @@ public:
     TEventList *eventList = nullptr;
     QAction *Events1 = nullptr;
     TPointingView *pointingView = nullptr;
+    // Desktop notifications of the event types picked in Settings.
+    TEventNotifier *eventNotifier = nullptr;
 
     // Menu items.
     QAction *Recordlog1 = nullptr;
@@ -184,6 +187,7 @@ public:
     QAction *Readonly1 = nullptr;
     QAction *Logterminaltofile1 = nullptr;
     QAction *PollInterval1 = nullptr;
+    QAction *Notifications1 = nullptr;
     QAction *Holdpolling1 = nullptr; // in the terminal
     QAction *Content1 = nullptr;
     QAction *About1 = nullptr;
@@ -232,6 +236,7 @@ public:
     void Logterminaltofile1Click();
     // Asks for the poll interval in seconds (0: one cycle right after the other).
     void PollInterval1Click();
+    void Notifications1Click();
     // Applies and remembers the poll interval.
     void SetPollInterval(double seconds);
     // Settings -> "Answer incoming calls" and "Read only", remembered.
@@ -276,6 +281,7 @@ private:
     void ConnectComponents();
     void BuildMenu();
     void BuildRadioWindows();
+    void BuildEventNotifier();
     void WriteGridHeader(const TGridRow &header);
     void ShowGridColumns(int count);
     void ApplyGridRowHeight(int height);
