@@ -1070,9 +1070,10 @@ void TfrmMain::CycleCompleted(const CompletedCycle &cycle)
     CycleRecord record = CycleRecordOf(positioned, PortText(), QDateTime::currentDateTimeUtc());
     record.events = m_events.Next(record);
     for (const RecordEvent &event : record.events) {
-        zefXPGraph1->AddMarker(RecordEventColor(event.type),
-                               record.time.toLocalTime().toString(QStringLiteral("HH:mm:ss ")) +
-                                   QString::fromStdString(RecordEventText(event)));
+        const QString text = record.time.toLocalTime().toString(QStringLiteral("HH:mm:ss ")) +
+                             QString::fromStdString(RecordEventText(event));
+        zefXPGraph1->AddMarker(RecordEventColor(event.type), text);
+        radioView->AddMarker(now, RecordEventColor(event.type), text);
         eventList->Add(record.time, event);
     }
     eventNotifier->Notify(record.time, record.events);

@@ -3,6 +3,7 @@
 // opened again, which shows the event in the list and as a marker.
 #include "EventList.h"
 #include "MainWindow.h"
+#include "RadioView.h"
 #include "WindowTestHome.h"
 
 #include "zefXPGraph.h"
@@ -83,6 +84,10 @@ void EventListTest::windowShowsEventsAsMarkersAndRows()
     for (int row = 0; row < w.eventList->Rows(); ++row)
         QVERIFY2(markers[std::size_t(row)].text.endsWith(w.eventList->TextAt(row)),
                  qPrintable(markers[std::size_t(row)].text));
+    // The radio view's chart has the same markers.
+    QCOMPARE(int(w.radioView->Markers().size()), w.eventList->Rows());
+    for (int row = 0; row < w.eventList->Rows(); ++row)
+        QCOMPARE(w.radioView->Markers()[std::size_t(row)].text, markers[std::size_t(row)].text);
 
     // View → Events shows and hides the list, and follows its closing.
     QVERIFY(!w.eventList->isVisible());
