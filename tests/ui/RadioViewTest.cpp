@@ -4,6 +4,7 @@
 // panel's decoded identities and the pointing mode's best value and short
 // cycle.
 #include "MainWindow.h"
+#include "PointingTone.h"
 #include "PointingView.h"
 #include "RadioView.h"
 #include "VRynAppInfo.h"
@@ -388,6 +389,36 @@ private slots:
         view.Enter();
         view.AddRecord(LteRecord(-110), t += kSecond);
         QCOMPARE(view.MainBestLabel()->text(), QStringLiteral("best -110 dBm"));
+    }
+
+    // The tone is off until asked for; on without an audio output (as on a
+    // build machine) the mode goes on and says why nothing is heard.
+    void pointingToneIsOffByDefaultAndNeverStopsTheMode()
+    {
+        TPointingView view;
+        view.Enter();
+        QVERIFY(QTest::qWaitForWindowExposed(&view));
+        QVERIFY(!view.ToneBox()->isChecked());
+        QVERIFY(!view.Tone()->On());
+        QVERIFY(!view.Tone()->Playing());
+        QTest::keyClick(&view, Qt::Key_T);
+        QVERIFY(view.ToneBox()->isChecked());
+        QVERIFY(view.Tone()->On());
+        QVERIFY(view.Tone()->Playing() || !view.Tone()->Problem().isEmpty());
+        for (int i = 0; i < 5; ++i)
+            view.AddRecord(LteRecord(-100 + i), kStart + i * kSecond);
+        QCOMPARE(*view.Tone()->Frequency(), *PointingToneFrequency({"RSRP", "dBm", -96.0}));
+        QTest::qWait(300);
+        QCOMPARE(view.MainValueLabel()->text(), QStringLiteral("-96 dBm"));
+        // Leaving the mode silences it; entering again brings it back.
+        QTest::keyClick(&view, Qt::Key_Escape);
+        QVERIFY(!view.isVisible());
+        QVERIFY(!view.Tone()->On());
+        QVERIFY(!view.Tone()->Playing());
+        view.Enter();
+        QVERIFY(view.Tone()->On());
+        QTest::keyClick(&view, Qt::Key_T);
+        QVERIFY(!view.Tone()->On());
     }
 
     void menuItemsOpenTheViewsAndPointingShortensTheCycle()
