@@ -65,6 +65,8 @@ enum : std::int32_t {
     kPollOperatorWait = 301,
     kPollGnssWait = 350,
     kPollCopy = 400,
+    kPollScanSend = 700,
+    kPollScanWait = 701,
 };
 
 enum : std::int32_t {
@@ -263,6 +265,17 @@ bool ModemSession::TakeLine(const std::string &line)
         }
         return false;
     }
+    // The list of a scan that ended before the modem answered it, and the
+    // final result code after it: no answer to the command now out.
+    if (!m_scanning && IsOperatorScanLine(line)) {
+        // A command held back for that final result code takes it as such.
+        m_dropScanFinal = !m_held;
+        return false;
+    }
+    if (m_dropScanFinal && IsFinalResultCode(line, false)) {
+        m_dropScanFinal = false;
+        return false;
+    }
     // A modem that restarted has its echo on again: the echo of a command is
     // no answer to it.
     if (m_awaitingFinal && line == TrimmedControl(m_currentCommand))
@@ -362,6 +375,57 @@ void ModemSession::RequestOperator(const std::string &code)
     m_requestedOperator = code;
 }
 
+void ModemSession::RequestScan()
+{
+    if (ScanPending())
+        return;
+    m_scanRequested = true;
+    // Between two cycles (in the pause of a poll interval, or held) the
+    // scan starts at once rather than after the pause.
+    if (CurrentState() == State::Poll && (m_step == kPollPauseWait || m_step == kPollHeld)) {
+        Disarm();
+        m_step = kPollScanSend;
+        Run();
+    }
+}
+
+void ModemSession::CancelScan()
+{
+    if (!ScanPending())
+        return;
+    std::lock_guard lock(m_machineLock);
+    const bool underWay = m_scanning;
+    if (underWay)
+        AbortScan();
+    FinishScan(ScanOutcome::Cancelled);
+    if (underWay && CurrentState() == State::Poll && m_step == kPollScanWait) {
+        Disarm();
+        m_step = kPollStart;
+        Run();
+    }
+}
+
+void ModemSession::AbortScan()
+{
+    // Any character ends a search the modem may abort (27.007); a lone CR
+    // is also no command to a modem that has finished meanwhile. The final
+    // result code still owed holds the next command back a while, and a
+    // list that comes later is dropped with its final result code.
+    Send("\r");
+}
+
+void ModemSession::FinishScan(ScanOutcome outcome, std::string reason)
+{
+    OperatorScanResult result{outcome, {}, std::move(reason)};
+    if (outcome == ScanOutcome::Done)
+        result.operators.swap(m_scanned);
+    m_scanned.clear();
+    m_scanRequested = false;
+    m_scanning = false;
+    Write("machine: " + ScanOutcomeText(result, static_cast<int>(kScanTimeout.count() / 1000)));
+    m_view.ScanFinished(result);
+}
+
 // ---- machine -------------------------------------------------------------
 
 void ModemSession::Start(QTimer &tick)
@@ -455,6 +519,7 @@ void ModemSession::ReleaseHeld()
 
 void ModemSession::ResetDialogue()
 {
+    m_dropScanFinal = false;
     m_currentCommand.clear();
     m_awaitingFinal = false;
     m_held.reset();
@@ -498,6 +563,8 @@ bool ModemSession::ChannelLostCheck()
 {
     if (!m_channelLost)
         return false;
+    if (ScanPending())
+        FinishScan(ScanOutcome::PortLost);
     m_view.ChannelLost();
     m_runAgain = true;
     SetState(State::Close);
@@ -507,6 +574,10 @@ bool ModemSession::ChannelLostCheck()
 void ModemSession::RunInit()
 {
     Write("machine: INIT");
+    // A scan under way was the old port's; one only asked for runs on the
+    // port now opened.
+    if (m_scanning)
+        FinishScan(ScanOutcome::PortLost);
     ResetDialogue();
     m_openFailure.reset();
     m_workingRecord.MarkAllInvalid();
@@ -729,6 +800,8 @@ void ModemSession::RunPoll()
 {
     if (ChannelLostCheck())
         return;
+    if (m_step >= kPollScanSend)
+        return RunPollScan();
     if (m_step >= kPollProbeSend)
         return RunPollProbe();
     if (m_step >= kPollProfileSend)
@@ -740,6 +813,11 @@ void ModemSession::RunPoll()
     switch (m_step) {
     case kPollStart:
         m_echoToTerminal = true;
+        if (m_scanRequested) {
+            m_runAgain = true;
+            m_step = kPollScanSend;
+            break;
+        }
         if (m_pollingHeld) {
             // SetPollingHeld(false) starts the cycle; a lost channel still
             // closes through its armed time-out.
@@ -1080,6 +1158,51 @@ void ModemSession::RunPollEnd()
         break;
     default:
         m_step = 0;
+        break;
+    }
+}
+
+// A network scan between two cycles; the next cycle starts after it.
+void ModemSession::RunPollScan()
+{
+    switch (m_step) {
+    case kPollScanSend:
+        m_echoToTerminal = true;
+        m_scanRequested = false;
+        m_scanning = true;
+        m_scanned.clear();
+        m_lastLine.clear();
+        Write("machine: scanning for networks (AT+COPS=?, up to " + std::to_string(kScanTimeout.count() / 1000) +
+              " s); polling pauses");
+        Command("AT+COPS=?\r", kScanTimeout);
+        m_view.ScanStarted(kScanTimeout);
+        m_runAgain = false;
+        m_step = kPollScanWait;
+        break;
+    case kPollScanWait:
+        if (m_timedOut) {
+            Disarm();
+            AbortScan();
+            FinishScan(ScanOutcome::TimedOut);
+        } else if (Waiting()) {
+            break;
+        } else if (std::optional<std::vector<ScannedOperator>> found = ParseOperatorScan(m_lastLine)) {
+            m_scanned.insert(m_scanned.end(), found->begin(), found->end());
+            break;
+        } else if (IsFinalResult(m_lastLine)) {
+            Disarm();
+            if (StartsWith(m_lastLine, "OK"))
+                FinishScan(ScanOutcome::Done);
+            else
+                FinishScan(ScanOutcome::Refused, m_lastLine);
+        } else {
+            break;
+        }
+        m_runAgain = true;
+        m_step = kPollStart;
+        break;
+    default:
+        m_step = kPollStart;
         break;
     }
 }

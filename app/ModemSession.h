@@ -11,6 +11,7 @@
 
 #include "modems/CompletedCycle.h"
 #include "modems/ModemFamily.h"
+#include "modems/OperatorScan.h"
 #include "NetState.h"
 
 #include <array>
@@ -87,6 +88,11 @@ public:
     // words ("operator 26201 refused: +CME ERROR: 30"); the modem stays on
     // the operator it used before.
     virtual void OperatorRequestRefused(const std::string &/*reason*/) {}
+    // A network scan (RequestScan) went out to the modem; polling pauses
+    // until ScanFinished, at most timeout later.
+    virtual void ScanStarted(std::chrono::milliseconds /*timeout*/) {}
+    // The scan ended: the networks found, or why none were.
+    virtual void ScanFinished(const OperatorScanResult & /*result*/) {}
     // A poll cycle ended; what it hands down is valid during the call.
     virtual void CycleCompleted(const CompletedCycle &/*cycle*/) {}
     // A command went unanswered within its time-out (the pause of a poll
@@ -132,6 +138,18 @@ public:
     // A numeric operator code or "AUTO"; sent at the next poll cycle.
     void RequestOperator(const std::string &code);
     const std::string &RequestedOperator() const { return m_requestedOperator; }
+
+    // A network scan: AT+COPS=? in a step of its own between two poll
+    // cycles, with its own time-out; no poll cycle runs meanwhile, and held
+    // polling does not hold it back. It reads only, so a read-only session
+    // scans too. A second request while one is pending or under way is
+    // the same scan.
+    void RequestScan();
+    // Ends a scan that was asked for or is under way: a character aborts
+    // the modem's search, and what it still answers later is dropped.
+    // ScanFinished says Cancelled.
+    void CancelScan();
+    bool ScanPending() const { return m_scanRequested || m_scanning; }
 
     // While on, a poll cycle sends only the main command and the serving
     // cell's command (the family's first cell command, AT^MONI or the
@@ -207,6 +225,8 @@ public:
     static constexpr std::chrono::milliseconds kCellMonitorTimeout{1000};
     static constexpr std::chrono::milliseconds kOperatorSwitchTimeout{60000};
     static constexpr std::chrono::milliseconds kAnswerCallTimeout{60000};
+    // 27.007 gives a network scan up to three minutes.
+    static constexpr std::chrono::milliseconds kScanTimeout{180000};
     // How long a command that timed out may still send its final result
     // code before the next command goes out regardless.
     static constexpr std::chrono::milliseconds kLateAnswerWait{2000};
@@ -226,6 +246,11 @@ private:
     void RunPollProfileCells();
     void RunPollProbe();
     void RunPollEnd();
+    void RunPollScan();
+    // Ends the scan under way (or asked for) with outcome, tells the owner.
+    void FinishScan(ScanOutcome outcome, std::string reason = {});
+    // A character to the modem that ends a search it is still running.
+    void AbortScan();
     void RunAnswer();
     void RunClose();
 
@@ -342,6 +367,13 @@ private:
     bool m_pollingHeld = false;
     std::string m_requestedOperator;
     std::string m_switchingOperator; // the code of the switch sent, until its answer
+    bool m_scanRequested = false;
+    bool m_scanning = false; // AT+COPS=? is out, its answer not yet in
+    std::vector<ScannedOperator> m_scanned;
+    // A scan answer came after its scan had ended (cancelled, timed out):
+    // it and the final result code after it are no answer to the command
+    // now out.
+    bool m_dropScanFinal = false;
     std::uint64_t m_completedCycles = 0;
 
     std::recursive_mutex m_machineLock;

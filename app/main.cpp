@@ -40,7 +40,8 @@ struct Options {
 void Configure(QCommandLineParser &parser, const Options &options)
 {
     parser.setApplicationDescription(QStringLiteral("Palvex: a monitor for a cellular modem (2G to 5G) on a serial port.\n"
-                                                    "palvex --headless PORT runs it without a window."));
+                                                    "palvex --headless PORT runs it without a window; "
+                                                    "palvex --scan PORT lists the networks the modem finds as JSON."));
     parser.addHelpOption();
     parser.addVersionOption();
     parser.addOption(options.log);
@@ -68,10 +69,11 @@ bool AsksOnlyForText(int argc, char **argv)
 
 int main(int argc, char **argv)
 {
-    // "palvex --headless PORT" runs the monitor without a window; it must
-    // not create a QApplication, which needs a display.
+    // "palvex --headless PORT" runs the monitor without a window, and
+    // "palvex --scan PORT" lists the networks; they must not create a
+    // QApplication, which needs a display.
     for (int i = 1; i < argc; ++i)
-        if (std::strcmp(argv[i], "--headless") == 0)
+        if (std::strcmp(argv[i], "--headless") == 0 || std::strcmp(argv[i], "--scan") == 0)
             return RunHeadless(argc, argv);
 
     const Options options;
@@ -90,6 +92,14 @@ int main(int argc, char **argv)
         return 0;
     }
 
+    // Without a display Qt would abort; a user on a console hears why, and
+    // what runs there instead.
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM") && qEnvironmentVariableIsEmpty("DISPLAY") &&
+        qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY")) {
+        std::fprintf(stderr, "palvex: no display to show the window on (DISPLAY and WAYLAND_DISPLAY are not set); "
+                             "palvex --headless PORT monitors without a window\n");
+        return 1;
+    }
     QApplication app(argc, argv);
     SetApplicationNames();
     QApplication::setWindowIcon(PalvexIcon());

@@ -997,12 +997,20 @@ int TRynSimModemEngine::ExecuteCops(const std::string &rest, std::vector<std::st
         return kOk;
     }
     if (r == "=?") {
+        // The networks in reach: the ones it can register on, the one in
+        // use marked current, and a foreign network the SIM forbids; each
+        // with the model's access technology where it prints one.
+        if (m_simCard != SimCard::Ready)
+            return m_simCard == SimCard::Missing ? 10 : 11;
+        const std::string act =
+            m_truth.lte.accessTechnology >= 0 ? "," + std::to_string(m_truth.lte.accessTechnology) : std::string();
         std::string list = "+COPS: ";
         for (const TRynSimOperator &o : Operators()) {
             const int status = o.code == m_truth.operatorCode && m_truth.registration != 0 ? 2 : 1;
-            list += Format("(%d,\"%s\",\"%s\",\"%s\"),", status, o.longName.c_str(), o.shortName.c_str(),
-                           o.code.c_str());
+            list += Format("(%d,\"%s\",\"%s\",\"%s\"%s),", status, o.longName.c_str(), o.shortName.c_str(),
+                           o.code.c_str(), act.c_str());
         }
+        list += "(3,\"Vodafone.de\",\"VF DE\",\"26202\"" + act + "),";
         info.push_back(list + ",(0-4),(0-2)");
         return kOk;
     }

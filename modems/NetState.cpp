@@ -85,8 +85,21 @@ void CutWordColumn(std::string &s)
     CutSpaces(s);
 }
 
-// The 27.007 AcT of +COPS; 8 (EC-GSM-IoT in the standard) is what LTE-M
-// modules report for Cat-M1, and 10 (E-UTRA on a 5G core) is LTE.
+
+// A field that holds a number too long for 32 bits (an optional sign, then
+// digits only): the modem's value cannot be read, so the field is unknown,
+// which no parser default may stand in for.
+bool NumberTooLong(const std::string &text)
+{
+    std::size_t first = !text.empty() && (text[0] == '+' || text[0] == '-') ? 1 : 0;
+    if (first == text.size() || text.find_first_not_of("0123456789", first) != npos)
+        return false;
+    std::int32_t value = 0;
+    return std::from_chars(text.data() + first, text.data() + text.size(), value).ec == std::errc::result_out_of_range;
+}
+
+} // namespace
+
 TRadioTech RadioTechOfAccessTechnology(std::int32_t act)
 {
     switch (act) {
@@ -107,20 +120,6 @@ TRadioTech RadioTechOfAccessTechnology(std::int32_t act)
     default: return TRadioTech::Unknown;
     }
 }
-
-// A field that holds a number too long for 32 bits (an optional sign, then
-// digits only): the modem's value cannot be read, so the field is unknown,
-// which no parser default may stand in for.
-bool NumberTooLong(const std::string &text)
-{
-    std::size_t first = !text.empty() && (text[0] == '+' || text[0] == '-') ? 1 : 0;
-    if (first == text.size() || text.find_first_not_of("0123456789", first) != npos)
-        return false;
-    std::int32_t value = 0;
-    return std::from_chars(text.data() + first, text.data() + text.size(), value).ec == std::errc::result_out_of_range;
-}
-
-} // namespace
 
 void TNetState::MarkAllInvalid()
 {

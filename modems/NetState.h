@@ -39,6 +39,11 @@ enum class TRadioTech : std::uint8_t { Unknown, Gsm, Umts, Lte, LteM, NbIot, Nr5
 // for Unknown.
 const char *RadioTechName(TRadioTech tech);
 
+// The technology of a 27.007 <AcT> (+COPS, +CREG); 8 (EC-GSM-IoT in the
+// standard) is what LTE-M modules report for Cat-M1, and 10 (E-UTRA on a
+// 5G core) is LTE. Unknown for -1 and numbers the standard has not given.
+TRadioTech RadioTechOfAccessTechnology(std::int32_t act);
+
 // One cell of any technology as the modem reported it. Every measure is
 // optional: a field the modem left out or reported as unknown ("-", 255,
 // 99...) stays empty rather than guessed.

@@ -3,89 +3,140 @@
 #include "RecordFields.h"
 #include "VRynLogger.h"
 
-#include <QJsonArray>
-#include <QJsonDocument>
 #include <QString>
 
+#include <algorithm>
+#include <charconv>
 #include <cmath>
+#include <string_view>
 
 namespace {
 
-// A string as Qt's JSON writer escapes it, quotes included, and DEL and the
-// C1 controls (U+0080 to U+009F, which Qt leaves as they are) escaped too,
-// so a record shown in a terminal cannot steer it.
-QByteArray JsonString(const std::string &text)
+// A string (valid UTF-8, as RecordText gives it) as Qt's JSON writer escapes
+// it, quotes included, and DEL and the C1 controls (U+0080 to U+009F, which
+// Qt leaves as they are) escaped too, so a record shown in a terminal cannot
+// steer it.
+void AppendJsonString(std::string &out, std::string_view text)
 {
-    const QByteArray array =
-        QJsonDocument(QJsonArray{QString::fromStdString(text)}).toJson(QJsonDocument::Compact);
-    QByteArray out;
-    out.reserve(array.size());
-    for (qsizetype i = 1; i + 1 < array.size(); ++i) {
-        const auto byte = static_cast<unsigned char>(array[i]);
-        const auto next = i + 2 < array.size() ? static_cast<unsigned char>(array[i + 1]) : 0u;
-        if (byte == 0x7F) {
-            out += "\\u007f";
-        } else if (byte == 0xC2 && next >= 0x80 && next <= 0x9F) {
-            out += "\\u00" + QByteArray::number(next, 16);
-            ++i;
-        } else {
-            out += char(byte);
+    static constexpr char kHex[] = "0123456789abcdef";
+    const auto escaped = [&out](unsigned code) {
+        out += "\\u00";
+        out += kHex[code >> 4];
+        out += kHex[code & 0xF];
+    };
+    out += '"';
+    std::size_t plain = 0; // the start of the bytes that need no escape
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        const auto byte = static_cast<unsigned char>(text[i]);
+        if (byte >= 0x20 && byte != '"' && byte != '\\' && byte != 0x7F && byte != 0xC2)
+            continue;
+        const auto next = i + 1 < text.size() ? static_cast<unsigned char>(text[i + 1]) : 0u;
+        if (byte == 0xC2 && (next < 0x80 || next > 0x9F))
+            continue;
+        out.append(text.substr(plain, i - plain));
+        switch (byte) {
+        case '"': out += "\\\""; break;
+        case '\\': out += "\\\\"; break;
+        case '\b': out += "\\b"; break;
+        case '\f': out += "\\f"; break;
+        case '\n': out += "\\n"; break;
+        case '\r': out += "\\r"; break;
+        case '\t': out += "\\t"; break;
+        case 0xC2: escaped(next), ++i; break;
+        default: escaped(byte); break;
         }
+        plain = i + 1;
     }
-    return out;
+    out.append(text.substr(plain));
+    out += '"';
 }
 
-QByteArray Number(std::int64_t value) { return QByteArray::number(static_cast<qlonglong>(value)); }
+void AppendNumber(std::string &out, std::int64_t value)
+{
+    char digits[24];
+    const auto end = std::to_chars(digits, digits + sizeof digits, value).ptr;
+    out.append(digits, end);
+}
 
 // A value as a format writes it: numbers in decimal, texts as text writes
 // them, a missing value as missing.
 QByteArray Written(const FieldValue &value, QByteArray (*text)(const std::string &), const QByteArray &missing)
 {
     if (const auto *number = std::get_if<std::int64_t>(&value))
-        return Number(*number);
-    // Shortest form that reads back the same: -95, -10.5.
-    if (const auto *real = std::get_if<double>(&value))
-        return std::isfinite(*real) ? QByteArray::number(*real, 'g', 15) : missing;
+        return QByteArray::number(static_cast<qlonglong>(*number));
+    if (const auto *real = std::get_if<double>(&value)) {
+        std::string written;
+        return std::isfinite(*real) ? (AppendRecordReal(written, *real), QByteArray::fromStdString(written)) : missing;
+    }
     if (const auto *string = std::get_if<std::string>(&value))
         return text(RecordText(*string, kRecordTextCharacters));
     return missing;
 }
 
-// The JSON text of an entry of the field table: a value, or an array of
-// row objects.
+// Appends the JSON text of the entries of the field table to out: a value,
+// or an array of row objects. Texts pass through scratch, kept from value
+// to value.
 struct JsonWriter {
-    static QByteArray Value(const FieldValue &value) { return Written(value, JsonString, QByteArrayLiteral("null")); }
+    std::string &out;
+    std::string &scratch;
 
-    template <class Source> static QByteArray Object(const std::vector<Field<Source>> &fields, const Source &source)
+    void Key(const char *key, bool first)
     {
-        QByteArray out = "{";
-        for (const Field<Source> &field : fields)
-            out += (out.size() > 1 ? ",\"" : "\"") + QByteArray(field.key) + "\":" + Value(field.value(source));
-        return out + '}';
+        out += first ? "\"" : ",\"";
+        out += key;
+        out += "\":";
     }
 
-    static QByteArray Of(const Field<CycleRecord> &field, const CycleRecord &record)
+    void Value(const FieldValue &value)
     {
-        return Value(field.value(record));
+        if (const auto *number = std::get_if<std::int64_t>(&value)) {
+            AppendNumber(out, *number);
+        } else if (const auto *real = std::get_if<double>(&value); real && std::isfinite(*real)) {
+            AppendRecordReal(out, *real);
+        } else if (const auto *string = std::get_if<std::string>(&value)) {
+            scratch.clear();
+            VRynAppendTextOfBytes(scratch, *string, kRecordTextCharacters);
+            AppendJsonString(out, scratch);
+        } else {
+            out += "null";
+        }
     }
 
-    template <class Row> static QByteArray Of(const RowsField<Row> &rows, const CycleRecord &record)
+    template <class Source> void Object(const std::vector<Field<Source>> &fields, const Source &source)
     {
-        QByteArray out = "[";
+        out += '{';
+        bool first = true;
+        for (const Field<Source> &field : fields) {
+            Key(field.key, first);
+            first = false;
+            Value(field.value(source));
+        }
+        out += '}';
+    }
+
+    void operator()(const Field<CycleRecord> &field, const CycleRecord &record) { Value(field.value(record)); }
+
+    template <class Row> void operator()(const RowsField<Row> &rows, const CycleRecord &record)
+    {
+        out += '[';
         const std::size_t count = rows.size ? rows.size(record) : rows.count;
         for (std::size_t i = 0; i < count; ++i) {
             if (i > 0)
                 out += ',';
-            const Row *row = rows.row(record, i);
-            out += row ? Object(rows.fields, *row) : QByteArrayLiteral("null");
+            if (const Row *row = rows.row(record, i))
+                Object(rows.fields, *row);
+            else
+                out += "null";
         }
-        return out + ']';
+        out += ']';
     }
 
-    template <class Item> static QByteArray Of(const ObjectField<Item> &object, const CycleRecord &record)
+    template <class Item> void operator()(const ObjectField<Item> &object, const CycleRecord &record)
     {
-        const Item *item = object.object(record);
-        return item ? Object(object.fields, *item) : QByteArrayLiteral("null");
+        if (const Item *item = object.object(record))
+            Object(object.fields, *item);
+        else
+            out += "null";
     }
 };
 
@@ -177,24 +228,48 @@ CycleRecord CycleRecordOf(const CompletedCycle &cycle, const std::string &port, 
     return record;
 }
 
+void AppendCycleRecordJson(std::string &out, const CycleRecord &record)
+{
+    std::string scratch;
+    JsonWriter writer{out, scratch};
+    out += '{';
+    bool first = true;
+    for (const RecordField &field : RecordFields()) {
+        writer.Key(FieldKey(field), first);
+        first = false;
+        std::visit([&](const auto &f) { writer(f, record); }, field);
+    }
+    out += '}';
+}
+
 QByteArray CycleRecordJson(const CycleRecord &record)
 {
-    QByteArray out = "{";
-    for (const RecordField &field : RecordFields()) {
-        out += (out.size() > 1 ? ",\"" : "\"") + QByteArray(FieldKey(field)) + "\":";
-        out += std::visit([&](const auto &f) { return JsonWriter::Of(f, record); }, field);
+    std::string out;
+    AppendCycleRecordJson(out, record);
+    return QByteArray::fromStdString(out);
+}
+
+void AppendRecordReal(std::string &out, double value)
+{
+    if (value == 0)
+        value = 0; // -0 is written as 0
+    char digits[40];
+    // Qt rounds a tie at the 15th digit away from zero where to_chars rounds
+    // it to even: a value whose 16th digit is a 5 is left to Qt.
+    auto end = std::to_chars(digits, digits + sizeof digits, value, std::chars_format::scientific, 15).ptr;
+    if (*(std::find(digits, end, 'e') - 1) == '5') {
+        out += QByteArray::number(value, 'g', 15).toStdString();
+        return;
     }
-    return out + '}';
+    end = std::to_chars(digits, digits + sizeof digits, value, std::chars_format::general, 15).ptr;
+    out.append(digits, end);
 }
 
 std::string RecordText(const std::string &bytes, std::size_t maxCharacters)
 {
-    QString text = VRynTextOfBytes(bytes);
-    qsizetype end = 0;
-    for (std::size_t n = 0; n < maxCharacters && end < text.size(); ++n)
-        end += text.at(end).isHighSurrogate() ? 2 : 1; // the text holds whole pairs only
-    text.truncate(end);
-    return text.toStdString();
+    std::string text;
+    VRynAppendTextOfBytes(text, bytes, maxCharacters);
+    return text;
 }
 
 QByteArray CsvField(const std::string &text)
@@ -231,6 +306,28 @@ QByteArray CycleRecordCsv(const CycleRecord &record)
 QByteArray CycleRecordLine(const CycleRecord &record, RecordFormat format)
 {
     return (format == RecordFormat::Csv ? CycleRecordCsv(record) : CycleRecordJson(record)) + '\n';
+}
+
+void RecordLines::Next(const CycleRecord &record)
+{
+    m_record = &record;
+    m_built = {};
+}
+
+QByteArray RecordLines::Line(RecordFormat format)
+{
+    const auto index = std::size_t(format);
+    std::string &line = m_lines[index];
+    if (!m_built[index]) {
+        line.clear();
+        if (format == RecordFormat::Csv)
+            line.append(CycleRecordCsv(*m_record).toStdString());
+        else
+            AppendCycleRecordJson(line, *m_record);
+        line += '\n';
+        m_built[index] = true;
+    }
+    return QByteArray::fromRawData(line.data(), qsizetype(line.size()));
 }
 
 QByteArray RecordHeaderLine(RecordFormat format)

@@ -13,6 +13,7 @@
 #include <QDateTime>
 #include <QString>
 
+#include <array>
 #include <cstdint>
 #include <optional>
 #include <string>
@@ -73,6 +74,8 @@ CycleRecord CycleRecordOf(const CompletedCycle &cycle, const std::string &port, 
 // (null or {lat, lon, alt_m, speed_kmh, fix, time}), then firmware, sim,
 // imei, imsi, iccid.
 QByteArray CycleRecordJson(const CycleRecord &record);
+// The same appended to out.
+void AppendCycleRecordJson(std::string &out, const CycleRecord &record);
 
 // The CSV header and one row, without a trailing newline. The serving cell
 // and the neighbours are the numbered columns cell0_ to cell6_.
@@ -81,6 +84,28 @@ QByteArray CycleRecordCsv(const CycleRecord &record);
 
 // One line in the given format, newline included.
 QByteArray CycleRecordLine(const CycleRecord &record, RecordFormat format);
+
+// The lines of one record for all the outputs that take it: each format is
+// written when an output first asks for it, once per record, into a buffer
+// kept from record to record; a format no output asks for costs nothing.
+class RecordLines {
+public:
+    // The record the lines are of from now on; it must live until the last
+    // Line of it was taken.
+    void Next(const CycleRecord &record);
+    // The record's line in format, newline included; valid until Next.
+    QByteArray Line(RecordFormat format);
+
+private:
+    const CycleRecord *m_record = nullptr;
+    std::array<std::string, 2> m_lines;
+    std::array<bool, 2> m_built{};
+};
+
+// A number with a fraction as the records write it, appended to out: the
+// shortest of up to 15 significant digits ("-10.5", "1e+20"), as
+// QByteArray::number(value, 'g', 15) writes it.
+void AppendRecordReal(std::string &out, double value);
 
 // What an output in format starts with, newline included: the CSV header,
 // nothing for JSON lines.

@@ -1,6 +1,7 @@
 #include "RecordFields.h"
 
 #include "modems/common/CellIdentity.h"
+#include "VRynLogger.h"
 
 #include <algorithm>
 #include <type_traits>
@@ -76,6 +77,16 @@ FieldValue TechName(TRadioTech tech)
 {
     const char *name = RadioTechName(tech);
     return name ? FieldValue(std::string(name)) : FieldValue();
+}
+
+// A time as UTC with milliseconds (Qt::ISODateWithMs), whatever zone it was
+// taken in; empty when it is not valid.
+std::string UtcText(const QDateTime &time)
+{
+    std::string text;
+    if (time.isValid())
+        VRynAppendTimeText(text, time.toMSecsSinceEpoch(), true);
+    return text;
 }
 
 template <auto Member, class Source> FieldValue OptionalOf(const Source &source) { return Optional(source.*Member); }
@@ -155,9 +166,7 @@ const std::vector<RecordField> &RecordFields()
         RecordValue{"cycle", [](const CycleRecord &r) -> FieldValue { return static_cast<std::int64_t>(r.cycle); }},
         // UTC with milliseconds, whatever zone the time was taken in.
         RecordValue{"time",
-                    [](const CycleRecord &r) -> FieldValue {
-                        return r.time.toUTC().toString(Qt::ISODateWithMs).toStdString();
-                    }},
+                    [](const CycleRecord &r) -> FieldValue { return UtcText(r.time); }},
         RecordValue{"port", [](const CycleRecord &r) -> FieldValue { return r.port; }},
         RecordValue{"manufacturer", [](const CycleRecord &r) -> FieldValue { return r.manufacturer; }, {}, true},
         RecordValue{"model", [](const CycleRecord &r) -> FieldValue { return r.model; }, {}, true},
@@ -294,9 +303,7 @@ const std::vector<RecordField> &RecordFields()
                 Field<RecordPosition>{"fix", [](const RecordPosition &p) -> FieldValue { return p.fix; }, {}, true},
                 Field<RecordPosition>{"time",
                                       [](const RecordPosition &p) -> FieldValue {
-                                          return p.time.isValid()
-                                                     ? FieldValue(p.time.toUTC().toString(Qt::ISODateWithMs).toStdString())
-                                                     : FieldValue();
+                                          return p.time.isValid() ? FieldValue(UtcText(p.time)) : FieldValue();
                                       }},
             },
             "palvex_position_info",

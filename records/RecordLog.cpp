@@ -32,6 +32,15 @@ bool IsFifo(const QString &path)
     return ::stat(QFile::encodeName(path).constData(), &st) == 0 && S_ISFIFO(st.st_mode);
 }
 
+// True when fd is /dev/null itself.
+bool IsDevNull(int fd)
+{
+    struct stat st {};
+    struct stat null {};
+    return ::fstat(fd, &st) == 0 && S_ISCHR(st.st_mode) && ::stat("/dev/null", &null) == 0 &&
+           st.st_rdev == null.st_rdev;
+}
+
 } // namespace
 
 RecordLog::~RecordLog() { Close(); }
@@ -43,6 +52,7 @@ bool RecordLog::Open(const QString &path, RecordLogFailures failures)
     m_path = path;
     m_format = RecordFormatOfFile(path);
     m_standardOutput = false;
+    m_discarded = false;
     m_keepTrying = false;
     m_failures = failures;
     if (path.isEmpty()) {
@@ -105,6 +115,7 @@ bool RecordLog::OpenStandardOutput(RecordFormat format)
     m_errorText.clear();
     m_format = format;
     m_standardOutput = true;
+    m_discarded = IsDevNull(fileno(stdout));
     m_keepTrying = false;
     m_checkEnd = false;
     m_headerDue = false;
@@ -139,12 +150,16 @@ void RecordLog::Close()
 
 bool RecordLog::Append(const CycleRecord &record)
 {
+    return AppendLine(CycleRecordLine(record, m_format));
+}
+
+bool RecordLog::AppendLine(QByteArray line)
+{
     if (!m_file.isOpen() && !(m_keepTrying && OpenFile())) {
         if (!m_keepTrying)
             m_errorText = QStringLiteral("no record log is open");
         return false;
     }
-    QByteArray line = CycleRecordLine(record, m_format);
     // A CSV log that is empty (new, its header refused by a full disk, or
     // emptied by copytruncate) or a FIFO's new reader gets the header first.
     const bool empty = !m_standardOutput && !m_file.isSequential() && m_file.size() == 0;

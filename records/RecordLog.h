@@ -48,6 +48,10 @@ public:
     // header). Standard output stays as it is.
     bool Reopen();
     bool IsOpen() const { return m_file.isOpen(); }
+    // Standard output that goes to /dev/null, as a service unit has it:
+    // nobody reads it, so nothing need be written to it (Append and
+    // AppendLine still may).
+    bool Discarded() const { return m_discarded; }
     QString Path() const { return m_path; }
     RecordFormat Format() const { return m_format; }
 
@@ -56,6 +60,9 @@ public:
     // open or the write failed (disk full, file gone, reader gone);
     // ErrorText() says why.
     bool Append(const CycleRecord &record);
+    // The same for a line already written in Format() (RecordLines), newline
+    // included.
+    bool AppendLine(QByteArray line);
 
     // Why the last Open or Append failed; empty after a success.
     QString ErrorText() const { return m_errorText; }
@@ -73,6 +80,7 @@ private:
     bool m_headerDue = false; // a FIFO opened anew: its reader gets the header
     RecordFormat m_format = RecordFormat::Json;
     bool m_standardOutput = false;
+    bool m_discarded = false;
     bool m_checkEnd = false; // the file may end in part of a line
     QString m_errorText;
 };

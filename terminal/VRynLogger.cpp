@@ -8,6 +8,7 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <chrono>
 #include <cstring>
 #include <filesystem>
 #include <optional>
@@ -66,7 +67,7 @@ void appendCodePoint(QString &out, char32_t cp)
 // Length of the valid UTF-8 sequence starting at s[i] and its code point, or 0
 // when the byte there does not start one. Strict: no overlong forms, no
 // surrogates, nothing beyond U+10FFFF.
-std::size_t decodeUtf8(const std::string &s, std::size_t i, char32_t &cp)
+std::size_t decodeUtf8(std::string_view s, std::size_t i, char32_t &cp)
 {
     const auto byte = [&](std::size_t k) { return static_cast<unsigned char>(s[k]); };
     const unsigned char b0 = byte(i);
@@ -140,6 +141,150 @@ QString VRynTextOfBytes(const std::string &bytes)
     return DecodeBytes(bytes, asCodePoint, [&](QString &out, unsigned char b) { asCodePoint(out, b); });
 }
 
+namespace {
+
+constexpr char kHexDigits[] = "0123456789ABCDEF";
+
+void AppendUtf8(std::string &out, char32_t cp)
+{
+    if (cp < 0x80) {
+        out += char(cp);
+    } else if (cp < 0x800) {
+        out += char(0xC0 | (cp >> 6));
+        out += char(0x80 | (cp & 0x3F));
+    } else if (cp < 0x10000) {
+        out += char(0xE0 | (cp >> 12));
+        out += char(0x80 | ((cp >> 6) & 0x3F));
+        out += char(0x80 | (cp & 0x3F));
+    } else {
+        out += char(0xF0 | (cp >> 18));
+        out += char(0x80 | ((cp >> 12) & 0x3F));
+        out += char(0x80 | ((cp >> 6) & 0x3F));
+        out += char(0x80 | (cp & 0x3F));
+    }
+}
+
+// appendHexByte and appendCodePoint for UTF-8 text.
+void AppendHexByte(std::string &out, unsigned byte)
+{
+    out += "\\x";
+    out += kHexDigits[(byte >> 4) & 0xF];
+    out += kHexDigits[byte & 0xF];
+}
+
+void AppendSafeCodePoint(std::string &out, char32_t cp, std::string_view bytes)
+{
+    if (!isUnsafeCodePoint(cp)) {
+        out += bytes;
+        return;
+    }
+    switch (cp) {
+    case '\r': out += "<CR>"; return;
+    case '\n': out += "<LF>"; return;
+    case '\t': out += "<TAB>"; return;
+    default: break;
+    }
+    if (cp < 0x80)
+        return AppendHexByte(out, unsigned(cp));
+    char digits[8];
+    int n = 0;
+    for (char32_t rest = cp; rest != 0 || n < 4; rest >>= 4)
+        digits[n++] = kHexDigits[rest & 0xF];
+    out += "<U+";
+    while (n > 0)
+        out += digits[--n];
+    out += '>';
+}
+
+void AppendTwoDigits(std::string &out, unsigned value)
+{
+    out += char('0' + value / 10 % 10);
+    out += char('0' + value % 10);
+}
+
+} // namespace
+
+namespace {
+
+// Walks bytes as UTF-8 into out, for at most maxCharacters code points: a
+// run of bytes that plain accepts goes as it is, every other valid code
+// point to decoded (with its bytes), every byte that starts no valid
+// sequence to invalid.
+template <class Plain, class Decoded, class Invalid>
+void WalkUtf8(std::string &out, std::string_view bytes, std::size_t maxCharacters, Plain plain, Decoded decoded,
+              Invalid invalid)
+{
+    std::size_t characters = 0;
+    std::size_t i = 0;
+    while (i < bytes.size() && characters < maxCharacters) {
+        std::size_t run = i;
+        while (run < bytes.size() && characters < maxCharacters && plain(static_cast<unsigned char>(bytes[run])))
+            ++run, ++characters;
+        out.append(bytes.substr(i, run - i));
+        i = run;
+        if (i == bytes.size() || characters == maxCharacters)
+            return;
+        char32_t cp = 0;
+        const std::size_t length = decodeUtf8(bytes, i, cp);
+        if (length == 0)
+            invalid(out, static_cast<unsigned char>(bytes[i]));
+        else
+            decoded(out, cp, bytes.substr(i, length));
+        i += length ? length : 1;
+        ++characters;
+    }
+}
+
+} // namespace
+
+void VRynAppendTextOfBytes(std::string &out, std::string_view bytes, std::size_t maxCharacters)
+{
+    WalkUtf8(
+        out, bytes, maxCharacters, [](unsigned char byte) { return byte < 0x80; },
+        [](std::string &text, char32_t, std::string_view sequence) { text.append(sequence); },
+        [](std::string &text, unsigned char byte) { AppendUtf8(text, byte); }); // Latin-1
+}
+
+void VRynAppendSafeText(std::string &out, std::string_view bytes)
+{
+    WalkUtf8(
+        out, bytes, std::numeric_limits<std::size_t>::max(),
+        [](unsigned char byte) { return byte >= 0x20 && byte < 0x7F; }, AppendSafeCodePoint,
+        [](std::string &text, unsigned char byte) { AppendHexByte(text, byte); });
+}
+
+void VRynAppendTimeText(std::string &out, qint64 ms, bool isoUtc)
+{
+    using namespace std::chrono;
+    const sys_days day = floor<days>(sys_time<milliseconds>(milliseconds(ms)));
+    const year_month_day date(day);
+    const int year = int(date.year());
+    if (year < 1 || year > 9999) {
+        const QDateTime time = QDateTime::fromMSecsSinceEpoch(ms, Qt::UTC);
+        out += (isoUtc ? time.toString(Qt::ISODateWithMs) : time.toString(QStringLiteral("yyyy-MM-dd hh:mm:ss.zzz")))
+                   .toStdString();
+        return;
+    }
+    const qint64 ofDay = ms - qint64(day.time_since_epoch().count()) * 86400000;
+    AppendTwoDigits(out, unsigned(year / 100));
+    AppendTwoDigits(out, unsigned(year % 100));
+    out += '-';
+    AppendTwoDigits(out, unsigned(date.month()));
+    out += '-';
+    AppendTwoDigits(out, unsigned(date.day()));
+    out += isoUtc ? 'T' : ' ';
+    AppendTwoDigits(out, unsigned(ofDay / 3600000));
+    out += ':';
+    AppendTwoDigits(out, unsigned(ofDay / 60000 % 60));
+    out += ':';
+    AppendTwoDigits(out, unsigned(ofDay / 1000 % 60));
+    out += '.';
+    out += char('0' + ofDay % 1000 / 100);
+    AppendTwoDigits(out, unsigned(ofDay % 100));
+    if (isoUtc)
+        out += 'Z';
+}
+
 QString VRynSafeText(const QString &text)
 {
     QString out;
@@ -155,6 +300,30 @@ QString VRynSafeText(const QString &text)
     }
     return out;
 }
+
+namespace {
+
+// VRynLineTypeTag in brackets, padded so the texts of all types start in
+// one column.
+std::string_view PaddedTag(int lineType, std::string &other)
+{
+    switch (lineType) {
+    case VRynTerminal_ltInText: return "[in]    ";
+    case VRynTerminal_ltInHex: return "[hex]   ";
+    case VRynTerminal_ltInfo: return "[info]  ";
+    case VRynTerminal_ltError: return "[error] ";
+    case VRynTerminal_ltWarning: return "[warn]  ";
+    case VRynTerminal_ltOutText: return "[out]   ";
+    case VRynTerminal_ltExtra: return "[extra] ";
+    default: break;
+    }
+    other = '[' + std::to_string(lineType) + ']';
+    if (other.size() < 8)
+        other.resize(8, ' ');
+    return other;
+}
+
+} // namespace
 
 QString VRynLineTypeTag(int lineType)
 {
@@ -201,8 +370,10 @@ VRynLoggerResult VRynLogger::open(const QString &path, std::uint32_t flags)
 
 void VRynLogger::close()
 {
-    if (m_file.isOpen())
+    if (m_file.isOpen()) {
+        flush();
         m_file.close();
+    }
 }
 
 QString VRynLogger::FormatEntry(const QString &text, int lineType, const QDateTime &time)
@@ -220,9 +391,68 @@ bool VRynLogger::write(const QString &text, int lineType, const QDateTime &time)
 
 bool VRynLogger::write(const std::string &bytes, int lineType, const QDateTime &time)
 {
-    // The bytes are made safe first; the second pass in FormatEntry leaves safe
-    // text unchanged.
-    return writeEntry(FormatEntry(VRynSafeText(bytes), lineType, time));
+    if (!time.isValid())
+        return writeEntry(FormatEntry(VRynSafeText(bytes), lineType, time));
+    std::string entry;
+    AppendEntry(entry, bytes, lineType, time.toMSecsSinceEpoch() + qint64(time.offsetFromUtc()) * 1000);
+    return writeData(QByteArray::fromRawData(entry.data(), qsizetype(entry.size())));
+}
+
+void VRynLogger::AppendEntry(std::string &out, std::string_view bytes, int lineType, qint64 localMs)
+{
+    VRynAppendTimeText(out, localMs);
+    out += ' ';
+    std::string other;
+    out += PaddedTag(lineType, other);
+    VRynAppendSafeText(out, bytes);
+    out += '\n';
+}
+
+void VRynLogger::add(std::string_view bytes, int lineType, qint64 localMs)
+{
+    AppendEntry(m_waiting, bytes, lineType, localMs);
+    m_ends.push_back(m_waiting.size());
+}
+
+void VRynLogger::discard()
+{
+    m_waiting.clear();
+    m_ends.clear();
+}
+
+bool VRynLogger::flush()
+{
+    if (m_waiting.empty())
+        return true;
+    if (!m_file.isOpen()) {
+        discard();
+        m_errorText = QStringLiteral("No log file is open");
+        return false;
+    }
+    // The entries go out in runs that end where write() would rotate.
+    const auto run = [this](std::size_t begin, std::size_t end) {
+        return QByteArray::fromRawData(m_waiting.data() + begin, qsizetype(end - begin));
+    };
+    bool ok = true;
+    qint64 size = m_file.size();
+    std::size_t begin = 0;
+    std::size_t end = 0;
+    for (const std::size_t next : m_ends) {
+        const qint64 pending = qint64(end - begin);
+        if (m_rotateBytes > 0 && size + pending > 0 && size + pending + qint64(next - end) > m_rotateBytes) {
+            if (end > begin && !(ok = writeData(run(begin, end), false)))
+                break;
+            begin = end;
+            if (!(ok = rotate()))
+                break;
+            size = 0;
+        }
+        end = next;
+    }
+    if (ok && end > begin)
+        ok = writeData(run(begin, end), false);
+    discard();
+    return ok;
 }
 
 void VRynLogger::setRotation(qint64 maxBytes, int keptFiles)
@@ -264,14 +494,20 @@ bool VRynLogger::rotate()
 
 bool VRynLogger::writeEntry(const QString &entry)
 {
+    return writeData(entry.toUtf8() + '\n');
+}
+
+bool VRynLogger::writeData(const QByteArray &data, bool mayRotate)
+{
     if (!m_file.isOpen()) {
         m_errorText = QStringLiteral("No log file is open");
         return false;
     }
-    const QByteArray data = entry.toUtf8() + '\n';
-    const qint64 size = m_file.size();
-    if (m_rotateBytes > 0 && size > 0 && size + data.size() > m_rotateBytes && !rotate())
-        return false;
+    if (mayRotate) {
+        const qint64 size = m_file.size();
+        if (m_rotateBytes > 0 && size > 0 && size + data.size() > m_rotateBytes && !rotate())
+            return false;
+    }
     QString reason;
     if (!VRynAppendWhole(m_file, data, m_checkEnd, reason)) {
         m_errorText = QStringLiteral("Cannot write log file \"%1\": %2")
@@ -395,10 +631,16 @@ QDateTime VRynLocalClock::Now()
 
 QDateTime VRynLocalClock::At(qint64 utcMs)
 {
+    const qint64 localMs = LocalMs(utcMs);
+    return QDateTime::fromMSecsSinceEpoch(utcMs, Qt::OffsetFromUTC, int((localMs - utcMs) / 1000));
+}
+
+qint64 VRynLocalClock::LocalMs(qint64 utcMs)
+{
     const qint64 minute = utcMs >= 0 ? utcMs / 60000 : (utcMs - 59999) / 60000;
     if (minute != m_minute) {
         m_minute = minute;
         m_offset = m_offsetOf(minute * 60000);
     }
-    return QDateTime::fromMSecsSinceEpoch(utcMs, Qt::OffsetFromUTC, m_offset);
+    return utcMs + qint64(m_offset) * 1000;
 }

@@ -23,6 +23,8 @@
 #include <functional>
 #include <limits>
 #include <string>
+#include <string_view>
+#include <vector>
 
 
 // Flags of VRynLogger::open.
@@ -46,6 +48,7 @@ public:
     // Opens (creating the folder when needed) the file for writing; a file
     // already open is closed first. On failure nothing is open.
     VRynLoggerResult open(const QString &path, std::uint32_t flags = vrloAppend);
+    // Writes what waits (see add) and closes the file.
     void close();
     bool isOpen() const { return m_file.isOpen(); }
     QString path() const { return m_path; }
@@ -61,6 +64,20 @@ public:
         return write(std::string(text ? text : ""), lineType, time);
     }
 
+    // Adds an entry, stamped with localMs (milliseconds since the epoch in
+    // local time, VRynLocalClock::LocalMs), to those that wait for flush():
+    // a program that logs a burst of lines at a time writes the burst with
+    // one system call. The owner flushes, at the latest when waitingBytes()
+    // grows large.
+    void add(std::string_view bytes, int lineType, qint64 localMs);
+    // Writes the waiting entries and flushes them, each whole, rotating
+    // between two entries where write() would; what cannot be written is
+    // dropped. True when nothing waits; false as write() otherwise.
+    bool flush();
+    std::size_t waitingBytes() const { return m_waiting.size(); }
+    // Drops the waiting entries unwritten.
+    void discard();
+
     // Rotates the file before an entry would take it past maxBytes, keeping
     // that many old files; maxBytes 0 (the default) never rotates. An entry
     // larger than the limit goes whole into a file of its own.
@@ -72,8 +89,15 @@ public:
     // The entry exactly as write() puts it in the file, without the newline.
     static QString FormatEntry(const QString &text, int lineType, const QDateTime &time);
 
+    // The entry as write() puts it in the file, with its newline, appended to
+    // out: the bytes made safe, the time taken as local.
+    static void AppendEntry(std::string &out, std::string_view bytes, int lineType, qint64 localMs);
+
 private:
     bool writeEntry(const QString &entry);
+    // Writes data whole; rotates first when it would take the file past
+    // the limit and mayRotate.
+    bool writeData(const QByteArray &data, bool mayRotate = true);
     // Shifts the old files up by one and starts the file empty; false with
     // m_errorText set when a file cannot be renamed or the new one opened.
     bool rotate();
@@ -84,6 +108,8 @@ private:
     bool m_checkEnd = false; // the file may end in part of a line
     qint64 m_rotateBytes = 0;
     int m_keptFiles = 0;
+    std::string m_waiting;            // entries for flush(), one after the other
+    std::vector<std::size_t> m_ends;  // where each waiting entry ends
 };
 
 // Opens path for writing, unbuffered, with how (Append or Truncate),
@@ -119,6 +145,18 @@ QString VRynSafeText(const QString &text);
 // valid UTF-8 sequence read as Latin-1 (as an old modem sends "\xf3").
 QString VRynTextOfBytes(const std::string &bytes);
 
+// The same without a QString, for text written many times a second:
+// VRynTextOfBytes(bytes) cut after maxCharacters code points, as UTF-8,
+// appended to out.
+void VRynAppendTextOfBytes(std::string &out, std::string_view bytes,
+                           std::size_t maxCharacters = std::numeric_limits<std::size_t>::max());
+// VRynSafeText(bytes) as UTF-8, appended to out.
+void VRynAppendSafeText(std::string &out, std::string_view bytes);
+// A time as "yyyy-MM-dd hh:mm:ss.zzz" (ms since the epoch in the time's own
+// zone), appended to out; with isoUtc as Qt::ISODateWithMs writes a UTC time,
+// "yyyy-MM-ddThh:mm:ss.zzzZ".
+void VRynAppendTimeText(std::string &out, qint64 ms, bool isoUtc = false);
+
 // Short tag of a line type as the log shows it ("in", "out", "error", ...).
 QString VRynLineTypeTag(int lineType);
 
@@ -135,6 +173,9 @@ public:
 
     QDateTime Now();
     QDateTime At(qint64 utcMs);
+    // The local time as milliseconds since the epoch, for VRynLogger::add.
+    qint64 LocalMs(qint64 utcMs);
+    qint64 LocalMsNow() { return LocalMs(QDateTime::currentMSecsSinceEpoch()); }
 
 private:
     OffsetOf m_offsetOf;

@@ -1,4 +1,5 @@
 #include "HeadlessMain.h"
+#include "OperatorScanRun.h"
 
 #include "GpsdPosition.h"
 #include "LeanEventLoop.h"
@@ -39,12 +40,13 @@
 
 namespace {
 
-constexpr int kExitOk = 0;
-constexpr int kExitFailure = 1;
-constexpr int kExitUsage = 2;
-
 // A terminal log that cannot be written is opened again at most this often.
 constexpr qint64 kTerminalReopenMs = 1000;
+// The terminal log's lines are written together at the end of a cycle, and
+// at the latest this long after the first of them (lines outside cycles:
+// opening the port, a silent modem), or when this many bytes wait.
+constexpr int kTerminalFlushMs = 1000;
+constexpr std::size_t kTerminalFlushBytes = 64 * 1024;
 
 bool IsFifo(const QString &path)
 {
@@ -132,6 +134,10 @@ public:
             m_channel->SetBaudRate(options.baud);
         m_top = new VRynTopDistributor(this);
         m_timer = new QTimer(this);
+        m_terminalFlush = new QTimer(this);
+        m_terminalFlush->setSingleShot(true);
+        m_terminalFlush->setInterval(kTerminalFlushMs);
+        connect(m_terminalFlush, &QTimer::timeout, this, [this] { FlushTerminalLog(); });
         m_session = std::make_unique<ModemSession>(*m_top, *m_channel, *this);
         if (options.intervalSeconds)
             m_session->SetPollInterval(std::chrono::milliseconds(std::llround(*options.intervalSeconds * 1000.0)));
@@ -200,6 +206,7 @@ public:
         m_channel->StopComm();
         m_channel->SetRecorder(nullptr);
         m_output.Close();
+        FlushTerminalLog();
         ShowRepeats();
     }
 
@@ -279,8 +286,10 @@ public:
         // output finds it in the log file and in a scrape already. A log
         // that cannot take it (a full disk, a FIFO without a reader) is
         // said once per reason, counted, and tried again with the next.
+        // Each format is written once for all the outputs that take it.
+        m_lines.Next(record);
         if (m_log) {
-            const bool written = m_log->Append(record);
+            const bool written = m_log->AppendLine(m_lines.Line(m_log->Format()));
             if (!written && m_metrics)
                 m_metrics->CountRecordNotWritten();
             LogProblem(m_logProblem, written ? QString() : m_log->ErrorText(),
@@ -290,10 +299,13 @@ public:
             m_metrics->Update(record);
             m_metrics->CountCycle();
         }
-        if (m_mqtt)
-            m_mqtt->PublishState(CycleRecordJson(record).toStdString());
-        if (!m_output.Append(record))
+        if (m_mqtt) {
+            const QByteArray line = m_lines.Line(RecordFormat::Json);
+            m_mqtt->PublishState(std::string(line.constData(), std::size_t(line.size()) - 1));
+        }
+        if (!m_output.Discarded() && !m_output.AppendLine(m_lines.Line(m_output.Format())))
             return Fail(m_output.ErrorText());
+        FlushTerminalLog();
         m_cycles = record.cycle;
         if (m_options.cycles > 0 && record.cycle >= m_options.cycles)
             Stop(kExitOk);
@@ -355,7 +367,8 @@ public:
             LogProblem(m_logProblem, m_log->ErrorText(),
                        QStringLiteral("record log \"%1\" is written again").arg(m_log->Path()));
         }
-        // The terminal log opens itself again at its next line.
+        // The terminal log writes what waits, and opens itself again when
+        // it writes next.
         if (m_terminal)
             m_terminal->close();
     }
@@ -400,21 +413,37 @@ private:
         shown = problem;
     }
 
+    // The line waits for the end of the cycle (FlushTerminalLog), stamped
+    // with the time it came.
     void WriteTerminalLog(const std::string &line, int lineType)
     {
         if (!m_terminal)
             return;
+        if (m_terminal->waitingBytes() == 0)
+            m_terminalFlush->start();
+        m_terminal->add(line, lineType, m_clock.LocalMsNow());
+        if (m_terminal->waitingBytes() >= kTerminalFlushBytes)
+            FlushTerminalLog();
+    }
+
+    void FlushTerminalLog()
+    {
+        if (!m_terminal || m_terminal->waitingBytes() == 0)
+            return;
+        m_terminalFlush->stop();
         const QString path = m_options.terminalFile;
         if (!m_terminal->isOpen()) {
             // Opened again now and then: a FIFO gets a reader, a file its
-            // folder back.
+            // folder back. The lines that came meanwhile are lost.
             if (m_terminalRetry.isValid() && !m_terminalRetry.hasExpired(kTerminalReopenMs))
-                return;
+                return m_terminal->discard();
             m_terminalRetry.start();
-            if (!m_terminal->open(path, vrloAppend).ok)
+            if (!m_terminal->open(path, vrloAppend).ok) {
+                m_terminal->discard();
                 return LogProblem(m_terminalProblem, m_terminal->errorText(), {});
+            }
         }
-        const bool written = m_terminal->write(line, lineType, QDateTime::currentDateTime());
+        const bool written = m_terminal->flush();
         if (!written && IsFifo(path))
             m_terminal->close(); // its reader went away: opened anew for the next
         LogProblem(m_terminalProblem, written ? QString() : m_terminal->errorText(),
@@ -483,6 +512,9 @@ private:
     std::string m_port;
     RecordLog *m_log;
     RecordLog m_output; // standard output
+    RecordLines m_lines; // the lines of the current record
+    VRynLocalClock m_clock; // stamps the terminal log's lines
+    QTimer *m_terminalFlush = nullptr;
     VRynLogger *m_terminal;
     MetricsExporter *m_metrics;
     MqttPublisher *m_mqtt;
@@ -675,6 +707,9 @@ HeadlessParse ParseHeadlessOptions(const QStringList &arguments, HeadlessOptions
                        mqttCaOption, answerCallsOption, readOnlyOption, identityOption,
                        quietOption});
     parser.addOptions({recordOption, redactOption, lowRsrpOption, lowSignalOption, gpsOption});
+    const QCommandLineOption scanOption(
+        "scan", "Asks the modem which networks it finds (AT+COPS=?, up to 3 minutes), prints them as JSON and exits.");
+    parser.addOption(scanOption);
     parser.addPositionalArgument("PORT", "Serial port (ttyUSB0, /dev/ttyACM0, COM3), SIM for the simulated modem "
                                          "(SIM:EC25 for one of its models, SIM:EC25,latency=50 with settings) or replay:FILE for a recording (replay:FILE,speed=10).");
 
@@ -834,6 +869,18 @@ HeadlessParse ParseHeadlessOptions(const QStringList &arguments, HeadlessOptions
     }
     options.recordFile = parser.value(recordOption);
     options.recordRedact = parser.isSet(redactOption);
+    options.scan = parser.isSet(scanOption);
+    if (options.scan) {
+        // A scan prints its list and ends: what goes with cycles does not apply.
+        for (const QCommandLineOption *option : {&cyclesOption, &durationOption, &intervalOption, &csvOption,
+                                                 &logOption, &metricsOption, &mqttOption, &recordOption,
+                                                 &gpsOption, &answerCallsOption, &identityOption}) {
+            if (parser.isSet(*option)) {
+                text = QStringLiteral("--scan and --%1 exclude each other").arg(option->names().constFirst());
+                return HeadlessParse::Error;
+            }
+        }
+    }
     if (options.recordRedact && options.recordFile.isEmpty()) {
         text = QStringLiteral("--record-redact needs --record FILE");
         return HeadlessParse::Error;
@@ -864,6 +911,10 @@ int RunHeadless(int argc, char **argv)
     case HeadlessParse::Run:
         break;
     }
+    if (options.scan)
+        return RunOperatorScan(options, ErrorLine, [](QObject *owner, std::function<void()> onStop) {
+            return InstallStopSignals(owner, std::move(onStop), [] {});
+        });
     // Only a log that can never be written (a folder, no permission) stops
     // the start; a full disk or a FIFO without a reader is waited out.
     RecordLog log;

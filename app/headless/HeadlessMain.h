@@ -41,7 +41,13 @@ struct HeadlessOptions {
     bool identity = false;    // --identity: records carry the IMEI, IMSI and ICCID
     SignalThresholds thresholds; // --low-rsrp, --low-signal: of the signal events
     QString gps; // --gps: gpsd[:HOST:PORT], modem or PORT[:BAUD]; empty: no positions
+    bool scan = false; // --scan: list the networks the modem finds, then end
 };
+
+// The exit codes of both programs.
+constexpr int kExitOk = 0;
+constexpr int kExitFailure = 1;
+constexpr int kExitUsage = 2;
 
 enum class HeadlessParse : std::uint8_t { Run, Help, Error };
 

@@ -9,6 +9,8 @@
 #include <prometheus/text_serializer.h>
 
 #include <QByteArray>
+
+#include <algorithm>
 #include <charconv>
 #include <optional>
 #include <type_traits>
@@ -57,7 +59,15 @@ void SetOrRemove(GaugeFamily &family, prometheus::Gauge *&gauge, const Labels &l
 // read in a terminal cannot steer it.
 std::string LabelString(const std::string &text)
 {
-    return VRynSafeText(QString::fromStdString(RecordText(text, kLabelCharacters))).toStdString();
+    // Most labels are short printable ASCII, which stays as it is.
+    if (text.size() <= kLabelCharacters &&
+        std::all_of(text.begin(), text.end(), [](char c) { return c >= 0x20 && c < 0x7F; }))
+        return text;
+    std::string cut;
+    VRynAppendTextOfBytes(cut, text, kLabelCharacters);
+    std::string label;
+    VRynAppendSafeText(label, cut);
+    return label;
 }
 
 std::string LabelText(const FieldValue &value)
@@ -80,6 +90,7 @@ template <class Item> struct IsObjectField<ObjectField<Item>> : std::true_type {
 // and collects the record's labels for palvex_modem_info in info.
 struct MetricsExporter::Updater {
     const std::string &port;
+    const Labels &portOnly; // {port}, the labels of a series that has no others
     const CycleRecord &record;
     FieldSeries &series;
     Labels &info;
@@ -88,7 +99,7 @@ struct MetricsExporter::Updater {
     {
         const FieldValue value = field.value(record);
         for (std::size_t g = 0; g < field.gauges.size(); ++g)
-            SetOrRemove(*series.families[g], series.gauges[g], {{"port", port}}, field.gauges[g], record, value);
+            SetOrRemove(*series.families[g], series.gauges[g], portOnly, field.gauges[g], record, value);
         if (field.label)
             info[field.key] = LabelText(value);
     }
@@ -135,7 +146,7 @@ struct MetricsExporter::Updater {
             const FieldValue value = item ? field.value(*item) : FieldValue();
             for (const auto &gauge : field.gauges) {
                 if (item)
-                    SetOrRemove(*series.families[g], series.gauges[g], {{"port", port}}, gauge, *item, value);
+                    SetOrRemove(*series.families[g], series.gauges[g], portOnly, gauge, *item, value);
                 else
                     Remove(*series.families[g], series.gauges[g]);
                 ++g;
@@ -160,6 +171,7 @@ struct MetricsExporter::Updater {
 
 MetricsExporter::MetricsExporter(std::string port)
     : m_port(LabelString(port))
+    , m_portLabels{{"port", m_port}}
     , m_registry(std::make_shared<prometheus::Registry>())
 {
     auto family = [this](const auto &gauge) -> GaugeFamily * {
@@ -264,7 +276,7 @@ void MetricsExporter::Update(const CycleRecord &record)
     Labels info{{"port", m_port}};
     const std::vector<RecordField> &fields = RecordFields();
     for (std::size_t i = 0; i < fields.size(); ++i)
-        std::visit(Updater{m_port, record, m_fields[i], info}, fields[i]);
+        std::visit(Updater{m_port, m_portLabels, record, m_fields[i], info}, fields[i]);
     for (const RecordEvent &event : record.events)
         m_events->Add({{"port", m_port}, {"type", LabelString(event.type)}}).Increment();
 

@@ -77,6 +77,7 @@ private:
     struct Updater;
 
     std::string m_port;
+    prometheus::Labels m_portLabels; // {port}
     std::shared_ptr<prometheus::Registry> m_registry;
     std::unique_ptr<MetricsServer> m_server;
 

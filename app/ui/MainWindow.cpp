@@ -491,6 +491,12 @@ void TfrmMain::BuildMenu()
     Notifications1->setStatusTip(QStringLiteral("The events shown as desktop notifications (none by default)"));
     connect(Notifications1, &QAction::triggered, this,
             [this] { RunGuarded("notifications", [this] { Notifications1Click(); }); });
+    settings->addSeparator();
+    Scanoperators1 = settings->addAction(QStringLiteral("Scan for operators..."));
+    Scanoperators1->setStatusTip(
+        QStringLiteral("Ask the modem which networks it finds (up to 3 minutes); they join the operator switch"));
+    connect(Scanoperators1, &QAction::triggered, this,
+            [this] { RunGuarded("network scan", [this] { Scanoperators1Click(); }); });
 
     QMenu *help = MainMenu1->addMenu(QStringLiteral("&Help"));
     Content1 = help->addAction(QStringLiteral("&Content"), this, [this] { Content1Click(); });
@@ -786,6 +792,9 @@ void TfrmMain::LoadOperators()
     NoteTableEncoding(path, table);
     ClearOperatorItems();
     m_operators = table.entries;
+    for (const OperatorEntry &found : m_scanOnly)
+        if (std::none_of(m_operators.begin(), m_operators.end(), [&](const OperatorEntry &e) { return e.code == found.code; }))
+            m_operators.push_back(found);
     // The items are built in a list that is not shown yet and laid out once
     // when it replaces the old one (which goes with its buttons). They sit
     // in blocks: a widget that moves looks at each of its siblings, so a
@@ -808,7 +817,11 @@ void TfrmMain::LoadOperators()
         }
         AddOperatorItem(block, blockLayout, text, enabled);
     };
-    const QStringList texts = OperatorItemTexts(m_operators);
+    QStringList texts{kAutoSelectText};
+    for (const OperatorEntry &entry : m_operators) {
+        const auto marks = m_scanMarks.find(entry.code);
+        texts << OperatorItemText(entry, marks == m_scanMarks.end() ? QString() : marks->second);
+    }
     m_operatorButtons.reserve(std::size_t(texts.size()) + 1);
     for (const QString &text : texts)
         add(text, true);

@@ -13,6 +13,7 @@
 #include "RynRecording.h"
 
 #include <QComboBox>
+#include <QProgressDialog>
 #include <QMainWindow>
 
 #include <array>
@@ -112,6 +113,8 @@ public:
     void CallAnswered() override { m_events.CallAnswered(); }
     void PollingHeldChanged(bool held) override;
     void CycleCompleted(const CompletedCycle &cycle) override;
+    void ScanStarted(std::chrono::milliseconds timeout) override;
+    void ScanFinished(const OperatorScanResult &result) override;
 
     // A poll cycle's display record, for a record log: called after each
     // completed cycle, under the record lock.
@@ -188,6 +191,7 @@ public:
     QAction *Logterminaltofile1 = nullptr;
     QAction *PollInterval1 = nullptr;
     QAction *Notifications1 = nullptr;
+    QAction *Scanoperators1 = nullptr; // Settings -> "Scan for operators..."
     QAction *Holdpolling1 = nullptr; // in the terminal
     QAction *Content1 = nullptr;
     QAction *About1 = nullptr;
@@ -246,6 +250,11 @@ public:
     void About1Click();
     // Shows what the modem said about itself and its SIM.
     void Modem1Click();
+    // Asks the modem which networks it finds; a dialog shows the scan's
+    // progress and cancels it. The networks found join the operator table.
+    void Scanoperators1Click();
+    // The scan's progress dialog while a scan is asked for or under way.
+    QProgressDialog *ScanDialog() const { return m_scanDialog; }
 
     // The start-up steps run when the window is first shown.
     void FormShow();
@@ -310,6 +319,14 @@ private:
     std::vector<QRadioButton *> m_operatorButtons;
     QStringList m_operatorItemTexts; // as built, before "&" is doubled for display
     std::vector<OperatorEntry> m_operators;
+    // What the last network scan found of each code, shown in its item.
+    std::map<QString, QString> m_scanMarks;
+    // Networks found that the table file could not take (shown all the same).
+    std::vector<OperatorEntry> m_scanOnly;
+    QProgressDialog *m_scanDialog = nullptr;
+    QTimer *m_scanClock = nullptr; // moves the dialog's bar once a second
+    std::chrono::milliseconds m_scanTimeout{0};
+    qint64 m_scanStartedMs = 0;
     // The radio item of the selection the modem uses (-1: not known), and
     // that of the switch asked for, until the modem answered it.
     int m_operatorInUse = -1;

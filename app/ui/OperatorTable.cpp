@@ -9,6 +9,7 @@
 #include <QStringTokenizer>
 #include <QTextStream>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 
@@ -26,10 +27,9 @@ const QStringList &DefaultOperatorTableLines()
 {
     static const QStringList lines{
         QStringLiteral(";Definition of available operators"),
+        QStringLiteral(";One line per operator, its MCC and MNC digits = the name shown: 26201=Telekom.de"),
+        QStringLiteral(";Settings > Scan for operators adds the networks the modem finds."),
         QStringLiteral("[General]"),
-        QStringLiteral("23001=T-Mobile"),
-        QStringLiteral("23002=O2"),
-        QStringLiteral("23003=Vodafone"),
     };
     return lines;
 }
@@ -185,9 +185,100 @@ OperatorTableResult LoadOperatorTable(const QString &path)
     return result;
 }
 
-QString OperatorItemText(const OperatorEntry &entry)
+QString OperatorItemText(const OperatorEntry &entry, const QString &marks)
 {
-    return entry.name + QStringLiteral(" (") + entry.code + QLatin1Char(')');
+    const QString shownMarks = marks.isEmpty() ? QString() : QStringLiteral(" [") + marks + QLatin1Char(']');
+    return entry.name + shownMarks + QStringLiteral(" (") + entry.code + QLatin1Char(')');
+}
+
+std::map<QString, QString> ScanMarksOf(const std::vector<ScannedOperator> &scanned)
+{
+    // The states by weight: what the user most needs to know wins.
+    const auto weight = [](int status) { return status == 2 ? 3 : status == 3 ? 2 : status == 1 ? 1 : 0; };
+    struct Seen {
+        QStringList technologies;
+        int status = 0;
+    };
+    std::map<QString, Seen> seen;
+    for (const ScannedOperator &op : scanned) {
+        Seen &s = seen[QString::fromStdString(op.code)];
+        if (const char *tech = RadioTechName(RadioTechOfAccessTechnology(op.accessTechnology)))
+            if (!s.technologies.contains(QLatin1String(tech)))
+                s.technologies << QString::fromLatin1(tech);
+        if (weight(op.status) > weight(s.status))
+            s.status = op.status;
+    }
+    std::map<QString, QString> marks;
+    for (const auto &[code, s] : seen) {
+        const QString status = QString::fromLatin1(OperatorStatusWord(s.status));
+        marks[code] = s.technologies.isEmpty() ? status : s.technologies.join(QLatin1Char('/')) + QStringLiteral(", ") + status;
+    }
+    return marks;
+}
+
+namespace {
+
+// The name a found network gets in the table: one line, no control characters.
+QString ScannedName(const ScannedOperator &op)
+{
+    const std::string &name = !op.longName.empty() ? op.longName : !op.shortName.empty() ? op.shortName : op.code;
+    QString text = QString::fromUtf8(name.data(), qsizetype(name.size()));
+    text.removeIf([](QChar c) { return c.category() == QChar::Other_Control; });
+    return text.trimmed().isEmpty() ? QString::fromStdString(op.code) : text.trimmed();
+}
+
+} // namespace
+
+OperatorTableResult AddScannedOperators(const QString &path, const std::vector<ScannedOperator> &scanned)
+{
+    OperatorTableResult result = LoadOperatorTable(path);
+    if (!result.ok)
+        return result;
+    std::vector<OperatorEntry> added;
+    for (const ScannedOperator &op : scanned) {
+        const QString code = QString::fromStdString(op.code);
+        const auto has = [&code](const OperatorEntry &e) { return e.code == code; };
+        if (std::none_of(result.entries.begin(), result.entries.end(), has) &&
+            std::none_of(added.begin(), added.end(), has))
+            added.push_back({code, ScannedName(op)});
+    }
+    if (added.empty())
+        return result;
+    if (result.readAsWindows1250) {
+        result.ok = false;
+        result.error = QStringLiteral("%1 is not UTF-8: the networks found are shown but not written to it")
+                           .arg(QDir::toNativeSeparators(path));
+        return result;
+    }
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly)) {
+        result.ok = false;
+        result.error = QStringLiteral("cannot read %1: %2").arg(QDir::toNativeSeparators(path), file.errorString());
+        return result;
+    }
+    QString text = QString::fromUtf8(file.read(kMaxOperatorTableBytes));
+    file.close();
+    if (!text.isEmpty() && !text.endsWith(QLatin1Char('\n')) && !text.endsWith(QLatin1Char('\r')))
+        text += QLatin1Char('\n');
+    // The new lines go into a "General" section at the end of the file.
+    QString lastSection;
+    for (QStringView raw : QStringTokenizer(text, QLatin1Char('\n'))) {
+        const QStringView line = raw.trimmed();
+        if (line.startsWith(QLatin1Char('[')) && line.endsWith(QLatin1Char(']')))
+            lastSection = line.mid(1, line.size() - 2).trimmed().toString();
+    }
+    if (lastSection.compare(QStringLiteral("General"), Qt::CaseInsensitive) != 0)
+        text += QStringLiteral("[General]\n");
+    for (const OperatorEntry &entry : added)
+        text += entry.code + QLatin1Char('=') + entry.name + QLatin1Char('\n');
+    QSaveFile out(path);
+    if (!out.open(QIODevice::WriteOnly) || out.write(text.toUtf8()) < 0 || !out.commit()) {
+        result.ok = false;
+        result.error = QStringLiteral("cannot write %1: %2").arg(QDir::toNativeSeparators(path), out.errorString());
+        return result;
+    }
+    result.entries.insert(result.entries.end(), added.begin(), added.end());
+    return result;
 }
 
 QStringList OperatorItemTexts(const std::vector<OperatorEntry> &entries)

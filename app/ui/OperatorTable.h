@@ -8,9 +8,12 @@
 // is not valid UTF-8 is read as Windows-1250, the code page tables from older
 // installations were written in (Czech operator names); new files are UTF-8.
 
+#include "modems/OperatorScan.h"
+
 #include <QString>
 #include <QStringList>
 
+#include <map>
 #include <optional>
 #include <vector>
 
@@ -43,7 +46,10 @@ QString Windows1250Note(const QString &path);
 // folder on Windows.
 QString OperatorTablePath(const QString &appName);
 
-// The five default lines, first the comment, then "[General]" and three operators.
+// The default lines: comments that say how a line reads and where the
+// networks come from, then "[General]" with no operator. Operators are
+// local: a table shipped for one country is wrong everywhere else, so the
+// user's own lines and the networks a scan finds fill it.
 const QStringList &DefaultOperatorTableLines();
 
 // Creates the folder with all missing parents and writes the default lines,
@@ -67,8 +73,20 @@ std::vector<OperatorEntry> ParseOperatorLines(const QStringList &lines);
 inline const QString kAutoSelectText = QStringLiteral("Auto select");
 inline const QString kAutoOperatorCode = QStringLiteral("AUTO");
 
-// name + " (" + code + ")".
-QString OperatorItemText(const OperatorEntry &entry);
+// name + " (" + code + ")"; with marks, name + " [" + marks + "] (" + code + ")".
+QString OperatorItemText(const OperatorEntry &entry, const QString &marks = {});
+
+// What a scan found of each code, for its item: the technologies it was
+// seen on and its state, "LTE, current", "GSM/LTE, forbidden" (a code seen
+// with several states takes current, then forbidden, then available).
+std::map<QString, QString> ScanMarksOf(const std::vector<ScannedOperator> &scanned);
+
+// Appends to the table at path the networks of a scan it does not hold
+// yet, one code=name line each (the modem's long name, else its short
+// name, else the code), to its "General" section; lines already there stay
+// as the user wrote them. A table read as Windows-1250 is not rewritten
+// (error says so). entries are the table's lines after the change.
+OperatorTableResult AddScannedOperators(const QString &path, const std::vector<ScannedOperator> &scanned);
 
 // "Auto select" followed by one text per entry.
 QStringList OperatorItemTexts(const std::vector<OperatorEntry> &entries);

@@ -25,6 +25,8 @@ public:
     int cycles = 0;
     int commandTimeouts = 0;
     int portOpens = 0;
+    int scansStarted = 0;
+    std::vector<OperatorScanResult> scans; // every ScanFinished
     std::vector<std::string> lines;      // every terminal line, as written
     std::vector<std::string> outLines;   // lines of the sent-data type
     std::vector<std::uint32_t> portColors;
@@ -78,6 +80,8 @@ public:
     }
     void CommandTimedOut() override { ++commandTimeouts; }
     void PortOpened(const std::string &) override { ++portOpens; }
+    void ScanStarted(std::chrono::milliseconds) override { ++scansStarted; }
+    void ScanFinished(const OperatorScanResult &result) override { scans.push_back(result); }
 
     bool HasLine(const std::string &text) const
     {

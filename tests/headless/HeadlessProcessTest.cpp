@@ -23,6 +23,7 @@
 #include <QTest>
 
 #include <algorithm>
+#include <csignal>
 #include <functional>
 #include <map>
 #include <memory>
@@ -225,6 +226,7 @@ private slots:
     void aMissingPortIsAwaitedAndEachNewReasonShownEscaped();
     void errorLinesAreEscaped();
     void metricsOnPortZeroShowsThePort();
+    void scanListsTheNetworksAndAnInterruptCancelsIt();
 #ifdef PALVEX_MODEMSIM_PATH
     void ptyCsvSurvivesAnUnplug();
     void ptyEachProfileFillsTheCells_data();
@@ -325,6 +327,42 @@ void HeadlessProcessTest::sigtermStopsCleanlyWithEverythingWritten()
     QVERIFY(child.Process().readAllStandardError().isEmpty());
     // Every record on standard output is in the log, and nothing else.
     QCOMPARE(FileLines(log), child.Lines());
+}
+
+void HeadlessProcessTest::scanListsTheNetworksAndAnInterruptCancelsIt()
+{
+    // Both programs, a modem that takes a while to answer.
+    for (const char *program : {PALVEX_PATH, PALVEX_HEADLESS_PATH}) {
+        Child child(program, {"--scan", "SIM:EC25,delay=COPS=?:700"});
+        QVERIFY(child.Finish());
+        QCOMPARE(child.Process().exitCode(), 0);
+        const QJsonDocument json = QJsonDocument::fromJson(child.Lines().join('\n'));
+        QVERIFY2(json.isArray(), child.Lines().join('\n').constData());
+        std::map<QString, QString> status;
+        for (const QJsonValue &v : json.array())
+            status[v[QStringLiteral("code")].toString()] = v[QStringLiteral("status")].toString();
+        QCOMPARE(status, (std::map<QString, QString>{
+                             {"23001", "current"}, {"23002", "available"}, {"23003", "available"}, {"26202", "forbidden"}}));
+        QCOMPARE(json.array().first()[QStringLiteral("technology")].toString(), QStringLiteral("LTE"));
+        QVERIFY(child.Process().readAllStandardError().contains("4 networks found"));
+    }
+    // An interrupt during a long search cancels it: nothing on standard
+    // output, the reason on standard error, a failure code.
+    Child child(PALVEX_HEADLESS_PATH, {"--scan", "SIM:EC25,delay=COPS=?:60000"});
+    QByteArray err;
+    QVERIFY(QTest::qWaitFor(
+        [&] {
+            child.Process().waitForReadyRead(50);
+            err += child.Process().readAllStandardError();
+            return err.contains("scanning for networks");
+        },
+        kWaitMs));
+    ::kill(static_cast<pid_t>(child.Process().processId()), SIGINT);
+    QVERIFY(child.Finish(5000));
+    QCOMPARE(child.Process().exitCode(), 1);
+    QVERIFY(child.Lines().isEmpty());
+    err += child.Process().readAllStandardError();
+    QVERIFY2(err.contains("palvex: the scan was cancelled"), err.constData());
 }
 
 void HeadlessProcessTest::metricsScrapeShowsTheSimulatorValues()

@@ -12,6 +12,9 @@
 
 #include <gtest/gtest.h>
 
+#include <cmath>
+#include <cstring>
+#include <random>
 #include <string>
 #include <vector>
 
@@ -540,4 +543,109 @@ TEST(CycleRecordJson, PositionObjectAndColumns)
     // The identity's five columns follow the position's.
     EXPECT_TRUE(CycleRecordCsv(r).endsWith(",50.0818,14.4227,244.5,,3d,2026-12-09T10:00:09.000Z,,,,,"))
         << CycleRecordCsv(r).toStdString();
+}
+
+namespace {
+
+// A text of the record as Qt's JSON writer writes it, quotes included, with DEL and the C1
+// controls escaped after it: what the records held before they were
+// written by hand.
+std::string QtJsonText(const std::string &text)
+{
+    const QByteArray array =
+        QJsonDocument(QJsonArray{QString::fromStdString(RecordText(text, kRecordTextCharacters))})
+            .toJson(QJsonDocument::Compact);
+    std::string out;
+    for (qsizetype i = 1; i + 1 < array.size(); ++i) {
+        const auto byte = static_cast<unsigned char>(array[i]);
+        const auto next = static_cast<unsigned char>(array[i + 1]);
+        if (byte == 0x7F) {
+            out += "\\u007f";
+        } else if (byte == 0xC2 && next >= 0x80 && next <= 0x9F) {
+            out += "\\u00" + QByteArray::number(next, 16).toStdString();
+            ++i;
+        } else {
+            out += char(byte);
+        }
+    }
+    return out;
+}
+
+// The port value of a JSON record.
+std::string PortText(const QByteArray &line)
+{
+    const qsizetype begin = line.indexOf("\"port\":") + 7;
+    return line.mid(begin, line.indexOf(",\"manufacturer\":") - begin).toStdString();
+}
+
+} // namespace
+
+// Every byte alone and in the company of others, bytes that are not UTF-8,
+// sequences cut short, four-byte characters and a text longer than the cut:
+// the same bytes as Qt's writer gives.
+TEST(CycleRecordJson, TextsAreEscapedAsQtsJsonWriterEscapesThem)
+{
+    std::vector<std::string> texts{"", "plain", "a\"b\\c/d", "\xF0\x9F\x93\xB6 5G", "\xE2\x80\xA8 \xE2\x80\xAE",
+                                   "Telef\xF3nica", "\xC2", "x\xC2", "\xC2\x9F\xC2\xA0\xC3\x80", "\xE2\x82",
+                                   "\xED\xA0\x80", "\xF4\x90\x80\x80", "\xC0\xAF"};
+    for (int byte = 0; byte < 256; ++byte) {
+        texts.push_back(std::string(1, char(byte)));
+        texts.push_back("a" + std::string(1, char(byte)) + "\xC3\xB3" + std::string(1, char(byte)));
+    }
+    std::string longText;
+    for (int i = 0; i < 150; ++i)
+        longText += i % 3 ? "\xC3\xB3" : "\"\x01";
+    texts.push_back(longText);
+    CycleRecord r = FullRecord();
+    for (const std::string &text : texts) {
+        r.port = text;
+        EXPECT_EQ(PortText(CycleRecordJson(r)), QtJsonText(text))
+            << "text of " << text.size() << " bytes starting with " << int(static_cast<unsigned char>(text[0]));
+    }
+}
+
+// Numbers with a fraction as QByteArray::number(value, 'g', 15) writes
+// them, ties at the 15th digit and -0 among them.
+TEST(CycleRecordJson, FractionsAreWrittenAsQtWritesThem)
+{
+    std::vector<double> values{0.0, -0.0, -10.5, 0.1, 1e15, 1e16, 1e-5, 1e-4, 1e21, 5e-324, -95, 50.0871234567,
+                               33110032036284.25, -9255700530942.125, 4816087326172085, 1.5, 2.5, 0.000123};
+    std::mt19937_64 random(29);
+    std::uniform_real_distribution<double> level(-200, 200);
+    for (int i = 0; i < 20000; ++i) {
+        const std::uint64_t bits = random();
+        double any = 0;
+        std::memcpy(&any, &bits, sizeof any);
+        if (std::isfinite(any))
+            values.push_back(any);
+        values.push_back(std::round(level(random) * 10) / 10);
+        values.push_back(std::round(level(random) * 1e7) / 1e7);
+    }
+    for (const double value : values) {
+        std::string written;
+        AppendRecordReal(written, value);
+        ASSERT_EQ(written, QByteArray::number(value, 'g', 15).toStdString()) << std::hexfloat << value;
+    }
+}
+
+// One set of lines serves record after record: each line is of the record
+// given last, whichever format was asked first, and nothing of a longer
+// record before it stays.
+TEST(RecordLines, EachLineIsOfTheRecordGivenLast)
+{
+    CycleRecord first = LteRecord();
+    CycleRecord second = FullRecord();
+    second.cycle = 8;
+    second.state.operatorName = "Other";
+    RecordLines lines;
+    lines.Next(first);
+    EXPECT_EQ(lines.Line(RecordFormat::Json), CycleRecordLine(first, RecordFormat::Json));
+    EXPECT_EQ(lines.Line(RecordFormat::Csv), CycleRecordLine(first, RecordFormat::Csv));
+    EXPECT_EQ(lines.Line(RecordFormat::Json), CycleRecordLine(first, RecordFormat::Json));
+    lines.Next(second);
+    EXPECT_EQ(lines.Line(RecordFormat::Csv), CycleRecordLine(second, RecordFormat::Csv));
+    EXPECT_EQ(lines.Line(RecordFormat::Json), CycleRecordLine(second, RecordFormat::Json));
+    const CycleRecord empty;
+    lines.Next(empty);
+    EXPECT_EQ(lines.Line(RecordFormat::Json), CycleRecordLine(empty, RecordFormat::Json));
 }

@@ -13,6 +13,7 @@
 
 #include <cstring>
 #include <string>
+#include <vector>
 
 namespace {
 
@@ -273,6 +274,70 @@ private slots:
         const qint64 now = QDateTime::currentMSecsSinceEpoch();
         const QDateTime library = QDateTime::fromMSecsSinceEpoch(now);
         QCOMPARE(local.At(now).toString("yyyy-MM-dd hh:mm:ss.zzz"), library.toString("yyyy-MM-dd hh:mm:ss.zzz"));
+    }
+
+    // Entries written without QString, as the headless monitor writes them:
+    // the same bytes as FormatEntry gives for every kind of text, line type
+    // and time (before 1970, leap days, other offsets).
+    void entriesWithoutQStringAreTheSame()
+    {
+        const std::vector<std::string> texts{"", "AT+CSQ\r", "+COPS: 0,0,\"T-Mobile CZ\"", "\x1b[31m\x07\x7f\t",
+                                             "Telef\xf3nica \xe2\x82", "\xc2\x85\xe2\x80\xae\xe2\x80\xa8\xf0\x9f\x93\xb6",
+                                             "\xed\xa0\x80\xc0\xaf\xff"};
+        const std::vector<int> types{VRynTerminal_ltInText, VRynTerminal_ltInHex, VRynTerminal_ltInfo,
+                                     VRynTerminal_ltError, VRynTerminal_ltWarning, VRynTerminal_ltOutText,
+                                     VRynTerminal_ltExtra, 42, -1, 1234567};
+        std::vector<qint64> times{0, -1, 1'709'164'800'000 /* 2024-02-29 */, 4'107'542'399'999 /* 2100-02-28 */,
+                                  -2'208'988'800'000 /* 1900 */, 253'402'300'799'999 /* 9999-12-31 */};
+        for (qint64 t = -3'000'000'000'000; t < 7'000'000'000'000; t += 987'654'321'987)
+            times.push_back(t);
+        for (const int offset : {0, 3600, -34200, 50400}) {
+            for (const qint64 utc : times) {
+                const QDateTime time = QDateTime::fromMSecsSinceEpoch(utc, Qt::OffsetFromUTC, offset);
+                for (std::size_t i = 0; i < texts.size(); ++i) {
+                    const int type = types[(i + std::size_t(utc % 7 + 7)) % types.size()];
+                    std::string entry;
+                    VRynLogger::AppendEntry(entry, texts[i], type, utc + offset * 1000LL);
+                    const QByteArray expected = VRynLogger::FormatEntry(VRynSafeText(texts[i]), type, time).toUtf8() + '\n';
+                    QCOMPARE(QByteArray::fromStdString(entry), expected);
+                }
+                std::string iso;
+                VRynAppendTimeText(iso, utc, true);
+                QCOMPARE(QString::fromStdString(iso), time.toUTC().toString(Qt::ISODateWithMs));
+            }
+        }
+    }
+
+    // Entries added and flushed together land in the same files as entries
+    // written one by one: rotation still falls between two entries.
+    void addedEntriesRotateAsWrittenOnes()
+    {
+        QTemporaryDir dir;
+        const qint64 localMs = kTime.toMSecsSinceEpoch() + kTime.offsetFromUtc() * 1000LL;
+        const auto text = [](int n) { return "entry " + std::string(std::size_t(n % 5 * 9), 'x') + std::to_string(n); };
+        VRynLogger single;
+        VRynLogger batched;
+        for (VRynLogger *logger : {&single, &batched})
+            logger->setRotation(150, 3);
+        QVERIFY(single.open(dir.filePath("single.log")).ok);
+        QVERIFY(batched.open(dir.filePath("batched.log")).ok);
+        for (int n = 1; n <= 25; ++n) {
+            QVERIFY(single.write(text(n), VRynTerminal_ltInText, kTime));
+            batched.add(text(n), VRynTerminal_ltInText, localMs);
+            if (n % 7 == 0)
+                QVERIFY2(batched.flush(), qPrintable(batched.errorText()));
+        }
+        batched.close(); // writes what waits
+        QCOMPARE(batched.waitingBytes(), std::size_t(0));
+        for (const QString suffix : {"", ".1", ".2", ".3"})
+            QCOMPARE(FileTextLines(dir.filePath("batched.log" + suffix)), FileTextLines(dir.filePath("single.log" + suffix)));
+        QVERIFY(!QFileInfo::exists(dir.filePath("batched.log.4")));
+
+        // Nothing open: what waits is dropped, and the reason given.
+        batched.add("lost", VRynTerminal_ltInfo, localMs);
+        QVERIFY(!batched.flush());
+        QCOMPARE(batched.errorText(), QString("No log file is open"));
+        QCOMPARE(batched.waitingBytes(), std::size_t(0));
     }
 
     void failedReopenLeavesNothingOpen()

@@ -155,6 +155,8 @@ private slots:
     void showWritesTitleHeaderAndDefaultTable();
     void operatorTableKeepsFileOrderAndParentheses();
     void refusedOperatorSwitchPutsTheRadioBackAndSaysWhy();
+    void networkScanFillsTheOperatorSwitch();
+    void cancelledNetworkScanLetsThePollGoOn();
     void graphKeepsItsValueThroughAnOperatorSwitch();
     void withoutAPortPickedNothingIsOpened();
     void settingsAreRememberedAndTheTerminalKeysWork();
@@ -401,7 +403,7 @@ void MainWindowTest::showWritesTitleHeaderAndDefaultTable()
     QTRY_COMPARE(w->windowTitle(), QStringLiteral("Palvex, version ") + VRynAppInfo::VersionText());
     QCOMPARE(RowTexts(w->sgrResult, 0), (QStringList{"channel", "band", "rssi", "dBm", "C1", "MCC MNC"}));
     QVERIFY(QFile::exists(TablePath()));
-    QCOMPARE(RadioTexts(*w), (QStringList{"Auto select", "T-Mobile (23001)", "O2 (23002)", "Vodafone (23003)"}));
+    QCOMPARE(RadioTexts(*w), (QStringList{"Auto select"}));
     QVERIFY(w->rgpOperators->isEnabled());
     QCOMPARE(w->tmrShow->interval(), 250);
     QVERIFY(w->UpdateSpeedItems[1]->isChecked());
@@ -435,6 +437,45 @@ void MainWindowTest::operatorTableKeepsFileOrderAndParentheses()
     QCOMPARE(w->Session().RequestedOperator(), std::string("10000"));
 }
 
+void MainWindowTest::networkScanFillsTheOperatorSwitch()
+{
+    WriteTable("[General]\n23002=My O2\n");
+    auto w = MakeWindow(QStringLiteral("SIM:EC25,delay=COPS=?:1500"));
+    QVERIFY(ShowAndWaitCycles(*w, 1));
+    w->Scanoperators1->trigger();
+    QVERIFY(w->ScanDialog()->isVisible());
+    QTRY_VERIFY_WITH_TIMEOUT(w->Session().ScanPending(), 5000);
+    // Polling pauses while the modem searches.
+    const std::uint64_t cycles = w->Session().CompletedCycles();
+    QTest::qWait(1000);
+    QCOMPARE(w->Session().CompletedCycles(), cycles);
+    QTRY_VERIFY_WITH_TIMEOUT(!w->ScanDialog()->isVisible(), 10000);
+    // The user's name stays; the networks found are added and marked.
+    QCOMPARE(RadioTexts(*w), (QStringList{"Auto select", "My O2 [LTE, available] (23002)",
+                                          "T-Mobile CZ [LTE, current] (23001)", "Vodafone CZ [LTE, available] (23003)",
+                                          "Vodafone.de [LTE, forbidden] (26202)"}));
+    QFile table(TablePath());
+    QVERIFY(table.open(QIODevice::ReadOnly));
+    QCOMPARE(table.readAll(), QByteArray("[General]\n23002=My O2\n23001=T-Mobile CZ\n23003=Vodafone CZ\n"
+                                         "26202=Vodafone.de\n"));
+    QVERIFY(ShowAndWaitCycles(*w, cycles + 1));
+}
+
+void MainWindowTest::cancelledNetworkScanLetsThePollGoOn()
+{
+    auto w = MakeWindow(QStringLiteral("SIM:EC25,delay=COPS=?:60000"));
+    QVERIFY(ShowAndWaitCycles(*w, 1));
+    w->Scanoperators1->trigger();
+    QTRY_VERIFY_WITH_TIMEOUT(w->Session().ScanPending(), 5000);
+    QTRY_COMPARE_WITH_TIMEOUT(w->ScanDialog()->maximum(), 180, 5000);
+    const std::uint64_t cycles = w->Session().CompletedCycles();
+    QTest::keyClick(w->ScanDialog(), Qt::Key_Escape);
+    QVERIFY(!w->ScanDialog()->isVisible());
+    QVERIFY(!w->Session().ScanPending());
+    QVERIFY(ShowAndWaitCycles(*w, cycles + 2));
+    QCOMPARE(RadioTexts(*w), (QStringList{"Auto select"}));
+}
+
 void MainWindowTest::refusedOperatorSwitchPutsTheRadioBackAndSaysWhy()
 {
     WriteTable("[General]\n26201=Far away\n");
@@ -459,6 +500,7 @@ void MainWindowTest::refusedOperatorSwitchPutsTheRadioBackAndSaysWhy()
 // value instead of dropping to 0 and back.
 void MainWindowTest::graphKeepsItsValueThroughAnOperatorSwitch()
 {
+    WriteTable("[General]\n23001=T-Mobile\n23002=O2\n");
     auto w = MakeWindow();
     QVERIFY(ShowAndWaitCycles(*w, 2));
     w->tmrShowTimer();
@@ -933,6 +975,7 @@ void Retype(QComboBox *box, const QString &text)
 
 void MainWindowTest::unpluggedModemShowsUnknownValuesAndAutoSelect()
 {
+    WriteTable("[General]\n23001=T-Mobile\n23002=O2\n");
 #ifndef PALVEX_MODEMSIM_PATH
     QSKIP("palvex-modemsim is not built");
 #else

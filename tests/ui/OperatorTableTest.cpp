@@ -48,10 +48,57 @@ TEST_F(OperatorTableFile, MissingFileIsCreatedWithTheDefaultLinesAndFolder)
     QFile file(path());
     ASSERT_TRUE(file.open(QIODevice::ReadOnly | QIODevice::Text));
     const QStringList lines = QString::fromUtf8(file.readAll()).split(QLatin1Char('\n'), Qt::SkipEmptyParts);
-    EXPECT_EQ(lines, (QStringList{";Definition of available operators", "[General]", "23001=T-Mobile", "23002=O2",
-                                  "23003=Vodafone"}));
-    EXPECT_EQ(OperatorItemTexts(result.entries),
-              (QStringList{"Auto select", "T-Mobile (23001)", "O2 (23002)", "Vodafone (23003)"}));
+    EXPECT_EQ(lines, DefaultOperatorTableLines());
+    // No operator of one country is offered everywhere: automatic selection alone.
+    EXPECT_EQ(OperatorItemTexts(result.entries), (QStringList{"Auto select"}));
+}
+
+TEST_F(OperatorTableFile, ScannedNetworksJoinTheTableOnceAndKeepTheUsersNames)
+{
+    const std::vector<ScannedOperator> scanned{
+        {2, "T-Mobile CZ", "TMO CZ", "23001", 7}, {1, "T-Mobile CZ", "TMO CZ", "23001", 0},
+        {3, "", "VF DE", "26202", 7},             {1, "", "", "23003", -1},
+        {1, "Bad\nName", "", "23099", 2},
+    };
+    const struct {
+        const char *name;
+        QByteArray before;
+        QByteArray after;
+    } cases[] = {
+        {"user's line kept, new ones appended", "[General]\n23001=My T-Mobile\n",
+         "[General]\n23001=My T-Mobile\n26202=VF DE\n23003=23003\n23099=BadName\n"},
+        {"another section last: a General one added", "[General]\n23001=A\n[Other]\nx=y",
+         "[General]\n23001=A\n[Other]\nx=y\n[General]\n26202=VF DE\n23003=23003\n23099=BadName\n"},
+        {"nothing new: the file unchanged", "[General]\n23001=A\n26202=B\n23003=C\n23099=D\n",
+         "[General]\n23001=A\n26202=B\n23003=C\n23099=D\n"},
+    };
+    for (const auto &c : cases) {
+        WriteFile(path(), c.before);
+        const OperatorTableResult result = AddScannedOperators(path(), scanned);
+        ASSERT_TRUE(result.ok) << c.name << ": " << result.error.toStdString();
+        QFile file(path());
+        ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+        EXPECT_EQ(file.readAll(), c.after) << c.name;
+        EXPECT_EQ(Codes(result.entries), Codes(LoadOperatorTable(path()).entries)) << c.name;
+    }
+    const std::map<QString, QString> marks = ScanMarksOf(scanned);
+    EXPECT_EQ(marks.at("23001"), "LTE/GSM, current");
+    EXPECT_EQ(marks.at("26202"), "LTE, forbidden");
+    EXPECT_EQ(marks.at("23003"), "available");
+    EXPECT_EQ(OperatorItemText({"26202", "VF DE"}, marks.at("26202")), "VF DE [LTE, forbidden] (26202)");
+    EXPECT_EQ(OperatorCodeOfItem(1, OperatorItemText({"26202", "VF DE"}, marks.at("26202"))), QString("26202"));
+}
+
+TEST_F(OperatorTableFile, AWindows1250TableIsNotRewrittenByAScan)
+{
+    const QByteArray table = "[General]\n23002=\x8Aumava\n";
+    WriteFile(path(), table);
+    const OperatorTableResult result = AddScannedOperators(path(), {{1, "Vodafone CZ", "", "23003", 7}});
+    EXPECT_FALSE(result.ok);
+    EXPECT_TRUE(result.error.contains("not UTF-8")) << result.error.toStdString();
+    QFile file(path());
+    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+    EXPECT_EQ(file.readAll(), table);
 }
 
 TEST_F(OperatorTableFile, AnExistingFileIsNotReplaced)

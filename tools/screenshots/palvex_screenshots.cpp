@@ -91,6 +91,10 @@ bool LiveAndTerminal(const QString &out, int seconds)
         Say(QStringLiteral("the SIM port gave no poll cycles"));
         return false;
     }
+    // The operator switch filled as a new user fills it: by a scan.
+    window.Scanoperators1->trigger();
+    if (!QTest::qWaitFor([&] { return !window.Session().ScanPending() && !window.ScanDialog()->isVisible(); }, 30000))
+        Say(QStringLiteral("the scan for operators did not end: the picture shows an empty operator switch"));
     QTest::qWait(seconds * 1000);
     window.tmrShowTimer();
     bool ok = Save(window, out + QStringLiteral("/screenshot.png"));

@@ -1,0 +1,177 @@
+#include "OperatorScanRun.h"
+
+#include "ModemSession.h"
+#include "VRSComm32.h"
+#include "VRynTopDistributor.h"
+
+#include <QCoreApplication>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QTimer>
+
+#include <cmath>
+#include <cstdio>
+#include <memory>
+
+namespace {
+
+QJsonValue TextOrNull(const std::string &text)
+{
+    return text.empty() ? QJsonValue() : QJsonValue(QString::fromStdString(text));
+}
+
+// The monitor's open time-out when none is given: a scan waits for the
+// modem, never for a port that does not come.
+constexpr double kDefaultOpenTimeoutSeconds = 10.0;
+
+class ScanView : public QObject, public ModemSessionView {
+public:
+    ScanView(const HeadlessOptions &options, std::function<void(const QString &)> error)
+        : m_options(options)
+        , m_port(options.port.toStdString())
+        , m_error(std::move(error))
+    {
+        m_channel = new TVRSComm32(this);
+        if (options.baud > 0)
+            m_channel->SetBaudRate(options.baud);
+        m_top = new VRynTopDistributor(this);
+        m_timer = new QTimer(this);
+        m_session = std::make_unique<ModemSession>(*m_top, *m_channel, *this);
+        // The scan reads only; nothing else is to change in the modem.
+        m_session->SetReadOnly(options.readOnly);
+        m_session->SetAnswerCalls(false);
+    }
+
+    ~ScanView() override { Shutdown(); }
+
+    void Start()
+    {
+        m_session->RequestScan();
+        try {
+            m_session->Start(*m_timer);
+        } catch (const std::exception &e) {
+            return Fail(QString::fromUtf8(e.what()));
+        }
+        const double seconds = m_options.openTimeoutSeconds.value_or(kDefaultOpenTimeoutSeconds);
+        QTimer::singleShot(std::chrono::milliseconds(std::llround(seconds * 1000.0)), this, [this, seconds] {
+            if (!m_opened)
+                Fail(QStringLiteral("%1 did not open within %2 s%3")
+                         .arg(m_options.port)
+                         .arg(seconds)
+                         .arg(m_openReason.empty() ? QString() : QStringLiteral(": ") + QString::fromStdString(m_openReason)));
+        });
+    }
+
+    void Cancel() { m_session->CancelScan(); }
+
+    void Shutdown()
+    {
+        if (!m_session)
+            return;
+        m_timer->stop();
+        m_session.reset();
+        m_channel->SetOnStateChange({});
+        m_channel->StopComm();
+    }
+
+    int ExitCode() const { return m_exitCode; }
+
+    // ModemSessionView
+    std::string PortText() const override { return m_port; }
+
+    void TerminalLine(const std::string &line, int) override
+    {
+        if (!m_options.quiet && line.rfind("machine: scanning", 0) == 0)
+            m_error(QString::fromStdString(line.substr(9)));
+    }
+
+    void PortOpened(const std::string &) override { m_opened = true; }
+
+    void PortOpenFailed(const std::string &, const std::string &reason) override
+    {
+        m_openReason = reason;
+        // A folder or /dev/null stays what it is: no use waiting for it.
+        if (m_channel->NotASerialPort())
+            Fail(QString::fromStdString(reason));
+    }
+
+    void ModemSilent(const std::string &text) override { Fail(QString::fromStdString(text)); }
+
+    void ScanFinished(const OperatorScanResult &result) override
+    {
+        if (m_done)
+            return;
+        if (result.outcome != ScanOutcome::Done)
+            return Fail(QString::fromStdString(
+                ScanOutcomeText(result, static_cast<int>(ModemSession::kScanTimeout.count() / 1000))));
+        const QByteArray json = QJsonDocument(ScanResultJson(result)).toJson(QJsonDocument::Indented);
+        std::fwrite(json.constData(), 1, std::size_t(json.size()), stdout);
+        std::fflush(stdout);
+        if (!m_options.quiet)
+            m_error(QString::fromStdString(
+                ScanOutcomeText(result, static_cast<int>(ModemSession::kScanTimeout.count() / 1000))));
+        Finish(kExitOk);
+    }
+
+private:
+    void Fail(const QString &text)
+    {
+        if (m_done)
+            return;
+        m_error(text);
+        Finish(kExitFailure);
+    }
+
+    void Finish(int code)
+    {
+        m_done = true;
+        m_exitCode = code;
+        QCoreApplication::exit(code);
+    }
+
+    HeadlessOptions m_options;
+    std::string m_port;
+    std::function<void(const QString &)> m_error;
+    TVRSComm32 *m_channel = nullptr;
+    VRynTopDistributor *m_top = nullptr;
+    QTimer *m_timer = nullptr;
+    std::unique_ptr<ModemSession> m_session;
+    bool m_opened = false;
+    bool m_done = false;
+    std::string m_openReason;
+    int m_exitCode = kExitFailure;
+};
+
+} // namespace
+
+QJsonArray ScanResultJson(const OperatorScanResult &result)
+{
+    QJsonArray list;
+    for (const ScannedOperator &op : result.operators) {
+        const char *technology = RadioTechName(RadioTechOfAccessTechnology(op.accessTechnology));
+        list.append(QJsonObject{
+            {QStringLiteral("code"), QString::fromStdString(op.code)},
+            {QStringLiteral("name"), TextOrNull(op.longName)},
+            {QStringLiteral("short_name"), TextOrNull(op.shortName)},
+            {QStringLiteral("status"), QString::fromLatin1(OperatorStatusWord(op.status))},
+            {QStringLiteral("technology"), technology ? QJsonValue(QString::fromLatin1(technology)) : QJsonValue()},
+            {QStringLiteral("act"), op.accessTechnology >= 0 ? QJsonValue(op.accessTechnology) : QJsonValue()},
+        });
+    }
+    return list;
+}
+
+int RunOperatorScan(const HeadlessOptions &options, const std::function<void(const QString &)> &error,
+                    const std::function<bool(QObject *, std::function<void()>)> &installStop)
+{
+    ScanView view(options, error);
+    if (!installStop(&view, [&view] { view.Cancel(); })) {
+        error(QStringLiteral("cannot install the signal handlers"));
+        return kExitFailure;
+    }
+    QTimer::singleShot(0, &view, [&view] { view.Start(); });
+    QCoreApplication::exec();
+    view.Shutdown();
+    return view.ExitCode();
+}
