@@ -1,5 +1,8 @@
 #include "PointingTracker.h"
 
+#include <algorithm>
+#include <cmath>
+
 TPointingValue PointingMain(const TNetState &record)
 {
     if (record.serving && record.serving->rsrp)
@@ -72,4 +75,31 @@ const char *TrendArrow(TTrend trend)
     case TTrend::Unknown: break;
     }
     return "";
+}
+
+std::optional<double> PointingToneFrequency(const TPointingValue &value)
+{
+    if (!value.value)
+        return std::nullopt;
+    const bool percent = value.unit == "%";
+    const double low = percent ? 0.0 : -125.0;
+    const double high = percent ? 100.0 : -65.0;
+    const double t = std::clamp((*value.value - low) / (high - low), 0.0, 1.0);
+    return kToneLowHz * std::pow(kToneHighHz / kToneLowHz, t);
+}
+
+void ToneGenerator::Fill(float *samples, std::size_t count)
+{
+    if (!m_frequency) {
+        std::fill(samples, samples + count, 0.0f);
+        return;
+    }
+    constexpr double kTwoPi = 2 * 3.14159265358979323846;
+    const double step = kTwoPi * *m_frequency / m_sampleRate;
+    for (std::size_t i = 0; i < count; ++i) {
+        samples[i] = float(kAmplitude * std::sin(m_phase));
+        m_phase += step;
+        if (m_phase >= kTwoPi)
+            m_phase -= kTwoPi;
+    }
 }

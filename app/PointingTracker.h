@@ -7,6 +7,7 @@
 #include "NetState.h"
 
 #include <chrono>
+#include <cstddef>
 #include <cstdint>
 #include <deque>
 #include <optional>
@@ -52,6 +53,37 @@ private:
     TPointingValue m_current;
     std::optional<double> m_best;
     std::deque<Point> m_recent;
+};
+
+// The pitch of the pointing tone for the main figure: from kToneLowHz at a
+// poor value to kToneHighHz at an excellent one (RSRP -125 to -65 dBm, the
+// signal percentage 0 to 100), rising by octaves, so a step of a few dB is
+// heard alike anywhere on the scale; none for an unknown value.
+inline constexpr double kToneLowHz = 220.0;
+inline constexpr double kToneHighHz = 1760.0;
+std::optional<double> PointingToneFrequency(const TPointingValue &value);
+
+// A sine tone of a frequency that may change while it plays, as mono
+// samples from -1 to 1; the phase runs on across calls and changes of the
+// frequency, so the tone never clicks. No frequency is silence.
+class ToneGenerator {
+public:
+    static constexpr double kAmplitude = 0.3;
+
+    explicit ToneGenerator(int sampleRate)
+        : m_sampleRate(sampleRate)
+    {
+    }
+    void SetFrequency(std::optional<double> hz) { m_frequency = hz; }
+    std::optional<double> Frequency() const { return m_frequency; }
+    int SampleRate() const { return m_sampleRate; }
+    // The next count samples into samples.
+    void Fill(float *samples, std::size_t count);
+
+private:
+    int m_sampleRate;
+    std::optional<double> m_frequency;
+    double m_phase = 0; // radians, 0 to 2 pi
 };
 
 // "▲", "▼", "►" and "" for the trends.

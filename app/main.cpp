@@ -4,6 +4,7 @@
 #include "AppIcon.h"
 #include "HeadlessMain.h"
 #include "MainWindow.h"
+#include "PositionSource.h"
 #include "SerialPortDetails.h"
 #include "VRynAppInfo.h"
 
@@ -26,6 +27,12 @@ struct Options {
     QCommandLineOption log{QStringLiteral("log"),
                            QStringLiteral("Append every poll cycle's values to FILE (JSON lines; CSV for a .csv file)."),
                            QStringLiteral("FILE")};
+    QCommandLineOption gps{QStringLiteral("gps"),
+                           QStringLiteral("Adds the position to each record and shows the fix in the status bar: from "
+                                          "gpsd (gpsd[:HOST:PORT]), the modem's own GNSS (modem), or a GPS "
+                                          "receiver's NMEA sentences on a serial port (PORT[:BAUD], 4800 baud "
+                                          "unless given)."),
+                           QStringLiteral("gpsd[:HOST:PORT]|modem|PORT[:BAUD]")};
     QCommandLineOption listPorts{QStringLiteral("list-ports"),
                                  QStringLiteral("List the serial ports with what the system knows about each, and exit.")};
 };
@@ -38,6 +45,7 @@ void Configure(QCommandLineParser &parser, const Options &options)
     parser.addHelpOption();
     parser.addVersionOption();
     parser.addOption(options.log);
+    parser.addOption(options.gps);
     parser.addOption(options.listPorts);
     parser.addPositionalArgument(QStringLiteral("port"),
                                  QStringLiteral("Serial port to open (ttyUSB0, /dev/ttyACM0, COM3), SIM for the "
@@ -105,7 +113,23 @@ int main(int argc, char **argv)
         return 2;
     }
 
+    // A --gps the window cannot use is said as a bad option.
+    std::unique_ptr<PositionSource> positions;
+    const QString gps = parser.value(options.gps);
+    if (parser.isSet(options.gps) && gps != QLatin1String("modem")) {
+        QString error;
+        positions = MakePositionSource(gps, error);
+        if (!positions) {
+            std::fprintf(stderr, "palvex: %s\n", qPrintable(error));
+            return 2;
+        }
+    }
+
     TfrmMain frmMain;
+    if (positions)
+        frmMain.SetPositionSource(std::move(positions));
+    else if (gps == QLatin1String("modem"))
+        frmMain.SetModemGnss(true);
     const QStringList positional = parser.positionalArguments();
     if (!positional.isEmpty())
         frmMain.SetCommandLinePort(positional.first());

@@ -54,7 +54,8 @@ install(FILES ${PROJECT_SOURCE_DIR}/doc/prometheus/palvex-alerts.yml DESTINATION
 install(FILES ${PROJECT_SOURCE_DIR}/doc/grafana/palvex.json DESTINATION ${CMAKE_INSTALL_DATADIR}/palvex/grafana)
 install(FILES ${PROJECT_SOURCE_DIR}/doc/headless.md ${PROJECT_SOURCE_DIR}/doc/modems.md
   ${PROJECT_SOURCE_DIR}/doc/recording.md ${PROJECT_SOURCE_DIR}/doc/commands.md
-  ${PROJECT_SOURCE_DIR}/doc/drive-test.md DESTINATION ${palvex_docdir})
+  ${PROJECT_SOURCE_DIR}/doc/drive-test.md ${PROJECT_SOURCE_DIR}/doc/screenshot-drive-map.png
+  DESTINATION ${palvex_docdir})
 install(FILES ${PROJECT_SOURCE_DIR}/packaging/copyright DESTINATION ${palvex_docdir})
 if(PALVEX_GZIP)
   set(palvex_changelog ${CMAKE_BINARY_DIR}/packaging/changelog.gz)

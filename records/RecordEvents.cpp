@@ -19,6 +19,18 @@ std::string CellText(const TRadioCell &cell)
     return text;
 }
 
+// Two or more component carriers are carrier aggregation; "3 carriers:
+// B3+B7+n78" (a carrier of unknown band as "?"), else "no aggregation".
+std::string CarriersText(const std::vector<TCarrier> &carriers)
+{
+    if (carriers.size() < 2)
+        return "no aggregation";
+    std::string text = std::to_string(carriers.size()) + " carriers: ";
+    for (std::size_t i = 0; i < carriers.size(); ++i)
+        text += (i ? "+" : "") + (carriers[i].band.empty() ? std::string("?") : carriers[i].band);
+    return text;
+}
+
 const char *RegistrationName(int state)
 {
     switch (state) {
@@ -52,9 +64,10 @@ const std::vector<std::string> &RecordEventTypes()
 {
     using namespace RecordEventType;
     static const std::vector<std::string> types{
-        kServingCellChanged, kTechnologyChanged, kBandChanged, kRegistrationLost, kRegistrationRegained,
-        kRegistrationDenied, kRoamingOn,         kRoamingOff,  kOperatorChanged,  kSignalLow,
-        kSignalRecovered,    kPortReconnected,   kCallAnswered};
+        kServingCellChanged,  kTechnologyChanged,    kBandChanged,        kCarrierAggregationOn,
+        kCarrierAggregationOff, kCarrierCountChanged, kRegistrationLost, kRegistrationRegained,
+        kRegistrationDenied,  kRoamingOn,            kRoamingOff,         kOperatorChanged,
+        kSignalLow,           kSignalRecovered,      kPortReconnected,    kCallAnswered};
     return types;
 }
 
@@ -127,6 +140,23 @@ std::vector<RecordEvent> RecordEventDeriver::Next(const CycleRecord &record)
         if (m_band && *m_band != serving->band)
             events.push_back({kBandChanged, m_band, serving->band});
         m_band = serving->band;
+    }
+
+    // The carriers count where the serving cell is known: a record without
+    // one (the port lost, the operator being switched) says nothing of them.
+    if (serving) {
+        const std::size_t count = state.carriers.size();
+        const bool aggregated = count >= 2;
+        const std::string text = CarriersText(state.carriers);
+        if (m_carrierCount) {
+            const bool before = *m_carrierCount >= 2;
+            if (aggregated != before)
+                events.push_back({aggregated ? kCarrierAggregationOn : kCarrierAggregationOff, m_carriers, text});
+            else if (aggregated && count != *m_carrierCount)
+                events.push_back({kCarrierCountChanged, m_carriers, text});
+        }
+        m_carrierCount = count;
+        m_carriers = text;
     }
 
     if (state.registrationValid && state.registration >= 0) {

@@ -1,6 +1,7 @@
 #pragma once
 // What changed between two consecutive cycle records: a handover or
-// reselection, a technology or band change, a lost, regained or denied
+// reselection, a technology or band change, carrier aggregation on or off or
+// another number of carriers, a lost, regained or denied
 // registration, roaming on or off, another operator, the signal falling
 // below a threshold and back (with hysteresis), and what the session saw in
 // between (the port lost and opened again, an incoming call answered).
@@ -32,6 +33,9 @@ namespace RecordEventType {
 inline constexpr const char *kServingCellChanged = "serving_cell_changed";
 inline constexpr const char *kTechnologyChanged = "technology_changed";
 inline constexpr const char *kBandChanged = "band_changed";
+inline constexpr const char *kCarrierAggregationOn = "carrier_aggregation_on";
+inline constexpr const char *kCarrierAggregationOff = "carrier_aggregation_off";
+inline constexpr const char *kCarrierCountChanged = "carrier_count_changed";
 inline constexpr const char *kRegistrationLost = "registration_lost";
 inline constexpr const char *kRegistrationRegained = "registration_regained";
 inline constexpr const char *kRegistrationDenied = "registration_denied";
@@ -93,6 +97,8 @@ private:
     std::optional<std::int32_t> m_pci;
     std::optional<std::string> m_technology;
     std::optional<std::string> m_band;
+    std::optional<std::size_t> m_carrierCount;
+    std::string m_carriers; // "2 carriers: B3+B7"
     std::optional<int> m_registration;
     std::optional<bool> m_roaming; // of the last registered record
     std::optional<std::string> m_operatorCode;

@@ -6,6 +6,8 @@ set -euo pipefail
 packages=(
   build-essential cmake ninja-build pkg-config
   qt6-base-dev qt6-serialport-dev qt6-charts-dev libqt6opengl6-dev libgl-dev
+  # the antenna-pointing mode's tone
+  qt6-multimedia-dev
   libgtest-dev libgmock-dev libbenchmark-dev
   prometheus-cpp-dev
   clang libclang-rt-14-dev
@@ -20,6 +22,8 @@ packages=(
   logrotate
   # GPS positions: libgps for gpsd, and gpsd with gpsfake for the tests
   libgps-dev gpsd gpsd-clients
+  # desktop notifications: a private session bus for their test
+  dbus-daemon
 )
 
 missing=()

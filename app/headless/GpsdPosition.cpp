@@ -2,6 +2,7 @@
 
 #include <gps.h>
 
+#include <QDateTime>
 #include <QTimeZone>
 
 #include <cerrno>
@@ -46,7 +47,7 @@ bool GpsdPosition::ParseSource(const QString &text, std::string &host, std::stri
     if (text == QLatin1String("gpsd"))
         return true;
     if (!text.startsWith(QLatin1String("gpsd:"))) {
-        error = QStringLiteral("--gps needs gpsd, gpsd:HOST:PORT or modem, got \"%1\"").arg(text);
+        error = QStringLiteral("--gps needs gpsd or gpsd:HOST:PORT (a port from 1 to 65535), got \"%1\"").arg(text);
         return false;
     }
     const QString rest = text.mid(5);
@@ -57,7 +58,7 @@ bool GpsdPosition::ParseSource(const QString &text, std::string &host, std::stri
     if (hostText.startsWith('[') && hostText.endsWith(']'))
         hostText = hostText.mid(1, hostText.size() - 2);
     if (!ok || number < 1 || number > 65535 || hostText.isEmpty()) {
-        error = QStringLiteral("--gps needs gpsd, gpsd:HOST:PORT or modem, got \"%1\"").arg(text);
+        error = QStringLiteral("--gps needs gpsd or gpsd:HOST:PORT (a port from 1 to 65535), got \"%1\"").arg(text);
         return false;
     }
     host = hostText.toStdString();
@@ -65,7 +66,7 @@ bool GpsdPosition::ParseSource(const QString &text, std::string &host, std::stri
     return true;
 }
 
-std::optional<RecordPosition> GpsdPosition::Position() const
+std::optional<TGnssFix> GpsdPosition::Position() const
 {
     std::lock_guard lock(m_mutex);
     if (!m_fix || std::chrono::steady_clock::now() - m_fixAt > kStaleAfter)
@@ -73,7 +74,7 @@ std::optional<RecordPosition> GpsdPosition::Position() const
     return m_fix;
 }
 
-QString GpsdPosition::TakeStatusChange()
+QString GpsdPosition::State() const
 {
     std::string problem;
     {
@@ -85,13 +86,9 @@ QString GpsdPosition::TakeStatusChange()
     }
     if (problem == kWaiting)
         return {};
-    const QString state = problem.empty() ? QStringLiteral("positions from gpsd at %1:%2")
-                                                .arg(QString::fromStdString(m_host), QString::fromStdString(m_port))
-                                          : QString::fromStdString(problem);
-    if (state == m_shownState)
-        return {};
-    m_shownState = state;
-    return state;
+    return problem.empty() ? QStringLiteral("positions from gpsd at %1:%2")
+                                 .arg(QString::fromStdString(m_host), QString::fromStdString(m_port))
+                           : QString::fromStdString(problem);
 }
 
 void GpsdPosition::Run()
@@ -130,17 +127,20 @@ void GpsdPosition::Run()
                 m_problem = "gpsd at " + m_host + ":" + m_port + " has no fix";
                 continue;
             }
-            RecordPosition position;
+            TGnssFix position;
             position.lat = data.fix.latitude;
             position.lon = data.fix.longitude;
             if (data.fix.mode >= MODE_3D)
                 position.altM = Finite(data.fix.altMSL);
             if (const std::optional<double> speed = Finite(data.fix.speed))
                 position.speedKmh = *speed * kKmhPerMps;
-            position.fix = data.fix.mode >= MODE_3D ? "3d" : "2d";
+            position.dimension = data.fix.mode >= MODE_3D ? 3 : 2;
             if (data.fix.time.tv_sec > 0)
                 position.time = QDateTime::fromMSecsSinceEpoch(
-                    qint64(data.fix.time.tv_sec) * 1000 + data.fix.time.tv_nsec / 1000000, QTimeZone::utc());
+                                    qint64(data.fix.time.tv_sec) * 1000 + data.fix.time.tv_nsec / 1000000,
+                                    QTimeZone::utc())
+                                    .toString(Qt::ISODateWithMs)
+                                    .toStdString();
             m_fix = position;
             m_fixAt = std::chrono::steady_clock::now();
             m_problem.clear();

@@ -5,7 +5,7 @@
 // for each record; one that is older than kStaleAfter (a receiver that went
 // quiet) or has no 2D or 3D fix is no position.
 
-#include "CycleRecord.h"
+#include "PositionSource.h"
 
 #include <QString>
 
@@ -17,14 +17,13 @@
 #include <string>
 #include <thread>
 
-class GpsdPosition {
+class GpsdPosition : public PositionSource {
 public:
-    static constexpr std::chrono::seconds kStaleAfter{5};
     static constexpr std::chrono::seconds kRetry{2};
 
     // host and port of gpsd (the default: localhost 2947).
     GpsdPosition(std::string host, std::string port);
-    ~GpsdPosition();
+    ~GpsdPosition() override;
     GpsdPosition(const GpsdPosition &) = delete;
     GpsdPosition &operator=(const GpsdPosition &) = delete;
 
@@ -32,12 +31,11 @@ public:
     // set for anything else.
     static bool ParseSource(const QString &text, std::string &host, std::string &port, QString &error);
 
-    // The newest fix, when it is fresh.
-    std::optional<RecordPosition> Position() const;
+    std::optional<TGnssFix> Position() const override;
 
-    // What the user is told: a line when the state of the receiver changed
-    // since the last call (no gpsd, no fix, positions again), else empty.
-    QString TakeStatusChange();
+protected:
+    // No gpsd, no fix, positions again.
+    QString State() const override;
 
 private:
     void Run();
@@ -47,9 +45,8 @@ private:
     mutable std::mutex m_mutex;
     std::condition_variable m_wake;
     bool m_stop = false;
-    std::optional<RecordPosition> m_fix;
+    std::optional<TGnssFix> m_fix;
     std::chrono::steady_clock::time_point m_fixAt;
     std::string m_problem; // why there is no position; empty while fixes come
-    mutable QString m_shownState;
     std::thread m_thread;
 };

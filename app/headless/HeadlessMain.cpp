@@ -5,6 +5,7 @@
 #include "LeanEventLoop.h"
 #include "MetricsExporter.h"
 #include "MqttPublisher.h"
+#include "NmeaPosition.h"
 #include "ModemSession.h"
 #include "RecordLog.h"
 #include "RynRecording.h"
@@ -212,7 +213,7 @@ public:
     int ExitCode() const { return m_exitCode; }
 
     // Positions for the records come from gps.
-    void SetGps(GpsdPosition *gps) { m_gps = gps; }
+    void SetGps(PositionSource *gps) { m_gps = gps; }
 
     // The modem's GNSS gave a position in this cycle or not: said when that
     // changes (not while positions come and --quiet).
@@ -259,16 +260,19 @@ public:
         if (m_stopping)
             return;
         ++m_records;
-        CycleRecord record = CycleRecordOf(cycle, m_port, QDateTime::currentDateTimeUtc(), m_options.identity);
+        // The cycle refers to the session's record; only the position is
+        // the receiver's.
+        CompletedCycle positioned = cycle;
+        if (m_gps)
+            positioned.position = m_gps->Position();
+        CycleRecord record = CycleRecordOf(positioned, m_port, QDateTime::currentDateTimeUtc(), m_options.identity);
         record.events = m_events.Next(record);
         if (m_session->Gnss())
             ShowModemGnss(record.position.has_value());
-        if (m_gps) {
-            record.position = m_gps->Position();
+        if (m_gps)
             if (const QString change = m_gps->TakeStatusChange(); !change.isEmpty())
                 if (!m_options.quiet || !record.position)
                     ErrorLine(change);
-        }
         if (m_recorder) {
             m_recorder->Identity(record.manufacturer, record.model);
             if (!m_recorder->ErrorText().isEmpty())
@@ -515,7 +519,7 @@ private:
     MetricsExporter *m_metrics;
     MqttPublisher *m_mqtt;
     RecordEventDeriver m_events;
-    GpsdPosition *m_gps = nullptr;
+    PositionSource *m_gps = nullptr;
     std::optional<bool> m_modemGnssShown;
     TVRSComm32 *m_channel = nullptr;
     VRynTopDistributor *m_top = nullptr;
@@ -584,6 +588,42 @@ std::unique_ptr<MqttPublisher> StartMqtt(const HeadlessOptions &options, QString
 
 } // namespace
 
+namespace {
+
+// What a --gps text names: gpsd (its host and port) or an NMEA serial port.
+struct PositionSourceText {
+    bool gpsd = false;
+    std::string host;
+    std::string port;
+    QString serialPort;
+    std::int32_t baud = 0;
+};
+
+bool ParsePositionSource(const QString &text, PositionSourceText &source, QString &error)
+{
+    source.gpsd = text == QLatin1String("gpsd") || text.startsWith(QLatin1String("gpsd:"));
+    return source.gpsd ? GpsdPosition::ParseSource(text, source.host, source.port, error)
+                       : NmeaPosition::ParseSource(text, source.serialPort, source.baud, error);
+}
+
+} // namespace
+
+bool CheckPositionSource(const QString &text, QString &error)
+{
+    PositionSourceText source;
+    return ParsePositionSource(text, source, error);
+}
+
+std::unique_ptr<PositionSource> MakePositionSource(const QString &text, QString &error)
+{
+    PositionSourceText source;
+    if (!ParsePositionSource(text, source, error))
+        return nullptr;
+    if (source.gpsd)
+        return std::make_unique<GpsdPosition>(source.host, source.port);
+    return std::make_unique<NmeaPosition>(source.serialPort, source.baud);
+}
+
 HeadlessParse ParseHeadlessOptions(const QStringList &arguments, HeadlessOptions &options, QString &text)
 {
     QCommandLineParser parser;
@@ -648,10 +688,11 @@ HeadlessParse ParseHeadlessOptions(const QStringList &arguments, HeadlessOptions
         "PERCENT");
     const QCommandLineOption gpsOption(
         "gps", "Adds the position to each record (key position): from gpsd on this machine (gpsd) or on HOST:PORT, "
-               "or from the modem's own GNSS (modem: AT+QGPSLOC=2, AT+CGPSINFO, asked once per cycle; the receiver "
-               "is not switched on). A missing or silent receiver gives no position and one line on standard "
-               "error; the poll never waits for gpsd.",
-        "gpsd[:HOST:PORT]|modem");
+               "from the modem's own GNSS (modem: AT+QGPSLOC=2, AT+CGPSINFO, asked once per cycle; the receiver "
+               "is not switched on), or from a GPS receiver's NMEA sentences on a serial port (/dev/ttyUSB1, at "
+               "4800 baud unless given: /dev/ttyUSB1:9600). A missing, silent or garbled receiver gives no "
+               "position and one line on standard error; the poll never waits for it.",
+        "gpsd[:HOST:PORT]|modem|PORT[:BAUD]");
     const QCommandLineOption quietOption("quiet", "No progress lines on standard error.");
     const QCommandLineOption identityOption(
         "identity", "Records carry the modem's IMEI and the SIM's IMSI and ICCID (they identify a person; by "
@@ -808,9 +849,7 @@ HeadlessParse ParseHeadlessOptions(const QStringList &arguments, HeadlessOptions
     if (parser.isSet(gpsOption) && parser.value(gpsOption) == QLatin1String("modem")) {
         options.gps = parser.value(gpsOption);
     } else if (parser.isSet(gpsOption)) {
-        std::string host;
-        std::string port;
-        if (!GpsdPosition::ParseSource(parser.value(gpsOption), host, port, text))
+        if (!CheckPositionSource(parser.value(gpsOption), text))
             return HeadlessParse::Error;
         options.gps = parser.value(gpsOption);
     }
@@ -941,13 +980,9 @@ int RunHeadless(int argc, char **argv)
         }
     }
 
-    std::unique_ptr<GpsdPosition> gps;
-    if (!options.gps.isEmpty() && options.gps != QLatin1String("modem")) {
-        std::string host;
-        std::string port;
-        GpsdPosition::ParseSource(options.gps, host, port, text);
-        gps = std::make_unique<GpsdPosition>(host, port);
-    }
+    std::unique_ptr<PositionSource> gps;
+    if (!options.gps.isEmpty() && options.gps != QLatin1String("modem"))
+        gps = MakePositionSource(options.gps, text);
 
     int code = kExitFailure;
     try {

@@ -9,7 +9,10 @@
 #include <QStringList>
 
 #include <cstdint>
+#include <memory>
 #include <optional>
+
+class PositionSource;
 
 struct HeadlessOptions {
     QString port;
@@ -37,7 +40,7 @@ struct HeadlessOptions {
     bool readOnly = false;    // --read-only: nothing in the modem is changed
     bool identity = false;    // --identity: records carry the IMEI, IMSI and ICCID
     SignalThresholds thresholds; // --low-rsrp, --low-signal: of the signal events
-    QString gps; // --gps: gpsd or gpsd:HOST:PORT; empty: no positions
+    QString gps; // --gps: gpsd[:HOST:PORT], modem or PORT[:BAUD]; empty: no positions
     bool scan = false; // --scan: list the networks the modem finds, then end
 };
 
@@ -60,3 +63,10 @@ HeadlessParse ParseHeadlessOptions(const QStringList &arguments, HeadlessOptions
 // port, a port not opened within --open-timeout, a --duration that ended
 // without any record).
 int RunHeadless(int argc, char **argv);
+
+// The receiver a --gps text other than "modem" names: gpsd
+// ("gpsd[:HOST:PORT]") or a serial port with NMEA ("PORT[:BAUD]"); null
+// with error set for a text that names neither. The window uses it too.
+std::unique_ptr<PositionSource> MakePositionSource(const QString &text, QString &error);
+// Only whether text names one, for the options.
+bool CheckPositionSource(const QString &text, QString &error);

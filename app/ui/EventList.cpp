@@ -19,7 +19,8 @@ std::uint32_t RecordEventColor(const std::string &type)
     if (type == kRegistrationRegained || type == kSignalRecovered || type == kPortReconnected)
         return 0x0000C000; // green
     if (type == kServingCellChanged || type == kTechnologyChanged || type == kBandChanged || type == kOperatorChanged ||
-        type == kRoamingOn || type == kRoamingOff)
+        type == kRoamingOn || type == kRoamingOff || type == kCarrierAggregationOn || type == kCarrierAggregationOff ||
+        type == kCarrierCountChanged)
         return 0x00FF9020; // blue
     return 0x00C0C0C0;
 }

@@ -5,6 +5,8 @@
 #include "MeasurementDisplay.h"
 #include "PointingView.h"
 #include "EventList.h"
+#include "GpsStatus.h"
+#include "EventNotifier.h"
 #include "RadioView.h"
 #include "RynColor.h"
 #include "SerialParametersDialog.h"
@@ -160,6 +162,7 @@ TfrmMain::TfrmMain(QWidget *parent)
     BuildRadioWindows();
     BuildMenu();
     ConnectTerminal();
+    BuildEventNotifier();
     resize(555, 437);
 
     m_session = std::make_unique<ModemSession>(*distTop, *VRSComm321, *this);
@@ -344,6 +347,23 @@ void TfrmMain::BuildStatusBar()
         StatusPanels[size_t(i)] = panel;
         StatusBar1->addWidget(panel, i == 2 ? 1 : 0);
     }
+    gpsStatus = new TGpsStatus(StatusBar1);
+    StatusBar1->addPermanentWidget(gpsStatus);
+    gpsStatus->setVisible(false);
+    connect(gpsStatus, &TGpsStatus::StatusChanged, this, [this](const QString &text, bool problem) {
+        termMain->AddLine(QStringLiteral("GPS: ") + text, problem ? VRynTerminal_ltWarning : VRynTerminal_ltExtra);
+    });
+}
+
+void TfrmMain::SetPositionSource(std::unique_ptr<PositionSource> source)
+{
+    gpsStatus->SetSource(std::move(source));
+}
+
+void TfrmMain::SetModemGnss(bool on)
+{
+    m_session->SetGnss(on);
+    gpsStatus->SetModemGnss(on);
 }
 
 // The channel, the distributor and the timers, the terminal and the
@@ -467,6 +487,10 @@ void TfrmMain::BuildMenu()
     PollInterval1->setStatusTip(QStringLiteral("Seconds between the starts of two poll cycles"));
     connect(PollInterval1, &QAction::triggered, this,
             [this] { RunGuarded("poll interval", [this] { PollInterval1Click(); }); });
+    Notifications1 = settings->addAction(QStringLiteral("Notifications..."));
+    Notifications1->setStatusTip(QStringLiteral("The events shown as desktop notifications (none by default)"));
+    connect(Notifications1, &QAction::triggered, this,
+            [this] { RunGuarded("notifications", [this] { Notifications1Click(); }); });
     settings->addSeparator();
     Scanoperators1 = settings->addAction(QStringLiteral("Scan for operators..."));
     Scanoperators1->setStatusTip(
@@ -1054,14 +1078,20 @@ void TfrmMain::CycleCompleted(const CompletedCycle &cycle)
     if (pointingView)
         pointingView->AddRecord(cycle.record, now);
     RecordIdentity();
-    CycleRecord record = CycleRecordOf(cycle, PortText(), QDateTime::currentDateTimeUtc());
+    CompletedCycle positioned = cycle;
+    if (gpsStatus->Source())
+        positioned.position = gpsStatus->Source()->Position();
+    gpsStatus->ShowPosition(positioned.position);
+    CycleRecord record = CycleRecordOf(positioned, PortText(), QDateTime::currentDateTimeUtc());
     record.events = m_events.Next(record);
     for (const RecordEvent &event : record.events) {
-        zefXPGraph1->AddMarker(RecordEventColor(event.type),
-                               record.time.toLocalTime().toString(QStringLiteral("HH:mm:ss ")) +
-                                   QString::fromStdString(RecordEventText(event)));
+        const QString text = record.time.toLocalTime().toString(QStringLiteral("HH:mm:ss ")) +
+                             QString::fromStdString(RecordEventText(event));
+        zefXPGraph1->AddMarker(RecordEventColor(event.type), text);
+        radioView->AddMarker(now, RecordEventColor(event.type), text);
         eventList->Add(record.time, event);
     }
+    eventNotifier->Notify(record.time, record.events);
     if (m_recordLog.IsOpen()) {
         if (!m_recordLog.Append(record)) {
             // One report, then the log stops: a full disk must not flood the terminal.
@@ -1252,6 +1282,32 @@ QString TfrmMain::FindHelpPage()
         if (QFileInfo(candidate).isFile())
             return QFileInfo(candidate).canonicalFilePath();
     return {};
+}
+
+namespace {
+
+const QString kNotificationsSection = QStringLiteral("Notifications");
+const QString kNotificationTypesKey = QStringLiteral("Types");
+
+} // namespace
+
+void TfrmMain::BuildEventNotifier()
+{
+    eventNotifier = new TEventNotifier(this);
+    eventNotifier->SetTypes(VRynAppInfo1->ReadString(kNotificationsSection, kNotificationTypesKey)
+                                .split(QLatin1Char(','), Qt::SkipEmptyParts));
+    connect(eventNotifier, &TEventNotifier::Failed, this,
+            [this](const QString &reason) { termMain->AddLine(reason, VRynTerminal_ltWarning); });
+}
+
+void TfrmMain::Notifications1Click()
+{
+    TNotificationTypesDialog dialog(eventNotifier->Types(), this);
+    if (dialog.exec() != QDialog::Accepted)
+        return;
+    eventNotifier->SetTypes(dialog.Types());
+    VRynAppInfo1->WriteString(kNotificationsSection, kNotificationTypesKey,
+                              eventNotifier->Types().join(QLatin1Char(',')));
 }
 
 void TfrmMain::PollInterval1Click()

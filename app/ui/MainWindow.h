@@ -38,6 +38,9 @@ class QVBoxLayout;
 class TfrmAbout;
 class TPointingView;
 class TEventList;
+class TGpsStatus;
+class TEventNotifier;
+class PositionSource;
 class TRadioView;
 class TVRSComm32;
 class TzefXPGraph;
@@ -85,6 +88,11 @@ public:
     // and is not stored.
     void SetCommandLinePort(const QString &port) { m_commandLinePort = port; }
     void SetAboutBox(TfrmAbout *about) { m_about = about; }
+    // --gps: positions for the records and the status bar from source
+    // (gpsd, an NMEA port), or from the modem's own GNSS, asked with each
+    // poll cycle.
+    void SetPositionSource(std::unique_ptr<PositionSource> source);
+    void SetModemGnss(bool on);
 
     // ModemSessionView: the session's events in the window's texts, colours
     // and panels.
@@ -151,6 +159,8 @@ public:
     QButtonGroup *rgpOperatorsButtons = nullptr;
     QStatusBar *StatusBar1 = nullptr;
     std::array<TElidedLabel *, 3> StatusPanels{};
+    // The fix of the configured GPS receiver; hidden without one.
+    TGpsStatus *gpsStatus = nullptr;
     TVRSComm32 *VRSComm321 = nullptr;
     VRynTopDistributor *distTop = nullptr;
     QTimer *Timer1 = nullptr;
@@ -164,6 +174,8 @@ public:
     TEventList *eventList = nullptr;
     QAction *Events1 = nullptr;
     TPointingView *pointingView = nullptr;
+    // Desktop notifications of the event types picked in Settings.
+    TEventNotifier *eventNotifier = nullptr;
 
     // Menu items.
     QAction *Recordlog1 = nullptr;
@@ -178,6 +190,7 @@ public:
     QAction *Readonly1 = nullptr;
     QAction *Logterminaltofile1 = nullptr;
     QAction *PollInterval1 = nullptr;
+    QAction *Notifications1 = nullptr;
     QAction *Scanoperators1 = nullptr; // Settings -> "Scan for operators..."
     QAction *Holdpolling1 = nullptr; // in the terminal
     QAction *Content1 = nullptr;
@@ -227,6 +240,7 @@ public:
     void Logterminaltofile1Click();
     // Asks for the poll interval in seconds (0: one cycle right after the other).
     void PollInterval1Click();
+    void Notifications1Click();
     // Applies and remembers the poll interval.
     void SetPollInterval(double seconds);
     // Settings -> "Answer incoming calls" and "Read only", remembered.
@@ -276,6 +290,7 @@ private:
     void ConnectComponents();
     void BuildMenu();
     void BuildRadioWindows();
+    void BuildEventNotifier();
     void WriteGridHeader(const TGridRow &header);
     void ShowGridColumns(int count);
     void ApplyGridRowHeight(int height);

@@ -1,6 +1,10 @@
 #include "PointingView.h"
 
+#include "PointingTone.h"
+
+#include <QCheckBox>
 #include <QGridLayout>
+#include <QHBoxLayout>
 #include <QKeyEvent>
 #include <QLabel>
 
@@ -70,6 +74,18 @@ TPointingView::TPointingView(QWidget *parent)
     auto *hint = Figure(this, 16, false, soft);
     hint->setText(QStringLiteral("Poll cycle shortened to the signal and serving cell. Esc leaves the pointing mode."));
     grid->addWidget(hint, 6, 0, 1, 2);
+    m_tone = new TPointingTone(this);
+    m_toneBox = new QCheckBox(QStringLiteral("Tone (T): its pitch follows the main figure"),
+                              this);
+    m_toneBox->setObjectName(QStringLiteral("pointingTone"));
+    m_toneBox->setPalette(hint->palette());
+    m_toneBox->setFocusPolicy(Qt::NoFocus); // Esc and T stay with the window
+    connect(m_toneBox, &QCheckBox::toggled, this, [this] { ApplyTone(); });
+    m_toneProblem = Figure(this, 16, false, soft);
+    auto *toneRow = new QHBoxLayout;
+    toneRow->addWidget(m_toneBox);
+    toneRow->addWidget(m_toneProblem, 1);
+    grid->addLayout(toneRow, 7, 0, 1, 2);
     grid->setColumnStretch(0, 1);
     ShowFigures();
 }
@@ -88,6 +104,7 @@ void TPointingView::AddRecord(const TNetState &record, std::int64_t timeMs)
 {
     m_main.Add(timeMs, PointingMain(record));
     m_second.Add(timeMs, PointingSecond(record));
+    m_tone->SetValue(m_main.Current());
     if (isVisible())
         ShowFigures();
 }
@@ -113,17 +130,31 @@ void TPointingView::keyPressEvent(QKeyEvent *event)
         event->accept();
         return;
     }
+    if (event->key() == Qt::Key_T) {
+        m_toneBox->toggle();
+        event->accept();
+        return;
+    }
     QWidget::keyPressEvent(event);
 }
 
 void TPointingView::showEvent(QShowEvent *event)
 {
     QWidget::showEvent(event);
+    ApplyTone();
     emit ModeChanged(true);
+}
+
+// The tone sounds while the mode is on and its box is checked.
+void TPointingView::ApplyTone()
+{
+    m_tone->SetOn(m_toneBox->isChecked() && isVisible());
+    m_toneProblem->setText(m_tone->Problem().isEmpty() ? QString() : QStringLiteral("(%1)").arg(m_tone->Problem()));
 }
 
 void TPointingView::hideEvent(QHideEvent *event)
 {
     QWidget::hideEvent(event);
+    ApplyTone();
     emit ModeChanged(false);
 }

@@ -2,14 +2,17 @@
 // The antenna-pointing mode: a window of large figures, readable from a few
 // metres, of the current RSRP and SINR (or the signal percentage where RSRP
 // is unknown), the best value since the mode was entered and an arrow for
-// the trend of the last seconds. Its owner shortens the poll cycle while it
-// is shown (ModeChanged). Esc leaves it.
+// the trend of the last seconds, and an optional tone whose pitch follows
+// the main figure (off by default; the box "Tone" or T). Its owner shortens
+// the poll cycle while it is shown (ModeChanged). Esc leaves it.
 
 #include "PointingTracker.h"
 
 #include <QWidget>
 
+class QCheckBox;
 class QLabel;
+class TPointingTone;
 
 class TPointingView : public QWidget {
     Q_OBJECT
@@ -26,6 +29,8 @@ public:
     QLabel *MainBestLabel() const { return m_mainBest; }
     QLabel *MainTrendLabel() const { return m_mainTrend; }
     QLabel *SecondValueLabel() const { return m_secondValue; }
+    QCheckBox *ToneBox() const { return m_toneBox; }
+    TPointingTone *Tone() const { return m_tone; }
 
 signals:
     // True when the mode is entered (shown), false when it is left.
@@ -38,6 +43,7 @@ protected:
 
 private:
     void ShowFigures();
+    void ApplyTone();
 
     PointingTracker m_main;
     PointingTracker m_second;
@@ -49,6 +55,9 @@ private:
     QLabel *m_secondValue = nullptr;
     QLabel *m_secondTrend = nullptr;
     QLabel *m_secondBest = nullptr;
+    QCheckBox *m_toneBox = nullptr;
+    QLabel *m_toneProblem = nullptr;
+    TPointingTone *m_tone = nullptr;
 };
 
 // "-87 dBm", "61 %", "?" for an unknown value.

@@ -1,5 +1,6 @@
 #include "RadioView.h"
 
+#include "RynColor.h"
 #include "modems/common/CellIdentity.h"
 
 #include <QAreaSeries>
@@ -9,6 +10,8 @@
 #include <QDateTime>
 #include <QDateTimeAxis>
 #include <QFileDialog>
+#include <QGraphicsLineItem>
+#include <QHelpEvent>
 #include <QHBoxLayout>
 #include <QHeaderView>
 #include <QImageWriter>
@@ -21,6 +24,7 @@
 #include <QSpinBox>
 #include <QTableWidget>
 #include <QTimer>
+#include <QToolTip>
 #include <QValueAxis>
 #include <QVBoxLayout>
 #include <QWheelEvent>
@@ -196,6 +200,63 @@ void TRadioView::BuildChart()
     m_chartView->setMinimumSize(400, 250);
     m_chartView->installEventFilter(this);
     m_chartView->viewport()->installEventFilter(this);
+    connect(m_chart, &QChart::plotAreaChanged, this, [this] { PlaceMarkers(); });
+}
+
+void TRadioView::AddMarker(std::int64_t timeMs, std::uint32_t bgr, const QString &text)
+{
+    m_markers.push_back({timeMs, bgr, text});
+    const std::int64_t oldest = timeMs - std::int64_t(RadioHistory::kDefaultSpan.count());
+    while (m_markers.size() > kMaxMarkers || (!m_markers.empty() && m_markers.front().timeMs < oldest))
+        m_markers.pop_front();
+    if (isVisible())
+        ScheduleRedraw();
+}
+
+// A line per marker in the shown range, from the plot's top to its bottom.
+void TRadioView::PlaceMarkers()
+{
+    const QRectF plot = m_chart->plotArea();
+    std::size_t used = 0;
+    for (const Marker &marker : m_markers) {
+        if (marker.timeMs < m_viewFrom || marker.timeMs > m_viewTo)
+            continue;
+        if (used == m_markerLines.size()) {
+            auto *line = new QGraphicsLineItem(m_chart);
+            line->setZValue(10); // above the lines of the measures
+            m_markerLines.push_back(line);
+        }
+        QGraphicsLineItem *line = m_markerLines[used++];
+        const double x = m_chart->mapToPosition(QPointF(double(marker.timeMs), m_dbmAxis->min()), nullptr).x();
+        QPen pen(RynToQColor(marker.bgr));
+        pen.setCosmetic(true);
+        line->setPen(pen);
+        line->setLine(x, plot.top(), x, plot.bottom());
+        line->setData(0, marker.text);
+        line->setVisible(true);
+    }
+    for (std::size_t i = used; i < m_markerLines.size(); ++i)
+        m_markerLines[i]->setVisible(false);
+}
+
+std::vector<QGraphicsLineItem *> TRadioView::MarkerLines() const
+{
+    std::vector<QGraphicsLineItem *> lines;
+    for (QGraphicsLineItem *line : m_markerLines)
+        if (line->isVisible())
+            lines.push_back(line);
+    return lines;
+}
+
+QString TRadioView::MarkerTextAt(double x) const
+{
+    constexpr double kReach = 3; // pixels either side of a line
+    QStringList texts;
+    const QPointF chartOrigin = m_chartView->mapFromScene(m_chart->mapToScene(QPointF(0, 0)));
+    for (QGraphicsLineItem *line : MarkerLines())
+        if (std::abs(line->line().x1() + chartOrigin.x() - x) <= kReach)
+            texts << line->data(0).toString();
+    return texts.join(QLatin1Char('\n'));
 }
 
 void TRadioView::BuildCellsPanel(QWidget *panel)
@@ -388,6 +449,7 @@ void TRadioView::Redraw()
                                    m_following ? QStringLiteral(", following the newest values") : QString()));
     m_timeAxis->setFormat(QLatin1String(format));
     m_timeAxis->setRange(QDateTime::fromMSecsSinceEpoch(m_viewFrom), QDateTime::fromMSecsSinceEpoch(m_viewTo));
+    PlaceMarkers();
 }
 
 void TRadioView::UpdateAxes(double dbmMin, double dbmMax, double dbMin, double dbMax)
@@ -578,6 +640,16 @@ bool TRadioView::eventFilter(QObject *watched, QEvent *event)
         return true;
     }
     case QEvent::MouseButtonRelease: m_dragging = false; return true;
+    case QEvent::ToolTip: {
+        // The events under the pointer, as the main window's graph says them.
+        auto *help = static_cast<QHelpEvent *>(event);
+        const QString text = MarkerTextAt(help->pos().x());
+        if (text.isEmpty())
+            QToolTip::hideText();
+        else
+            QToolTip::showText(help->globalPos(), text, m_chartView->viewport());
+        return true;
+    }
     default: return false;
     }
 }

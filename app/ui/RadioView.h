@@ -10,9 +10,12 @@
 
 #include <QWidget>
 
+#include <QString>
+
 #include <array>
 #include <chrono>
 #include <cstdint>
+#include <deque>
 #include <vector>
 
 class QAreaSeries;
@@ -20,6 +23,7 @@ class QChart;
 class QChartView;
 class QCheckBox;
 class QDateTimeAxis;
+class QGraphicsLineItem;
 class QLabel;
 class QLineSeries;
 class QPushButton;
@@ -43,6 +47,23 @@ public:
     // epoch): into the history, and into the cells panel.
     void AddRecord(const TNetState &record, std::int64_t timeMs);
     const RadioHistory &History() const { return m_history; }
+
+    // An event at timeMs: a thin line of colour bgr across the chart, with
+    // text as its tooltip, as the main window's graph marks it. Kept as
+    // long as the history, at most kMaxMarkers.
+    struct Marker {
+        std::int64_t timeMs;
+        std::uint32_t bgr;
+        QString text;
+    };
+    static constexpr std::size_t kMaxMarkers = 5000;
+    void AddMarker(std::int64_t timeMs, std::uint32_t bgr, const QString &text);
+    const std::deque<Marker> &Markers() const { return m_markers; }
+    // The lines drawn for the markers in the shown range.
+    std::vector<QGraphicsLineItem *> MarkerLines() const;
+    // The texts of the markers within a few pixels of x (of the chart
+    // view), one per line; empty when none.
+    QString MarkerTextAt(double x) const;
 
     void SetMeasureVisible(TRadioMeasure measure, bool visible);
     bool MeasureVisible(TRadioMeasure measure) const;
@@ -97,6 +118,7 @@ private:
     void ClampView();
     void UpdateAxes(double dbmMin, double dbmMax, double dbMin, double dbMax);
     void UpdateBands();
+    void PlaceMarkers();
     QValueAxis *AxisOf(TRadioMeasure measure) const;
     void ExportPngClick();
     void ExportCsvClick();
@@ -124,6 +146,8 @@ private:
     QSpinBox *m_gnbBits = nullptr;
     QLabel *m_rangeLabel = nullptr;
     QTimer *m_redrawTimer = nullptr;
+    std::deque<Marker> m_markers;
+    std::vector<QGraphicsLineItem *> m_markerLines; // a pool; those beyond the shown markers hidden
 };
 
 // The neighbours strongest first by RSRP, else RSCP, else RSSI; those

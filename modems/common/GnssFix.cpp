@@ -121,6 +121,108 @@ std::optional<TGnssFix> parseCgpsinfoExec(const std::string &line)
     return fix;
 }
 
+namespace {
+
+// The fields of "$GPGGA,...*hh" between '$' and '*' when the checksum (the
+// XOR of those bytes) is right; empty otherwise.
+std::vector<std::string> NmeaFields(const std::string &line)
+{
+    std::string text = line;
+    while (!text.empty() && (text.back() == '\r' || text.back() == '\n' || text.back() == ' '))
+        text.pop_back();
+    const std::size_t star = text.rfind('*');
+    if (text.size() < 7 || text[0] != '$' || star == std::string::npos || star + 3 != text.size())
+        return {};
+    unsigned sum = 0;
+    for (std::size_t i = 1; i < star; ++i)
+        sum ^= static_cast<unsigned char>(text[i]);
+    char *end = nullptr;
+    const std::string given = text.substr(star + 1);
+    const unsigned long stated = std::strtoul(given.c_str(), &end, 16);
+    if (end != given.c_str() + given.size() || stated != sum)
+        return {};
+    std::vector<std::string> fields(1);
+    for (std::size_t i = 1; i < star; ++i) {
+        if (text[i] == ',')
+            fields.emplace_back();
+        else
+            fields.back() += text[i];
+    }
+    return fields;
+}
+
+// The sentence type without its talker: "GPGGA" → "GGA".
+std::string NmeaType(const std::string &address)
+{
+    return address.size() == 5 ? address.substr(2) : std::string();
+}
+
+// "hhmmss.ss" → "hhmmss", the second the sentence belongs to.
+std::string NmeaSecond(const std::string &utc) { return utc.size() >= 6 ? utc.substr(0, 6) : std::string(); }
+
+} // namespace
+
+NmeaFixReader::Sentence NmeaFixReader::Take(const std::string &line)
+{
+    const std::vector<std::string> f = NmeaFields(line);
+    if (f.empty())
+        return Sentence::Bad;
+    const std::string type = NmeaType(f[0]);
+    if (type == "GSA" && f.size() >= 3) {
+        const std::optional<double> mode = Number(f[2]);
+        m_dimension = mode && (*mode == 2 || *mode == 3) ? std::optional(int(*mode)) : std::nullopt;
+        return Sentence::Ignored;
+    }
+    if (type == "GGA" && f.size() >= 10) {
+        const std::optional<double> quality = Number(f[6]);
+        const std::optional<double> lat = Degrees(f[2], f[3], 90);
+        const std::optional<double> lon = Degrees(f[4], f[5], 180);
+        if (!quality || *quality == 0 || !lat || !lon) {
+            m_fix.reset();
+            return Sentence::NoFix;
+        }
+        TGnssFix fix;
+        fix.lat = *lat;
+        fix.lon = *lon;
+        fix.altM = Number(f[9]);
+        // A GGA tells no 2D or 3D: the last GSA does, else the altitude.
+        fix.dimension = m_dimension.value_or(fix.altM ? 3 : 2);
+        if (fix.dimension < 3)
+            fix.altM.reset();
+        m_fixUtc = NmeaSecond(f[1]);
+        if (!m_fixUtc.empty() && m_fixUtc == m_rmcUtc) {
+            fix.speedKmh = m_rmcSpeedKmh;
+            fix.time = IsoTime(m_date, f[1]);
+        }
+        m_fix = fix;
+        return Sentence::Fix;
+    }
+    if (type == "RMC" && f.size() >= 10) {
+        const std::optional<double> lat = Degrees(f[3], f[4], 90);
+        const std::optional<double> lon = Degrees(f[5], f[6], 180);
+        if (f[2] != "A" || !lat || !lon) {
+            m_fix.reset();
+            m_rmcUtc.clear();
+            return Sentence::NoFix;
+        }
+        m_date = f[9];
+        m_rmcUtc = NmeaSecond(f[1]);
+        m_rmcSpeedKmh.reset();
+        if (const std::optional<double> knots = Number(f[7]))
+            m_rmcSpeedKmh = *knots * kKnotKmh;
+        // The GGA of the same second keeps its altitude and dimension.
+        if (!m_fix || m_fixUtc != m_rmcUtc) {
+            // No altitude without a GGA: a 2D position.
+            m_fix = TGnssFix{*lat, *lon, std::nullopt, std::nullopt, 2, {}};
+            m_fixUtc = m_rmcUtc;
+        }
+        m_fix->speedKmh = m_rmcSpeedKmh;
+        m_fix->time = IsoTime(m_date, f[1]);
+        return Sentence::Fix;
+    }
+    return Sentence::Ignored;
+}
+
 int SimQgpsloc(const SimRequest &r, SimContext &context, std::vector<std::string> &info)
 {
     if (r.test)

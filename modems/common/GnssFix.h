@@ -32,6 +32,34 @@ std::optional<TGnssFix> parseQgpslocExec(const std::string &line);
 // receiver without a fix and for any other line.
 std::optional<TGnssFix> parseCgpsinfoExec(const std::string &line);
 
+// A GPS receiver's NMEA 0183 sentences (--gps /dev/ttyUSB1), read one line
+// at a time: $..GGA (position, fix quality, altitude) and $..RMC (status,
+// speed, date) of any talker (GP, GN, GL...), $..GSA for 2D or 3D. A line
+// counts only with its checksum right; a GGA of quality 0 or an RMC of
+// status V means no fix. The fix takes the speed and the date of the RMC
+// of the same second, whichever of the two came first.
+class NmeaFixReader {
+public:
+    enum class Sentence {
+        Bad,     // no sentence, or its checksum is wrong
+        Ignored, // a sentence with a right checksum that tells no position
+        Fix,     // a position now
+        NoFix,   // the receiver says it has none
+    };
+
+    Sentence Take(const std::string &line);
+    // The position of the last GGA or RMC; none after one without a fix.
+    const std::optional<TGnssFix> &Fix() const { return m_fix; }
+
+private:
+    std::optional<TGnssFix> m_fix;
+    std::string m_fixUtc;      // hhmmss of m_fix
+    std::string m_date;        // ddmmyy of the last RMC
+    std::string m_rmcUtc;      // hhmmss of the last RMC with a fix
+    std::optional<double> m_rmcSpeedKmh;
+    std::optional<int> m_dimension; // of the last GSA
+};
+
 // The simulated answers from the truth's position: AT+QGPSLOC=2 and
 // AT+CGPSINFO. Asking marks the receiver as used (SimContext::gnssUsed), so
 // the simulated signal follows the route from then on.

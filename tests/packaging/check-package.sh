@@ -32,7 +32,7 @@ for path in \
   ./usr/share/man/man1/palvex.1.gz ./usr/share/man/man1/palvex-headless.1.gz ./usr/share/man/man1/palvex-modemsim.1.gz \
   ./usr/share/man/man1/palvex-export.1.gz \
   ./usr/share/applications/palvex.desktop ./usr/share/icons/hicolor/scalable/apps/palvex.svg \
-  ./usr/share/doc/palvex/index.html ./usr/share/doc/palvex/modems.md ./usr/share/doc/palvex/recording.md ./usr/share/doc/palvex/drive-test.md ./usr/share/doc/palvex/copyright ./usr/share/doc/palvex/changelog.gz \
+  ./usr/share/doc/palvex/index.html ./usr/share/doc/palvex/modems.md ./usr/share/doc/palvex/recording.md ./usr/share/doc/palvex/drive-test.md ./usr/share/doc/palvex/screenshot-drive-map.png ./usr/share/doc/palvex/copyright ./usr/share/doc/palvex/changelog.gz \
   ./usr/share/doc/palvex/prometheus/palvex-alerts.yml ./usr/share/doc/palvex/examples/headless.conf \
   ./usr/share/palvex/prometheus/palvex-alerts.yml ./usr/share/palvex/grafana/palvex.json \
   ./usr/share/doc/palvex/examples/headless-ttyUSB0.conf ./usr/share/doc/palvex/examples/headless-ttyUSB1.conf \

@@ -40,6 +40,19 @@ CycleRecord Base()
     return r;
 }
 
+// The component carriers of the bands given, the first the primary.
+std::vector<TCarrier> Carriers(std::initializer_list<const char *> bands)
+{
+    std::vector<TCarrier> carriers;
+    for (const char *band : bands) {
+        TCarrier &carrier = carriers.emplace_back();
+        carrier.role = carriers.size() == 1 ? TCarrierRole::Primary : TCarrierRole::Secondary;
+        carrier.rat = TRadioTech::Lte;
+        carrier.band = band;
+    }
+    return carriers;
+}
+
 using Change = std::function<void(CycleRecord &)>;
 
 struct PairCase {
@@ -87,6 +100,19 @@ const PairCase kPairs[] = {
     {"TechnologyUnknownIsNoChange", Same, [](CycleRecord &r) { r.state.rat = TRadioTech::Unknown; }, {}},
     {"BandChanged", Same, [](CycleRecord &r) { r.state.serving->band = "B7"; }, {E(kBandChanged, "B3", "B7")}},
     {"BandUnknownIsNoChange", Same, [](CycleRecord &r) { r.state.serving->band.clear(); }, {}},
+    {"CarrierAggregationOn", Same, [](CycleRecord &r) { r.state.carriers = Carriers({"B3", "B7"}); },
+     {E(kCarrierAggregationOn, "no aggregation", "2 carriers: B3+B7")}},
+    {"CarrierAggregationOff", [](CycleRecord &r) { r.state.carriers = Carriers({"B3", "B7", ""}); },
+     [](CycleRecord &r) { r.state.carriers = Carriers({"B3"}); },
+     {E(kCarrierAggregationOff, "3 carriers: B3+B7+?", "no aggregation")}},
+    {"CarrierCountChanged", [](CycleRecord &r) { r.state.carriers = Carriers({"B3", "B7"}); },
+     [](CycleRecord &r) { r.state.carriers = Carriers({"B3", "B7", "B20"}); },
+     {E(kCarrierCountChanged, "2 carriers: B3+B7", "3 carriers: B3+B7+B20")}},
+    {"OtherCarriersOfTheSameCountIsNoEvent", [](CycleRecord &r) { r.state.carriers = Carriers({"B3", "B7"}); },
+     [](CycleRecord &r) { r.state.carriers = Carriers({"B3", "B20"}); }, {}},
+    {"PrimaryCarrierAloneIsNoAggregation", Same, [](CycleRecord &r) { r.state.carriers = Carriers({"B3"}); }, {}},
+    {"CarriersWithoutServingCellAreUnknown", [](CycleRecord &r) { r.state.carriers = Carriers({"B3", "B7"}); },
+     [](CycleRecord &r) { r.state.serving.reset(); }, {}},
     {"RegistrationLost", Same, [](CycleRecord &r) { r.state.registration = 2; },
      {E(kRegistrationLost, "home", "searching")}},
     {"RoamingRegistrationLost", [](CycleRecord &r) { r.state.registration = 5; },

@@ -3,6 +3,7 @@
 // opened again, which shows the event in the list and as a marker.
 #include "EventList.h"
 #include "MainWindow.h"
+#include "RadioView.h"
 #include "WindowTestHome.h"
 
 #include "zefXPGraph.h"
@@ -16,6 +17,7 @@ class EventListTest : public QObject {
     Q_OBJECT
 private slots:
     void rowsAndCsv();
+    void everyTypeHasItsColour();
     void windowShowsEventsAsMarkersAndRows();
 };
 
@@ -46,6 +48,19 @@ void EventListTest::rowsAndCsv()
     QVERIFY2(error.startsWith("cannot write " + dir.filePath("missing/events.csv")), qPrintable(error));
 }
 
+// Every event of the radio is red, green or blue on the graph, never the
+// grey of an unknown one (an answered call is grey); the carrier events read
+// as the others do.
+void EventListTest::everyTypeHasItsColour()
+{
+    for (const std::string &type : RecordEventTypes())
+        if (type != RecordEventType::kCallAnswered)
+            QVERIFY2(RecordEventColor(type) != RecordEventColor("no_such_event"), type.c_str());
+    TEventList list;
+    list.Add(QDateTime::currentDateTimeUtc(), {"carrier_aggregation_on", "no aggregation", "2 carriers: B3+B7"});
+    QCOMPARE(list.TextAt(0), QStringLiteral("carrier aggregation on: no aggregation \u2192 2 carriers: B3+B7"));
+}
+
 void EventListTest::windowShowsEventsAsMarkersAndRows()
 {
     TfrmMain w;
@@ -69,6 +84,10 @@ void EventListTest::windowShowsEventsAsMarkersAndRows()
     for (int row = 0; row < w.eventList->Rows(); ++row)
         QVERIFY2(markers[std::size_t(row)].text.endsWith(w.eventList->TextAt(row)),
                  qPrintable(markers[std::size_t(row)].text));
+    // The radio view's chart has the same markers.
+    QCOMPARE(int(w.radioView->Markers().size()), w.eventList->Rows());
+    for (int row = 0; row < w.eventList->Rows(); ++row)
+        QCOMPARE(w.radioView->Markers()[std::size_t(row)].text, markers[std::size_t(row)].text);
 
     // View → Events shows and hides the list, and follows its closing.
     QVERIFY(!w.eventList->isVisible());

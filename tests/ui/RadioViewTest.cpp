@@ -4,6 +4,7 @@
 // panel's decoded identities and the pointing mode's best value and short
 // cycle.
 #include "MainWindow.h"
+#include "PointingTone.h"
 #include "PointingView.h"
 #include "RadioView.h"
 #include "VRynAppInfo.h"
@@ -13,6 +14,7 @@
 #include <QCheckBox>
 #include <QChartView>
 #include <QFile>
+#include <QGraphicsLineItem>
 #include <QImage>
 #include <QLabel>
 #include <QLineSeries>
@@ -134,6 +136,51 @@ private slots:
         const int width = int(view.ChartView()->chart()->plotArea().width());
         QVERIFY2(PointCount(lines) <= width + 2, qPrintable(QString::number(PointCount(lines))));
         QVERIFY(PointCount(lines) > width / 2);
+    }
+
+    // Events as thin coloured lines across the chart where they happened,
+    // their texts as the tooltip; one scrolled out of the range is not drawn.
+    void eventsAreMarkedOnTheChart()
+    {
+        TRadioView view;
+        view.resize(1000, 600);
+        view.show();
+        for (int i = 0; i < 600; ++i)
+            view.AddRecord(LteRecord(-95), kStart + i * kSecond);
+        const std::int64_t first = kStart + 100 * kSecond;
+        const std::int64_t second = kStart + 400 * kSecond;
+        view.AddMarker(first, 0x000000E1, QStringLiteral("00:01:40 signal low: -95 dBm \u2192 -112 dBm"));
+        view.AddMarker(second, 0x00FF9020, QStringLiteral("00:06:40 band changed: B3 \u2192 B7"));
+        view.Redraw();
+        auto lines = view.MarkerLines();
+        QCOMPARE(int(lines.size()), 2);
+        QChart *chart = view.ChartView()->chart();
+        const QRectF plot = chart->plotArea();
+        const std::array<std::int64_t, 2> times{first, second};
+        for (std::size_t i = 0; i < 2; ++i) {
+            const double x = chart->mapToPosition(QPointF(double(times[i]), 0)).x();
+            QCOMPARE(lines[i]->line().x1(), x);
+            QCOMPARE(lines[i]->line().x2(), x);
+            QVERIFY(plot.left() < x && x < plot.right());
+            QCOMPARE(lines[i]->line().y1(), plot.top());
+            QCOMPARE(lines[i]->line().y2(), plot.bottom());
+        }
+        QCOMPARE(lines[0]->pen().color(), QColor(0xE1, 0, 0));
+        QCOMPARE(lines[1]->pen().color(), QColor(0x20, 0x90, 0xFF));
+        // The pointer over a line, in the chart view's own coordinates.
+        const QPointF origin = view.ChartView()->mapFromScene(chart->mapToScene(QPointF(0, 0)));
+        QCOMPARE(view.MarkerTextAt(lines[1]->line().x1() + origin.x() + 1),
+                 QStringLiteral("00:06:40 band changed: B3 \u2192 B7"));
+        QVERIFY(view.MarkerTextAt((lines[0]->line().x1() + lines[1]->line().x1()) / 2 + origin.x()).isEmpty());
+
+        // Zoomed to the last three minutes: only the second event is there.
+        view.SetViewRange(kStart + 420 * kSecond - 3 * kMinute, kStart + 420 * kSecond);
+        lines = view.MarkerLines();
+        QCOMPARE(int(lines.size()), 1);
+        QCOMPARE(lines[0]->data(0).toString(), QStringLiteral("00:06:40 band changed: B3 \u2192 B7"));
+        // Markers older than the history are forgotten.
+        view.AddMarker(second + 25 * 60 * kMinute, 0x000000E1, QStringLiteral("a day later"));
+        QCOMPARE(int(view.Markers().size()), 1);
     }
 
     void keysZoomAndScroll()
@@ -342,6 +389,36 @@ private slots:
         view.Enter();
         view.AddRecord(LteRecord(-110), t += kSecond);
         QCOMPARE(view.MainBestLabel()->text(), QStringLiteral("best -110 dBm"));
+    }
+
+    // The tone is off until asked for; on without an audio output (as on a
+    // build machine) the mode goes on and says why nothing is heard.
+    void pointingToneIsOffByDefaultAndNeverStopsTheMode()
+    {
+        TPointingView view;
+        view.Enter();
+        QVERIFY(QTest::qWaitForWindowExposed(&view));
+        QVERIFY(!view.ToneBox()->isChecked());
+        QVERIFY(!view.Tone()->On());
+        QVERIFY(!view.Tone()->Playing());
+        QTest::keyClick(&view, Qt::Key_T);
+        QVERIFY(view.ToneBox()->isChecked());
+        QVERIFY(view.Tone()->On());
+        QVERIFY(view.Tone()->Playing() || !view.Tone()->Problem().isEmpty());
+        for (int i = 0; i < 5; ++i)
+            view.AddRecord(LteRecord(-100 + i), kStart + i * kSecond);
+        QCOMPARE(*view.Tone()->Frequency(), *PointingToneFrequency({"RSRP", "dBm", -96.0}));
+        QTest::qWait(300);
+        QCOMPARE(view.MainValueLabel()->text(), QStringLiteral("-96 dBm"));
+        // Leaving the mode silences it; entering again brings it back.
+        QTest::keyClick(&view, Qt::Key_Escape);
+        QVERIFY(!view.isVisible());
+        QVERIFY(!view.Tone()->On());
+        QVERIFY(!view.Tone()->Playing());
+        view.Enter();
+        QVERIFY(view.Tone()->On());
+        QTest::keyClick(&view, Qt::Key_T);
+        QVERIFY(!view.Tone()->On());
     }
 
     void menuItemsOpenTheViewsAndPointingShortensTheCycle()
