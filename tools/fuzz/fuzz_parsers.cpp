@@ -10,6 +10,7 @@
 #include "RynUtils.h"
 #include "modems/ModemFamily.h"
 #include "modems/NetState.h"
+#include "modems/OperatorScan.h"
 #include "modems/design/DesignParsers.h"
 
 #include <algorithm>
@@ -508,6 +509,25 @@ void CheckRanges(const std::string &line, std::uint32_t flags)
     Check(again == st, "the range table changed its own result", line);
 }
 
+// A network scan's list: only codes of 5 or 6 digits, states 0 to 3, and
+// names taken from the line itself.
+void CheckOperatorScan(const std::string &line)
+{
+    const std::optional<std::vector<ScannedOperator>> found = ParseOperatorScan(line);
+    Check(found.has_value() == IsOperatorScanLine(line), "ParseOperatorScan: disagrees with IsOperatorScanLine", line);
+    if (!found)
+        return;
+    for (const ScannedOperator &op : *found) {
+        Check(op.code.size() >= 5 && op.code.size() <= 6 &&
+                  op.code.find_first_not_of("0123456789") == std::string::npos,
+              "ParseOperatorScan: a code that is no MCC and MNC", line);
+        Check(op.status >= 0 && op.status <= 3, "ParseOperatorScan: a state out of range", line);
+        Check(op.accessTechnology >= -1 && op.accessTechnology <= 999, "ParseOperatorScan: AcT out of range", line);
+        Check(line.find(op.longName) != std::string::npos && line.find(op.shortName) != std::string::npos,
+              "ParseOperatorScan: a name that is not in the line", line);
+    }
+}
+
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size)
 {
     const std::string line(reinterpret_cast<const char *>(data), size);
@@ -532,6 +552,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
         CheckFamilyParsers(line, flags);
         CheckFamilyParsers(line, ~flags);
         CheckRanges(line, flags);
+        CheckOperatorScan(line);
     } catch (const RynException &e) {
         std::fprintf(stderr, "fuzz_parsers: self-check exception: %s\n", e.what());
         std::abort();
