@@ -2,6 +2,7 @@
 #include "OperatorScanRun.h"
 
 #include "GpsdPosition.h"
+#include "HeadlessSession.h"
 #include "LeanEventLoop.h"
 #include "MetricsExporter.h"
 #include "MqttPublisher.h"
@@ -128,22 +129,18 @@ public:
         , m_metrics(metrics)
         , m_mqtt(mqtt)
         , m_events(options.thresholds)
+        , m_parts(this, *this, options.baud)
+        , m_channel(m_parts.channel)
     {
-        m_channel = new TVRSComm32(this);
-        if (options.baud > 0)
-            m_channel->SetBaudRate(options.baud);
-        m_top = new VRynTopDistributor(this);
-        m_timer = new QTimer(this);
         m_terminalFlush = new QTimer(this);
         m_terminalFlush->setSingleShot(true);
         m_terminalFlush->setInterval(kTerminalFlushMs);
         connect(m_terminalFlush, &QTimer::timeout, this, [this] { FlushTerminalLog(); });
-        m_session = std::make_unique<ModemSession>(*m_top, *m_channel, *this);
         if (options.intervalSeconds)
-            m_session->SetPollInterval(std::chrono::milliseconds(std::llround(*options.intervalSeconds * 1000.0)));
-        m_session->SetAnswerCalls(options.answerCalls);
-        m_session->SetReadOnly(options.readOnly);
-        m_session->SetGnss(options.gps == QLatin1String("modem"));
+            m_parts.session->SetPollInterval(std::chrono::milliseconds(std::llround(*options.intervalSeconds * 1000.0)));
+        m_parts.session->SetAnswerCalls(options.answerCalls);
+        m_parts.session->SetReadOnly(options.readOnly);
+        m_parts.session->SetGnss(options.gps == QLatin1String("modem"));
     }
 
     ~HeadlessMonitor() override { Shutdown(); }
@@ -153,7 +150,7 @@ public:
     {
         if (!m_output.OpenStandardOutput(m_options.format))
             return Fail(m_output.ErrorText());
-        Guarded([this] { m_session->Start(*m_timer); });
+        Guarded([this] { m_parts.Start(); });
         if (m_options.durationSeconds)
             QTimer::singleShot(Milliseconds(*m_options.durationSeconds), this, [this] {
                 // A run that measured nothing did not do its job.
@@ -198,12 +195,8 @@ public:
     // Stops polling and closes the port; safe to call twice.
     void Shutdown()
     {
-        if (!m_session)
+        if (!m_parts.Stop())
             return;
-        m_timer->stop();
-        m_session.reset();
-        m_channel->SetOnStateChange({});
-        m_channel->StopComm();
         m_channel->SetRecorder(nullptr);
         m_output.Close();
         FlushTerminalLog();
@@ -267,7 +260,7 @@ public:
             positioned.position = m_gps->Position();
         CycleRecord record = CycleRecordOf(positioned, m_port, QDateTime::currentDateTimeUtc(), m_options.identity);
         record.events = m_events.Next(record);
-        if (m_session->Gnss())
+        if (m_parts.session->Gnss())
             ShowModemGnss(record.position.has_value());
         if (m_gps)
             if (const QString change = m_gps->TakeStatusChange(); !change.isEmpty())
@@ -521,10 +514,8 @@ private:
     RecordEventDeriver m_events;
     PositionSource *m_gps = nullptr;
     std::optional<bool> m_modemGnssShown;
-    TVRSComm32 *m_channel = nullptr;
-    VRynTopDistributor *m_top = nullptr;
-    QTimer *m_timer = nullptr;
-    std::unique_ptr<ModemSession> m_session;
+    HeadlessSession m_parts;
+    TVRSComm32 *m_channel;
     bool m_everConnected = false;
     bool m_stopping = false;
     std::uint64_t m_records = 0; // written this run

@@ -1,8 +1,6 @@
 #include "OperatorScanRun.h"
 
-#include "ModemSession.h"
-#include "VRSComm32.h"
-#include "VRynTopDistributor.h"
+#include "HeadlessSession.h"
 
 #include <QCoreApplication>
 #include <QJsonArray>
@@ -31,25 +29,20 @@ public:
         : m_options(options)
         , m_port(options.port.toStdString())
         , m_error(std::move(error))
+        , m_parts(this, *this, options.baud)
     {
-        m_channel = new TVRSComm32(this);
-        if (options.baud > 0)
-            m_channel->SetBaudRate(options.baud);
-        m_top = new VRynTopDistributor(this);
-        m_timer = new QTimer(this);
-        m_session = std::make_unique<ModemSession>(*m_top, *m_channel, *this);
         // The scan reads only; nothing else is to change in the modem.
-        m_session->SetReadOnly(options.readOnly);
-        m_session->SetAnswerCalls(false);
+        m_parts.session->SetReadOnly(options.readOnly);
+        m_parts.session->SetAnswerCalls(false);
     }
 
     ~ScanView() override { Shutdown(); }
 
     void Start()
     {
-        m_session->RequestScan();
+        m_parts.session->RequestScan();
         try {
-            m_session->Start(*m_timer);
+            m_parts.Start();
         } catch (const std::exception &e) {
             return Fail(QString::fromUtf8(e.what()));
         }
@@ -63,17 +56,9 @@ public:
         });
     }
 
-    void Cancel() { m_session->CancelScan(); }
+    void Cancel() { m_parts.session->CancelScan(); }
 
-    void Shutdown()
-    {
-        if (!m_session)
-            return;
-        m_timer->stop();
-        m_session.reset();
-        m_channel->SetOnStateChange({});
-        m_channel->StopComm();
-    }
+    void Shutdown() { m_parts.Stop(); }
 
     int ExitCode() const { return m_exitCode; }
 
@@ -92,7 +77,7 @@ public:
     {
         m_openReason = reason;
         // A folder or /dev/null stays what it is: no use waiting for it.
-        if (m_channel->NotASerialPort())
+        if (m_parts.channel->NotASerialPort())
             Fail(QString::fromStdString(reason));
     }
 
@@ -133,10 +118,7 @@ private:
     HeadlessOptions m_options;
     std::string m_port;
     std::function<void(const QString &)> m_error;
-    TVRSComm32 *m_channel = nullptr;
-    VRynTopDistributor *m_top = nullptr;
-    QTimer *m_timer = nullptr;
-    std::unique_ptr<ModemSession> m_session;
+    HeadlessSession m_parts;
     bool m_opened = false;
     bool m_done = false;
     std::string m_openReason;
