@@ -8,7 +8,7 @@
 namespace {
 
 // The fields of one parenthesised group, split at commas outside quotes;
-// quoted fields keep their text without the quotes, and say they were
+// quoted fields keep the text inside their quotes, and say they were
 // quoted.
 struct Field {
     std::string text;
@@ -25,7 +25,8 @@ std::vector<Field> SplitGroup(std::string_view group)
             fields.back().quoted = true;
         } else if (c == ',' && !inQuotes) {
             fields.emplace_back();
-        } else if (inQuotes || c != ' ') {
+        } else if (inQuotes || (c != ' ' && !fields.back().quoted)) {
+            // What stands outside the quotes of a quoted field is no part of it.
             fields.back().text += c;
         }
     }
