@@ -74,10 +74,11 @@ set(CPACK_PACKAGE_VENDOR "RYN s.r.o.")
 set(CPACK_PACKAGE_CONTACT "Palvex developers <palvex@example.org>")
 set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "monitor for a cellular modem (2G to 5G) on a serial port")
 set(CPACK_PACKAGE_DESCRIPTION
-  "Palvex identifies a cellular modem (2G to 5G) on a serial port with AT commands and polls
-it for signal quality, operator, registration, activity and the serving and
-neighbour cells. The window shows a live signal bar with a history graph, the
-cells, an operator switch and a debug terminal. palvex-headless runs the same
+  "Palvex identifies a cellular modem (2G to 5G) on a serial port with AT
+commands and polls it for signal quality, operator, registration, activity
+and the serving and neighbour cells. The window shows a live signal bar with
+a history graph, the cells, an operator switch fed by a network scan and a
+debug terminal. palvex-headless runs the same
 monitor without a window, writes one record per poll cycle and serves
 Prometheus metrics; a systemd template unit runs it as a service per modem.
 palvex-export turns a record log with positions into a map (GeoJSON, KML,
