@@ -7,27 +7,33 @@
 
 namespace {
 
-// The fields of one parenthesised group, split at commas outside quotes;
-// quoted fields keep the text inside their quotes, and say they were
-// quoted.
+// The fields of one parenthesised group, split at commas outside quotes.
 struct Field {
     std::string text;
     bool quoted = false;
+    int quotedParts = 0;
 };
 
+// A quoted field is the text inside its first pair of quotes: what stands
+// before or after them, or in a second pair, is no part of it.
 std::vector<Field> SplitGroup(std::string_view group)
 {
     std::vector<Field> fields(1);
     bool inQuotes = false;
     for (char c : group) {
+        Field &f = fields.back();
         if (c == '"') {
             inQuotes = !inQuotes;
-            fields.back().quoted = true;
+            if (inQuotes && ++f.quotedParts == 1)
+                f.text.clear();
+            f.quoted = true;
         } else if (c == ',' && !inQuotes) {
             fields.emplace_back();
-        } else if (inQuotes || (c != ' ' && !fields.back().quoted)) {
-            // What stands outside the quotes of a quoted field is no part of it.
-            fields.back().text += c;
+        } else if (inQuotes) {
+            if (f.quotedParts == 1)
+                f.text += c;
+        } else if (!f.quoted && c != ' ') {
+            f.text += c;
         }
     }
     return fields;

@@ -26,8 +26,8 @@ TEST(OperatorScan, NetworksOfTheAnswers)
         // Commas and parentheses inside a name; a three-digit MNC; no blank after the colon.
         {R"x(+COPS:(2,"Orange, F (pro)","OF","208001",2),(0,"","","310260",0),,(0-4),(0-2))x",
          Ops{{2, "Orange, F (pro)", "OF", "208001", 2}, {0, "", "", "310260", 0}}},
-        // Bytes after a closing quote are no part of the name.
-        {R"x(+COPS: (2,"Vodafone CZ"xx,"VF CZ","23003",7))x", Ops{{2, "Vodafone CZ", "VF CZ", "23003", 7}}},
+        // Bytes around the quotes, and a second quoted part, are no part of the name.
+        {R"x(+COPS: (2,"Vodafone CZ"xx,P"VF CZ""DE","23003",7))x", Ops{{2, "Vodafone CZ", "VF CZ", "23003", 7}}},
         // No network found.
         {"+COPS: ,,(0-4),(0-2)x", Ops{}},
         // A group cut off at the end of the line is left out, the whole ones kept.

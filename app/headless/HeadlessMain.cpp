@@ -864,7 +864,7 @@ HeadlessParse ParseHeadlessOptions(const QStringList &arguments, HeadlessOptions
     if (options.scan) {
         // A scan prints its list and ends: what goes with cycles does not apply.
         for (const QCommandLineOption *option : {&cyclesOption, &durationOption, &intervalOption, &csvOption,
-                                                 &logOption, &metricsOption, &mqttOption, &recordOption,
+                                                 &logOption, &terminalOption, &metricsOption, &mqttOption, &recordOption,
                                                  &gpsOption, &answerCallsOption, &identityOption}) {
             if (parser.isSet(*option)) {
                 text = QStringLiteral("--scan and --%1 exclude each other").arg(option->names().constFirst());

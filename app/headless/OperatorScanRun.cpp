@@ -65,10 +65,12 @@ public:
     // ModemSessionView
     std::string PortText() const override { return m_port; }
 
-    void TerminalLine(const std::string &line, int) override
+    void ScanStarted(std::chrono::milliseconds timeout) override
     {
-        if (!m_options.quiet && line.rfind("machine: scanning", 0) == 0)
-            m_error(QString::fromStdString(line.substr(9)));
+        if (!m_options.quiet)
+            m_error(QStringLiteral("scanning for networks on %1 (AT+COPS=?, up to %2 s)")
+                        .arg(m_options.port)
+                        .arg(timeout.count() / 1000));
     }
 
     void PortOpened(const std::string &) override { m_opened = true; }
