@@ -46,6 +46,11 @@ void TfrmMain::Scanoperators1Click()
         connect(m_scanDialog, &QProgressDialog::canceled, this, cancel);
         connect(m_scanDialog, &QDialog::rejected, this, cancel);
     }
+    if (m_session->ScanPending()) {
+        // The scan asked for before goes on; its dialog comes back.
+        m_scanDialog->show();
+        return;
+    }
     m_scanDialog->setCancelButtonText(QStringLiteral("Cancel"));
     m_scanDialog->setLabelText(QStringLiteral("Waiting for the modem: the scan starts between two poll cycles."));
     m_scanDialog->setRange(0, 0);
