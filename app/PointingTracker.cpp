@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <numbers>
 
 TPointingValue PointingMain(const TNetState &record)
 {
@@ -94,7 +95,7 @@ void ToneGenerator::Fill(float *samples, std::size_t count)
         std::fill(samples, samples + count, 0.0f);
         return;
     }
-    constexpr double kTwoPi = 2 * 3.14159265358979323846;
+    constexpr double kTwoPi = 2 * std::numbers::pi;
     const double step = kTwoPi * *m_frequency / m_sampleRate;
     for (std::size_t i = 0; i < count; ++i) {
         samples[i] = float(kAmplitude * std::sin(m_phase));

@@ -8,6 +8,7 @@
 #include <cstdio>
 #include <ctime>
 #include <map>
+#include <numbers>
 
 using rynsim::ParseNumber;
 using rynsim::Trim;
@@ -453,7 +454,6 @@ constexpr double kSiteLon = 14.4200;
 constexpr double kRouteRadiusM = 1500;
 constexpr double kRouteSpeedKmh = 50;
 constexpr double kMetresPerDegree = 111320;
-constexpr double kPi = 3.14159265358979323846;
 
 } // namespace
 
@@ -461,13 +461,13 @@ void TRynSimModemEngine::MoveAlongRoute()
 {
     TRynSimGnss &g = m_truth.gnss;
     const double angle = m_polls * (kRouteSpeedKmh / 3.6) / kRouteRadiusM;
-    const double cosLat = std::cos(kRouteCentreLat * kPi / 180);
+    const double cosLat = std::cos(kRouteCentreLat * std::numbers::pi / 180);
     g.lat = kRouteCentreLat + kRouteRadiusM * std::sin(angle) / kMetresPerDegree;
     g.lon = kRouteCentreLon + kRouteRadiusM * std::cos(angle) / (kMetresPerDegree * cosLat);
     g.altM = 240 + 20 * std::sin(angle * 3);
     g.speedKmh = kRouteSpeedKmh;
     // Anticlockwise: the course is the tangent, from north clockwise.
-    g.courseDeg = std::fmod(360 + 180 - angle * 180 / kPi, 360);
+    g.courseDeg = std::fmod(360 + 180 - angle * 180 / std::numbers::pi, 360);
     const std::time_t now = std::time(nullptr);
     std::tm utc{};
     gmtime_r(&now, &utc);

@@ -18,12 +18,12 @@
 #include <cmath>
 #include <cstdio>
 #include <limits>
+#include <numbers>
 #include <vector>
 
 namespace {
 
 constexpr double kMetresPerDegree = 111320.0;
-constexpr double kPi = 3.14159265358979323846;
 
 struct Feature {
     double lat = 0;
@@ -98,7 +98,7 @@ int main(int argc, char **argv)
         minLat = std::min(minLat, f.lat), maxLat = std::max(maxLat, f.lat);
         minLon = std::min(minLon, f.lon), maxLon = std::max(maxLon, f.lon);
     }
-    const double cosLat = std::cos((minLat + maxLat) / 2 * kPi / 180);
+    const double cosLat = std::cos((minLat + maxLat) / 2 * std::numbers::pi / 180);
     const double widthM = std::max(1.0, (maxLon - minLon) * kMetresPerDegree * cosLat);
     const double heightM = std::max(1.0, (maxLat - minLat) * kMetresPerDegree);
 
