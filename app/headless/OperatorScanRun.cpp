@@ -89,15 +89,15 @@ public:
     {
         if (m_done)
             return;
+        const QString text = QString::fromStdString(
+            ScanOutcomeText(result, static_cast<int>(ModemSession::kScanTimeout.count() / 1000)));
         if (result.outcome != ScanOutcome::Done)
-            return Fail(QString::fromStdString(
-                ScanOutcomeText(result, static_cast<int>(ModemSession::kScanTimeout.count() / 1000))));
+            return Fail(text);
         const QByteArray json = QJsonDocument(ScanResultJson(result)).toJson(QJsonDocument::Indented);
         std::fwrite(json.constData(), 1, std::size_t(json.size()), stdout);
         std::fflush(stdout);
         if (!m_options.quiet)
-            m_error(QString::fromStdString(
-                ScanOutcomeText(result, static_cast<int>(ModemSession::kScanTimeout.count() / 1000))));
+            m_error(text);
         Finish(kExitOk);
     }
 

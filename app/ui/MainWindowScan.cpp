@@ -101,8 +101,7 @@ void TfrmMain::ScanFinished(const OperatorScanResult &result)
     if (!table.ok) {
         termMain->AddLine(QStringLiteral("Operator table: ") + table.error, VRynTerminal_ltWarning);
         for (const ScannedOperator &op : result.operators)
-            m_scanOnly.push_back({QString::fromStdString(op.code),
-                                  QString::fromStdString(!op.longName.empty() ? op.longName : op.code)});
+            m_scanOnly.push_back(ScannedOperatorEntry(op));
     }
     LoadOperators();
     termMain->AddLine(QStringLiteral("Scan for operators: ") + text, VRynTerminal_ltExtra);

@@ -216,18 +216,14 @@ std::map<QString, QString> ScanMarksOf(const std::vector<ScannedOperator> &scann
     return marks;
 }
 
-namespace {
-
-// The name a found network gets in the table: one line, no control characters.
-QString ScannedName(const ScannedOperator &op)
+OperatorEntry ScannedOperatorEntry(const ScannedOperator &op)
 {
     const std::string &name = !op.longName.empty() ? op.longName : !op.shortName.empty() ? op.shortName : op.code;
     QString text = QString::fromUtf8(name.data(), qsizetype(name.size()));
     text.removeIf([](QChar c) { return c.category() == QChar::Other_Control; });
-    return text.trimmed().isEmpty() ? QString::fromStdString(op.code) : text.trimmed();
+    const QString code = QString::fromStdString(op.code);
+    return {code, text.trimmed().isEmpty() ? code : text.trimmed()};
 }
-
-} // namespace
 
 OperatorTableResult AddScannedOperators(const QString &path, const std::vector<ScannedOperator> &scanned)
 {
@@ -240,7 +236,7 @@ OperatorTableResult AddScannedOperators(const QString &path, const std::vector<S
         const auto has = [&code](const OperatorEntry &e) { return e.code == code; };
         if (std::none_of(result.entries.begin(), result.entries.end(), has) &&
             std::none_of(added.begin(), added.end(), has))
-            added.push_back({code, ScannedName(op)});
+            added.push_back(ScannedOperatorEntry(op));
     }
     if (added.empty())
         return result;

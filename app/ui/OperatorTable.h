@@ -81,6 +81,11 @@ QString OperatorItemText(const OperatorEntry &entry, const QString &marks = {});
 // with several states takes current, then forbidden, then available).
 std::map<QString, QString> ScanMarksOf(const std::vector<ScannedOperator> &scanned);
 
+// A network a scan found as a table line: its code, and the modem's long
+// name, else its short name, else the code, on one line without control
+// characters.
+OperatorEntry ScannedOperatorEntry(const ScannedOperator &op);
+
 // Appends to the table at path the networks of a scan it does not hold
 // yet, one code=name line each (the modem's long name, else its short
 // name, else the code), to its "General" section; lines already there stay
